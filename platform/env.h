@@ -1,0 +1,138 @@
+// The operating-system seam for files, folders, clocks, locks and diagnostics.
+//
+// Everything outside platform/ reaches the system through Env (or the other small
+// interfaces in this folder), so the core builds and is tested without OS headers.
+// Env::Default() is the real system (env_posix.cpp / env_win32.cpp); tests wrap it
+// with EnvWrapper to inject faults (failed writes, a crash between two steps).
+//
+// Paths are UTF-16. On Windows they are used as they are; on POSIX they are converted
+// to UTF-8. Every method is safe to call from any thread unless it says otherwise.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "util/status.h"
+
+namespace nusk {
+
+// One entry of a folder listing.
+struct DirEntry {
+  std::u16string name;        // no path, never "." or ".."
+  bool is_folder = false;
+  bool is_link = false;       // symbolic link or reparse point: walkers must not descend
+  uint64_t size = 0;          // bytes; 0 for folders
+  uint64_t mtime = 0;         // FILETIME (100 ns since 1601-01-01 UTC)
+  uint32_t attributes = 0;    // FILE_ATTRIBUTE_* bits (hidden 0x2, system 0x4, ...)
+};
+
+// A machine-wide lock known by name (Windows named mutex; POSIX flock on a lock file).
+class NamedMutex {
+ public:
+  virtual ~NamedMutex() = default;
+  // Takes the lock without waiting. True when this object now holds it.
+  virtual bool TryLock() = 0;
+  // Releases a lock taken by TryLock; no effect otherwise.
+  virtual void Unlock() = 0;
+};
+
+class Env {
+ public:
+  virtual ~Env() = default;
+
+  // The real operating system. Never null; lives for the whole process.
+  static Env* Default();
+
+  // Character that separates folders in native paths ('\\' on Windows, '/' on POSIX).
+  virtual char16_t PathSeparator() const = 0;
+
+  // Reads the whole file into *bytes with one read. A missing file fails with a message
+  // that says so; FileExists tells the two apart when a caller treats missing as empty.
+  virtual Status ReadWholeFile(const std::u16string& path, std::string* bytes) = 0;
+
+  // Creates or truncates the file and writes the bytes. With flush, the data reaches the
+  // disk before the call returns (fsync / FlushFileBuffers). Any short write is a failure.
+  virtual Status WriteWholeFile(const std::u16string& path, std::string_view bytes, bool flush) = 0;
+
+  // Moves from over to, replacing an existing to in one step where the system allows it.
+  virtual Status RenameFile(const std::u16string& from, const std::u16string& to) = 0;
+
+  // Deletes a file. Deleting a missing file succeeds.
+  virtual Status RemoveFile(const std::u16string& path) = 0;
+
+  virtual bool FileExists(const std::u16string& path) = 0;
+  virtual bool FolderExists(const std::u16string& path) = 0;
+
+  // Size in bytes, or -1 when the file cannot be examined.
+  virtual int64_t FileSize(const std::u16string& path) = 0;
+
+  // Creates one folder; an existing folder is success; the parent must exist.
+  virtual Status CreateFolder(const std::u16string& path) = 0;
+
+  // Deletes an empty folder. Deleting a missing folder succeeds.
+  virtual Status RemoveFolder(const std::u16string& path) = 0;
+
+  // Makes earlier renames in the folder durable (fsync of the folder on POSIX; no-op on Windows).
+  virtual Status SyncFolder(const std::u16string& path) = 0;
+
+  // Lists one folder. The callback returns false to stop early.
+  virtual Status ListFolder(const std::u16string& path,
+                            const std::function<bool(const DirEntry&)>& on_entry) = 0;
+
+  // Full path of the running executable.
+  virtual std::u16string ExecutablePath() = 0;
+
+  // Current time as a FILETIME count (100 ns units since 1601-01-01 UTC).
+  virtual uint64_t NowFileTime() = 0;
+  // Monotonic milliseconds for measuring durations.
+  virtual uint64_t MonotonicMs() = 0;
+
+  // A machine-wide lock. On POSIX the lock file lives in the system temp folder,
+  // named from the lock name. Never null.
+  virtual std::unique_ptr<NamedMutex> CreateNamedMutex(const std::u16string& name) = 0;
+
+  // Diagnostic text for a debugger (OutputDebugStringW; stderr when NUSK_DEBUG is set on POSIX).
+  virtual void DebugOutput(std::u16string_view text) = 0;
+
+  // Value of an environment variable, empty when unset.
+  virtual std::u16string GetEnvVar(std::u16string_view name) = 0;
+};
+
+// Forwards every call to another Env; tests derive from it and override what they break.
+class EnvWrapper : public Env {
+ public:
+  explicit EnvWrapper(Env* target) : target_(target) {}
+  Env* target() const { return target_; }
+
+  char16_t PathSeparator() const override { return target_->PathSeparator(); }
+  Status ReadWholeFile(const std::u16string& p, std::string* b) override { return target_->ReadWholeFile(p, b); }
+  Status WriteWholeFile(const std::u16string& p, std::string_view b, bool f) override {
+    return target_->WriteWholeFile(p, b, f);
+  }
+  Status RenameFile(const std::u16string& a, const std::u16string& b) override { return target_->RenameFile(a, b); }
+  Status RemoveFile(const std::u16string& p) override { return target_->RemoveFile(p); }
+  bool FileExists(const std::u16string& p) override { return target_->FileExists(p); }
+  bool FolderExists(const std::u16string& p) override { return target_->FolderExists(p); }
+  int64_t FileSize(const std::u16string& p) override { return target_->FileSize(p); }
+  Status CreateFolder(const std::u16string& p) override { return target_->CreateFolder(p); }
+  Status RemoveFolder(const std::u16string& p) override { return target_->RemoveFolder(p); }
+  Status SyncFolder(const std::u16string& p) override { return target_->SyncFolder(p); }
+  Status ListFolder(const std::u16string& p, const std::function<bool(const DirEntry&)>& cb) override {
+    return target_->ListFolder(p, cb);
+  }
+  std::u16string ExecutablePath() override { return target_->ExecutablePath(); }
+  uint64_t NowFileTime() override { return target_->NowFileTime(); }
+  uint64_t MonotonicMs() override { return target_->MonotonicMs(); }
+  std::unique_ptr<NamedMutex> CreateNamedMutex(const std::u16string& n) override {
+    return target_->CreateNamedMutex(n);
+  }
+  void DebugOutput(std::u16string_view t) override { target_->DebugOutput(t); }
+  std::u16string GetEnvVar(std::u16string_view n) override { return target_->GetEnvVar(n); }
+
+ private:
+  Env* target_;
+};
+
+}  // namespace nusk

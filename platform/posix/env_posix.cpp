@@ -1,0 +1,252 @@
+// Env over POSIX: UTF-16 paths become UTF-8; locks are flock()ed files in the temp folder.
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/env.h"
+#include "util/utf.h"
+
+namespace nusk {
+
+namespace {
+
+// FILETIME of the Unix epoch.
+constexpr uint64_t kUnixEpochFileTime = 116444736000000000ULL;
+
+std::string Native(const std::u16string& path) { return ToUtf8(path); }
+
+Status ErrnoStatus(const char* what, const std::u16string& path, int err) {
+  return Status::Error(std::string(what) + " " + ToUtf8(path) + ": " + std::strerror(err));
+}
+
+uint64_t ToFileTime(const struct timespec& ts) {
+  if (ts.tv_sec < -11644473600LL) return 0;
+  return kUnixEpochFileTime + static_cast<uint64_t>(ts.tv_sec) * 10000000ULL +
+         static_cast<uint64_t>(ts.tv_nsec) / 100;
+}
+
+class PosixNamedMutex : public NamedMutex {
+ public:
+  explicit PosixNamedMutex(std::string lock_path) : path_(std::move(lock_path)) {}
+  ~PosixNamedMutex() override { Unlock(); }
+
+  bool TryLock() override {
+    if (fd_ >= 0) return true;
+    int fd = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) return false;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      ::close(fd);
+      return false;
+    }
+    fd_ = fd;
+    return true;
+  }
+
+  void Unlock() override {
+    if (fd_ < 0) return;
+    ::flock(fd_, LOCK_UN);
+    ::close(fd_);
+    fd_ = -1;
+  }
+
+ private:
+  std::string path_;
+  int fd_ = -1;
+};
+
+// Lock names hold '\\', '/', ':' and '|': keep letters and digits, hex-escape the rest.
+std::string LockFileName(const std::u16string& name) {
+  std::string utf8 = ToUtf8(name), out = "nusk-lock-";
+  static const char kHex[] = "0123456789abcdef";
+  for (unsigned char c : utf8) {
+    if (std::isalnum(c) || c == '.' || c == '-' || c == '_') {
+      out.push_back(static_cast<char>(c));
+    } else {
+      out.push_back('%');
+      out.push_back(kHex[c >> 4]);
+      out.push_back(kHex[c & 15]);
+    }
+  }
+  if (out.size() > 200) out.resize(200);
+  return out;
+}
+
+class PosixEnv : public Env {
+ public:
+  char16_t PathSeparator() const override { return u'/'; }
+
+  Status ReadWholeFile(const std::u16string& path, std::string* bytes) override {
+    bytes->clear();
+    int fd = ::open(Native(path).c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return ErrnoStatus("cannot open", path, errno);
+    struct stat st;
+    if (::fstat(fd, &st) != 0) {
+      int err = errno;
+      ::close(fd);
+      return ErrnoStatus("cannot examine", path, err);
+    }
+    bytes->resize(static_cast<size_t>(st.st_size));
+    size_t done = 0;
+    while (done < bytes->size()) {
+      ssize_t n = ::read(fd, bytes->data() + done, bytes->size() - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        int err = n < 0 ? errno : EIO;
+        ::close(fd);
+        bytes->clear();
+        return ErrnoStatus("cannot read", path, err);
+      }
+      done += static_cast<size_t>(n);
+    }
+    ::close(fd);
+    return Status::Ok();
+  }
+
+  Status WriteWholeFile(const std::u16string& path, std::string_view bytes, bool flush) override {
+    int fd = ::open(Native(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return ErrnoStatus("cannot create", path, errno);
+    size_t done = 0;
+    while (done < bytes.size()) {
+      ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        int err = n < 0 ? errno : EIO;
+        ::close(fd);
+        return ErrnoStatus("cannot write", path, err);
+      }
+      done += static_cast<size_t>(n);
+    }
+    if (flush && ::fsync(fd) != 0) {
+      int err = errno;
+      ::close(fd);
+      return ErrnoStatus("cannot flush", path, err);
+    }
+    if (::close(fd) != 0) return ErrnoStatus("cannot close", path, errno);
+    return Status::Ok();
+  }
+
+  Status RenameFile(const std::u16string& from, const std::u16string& to) override {
+    if (::rename(Native(from).c_str(), Native(to).c_str()) != 0)
+      return ErrnoStatus("cannot rename", from, errno);
+    return Status::Ok();
+  }
+
+  Status RemoveFile(const std::u16string& path) override {
+    if (::unlink(Native(path).c_str()) != 0 && errno != ENOENT) return ErrnoStatus("cannot delete", path, errno);
+    return Status::Ok();
+  }
+
+  bool FileExists(const std::u16string& path) override {
+    struct stat st;
+    return ::stat(Native(path).c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+  }
+
+  bool FolderExists(const std::u16string& path) override {
+    struct stat st;
+    return ::stat(Native(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  }
+
+  int64_t FileSize(const std::u16string& path) override {
+    struct stat st;
+    if (::stat(Native(path).c_str(), &st) != 0) return -1;
+    return st.st_size;
+  }
+
+  Status CreateFolder(const std::u16string& path) override {
+    std::string p = Native(path);
+    while (p.size() > 1 && p.back() == '/') p.pop_back();
+    if (::mkdir(p.c_str(), 0755) != 0 && errno != EEXIST) return ErrnoStatus("cannot create folder", path, errno);
+    return Status::Ok();
+  }
+
+  Status RemoveFolder(const std::u16string& path) override {
+    if (::rmdir(Native(path).c_str()) != 0 && errno != ENOENT) return ErrnoStatus("cannot delete folder", path, errno);
+    return Status::Ok();
+  }
+
+  Status SyncFolder(const std::u16string& path) override {
+    int fd = ::open(Native(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return ErrnoStatus("cannot open folder", path, errno);
+    int rc = ::fsync(fd);
+    int err = errno;
+    ::close(fd);
+    if (rc != 0 && err != EINVAL) return ErrnoStatus("cannot flush folder", path, err);
+    return Status::Ok();
+  }
+
+  Status ListFolder(const std::u16string& path, const std::function<bool(const DirEntry&)>& on_entry) override {
+    std::string dir = Native(path);
+    DIR* d = ::opendir(dir.c_str());
+    if (!d) return ErrnoStatus("cannot list", path, errno);
+    int dfd = ::dirfd(d);
+    DirEntry entry;
+    while (struct dirent* de = ::readdir(d)) {
+      if (std::strcmp(de->d_name, ".") == 0 || std::strcmp(de->d_name, "..") == 0) continue;
+      struct stat st;
+      if (::fstatat(dfd, de->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;  // vanished meanwhile
+      entry.name = FromUtf8(de->d_name);
+      entry.is_link = S_ISLNK(st.st_mode);
+      entry.is_folder = S_ISDIR(st.st_mode);
+      entry.size = entry.is_folder ? 0 : static_cast<uint64_t>(st.st_size);
+      entry.mtime = ToFileTime(st.st_mtim);
+      entry.attributes = entry.is_folder ? 0x10 : 0x20;
+      if (de->d_name[0] == '.') entry.attributes |= 0x2;  // dot files are the hidden files of POSIX
+      if (entry.is_link) entry.attributes |= 0x400;
+      if (!on_entry(entry)) break;
+    }
+    ::closedir(d);
+    return Status::Ok();
+  }
+
+  std::u16string ExecutablePath() override {
+    char buf[4096];
+    ssize_t n = ::readlink("/proc/self/exe", buf, sizeof(buf) - 1);
+    if (n <= 0) return std::u16string();
+    return FromUtf8(std::string_view(buf, static_cast<size_t>(n)));
+  }
+
+  uint64_t NowFileTime() override {
+    struct timespec ts;
+    ::clock_gettime(CLOCK_REALTIME, &ts);
+    return ToFileTime(ts);
+  }
+
+  uint64_t MonotonicMs() override {
+    struct timespec ts;
+    ::clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<uint64_t>(ts.tv_sec) * 1000 + static_cast<uint64_t>(ts.tv_nsec) / 1000000;
+  }
+
+  std::unique_ptr<NamedMutex> CreateNamedMutex(const std::u16string& name) override {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string folder = (tmp && *tmp) ? tmp : "/tmp";
+    return std::make_unique<PosixNamedMutex>(folder + "/" + LockFileName(name));
+  }
+
+  void DebugOutput(std::u16string_view text) override {
+    if (std::getenv("NUSK_DEBUG")) std::fprintf(stderr, "%s\n", ToUtf8(text).c_str());
+  }
+
+  std::u16string GetEnvVar(std::u16string_view name) override {
+    const char* v = std::getenv(ToUtf8(name).c_str());
+    return v ? FromUtf8(v) : std::u16string();
+  }
+};
+
+}  // namespace
+
+Env* Env::Default() {
+  static PosixEnv env;
+  return &env;
+}
+
+}  // namespace nusk

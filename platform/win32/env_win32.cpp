@@ -1,0 +1,213 @@
+// Env over the Win32 API: wide-character file functions, named mutexes, FILETIME clocks.
+#include <windows.h>
+
+#include <string>
+
+#include "platform/env.h"
+#include "platform/win32/win_text.h"
+#include "util/utf.h"
+
+namespace nusk {
+
+namespace {
+
+Status LastError(const char* what, const std::u16string& path) {
+  DWORD err = GetLastError();
+  wchar_t buf[512] = {0};
+  FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, err, 0, buf, 511, nullptr);
+  std::u16string msg = U(buf);
+  while (!msg.empty() && (msg.back() == u'\n' || msg.back() == u'\r' || msg.back() == u' ')) msg.pop_back();
+  return Status::Error(std::string(what) + " " + ToUtf8(path) + ": " + ToUtf8(msg) + " (error " +
+                       std::to_string(err) + ")");
+}
+
+uint64_t FtToU64(const FILETIME& ft) { return (uint64_t(ft.dwHighDateTime) << 32) | ft.dwLowDateTime; }
+
+class HandleCloser {
+ public:
+  explicit HandleCloser(HANDLE h) : h_(h) {}
+  ~HandleCloser() { if (h_ != INVALID_HANDLE_VALUE && h_ != nullptr) CloseHandle(h_); }
+  HANDLE get() const { return h_; }
+ private:
+  HANDLE h_;
+};
+
+class Win32NamedMutex : public NamedMutex {
+ public:
+  explicit Win32NamedMutex(std::wstring name) : name_(std::move(name)) {}
+  ~Win32NamedMutex() override {
+    Unlock();
+    if (handle_) CloseHandle(handle_);
+  }
+  bool TryLock() override {
+    if (held_) return true;
+    if (!handle_) {
+      handle_ = CreateMutexW(nullptr, FALSE, name_.c_str());
+      // "Global\" needs a privilege on some systems; fall back to the session namespace.
+      if (!handle_ && name_.rfind(L"Global\\", 0) == 0) handle_ = CreateMutexW(nullptr, FALSE, name_.c_str() + 7);
+      if (!handle_) return false;
+    }
+    DWORD r = WaitForSingleObject(handle_, 0);
+    held_ = (r == WAIT_OBJECT_0 || r == WAIT_ABANDONED);
+    return held_;
+  }
+  void Unlock() override {
+    if (held_) ReleaseMutex(handle_);
+    held_ = false;
+  }
+ private:
+  std::wstring name_;
+  HANDLE handle_ = nullptr;
+  bool held_ = false;
+};
+
+class Win32Env : public Env {
+ public:
+  char16_t PathSeparator() const override { return u'\\'; }
+
+  Status ReadWholeFile(const std::u16string& path, std::string* bytes) override {
+    bytes->clear();
+    HandleCloser h(CreateFileW(W(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (h.get() == INVALID_HANDLE_VALUE) return LastError("cannot open", path);
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(h.get(), &size)) return LastError("cannot examine", path);
+    bytes->resize(static_cast<size_t>(size.QuadPart));
+    size_t done = 0;
+    while (done < bytes->size()) {
+      DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes->size() - done, 1u << 30));
+      DWORD got = 0;
+      if (!ReadFile(h.get(), bytes->data() + done, chunk, &got, nullptr) || got == 0) {
+        bytes->clear();
+        return LastError("cannot read", path);
+      }
+      done += got;
+    }
+    return Status::Ok();
+  }
+
+  Status WriteWholeFile(const std::u16string& path, std::string_view bytes, bool flush) override {
+    HandleCloser h(CreateFileW(W(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (h.get() == INVALID_HANDLE_VALUE) return LastError("cannot create", path);
+    size_t done = 0;
+    while (done < bytes.size()) {
+      DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 30));
+      DWORD put = 0;
+      if (!WriteFile(h.get(), bytes.data() + done, chunk, &put, nullptr) || put == 0)
+        return LastError("cannot write", path);
+      done += put;
+    }
+    if (flush && !FlushFileBuffers(h.get())) return LastError("cannot flush", path);
+    return Status::Ok();
+  }
+
+  Status RenameFile(const std::u16string& from, const std::u16string& to) override {
+    if (!MoveFileExW(W(from).c_str(), W(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+      return LastError("cannot rename", from);
+    return Status::Ok();
+  }
+
+  Status RemoveFile(const std::u16string& path) override {
+    if (!DeleteFileW(W(path).c_str())) {
+      DWORD err = GetLastError();
+      if (err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND) return Status::Ok();
+      return LastError("cannot delete", path);
+    }
+    return Status::Ok();
+  }
+
+  bool FileExists(const std::u16string& path) override {
+    DWORD a = GetFileAttributesW(W(path).c_str());
+    return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+  }
+
+  bool FolderExists(const std::u16string& path) override {
+    DWORD a = GetFileAttributesW(W(path).c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+  }
+
+  int64_t FileSize(const std::u16string& path) override {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(W(path).c_str(), GetFileExInfoStandard, &data)) return -1;
+    return static_cast<int64_t>((uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
+  }
+
+  Status CreateFolder(const std::u16string& path) override {
+    if (!CreateDirectoryW(W(path).c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+      return LastError("cannot create folder", path);
+    return Status::Ok();
+  }
+
+  Status RemoveFolder(const std::u16string& path) override {
+    if (!RemoveDirectoryW(W(path).c_str())) {
+      DWORD err = GetLastError();
+      if (err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND) return Status::Ok();
+      return LastError("cannot delete folder", path);
+    }
+    return Status::Ok();
+  }
+
+  Status SyncFolder(const std::u16string&) override { return Status::Ok(); }
+
+  Status ListFolder(const std::u16string& path, const std::function<bool(const DirEntry&)>& on_entry) override {
+    std::wstring pattern = W(path);
+    if (!pattern.empty() && pattern.back() != L'\\') pattern += L'\\';
+    pattern += L'*';
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &fd, FindExSearchNameMatch, nullptr,
+                                FIND_FIRST_EX_LARGE_FETCH);
+    if (h == INVALID_HANDLE_VALUE) {
+      if (GetLastError() == ERROR_FILE_NOT_FOUND) return Status::Ok();
+      return LastError("cannot list", path);
+    }
+    DirEntry e;
+    do {
+      if (wcscmp(fd.cFileName, L".") == 0 || wcscmp(fd.cFileName, L"..") == 0) continue;
+      e.name = U(fd.cFileName);
+      e.is_folder = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+      e.is_link = (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+      e.size = e.is_folder ? 0 : ((uint64_t(fd.nFileSizeHigh) << 32) | fd.nFileSizeLow);
+      e.mtime = FtToU64(fd.ftLastWriteTime);
+      e.attributes = fd.dwFileAttributes;
+      if (!on_entry(e)) break;
+    } while (FindNextFileW(h, &fd));
+    FindClose(h);
+    return Status::Ok();
+  }
+
+  std::u16string ExecutablePath() override {
+    wchar_t buf[MAX_PATH + 1] = {0};
+    DWORD n = GetModuleFileNameW(nullptr, buf, MAX_PATH);
+    return U(std::wstring_view(buf, n));
+  }
+
+  uint64_t NowFileTime() override {
+    FILETIME ft;
+    GetSystemTimeAsFileTime(&ft);
+    return FtToU64(ft);
+  }
+
+  uint64_t MonotonicMs() override { return GetTickCount64(); }
+
+  std::unique_ptr<NamedMutex> CreateNamedMutex(const std::u16string& name) override {
+    return std::make_unique<Win32NamedMutex>(W(name));
+  }
+
+  void DebugOutput(std::u16string_view text) override { OutputDebugStringW(W(text).c_str()); }
+
+  std::u16string GetEnvVar(std::u16string_view name) override {
+    wchar_t buf[4096];
+    DWORD n = GetEnvironmentVariableW(W(name).c_str(), buf, 4096);
+    if (n == 0 || n >= 4096) return std::u16string();
+    return U(std::wstring_view(buf, n));
+  }
+};
+
+}  // namespace
+
+Env* Env::Default() {
+  static Win32Env env;
+  return &env;
+}
+
+}  // namespace nusk

@@ -1,0 +1,58 @@
+// Shared helpers for the test suites: a scratch folder per test and a fault-injecting Env.
+#pragma once
+#include <atomic>
+#include <functional>
+#include <string>
+
+#include "platform/env.h"
+
+namespace nusk::testing {
+
+// A fresh empty folder under the system temp folder, removed with its contents at the end.
+// path() ends with the native separator.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::u16string& path() const { return path_; }
+  // path() + relative, with '/' in relative turned into the native separator.
+  std::u16string Sub(std::u16string_view relative) const;
+  // Writes a file (creating missing parent folders) and returns its full path.
+  std::u16string WriteFile(std::u16string_view relative, std::string_view bytes) const;
+
+ private:
+  std::u16string path_;
+};
+
+// Removes a folder and everything below it; missing is fine.
+void RemoveTree(Env* env, const std::u16string& folder);
+
+// Env that fails chosen operations: writes after a budget of bytes, renames by count,
+// or calls a hook before each mutating step (to stop a child process there).
+class FaultInjectionEnv : public EnvWrapper {
+ public:
+  explicit FaultInjectionEnv(Env* target = Env::Default()) : EnvWrapper(target) {}
+
+  // Every write fails once this many writes have succeeded (-1: never).
+  std::atomic<int> fail_writes_after{-1};
+  // Every rename fails once this many renames have succeeded (-1: never).
+  std::atomic<int> fail_renames_after{-1};
+  // Called before every write, rename and remove with a description ("write <path>").
+  std::function<void(const std::u16string& step)> before_step;
+
+  Status WriteWholeFile(const std::u16string& path, std::string_view bytes, bool flush) override;
+  Status RenameFile(const std::u16string& from, const std::u16string& to) override;
+  Status RemoveFile(const std::u16string& path) override;
+
+  int writes() const { return writes_; }
+  int renames() const { return renames_; }
+
+ private:
+  std::atomic<int> writes_{0};
+  std::atomic<int> renames_{0};
+};
+
+}  // namespace nusk::testing

@@ -1,0 +1,99 @@
+// The Env contract, run natively and under Wine against the real system calls.
+#include "platform/env.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <thread>
+
+#include "tests/testing/test_env.h"
+
+namespace nusk {
+namespace {
+
+using testing::TempDir;
+
+TEST(Env, WholeFileWriteReadRenameRemove) {
+  TempDir dir;
+  Env* env = Env::Default();
+  std::string payload(100000, '\0');
+  for (size_t i = 0; i < payload.size(); ++i) payload[i] = static_cast<char>(i * 7);
+  ASSERT_TRUE(env->WriteWholeFile(dir.Sub(u"a.bin"), payload, true).ok());
+  std::string back;
+  ASSERT_TRUE(env->ReadWholeFile(dir.Sub(u"a.bin"), &back).ok());
+  EXPECT_EQ(back, payload);
+  EXPECT_EQ(env->FileSize(dir.Sub(u"a.bin")), 100000);
+
+  // Rename replaces an existing target.
+  ASSERT_TRUE(env->WriteWholeFile(dir.Sub(u"b.bin"), "old", false).ok());
+  ASSERT_TRUE(env->RenameFile(dir.Sub(u"a.bin"), dir.Sub(u"b.bin")).ok());
+  EXPECT_FALSE(env->FileExists(dir.Sub(u"a.bin")));
+  ASSERT_TRUE(env->ReadWholeFile(dir.Sub(u"b.bin"), &back).ok());
+  EXPECT_EQ(back.size(), payload.size());
+
+  ASSERT_TRUE(env->RemoveFile(dir.Sub(u"b.bin")).ok());
+  EXPECT_TRUE(env->RemoveFile(dir.Sub(u"b.bin")).ok()) << "removing a missing file succeeds";
+  Status missing = env->ReadWholeFile(dir.Sub(u"b.bin"), &back);
+  EXPECT_FALSE(missing.ok());
+  EXPECT_NE(missing.message().find("b.bin"), std::string::npos) << missing.message();
+}
+
+TEST(Env, ListFolderReportsNamesKindsAndSizes) {
+  TempDir dir;
+  Env* env = Env::Default();
+  dir.WriteFile(u"one.txt", "12345");
+  dir.WriteFile(u"sub/two.txt", "");
+  dir.WriteFile(u"\u65E5\u672C.txt", "x");
+  std::set<std::u16string> names;
+  ASSERT_TRUE(env->ListFolder(dir.path(), [&](const DirEntry& e) {
+    names.insert(e.name);
+    if (e.name == u"one.txt") {
+      EXPECT_FALSE(e.is_folder);
+      EXPECT_EQ(e.size, 5u);
+      // Modified within the last day, as a FILETIME.
+      EXPECT_LT(env->NowFileTime() - e.mtime, 864000000000ULL);
+    }
+    if (e.name == u"sub") {
+      EXPECT_TRUE(e.is_folder);
+    }
+    return true;
+  }).ok());
+  EXPECT_EQ(names, (std::set<std::u16string>{u"one.txt", u"sub", u"\u65E5\u672C.txt"}));
+  EXPECT_FALSE(env->ListFolder(dir.Sub(u"missing"), [](const DirEntry&) { return true; }).ok());
+}
+
+TEST(Env, NamedMutexIsExclusiveUntilUnlocked) {
+  Env* env = Env::Default();
+  // Names are formed like the build lock: a folder with its separators turned into '/'.
+  auto lock_name = [](std::u16string folder) {
+    for (char16_t& c : folder) if (c == u'\\') c = u'/';
+    return u"nusk-test/" + folder + u"|LOCK";
+  };
+  auto a = env->CreateNamedMutex(lock_name(testing::TempDir().path()));
+  auto b = env->CreateNamedMutex(lock_name(testing::TempDir().path()));
+  // Different folders give different names, so both lock.
+  EXPECT_TRUE(a->TryLock());
+  EXPECT_TRUE(b->TryLock());
+  auto c = env->CreateNamedMutex(u"nusk-test|SAME");
+  auto d = env->CreateNamedMutex(u"nusk-test|SAME");
+  ASSERT_TRUE(c->TryLock());
+  // Windows mutexes are recursive per thread, so contend from another thread.
+  bool second = true;
+  std::thread([&] { second = d->TryLock(); if (second) d->Unlock(); }).join();
+  EXPECT_FALSE(second);
+  c->Unlock();
+  std::thread([&] { second = d->TryLock(); d->Unlock(); }).join();
+  EXPECT_TRUE(second);
+}
+
+TEST(Env, ClocksAdvance) {
+  Env* env = Env::Default();
+  uint64_t ft = env->NowFileTime();
+  EXPECT_GT(ft, 130000000000000000ULL);  // after 2012
+  uint64_t a = env->MonotonicMs();
+  EXPECT_GE(env->MonotonicMs(), a);
+  EXPECT_FALSE(env->ExecutablePath().empty());
+}
+
+}  // namespace
+}  // namespace nusk

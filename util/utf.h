@@ -1,0 +1,18 @@
+// Conversions between the UTF-16 text of the core and UTF-8 (wire, console, POSIX paths).
+// Unpaired surrogates become U+FFFD on the way to UTF-8; malformed UTF-8 becomes U+FFFD.
+#pragma once
+#include <string>
+#include <string_view>
+
+namespace nusk {
+
+std::string ToUtf8(std::u16string_view text);
+std::u16string FromUtf8(std::string_view text);
+
+// Latin-1 / ASCII bytes widened one to one (the database's 8-bit names).
+std::u16string FromLatin1(std::string_view bytes);
+
+// Convenience for literals and messages in the core: ASCII-only input.
+inline std::u16string U16(std::string_view ascii) { return FromLatin1(ascii); }
+
+}  // namespace nusk
