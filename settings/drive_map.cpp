@@ -1,0 +1,144 @@
+#include "settings/drive_map.h"
+
+#include "platform/env.h"
+#include "platform/profile.h"
+
+namespace nusk {
+
+namespace {
+
+int LetterIndex(char16_t c) {
+  if (c >= u'a' && c <= u'z') return c - u'a';
+  if (c >= u'A' && c <= u'Z') return c - u'A';
+  return -1;
+}
+
+// "/home/x/" -> "/home/x"; "/" and "" stay.
+std::u16string TrimSlashes(std::u16string path) {
+  while (path.size() > 1 && path.back() == u'/') path.pop_back();
+  return path;
+}
+
+bool SameLetters(std::u16string_view a, std::u16string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    char16_t x = a[i], y = b[i];
+    if (x >= u'A' && x <= u'Z') x = static_cast<char16_t>(x + 32);
+    if (y >= u'A' && y <= u'Z') y = static_cast<char16_t>(y + 32);
+    if (x != y) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+DriveMap DriveMap::Native() {
+  DriveMap map;
+  map.native_ = true;
+  map.folder_.fill(true);
+  return map;
+}
+
+DriveMap DriveMap::FromTargets(const std::array<std::u16string, 26>& targets,
+                               const std::array<bool, 26>& folder) {
+  DriveMap map;
+  for (int i = 0; i < 26; ++i) {
+    map.targets_[i] = TrimSlashes(targets[i]);
+    map.folder_[i] = folder[i] && !map.targets_[i].empty();
+  }
+  return map;
+}
+
+DriveMap DriveMap::Load(const std::u16string& settings_path, Profile* profile, Env* env) {
+  if (env->PathSeparator() == u'\\') return Native();
+  std::array<std::u16string, 26> targets{};
+  std::array<bool, 26> folder{};
+  bool has_section = false;
+  if (env->FileExists(settings_path)) {
+    for (const std::u16string& name : profile->SectionNames(settings_path)) {
+      if (SameLetters(name, u"Drives")) has_section = true;
+    }
+  }
+  if (!has_section) {
+    targets[2] = u"/";
+  } else {
+    for (int i = 0; i < 26; ++i) {
+      char16_t key[2] = {static_cast<char16_t>(u'A' + i), 0};
+      targets[i] = profile->GetString(settings_path, u"Drives", key, u"", 4096);
+    }
+  }
+  for (int i = 0; i < 26; ++i) {
+    if (!targets[i].empty()) folder[i] = env->FolderExists(targets[i]);
+  }
+  return FromTargets(targets, folder);
+}
+
+std::u16string DriveMap::Letters() const {
+  std::u16string letters;
+  if (native_) return letters;
+  for (int i = 0; i < 26; ++i) {
+    if (!targets_[i].empty()) letters.push_back(static_cast<char16_t>(u'A' + i));
+  }
+  return letters;
+}
+
+std::u16string DriveMap::Target(char16_t letter) const {
+  int i = LetterIndex(letter);
+  if (i < 0) return std::u16string();
+  if (native_) return std::u16string{static_cast<char16_t>(u'A' + i), u':', u'\\'};
+  return targets_[i];
+}
+
+bool DriveMap::IsFolderTarget(char16_t letter) const {
+  int i = LetterIndex(letter);
+  return i >= 0 && folder_[i];
+}
+
+std::u16string DriveMap::ToNativePath(std::u16string_view index_path) const {
+  if (native_ || index_path.size() < 2 || index_path[1] != u':') return std::u16string(index_path);
+  int i = LetterIndex(index_path[0]);
+  if (i < 0 || targets_[i].empty()) return std::u16string(index_path);
+  std::u16string rest(index_path.substr(2));
+  for (char16_t& c : rest) {
+    if (c == u'\\') c = u'/';
+  }
+  if (!folder_[i]) {
+    std::u16string shown{static_cast<char16_t>(u'A' + i), u':'};
+    return shown + rest;
+  }
+  const std::u16string& root = targets_[i];
+  if (rest.empty() || rest == u"/") return root == u"/" || rest.empty() ? root : root + u"/";
+  if (root == u"/") return rest;  // rest starts with '/'
+  return root + rest;
+}
+
+bool DriveMap::FromNativePath(std::u16string_view native_path, std::u16string* index_path) const {
+  if (native_) {
+    if (native_path.size() < 2 || native_path[1] != u':' || LetterIndex(native_path[0]) < 0) return false;
+    *index_path = std::u16string(native_path);
+    return true;
+  }
+  int best = -1;
+  size_t best_len = 0;
+  for (int i = 0; i < 26; ++i) {
+    const std::u16string& root = targets_[i];
+    if (!folder_[i] || root.empty()) continue;
+    size_t len = root.size();
+    if (native_path.substr(0, len) != root) continue;
+    bool boundary = root == u"/" || native_path.size() == len || native_path[len] == u'/';
+    if (!boundary) continue;
+    if (best < 0 || len > best_len) {
+      best = i;
+      best_len = len;
+    }
+  }
+  if (best < 0) return false;
+  std::u16string out{static_cast<char16_t>(u'A' + best), u':'};
+  std::u16string_view rest = native_path.substr(targets_[best] == u"/" ? 0 : best_len);
+  if (rest.empty()) rest = u"/";
+  for (char16_t c : rest) out.push_back(c == u'/' ? u'\\' : c);
+  *index_path = std::move(out);
+  return true;
+}
+
+}  // namespace nusk
