@@ -1,0 +1,89 @@
+#include "index/name_key.h"
+
+#include "util/casemap.h"
+
+namespace nusk {
+
+namespace {
+bool IsHigh(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool IsLow(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+char32_t Combine(char16_t hi, char16_t lo) { return 0x10000 + ((char32_t(hi) - 0xD800) << 10) + (lo - 0xDC00); }
+void Split(char32_t cp, char16_t* hi, char16_t* lo) {
+  cp -= 0x10000;
+  *hi = static_cast<char16_t>(0xD800 + (cp >> 10));
+  *lo = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+}
+
+// Maps the unit at index (or the pair it belongs to) with map; pairs stay pairs.
+template <typename CpMap>
+void MapAt(std::u16string* s, size_t i, CpMap map) {
+  std::u16string& t = *s;
+  size_t start = i;
+  if (IsLow(t[i]) && i > 0 && IsHigh(t[i - 1])) start = i - 1;
+  if (IsHigh(t[start]) && start + 1 < t.size() && IsLow(t[start + 1])) {
+    char32_t m = map(Combine(t[start], t[start + 1]));
+    if (m >= 0x10000) Split(m, &t[start], &t[start + 1]);
+    return;
+  }
+  char32_t m = map(t[i]);
+  if (m < 0x10000) t[i] = static_cast<char16_t>(m);
+}
+}  // namespace
+
+namespace name_key_detail {
+void UpperAt(std::u16string* text, size_t index) { MapAt(text, index, ToUpperCp); }
+}  // namespace name_key_detail
+
+uint32_t NameBits(std::u16string_view lower) {
+  uint32_t bits = 0;
+  for (char16_t c : lower) {
+    if (c > u'z') continue;
+    int bit;
+    switch (c) {
+      case u'.': bit = 26; break;
+      case u'_': bit = 27; break;
+      case u'0': bit = 28; break;
+      case u'1': bit = 29; break;
+      case u'2': bit = 30; break;
+      case u'3': bit = 31; break;
+      default: bit = static_cast<int>((static_cast<uint32_t>(c) - 0x61u) & 31u);
+    }
+    bits |= 1u << bit;
+  }
+  return bits;
+}
+
+bool NameIsWide(std::u16string_view lower) {
+  for (char16_t c : lower)
+    if (c > 0x7F) return true;
+  return false;
+}
+
+bool EncodeName(std::u16string_view name, bool is_folder, EncodedName* out) {
+  if (name.empty() || name.size() > 255) return false;
+  std::u16string lower = ToLower(name);  // pairs as one code point; length unchanged
+  EncodedName e;
+  e.length = static_cast<uint8_t>(name.size());
+  e.key.reserve(name.size() + 2);
+  e.key.push_back(is_folder ? kFolderKind : kFileKind);
+  e.key += lower;
+  std::u16string positions;
+  for (size_t i = 0; i < name.size(); ++i)
+    if (lower[i] != name[i]) positions.push_back(static_cast<char16_t>(i + 1));
+  if (!positions.empty()) {
+    e.key.push_back(kCaseMark);
+    e.key += positions;
+  }
+  e.case_count = static_cast<uint8_t>(positions.size());
+  e.bits = NameBits(lower);
+  e.wide = NameIsWide(lower);
+  *out = std::move(e);
+  return true;
+}
+
+std::u16string MakeNameKey(std::u16string_view name, bool is_folder) {
+  EncodedName e;
+  return EncodeName(name, is_folder, &e) ? e.key : std::u16string();
+}
+
+}  // namespace nusk

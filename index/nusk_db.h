@@ -1,0 +1,174 @@
+// NuskDb: the read-only search form of the index, used by the window, `find` and the web
+// service.
+//
+// Structure of arrays indexed by item index (parents, times, sizes, drives, references,
+// name of item), each allocated once with its final size, so chain walks and filters
+// touch only the array they need. Names are rows in NameKey order over one UTF-16 text
+// buffer; items 0 .. F-1 are the folders, and the items of name k are
+// first(k) .. first(k) + count(k) - 1.
+//
+// Threads: no locks. One thread at a time; BuildPath/BuildLowerPath share one buffer and
+// the derived tables (folder sizes, counts, ancestor cache, hide states) fill lazily.
+#pragma once
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "index/index_types.h"
+#include "index/status_sink.h"
+#include "platform/env.h"
+#include "util/status.h"
+
+namespace nusk {
+
+// One distinct name. The text (lower-cased, NUL-terminated) starts at text_offset in the
+// text buffer and the kind character sits in the unit just before it.
+struct NameRow {
+  uint32_t text_offset = 0;
+  uint32_t case_offset = 0;  // into the case-position bytes; meaningful when case_count > 0
+  uint32_t bits = 0;         // NameBits
+  uint32_t first = 0;        // first item index
+  uint32_t count = 0;        // number of items
+  uint8_t wide = 0;
+  uint8_t length = 0;
+  uint8_t case_count = 0;
+};
+
+class NuskDb {
+ public:
+  NuskDb();
+  ~NuskDb();
+  NuskDb(const NuskDb&) = delete;
+  NuskDb& operator=(const NuskDb&) = delete;
+
+  bool loaded() const { return loaded_; }
+  uint32_t item_count() const { return n_; }        // N
+  uint32_t folder_count() const { return f_; }      // F: items 0 .. F-1 are folders
+  uint32_t name_count() const { return m_; }        // M
+  uint32_t folder_name_count() const { return fm_; }  // FM: names 0 .. FM-1 are folders
+  CompactTime last_full_build() const { return last_full_build_; }
+
+  // ---- Items (i < item_count()) ----
+  uint32_t Parent(uint32_t i) const { return parent_[i]; }  // kNoItem for none
+  CompactTime Time(uint32_t i) const { return time_[i]; }
+  uint32_t SizeForm(uint32_t i) const { return size_[i]; }
+  uint8_t Drive(uint32_t i) const { return drive_[i]; }
+  uint64_t Reference(uint32_t i) const { return ref_[i]; }
+  uint32_t NameOf(uint32_t i) const { return name_of_[i]; }
+  bool IsFolder(uint32_t i) const { return i < f_; }
+  // Raw arrays for hot loops (item_count() entries each).
+  const uint32_t* parents() const { return parent_.get(); }
+  const uint32_t* names_of_items() const { return name_of_.get(); }
+  const uint8_t* drives() const { return drive_.get(); }
+
+  // ---- Names (k < name_count()) ----
+  const NameRow& Name(uint32_t k) const { return rows_[k]; }
+  const NameRow* name_rows() const { return rows_.get(); }
+  // Lower-cased name text, without kind character or terminator.
+  std::u16string_view NameText(uint32_t k) const {
+    return {text_.get() + rows_[k].text_offset, rows_[k].length};
+  }
+  const char16_t* NameTextPtr(uint32_t k) const { return text_.get() + rows_[k].text_offset; }
+  char16_t NameKind(uint32_t k) const { return text_[rows_[k].text_offset - 1]; }
+  const uint8_t* CasePositions(uint32_t k) const {
+    return rows_[k].case_count ? case_.get() + rows_[k].case_offset : nullptr;
+  }
+
+  // ---- Paths and names ----
+  // Full path in exact case, folders separated by '\'; with mark_folders a folder's path
+  // ends with '\'. At most 511 units: a longer path keeps its rightmost part. The view
+  // points into a shared buffer and is valid until the next BuildPath/BuildLowerPath.
+  std::u16string_view BuildPath(uint32_t item, bool mark_folders);
+  // The same in stored (lower-case) spelling; a folder's path always ends with '\'.
+  std::u16string_view BuildLowerPath(uint32_t item);
+  // Folder whose '\'-separated path matches (case-insensitively for mapped letters);
+  // kNoItem when a part does not exist.
+  uint32_t FindFolderByPath(std::u16string_view path) const;
+  // The item's drive root (the last item of its parent chain).
+  uint32_t RootOf(uint32_t item) const;
+  std::u16string ItemName(uint32_t item) const;
+  // Bytes of the size form; a folder of size 0 gives its folder size once computed.
+  uint64_t ItemSizeBytes(uint32_t item) const;
+  // Text after the last '.' of a file's lower-cased name; empty for folders.
+  std::u16string_view Extension(uint32_t item) const;
+  const std::u16string& DriveLabel(char16_t letter) const;
+
+  // ---- Derived tables (computed once per load) ----
+  void ComputeFolderSizes();
+  void ComputeFolderFileCounts();
+  uint64_t FolderSize(uint32_t folder) const { return folder_sizes_.empty() ? 0 : folder_sizes_[folder]; }
+  int32_t FolderFileCount(uint32_t folder) const {
+    return folder_counts_.empty() ? 0 : folder_counts_[folder];
+  }
+
+  // ---- Hidden states ----
+  HideState GetHideState(uint32_t item) const {
+    return hide_.empty() ? HideState::kShown : static_cast<HideState>(hide_[item]);
+  }
+  bool HasHideStates() const { return !hide_.empty(); }
+  // Removed -> kRemoved, else kHidden; a folder passes the state to everything below it.
+  void SetHideState(uint32_t item, bool removed);
+
+  // ---- Ordering and trees ----
+  // Name indexes of the item and its ancestors, root first (at most 256 levels).
+  std::vector<uint32_t> AncestorChain(uint32_t item);
+  // Orders two items by the name chains of their parents (path order); <0, 0, >0.
+  int CompareByAncestors(uint32_t a, uint32_t b);
+  // Drive letters of all root items, in item order.
+  const std::u16string& DriveListText();
+  // Parent item index -> shown children below n, in index order; roots under kNoItem.
+  std::map<uint32_t, std::vector<uint32_t>> ChildLists(uint32_t n) const;
+
+ private:
+  friend class NuskDbLoader;
+  friend Status LoadNuskDb(NuskDb*, const std::u16string&, Env*, IStatusSink*);
+  friend void UnloadNuskDb(NuskDb*);
+  friend Status SaveHiddenList(NuskDb*);
+
+  void Reset();
+  void CopyName(uint32_t k, bool restore_case, size_t* pos);
+  std::u16string_view BuildPathInto(uint32_t item, bool mark_folders, bool restore_case);
+  const std::vector<uint32_t>& CachedChain(uint32_t folder);
+
+  uint32_t n_ = 0, f_ = 0, m_ = 0, fm_ = 0;
+  CompactTime last_full_build_ = 0;
+  std::unique_ptr<uint32_t[]> parent_, time_, size_, name_of_;
+  std::unique_ptr<uint8_t[]> drive_;
+  std::unique_ptr<uint64_t[]> ref_;
+  std::unique_ptr<NameRow[]> rows_;
+  std::unique_ptr<char16_t[]> text_;
+  std::unique_ptr<uint8_t[]> case_;
+  std::vector<uint8_t> hide_;                 // empty until first needed
+  std::vector<uint64_t> folder_sizes_;        // F entries once computed
+  std::vector<int32_t> folder_counts_;        // F entries once computed
+  std::vector<std::vector<uint32_t>> chain_cache_;  // per folder, empty until asked
+  std::vector<uint8_t> chain_cached_;
+  std::u16string labels_[kDriveCount];
+  std::u16string drive_list_;
+  bool drive_list_built_ = false;
+  char16_t path_[512];
+  std::u16string home_;
+  Env* env_ = nullptr;
+  bool loaded_ = false;
+};
+
+// Loads "nusk.frs", "nusk.nrs" and "nusk.hid" from home into db (unloading it first).
+// Missing files give an empty index and Ok. Every count, index, length and position is
+// checked against the file sizes: a damaged file fails with a message naming the file
+// and the fault, db is left empty, and the caller must not present results as complete.
+// An interrupted commit is resolved read-only (db_files.h).
+Status LoadNuskDb(NuskDb* db, const std::u16string& home, Env* env = Env::Default(),
+                  IStatusSink* sink = nullptr);
+
+// Frees every table; db becomes empty and not loaded.
+void UnloadNuskDb(NuskDb* db);
+
+// Writes the items whose hidden state is not kShown to "nusk.hid" (through
+// "nusk.hid.tmp"); leaves the files alone when none is set. Fails when db is not loaded
+// or the write or move fails.
+Status SaveHiddenList(NuskDb* db);
+
+}  // namespace nusk
