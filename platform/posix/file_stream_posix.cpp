@@ -1,0 +1,53 @@
+// FileStream over open(2)/pread(2).
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/file_stream.h"
+#include "util/utf.h"
+
+namespace nusk {
+
+namespace {
+
+class PosixFileStream : public FileStream {
+ public:
+  explicit PosixFileStream(int fd) : fd_(fd) {}
+  ~PosixFileStream() override { ::close(fd_); }
+  int64_t ReadAt(uint64_t offset, char* buffer, size_t size) override {
+    for (;;) {
+      ssize_t n = ::pread(fd_, buffer, size, static_cast<off_t>(offset));
+      if (n >= 0) return n;
+      if (errno != EINTR) return -1;
+    }
+  }
+
+ private:
+  int fd_;
+};
+
+}  // namespace
+
+bool StatPath(const std::u16string& path, PathInfo* info) {
+  struct stat st;
+  if (::stat(ToUtf8(path).c_str(), &st) != 0) return false;
+  info->is_folder = S_ISDIR(st.st_mode);
+  info->size = info->is_folder ? 0 : static_cast<uint64_t>(st.st_size);
+  info->mtime_unix = st.st_mtim.tv_sec;
+  return true;
+}
+
+std::unique_ptr<FileStream> FileStream::Open(const std::u16string& path) {
+  int fd = ::open(ToUtf8(path).c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return nullptr;
+  }
+  return std::make_unique<PosixFileStream>(fd);
+}
+
+}  // namespace nusk
