@@ -16,11 +16,10 @@ void Split(char32_t cp, char16_t* hi, char16_t* lo) {
 
 // Maps the unit at index (or the pair it belongs to) with map; pairs stay pairs.
 template <typename CpMap>
-void MapAt(std::u16string* s, size_t i, CpMap map) {
-  std::u16string& t = *s;
+void MapAt(char16_t* t, size_t len, size_t i, CpMap map) {
   size_t start = i;
   if (IsLow(t[i]) && i > 0 && IsHigh(t[i - 1])) start = i - 1;
-  if (IsHigh(t[start]) && start + 1 < t.size() && IsLow(t[start + 1])) {
+  if (IsHigh(t[start]) && start + 1 < len && IsLow(t[start + 1])) {
     char32_t m = map(Combine(t[start], t[start + 1]));
     if (m >= 0x10000) Split(m, &t[start], &t[start + 1]);
     return;
@@ -31,7 +30,7 @@ void MapAt(std::u16string* s, size_t i, CpMap map) {
 }  // namespace
 
 namespace name_key_detail {
-void UpperAt(std::u16string* text, size_t index) { MapAt(text, index, ToUpperCp); }
+void UpperAt(char16_t* s, size_t len, size_t index) { MapAt(s, len, index, ToUpperCp); }
 }  // namespace name_key_detail
 
 uint32_t NameBits(std::u16string_view lower) {

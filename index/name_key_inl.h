@@ -4,7 +4,8 @@
 
 namespace nusk {
 namespace name_key_detail {
-void UpperAt(std::u16string* text, size_t index);
+// Upper-cases the unit at index of s (length len), or the surrogate pair it belongs to.
+void UpperAt(char16_t* s, size_t len, size_t index);
 }
 
 template <typename Pos>
@@ -12,7 +13,7 @@ std::u16string RestoreCase(std::u16string_view lower, const Pos* positions, size
   std::u16string out(lower);
   for (size_t i = 0; i < count; ++i) {
     size_t p = static_cast<size_t>(positions[i]);
-    if (p >= 1 && p <= out.size()) name_key_detail::UpperAt(&out, p - 1);
+    if (p >= 1 && p <= out.size()) name_key_detail::UpperAt(out.data(), out.size(), p - 1);
   }
   return out;
 }

@@ -112,7 +112,9 @@ class NuskDbWriter {
   unsigned char header_[128] = {};
   DriveState drives_[kDriveCount];
   MountState mounts_[kMountSlots];
-  std::vector<FileRecord*> loaded_table_;  // file order as loaded (hidden-list carry-over)
+  // Items as loaded: a live record keeps its loaded item index until the commit, which
+  // maps old indexes to new ones for the hidden-items list (freed records lose theirs).
+  uint32_t loaded_count_ = 0;
   std::u16string home_;
   Env* env_ = nullptr;
   IStatusSink* sink_ = nullptr;

@@ -1,0 +1,187 @@
+#include "index/db_format.h"
+
+namespace nusk::dbformat {
+
+std::string CheckFrs(std::string_view bytes, FrsView* out) {
+  *out = FrsView();
+  if (bytes.empty()) return {};
+  uint64_t size = bytes.size();
+  if (size < kRowsOffset)
+    return "the file has " + std::to_string(size) + " bytes, fewer than its fixed header of " +
+           std::to_string(kRowsOffset);
+  const char* p = bytes.data();
+  uint32_t n = Get32(p + 4);
+  uint64_t rows_end = kRowsOffset + uint64_t{n} * kFileRowSize;
+  if (rows_end > size)
+    return "the header promises " + std::to_string(n) + " items but the file holds only " +
+           std::to_string((size - kRowsOffset) / kFileRowSize);
+  uint64_t label_units = 0;
+  for (int d = 0; d < kDriveCount; ++d) label_units += Get32(p + kHeaderSize + d * kStateBlockSize + 28);
+  uint64_t pool_end = rows_end + 2 * label_units;
+  if (pool_end > size) return "the drive labels run past the end of the file";
+  uint64_t rest = size - pool_end;
+  if (rest != 0 && rest < kMountBlocksSize) return "the mount table is truncated";
+  if (rest > kMountBlocksSize)
+    return std::to_string(rest - kMountBlocksSize) + " unexpected bytes follow the mount table";
+  out->n = n;
+  out->header = p;
+  out->drives = p + kHeaderSize;
+  out->rows = p + kRowsOffset;
+  for (uint32_t i = 0; i < n; ++i) {
+    uint32_t parent = RowParent(*out, i);
+    if (parent != kNoItem && parent >= n) {
+      *out = FrsView();
+      return "item " + std::to_string(i) + " has parent index " + std::to_string(parent) + ", beyond the " +
+             std::to_string(n) + " items";
+    }
+  }
+  const char* pool = p + rows_end;
+  for (int d = 0; d < kDriveCount; ++d) {
+    uint32_t len = Get32(out->drives + d * kStateBlockSize + 28);
+    out->labels[d].resize(len);
+    for (uint32_t c = 0; c < len; ++c, pool += 2) out->labels[d][c] = static_cast<char16_t>(Get16(pool));
+  }
+  out->mounts = rest ? p + pool_end : nullptr;
+  return {};
+}
+
+void DecodeDriveState(const char* b, DriveState* d) {
+  d->journal_id = Get64(b);
+  d->journal_next = Get64(b + 8);
+  d->serial = Get32(b + 16);
+  d->last_build = Get32(b + 20);
+  d->built = b[32] != 0;
+}
+
+void EncodeDriveState(const DriveState& d, uint32_t label_start, char* b) {
+  std::memset(b, 0, kStateBlockSize);
+  Set64(b, d.journal_id);
+  Set64(b + 8, d.journal_next);
+  Set32(b + 16, d.serial);
+  Set32(b + 20, d.last_build);
+  Set32(b + 24, d.display_name.empty() ? 0 : label_start);
+  Set32(b + 28, static_cast<uint32_t>(d.display_name.size()));
+  b[32] = d.built ? 1 : 0;
+}
+
+void DecodeMountState(const char* b, MountState* m) {
+  m->journal_id = Get64(b);
+  m->journal_next = Get64(b + 8);
+  size_t len = 0;
+  while (len < 36 && b[33 + len] != 0) ++len;  // never past the 37-byte field
+  m->volume_guid.assign(b + 33, len);
+  m->mount_folder_ref = Get64(b + 70);
+}
+
+void EncodeMountState(const MountState& m, char* b) {
+  std::memset(b, 0, kStateBlockSize);
+  Set64(b, m.journal_id);
+  Set64(b + 8, m.journal_next);
+  std::memcpy(b + 33, m.volume_guid.data(), std::min<size_t>(m.volume_guid.size(), 36));
+  Set64(b + 70, m.mount_folder_ref);
+}
+
+namespace {
+// Compares two stored keys unit by unit (plain UTF-16 order, a prefix first).
+int CompareKeys(const NameRaw& a, const NameRaw& b) {
+  size_t na = a.KeyUnits(), nb = b.KeyUnits();
+  size_t n = std::min(na, nb);
+  for (size_t i = 0; i < n; ++i) {
+    char16_t x = a.Unit(i), y = b.Unit(i);
+    if (x != y) return x < y ? -1 : 1;
+  }
+  return na == nb ? 0 : (na < nb ? -1 : 1);
+}
+
+std::string CheckNameText(const NameRaw& r) {
+  char16_t kind = r.Kind();
+  if (kind != u'1' && kind != u'2') return "has kind character " + std::to_string(kind) + " instead of 1 or 2";
+  if (r.case_count == 0) return {};
+  if (r.Unit(size_t{r.length} + 1) != 0x1F) return "lacks the mark before its case positions";
+  for (size_t c = 0; c < r.case_count; ++c) {
+    char16_t pos = r.Unit(size_t{r.length} + 2 + c);
+    if (pos < 1 || pos > r.length)
+      return "has case position " + std::to_string(pos) + " outside its " + std::to_string(r.length) + " characters";
+  }
+  return {};
+}
+}  // namespace
+
+std::string CheckNrs(std::string_view bytes, uint32_t n, NrsSummary* out) {
+  *out = NrsSummary();
+  if (bytes.empty()) {
+    if (n != 0) return "the file is empty but the file records list " + std::to_string(n) + " items";
+    return {};
+  }
+  if (bytes.size() < 4) return "the file has " + std::to_string(bytes.size()) + " bytes, too few for its name count";
+  const char* p = bytes.data();
+  uint64_t size = bytes.size();
+  uint32_t m = Get32(p);
+  uint64_t text_start = 4 + uint64_t{m} * kNameRowSize;
+  if (text_start > size) return "the name count " + std::to_string(m) + " does not fit in the file";
+  if (m == 0 && n != 0) return "the file has no names but the file records list " + std::to_string(n) + " items";
+  uint64_t text_pos = text_start;
+  const char* row = p + 4;
+  uint32_t prev_first = 0;
+  NameRaw prev;
+  for (uint32_t k = 0; k < m; ++k, row += kNameRowSize) {
+    NameRaw r;
+    r.first = Get32(row + 4);
+    r.wide = row[8] != 0;
+    r.length = static_cast<uint8_t>(row[9]);
+    r.case_count = static_cast<uint8_t>(row[10]);
+    std::string where = "name " + std::to_string(k) + " ";
+    if (static_cast<uint8_t>(row[8]) > 1) return where + "has wide flag " + std::to_string(uint8_t(row[8]));
+    if (k == 0 && r.first != 0) return where + "starts at item " + std::to_string(r.first) + " instead of 0";
+    if (r.first < prev_first) return where + "starts before the previous name";
+    if (r.first >= n) return where + "starts at item " + std::to_string(r.first) + ", beyond the " + std::to_string(n) + " items";
+    uint64_t text_bytes = uint64_t{r.KeyUnits()} * (r.wide ? 2 : 1);
+    if (text_pos + text_bytes > size) return where + "has its text past the end of the file";
+    r.text = p + text_pos;
+    std::string fault = CheckNameText(r);
+    if (!fault.empty()) return where + fault;
+    if (k > 0 && CompareKeys(prev, r) >= 0) return where + "is out of order";
+    if (r.Kind() == u'1') {
+      if (out->fm != k) return where + "is a folder name after a file name";
+      ++out->fm;
+    }
+    text_pos += text_bytes;
+    out->text_units += uint64_t{r.length} + 2;
+    out->case_bytes += r.case_count;
+    prev_first = r.first;
+    prev = r;
+  }
+  if (text_pos != size) return std::to_string(size - text_pos) + " unexpected bytes follow the last name";
+  out->m = m;
+  // F: the first item of the first file name, or all items when every name is a folder.
+  out->f = out->fm == m ? n : Get32(p + 4 + size_t{out->fm} * kNameRowSize + 4);
+  return {};
+}
+
+std::string CheckHid(std::string_view bytes, std::vector<HidEntry>* out) {
+  out->clear();
+  if (bytes.empty()) return {};
+  if (bytes.size() < 4) return "the file has " + std::to_string(bytes.size()) + " bytes, too few for its entry count";
+  uint64_t k = Get32(bytes.data());
+  if (4 + 4 * k > bytes.size())
+    return "the entry count " + std::to_string(k) + " does not fit in the file";
+  const char* idx = bytes.data() + 4;
+  const char* states = idx + 4 * k;
+  uint64_t have_states = bytes.size() - 4 - 4 * k;
+  if (have_states > k) return std::to_string(have_states - k) + " unexpected bytes follow the states";
+  out->reserve(k);
+  for (uint64_t i = 0; i < k; ++i)
+    out->push_back({Get32(idx + 4 * i), i < have_states ? static_cast<uint8_t>(states[i]) : uint8_t{1}});
+  return {};
+}
+
+std::string EncodeHid(const std::vector<HidEntry>& entries) {
+  std::string s;
+  s.reserve(4 + 5 * entries.size());
+  Put32(&s, static_cast<uint32_t>(entries.size()));
+  for (const HidEntry& e : entries) Put32(&s, e.item);
+  for (const HidEntry& e : entries) s.push_back(static_cast<char>(e.state));
+  return s;
+}
+
+}  // namespace nusk::dbformat

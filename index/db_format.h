@@ -1,0 +1,147 @@
+// Parsing and checking of the database file bytes, shared by both loaders.
+//
+// Every count, index, length and position is checked against the size of the bytes
+// before anything is used, so a damaged file yields a message and never an out-of-range
+// read. Check* functions return an empty string when the bytes are sound, else the
+// fault (without the file name; callers prefix it).
+#pragma once
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "index/db_files.h"
+#include "index/index_types.h"
+
+namespace nusk::dbformat {
+
+inline uint16_t Get16(const char* p) {
+  return static_cast<uint16_t>(static_cast<uint8_t>(p[0]) | (static_cast<uint8_t>(p[1]) << 8));
+}
+inline uint32_t Get32(const char* p) {
+  return uint32_t{static_cast<uint8_t>(p[0])} | (uint32_t{static_cast<uint8_t>(p[1])} << 8) |
+         (uint32_t{static_cast<uint8_t>(p[2])} << 16) | (uint32_t{static_cast<uint8_t>(p[3])} << 24);
+}
+inline uint64_t Get64(const char* p) { return uint64_t{Get32(p)} | (uint64_t{Get32(p + 4)} << 32); }
+
+inline void Set16(char* p, uint16_t v) { p[0] = char(v); p[1] = char(v >> 8); }
+inline void Set32(char* p, uint32_t v) { for (int i = 0; i < 4; ++i) p[i] = char(v >> (8 * i)); }
+inline void Set64(char* p, uint64_t v) { for (int i = 0; i < 8; ++i) p[i] = char(v >> (8 * i)); }
+inline void Put32(std::string* s, uint32_t v) { char b[4]; Set32(b, v); s->append(b, 4); }
+inline void Put64(std::string* s, uint64_t v) { char b[8]; Set64(b, v); s->append(b, 8); }
+
+// "nusk.frs" as laid out in the bytes (views into them).
+struct FrsView {
+  uint32_t n = 0;
+  const char* header = nullptr;  // 128 bytes, null for an empty file
+  const char* drives = nullptr;  // 26 x 128
+  const char* rows = nullptr;    // n x 20
+  std::u16string labels[kDriveCount];
+  const char* mounts = nullptr;  // 256 x 128, null in older files
+};
+// An empty input is a valid empty index. Checks the sizes, the label pool, the mount
+// table and that every parent index is below n or none.
+std::string CheckFrs(std::string_view bytes, FrsView* out);
+
+// Row k of a file, read after the file has been checked.
+inline uint64_t RowRef(const FrsView& v, uint32_t i) { return Get64(v.rows + size_t{i} * kFileRowSize); }
+inline uint32_t RowParent(const FrsView& v, uint32_t i) { return Get32(v.rows + size_t{i} * kFileRowSize + 8); }
+inline uint32_t RowTime(const FrsView& v, uint32_t i) { return Get32(v.rows + size_t{i} * kFileRowSize + 12); }
+inline uint32_t RowSize(const FrsView& v, uint32_t i) { return Get32(v.rows + size_t{i} * kFileRowSize + 16); }
+
+void DecodeDriveState(const char* block, DriveState* d);  // display name not included
+void EncodeDriveState(const DriveState& d, uint32_t label_start, char* block);
+void DecodeMountState(const char* block, MountState* m);
+void EncodeMountState(const MountState& m, char* block);
+
+// One name row with the position of its text, read after the file has been checked.
+struct NameRaw {
+  uint32_t bits = 0, first = 0, count = 0;
+  bool wide = false;
+  uint8_t length = 0, case_count = 0;
+  const char* text = nullptr;  // the stored NameKey units
+  char16_t Unit(size_t i) const {
+    return wide ? static_cast<char16_t>(Get16(text + 2 * i)) : static_cast<char16_t>(static_cast<uint8_t>(text[i]));
+  }
+  size_t KeyUnits() const { return size_t{length} + 1 + (case_count ? size_t{case_count} + 1 : 0); }
+  char16_t Kind() const { return Unit(0); }
+};
+
+struct NrsSummary {
+  uint32_t m = 0;            // names
+  uint32_t fm = 0;           // folder names (they come first)
+  uint32_t f = 0;            // items of folder names
+  uint64_t text_units = 0;   // sum of (length + 2): kind, name, terminator
+  uint64_t case_bytes = 0;   // sum of case counts
+};
+// Checks "nusk.nrs" against n items: row table and texts inside the file with nothing
+// left over, kind characters, case marks and positions, strictly increasing keys
+// (folders before files), first item indexes starting at 0, non-decreasing, below n.
+// An empty input is valid only when n is 0.
+std::string CheckNrs(std::string_view bytes, uint32_t n, NrsSummary* out);
+// Calls fn(k, raw) for every name of checked bytes.
+template <typename Fn>
+void ForEachName(std::string_view bytes, uint32_t n, Fn fn);
+
+// Checks the parents of checked files: every parent is a folder (below f) and no folder
+// is its own ancestor. parent(i) gives the parent item index.
+template <typename ParentFn>
+std::string CheckParents(uint32_t n, uint32_t f, ParentFn parent);
+
+// "nusk.hid": K item indexes and K states (a missing state at the end counts as 1).
+struct HidEntry {
+  uint32_t item;
+  uint8_t state;
+};
+std::string CheckHid(std::string_view bytes, std::vector<HidEntry>* out);
+std::string EncodeHid(const std::vector<HidEntry>& entries);
+
+// ---- template bodies ----
+template <typename Fn>
+void ForEachName(std::string_view bytes, uint32_t n, Fn fn) {
+  if (bytes.size() < 4) return;
+  const char* p = bytes.data();
+  uint32_t m = Get32(p);
+  const char* row = p + 4;
+  const char* text = row + size_t{m} * kNameRowSize;
+  for (uint32_t k = 0; k < m; ++k, row += kNameRowSize) {
+    NameRaw r;
+    r.bits = Get32(row);
+    r.first = Get32(row + 4);
+    r.wide = row[8] != 0;
+    r.length = static_cast<uint8_t>(row[9]);
+    r.case_count = static_cast<uint8_t>(row[10]);
+    r.count = (k + 1 < m ? Get32(row + kNameRowSize + 4) : n) - r.first;
+    r.text = text;
+    text += r.KeyUnits() * (r.wide ? 2 : 1);
+    fn(k, r);
+  }
+}
+
+template <typename ParentFn>
+std::string CheckParents(uint32_t n, uint32_t f, ParentFn parent) {
+  for (uint32_t i = 0; i < n; ++i) {
+    uint32_t p = parent(i);
+    if (p != kNoItem && p >= f)
+      return "the parent of item " + std::to_string(i) + " is item " + std::to_string(p) + ", which is not a folder";
+  }
+  // Folder chains: 0 unvisited, 1 on the current walk, 2 known to end at a root.
+  std::vector<uint8_t> state(f, 0);
+  std::vector<uint32_t> walk;
+  for (uint32_t start = 0; start < f; ++start) {
+    walk.clear();
+    uint32_t i = start;
+    while (i != kNoItem && state[i] == 0) {
+      state[i] = 1;
+      walk.push_back(i);
+      i = parent(i);
+    }
+    if (i != kNoItem && state[i] == 1)
+      return "the folder chain of item " + std::to_string(start) + " loops back on itself";
+    for (uint32_t w : walk) state[w] = 2;
+  }
+  return {};
+}
+
+}  // namespace nusk::dbformat

@@ -1,0 +1,246 @@
+// CommitIndex: NuskDbWriter into the database files, crash-safely (see db_files.h).
+#include "index/db_format.h"
+#include "index/nusk_db_writer.h"
+#include "util/utf.h"
+
+namespace nusk {
+
+class WriterCommitter {
+ public:
+  WriterCommitter(NuskDbWriter* w, const CommitOptions& options)
+      : w_(w), env_(w->env_), sink_(w->sink_), options_(options) {
+    frs_ = DbPath(w->home_, kFrsName, env_);
+    nrs_ = DbPath(w->home_, kNrsName, env_);
+    hid_ = DbPath(w->home_, kHidName, env_);
+  }
+
+  Status Run() {
+    uint64_t start = env_->MonotonicMs();
+    std::string nrs_bytes = EncodeNames();
+    std::string hid_bytes;
+    bool write_hid = false;
+    Status s = CarryOverHidden(&hid_bytes, &write_hid);
+    if (!s.ok()) return s;
+    if (!(s = WriteTmp(nrs_, nrs_bytes)).ok()) return s;
+    nrs_bytes = std::string();
+    sink_->Progress("Dump name records: " + Ms(start) + " ms\n");
+    start = env_->MonotonicMs();
+    if (!(s = WriteTmp(frs_, EncodeFiles())).ok()) return s;
+    sink_->Progress("Dump file records. (" + Ms(start) + " ms)\n");
+    if (write_hid) {
+      if (!(s = WriteTmp(hid_, hid_bytes)).ok()) return s;
+    } else if (!(s = env_->RemoveFile(hid_ + u".tmp")).ok()) {
+      return Abandon(s);  // a stale list from an earlier crash must not be taken for ours
+    }
+    if (!(s = env_->SyncFolder(w_->home_)).ok()) return Abandon(s);
+    return Rotate(keep_hid_ == 0 && write_hid);
+  }
+
+ private:
+  std::string Ms(uint64_t start) { return std::to_string(env_->MonotonicMs() - start); }
+
+  // Gives every item its new index (name order, items in list order) and encodes
+  // "nusk.nrs". Emptied names are skipped.
+  std::string EncodeNames() {
+    table_.clear();
+    table_.reserve(w_->item_count_);
+    old_to_new_.assign(w_->loaded_count_, kNoItem);
+    uint32_t m = 0;
+    size_t text_bytes = 0;
+    for (auto& [key, name] : w_->names_) {
+      if (name.items.empty()) {
+        env_->DebugOutput(u"DEL??");
+        continue;
+      }
+      ++m;
+      text_bytes += key.size() * (name.wide ? 2 : 1);
+    }
+    std::string out;
+    out.reserve(4 + size_t{m} * kNameRowSize + text_bytes);
+    dbformat::Put32(&out, m);
+    std::string text;
+    text.reserve(text_bytes);
+    for (auto& [key, name] : w_->names_) {
+      if (name.items.empty()) continue;
+      char row[kNameRowSize];
+      dbformat::Set32(row, name.bits);
+      dbformat::Set32(row + 4, static_cast<uint32_t>(table_.size()));
+      row[8] = name.wide ? 1 : 0;
+      row[9] = static_cast<char>(name.length);
+      row[10] = static_cast<char>(name.case_count);
+      out.append(row, kNameRowSize);
+      for (char16_t u : key) {
+        text.push_back(static_cast<char>(u));
+        if (name.wide) text.push_back(static_cast<char>(u >> 8));
+      }
+      for (FileRecord* r : name.items) {
+        uint32_t now = static_cast<uint32_t>(table_.size());
+        if (r->item_index < old_to_new_.size()) old_to_new_[r->item_index] = now;
+        r->item_index = now;
+        table_.push_back(r);
+      }
+    }
+    out += text;
+    return out;
+  }
+
+  // Parent index of each row; a parent that is gone or that would close a loop of
+  // folders is written as none, so the files always load.
+  std::vector<uint32_t> ParentIndexes() {
+    const uint32_t n = static_cast<uint32_t>(table_.size());
+    std::vector<uint32_t> parent(n, kNoItem);
+    for (uint32_t i = 0; i < n; ++i) {
+      if (table_[i]->parent_reference == 0) continue;
+      auto it = w_->folders_.find(table_[i]->parent_reference);
+      if (it != w_->folders_.end()) parent[i] = it->second->item_index;
+    }
+    // Folders come first; f = the items of folder names.
+    uint32_t f = 0;
+    for (auto& [key, name] : w_->names_)
+      if (key[0] == kFolderKind) f += static_cast<uint32_t>(name.items.size());
+    for (uint32_t i = 0; i < n; ++i)
+      if (parent[i] != kNoItem && parent[i] >= f) parent[i] = kNoItem;
+    std::vector<uint8_t> state(f, 0);
+    std::vector<uint32_t> walk;
+    for (uint32_t start = 0; start < f; ++start) {
+      walk.clear();
+      uint32_t i = start;
+      while (i != kNoItem && state[i] == 0) {
+        state[i] = 1;
+        walk.push_back(i);
+        i = parent[i];
+      }
+      if (i != kNoItem && state[i] == 1) parent[walk.back()] = kNoItem;  // cut the loop
+      for (uint32_t x : walk) state[x] = 2;
+    }
+    return parent;
+  }
+
+  std::string EncodeFiles() {
+    std::vector<uint32_t> parent = ParentIndexes();
+    const uint32_t n = static_cast<uint32_t>(table_.size());
+    size_t label_units = 0;
+    for (const DriveState& d : w_->drives_) label_units += d.display_name.size();
+    std::string out(kRowsOffset + size_t{n} * kFileRowSize + 2 * label_units + kMountBlocksSize, '\0');
+    char* p = out.data();
+    std::memcpy(p, w_->header_, kHeaderSize);
+    dbformat::Set32(p, kFormatVersion);
+    dbformat::Set32(p + 4, n);
+    if (options_.all_drives) dbformat::Set32(p + 8, CompactTimeFromFileTime(env_->NowFileTime()));
+    uint32_t label_start = 0;
+    for (int d = 0; d < kDriveCount; ++d) {
+      dbformat::EncodeDriveState(w_->drives_[d], label_start, p + kHeaderSize + d * kStateBlockSize);
+      label_start += static_cast<uint32_t>(w_->drives_[d].display_name.size());
+    }
+    char* row = p + kRowsOffset;
+    for (uint32_t i = 0; i < n; ++i, row += kFileRowSize) {
+      const FileRecord* r = table_[i];
+      dbformat::Set64(row, r->reference);
+      dbformat::Set32(row + 8, parent[i]);
+      dbformat::Set32(row + 12, r->time);
+      dbformat::Set32(row + 16, r->size);
+    }
+    for (const DriveState& d : w_->drives_)
+      for (char16_t c : d.display_name) {
+        dbformat::Set16(row, c);
+        row += 2;
+      }
+    for (int m = 0; m < kMountSlots; ++m) dbformat::EncodeMountState(w_->mounts_[m], row + m * kStateBlockSize);
+    return out;
+  }
+
+  // The hidden entries (state 255) of items that are still there, under their new
+  // indexes. Entries of removed items and state-1 entries are dropped. A damaged list
+  // is kept aside and not carried over.
+  Status CarryOverHidden(std::string* bytes, bool* write) {
+    *write = false;
+    if (!env_->FileExists(hid_)) return Status::Ok();
+    std::string old;
+    Status s = env_->ReadWholeFile(hid_, &old);
+    if (!s.ok()) return Status::Error("Cannot read " + ToUtf8(hid_) + ": " + s.message());
+    std::vector<dbformat::HidEntry> entries, kept;
+    std::string fault = dbformat::CheckHid(old, &entries);
+    if (!fault.empty()) {
+      sink_->Problem(ToUtf8(hid_) + " is damaged: " + fault + ".");
+      std::u16string aside = hid_ + u".bad";
+      for (int i = 1; env_->FileExists(aside) && i < 1000; ++i) aside = hid_ + u".bad." + FromUtf8(std::to_string(i));
+      s = env_->RenameFile(hid_, aside);
+      if (!s.ok()) return Status::Error("Cannot move the damaged " + ToUtf8(hid_) + " aside: " + s.message());
+      return Status::Ok();
+    }
+    for (const dbformat::HidEntry& e : entries)
+      if (e.state == 255 && e.item < old_to_new_.size() && old_to_new_[e.item] != kNoItem)
+        kept.push_back({old_to_new_[e.item], 255});
+    keep_hid_ = kept.size();
+    *bytes = dbformat::EncodeHid(kept);
+    *write = true;
+    return Status::Ok();
+  }
+
+  Status WriteTmp(const std::u16string& path, std::string_view bytes) {
+    Status s = env_->WriteWholeFile(path + u".tmp", bytes, true);
+    if (!s.ok()) return Abandon(Status::Error("Cannot write " + ToUtf8(path + u".tmp") + ": " + s.message()));
+    return s;
+  }
+
+  // Before any ".old" exists: the old files are untouched; drop the new ones.
+  Status Abandon(const Status& why) {
+    for (const std::u16string* p : {&nrs_, &frs_, &hid_}) env_->RemoveFile(*p + u".tmp");
+    return why;
+  }
+
+  Status Rotate(bool drop_empty_hid) {
+    // The first ".old" marks the new files as complete: from then on a crash is finished
+    // forward by the next load.
+    bool first = true;
+    for (const std::u16string* p : {&frs_, &nrs_}) {
+      Status s = env_->FileExists(*p) ? env_->RenameFile(*p, *p + u".old")
+                                      : env_->WriteWholeFile(*p + u".old", "", true);
+      if (!s.ok()) {
+        Status why = Status::Error("Cannot move " + ToUtf8(*p) + " aside: " + s.message());
+        return first ? Abandon(why) : Finish(why);
+      }
+      first = false;
+    }
+    Status s = env_->SyncFolder(w_->home_);
+    if (!s.ok()) return Finish(s);
+    for (const std::u16string* p : {&frs_, &nrs_, &hid_}) {
+      if (p == &hid_ && !env_->FileExists(hid_ + u".tmp")) continue;
+      s = env_->RenameFile(*p + u".tmp", *p);
+      if (!s.ok()) return Finish(Status::Error("Cannot move the new " + ToUtf8(*p) + " in place: " + s.message()));
+    }
+    if (!(s = env_->SyncFolder(w_->home_)).ok()) return Finish(s);
+    for (const std::u16string* p : {&frs_, &nrs_}) env_->RemoveFile(*p + u".old");
+    if (drop_empty_hid) env_->RemoveFile(hid_);
+    return Status::Ok();
+  }
+
+  // After a ".old" exists: complete the moves; when that fails too, the companion files
+  // stay so the next load completes them, and the caller hears of the failure.
+  Status Finish(const Status& why) {
+    Status s = RecoverInterruptedCommit(w_->home_, env_, sink_);
+    if (s.ok()) return Status::Ok();
+    return Status::Error(why.message() + "; the update will be completed at the next load (" + s.message() + ")");
+  }
+
+  NuskDbWriter* w_;
+  Env* env_;
+  IStatusSink* sink_;
+  CommitOptions options_;
+  std::u16string frs_, nrs_, hid_;
+  std::vector<FileRecord*> table_;
+  std::vector<uint32_t> old_to_new_;
+  size_t keep_hid_ = 0;
+};
+
+Status CommitIndex(NuskDbWriter* w, const CommitOptions& options) {
+  std::lock_guard<std::mutex> lock(w->mu_);
+  if (w->written_) return w->commit_result_;
+  if (!w->loaded_) return Status::Error("The index was not loaded, so it was not written.");
+  w->written_ = true;
+  w->commit_result_ = WriterCommitter(w, options).Run();
+  if (!w->commit_result_.ok()) w->sink_->Problem(w->commit_result_.message());
+  return w->commit_result_;
+}
+
+}  // namespace nusk

@@ -1,0 +1,152 @@
+// LoadIndexForWrite: the database files into NuskDbWriter.
+#include "index/db_format.h"
+#include "index/nusk_db_writer.h"
+#include "util/utf.h"
+
+namespace nusk {
+
+namespace {
+std::string Ms(uint64_t start, Env* env) { return std::to_string(env->MonotonicMs() - start); }
+
+// Reads a file that may be missing (missing = empty).
+Status ReadOptional(Env* env, const std::u16string& path, std::string* bytes) {
+  bytes->clear();
+  if (!env->FileExists(path)) return Status::Ok();
+  Status s = env->ReadWholeFile(path, bytes);
+  if (!s.ok() && !env->FileExists(path)) return Status::Ok();
+  return s;
+}
+}  // namespace
+
+class WriterLoader {
+ public:
+  WriterLoader(NuskDbWriter* w, Env* env, IStatusSink* sink) : w_(w), env_(env), sink_(sink) {}
+
+  // Fills the writer from checked bytes; returns the fault of the first bad file.
+  std::string Fill(const std::string& frs_bytes, const std::string& nrs_bytes, std::u16string* bad_file) {
+    dbformat::FrsView frs;
+    std::string fault = dbformat::CheckFrs(frs_bytes, &frs);
+    if (!fault.empty()) {
+      *bad_file = kFrsName;
+      return fault;
+    }
+    dbformat::NrsSummary sum;
+    fault = dbformat::CheckNrs(nrs_bytes, frs.n, &sum);
+    if (fault.empty())
+      fault = dbformat::CheckParents(frs.n, sum.f, [&](uint32_t i) { return dbformat::RowParent(frs, i); });
+    if (!fault.empty()) {
+      *bad_file = kNrsName;
+      return fault;
+    }
+    LoadFiles(frs);
+    sink_->Progress("File records loaded (" + Ms(start_, env_) + " ms)\n");
+    start_ = env_->MonotonicMs();
+    sink_->Progress("Loading name records..");
+    LoadNames(nrs_bytes, frs.n, sum);
+    sink_->Progress("Name records loaded (" + Ms(start_, env_) + " ms)");
+    return {};
+  }
+
+  void MarkStart() { start_ = env_->MonotonicMs(); }
+
+ private:
+  void LoadFiles(const dbformat::FrsView& frs) {
+    table_.clear();
+    if (!frs.header) return;
+    std::memcpy(w_->header_, frs.header, kHeaderSize);
+    for (int d = 0; d < kDriveCount; ++d) {
+      dbformat::DecodeDriveState(frs.drives + d * kStateBlockSize, &w_->drives_[d]);
+      w_->drives_[d].display_name = frs.labels[d];
+    }
+    if (frs.mounts) {
+      for (int m = 0; m < kMountSlots; ++m) dbformat::DecodeMountState(frs.mounts + m * kStateBlockSize, &w_->mounts_[m]);
+    } else {
+      env_->DebugOutput(u"Old ver");
+    }
+    table_.resize(frs.n);
+    for (uint32_t i = 0; i < frs.n; ++i) {
+      FileRecord* r = w_->NewRecord();
+      r->reference = dbformat::RowRef(frs, i);
+      r->item_index = i;
+      r->time = dbformat::RowTime(frs, i);
+      r->size = dbformat::RowSize(frs, i);
+      table_[i] = r;
+    }
+    for (uint32_t i = 0; i < frs.n; ++i) {
+      uint32_t p = dbformat::RowParent(frs, i);
+      table_[i]->parent_reference = p == kNoItem ? 0 : table_[p]->reference;
+    }
+    w_->loaded_count_ = frs.n;
+    w_->item_count_ = frs.n;
+  }
+
+  void LoadNames(const std::string& bytes, uint32_t n, const dbformat::NrsSummary& sum) {
+    w_->folders_.reserve(sum.f);
+    std::u16string key;
+    dbformat::ForEachName(bytes, n, [&](uint32_t, const dbformat::NameRaw& raw) {
+      key.resize(raw.KeyUnits());
+      for (size_t u = 0; u < key.size(); ++u) key[u] = raw.Unit(u);
+      // Keys were checked to be strictly increasing, so each insertion lands at the end.
+      auto it = w_->names_.emplace_hint(w_->names_.end(), key, NameRecord());
+      NameRecord& rec = it->second;
+      rec.bits = raw.bits;
+      rec.wide = raw.wide;
+      rec.length = raw.length;
+      rec.case_count = raw.case_count;
+      rec.items.assign(table_.begin() + raw.first, table_.begin() + raw.first + raw.count);
+      if (raw.Kind() == kFolderKind)
+        for (FileRecord* r : rec.items) w_->folders_[r->reference] = r;
+    });
+    table_.clear();
+    table_.shrink_to_fit();
+  }
+
+  NuskDbWriter* w_;
+  Env* env_;
+  IStatusSink* sink_;
+  uint64_t start_ = 0;
+  std::vector<FileRecord*> table_;
+};
+
+Status LoadIndexForWrite(NuskDbWriter* w, const std::u16string& home, Env* env, IStatusSink* sink) {
+  if (!sink) sink = NullStatusSink();
+  if (!env) env = Env::Default();
+  std::lock_guard<std::mutex> lock(w->mu_);
+  if (w->loaded_ || w->item_count_ != 0) return Status::Error("The index was already loaded or changed.");
+  w->home_ = home;
+  w->env_ = env;
+  w->sink_ = sink;
+  Status s = RecoverInterruptedCommit(home, env, sink);
+  if (!s.ok()) return s;
+
+  WriterLoader loader(w, env, sink);
+  loader.MarkStart();
+  sink->Progress("Loading file records..");
+  std::string frs_bytes, nrs_bytes;
+  std::u16string frs_path = DbPath(home, kFrsName, env), nrs_path = DbPath(home, kNrsName, env);
+  if (!(s = ReadOptional(env, frs_path, &frs_bytes)).ok()) return s;
+  if (!(s = ReadOptional(env, nrs_path, &nrs_bytes)).ok()) return s;
+
+  std::u16string bad_file;
+  std::string fault = loader.Fill(frs_bytes, nrs_bytes, &bad_file);
+  if (!fault.empty()) {
+    // Start over from an empty index; the damaged files are kept beside it.
+    w->names_.clear();
+    w->folders_.clear();
+    w->pool_.clear();
+    w->free_records_.clear();
+    w->item_count_ = 0;
+    w->loaded_count_ = 0;
+    std::memset(w->header_, 0, sizeof w->header_);
+    for (DriveState& d : w->drives_) d = DriveState();
+    for (MountState& m : w->mounts_) m = MountState();
+    w->damage_ = ToUtf8(DbPath(home, bad_file, env)) + " is damaged: " + fault + ".";
+    sink->Problem(w->damage_);
+    s = SetDamagedFilesAside(home, env, sink);
+    if (!s.ok()) return s;
+  }
+  w->loaded_ = true;
+  return Status::Ok();
+}
+
+}  // namespace nusk
