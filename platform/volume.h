@@ -1,0 +1,72 @@
+// Volume and drive queries: which drives exist, what kind they are, their file system,
+// serial number, size and free space, and the power state of the disk behind them.
+//
+// A drive is addressed by its root: "C:\" on Windows; on POSIX the drive's target from
+// the drive map (a folder, an NTFS image file or a block device). Drive letters on POSIX
+// come from the drive map (settings/drive_map.h), not from this interface.
+// All calls may block on the device; call them from the build or user-interface thread.
+#pragma once
+#include <cstdint>
+#include <string>
+
+namespace nusk {
+
+// The values of GetDriveTypeW.
+enum class DriveType : uint32_t {
+  kUnknown = 0,
+  kNoRootDir = 1,  // no such drive
+  kRemovable = 2,
+  kFixed = 3,
+  kRemote = 4,
+  kCdrom = 5,
+  kRamDisk = 6,
+};
+
+struct VolumeInfo {
+  std::u16string file_system;  // "NTFS", "FAT32", "ext4", ...
+  std::u16string label;        // may be empty
+  uint32_t serial = 0;         // volume serial number (never 0 on success on POSIX)
+};
+
+enum class DiskPower { kUnknown, kSpinning, kAsleep };
+
+class Volumes {
+ public:
+  virtual ~Volumes() = default;
+
+  // The system's volumes. Never null.
+  static Volumes* Default();
+
+  // Bit mask of the drive letters present (bit 0 = A:). Always 0 on POSIX.
+  virtual uint32_t LogicalDrives() = 0;
+
+  // Kind of drive. POSIX: a folder on a network file system is kRemote, any other
+  // existing folder, image file or block device kFixed, a missing target kNoRootDir.
+  virtual DriveType TypeOf(const std::u16string& root) = 0;
+
+  // File system name, label and serial number. False when the volume cannot be asked
+  // (no media, missing target). POSIX: an image or device whose boot sector says NTFS
+  // gives "NTFS" and the boot sector's serial; a folder gives its file-system type and a
+  // serial folded from the file-system id.
+  virtual bool QueryVolume(const std::u16string& root, VolumeInfo* info) = 0;
+
+  // Total size and free bytes. False when unknown.
+  virtual bool QuerySpace(const std::u16string& root, uint64_t* total, uint64_t* free_bytes) = 0;
+
+  // The name the system shows for the drive ("Local Disk (C:)"); POSIX: the target.
+  virtual std::u16string DisplayName(const std::u16string& root) = 0;
+
+  // The raw volume can be opened for reading (Windows "\\.\C:"; POSIX: an image or
+  // device opens for reading, a folder can be listed).
+  virtual bool CanOpenVolume(const std::u16string& root) = 0;
+
+  // Number of the physical disk holding the drive. False when the drive is not a plain
+  // disk (network, optical, or the system cannot tell).
+  virtual bool DiskNumber(const std::u16string& root, uint32_t* disk) = 0;
+
+  // Power state of a physical disk. POSIX answers kSpinning: the system cannot tell
+  // without waking the disk.
+  virtual DiskPower QueryDiskPower(uint32_t disk) = 0;
+};
+
+}  // namespace nusk

@@ -1,0 +1,99 @@
+// Volumes over the Win32 API.
+#include <windows.h>
+#include <shellapi.h>
+#include <winioctl.h>
+
+#include "platform/volume.h"
+#include "platform/win32/win_text.h"
+
+namespace nusk {
+
+namespace {
+
+// "C:\" -> "\\.\C:"
+std::wstring DevicePath(const std::u16string& root) {
+  std::wstring path = L"\\\\.\\";
+  if (!root.empty()) path.push_back(static_cast<wchar_t>(root[0]));
+  path.push_back(L':');
+  return path;
+}
+
+class Win32Volumes : public Volumes {
+ public:
+  uint32_t LogicalDrives() override { return GetLogicalDrives() & 0x03FFFFFFu; }
+
+  DriveType TypeOf(const std::u16string& root) override {
+    return static_cast<DriveType>(GetDriveTypeW(W(root).c_str()));
+  }
+
+  bool QueryVolume(const std::u16string& root, VolumeInfo* info) override {
+    wchar_t label[MAX_PATH + 1] = {0};
+    wchar_t fs[MAX_PATH + 1] = {0};
+    DWORD serial = 0;
+    UINT old_mode = SetErrorMode(SEM_FAILCRITICALERRORS);  // no "insert a disk" box
+    BOOL ok = GetVolumeInformationW(W(root).c_str(), label, MAX_PATH, &serial, nullptr, nullptr, fs, MAX_PATH);
+    SetErrorMode(old_mode);
+    if (!ok) return false;
+    info->file_system = U(fs);
+    info->label = U(label);
+    info->serial = serial;
+    return true;
+  }
+
+  bool QuerySpace(const std::u16string& root, uint64_t* total, uint64_t* free_bytes) override {
+    ULARGE_INTEGER avail, size, free_total;
+    if (!GetDiskFreeSpaceExW(W(root).c_str(), &avail, &size, &free_total)) return false;
+    *total = size.QuadPart;
+    *free_bytes = free_total.QuadPart;
+    return true;
+  }
+
+  std::u16string DisplayName(const std::u16string& root) override {
+    SHFILEINFOW sfi;
+    ZeroMemory(&sfi, sizeof(sfi));
+    if (SHGetFileInfoW(W(root).c_str(), 0, &sfi, sizeof(sfi), SHGFI_DISPLAYNAME) == 0) return std::u16string();
+    return U(sfi.szDisplayName);
+  }
+
+  bool CanOpenVolume(const std::u16string& root) override {
+    HANDLE h = CreateFileW(DevicePath(root).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(h);
+    return true;
+  }
+
+  bool DiskNumber(const std::u16string& root, uint32_t* disk) override {
+    HANDLE h = CreateFileW(DevicePath(root).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                           0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    STORAGE_DEVICE_NUMBER number;
+    DWORD got = 0;
+    BOOL ok = DeviceIoControl(h, IOCTL_STORAGE_GET_DEVICE_NUMBER, nullptr, 0, &number, sizeof(number), &got, nullptr);
+    CloseHandle(h);
+    if (!ok) return false;
+    *disk = number.DeviceNumber;
+    return true;
+  }
+
+  DiskPower QueryDiskPower(uint32_t disk) override {
+    wchar_t path[64];
+    wsprintfW(path, L"\\\\.\\PhysicalDrive%u", disk);
+    HANDLE h = CreateFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return DiskPower::kUnknown;
+    BOOL on = FALSE;
+    BOOL ok = GetDevicePowerState(h, &on);
+    CloseHandle(h);
+    if (!ok) return DiskPower::kUnknown;
+    return on ? DiskPower::kSpinning : DiskPower::kAsleep;
+  }
+};
+
+}  // namespace
+
+Volumes* Volumes::Default() {
+  static Win32Volumes volumes;
+  return &volumes;
+}
+
+}  // namespace nusk

@@ -1,0 +1,66 @@
+// The folder walk: fills the index for a drive that has no MFT to read (FAT, exFAT,
+// network shares, optical media, and on POSIX every folder drive).
+//
+// The walk forgets every record of the drive and lists the whole tree again, breadth
+// first, handing each folder and file to the listener. References are synthetic: the
+// root gets record number 1024, then 1025, 1026, ... in the order items are met, with the
+// drive number in bits 32-39; they are stable only within one build of the drive.
+//
+// It never enters links, reparse points or (POSIX) folders of another file system, so it
+// cannot loop or list a tree twice; such entries are indexed as items without children.
+// It honours the exclusion rules (hidden items, name patterns, "_nuskignore" markers) as
+// the MFT path does; the root itself is never excluded. It checks the process's cancel
+// flag before every folder.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "scan/nusk_listener.h"
+
+namespace nusk {
+
+class VolumeLister;
+struct VolumeEntry;
+
+// Which entries the walk leaves out (the build adapts its exclusion settings to this).
+class IWalkExclusions {
+ public:
+  virtual ~IWalkExclusions() = default;
+  virtual bool ExcludeHidden() const = 0;
+  virtual bool FolderNameExcluded(std::u16string_view name) const = 0;
+  virtual bool FileNameExcluded(std::u16string_view name) const = 0;
+};
+
+// How the walk ended.
+enum class WalkResult {
+  kDone,          // the whole tree was listed (folders that could not be listed are empty)
+  kCanceled,      // the cancel flag was set; the drive holds only part of its items
+  kRootFailed,    // the drive's root cannot be listed; nothing was changed
+};
+
+struct WalkContext {
+  char16_t drive_letter = u'C';        // 'A'..'Z'
+  std::u16string root_path;            // native root, ending with the separator ("C:\\", "/", "/data/")
+  INuskListener* listener = nullptr;
+  const IWalkExclusions* exclusions = nullptr;  // null: nothing is excluded
+  // One line for the build log ("Performing full scan.."), without line break.
+  std::function<void(const std::string&)> log;
+  // One line for the status output ("Find files in %s failed.."), without line break.
+  std::function<void(const std::string&)> status;
+  // Polled before every folder; true stops the walk. Null: never.
+  std::function<bool()> cancel_requested;
+
+  // Filled by the walk.
+  uint32_t next_reference = 1025;
+  uint32_t folder_count = 0;
+  uint32_t file_count = 0;
+};
+
+// The whole walk of one drive (see above).
+WalkResult WalkDrive(WalkContext* ctx);
+
+}  // namespace nusk
