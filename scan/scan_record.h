@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "index/scan_record.h"
+
 namespace nusk {
 
 // Index file reference layout (64 bits):
@@ -27,17 +29,7 @@ inline constexpr uint16_t MakeDriveMountBits(uint8_t drive_number, uint8_t mount
   return static_cast<uint16_t>(drive_number | (mount_index << 8));
 }
 
-struct ScanRecord {
-  uint64_t reference = 0;         // index file reference of the item
-  uint64_t parent_reference = 0;  // index file reference of its folder; 0 for a drive's root
-  uint32_t time = 0;              // modification time as CompactTime
-  uint32_t size = 0;              // 32-bit size form (negative = KiB); 0 for folders
-  uint8_t is_folder = 0;          // 1 for a folder
-  std::u16string name;            // the item's name, at most 255 UTF-16 units (NTFS limit)
-  std::u16string second_text;     // left empty by every scanner
-
-  // Name length in characters as the index stores it (one byte).
-  uint8_t name_length() const { return static_cast<uint8_t>(name.size() > 255 ? 255 : name.size()); }
-};
+// ScanRecord itself is the index's (index/scan_record.h): the scanners and the index share
+// one definition.
 
 }  // namespace nusk
