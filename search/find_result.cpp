@@ -1,0 +1,322 @@
+#include "search/find_result.h"
+
+#include <vector>
+
+#include "util/casemap.h"
+
+namespace nusk {
+namespace {
+
+class EmptyResult : public INuskFindResult {
+ public:
+  bool Next() override { return false; }
+  uint32_t Current() const override { return kNoItem; }
+  const char* kind() const override { return "EmptyResult"; }
+};
+
+class AllResult : public INuskFindResult {
+ public:
+  explicit AllResult(uint32_t count) : count_(count) {}
+  bool Next() override {
+    if (next_ >= count_) return false;
+    current_ = next_++;
+    return true;
+  }
+  uint32_t Current() const override { return current_; }
+  const char* kind() const override { return "AllResult"; }
+
+ private:
+  uint32_t count_;
+  uint32_t next_ = 0;
+  uint32_t current_ = kNoItem;
+};
+
+// Shared walk of the name-scanning cursors: rows in order, each accepted row's items in
+// order. The name test is a template argument so the hot loop has no indirect call.
+template <class Test>
+class NameScanResult : public INuskFindResult {
+ public:
+  NameScanResult(const SearchView& view, Test test, const char* kind)
+      : view_(view), names_(view.names), count_(view.name_count), test_(std::move(test)), kind_(kind) {}
+
+  bool Next() override {
+    if (item_ < item_end_) {
+      current_ = item_++;
+      return true;
+    }
+    interrupted_ = false;
+    while (row_ < count_) {
+      if (--budget_ == 0) {
+        budget_ = kStopCheckNames;
+        if (stop_ && stop_->load(std::memory_order_relaxed)) {
+          interrupted_ = true;
+          names_examined_ = row_;
+          return false;
+        }
+      }
+      const NameRow& n = names_[row_++];
+      if (n.count == 0 || !test_(n, view_.TextPtr(n))) continue;
+      current_ = n.first;
+      item_ = n.first + 1;
+      item_end_ = n.first + n.count;
+      names_examined_ = row_;
+      return true;
+    }
+    names_examined_ = row_;
+    return false;
+  }
+  uint32_t Current() const override { return current_; }
+  const char* kind() const override { return kind_; }
+
+ private:
+  const SearchView& view_;
+  const NameRow* names_;
+  uint32_t count_;
+  Test test_;
+  const char* kind_;
+  uint32_t row_ = 0;
+  uint32_t budget_ = kStopCheckNames;
+  uint32_t item_ = 0, item_end_ = 0;
+  uint32_t current_ = kNoItem;
+};
+
+template <class Test>
+FindResultPtr MakeScan(const SearchView& view, Test test, const char* kind) {
+  return std::make_unique<NameScanResult<Test>>(view, std::move(test), kind);
+}
+
+// First-character filter, then the rest: the substring test of the plain cursors.
+bool ContainsText(const NameRow& n, const char16_t* name, const std::u16string& text) {
+  const size_t len = text.size();
+  if (len == 0) return true;
+  const char16_t first = text[0];
+  for (size_t i = 0; i + len <= n.length; ++i) {
+    if (name[i] == first && std::char_traits<char16_t>::compare(name + i + 1, text.data() + 1, len - 1) == 0) {
+      return true;
+    }
+  }
+  return false;
+}
+
+struct SingleCharTest {
+  char16_t c;
+  bool operator()(const NameRow& n, const char16_t* name) const {
+    for (size_t i = n.length; i-- > 0;) {
+      if (name[i] == c) return true;
+    }
+    return false;
+  }
+};
+
+struct NameBitsTest {
+  std::u16string text;
+  uint32_t bits;
+  bool operator()(const NameRow& n, const char16_t* name) const {
+    return BitsPass(n.bits, bits) && n.length >= text.size() && ContainsText(n, name, text);
+  }
+};
+
+struct HeadTailTest {
+  std::u16string text;
+  uint32_t bits;
+  bool head;
+  bool operator()(const NameRow& n, const char16_t* name) const {
+    if (!BitsPass(n.bits, bits) || n.length < text.size()) return false;
+    const char16_t* at = head ? name : name + (n.length - text.size());
+    return std::char_traits<char16_t>::compare(at, text.data(), text.size()) == 0;
+  }
+};
+
+// Pieces of a wildcard pattern, each at its leftmost place after the previous one;
+// '?' is an ordinary character here.
+struct WildcardTest {
+  std::vector<std::u16string> pieces;
+  uint32_t bits = 0;
+  size_t total = 0;
+  bool anchor_start = false, anchor_end = false;
+
+  bool operator()(const NameRow& n, const char16_t* text) const {
+    if (!BitsPass(n.bits, bits) || n.length < total) return false;
+    const std::u16string_view name(text, n.length);
+    size_t from = 0, to = name.size(), first = 0, last = pieces.size();
+    if (anchor_start) {
+      if (!name.starts_with(pieces[0])) return false;
+      from = pieces[0].size();
+      first = 1;
+    }
+    if (anchor_end && last > first) {
+      if (!name.ends_with(pieces[last - 1])) return false;
+      to -= pieces[last - 1].size();
+      --last;
+    }
+    for (size_t i = first; i < last; ++i) {
+      const size_t at = name.substr(0, to).find(pieces[i], from);
+      if (at == std::u16string_view::npos) return false;
+      from = at + pieces[i].size();
+    }
+    return true;
+  }
+};
+
+struct KeywordsTest {
+  std::vector<std::u16string> keywords;
+  uint32_t bits = 0;
+  bool operator()(const NameRow& n, const char16_t* name) const {
+    if (!BitsPass(n.bits, bits)) return false;
+    for (const std::u16string& k : keywords) {
+      if (n.length < k.size() || !ContainsText(n, name, k)) return false;
+    }
+    return true;
+  }
+};
+
+// The general cursor: asks the tree's name question once per row and its item question
+// for the items of rows not rejected.
+class LogicalResult : public INuskFindResult {
+ public:
+  LogicalResult(const SearchView& view, MatcherPtr tree) : view_(view), tree_(std::move(tree)) {
+    tree_->Prepare(view);
+  }
+
+  bool Next() override {
+    interrupted_ = false;
+    for (;;) {
+      while (item_ < item_end_) {
+        const uint32_t i = item_++;
+        if (AcceptItem(name_answer_, tree_->MatchItem(i))) {
+          current_ = i;
+          return true;
+        }
+      }
+      if (!NextRow()) return false;
+    }
+  }
+  uint32_t Current() const override { return current_; }
+  const char* kind() const override { return "LogicalResult"; }
+
+ private:
+  bool NextRow() {
+    while (row_ < view_.name_count) {
+      if (--budget_ == 0) {
+        budget_ = kStopCheckNames;
+        if (stop_ && stop_->load(std::memory_order_relaxed)) {
+          interrupted_ = true;
+          return false;
+        }
+      }
+      const NameRow& n = view_.names[row_++];
+      names_examined_ = row_;
+      if (n.count == 0) continue;
+      const int answer = tree_->MatchName(n);
+      if (answer == 0) continue;
+      name_answer_ = answer;
+      item_ = n.first;
+      item_end_ = n.first + n.count;
+      return true;
+    }
+    return false;
+  }
+
+  const SearchView& view_;
+  MatcherPtr tree_;
+  uint32_t row_ = 0;
+  uint32_t budget_ = kStopCheckNames;
+  uint32_t item_ = 0, item_end_ = 0;
+  int name_answer_ = 0;
+  uint32_t current_ = kNoItem;
+};
+
+enum class PatternForm { kPlain, kHead, kTail, kWildcard };
+
+// Puts a lone pattern into its final form (see CreateFindResult).
+PatternForm Normalise(std::u16string* pattern) {
+  std::u16string& p = *pattern;
+  const size_t star = p.find(u'*');
+  if (star == std::u16string::npos) return PatternForm::kPlain;
+  if (star == p.size() - 1) {
+    p.pop_back();
+    return PatternForm::kHead;
+  }
+  std::u16string collapsed;
+  for (char16_t c : p) {
+    if (c != u'*' || collapsed.empty() || collapsed.back() != u'*') collapsed += c;
+  }
+  p = std::move(collapsed);
+  if (star > 0) {
+    if (star == p.size() - 1) {
+      p.pop_back();
+      return PatternForm::kHead;
+    }
+    return PatternForm::kWildcard;
+  }
+  if (p.size() == 1) {
+    p.clear();
+    return PatternForm::kPlain;
+  }
+  if (p.find(u'*', 1) != std::u16string::npos) return PatternForm::kWildcard;
+  p.erase(0, 1);
+  return PatternForm::kTail;
+}
+
+FindResultPtr PatternResult(std::u16string pattern, const SearchView& view) {
+  const PatternForm form = Normalise(&pattern);
+  if (pattern.empty()) return MakeAllResult(view);
+  const uint32_t bits = SearchTextBits(pattern);
+  std::u16string lower = ToLower(pattern);
+  switch (form) {
+    case PatternForm::kHead:
+    case PatternForm::kTail:
+      return MakeScan(view, HeadTailTest{std::move(lower), bits, form == PatternForm::kHead},
+                      "HeadTailNameBitsResult");
+    case PatternForm::kWildcard: {
+      WildcardTest t;
+      t.bits = bits;
+      t.anchor_start = lower.front() != u'*';
+      t.anchor_end = lower.back() != u'*';
+      size_t start = 0;
+      while (start <= lower.size()) {
+        size_t stop = lower.find(u'*', start);
+        if (stop == std::u16string::npos) stop = lower.size();
+        if (stop > start) {
+          t.pieces.push_back(lower.substr(start, stop - start));
+          t.total += stop - start;
+        }
+        start = stop + 1;
+      }
+      return MakeScan(view, std::move(t), "WildcardResult");
+    }
+    case PatternForm::kPlain:
+      break;
+  }
+  if (lower.size() == 1) return MakeScan(view, SingleCharTest{lower[0]}, "SingleCharResult");
+  return MakeScan(view, NameBitsTest{std::move(lower), bits}, "NameBitsResult");
+}
+
+bool IsPlainTerm(const std::u16string& t) {
+  return !(t.starts_with(u'@')) && t.find_first_of(u"*|/\\<") == std::u16string::npos;
+}
+
+}  // namespace
+
+FindResultPtr MakeEmptyResult() { return std::make_unique<EmptyResult>(); }
+
+FindResultPtr MakeAllResult(const SearchView& view) { return std::make_unique<AllResult>(view.item_count); }
+
+FindResultPtr CreateFindResult(const ParsedQuery& query, const SearchView& view, const TermContext& ctx) {
+  if (query.terms.empty() && query.folders.size() <= 1) return PatternResult(query.pattern, view);
+  bool plain = query.folders.size() < 2;
+  for (const std::u16string& t : query.terms) plain = plain && IsPlainTerm(t);
+  if (!plain) {
+    return std::make_unique<LogicalResult>(view, BuildQueryMatcher(query.terms, query.folders, ctx));
+  }
+  KeywordsTest t;
+  std::u16string joined;
+  for (const std::u16string& k : query.terms) {
+    joined += k;
+    t.keywords.push_back(ToLower(k));
+  }
+  t.bits = SearchTextBits(joined);
+  return MakeScan(view, std::move(t), "KeywordsResult");
+}
+
+}  // namespace nusk

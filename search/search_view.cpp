@@ -1,0 +1,47 @@
+#include "search/search_view.h"
+
+#include "search/hash_info.h"
+
+namespace nusk {
+namespace {
+constexpr int kMaxDepth = 256;  // deeper chains (or cycles in damaged data) are cut here
+}
+
+uint32_t SearchTextBits(std::u16string_view text) {
+  uint32_t bits = 0;
+  for (char16_t c : text) {
+    if (c >= u'a' && c <= u'z') bits |= 1u << (c - u'a');
+    else if (c == u'.') bits |= 1u << 26;
+    else if (c == u'_') bits |= 1u << 27;
+    else if (c >= u'0' && c <= u'3') bits |= 1u << (28 + (c - u'0'));
+  }
+  return bits;
+}
+
+SearchView::SearchView(NuskDb* db, const HashInfo* hashes) : db_(db) {
+  item_count = db->item_count();
+  folder_count = db->folder_count();
+  name_count = db->name_count();
+  folder_name_count = db->folder_name_count();
+  names = db->name_rows();
+  parents = db->parents();
+  drives = db->drives();
+  name_of_item = db->names_of_items();
+  // All names live in one buffer; rows hold offsets into it.
+  if (name_count) text_base_ = db->NameTextPtr(0) - names[0].text_offset;
+  if (hashes && hashes->size() == item_count) {
+    hash_values = hashes->values();
+    dup_counts = hashes->counts();
+  }
+}
+
+bool SearchView::IsBelow(uint32_t item, uint32_t folder) const {
+  uint32_t p = parents[item];
+  for (int depth = 0; p != kNoItem && depth < kMaxDepth; ++depth) {
+    if (p == folder) return true;
+    p = parents[p];
+  }
+  return false;
+}
+
+}  // namespace nusk

@@ -1,0 +1,151 @@
+#include "search/sort.h"
+
+#include <algorithm>
+
+#include "util/casemap.h"
+
+namespace nusk {
+namespace {
+
+struct ClauseWord {
+  const char16_t* word;
+  uint32_t id;
+  bool ascending;  // direction without a sign
+};
+
+constexpr ClauseWord kWords[] = {
+    {u"name", kSortName, true},         {u"path", kSortPath, true},   {u"size", kSortSize, false},
+    {u"date", kSortDate, false},        {u"ext", kSortExt, true},     {u"hash", kSortHash, true},
+    {u"dupcount", kSortDupCount, false}, {u"filecount", kSortFileCount, false},
+};
+
+// Clause words as the result list writes them (EXT is never written).
+const char16_t* WrittenWord(uint32_t id) {
+  switch (id) {
+    case kSortName: return u"name";
+    case kSortPath: return u"path";
+    case kSortDate: return u"date";
+    case kSortSize: return u"size";
+    case kSortHash: return u"hash";
+    case kSortDupCount: return u"dupCount";
+    case kSortFileCount: return u"fileCount";
+    default: return nullptr;
+  }
+}
+
+template <typename T>
+int Cmp(T a, T b) {
+  return a < b ? -1 : (a > b ? 1 : 0);
+}
+
+class Comparer {
+ public:
+  explicit Comparer(const SearchView& v) : v_(v), db_(v.db()) {}
+
+  // Ascending order of one key; 0 when equal under it.
+  int Key(uint32_t id, uint32_t a, uint32_t b) const {
+    switch (id) {
+      case kSortName: return Cmp(NameIndex(a), NameIndex(b));
+      case kSortPath: return Sign(db_.CompareByAncestors(a, b));
+      // Bytes order equals the documented order of the stored forms (KiB forms above
+      // byte forms, by magnitude); folders weigh their folder size once computed, else 0.
+      case kSortSize: return Cmp(db_.ItemSizeBytes(a), db_.ItemSizeBytes(b));
+      case kSortDate: return Cmp(int32_t(v_.time(a)), int32_t(v_.time(b)));
+      case kSortExt: return Ext(a, b);
+      case kSortHash: return Cmp(Hash(a), Hash(b));
+      case kSortDupCount: return Cmp(Dup(a), Dup(b));
+      case kSortFileCount: return Cmp(FileCount(a), FileCount(b));
+      default: return 0;
+    }
+  }
+
+  // One key with its tie-breaks, before the direction is applied.
+  int Single(uint32_t id, uint32_t a, uint32_t b) const {
+    int c = Key(id, a, b);
+    if (c != 0 || id == kSortName) return c;
+    if (id == kSortDupCount && (c = Cmp(Hash(a), Hash(b))) != 0) return c;
+    return Cmp(NameIndex(a), NameIndex(b));
+  }
+
+ private:
+  static int Sign(int x) { return (x > 0) - (x < 0); }
+  uint32_t NameIndex(uint32_t i) const { return v_.name_of_item[i]; }
+  uint32_t Hash(uint32_t i) const { return v_.hash_values ? v_.hash_values[i] : 0; }
+  int32_t Dup(uint32_t i) const { return v_.dup_counts ? v_.dup_counts[i] : 0; }
+  int32_t FileCount(uint32_t i) const { return v_.is_folder(i) ? db_.FolderFileCount(i) : -1; }
+  int Ext(uint32_t a, uint32_t b) const {
+    const bool fa = v_.is_folder(a), fb = v_.is_folder(b);
+    if (fa || fb) return fa == fb ? 0 : (fa ? -1 : 1);
+    return Sign(db_.Extension(a).compare(db_.Extension(b)));
+  }
+
+  const SearchView& v_;
+  NuskDb& db_;
+};
+
+}  // namespace
+
+SortKeys ParseSortClause(std::u16string_view clause) {
+  SortKeys keys;
+  const std::u16string lower = ToLower(clause);
+  constexpr std::u16string_view kPrefix = u"/sort:";
+  if (!std::u16string_view(lower).starts_with(kPrefix)) return keys;
+  std::u16string word;
+  const auto end_word = [&](char16_t sign) {
+    for (const ClauseWord& w : kWords) {
+      if (word == w.word) {
+        SortKey k;
+        k.id = w.id;
+        k.ascending = sign == u'+' ? 1 : sign == u'-' ? 0 : w.ascending;
+        keys.push_back(k);
+        break;
+      }
+    }
+    word.clear();
+  };
+  const std::u16string_view rest = std::u16string_view(lower).substr(kPrefix.size());
+  for (char16_t c : rest) {
+    if (c == u'+' || c == u'-' || c == u',') end_word(c);
+    else word += c;
+  }
+  if (!word.empty()) end_word(0);
+  return keys;
+}
+
+std::u16string SortClauseText(const SortKeys& keys) {
+  std::u16string text = u"/sort:";
+  for (const SortKey& k : keys) {
+    const char16_t* w = WrittenWord(k.id);
+    if (!w) continue;
+    text += w;
+    text += k.ascending ? u'+' : u'-';
+  }
+  return text;
+}
+
+void SortItems(std::vector<uint32_t>* items, const SortKeys& keys, const SearchView& view, bool folder_sizes_shown) {
+  if (keys.empty()) return;
+  for (const SortKey& k : keys) {
+    if (k.id == kSortFileCount) view.db().ComputeFolderFileCounts();
+    if (k.id == kSortSize && folder_sizes_shown) view.db().ComputeFolderSizes();
+  }
+  const Comparer cmp(view);
+  if (keys.size() == 1) {
+    const uint32_t id = keys[0].id;
+    const bool up = keys[0].ascending;
+    std::sort(items->begin(), items->end(), [&](uint32_t a, uint32_t b) {
+      const int c = cmp.Single(id, a, b);
+      return up ? c < 0 : c > 0;
+    });
+    return;
+  }
+  std::sort(items->begin(), items->end(), [&](uint32_t a, uint32_t b) {
+    for (const SortKey& k : keys) {
+      const int c = cmp.Key(k.id, a, b);
+      if (c != 0) return k.ascending ? c < 0 : c > 0;
+    }
+    return false;
+  });
+}
+
+}  // namespace nusk
