@@ -1,0 +1,22 @@
+#include <clocale>
+
+#include "platform/process_info.h"
+#include "util/utf.h"
+
+namespace nusk {
+
+std::vector<std::u16string> CommandLineArguments(int argc, char** argv) {
+  std::vector<std::u16string> args;
+  for (int i = 0; i < argc; ++i) args.push_back(FromUtf8(argv[i]));
+  return args;
+}
+
+void UseUserLocale() { std::setlocale(LC_ALL, ""); }
+
+bool IsNewerSystem() { return true; }
+
+std::u16string ParentProcessName() { return std::u16string(); }
+
+OptionalEntryPoints LoadOptionalEntryPoints() { return OptionalEntryPoints(); }
+
+}  // namespace nusk

@@ -1,0 +1,38 @@
+// Facts about the running process and the system it runs on.
+#pragma once
+#include <string>
+#include <vector>
+
+namespace nusk {
+
+// Entry points the system may lack, looked up once at start-up (Windows only; all null on
+// POSIX). Callers test for null and cast to the documented signature before calling.
+struct OptionalEntryPoints {
+  void* get_buffered_paint_bits = nullptr;          // UXTHEME.DLL GetBufferedPaintBits
+  void* begin_buffered_paint = nullptr;             // UXTHEME.DLL BeginBufferedPaint
+  void* end_buffered_paint = nullptr;               // UXTHEME.DLL EndBufferedPaint
+  void* dwm_is_composition_enabled = nullptr;       // dwmapi.dll DwmIsCompositionEnabled
+  void* sh_create_item_from_parsing_name = nullptr; // Shell32.dll SHCreateItemFromParsingName
+  void* nt_create_file = nullptr;                   // ntdll.dll NtCreateFile
+  void* open_file_by_id = nullptr;                  // Kernel32.dll OpenFileById
+};
+
+// The process command line split into arguments, argument 0 being the program.
+// Windows: CommandLineToArgvW(GetCommandLineW()) (argc/argv are ignored); POSIX: argv
+// decoded from UTF-8.
+std::vector<std::u16string> CommandLineArguments(int argc, char** argv);
+
+// Sets the C runtime locale of every category to the user's default.
+void UseUserLocale();
+
+// Windows: true on version 6.0 (Vista) or later (VerifyVersionInfoW). POSIX: true.
+bool IsNewerSystem();
+
+// File name (without folder) of the parent process's executable, empty when unknown.
+// Always empty on POSIX, where no caller needs it.
+std::u16string ParentProcessName();
+
+// Looks up the optional entry points once (Windows); all null on POSIX.
+OptionalEntryPoints LoadOptionalEntryPoints();
+
+}  // namespace nusk

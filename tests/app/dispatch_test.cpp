@@ -1,0 +1,125 @@
+// The dispatch table with stand-in sub-commands: which entry runs, what is printed, and
+// the exit status, without starting a process.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "app/startup.h"
+#include "app/usage.h"
+
+namespace nusk {
+namespace {
+
+// Captures what one Dispatch call writes and which stand-in ran with which arguments.
+class DispatchTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    out_ = std::tmpfile();
+    err_ = std::tmpfile();
+    ASSERT_TRUE(out_ && err_);
+    auto stand_in = [this](const char* name, int status) {
+      return [this, name, status](const Args& args) {
+        ran_ += name;
+        received_ = args;
+        return status;
+      };
+    };
+    table_ = {stand_in("build", 0), stand_in("build_server", 0), stand_in("find", 0),
+              stand_in("clean", 0), stand_in("web", 0), stand_in("gui", 0)};
+  }
+  void TearDown() override {
+    std::fclose(out_);
+    std::fclose(err_);
+  }
+
+  int Run(Args args) { return Dispatch(args, table_, out_, err_); }
+
+  static std::string Read(std::FILE* f) {
+    std::fflush(f);
+    std::rewind(f);
+    std::string text;
+    char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof(buf), f)) > 0) text.append(buf, n);
+    // Windows text-mode streams turn line feeds into CR LF.
+    std::string plain;
+    for (size_t i = 0; i < text.size(); ++i) {
+      if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) plain.push_back(text[i]);
+    }
+    return plain;
+  }
+  std::string Out() { return Read(out_); }
+  std::string Err() { return Read(err_); }
+
+  std::FILE* out_ = nullptr;
+  std::FILE* err_ = nullptr;
+  SubcommandTable table_;
+  std::string ran_;
+  Args received_;
+};
+
+TEST_F(DispatchTest, EachWordReachesItsEntryWithAllArguments) {
+  const std::pair<std::u16string, std::string> words[] = {
+      {u"clean", "clean"}, {u"build", "build"}, {u"find", "find"}, {u"gui", "gui"},
+      {u"build_server", "build_server"}, {u"web", "web"}, {u"webserver", "web"}};
+  for (const auto& [word, entry] : words) {
+    ran_.clear();
+    Args args = {u"nusk", word, u"x", u"-v"};
+    EXPECT_EQ(Run(args), 0);
+    EXPECT_EQ(ran_, entry);
+    EXPECT_EQ(received_, args) << "the entry sees the program, its word and every later argument";
+  }
+  EXPECT_EQ(Out(), "");
+  EXPECT_EQ(Err(), "");
+}
+
+TEST_F(DispatchTest, SubcommandStatusIsTheResult) {
+  table_.find = [](const Args&) { return 3; };
+  EXPECT_EQ(Run({u"nusk", u"find", u"abc"}), 3);
+}
+
+TEST_F(DispatchTest, TestDoesNothing) {
+  EXPECT_EQ(Run({u"nusk", u"test", u"whatever"}), 0);
+  EXPECT_EQ(ran_, "");
+  EXPECT_EQ(Out(), "");
+  EXPECT_EQ(Err(), "");
+}
+
+TEST_F(DispatchTest, VersionOnlyAsTheLastArgument) {
+  EXPECT_EQ(Run({u"nusk", u"-v"}), 0);
+  EXPECT_EQ(Run({u"nusk", u"--version"}), 0);
+  EXPECT_EQ(Out(), "\nnusk version: 4.4.0\n\nnusk version: 4.4.0\n");
+  EXPECT_EQ(Err(), "");
+}
+
+TEST_F(DispatchTest, VersionWithMoreArgumentsIsAUsageError) {
+  EXPECT_EQ(Run({u"nusk", u"-v", u"x"}), kUsageError);
+  std::string out = Out();
+  EXPECT_EQ(out.find("nusk version:"), std::string::npos);
+  EXPECT_EQ(out, kUsageText);
+  EXPECT_NE(Err().find("-v"), std::string::npos);
+}
+
+TEST_F(DispatchTest, HelpPrintsUsageAndSucceeds) {
+  EXPECT_EQ(Run({u"nusk", u"-h"}), 0);
+  EXPECT_EQ(Out(), kUsageText);
+  EXPECT_EQ(Err(), "");
+}
+
+TEST_F(DispatchTest, UnknownWordsFailWithReasonAndUsage) {
+  for (const char16_t* word : {u"GUI", u"Find", u"", u"webservers"}) {
+    ran_.clear();
+    EXPECT_EQ(Run({u"nusk", word}), kUsageError);
+    EXPECT_EQ(ran_, "") << "nothing runs for an unknown word";
+  }
+  EXPECT_EQ(Err(), "invalid sub command :GUI\ninvalid sub command :Find\ninvalid sub command :\n"
+                   "invalid sub command :webservers\n");
+  std::string usage = kUsageText;
+  EXPECT_EQ(Out(), usage + usage + usage + usage);
+  EXPECT_EQ(Run({u"nusk", u"--force"}), kUsageError);
+  EXPECT_NE(Err().find("--force"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace nusk
