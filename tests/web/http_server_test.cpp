@@ -1,0 +1,340 @@
+// The HTTP layer over real loopback sockets: exact response bytes, framing, keep-alive,
+// pipelining, 100-continue, limits, timeouts, the per-address cap, digest and files.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <mutex>
+#include <thread>
+
+#include "tests/testing/test_env.h"
+#include "tests/web/raw_client.h"
+#include "util/utf.h"
+#include "web/http_server.h"
+#include "web/md5.h"
+
+namespace nusk::http {
+namespace {
+
+using nusk::testing::Get;
+using nusk::testing::RawClient;
+
+// Runs a Server on 127.0.0.1 with an ephemeral port on its own polling thread.
+class ServerThread {
+ public:
+  ServerThread(RequestHandler handler, ServerLimits limits = ServerLimits()) : server_(std::move(handler), Env::Default(), limits) {
+    Status st = server_.SetOption("listening_port", "127.0.0.1:0");
+    EXPECT_TRUE(st.ok()) << st.message();
+  }
+  ~ServerThread() { Stop(); }
+  void Start() {
+    thread_ = std::thread([this] {
+      while (!stop_) server_.Poll(20);
+    });
+  }
+  void Stop() {
+    stop_ = true;
+    if (thread_.joinable()) thread_.join();
+  }
+  Server& server() { return server_; }
+  uint16_t port() { return server_.port(); }
+
+ private:
+  Server server_;
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
+
+// Routes for the tests; files are served from `root`.
+HandleResult TestRoutes(Connection& c, const std::string& root) {
+  const Request& r = c.request();
+  if (r.uri == "/chunks") {
+    c.WriteRaw("HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\n");
+    c.WriteChunk("one");
+    c.WriteChunk("two!");
+    c.WriteChunk("0123456789abcdef");
+    return HandleResult::kComplete;
+  }
+  if (r.uri == "/plain") {
+    c.WriteChunk("hello");
+    return HandleResult::kComplete;
+  }
+  if (r.uri == "/echo") {
+    c.WriteChunk(r.method + ":" + r.body);
+    return HandleResult::kComplete;
+  }
+  if (r.uri == "/silent") return HandleResult::kComplete;
+  if (r.uri.rfind("/f/", 0) == 0) {
+    c.SendFile(root + r.uri.substr(3));
+    return HandleResult::kMoreData;
+  }
+  return HandleResult::kNotHandled;
+}
+
+class HttpServerTest : public ::testing::Test {
+ protected:
+  HttpServerTest() : root_(ToUtf8(dir_.path())) {}
+  void StartServer(ServerLimits limits = ServerLimits()) {
+    server_ = std::make_unique<ServerThread>([this](Connection& c) { return TestRoutes(c, root_); }, limits);
+  }
+  void Run() { server_->Start(); }
+  uint16_t port() { return server_->port(); }
+
+  // One request on a fresh connection; the whole answer up to the server's close.
+  std::string Exchange(const std::string& request) {
+    RawClient client(port());
+    EXPECT_TRUE(client.connected()) << client.error();
+    client.Send(request);
+    EXPECT_TRUE(client.ReadUntilClosed()) << "server did not close: " << client.received();
+    return client.Take();
+  }
+
+  nusk::testing::TempDir dir_;
+  std::string root_;
+  std::unique_ptr<ServerThread> server_;
+};
+
+TEST_F(HttpServerTest, ChunkedBodyKeepsTheConnectionOpen) {
+  StartServer();
+  Run();
+  RawClient client(port());
+  ASSERT_TRUE(client.connected());
+  const std::string expected =
+      "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nTransfer-Encoding: chunked\r\n\r\n"
+      "3\r\none\r\n4\r\ntwo!\r\n10\r\n0123456789abcdef\r\n0\r\n\r\n";
+  for (int round = 0; round < 3; ++round) {
+    client.Send(Get("/chunks"));
+    ASSERT_TRUE(client.ReadUntil("0\r\n\r\n")) << client.received();
+    EXPECT_EQ(client.Take(), expected);
+  }
+  // Without a status line the first chunk supplies "200 OK".
+  client.Send(Get("/plain", "Connection: close\r\n"));
+  ASSERT_TRUE(client.ReadUntilClosed());
+  EXPECT_EQ(client.Take(), "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n0\r\n\r\n");
+}
+
+TEST_F(HttpServerTest, Http10AndHeadGetBodiesTheyCanRead) {
+  StartServer();
+  Run();
+  EXPECT_EQ(Exchange(Get("/plain", "", "1.0")), "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\nhello");
+  EXPECT_EQ(Exchange("HEAD /chunks HTTP/1.1\r\nConnection: close\r\n\r\n"),
+            "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nTransfer-Encoding: chunked\r\n\r\n");
+}
+
+TEST_F(HttpServerTest, DefaultErrorsOptionsAndMalformedRequests) {
+  StartServer();
+  Run();
+  // The default error writer closes the connection even when keep-alive was asked for.
+  EXPECT_EQ(Exchange(Get("/nothing-here")),
+            "HTTP/1.1 404 Not Found\r\nContent-Length: 14\r\nContent-Type: text/plain\r\n\r\n404 Not Found\n");
+  EXPECT_EQ(Exchange("OPTIONS * HTTP/1.1\r\n\r\n"),
+            "HTTP/1.1 200 OK\r\nAllow: GET, POST, HEAD, CONNECT, PUT, DELETE, OPTIONS, PROPFIND, MKCOL\r\nDAV: 1\r\n\r\n");
+  EXPECT_EQ(Exchange("BLAH\r\n\r\n"),
+            "HTTP/1.1 400 Bad Request\r\nContent-Length: 16\r\nContent-Type: text/plain\r\n\r\n400 Bad Request\n");
+  EXPECT_EQ(Exchange(Get("/../../etc/passwd")).substr(0, 24), "HTTP/1.1 400 Bad Request");
+  EXPECT_EQ(Exchange("POST /echo HTTP/1.1\r\nContent-Length: 2000000\r\n\r\n").substr(0, 30),
+            "HTTP/1.1 413 Payload Too Large");
+  EXPECT_EQ(Exchange("GET /" + std::string(20000, 'a') + " HTTP/1.1\r\n\r\n").substr(0, 25), "HTTP/1.1 414 URI Too Long");
+  // A handler that claims success without writing anything must not leave the client hanging.
+  EXPECT_EQ(Exchange(Get("/silent")).substr(0, 34), "HTTP/1.1 500 Internal Server Error");
+}
+
+TEST_F(HttpServerTest, PipelinedRequestsAreAnsweredInOrder) {
+  StartServer();
+  Run();
+  RawClient client(port());
+  client.Send("POST /echo HTTP/1.1\r\nContent-Length: 3\r\n\r\nabc" + Get("/plain") +
+              "POST /echo HTTP/1.1\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+  ASSERT_TRUE(client.ReadUntilClosed());
+  EXPECT_EQ(client.Take(),
+            "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n8\r\nPOST:abc\r\n0\r\n\r\n"
+            "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n0\r\n\r\n"
+            "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nPOST:\r\n0\r\n\r\n");
+}
+
+TEST_F(HttpServerTest, ExpectContinueBeforeTheBody) {
+  StartServer();
+  Run();
+  RawClient client(port());
+  client.Send("POST /echo HTTP/1.1\r\nContent-Length: 5\r\nExpect: 100-continue\r\nConnection: close\r\n\r\n");
+  ASSERT_TRUE(client.ReadUntil("\r\n\r\n"));
+  EXPECT_EQ(client.Take(), "HTTP/1.1 100 Continue\r\n\r\n");
+  client.Send("hello");
+  ASSERT_TRUE(client.ReadUntilClosed());
+  EXPECT_EQ(client.Take(), "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nA\r\nPOST:hello\r\n0\r\n\r\n");
+}
+
+TEST_F(HttpServerTest, SlowAndIdleClientsAreDropped) {
+  ServerLimits limits;
+  limits.head_timeout_ms = 300;
+  limits.idle_timeout_ms = 600;
+  StartServer(limits);
+  Run();
+  RawClient slow(port());
+  slow.Send("GET / HTTP/1.1\r\nX-Slow: ");  // never finishes its head
+  auto t0 = std::chrono::steady_clock::now();
+  EXPECT_TRUE(slow.ReadUntilClosed(5000));
+  EXPECT_EQ(slow.received(), "");
+  auto head_ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count();
+  EXPECT_GE(head_ms, 250);
+
+  RawClient idle(port());
+  idle.Send(Get("/plain"));
+  ASSERT_TRUE(idle.ReadUntil("0\r\n\r\n"));
+  idle.Take();
+  t0 = std::chrono::steady_clock::now();
+  EXPECT_TRUE(idle.ReadUntilClosed(5000));
+  auto idle_ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count();
+  EXPECT_GE(idle_ms, 500);  // the longer keep-alive limit, not the head limit
+}
+
+TEST_F(HttpServerTest, ConnectionsPerAddressAreCapped) {
+  ServerLimits limits;
+  limits.max_connections_per_address = 3;
+  StartServer(limits);
+  Run();
+  std::vector<std::unique_ptr<RawClient>> held;
+  for (int i = 0; i < 3; ++i) {
+    held.push_back(std::make_unique<RawClient>(port()));
+    held.back()->Send(Get("/plain"));
+    ASSERT_TRUE(held.back()->ReadUntil("0\r\n\r\n"));
+  }
+  RawClient extra(port());
+  extra.Send(Get("/plain"));
+  EXPECT_TRUE(extra.ReadUntilClosed(3000));
+  EXPECT_EQ(extra.received(), "");
+  // Closing one of the held connections frees its slot.
+  held.pop_back();
+  for (int attempt = 0; attempt < 50; ++attempt) {
+    RawClient again(port());
+    again.Send(Get("/plain", "Connection: close\r\n"));
+    again.ReadUntilClosed(3000);
+    if (!again.received().empty()) {
+      EXPECT_EQ(again.received().substr(0, 15), "HTTP/1.1 200 OK");
+      return;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  ADD_FAILURE() << "the freed slot was never reused";
+}
+
+// ---- Digest authentication through the server ----
+
+std::string Field(const std::string& text, const std::string& name) {
+  size_t p = text.find(name + "=\"");
+  if (p == std::string::npos) return "";
+  p += name.size() + 2;
+  return text.substr(p, text.find('"', p) - p);
+}
+
+TEST_F(HttpServerTest, DigestChallengeThenAccess) {
+  StartServer();
+  std::mutex m;
+  std::vector<std::string> log;
+  server_->server().SetCredentials("alice", "s3cret pw");
+  server_->server().SetLog([&](const std::string& line) {
+    std::lock_guard<std::mutex> lock(m);
+    log.push_back(line);
+  });
+  Run();
+  std::string challenge = Exchange(Get("/plain"));
+  std::string nonce = Field(challenge, "nonce");
+  ASSERT_FALSE(nonce.empty());
+  EXPECT_EQ(challenge, "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Digest qop=\"auth\", realm=\"Nusk\", nonce=\"" +
+                           nonce + "\"\r\n\r\n");
+  auto auth = [&](const std::string& user, const std::string& pw, const std::string& uri) {
+    std::string ha1 = Md5Hex(user + ":Nusk:" + pw);
+    std::string ha2 = Md5Hex("GET:" + uri);
+    std::string resp = Md5Hex(ha1 + ":" + nonce + ":00000002:abcdef:auth:" + ha2);
+    return "Authorization: Digest username=\"" + user + "\", realm=\"Nusk\", nonce=\"" + nonce + "\", uri=\"" + uri +
+           "\", qop=auth, nc=00000002, cnonce=\"abcdef\", response=\"" + resp + "\"\r\nConnection: close\r\n";
+  };
+  EXPECT_EQ(Exchange(Get("/plain?x=1", auth("alice", "s3cret pw", "/plain?x=1"))),
+            "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n0\r\n\r\n");
+  EXPECT_EQ(Exchange(Get("/plain", auth("alice", "guess", "/plain"))).substr(0, 25), "HTTP/1.1 401 Unauthorized");
+  std::lock_guard<std::mutex> lock(m);
+  ASSERT_EQ(log.size(), 1u);  // the plain challenge is not a failed attempt; the wrong password is
+  EXPECT_NE(log[0].find("alice"), std::string::npos);
+  EXPECT_NE(log[0].find("127.0.0.1"), std::string::npos);
+  EXPECT_EQ(log[0].find("guess"), std::string::npos);
+}
+
+// ---- Files ----
+
+TEST_F(HttpServerTest, FileWithEntityTagRangesAnd304) {
+  dir_.WriteFile(u"data/report.PDF", "0123456789");
+  StartServer();
+  Run();
+  std::string full = Exchange(Get("/f/data/report.PDF", "Connection: close\r\n"));
+  std::string etag = full.substr(full.find("Etag: ") + 6);
+  etag = etag.substr(0, etag.find("\r\n"));
+  ASSERT_GE(etag.size(), 5u);
+  EXPECT_EQ(etag.front(), '"');
+  EXPECT_EQ(etag.substr(etag.size() - 4), ".10\"");  // hex mtime, '.', size
+  EXPECT_EQ(full.substr(0, 17), "HTTP/1.1 200 OK\r\n");
+  EXPECT_NE(full.find("\r\nContent-Type: application/pdf\r\nContent-Length: 10\r\nConnection: close\r\n"
+                      "Accept-Ranges: bytes\r\n\r\n0123456789"),
+            std::string::npos);
+  EXPECT_EQ(full.substr(full.size() - 10), "0123456789");
+
+  std::string part = Exchange(Get("/f/data/report.PDF", "Range: bytes=2-5\r\nConnection: close\r\n"));
+  EXPECT_EQ(part.substr(0, 30), "HTTP/1.1 206 Partial Content\r\n");
+  EXPECT_NE(part.find("Content-Length: 4\r\n"), std::string::npos);
+  EXPECT_NE(part.find("Content-Range: bytes 2-5/10\r\n"), std::string::npos);
+  EXPECT_EQ(part.substr(part.size() - 6), "\r\n2345");
+
+  std::string tail = Exchange(Get("/f/data/report.PDF", "Range: bytes=-3\r\nConnection: close\r\n"));
+  EXPECT_NE(tail.find("Content-Range: bytes 7-9/10\r\n"), std::string::npos);
+  EXPECT_EQ(tail.substr(tail.size() - 3), "789");
+  std::string open_end = Exchange(Get("/f/data/report.PDF", "Range: bytes=8-\r\nConnection: close\r\n"));
+  EXPECT_EQ(open_end.substr(open_end.size() - 2), "89");
+  EXPECT_NE(Exchange(Get("/f/data/report.PDF", "Range: bytes=10-\r\nConnection: close\r\n")).find("416 Range Not Satisfiable"),
+            std::string::npos);
+
+  std::string not_modified =
+      "HTTP/1.1 304 Not Modified\r\nContent-Length: 0\r\nContent-Type: text/plain\r\n\r\n";
+  EXPECT_EQ(Exchange(Get("/f/data/report.PDF", "If-None-Match: " + etag + "\r\n")), not_modified);
+  EXPECT_EQ(Exchange(Get("/f/data/report.PDF", "If-Modified-Since: Fri, 01 Jan 2100 00:00:00 GMT\r\n")),
+            not_modified);
+  EXPECT_EQ(Exchange(Get("/f/data/report.PDF", "If-Modified-Since: Thu, 01 Jan 1970 00:00:00 GMT\r\n"
+                                                "Connection: close\r\n")).substr(0, 15),
+            "HTTP/1.1 200 OK");
+
+  std::string head = Exchange("HEAD /f/data/report.PDF HTTP/1.1\r\nConnection: close\r\n\r\n");
+  EXPECT_EQ(head.substr(head.size() - 4), "\r\n\r\n");
+  EXPECT_NE(head.find("Content-Length: 10\r\n"), std::string::npos);
+}
+
+TEST_F(HttpServerTest, FoldersMissingFilesScriptsAndTypes) {
+  dir_.WriteFile(u"My Dir/x.php", "<?php");
+  dir_.WriteFile(u"My Dir/notes", "n");
+  StartServer();
+  Run();
+  EXPECT_EQ(Exchange(Get("/f/My%20Dir")), "HTTP/1.1 301 Moved Permanently\r\nLocation: /f/My%20Dir/\r\n\r\n");
+  EXPECT_EQ(Exchange(Get("/f/My%20Dir/")).substr(0, 22), "HTTP/1.1 404 Not Found");
+  EXPECT_EQ(Exchange(Get("/f/missing.txt")).substr(0, 22), "HTTP/1.1 404 Not Found");
+  EXPECT_EQ(Exchange(Get("/f/My%20Dir/x.php")).substr(0, 28), "HTTP/1.1 501 Not Implemented");
+  EXPECT_NE(Exchange(Get("/f/My%20Dir/notes", "Connection: close\r\n")).find("Content-Type: text/plain\r\n"),
+            std::string::npos);
+}
+
+TEST_F(HttpServerTest, LargeFileArrivesWholeOverKeepAlive) {
+  std::string big(3 * 1024 * 1024 + 17, '\0');
+  for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>((i * 7919) >> 5);
+  dir_.WriteFile(u"big.bin", big);
+  StartServer();
+  Run();
+  RawClient client(port());
+  for (int round = 0; round < 2; ++round) {
+    client.Send(Get("/f/big.bin"));
+    ASSERT_TRUE(client.ReadUntil("\r\n\r\n"));
+    size_t head_end = client.received().find("\r\n\r\n") + 4;
+    EXPECT_NE(client.received().find("Connection: keep-alive\r\n"), std::string::npos);
+    ASSERT_TRUE(client.ReadBytes(head_end + big.size(), 20000));
+    std::string got = client.Take();
+    EXPECT_EQ(got.size(), head_end + big.size());
+    EXPECT_TRUE(got.compare(head_end, big.size(), big) == 0);
+  }
+}
+
+}  // namespace
+}  // namespace nusk::http
