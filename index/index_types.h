@@ -36,8 +36,13 @@ inline constexpr uint64_t FileTimeFromCompactTime(CompactTime t) {
 // ---- 32-bit size form ----
 // Up to 0x7FFFFFFF: bytes. Larger sizes are stored as the negation of the size in KiB,
 // so a negative value v (as int32) means (-v) * 1024 bytes. Folders store 0.
+// The form reaches 2^31 KiB (2 TiB); larger sizes are held at that ceiling instead of
+// wrapping round to a small or positive value.
 inline constexpr uint32_t SizeFormFromBytes(uint64_t bytes) {
-  return bytes <= 0x7FFFFFFFu ? static_cast<uint32_t>(bytes) : static_cast<uint32_t>(0u - static_cast<uint32_t>(bytes >> 10));
+  if (bytes <= 0x7FFFFFFFu) return static_cast<uint32_t>(bytes);
+  uint64_t kib = bytes >> 10;
+  if (kib > 0x80000000u) kib = 0x80000000u;
+  return static_cast<uint32_t>(0u - static_cast<uint32_t>(kib));
 }
 inline constexpr uint64_t BytesFromSizeForm(uint32_t form) {
   return (form & 0x80000000u) ? uint64_t{0u - form} * 1024u : uint64_t{form};
