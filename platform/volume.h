@@ -64,6 +64,11 @@ class Volumes {
   // disk (network, optical, or the system cannot tell).
   virtual bool DiskNumber(const std::u16string& root, uint32_t* disk) = 0;
 
+  // File index of a folder (Windows: opened with backup semantics, the reparse point
+  // itself, never its target; POSIX: the inode of the folder itself). All ones when it
+  // cannot be opened.
+  virtual uint64_t FolderFileId(const std::u16string& path) = 0;
+
   // Power state of a physical disk. POSIX answers kSpinning: the system cannot tell
   // without waking the disk.
   virtual DiskPower QueryDiskPower(uint32_t disk) = 0;

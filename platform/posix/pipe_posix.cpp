@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "platform/pipe.h"
@@ -79,7 +80,7 @@ Status MessagePipe::Serve(const std::u16string& name, uint32_t timeout_ms, std::
   int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
   if (fd < 0) return Errno("socket");
   if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), len) != 0 || ::listen(fd, 1) != 0) {
-    Status s = Errno("cannot create pipe");
+    Status s = Status::Error("CreateNamedPipe failed, GLE=" + std::to_string(errno) + ".");
     ::close(fd);
     return s;
   }
@@ -90,7 +91,7 @@ Status MessagePipe::Serve(const std::u16string& name, uint32_t timeout_ms, std::
   } while (ready < 0 && errno == EINTR);
   if (ready <= 0) {
     ::close(fd);
-    return Status::Error("no client connected in time");
+    return Status::Error("Client connect timeout..");
   }
   int client = ::accept4(fd, nullptr, nullptr, SOCK_CLOEXEC);
   ::close(fd);  // one client per server, as a one-instance pipe

@@ -139,6 +139,12 @@ class PosixVolumes : public Volumes {
     return true;
   }
 
+  uint64_t FolderFileId(const std::u16string& path) override {
+    struct stat st;
+    if (::lstat(ToUtf8(path).c_str(), &st) != 0) return ~uint64_t{0};
+    return static_cast<uint64_t>(st.st_ino);
+  }
+
   DiskPower QueryDiskPower(uint32_t) override { return DiskPower::kSpinning; }
 
  private:

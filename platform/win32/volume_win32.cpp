@@ -76,6 +76,17 @@ class Win32Volumes : public Volumes {
     return true;
   }
 
+  uint64_t FolderFileId(const std::u16string& path) override {
+    HANDLE h = CreateFileW(W(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return ~uint64_t{0};
+    BY_HANDLE_FILE_INFORMATION info;
+    BOOL ok = GetFileInformationByHandle(h, &info);
+    CloseHandle(h);
+    if (!ok) return ~uint64_t{0};
+    return (uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  }
+
   DiskPower QueryDiskPower(uint32_t disk) override {
     wchar_t path[64];
     wsprintfW(path, L"\\\\.\\PhysicalDrive%u", disk);

@@ -1,0 +1,470 @@
+#include "scan/build_command.h"
+
+#include <cstdio>
+#include <mutex>
+
+#include "index/index_types.h"
+#include "index/nusk_db_writer.h"
+#include "index/status_sink.h"
+#include "platform/elevation.h"
+#include "platform/env.h"
+#include "platform/profile.h"
+#include "scan/ntfs_volume_scanner.h"
+#include "scan/nusk_to_db_listener.h"
+#include "scan/start_build.h"
+#include "scan/walk.h"
+#include "settings/process_state.h"
+#include "settings/settings_file.h"
+#include "util/utf.h"
+
+namespace nusk {
+
+namespace {
+
+std::string Letter(char16_t c) { return std::string(1, static_cast<char>(c)); }
+
+// The index's progress texts go to the status output; its problems also to the log.
+class BuildStatusSink : public IStatusSink {
+ public:
+  explicit BuildStatusSink(BuildLog* log) : log_(log) {}
+  void Progress(std::string_view text) override {
+    std::string t(text);
+    while (!t.empty() && t.back() == '\n') t.pop_back();
+    StatusOutput::Get().Print(t);
+  }
+  void Problem(std::string_view text) override {
+    StatusOutput::Get().Print(text);
+    log_->Line(text);
+  }
+
+ private:
+  BuildLog* log_;
+};
+
+// The exclusion settings as the folder walk asks for them.
+class WalkExclusionAdapter : public IWalkExclusions {
+ public:
+  explicit WalkExclusionAdapter(const ExclusionSettings& s) : s_(s) {}
+  bool ExcludeHidden() const override { return s_.exclude_hidden; }
+  bool FolderNameExcluded(std::u16string_view name) const override {
+    return s_.exclude_by_name && MatchesFolderPattern(s_, name);
+  }
+  bool FileNameExcluded(std::u16string_view name) const override {
+    return s_.exclude_by_name && MatchesFilePattern(s_, name);
+  }
+
+ private:
+  const ExclusionSettings& s_;
+};
+
+bool Buildable(DriveType t) {
+  return t == DriveType::kRemovable || t == DriveType::kFixed || t == DriveType::kRemote || t == DriveType::kCdrom;
+}
+
+}  // namespace
+
+bool ParseBuildArgs(const std::vector<std::u16string>& args, BuildOptions* options, std::string* error) {
+  for (const std::u16string& a : args) {
+    if (a == u"--delegate") {
+      options->delegate = true;
+    } else if (a == u"--remoteDrives") {
+      options->remote_drives = true;
+    } else if (a.size() != 1) {
+      *error = "Unrecognized arg";
+      return false;
+    } else {
+      char16_t c = a[0] >= u'a' && a[0] <= u'z' ? static_cast<char16_t>(a[0] - 32) : a[0];
+      if (c < u'A' || c > u'Z') {
+        *error = "Invalid drive arg";
+        return false;
+      }
+      options->drive = c;
+    }
+  }
+  return true;
+}
+
+std::u16string BuildLockName(const std::u16string& home) {
+  std::u16string name = u"Global\\";
+  for (char16_t c : home) name.push_back(c == u'\\' ? u'/' : c);
+  return name + u"|NUSK_BUILD";
+}
+
+CBuildCommand::CBuildCommand(BuildEnvironment environment) : env_(std::move(environment)) {}
+
+CBuildCommand::~CBuildCommand() {
+  // The Ctrl-C hook refers to this object and its index: remove it first.
+  std::lock_guard<std::mutex> lock(IndexMutex());
+  SetCancelCommitHook(nullptr);
+}
+
+void CBuildCommand::OnStatusInfo(std::u16string_view, std::string_view text) { StatusOutput::Get().Print(text); }
+
+int CBuildCommand::Run(const std::vector<std::u16string>& args) {
+  BuildOptions options;
+  std::string error;
+  std::vector<std::u16string> rest(args.size() > 2 ? args.begin() + 2 : args.end(), args.end());
+  if (!ParseBuildArgs(rest, &options, &error)) {
+    Say(error);
+    Say(kBuildUsage);
+    return kExitUsage;
+  }
+  bool network_drive = false;
+  if (options.drive) {
+    DriveType t = env_.drives->TypeOf(options.drive);
+    network_drive = t == DriveType::kRemote || t == DriveType::kCdrom;
+  }
+  if (env_.may_delegate && !options.delegate && !IsProcessAdmin() && !network_drive && !options.remote_drives) {
+    // Building needs administrator rights: hand the build to a process that has them.
+    StartBuildContext start{env_.drives, env_.home, env_.program};
+    bool ok = StartBuild(this, options.drive, start);
+    NotifyMainWindows(0);
+    if (!ok) Say("The build could not be started with administrator rights.");
+    return ok ? 0 : kExitDriveFailed;
+  }
+  int status = BuildHere(options, args);
+  if (!options.delegate) NotifyMainWindows(0);
+  log_.Close();
+  return status;
+}
+
+int CBuildCommand::BuildHere(const BuildOptions& options, const std::vector<std::u16string>& args) {
+  Status opened = log_.Open(env_.home, options.remote_drives);
+  if (!opened.ok()) Say("Cannot write the build log: " + opened.message());
+  if (options.remote_drives) Log("--------------------------------");
+  std::string line;
+  for (const std::u16string& a : args) line += (line.empty() ? "" : " ") + ToUtf8(a);
+  Log(line);
+  if (options.remote_drives) return BuildRemoteDrives();
+  if (!TakeBuildLock()) {
+    Say(kLockHeldMessage);
+    return kExitLockHeld;
+  }
+  auto fixed_default = [this](char16_t letter) {
+    // On POSIX the Drives section is the user's explicit choice: every mapped drive
+    // counts as a default drive, whatever its file system.
+    if (!env_.drives->map().native_letters()) return env_.drives->TypeOf(letter) == DriveType::kFixed;
+    return IsFixedNtfsDrive(env_.drives, letter);
+  };
+  ReadExclusionSettings(env_.profile, env_.settings_path, fixed_default, &exclusions_);
+  int status = options.drive ? BuildOneDrive(options.drive) : BuildAllDrives();
+  if (status != kExitDatabase) StoreIgnored();
+  lock_.reset();
+  return status;
+}
+
+bool CBuildCommand::TakeBuildLock() {
+  lock_ = env_.env->CreateNamedMutex(BuildLockName(env_.home));
+  if (lock_->TryLock()) return true;
+  lock_.reset();
+  return false;
+}
+
+bool CBuildCommand::OpenIndexForBuild() {
+  Log("Openning database..");
+  writer_ = std::make_unique<NuskDbWriter>();
+  // The writer keeps the sink for its commit: it lives as long as this command.
+  sink_ = std::make_unique<BuildStatusSink>(&log_);
+  Status s = LoadIndexForWrite(writer_.get(), env_.home, env_.env, sink_.get());
+  if (!s.ok()) {
+    Say("Failed to open the database: " + s.message());
+    Log("Failed to open the database: " + s.message());
+    writer_.reset();
+    return false;
+  }
+  Log("Database opened.");
+  // From now on Ctrl-C may write the index from the control thread (after 3 s).
+  std::lock_guard<std::mutex> lock(IndexMutex());
+  SetCancelCommitHook([this] {
+    char16_t letter = building_.load();
+    if (letter) MarkForFullRebuildLocked(letter);
+    CommitIndex(writer_.get(), {});
+  });
+  return true;
+}
+
+int CBuildCommand::BuildAllDrives() {
+  if (!OpenIndexForBuild()) return kExitDatabase;
+  int status = 0;
+  for (char16_t letter : env_.drives->PresentLetters()) {
+    if (Canceled()) break;
+    uint8_t state = exclusions_.volume_states[letter - u'A'];
+    DriveType t = env_.drives->TypeOf(letter);
+    if (state == 0 || !Buildable(t)) continue;
+    if (state == 255 && t != DriveType::kFixed) continue;
+    if (state == 1 && !env_.drives->CanOpenVolume(letter)) continue;
+    if (env_.drives->HasIgnoreMarker(letter)) continue;
+    DriveOutcome outcome = BuildDrive(letter);
+    if (outcome == DriveOutcome::kFailed) status = kExitDriveFailed;
+    if (outcome != DriveOutcome::kFailed) built_[letter - u'A'] = true;
+  }
+  if (Canceled()) status = kExitCanceled;
+  return WriteIndex(true, status);
+}
+
+int CBuildCommand::BuildOneDrive(char16_t letter) {
+  if (!OpenIndexForBuild()) return kExitDatabase;
+  Say(" ");
+  DriveOutcome outcome = BuildDrive(letter);
+  built_[letter - u'A'] = true;
+  int status = outcome == DriveOutcome::kBuilt ? 0 : outcome == DriveOutcome::kCanceled ? kExitCanceled : kExitDriveFailed;
+  return WriteIndex(false, status);
+}
+
+int CBuildCommand::BuildRemoteDrives() {
+  Log("----------");
+  if (!TakeBuildLock()) {
+    Say(kLockHeldMessage);
+    Log("Failed to obtain build lock.");
+    return kExitLockHeld;
+  }
+  if (!OpenIndexForBuild()) return kExitDatabase;
+  ReadExclusionSettings(env_.profile, env_.settings_path,
+                        [this](char16_t l) { return IsFixedNtfsDrive(env_.drives, l); }, &exclusions_);
+  int status = 0;
+  for (char16_t letter : env_.drives->PresentLetters()) {
+    if (Canceled()) break;
+    if (exclusions_.volume_states[letter - u'A'] != 1) continue;
+    if (env_.drives->TypeOf(letter) != DriveType::kRemote || env_.drives->HasIgnoreMarker(letter)) continue;
+    DriveOutcome outcome = BuildDrive(letter);
+    if (outcome == DriveOutcome::kFailed) status = kExitDriveFailed;
+    if (outcome != DriveOutcome::kFailed) built_[letter - u'A'] = true;
+  }
+  if (Canceled()) status = kExitCanceled;
+  lock_.reset();
+  StoreIgnored();
+  return WriteIndex(false, status);
+}
+
+int CBuildCommand::WriteIndex(bool all_drives, int status) {
+  Log("--");
+  Log("Writing database..");
+  Status s;
+  {
+    std::lock_guard<std::mutex> lock(IndexMutex());
+    CommitOptions options;
+    options.all_drives = all_drives && status == 0;
+    s = CommitIndex(writer_.get(), options);
+  }
+  if (!s.ok()) {
+    Say("Failed to write the database: " + s.message());
+    Log("Failed to write the database: " + s.message());
+    return kExitDatabase;
+  }
+  Log("Database written.");
+  return status;
+}
+
+void CBuildCommand::SetBuildingDrive(char16_t letter) {
+  SettingsFile settings(env_.settings_path, env_.profile);
+  settings.WriteText(u"Build", u"BuildingDrive", letter ? std::u16string(1, letter) : std::u16string());
+}
+
+CBuildCommand::DriveOutcome CBuildCommand::BuildDrive(char16_t letter) {
+  SetBuildingDrive(letter);
+  Log("--\nBuilding drive " + Letter(letter));
+  uint64_t start = env_.env->MonotonicMs();
+  Say("Building nusk for drive " + Letter(letter) + " ...");
+  int d = letter - u'A';
+  uint32_t serial = env_.drives->VolumeSerial(letter);
+  if (serial == 0) {
+    std::string msg = "Error getting drive serial number: " + Letter(letter) + ", build canceled.";
+    Log(msg);
+    Say(msg);
+    SetBuildingDrive(0);
+    return DriveOutcome::kFailed;
+  }
+  {
+    std::lock_guard<std::mutex> lock(IndexMutex());
+    DriveState& ds = writer_->drive_state(d);
+    if (ds.serial != serial) {  // a reformatted volume: its journal state means nothing now
+      ds.serial = serial;
+      ds.journal_id = 0;
+      ds.journal_next = 0;
+    }
+  }
+  std::u16string display_name = env_.drives->DisplayName(letter);
+  CNuskToDbListener listener(writer_.get());
+  building_ = letter;
+  DriveOutcome outcome;
+  if (env_.drives->IsNtfsDrive(letter)) {
+    Log("(NTFS Mode)");
+    outcome = BuildNtfsDrive(letter, &listener);
+  } else {
+    Log("(Non-NTFS Mode)");
+    outcome = WalkOneDrive(letter, &listener);
+  }
+  if (outcome == DriveOutcome::kBuilt && Canceled()) outcome = DriveOutcome::kCanceled;
+  if (outcome == DriveOutcome::kCanceled) {
+    {
+      std::lock_guard<std::mutex> lock(IndexMutex());
+      MarkForFullRebuildLocked(letter);
+    }
+    std::string msg = "Build of drive " + Letter(letter) +
+                      " canceled: its partial records were removed and it will be scanned in full by the next build.";
+    Log(msg);
+    Say(msg);
+  } else if (outcome == DriveOutcome::kBuilt) {
+    for (const std::u16string& folder : listener.ignored_folders()) exclusions_.ignored_folders_found.push_back(folder);
+    std::lock_guard<std::mutex> lock(IndexMutex());
+    DriveState& ds = writer_->drive_state(d);
+    ds.display_name = display_name;
+    writer_->DriveScanned(letter);
+    ds.last_build = CompactTimeFromFileTime(env_.env->NowFileTime());
+    ds.built = true;
+  }
+  building_ = 0;
+  uint64_t ms = env_.env->MonotonicMs() - start;
+  if (outcome == DriveOutcome::kBuilt) {
+    char buf[96];
+    std::snprintf(buf, sizeof(buf), "Drive %c build done. (%ds)\n", static_cast<char>(letter), static_cast<int>(ms / 1000));
+    Say(buf);
+    std::snprintf(buf, sizeof(buf), "Drive build done (%d ms)", static_cast<int>(ms));
+    Log(buf);
+  }
+  SetBuildingDrive(0);
+  return outcome;
+}
+
+CBuildCommand::DriveOutcome CBuildCommand::WalkOneDrive(char16_t letter, CNuskToDbListener* listener) {
+  std::u16string root = env_.drives->Root(letter);
+  if (!env_.drives->map().IsFolderTarget(letter)) {
+    std::string msg = "Drive " + Letter(letter) + ": " + ToUtf8(root) + " is neither a folder nor an NTFS volume.";
+    Log(msg);
+    Say(msg);
+    return DriveOutcome::kFailed;
+  }
+  WalkExclusionAdapter exclusions(exclusions_);
+  WalkContext ctx;
+  ctx.drive_letter = letter;
+  ctx.root_path = root;
+  ctx.listener = listener;
+  ctx.exclusions = &exclusions;
+  ctx.log = [this](const std::string& l) { Log(l); };
+  ctx.status = [this](const std::string& l) { Say(l); };
+  ctx.cancel_requested = [this] { return Canceled(); };
+  switch (WalkDrive(&ctx)) {
+    case WalkResult::kDone:
+      return DriveOutcome::kBuilt;
+    case WalkResult::kCanceled:
+      return DriveOutcome::kCanceled;
+    case WalkResult::kRootFailed:
+      break;
+  }
+  std::string msg = "Drive " + Letter(letter) + " cannot be read; its records were kept.";
+  Log(msg);
+  Say(msg);
+  return DriveOutcome::kFailed;
+}
+
+CBuildCommand::DriveOutcome CBuildCommand::BuildNtfsDrive(char16_t letter, CNuskToDbListener* listener) {
+  int d = letter - u'A';
+  NtfsVolumeConfig config;
+  config.drive_letter = letter;
+  if (!env_.drives->map().native_letters()) config.volume_path = env_.drives->Root(letter);
+  uint64_t journal_id, next_usn;
+  {
+    std::lock_guard<std::mutex> lock(IndexMutex());
+    journal_id = writer_->drive_state(d).journal_id;
+    next_usn = writer_->item_count() != 0 ? writer_->drive_state(d).journal_next : 0;
+  }
+  std::vector<MountedVolume> mounted;
+  NtfsVolumeScanner scanner(config, &exclusions_, listener, [this](const std::string& l) { Log(l); }, env_.cancel);
+  bool ok = scanner.ScanVolume(&journal_id, &next_usn, &mounted);
+  {
+    std::lock_guard<std::mutex> lock(IndexMutex());
+    writer_->drive_state(d).journal_id = journal_id;
+    writer_->drive_state(d).journal_next = next_usn;
+  }
+  if (Canceled()) return DriveOutcome::kCanceled;
+  if (!ok) {
+    std::string msg = "Drive " + Letter(letter) + " could not be read completely; it will be scanned in full next time.";
+    Log(msg);
+    Say(msg);
+    return DriveOutcome::kFailed;
+  }
+  BuildMountedVolumes(letter, mounted, listener);
+  return Canceled() ? DriveOutcome::kCanceled : DriveOutcome::kBuilt;
+}
+
+void CBuildCommand::BuildMountedVolumes(char16_t letter, const std::vector<MountedVolume>& mounted,
+                                        CNuskToDbListener* listener) {
+  uint8_t d = static_cast<uint8_t>(letter - u'A');
+  std::vector<int> collected;
+  for (int slot = 1; slot < kMountSlots; ++slot) {
+    const MountState& m = writer_->mount_state(slot);
+    if (!m.free() && RefDrive(m.mount_folder_ref) == d) collected.push_back(slot);
+  }
+  for (const MountedVolume& volume : mounted) {
+    if (Canceled()) return;
+    uint64_t id = Volumes::Default()->FolderFileId(volume.mount_path);
+    uint64_t ref = (id & 0xFFFF0000FFFFFFFFull) | (uint64_t{d} << 32);
+    int slot = 0;
+    for (int s = 1; s < kMountSlots && !slot; ++s) {
+      if (writer_->mount_state(s).mount_folder_ref == ref) slot = s;
+    }
+    for (int s = 1; s < kMountSlots && !slot; ++s) {
+      if (writer_->mount_state(s).free()) slot = s;
+    }
+    if (!slot) {
+      Log("No free mount slot for " + ToUtf8(volume.mount_path));
+      continue;
+    }
+    std::erase(collected, slot);
+    MountState& m = writer_->mount_state(slot);
+    m.mount_folder_ref = ref;
+    std::string guid = ToUtf8(volume.volume_guid).substr(0, 36);
+    if (m.volume_guid != guid) {  // another volume in this folder: read it in full
+      m.volume_guid = guid;
+      m.journal_id = 0;
+      m.journal_next = 0;
+    }
+    NtfsVolumeConfig config;
+    config.volume_guid = volume.volume_guid;
+    config.mount_path = volume.mount_path;
+    config.mount_index = static_cast<uint8_t>(slot);
+    config.mount_folder_reference = ref;
+    uint64_t journal_id = m.journal_id;
+    uint64_t next_usn = writer_->item_count() != 0 ? m.journal_next : 0;
+    std::vector<MountedVolume> nested;
+    NtfsVolumeScanner scanner(config, &exclusions_, listener, [this](const std::string& l) { Log(l); }, env_.cancel);
+    scanner.ScanVolume(&journal_id, &next_usn, &nested);
+    m.journal_id = journal_id;
+    m.journal_next = next_usn;
+  }
+  for (int slot : collected) {  // unmounted since the last build
+    listener->ForgetVolume(letter, static_cast<uint8_t>(slot));
+    writer_->mount_state(slot) = MountState();
+  }
+}
+
+void CBuildCommand::MarkForFullRebuildLocked(char16_t letter) {
+  // The drive's records are partial: drop them all, and forget its journal positions and
+  // serial so that the next build reads the drive (and its mounted volumes) in full.
+  uint8_t d = static_cast<uint8_t>(letter - u'A');
+  writer_->ForgetVolume(letter, 0);
+  DriveState& ds = writer_->drive_state(d);
+  ds.built = false;
+  ds.serial = 0;
+  ds.journal_id = 0;
+  ds.journal_next = 0;
+  for (int slot = 1; slot < kMountSlots; ++slot) {
+    MountState& m = writer_->mount_state(slot);
+    if (!m.free() && RefDrive(m.mount_folder_ref) == d) {
+      m.journal_id = 0;
+      m.journal_next = 0;
+    }
+  }
+}
+
+void CBuildCommand::StoreIgnored() {
+  const DriveMap& map = env_.drives->map();
+  Env* env = env_.env;
+  StoreIgnoredFolders(env_.profile, env_.settings_path, built_, exclusions_.ignored_folders_found,
+                      [&map, env](const std::u16string& folder) {
+                        std::u16string native = map.ToNativePath(folder);
+                        return env->FileExists(native + env->PathSeparator() + u"_nuskignore");
+                      });
+}
+
+}  // namespace nusk

@@ -1,0 +1,160 @@
+#include "scan/volume_drives.h"
+
+#include <cstdio>
+
+#include "platform/env.h"
+#include "util/utf.h"
+
+namespace nusk {
+
+namespace {
+
+constexpr uint64_t kPowerAnswerMs = 7000;
+
+bool Listable(DriveType t) {
+  return t == DriveType::kRemovable || t == DriveType::kFixed || t == DriveType::kRemote || t == DriveType::kCdrom;
+}
+
+std::string OneDecimalGib(uint64_t bytes) {
+  // Truncate (bytes * 10) / 2^30, then divide by 10; 100 GiB and more drop the fraction.
+  uint64_t tenths = static_cast<uint64_t>((static_cast<unsigned __int128>(bytes) * 10) >> 30);
+  double value = static_cast<double>(tenths) / 10.0;
+  char buf[32];
+  if (value < 100) {
+    std::snprintf(buf, sizeof(buf), "%.1f", value);
+  } else {
+    std::snprintf(buf, sizeof(buf), "%.0f", static_cast<double>(tenths / 10));
+  }
+  return buf;
+}
+
+}  // namespace
+
+std::u16string FormatVolumeSize(uint64_t total_bytes, uint64_t free_bytes) {
+  uint64_t used = total_bytes >= free_bytes ? total_bytes - free_bytes : 0;
+  return U16(OneDecimalGib(used) + " / " + OneDecimalGib(total_bytes) + " GB");
+}
+
+DriveSystem::DriveSystem(DriveMap map, Volumes* volumes, Env* env)
+    : map_(std::move(map)), volumes_(volumes), env_(env) {}
+
+std::u16string DriveSystem::PresentLetters() {
+  if (!map_.native_letters()) return map_.Letters();
+  std::u16string letters;
+  uint32_t mask = volumes_->LogicalDrives();
+  for (int i = 0; i < 26; ++i) {
+    if (mask & (1u << i)) letters.push_back(static_cast<char16_t>(u'A' + i));
+  }
+  return letters;
+}
+
+std::u16string DriveSystem::Root(char16_t letter) const {
+  std::u16string root = map_.Target(letter);
+  if (!map_.native_letters() && map_.IsFolderTarget(letter) && !root.empty() && root.back() != u'/') {
+    root.push_back(u'/');
+  }
+  return root;
+}
+
+DriveType DriveSystem::TypeOf(char16_t letter) {
+  std::u16string root = Root(letter);
+  return root.empty() ? DriveType::kNoRootDir : volumes_->TypeOf(root);
+}
+
+bool DriveSystem::IsNtfsDrive(char16_t letter) {
+  DriveType t = TypeOf(letter);
+  if (t == DriveType::kRemote || t == DriveType::kCdrom) return false;
+  VolumeInfo info;
+  return volumes_->QueryVolume(Root(letter), &info) && info.file_system == u"NTFS";
+}
+
+bool DriveSystem::CanOpenVolume(char16_t letter) {
+  std::u16string root = Root(letter);
+  return !root.empty() && volumes_->CanOpenVolume(root);
+}
+
+uint32_t DriveSystem::VolumeSerial(char16_t letter) {
+  VolumeInfo info;
+  std::u16string root = Root(letter);
+  if (!root.empty() && volumes_->QueryVolume(root, &info)) return info.serial;
+  return TypeOf(letter) == DriveType::kRemote ? 0xFFFFFFFFu : 0;
+}
+
+std::u16string DriveSystem::DisplayName(char16_t letter) {
+  std::u16string root = Root(letter);
+  return root.empty() ? std::u16string() : volumes_->DisplayName(root);
+}
+
+bool DriveSystem::HasIgnoreMarker(char16_t letter) {
+  if (!map_.IsFolderTarget(letter)) return false;
+  std::u16string root = Root(letter);
+  return !root.empty() && env_->FileExists(root + u"_nuskignore");
+}
+
+std::u16string DriveSystem::ListVolumes() {
+  std::u16string out;
+  for (char16_t letter : PresentLetters()) {
+    DriveType t = TypeOf(letter);
+    if (!Listable(t)) continue;
+    VolumeInfo info;
+    if ((t == DriveType::kRemovable || t == DriveType::kFixed) && !volumes_->QueryVolume(Root(letter), &info)) {
+      continue;
+    }
+    if (t != DriveType::kRemote && HasIgnoreMarker(letter)) continue;
+    out.push_back(letter);
+  }
+  return out;
+}
+
+bool DriveSystem::IsDriveSpinning(char16_t letter) {
+  int li = (letter >= u'a' ? letter - u'a' : letter - u'A');
+  if (li < 0 || li >= 26) return false;
+  uint64_t now = env_->MonotonicMs();
+  PowerEntry& by_letter = letter_power_[li];
+  if (by_letter.state != 0 && now - by_letter.time_ms < kPowerAnswerMs) return by_letter.state == 1;
+  std::u16string root = Root(letter);
+  if (root.empty() || TypeOf(letter) == DriveType::kNoRootDir) return false;
+  uint32_t disk = 0;
+  if (!volumes_->DiskNumber(root, &disk)) return true;  // not a plain disk: go ahead and touch it
+  PowerEntry fresh;
+  PowerEntry* by_disk = disk < 26 ? &disk_power_[disk] : &fresh;
+  if (by_disk->state == 0 || now - by_disk->time_ms >= kPowerAnswerMs) {
+    by_disk->state = volumes_->QueryDiskPower(disk) == DiskPower::kSpinning ? 1 : 2;
+    by_disk->time_ms = now;
+  }
+  by_letter = *by_disk;
+  return by_letter.state == 1;
+}
+
+std::vector<VolumeRow> DriveSystem::FillVolumeRows(const std::array<uint8_t, 26>& volume_states) {
+  std::vector<VolumeRow> rows;
+  for (char16_t letter : PresentLetters()) {
+    DriveType t = TypeOf(letter);
+    if (!Listable(t)) continue;
+    VolumeRow row;
+    row.letter = letter;
+    VolumeInfo info;
+    bool have_info = volumes_->QueryVolume(Root(letter), &info);
+    row.ntfs = have_info && info.file_system == u"NTFS";
+    row.local = t != DriveType::kRemovable && t != DriveType::kRemote;
+    if (HasIgnoreMarker(letter)) row.enabled = false;
+    row.text = DisplayName(letter);
+    if (!row.ntfs) row.text += u" (" + info.file_system + u")";
+    if (t == DriveType::kRemovable) row.text += u" (Removable)";
+    if (t == DriveType::kRemote) row.text += u" (Remote)";
+    uint64_t total = 0, free_bytes = 0;
+    if (volumes_->QuerySpace(Root(letter), &total, &free_bytes)) row.size_text = FormatVolumeSize(total, free_bytes);
+    rows.push_back(std::move(row));
+  }
+  for (VolumeRow& row : rows) {
+    uint8_t state = volume_states[row.letter - u'A'];
+    row.checked = (row.local && row.ntfs) ? state != 0 : state == 1;
+  }
+  return rows;
+}
+
+bool IsFixedNtfsDrive(DriveSystem* drives, char16_t letter) {
+  return drives->TypeOf(letter) == DriveType::kFixed && drives->IsNtfsDrive(letter);
+}
+
+}  // namespace nusk
