@@ -188,7 +188,9 @@ void ResetLegacyDatabaseSettings(const SettingsFile& file) {
   if (file.HasKey(kGlobalSection, u"DBVersion")) file.DeleteKey(kGlobalSection, u"DBVersion");
   file.DeleteSection(u"DriveLabels");
   for (const std::u16string& name : file.ListSections()) {
-    if (name.size() >= 2 && name[0] >= u'A' && name[0] <= u'Z' && name[1] == u'_') file.DeleteSection(name);
+    // Section names compare without case, so "c_" is the same section as "C_".
+    char16_t letter = ToUpperUnit(name.empty() ? u'\0' : name[0]);
+    if (name.size() >= 2 && letter >= u'A' && letter <= u'Z' && name[1] == u'_') file.DeleteSection(name);
   }
 }
 
