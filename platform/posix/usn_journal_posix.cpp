@@ -1,0 +1,104 @@
+// A stand-in change journal for volume images: see platform/usn_journal.h for the format.
+#include <chrono>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+#include "platform/usn_journal.h"
+#include "util/utf.h"
+
+namespace nusk {
+namespace {
+
+constexpr char kMagic[8] = {'N', 'U', 'S', 'K', 'U', 'S', 'N', '1'};
+constexpr size_t kHeader = 8 + 56;
+
+class FileUsnJournal : public UsnJournal {
+ public:
+  explicit FileUsnJournal(std::string path) : path_(std::move(path)) {}
+
+  bool Query(UsnJournalData* data, uint32_t* error_code) override {
+    std::string bytes;
+    if (!Load(&bytes)) { *error_code = kErrorJournalNotActive; return false; }
+    std::memcpy(data, bytes.data() + 8, 56);
+    return true;
+  }
+
+  bool Create(uint64_t max_size, uint64_t allocation_delta, uint32_t* error_code) override {
+    std::string bytes;
+    UsnJournalData data;
+    if (Load(&bytes)) {
+      std::memcpy(&data, bytes.data() + 8, 56);
+    } else {
+      bytes.assign(kHeader, '\0');
+      data.journal_id = static_cast<uint64_t>(std::chrono::system_clock::now().time_since_epoch().count());
+    }
+    data.max_size = max_size;
+    data.allocation_delta = allocation_delta;
+    std::memcpy(bytes.data(), kMagic, 8);
+    std::memcpy(bytes.data() + 8, &data, 56);
+    std::ofstream out(path_, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out) { *error_code = kErrorDiskFull; return false; }
+    return true;
+  }
+
+  int64_t Read(int64_t start_usn, uint32_t reason_mask, uint64_t journal_id, void* buffer, size_t length) override {
+    if (length < 8 || !LoadCached()) return -1;
+    UsnJournalData data;
+    std::memcpy(&data, cache_.data() + 8, 56);
+    if (data.journal_id != journal_id || (start_usn < data.lowest_valid_usn && start_usn != 0)) return -1;
+    char* out = static_cast<char*>(buffer);
+    size_t used = 8;
+    int64_t next = data.next_usn;
+    for (size_t pos = kHeader; pos + 60 <= cache_.size();) {
+      uint32_t rec_len;
+      int64_t usn;
+      uint32_t reason;
+      std::memcpy(&rec_len, cache_.data() + pos, 4);
+      if (rec_len < 60 || rec_len > cache_.size() - pos) return -1;  // damaged journal file
+      std::memcpy(&usn, cache_.data() + pos + 24, 8);
+      std::memcpy(&reason, cache_.data() + pos + 40, 4);
+      if (usn >= start_usn && (reason & reason_mask) != 0) {
+        if (used + rec_len > length) { next = usn; break; }
+        std::memcpy(out + used, cache_.data() + pos, rec_len);
+        used += rec_len;
+      }
+      pos += rec_len;
+    }
+    std::memcpy(out, &next, 8);
+    return static_cast<int64_t>(used);
+  }
+
+ private:
+  bool Load(std::string* bytes) {
+    std::ifstream in(path_, std::ios::binary);
+    if (!in) return false;
+    bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return bytes->size() >= kHeader && std::memcmp(bytes->data(), kMagic, 8) == 0;
+  }
+  // The file is read once per pass: reads after the first reuse it.
+  bool LoadCached() { return cached_ || (cached_ = Load(&cache_)); }
+
+  std::string path_;
+  std::string cache_;
+  bool cached_ = false;
+};
+
+}  // namespace
+
+Status UsnJournal::Open(const std::u16string& volume_path, std::unique_ptr<UsnJournal>* journal,
+                        uint32_t* error_code) {
+  *error_code = 0;
+  std::string image = ToUtf8(volume_path);
+  std::ifstream probe(image, std::ios::binary);
+  if (!probe) {
+    *error_code = 2;
+    return Status::Error("cannot open " + image);
+  }
+  journal->reset(new FileUsnJournal(image + ".usnjrnl"));
+  return Status::Ok();
+}
+
+}  // namespace nusk

@@ -1,0 +1,118 @@
+// NtfsVolumeScanner: brings the index up to date for one NTFS volume, either by a full
+// read of its Master File Table (ScanMft) or by a pass over its change journal since the
+// position stored after the previous build (ScanVolume decides).
+//
+// Created by the per-drive build for one volume and used on the build thread only.
+// Everything found goes to the INuskListener; the scanner never touches the index.
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/raw_volume.h"
+#include "platform/usn_journal.h"
+#include "scan/exclusion.h"
+#include "scan/mft_parser.h"
+#include "scan/nusk_listener.h"
+
+namespace nusk {
+
+struct NtfsVolumeConfig {
+  char16_t drive_letter = 0;       // 'A'..'Z'; 0 for a volume mounted in a folder
+  std::u16string volume_guid;      // without braces, for a volume mounted in a folder
+  std::u16string mount_path;       // "C:\\mnt\\data" for a volume mounted in a folder
+  uint8_t mount_index = 0;         // 1..255 for a mounted volume
+  uint64_t mount_folder_reference = 0;  // index reference of the mount folder on the host
+  // The path to open. Empty: "\\.\X:" from the letter, or "\\?\Volume{guid}". Tests and
+  // tools put an image file or block device here.
+  std::u16string volume_path;
+  // What the root record is called; empty: the letter and a colon ("C:").
+  std::u16string root_name;
+  // Answers whether the marker file "_nuskignore" exists in a folder given by its full
+  // path ("C:\\a\\b"). Empty: the path is asked of Env::Default() (right for live
+  // volumes; image files need their own answer).
+  std::function<bool(const std::u16string& folder_path)> marker_exists;
+};
+
+struct MountedVolume {
+  std::u16string mount_path;
+  std::u16string volume_guid;
+};
+
+// Counts of one change pass, for logs and tests.
+struct ChangePassStats {
+  uint32_t records_read = 0;
+  uint32_t added = 0, updated = 0, renamed = 0, deleted = 0, excluded = 0;
+};
+
+class NtfsVolumeScanner {
+ public:
+  // exclusions, listener and cancel must outlive the scanner; cancel may be null.
+  NtfsVolumeScanner(NtfsVolumeConfig config, const ExclusionSettings* exclusions, INuskListener* listener,
+                    ScanLog log, const std::atomic<bool>* cancel);
+  ~NtfsVolumeScanner();
+
+  // The whole per-volume update. *journal_id and *next_usn carry the state stored after
+  // the previous build in and the new state out; on failure to open the volume or its
+  // journal they are left unchanged. Returns false when the volume could not be read or a
+  // full scan did not complete (then *journal_id is 0 so the next build scans in full).
+  bool ScanVolume(uint64_t* journal_id, uint64_t* next_usn, std::vector<MountedVolume>* mounted);
+
+  // Full scan: every kept item reaches the listener's AddRecord, the root first. True
+  // when every record was read and delivered; false when the volume could not be read,
+  // the MFT is damaged beyond use or the scan was cancelled (all logged).
+  bool ScanMft();
+
+  // One pass over the journal from *next_usn; *next_usn is advanced past what was read.
+  // False when a record could not be understood (a full scan is then needed).
+  bool ReadChanges(int64_t* next_usn, ChangePassStats* stats = nullptr);
+
+  // Opens the volume and describes its journal (creating a missing one).
+  bool OpenVolumeJournal();
+
+  // Live-volume queries. References are index file references.
+  void QueryRecordInfo(uint64_t reference, ScanRecord* record);
+  uint64_t QuerySizeById(uint64_t reference);
+  // "C:\a\b" for folder b; empty when the record cannot be read.
+  std::u16string PathFromReference(uint64_t reference);
+
+  uint32_t delivered() const { return delivered_; }
+  uint16_t drive_mount_bits() const { return drive_mount_bits_; }
+  const UsnJournalData& journal() const { return journal_; }
+
+ private:
+  struct LiveInfo;
+  bool OpenLive();
+  bool ReadLiveRecord(uint64_t record_number, std::string* record);
+  bool ReadLiveInfo(uint64_t record_number, ntfs::RecordInfo* info, std::string* storage);
+  std::u16string VolumePath() const;
+  std::u16string RootPrefix() const;
+  void MarkExclusions(const MftParser& parser, std::vector<uint8_t>* map);
+  uint8_t IsCreatedItemExcluded(const ScanRecord& record, uint64_t ntfs_reference, uint64_t ntfs_parent,
+                                uint32_t attributes);
+  void Log(const std::string& line) const { if (log_) log_(line); }
+  bool Cancelled() const { return cancel_ && cancel_->load(); }
+
+  NtfsVolumeConfig config_;
+  const ExclusionSettings* exclusions_;
+  INuskListener* listener_;
+  ScanLog log_;
+  const std::atomic<bool>* cancel_;
+  uint16_t drive_mount_bits_ = 0;
+  uint32_t delivered_ = 0;
+
+  std::unique_ptr<MftParser> live_;        // raw MFT access for the live queries
+  bool live_tried_ = false;
+  std::unique_ptr<UsnJournal> journal_handle_;
+  UsnJournalData journal_{};
+  // Previous names of renamed items, keyed by index reference, for the whole scanner.
+  std::unordered_map<uint64_t, std::u16string> rename_map_;
+  // Folder decisions of one change pass: NTFS reference -> 1 excluded, 0 kept.
+  std::unordered_map<uint64_t, uint8_t> folder_cache_;
+};
+
+}  // namespace nusk

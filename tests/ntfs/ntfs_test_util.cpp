@@ -1,0 +1,135 @@
+#include "ntfs_test_util.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "util/utf.h"
+
+namespace nusk::ntfs_test {
+namespace {
+
+std::string ScratchFolder() {
+  // Never destroyed: the clean-up below runs at exit and still needs it.
+  static const std::string* dir = [] {
+    char tmpl[] = "/tmp/nusk-ntfs-test-XXXXXX";
+    return new std::string(mkdtemp(tmpl) ? tmpl : "");
+  }();
+  return *dir;
+}
+
+struct ScratchCleanup {
+  ~ScratchCleanup() {
+    if (!ScratchFolder().empty()) Shell("rm -rf '" + ScratchFolder() + "'");
+  }
+} cleanup;
+
+bool Exists(const std::string& p) {
+  struct stat st;
+  return stat(p.c_str(), &st) == 0;
+}
+
+}  // namespace
+
+bool Shell(const std::string& command) { return std::system(command.c_str()) == 0; }
+
+bool CanMakeImages(std::string* why) {
+  if (geteuid() != 0) { *why = "making NTFS images needs root (ntfs-3g mount)"; return false; }
+  if (!Exists("/dev/fuse")) { *why = "making NTFS images needs /dev/fuse"; return false; }
+  if (!Shell("command -v mkntfs >/dev/null 2>&1 && command -v ntfs-3g >/dev/null 2>&1")) {
+    *why = "making NTFS images needs mkntfs and ntfs-3g (Debian package ntfs-3g)";
+    return false;
+  }
+  return true;
+}
+
+bool ObtainImage(const std::string& name, std::string* image, std::string* oracle, std::string* why) {
+  std::string dir = ScratchFolder();
+  *image = dir + "/" + name + ".img";
+  *oracle = dir + "/" + name + ".oracle.tsv";
+  if (Exists(*image) && Exists(*oracle)) return true;
+  std::string data = std::string(NUSK_TEST_DATA) + "/ntfs/" + name;
+  if (Exists(data + ".img.gz") && Exists(data + ".oracle.tsv")) {
+    return Shell("gzip -dc '" + data + ".img.gz' > '" + *image + "' && cp '" + data + ".oracle.tsv' '" + *oracle + "'");
+  }
+  if (!CanMakeImages(why)) return false;
+  std::string script = std::string(NUSK_TEST_DATA) + "/../../tools/ntfs_images/make_ntfs_image.py";
+  if (!Shell("python3 '" + script + "' " + name + " '" + dir + "' >/dev/null")) {
+    *why = "the image generator failed for " + name;
+    return false;
+  }
+  return true;
+}
+
+std::map<uint32_t, OracleItem> LoadOracle(const std::string& path) {
+  std::map<uint32_t, OracleItem> items;
+  std::ifstream in(path);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.empty()) continue;
+    std::istringstream f(line);
+    uint32_t ino, parent;
+    int dir, hidden;
+    uint64_t size, ft;
+    std::string hex;
+    f >> ino >> parent >> dir >> size >> ft >> hidden >> hex;
+    std::u16string name;
+    for (size_t i = 0; i + 4 <= hex.size(); i += 4) {
+      unsigned lo = std::stoul(hex.substr(i, 2), nullptr, 16), hi = std::stoul(hex.substr(i + 2, 2), nullptr, 16);
+      name.push_back(static_cast<char16_t>(lo | (hi << 8)));
+    }
+    OracleItem& item = items[ino];
+    item.record = ino;
+    item.parents.insert(parent);
+    item.names.insert(name);
+    item.is_folder = dir != 0;
+    item.size = size;
+    item.filetime = ft;
+    item.hidden = hidden != 0;
+  }
+  return items;
+}
+
+std::set<uint32_t> IgnoredByMarkers(const std::map<uint32_t, OracleItem>& oracle) {
+  std::set<uint32_t> marked;
+  for (const auto& [rec, item] : oracle)
+    if (!item.is_folder && item.names.count(u"_nuskignore")) marked.insert(item.parents.begin(), item.parents.end());
+  std::set<uint32_t> out;
+  for (const auto& [rec, item] : oracle) {
+    uint32_t at = rec;
+    for (int depth = 0; depth < 5000 && at != 5; ++depth) {
+      if (marked.count(at)) { out.insert(rec); break; }
+      auto it = oracle.find(at);
+      if (it == oracle.end() || it->second.parents.empty()) break;
+      at = *it->second.parents.begin();
+    }
+    // Items directly inside a marked folder (including the marker) are covered by the
+    // walk above starting at their parent.
+    for (uint32_t p : item.parents)
+      if (marked.count(p)) out.insert(rec);
+  }
+  return out;
+}
+
+void CollectingListener::UpdateRecord(const ScanRecord& r, const std::u16string* old_name) {
+  auto it = index.find(r.reference);
+  if (it == index.end()) {
+    ++unknown_updates;
+    return;
+  }
+  if (old_name) {
+    ++renames;
+    it->second = r;
+  } else {
+    ++updates;
+    it->second.time = r.time;
+    it->second.size = r.size;
+  }
+}
+
+std::string Narrow(const std::u16string& s) { return ToUtf8(s); }
+
+}  // namespace nusk::ntfs_test
