@@ -1,0 +1,109 @@
+// The "web"/"webserver" sub-command: serves the index of the home folder until a key is
+// pressed (console) or the process is interrupted (Ctrl-C, SIGTERM; no console).
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+#include "platform/key_watch.h"
+#include "platform/profile.h"
+#include "settings/process_state.h"
+#include "util/utf.h"
+#include "web/web_command.h"
+#include "web/web_service.h"
+
+namespace nusk {
+
+namespace {
+
+void PrintLine(const std::string& text) {
+  std::fputs(text.c_str(), stdout);
+  std::fflush(stdout);
+}
+
+bool ParsePort(const std::u16string& text, uint32_t* port) {
+  if (text.empty() || text.size() > 5) return false;
+  uint32_t v = 0;
+  for (char16_t c : text) {
+    if (c < u'0' || c > u'9') return false;
+    v = v * 10 + static_cast<uint32_t>(c - u'0');
+  }
+  if (v > 65535) return false;
+  *port = v;
+  return true;
+}
+
+}  // namespace
+
+int RunWebCommand(const std::vector<std::u16string>& args) {
+  ProcessState& ps = Process();
+  Profile* profile = Profile::Default();
+  std::u16string ip = profile->GetString(ps.settings_path, u"WebServer", u"ip", u"");
+  std::u16string port_text = profile->GetString(ps.settings_path, u"WebServer", u"port", u"");
+  std::u16string user = profile->GetString(ps.settings_path, u"WebServer", u"userName", u"");
+  std::u16string password = profile->GetString(ps.settings_path, u"WebServer", u"password", u"");
+  uint32_t port = 8080;
+  if (!port_text.empty() && !ParsePort(port_text, &port)) {
+    PrintLine("Failed to start web server:\ninvalid port \"" + ToUtf8(port_text) + "\" in section WebServer of " +
+              ToUtf8(ps.settings_path) + "\n");
+    return 1;
+  }
+  bool address_explicit = !ip.empty();
+  for (size_t i = 2; i < args.size(); ++i) {
+    const std::u16string& a = args[i];
+    bool known = a == u"--ip" || a == u"--port" || a == u"--username" || a == u"--password";
+    if (!known) continue;  // other arguments are skipped
+    if (i + 1 >= args.size()) {
+      PrintLine("Failed to start web server:\n" + ToUtf8(a) + " needs a value\n");
+      return 2;
+    }
+    const std::u16string& v = args[++i];
+    if (a == u"--ip") {
+      ip = v;
+      address_explicit = true;
+    } else if (a == u"--port") {
+      if (!ParsePort(v, &port)) {
+        PrintLine("Failed to start web server:\ninvalid port \"" + ToUtf8(v) + "\"\n");
+        return 2;
+      }
+    } else if (a == u"--username") {
+      user = v;
+    } else {
+      password = v;
+    }
+  }
+  // Without a user name everyone who connects may download any indexed file: unless an
+  // address was chosen on purpose, only this machine may connect.
+  if (user.empty() && !address_explicit) {
+    ip = u"127.0.0.1";
+    PrintLine("No user name is set: listening on the loopback address only (use --ip to serve other machines).\n");
+  }
+
+  std::string error;
+  std::unique_ptr<WebSearch> search = OpenIndexWebSearch(ps.home_folder, ps.settings_path, Env::Default(), &error);
+  if (!search) {
+    PrintLine("Failed to start web server:\ncannot load the index: " + error + "\n");
+    return 1;
+  }
+  WebService service(search.get());
+  service.SetLog([](const std::string& line) { PrintLine(line + "\n"); });
+  service.Configure(ip, port, user, password);
+  if (!service.Start()) {
+    std::string text = "Failed to start web server";
+    if (!service.LastError().empty()) text += ":\n" + ToUtf8(service.LastError());
+    PrintLine(text + "\n");
+    return 1;
+  }
+  std::unique_ptr<KeyWatch> keys = KeyWatch::Open();
+  PrintLine("Web server started at " + ToUtf8(ip) + ":" + std::to_string(service.port()) + ".\n" +
+            (keys ? "Press any key to exit.\n" : "Stop it with Ctrl-C.\n"));
+  for (;;) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(keys ? 200 : 100));
+    if (ps.cancel_requested.load()) break;
+    if (keys && keys->KeyPressed()) break;
+  }
+  service.Stop();
+  PrintLine("Bye.\n");
+  return 0;
+}
+
+}  // namespace nusk
