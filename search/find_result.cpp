@@ -170,8 +170,8 @@ struct KeywordsTest {
   }
 };
 
-// The general cursor: asks the tree's name question once per row and its item question
-// for the items of rows not rejected.
+// The general cursor: asks the tree's name question once per row; a certain answer takes
+// or skips all the row's items, an uncertain one asks the item question per item.
 class LogicalResult : public INuskFindResult {
  public:
   LogicalResult(const SearchView& view, MatcherPtr tree) : view_(view), tree_(std::move(tree)) {
@@ -183,7 +183,7 @@ class LogicalResult : public INuskFindResult {
     for (;;) {
       while (item_ < item_end_) {
         const uint32_t i = item_++;
-        if (AcceptItem(name_answer_, tree_->MatchItem(i))) {
+        if (name_answer_ == 1 || tree_->MatchItem(i, *row_name_)) {
           current_ = i;
           return true;
         }
@@ -210,6 +210,7 @@ class LogicalResult : public INuskFindResult {
       const int answer = tree_->MatchName(n);
       if (answer == 0) continue;
       name_answer_ = answer;
+      row_name_ = &n;
       item_ = n.first;
       item_end_ = n.first + n.count;
       return true;
@@ -222,7 +223,8 @@ class LogicalResult : public INuskFindResult {
   uint32_t row_ = 0;
   uint32_t budget_ = kStopCheckNames;
   uint32_t item_ = 0, item_end_ = 0;
-  int name_answer_ = 0;
+  int name_answer_ = 0;          // 1: every item of the row; -1: ask each item
+  const NameRow* row_name_ = nullptr;
   uint32_t current_ = kNoItem;
 };
 

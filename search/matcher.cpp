@@ -76,7 +76,7 @@ void RootDirMatcher::Prepare(const SearchView& view) {
   scope_ = ResolveFolderScope(view, text_);
 }
 
-int RootDirMatcher::MatchItem(uint32_t item) { return scope_.resolved() && scope_.Contains(*view_, item); }
+int RootDirMatcher::Match(uint32_t item) { return scope_.resolved() && scope_.Contains(*view_, item); }
 
 void PartialDirMatcher::Prepare(const SearchView& view) {
   view_ = &view;
@@ -85,7 +85,7 @@ void PartialDirMatcher::Prepare(const SearchView& view) {
   by_folder_.assign(view.folder_count, -1);
 }
 
-int PartialDirMatcher::MatchItem(uint32_t item) {
+int PartialDirMatcher::Match(uint32_t item) {
   const uint32_t p = view_->parent(item);
   if (p == kNoItem) return 0;
   if (p < by_folder_.size() && by_folder_[p] >= 0) return by_folder_[p];
@@ -94,17 +94,17 @@ int PartialDirMatcher::MatchItem(uint32_t item) {
   return answer;
 }
 
-int FileSizeMatcher::MatchItem(uint32_t item) {
+int FileSizeMatcher::Match(uint32_t item) {
   const uint64_t size = view_->db().ItemSizeBytes(item);
   return range_.lower <= size && size <= range_.upper;
 }
 
-int DateMatcher::MatchItem(uint32_t item) {
+int DateMatcher::Match(uint32_t item) {
   const uint32_t t = view_->time(item);
   return range_.lower <= t && t < range_.end;
 }
 
-int DupMatcher::MatchItem(uint32_t item) {
+int DupMatcher::Match(uint32_t item) {
   const int32_t count = view_->dup_counts ? view_->dup_counts[item] : 0;
   return range_.lower <= count && count <= range_.upper;
 }
@@ -114,16 +114,16 @@ void HashMatcher::Prepare(const SearchView& view) {
   value_ = ParseHashValue(text_);
 }
 
-int HashMatcher::MatchItem(uint32_t item) {
+int HashMatcher::Match(uint32_t item) {
   if (value_ == 0 || !view_->hash_values) return 0;
   return view_->hash_values[item] == value_;
 }
 
-int HiddenMatcher::MatchItem(uint32_t item) {
+int HiddenMatcher::Match(uint32_t item) {
   return view_->hidden(item);
 }
 
-int OnlineMatcher::MatchItem(uint32_t item) {
+int OnlineMatcher::Match(uint32_t item) {
   const uint8_t drive = view_->drives[item];
   const bool present = drive < 26 && (present_ >> drive) & 1;
   return present == wanted_;
@@ -133,34 +133,21 @@ void CListMatcher::Prepare(const SearchView& view) {
   for (auto& c : children_) c->Prepare(view);
 }
 
-int CAndMatcher::MatchItem(uint32_t item) {
-  int answer = -1;
-  for (auto& c : children_) {
-    const int a = c->MatchItem(item);
-    if (a == 0) return 0;
-    if (a == 1) answer = 1;
-  }
-  return answer;
-}
-
 int CAndMatcher::MatchName(const NameRow& n) {
-  int answer = -1;
+  int answer = 1;
   for (auto& c : children_) {
     const int a = c->MatchName(n);
     if (a == 0) return 0;
-    if (a == 1) answer = 1;
+    if (a < 0) answer = -1;
   }
   return answer;
 }
 
-int COrMatcher::MatchItem(uint32_t item) {
-  int answer = 0;
+int CAndMatcher::MatchItem(uint32_t item, const NameRow& n) {
   for (auto& c : children_) {
-    const int a = c->MatchItem(item);
-    if (a == 1) return 1;
-    if (a < 0) answer = -1;
+    if (!c->MatchItem(item, n)) return 0;
   }
-  return answer;
+  return 1;
 }
 
 int COrMatcher::MatchName(const NameRow& n) {
@@ -171,6 +158,13 @@ int COrMatcher::MatchName(const NameRow& n) {
     if (a < 0) answer = -1;
   }
   return answer;
+}
+
+int COrMatcher::MatchItem(uint32_t item, const NameRow& n) {
+  for (auto& c : children_) {
+    if (c->MatchItem(item, n)) return 1;
+  }
+  return 0;
 }
 
 }  // namespace nusk

@@ -1,9 +1,17 @@
-// The matcher tree a query is evaluated with. Every node answers two questions, one about
-// a distinct name (a name-table row) and one about a single item, each three-valued:
-// 1 matches, 0 does not, -1 no opinion (the condition is not about that kind of thing).
-// Name conditions answer -1 for items and item conditions -1 for names, so one tree can
-// mix both; a cursor accepts an item when the name answer was not 0 and the item answer
-// is 1, or is -1 while the name answer is 1.
+// The matcher tree a query is evaluated with. Every node answers two questions:
+//
+// - MatchName(name row), asked once per distinct name, in three values: 1 when the
+//   condition holds for every item of that name, 0 when it holds for none, -1 when it
+//   depends on the item (item conditions such as sizes always answer -1 here). Combiners
+//   use three-valued (Kleene) logic, so a 0 or 1 at the root is certain and lets a cursor
+//   reject or accept all items of the name without looking at them.
+// - MatchItem(item, its name row), asked only for names whose answer was -1: the exact
+//   boolean answer (0 or 1) of the whole condition for that item; name conditions give
+//   their name answer.
+//
+// This keeps the per-name pruning yet evaluates mixed trees exactly as the boolean formula
+// reads: '!<abc /size:1k>' keeps small files named abc, '!<abc|/size:1k>' finds the small
+// files whose names lack abc, and 'abc|/size:1m /f' does not take every file.
 //
 // Life: build the tree, Prepare(view) once on the root, ask any number of questions from
 // one thread, destroy the root (children are owned by their parents).
@@ -23,8 +31,22 @@ class CMatcher {
  public:
   virtual ~CMatcher() = default;
   virtual void Prepare(const SearchView& view) {}
-  virtual int MatchItem(uint32_t item) { return -1; }
-  virtual int MatchName(const NameRow& name) { return -1; }
+  virtual int MatchName(const NameRow& name) = 0;
+  virtual int MatchItem(uint32_t item, const NameRow& name) = 0;
+};
+
+// Base of the conditions about names: the item answer is the name answer.
+class CNameMatcher : public CMatcher {
+ public:
+  int MatchItem(uint32_t, const NameRow& name) override { return MatchName(name); }
+};
+
+// Base of the conditions about single items: no answer at the name level.
+class CItemMatcher : public CMatcher {
+ public:
+  int MatchName(const NameRow&) override { return -1; }
+  int MatchItem(uint32_t item, const NameRow&) override { return Match(item); }
+  virtual int Match(uint32_t item) = 0;
 };
 
 using MatcherPtr = std::unique_ptr<CMatcher>;
@@ -32,7 +54,7 @@ using MatcherPtr = std::unique_ptr<CMatcher>;
 // ---- Name conditions (text compared with the lower-cased name) ----
 
 // Base of the text matchers: bits as typed, then lower-cased text and its length.
-class CTextMatcher : public CMatcher {
+class CTextMatcher : public CNameMatcher {
  public:
   explicit CTextMatcher(std::u16string text) : text_(std::move(text)) {}
   void Prepare(const SearchView& view) override;
@@ -63,7 +85,7 @@ class CTailMatcher : public CTextMatcher {  // the name ends with the text
   int MatchName(const NameRow& n) override;
 };
 
-class CHeadTailMatcher : public CMatcher {  // begins with head and ends with tail
+class CHeadTailMatcher : public CNameMatcher {  // begins with head and ends with tail
  public:
   CHeadTailMatcher(std::u16string head, std::u16string tail) : head_(std::move(head)), tail_(std::move(tail)) {}
   void Prepare(const SearchView& view) override;
@@ -76,7 +98,7 @@ class CHeadTailMatcher : public CMatcher {  // begins with head and ends with ta
 };
 
 // "*" any run of characters, "?" any one character.
-class CWildcardMatcher : public CMatcher {
+class CWildcardMatcher : public CNameMatcher {
  public:
   explicit CWildcardMatcher(std::u16string pattern) : pattern_(std::move(pattern)) {}
   void Prepare(const SearchView& view) override;
@@ -92,7 +114,7 @@ class CWildcardMatcher : public CMatcher {
 // The wildcard comparison itself (pattern and name lower-case).
 bool WildcardMatch(std::u16string_view pattern, std::u16string_view name);
 
-class CFileMatcher : public CMatcher {
+class CFileMatcher : public CNameMatcher {
  public:
   void Prepare(const SearchView& view) override { view_ = &view; }
   int MatchName(const NameRow& n) override { return view_->IsFolderName(n) ? 0 : 1; }
@@ -101,7 +123,7 @@ class CFileMatcher : public CMatcher {
   const SearchView* view_ = nullptr;
 };
 
-class CFolderMatcher : public CMatcher {
+class CFolderMatcher : public CNameMatcher {
  public:
   void Prepare(const SearchView& view) override { view_ = &view; }
   int MatchName(const NameRow& n) override { return view_->IsFolderName(n) ? 1 : 0; }
@@ -114,11 +136,11 @@ class CFolderMatcher : public CMatcher {
 
 // Items below an absolute folder ("c:\windows"); a drive root ("c:") takes the whole
 // drive. The folder itself is not below itself. Unresolvable folders match nothing.
-class RootDirMatcher : public CMatcher {
+class RootDirMatcher : public CItemMatcher {
  public:
   explicit RootDirMatcher(std::u16string folder) : text_(std::move(folder)) {}
   void Prepare(const SearchView& view) override;
-  int MatchItem(uint32_t item) override;
+  int Match(uint32_t item) override;
 
  private:
   std::u16string text_;
@@ -127,11 +149,11 @@ class RootDirMatcher : public CMatcher {
 };
 
 // Items whose parent's lower-case path (with a trailing '\') contains the text.
-class PartialDirMatcher : public CMatcher {
+class PartialDirMatcher : public CItemMatcher {
  public:
   explicit PartialDirMatcher(std::u16string text) : text_(std::move(text)) {}
   void Prepare(const SearchView& view) override;
-  int MatchItem(uint32_t item) override;
+  int Match(uint32_t item) override;
 
  private:
   std::u16string text_;
@@ -139,44 +161,44 @@ class PartialDirMatcher : public CMatcher {
   std::vector<int8_t> by_folder_;  // answer per parent folder: -1 not yet known
 };
 
-class FileSizeMatcher : public CMatcher {
+class FileSizeMatcher : public CItemMatcher {
  public:
   explicit FileSizeMatcher(SizeRange r) : range_(r) {}
   void Prepare(const SearchView& view) override { view_ = &view; }
-  int MatchItem(uint32_t item) override;
+  int Match(uint32_t item) override;
 
  private:
   SizeRange range_;
   const SearchView* view_ = nullptr;
 };
 
-class DateMatcher : public CMatcher {
+class DateMatcher : public CItemMatcher {
  public:
   explicit DateMatcher(DateRange r) : range_(r) {}
   void Prepare(const SearchView& view) override { view_ = &view; }
-  int MatchItem(uint32_t item) override;
+  int Match(uint32_t item) override;
 
  private:
   DateRange range_;
   const SearchView* view_ = nullptr;
 };
 
-class DupMatcher : public CMatcher {
+class DupMatcher : public CItemMatcher {
  public:
   explicit DupMatcher(CountRange r) : range_(r) {}
   void Prepare(const SearchView& view) override { view_ = &view; }
-  int MatchItem(uint32_t item) override;
+  int Match(uint32_t item) override;
 
  private:
   CountRange range_;
   const SearchView* view_ = nullptr;
 };
 
-class HashMatcher : public CMatcher {
+class HashMatcher : public CItemMatcher {
  public:
   explicit HashMatcher(std::u16string text) : text_(std::move(text)) {}
   void Prepare(const SearchView& view) override;
-  int MatchItem(uint32_t item) override;
+  int Match(uint32_t item) override;
 
  private:
   std::u16string text_;
@@ -184,10 +206,10 @@ class HashMatcher : public CMatcher {
   const SearchView* view_ = nullptr;
 };
 
-class HiddenMatcher : public CMatcher {
+class HiddenMatcher : public CItemMatcher {
  public:
   void Prepare(const SearchView& view) override { view_ = &view; }
-  int MatchItem(uint32_t item) override;
+  int Match(uint32_t item) override;
 
  private:
   const SearchView* view_ = nullptr;
@@ -195,11 +217,11 @@ class HiddenMatcher : public CMatcher {
 
 // Items on drives that are present (wanted = true) or absent now. The set of present
 // drives is a snapshot taken when the tree is built (bit i = drive i).
-class OnlineMatcher : public CMatcher {
+class OnlineMatcher : public CItemMatcher {
  public:
   OnlineMatcher(bool wanted, uint32_t present_drives) : wanted_(wanted), present_(present_drives) {}
   void Prepare(const SearchView& view) override { view_ = &view; }
-  int MatchItem(uint32_t item) override;
+  int Match(uint32_t item) override;
 
  private:
   bool wanted_;
@@ -209,7 +231,8 @@ class OnlineMatcher : public CMatcher {
 
 class NullMatcher : public CMatcher {  // every item
  public:
-  int MatchItem(uint32_t) override { return 1; }
+  int MatchName(const NameRow&) override { return 1; }
+  int MatchItem(uint32_t, const NameRow&) override { return 1; }
 };
 
 // ---- Combiners ----
@@ -226,35 +249,33 @@ class CListMatcher : public CMatcher {
   std::vector<MatcherPtr> children_;
 };
 
-// First 0 decides 0; else 1 if any child said 1; else -1 (also with no children).
+// Names: any 0 gives 0, all 1 give 1, else -1 (no children: 1). Items: all children hold.
 class CAndMatcher : public CListMatcher {
  public:
-  int MatchItem(uint32_t item) override;
   int MatchName(const NameRow& n) override;
+  int MatchItem(uint32_t item, const NameRow& n) override;
 };
 
-// First 1 decides 1; else -1 if any child said -1; else 0 (also with no children).
+// Names: any 1 gives 1, all 0 give 0, else -1 (no children: 0). Items: any child holds.
 class COrMatcher : public CListMatcher {
  public:
-  int MatchItem(uint32_t item) override;
   int MatchName(const NameRow& n) override;
+  int MatchItem(uint32_t item, const NameRow& n) override;
 };
 
 class CNotMatcher : public CMatcher {
  public:
   explicit CNotMatcher(MatcherPtr child) : child_(std::move(child)) {}
   void Prepare(const SearchView& view) override { child_->Prepare(view); }
-  int MatchItem(uint32_t item) override { return Not(child_->MatchItem(item)); }
-  int MatchName(const NameRow& n) override { return Not(child_->MatchName(n)); }
+  int MatchName(const NameRow& n) override {
+    const int a = child_->MatchName(n);
+    return a < 0 ? -1 : 1 - a;
+  }
+  int MatchItem(uint32_t item, const NameRow& n) override { return 1 - child_->MatchItem(item, n); }
 
  private:
-  static int Not(int a) { return a < 0 ? -1 : 1 - a; }
   MatcherPtr child_;
 };
 
-// The acceptance rule for an item, given its name's answer and its own answer.
-inline bool AcceptItem(int name_answer, int item_answer) {
-  return name_answer != 0 && (item_answer == 1 || (item_answer < 0 && name_answer == 1));
-}
 
 }  // namespace nusk

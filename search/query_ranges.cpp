@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <ctime>
+#include <climits>
 #include <string>
 
 namespace nusk {
@@ -92,8 +93,12 @@ int64_t MidnightUnix(int year, int month, int day, bool local) {
   return (DaysFromCivil(year, month, 1) + day - 1) * 86400;
 }
 
-uint32_t ReadDate(std::u16string_view text, const Today& today) {
-  if (text.size() < 3) return 0;
+// Seconds since the CompactTime epoch (may be negative or beyond 32 bits); -1 when
+// the text is not a date (fewer than three characters).
+constexpr int64_t kNoDate = INT64_MIN;
+
+int64_t ReadDate(std::u16string_view text, const Today& today) {
+  if (text.size() < 3) return kNoDate;
   int year = today.year, month = today.month, day = today.day;
   const size_t n = text.size();
   const int d = static_cast<int>(LeadingInteger(text.substr(n - 2), 99));
@@ -104,8 +109,11 @@ uint32_t ReadDate(std::u16string_view text, const Today& today) {
   if (n == 8) year = static_cast<int>(LeadingInteger(text.substr(0, 4), 9999));
   if (n == 6) year = 2000 + static_cast<int>(LeadingInteger(text.substr(0, 2), 99));
   if (year >= 0 && year <= 99) year += 2000;
-  return UnixToCompactTime(MidnightUnix(year, month, day, today.local));
+  return MidnightUnix(year, month, day, today.local) - 244598400;
 }
+
+// Dates outside the 32-bit range clamp to its ends instead of wrapping around.
+uint32_t Clamp32(int64_t t) { return t < 0 ? 0 : t > 0xFFFFFFFE ? 0xFFFFFFFE : static_cast<uint32_t>(t); }
 
 }  // namespace
 
@@ -145,11 +153,18 @@ uint32_t UnixToCompactTime(int64_t unix_seconds) {
 DateRange ParseDateRange(std::u16string_view value, const Today& today) {
   const Bounds b = SplitBounds(value);
   DateRange r;
-  const uint32_t upper = ReadDate(b.upper, today);
-  r.lower = ReadDate(b.lower, today);
-  r.upper = upper == 0 ? 0xFFFFFFFF : upper;
-  // The last day is included whole; an end past the 32-bit range saturates rather than wrapping.
-  r.end = r.upper >= 0xFFFFFFFFu - 86400 ? 0xFFFFFFFF : r.upper + 86400;
+  const int64_t upper = ReadDate(b.upper, today);
+  const int64_t lower = ReadDate(b.lower, today);
+  r.lower = lower == kNoDate ? 0 : Clamp32(lower);
+  if (upper == kNoDate || upper == 0) return r;  // no upper limit
+  if (upper < -86400) {                          // ends before the first representable day
+    r.upper = 0;
+    r.end = 0;
+    return r;
+  }
+  r.upper = Clamp32(upper);
+  // The last day is included whole; an end past the 32-bit range saturates.
+  r.end = upper + 86400 >= 0xFFFFFFFF ? 0xFFFFFFFF : static_cast<uint32_t>(upper + 86400);
   return r;
 }
 

@@ -1,0 +1,129 @@
+// FileListSource: the result list of the window (or of a web session) and the search
+// worker that fills it as the user types.
+//
+// Submit hands over a query line. At most one worker runs per source; a query submitted
+// while it runs sets the new-query flag, which the worker (and the cursor it walks)
+// looks at every 100 candidates / 1024 names, so a superseded search stops within a
+// bounded amount of work and the worker goes on with the latest text. The worker parses
+// the line, walks the cursor, applies the folder scope and the hidden-items filter,
+// publishes the results under the lock, sorts them and tells the listener.
+//
+// Threads: Submit, SetResults, RefilterHidden and the readers are called from the owner's
+// thread; listener calls come from the worker thread (or the caller's, without async).
+// The index must not be reloaded while a search runs: call WaitIdle first.
+#pragma once
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "search/find_result.h"
+#include "search/search_view.h"
+#include "search/sort.h"
+#include "search/term_parser.h"
+
+namespace nusk {
+
+class IFileListSourceChangeListener {
+ public:
+  virtual ~IFileListSourceChangeListener() = default;
+  virtual void OnSearchStarted(int reserved) = 0;
+  virtual void OnResultsReady(void* reserved) = 0;
+  // cut_short: a newer query arrived while this worker was searching.
+  virtual void OnSearchFinished(bool cut_short) = 0;
+  // Raised by the window itself when it swaps the source's index; the driver never calls it.
+  virtual void OnIndexReplaced() = 0;
+};
+
+class NopFileListSourceChangeListener : public IFileListSourceChangeListener {
+ public:
+  void OnSearchStarted(int) override {}
+  void OnResultsReady(void*) override {}
+  void OnSearchFinished(bool) override {}
+  void OnIndexReplaced() override {}
+};
+
+// Work done by one search, kept for diagnostics and tests.
+struct SearchStats {
+  std::u16string query;
+  uint64_t candidates = 0;      // items the cursor yielded
+  uint64_t names_examined = 0;  // name-table rows the cursor tested
+  bool abandoned = false;       // stopped for a newer query
+};
+
+// The line the window submits: the box text, the GlobalFilter setting, or both joined
+// by a space. An empty box with a filter gives the filter only when empty searches show all.
+std::u16string ComposeQuery(std::u16string_view box, std::u16string_view global_filter, bool show_all);
+
+class FileListSource {
+ public:
+  // view: the loaded index (may be replaced with SetView while idle); listener: never null.
+  FileListSource(const SearchView* view, IFileListSourceChangeListener* listener);
+  ~FileListSource();  // waits for a running worker
+  FileListSource(const FileListSource&) = delete;
+  FileListSource& operator=(const FileListSource&) = delete;
+
+  void SetView(const SearchView* view) { view_ = view; }
+  void set_show_all(bool v) { show_all_ = v; }
+  void set_folder_sizes_shown(bool v) { folder_sizes_shown_ = v; }
+  // Parse-time context (named searches, today, drives present); copied per search.
+  void set_term_context(TermContext ctx);
+
+  // Hands over a new query line; with async the search runs on a worker thread.
+  void Submit(std::u16string_view query, bool async);
+  // Blocks until no worker runs.
+  void WaitIdle();
+
+  // Replaces the results without searching and publishes their count.
+  void SetResults(const uint32_t* items, size_t count);
+  // Drops results whose hidden state no longer fits the current query.
+  void RefilterHidden();
+  // Sorts the results by a clause (see sort.h); clears the keys first.
+  void ApplySortClause(std::u16string_view clause);
+  // Sorts again by the current keys.
+  void Resort();
+
+  // Readers (owner's thread); the copy is consistent with the published count.
+  std::vector<uint32_t> Results() const;
+  uint32_t ResultCount() const;
+  std::u16string scope_folder() const;
+  bool browse() const { return browse_; }
+  SortKeys sort_keys() const;
+  std::vector<SearchStats> History() const;  // the last searches, oldest first
+
+ private:
+  void Worker();
+  bool Search(const std::u16string& query);  // false when abandoned
+  bool QueryChanged(const std::u16string& query);
+  // Checks the new-query flag; true when the search must stop.
+  bool Superseded(const std::u16string& query);
+  void Publish(std::vector<uint32_t> results);
+  void Browse(uint32_t folder, const std::u16string& query);
+  void PartialFolderSearch(std::u16string folder, INuskFindResult* cursor, bool show_hidden, SearchStats* stats);
+  void Record(const SearchStats& stats);
+
+  const SearchView* view_;
+  IFileListSourceChangeListener* listener_;
+  bool show_all_ = true;
+  bool folder_sizes_shown_ = false;
+  std::atomic<bool> browse_{false};
+
+  mutable std::mutex mu_;  // guards everything below
+  std::condition_variable idle_cv_;
+  TermContext ctx_;
+  std::u16string current_query_;
+  std::u16string scope_folder_;
+  std::vector<uint32_t> results_;
+  SortKeys keys_;
+  std::vector<SearchStats> history_;
+  bool busy_ = false;
+  std::thread worker_;
+
+  std::atomic<bool> new_query_{false};
+};
+
+}  // namespace nusk

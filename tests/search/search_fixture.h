@@ -1,0 +1,57 @@
+// The fixture tree shared by the engine suites and a helper that runs a query the way
+// the window does (synchronously through FileListSource) and returns the paths found.
+#pragma once
+#include <algorithm>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "search/file_list_source.h"
+#include "tests/search/test_index.h"
+
+namespace nusk::testing {
+
+// Times: CompactTime values chosen per file so date ranges can tell them apart.
+inline void AddFixtureTree(TestIndex* t) {
+  t->Folder(u"C:");
+  t->File(u"C:\\Windows\\System32\\calc.exe", 1000, 100);
+  t->File(u"C:\\Windows\\System32\\notepad.exe", 2048, 200);
+  t->File(u"C:\\Windows\\notepad.exe", 4096, 300);
+  t->File(u"C:\\Users\\Ann\\My Docs\\report 2014.docx", 10u << 20, 400);
+  t->File(u"C:\\Users\\Ann\\readme.txt", 100, 500);
+  t->File(u"C:\\Users\\Bob\\ReadMe.TXT", 1024, 600);
+  t->File(u"C:\\Program Files\\app\\abc.dll", 5000, 700);
+  t->File(u"D:\\data\\axxbyc", 1, 800);
+  t->File(u"D:\\data\\axxbc", 2, 900);
+  t->File(u"D:\\data\\ab", 3, 1000);
+  t->File(u"D:\\data\\acb", 4, 1100);
+  t->File(u"D:\\data\\ba", 5, 1200);
+  t->File(u"D:\\data\\a.b", 6, 1300);
+  t->File(u"D:\\data\\big.iso", 3ull << 30, 1400);
+}
+
+using PathSet = std::set<std::u16string>;
+
+// Runs one query through a synchronous FileListSource; results as exact-case paths.
+inline PathSet Find(TestIndex& t, std::u16string_view query, TermContext ctx = {}) {
+  NopFileListSourceChangeListener nop;
+  FileListSource source(&t.view(), &nop);
+  source.set_term_context(std::move(ctx));
+  source.Submit(query, false);
+  PathSet out;
+  for (uint32_t i : source.Results()) out.insert(t.Path(i));
+  return out;
+}
+
+// Results in order (for sorting tests).
+inline std::vector<std::u16string> FindOrdered(TestIndex& t, std::u16string_view query, bool folder_sizes = false) {
+  NopFileListSourceChangeListener nop;
+  FileListSource source(&t.view(), &nop);
+  source.set_folder_sizes_shown(folder_sizes);
+  source.Submit(query, false);
+  std::vector<std::u16string> out;
+  for (uint32_t i : source.Results()) out.push_back(t.Path(i));
+  return out;
+}
+
+}  // namespace nusk::testing

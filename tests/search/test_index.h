@@ -1,0 +1,99 @@
+// A small index built through the real writer and loader, for the search suites:
+// add items by path ("C:\a\b.txt"), Build() commits them to a scratch home folder and
+// loads the search form. Missing parent folders are created on the way.
+#pragma once
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "index/db_files.h"
+#include "index/nusk_db.h"
+#include "index/nusk_db_writer.h"
+#include "search/hash_info.h"
+#include "search/search_view.h"
+#include "tests/testing/test_env.h"
+#include "util/casemap.h"
+#include "util/utf.h"
+
+namespace nusk::testing {
+
+class TestIndex {
+ public:
+  TestIndex() = default;
+
+  // Folders and files by index path; returns the item's reference.
+  uint64_t Folder(std::u16string_view path, uint32_t time = 0) { return Add(path, true, 0, time); }
+  uint64_t File(std::u16string_view path, uint64_t bytes = 0, uint32_t time = 0) {
+    return Add(path, false, bytes, time);
+  }
+
+  // Commits and loads; may be called once.
+  void Build() {
+    NuskDbWriter writer;
+    Status s = LoadIndexForWrite(&writer, dir_.path());
+    if (!s.ok()) throw std::runtime_error(s.message());
+    for (const ScanRecord& r : records_) writer.AddRecord(r);
+    s = CommitIndex(&writer);
+    if (!s.ok()) throw std::runtime_error(s.message());
+    s = LoadNuskDb(&db_, dir_.path());
+    if (!s.ok()) throw std::runtime_error(s.message());
+    view_ = std::make_unique<SearchView>(&db_, hashes_.size() ? &hashes_ : nullptr);
+  }
+
+  // Loads hash records into the view (after Build).
+  void SetHashes(const std::vector<HashRecord>& records) {
+    hashes_.Assign(db_, records);
+    view_ = std::make_unique<SearchView>(&db_, &hashes_);
+  }
+
+  NuskDb& db() { return db_; }
+  const SearchView& view() const { return *view_; }
+  const std::u16string& home() const { return dir_.path(); }
+  TempDir& dir() { return dir_; }
+
+  // Item index of a path (exact case as added), or kNoItem.
+  uint32_t Item(std::u16string_view path) {
+    for (uint32_t i = 0; i < db_.item_count(); ++i) {
+      if (db_.BuildPath(i, false) == path) return i;
+    }
+    return kNoItem;
+  }
+  std::u16string Path(uint32_t item) { return std::u16string(db_.BuildPath(item, false)); }
+  uint64_t Reference(std::u16string_view path) const { return refs_.at(ToLower(path)); }
+
+ private:
+  uint64_t Add(std::u16string_view path, bool folder, uint64_t bytes, uint32_t time) {
+    const std::u16string key = ToLower(path);
+    if (auto it = refs_.find(key); it != refs_.end()) return it->second;
+    const size_t cut = path.rfind(u'\\');
+    uint64_t parent = 0;
+    std::u16string name(path);
+    if (cut != std::u16string_view::npos) {
+      parent = Add(path.substr(0, cut), true, 0, 0);
+      name = std::u16string(path.substr(cut + 1));
+    }
+    const uint8_t drive = static_cast<uint8_t>(ToUpper(path.substr(0, 1))[0] - u'A');
+    ScanRecord r;
+    r.reference = MakeRef(++next_record_, drive);
+    r.parent_reference = parent;
+    r.is_folder = folder;
+    r.size = folder ? 0 : SizeFormFromBytes(bytes);
+    r.time = time;
+    r.name = name;
+    records_.push_back(r);
+    refs_[key] = r.reference;
+    return r.reference;
+  }
+
+  TempDir dir_;
+  std::vector<ScanRecord> records_;
+  std::map<std::u16string, uint64_t> refs_;
+  uint32_t next_record_ = 100;
+  NuskDb db_;
+  HashInfo hashes_;
+  std::unique_ptr<SearchView> view_;
+};
+
+}  // namespace nusk::testing
