@@ -517,9 +517,10 @@ uint8_t NtfsVolumeScanner::IsCreatedItemExcluded(const ScanRecord& record, uint6
     auto it = folder_cache_.find(own);
     if (it != folder_cache_.end()) return it->second;
   } else {
+    // The file's own name first: a kept parent must not let a matching name through.
+    if (x.exclude_by_name && MatchesFilePattern(x, record.name)) return 1;
     auto it = folder_cache_.find(RecordOf(ntfs_parent));
     if (it != folder_cache_.end()) return it->second;
-    if (x.exclude_by_name && MatchesFilePattern(x, record.name)) return 1;
     if (record.name == kIgnoreMarkerName) {
       // A new marker: its folder and everything created in it from now on stay out.
       folder_cache_[RecordOf(ntfs_parent)] = 1;

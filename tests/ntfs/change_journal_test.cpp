@@ -1,0 +1,366 @@
+// The change pass: changes made to a mounted image, described by a journal in the
+// published USN_RECORD_V2 layout, must leave the same index as a full rescan.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+#include "ntfs_test_util.h"
+#include "scan/mft_parser.h"
+#include "scan/ntfs_volume_scanner.h"
+#include "util/utf.h"
+
+namespace nusk {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr uint32_t kOverwrite = 0x1, kExtend = 0x2, kCreate = 0x100, kDelete = 0x200, kOldName = 0x1000,
+                   kNewName = 0x2000, kClose = 0x80000000u;
+
+// Appends records to the stand-in journal of an image (format in platform/usn_journal.h).
+class JournalWriter {
+ public:
+  explicit JournalWriter(const std::string& image) : path_(image + ".usnjrnl") {
+    std::ifstream in(path_, std::ios::binary);
+    bytes_.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  bool ok() const { return bytes_.size() >= 64; }
+  void Add(uint32_t reason, uint64_t ref, uint64_t parent, uint32_t attributes, const std::u16string& name,
+           uint16_t version = 2) {
+    int64_t next;
+    std::memcpy(&next, bytes_.data() + 8 + 16, 8);
+    uint32_t len = static_cast<uint32_t>((60 + name.size() * 2 + 7) & ~size_t{7});
+    std::string r(len, '\0');
+    auto put = [&r](size_t at, const void* v, size_t n) { std::memcpy(&r[at], v, n); };
+    uint16_t minor = 0, name_bytes = static_cast<uint16_t>(name.size() * 2), name_offset = 60;
+    put(0, &len, 4);
+    put(4, &version, 2);
+    put(6, &minor, 2);
+    put(8, &ref, 8);
+    put(16, &parent, 8);
+    put(24, &next, 8);
+    put(40, &reason, 4);
+    put(52, &attributes, 4);
+    put(56, &name_bytes, 2);
+    put(58, &name_offset, 2);
+    for (size_t i = 0; i < name.size(); ++i) put(60 + 2 * i, &name[i], 2);
+    bytes_ += r;
+    next += len;
+    std::memcpy(bytes_.data() + 8 + 16, &next, 8);
+  }
+  void Save() { std::ofstream(path_, std::ios::binary | std::ios::trunc) << bytes_; }
+  void SetJournalId(uint64_t id) { std::memcpy(bytes_.data() + 8, &id, 8); }
+
+ private:
+  std::string path_;
+  std::string bytes_;
+};
+
+uint32_t Inode(const fs::path& p) {
+  struct stat st;
+  return stat(p.c_str(), &st) == 0 ? static_cast<uint32_t>(st.st_ino) : 0;
+}
+
+// One journaled change, recorded while the image is mounted; references get their
+// sequence numbers once the image is parsed again.
+struct Change {
+  uint32_t reason;
+  uint32_t record;
+  uint32_t parent;
+  bool folder;
+  std::u16string name;
+};
+
+class ChangeScript {
+ public:
+  explicit ChangeScript(fs::path root) : root_(std::move(root)) {}
+  void CreateFile(const std::string& rel, size_t size) {
+    std::ofstream(root_ / rel) << std::string(size, 'z');
+    Log(kCreate | kExtend | kClose, rel, false);
+  }
+  void CreateFolder(const std::string& rel) {
+    fs::create_directory(root_ / rel);
+    Log(kCreate | kClose, rel, true);
+  }
+  void Delete(const std::string& rel) {
+    bool folder = fs::is_directory(root_ / rel);
+    Change c = Describe(kDelete | kClose, rel, folder);
+    fs::remove(root_ / rel);
+    changes.push_back(c);
+  }
+  // with_old_name false: the old-name record lies before the stored position.
+  void Rename(const std::string& from, const std::string& to, bool with_old_name = true) {
+    bool folder = fs::is_directory(root_ / from);
+    if (with_old_name) changes.push_back(Describe(kOldName, from, folder));
+    fs::rename(root_ / from, root_ / to);
+    Log(kNewName | kClose, to, folder);
+  }
+  void Append(const std::string& rel, size_t size) {
+    std::ofstream(root_ / rel, std::ios::app) << std::string(size, 'a');
+    Log(kExtend | kClose, rel, false);
+  }
+  void Overwrite(const std::string& rel) {
+    std::fstream(root_ / rel, std::ios::in | std::ios::out) << "Q";
+    Log(kOverwrite | kClose, rel, false);
+  }
+  std::vector<Change> changes;
+
+ private:
+  Change Describe(uint32_t reason, const std::string& rel, bool folder) {
+    fs::path p = root_ / rel;
+    return Change{reason, Inode(p), Inode(p.parent_path()), folder, FromUtf8(p.filename().string())};
+  }
+  void Log(uint32_t reason, const std::string& rel, bool folder) { changes.push_back(Describe(reason, rel, folder)); }
+  fs::path root_;
+};
+
+struct Scan {
+  ntfs_test::CollectingListener listener;
+  std::vector<std::string> log;
+  uint64_t journal_id = 0, next_usn = 0;
+  bool Run(const std::string& image, const ExclusionSettings& settings) {
+    NtfsVolumeConfig config;
+    config.drive_letter = u'N';
+    config.volume_path = FromUtf8(image);
+    config.marker_exists = [](const std::u16string& folder) {
+      return folder == u"N:\\Private" || folder == u"N:\\NewIgnored";
+    };
+    NtfsVolumeScanner scanner(config, &settings, &listener, [this](const std::string& l) { log.push_back(l); }, nullptr);
+    std::vector<MountedVolume> mounted;
+    return scanner.ScanVolume(&journal_id, &next_usn, &mounted);
+  }
+  bool Logged(const std::string& line) const { return std::find(log.begin(), log.end(), line) != log.end(); }
+};
+
+std::map<uint32_t, uint16_t> Sequences(const std::string& image) {
+  std::map<uint32_t, uint16_t> out;
+  std::unique_ptr<RawVolume> volume;
+  if (!RawVolume::Open(FromUtf8(image), &volume).ok()) return out;
+  MftParser parser(std::move(volume), nullptr);
+  if (parser.LoadMFT() == 0) return out;
+  parser.ReadMftRecords();
+  for (uint32_t i = 0; i < parser.entry_count(); ++i)
+    if (parser.entry(i).sequence != 0) out[i] = parser.entry(i).sequence;
+  return out;
+}
+
+class ChangeJournalTest : public ::testing::TestWithParam<bool> {
+ protected:
+  void SetUp() override {
+    std::string why, oracle;
+    if (!ntfs_test::CanMakeImages(&why)) GTEST_SKIP() << why;
+    std::string source;
+    ASSERT_TRUE(ntfs_test::ObtainImage("basic4k", &source, &oracle, &why)) << why;
+    image_ = source + (GetParam() ? ".hidden" : ".plain") + ".changed.img";
+    fs::remove(image_ + ".usnjrnl");
+    fs::copy_file(source, image_, fs::copy_options::overwrite_existing);
+    if (GetParam()) {
+      settings_.exclude_hidden = true;
+      settings_.exclude_by_name = true;
+      ParseExcludeNames(u"*.log:Build\\", &settings_);
+    }
+  }
+  void TearDown() override {
+    if (!mount_.empty()) Unmount();
+  }
+  void Mount() {
+    mount_ = image_ + ".mnt";
+    fs::create_directories(mount_);
+    ASSERT_TRUE(ntfs_test::Shell("ntfs-3g '" + image_ + "' '" + mount_ + "'"));
+  }
+  void Unmount() {
+    ntfs_test::Shell("fusermount -u '" + mount_ + "' || umount '" + mount_ + "'");
+    fs::remove(mount_);
+    mount_.clear();
+  }
+  // Writes the journal for the script with sequence numbers from before and after.
+  void WriteJournal(const std::vector<Change>& changes, const std::map<uint64_t, ScanRecord>& before_index) {
+    std::map<uint32_t, uint16_t> before;
+    for (const auto& [ref, r] : before_index) before[ReferenceRecord(ref)] = ReferenceSequence(ref);
+    std::map<uint32_t, uint16_t> after = Sequences(image_);
+    auto ref = [&](uint32_t rec, bool deleted) {
+      auto& first = deleted ? before : after;
+      auto& second = deleted ? after : before;
+      uint16_t seq = first.count(rec) ? first[rec] : second.count(rec) ? second[rec] : 1;
+      return uint64_t{rec} | (uint64_t{seq} << 48);
+    };
+    JournalWriter journal(image_);
+    ASSERT_TRUE(journal.ok());
+    for (const Change& c : changes) {
+      bool deleted = (c.reason & kDelete) != 0;
+      journal.Add(c.reason, ref(c.record, deleted), ref(c.parent, false), c.folder ? 0x10 : 0x20, c.name);
+    }
+    journal.Save();
+  }
+  std::string image_, mount_;
+  ExclusionSettings settings_;
+};
+
+TEST_P(ChangeJournalTest, ChangePassGivesTheSameIndexAsARescan) {
+  Scan first;
+  ASSERT_TRUE(first.Run(image_, settings_));
+  ASSERT_TRUE(first.Logged("Doing full scan"));
+  ASSERT_NE(first.journal_id, 0u);
+
+  Mount();
+  ChangeScript s(mount_);
+  s.CreateFile("Docs/new.txt", 100);
+  s.CreateFolder("NewDir");
+  s.CreateFile("NewDir/inner.bin", 3000);
+  s.Delete("Docs/readme.txt");
+  s.Rename("Docs/Case.txt", "Docs/Case-renamed.txt");
+  s.Rename("Docs/Reports/2024/a.b", "NewDir/a.b");                 // across folders
+  s.Append("Docs/case.txt", 500);
+  s.Overwrite("Docs/linked.dat");
+  s.CreateFile("Docs/ephemeral.txt", 1);                           // created then deleted
+  s.Delete("Docs/ephemeral.txt");
+  s.Rename("Docs/tmp1.tmp", "Docs/chain1");                         // a rename chain
+  s.Rename("Docs/chain1", "NewDir/chain2");
+  s.Rename("Docs/tmp3.tmp", "Docs/renamed-early.txt", false);       // old name before the pass
+  s.CreateFile("Private/Inner/more.txt", 5);                        // below a marker
+  s.CreateFolder("NewIgnored");
+  s.CreateFile("NewIgnored/_nuskignore", 0);
+  s.CreateFile("NewIgnored/hidden-by-marker.txt", 5);
+  s.CreateFile("HiddenDir/Below/new-in-hidden.txt", 5);             // below a hidden folder
+  s.CreateFolder("Build");                                          // folder pattern (second run)
+  s.CreateFile("Build/out.log", 7);
+  s.CreateFile("Docs/trace.log", 7);                                // file pattern (second run)
+  s.Rename("Links", "Links-renamed");                               // a folder rename
+  s.Delete("Docs/Reports/2024/Quarterly Financial Summary.xlsx");
+  s.Delete("Docs/Reports/2024");                                    // a folder, emptied first
+  std::vector<Change> changes = s.changes;
+  Unmount();
+  WriteJournal(changes, first.listener.index);
+
+  Scan second;
+  second.listener.index = first.listener.index;
+  second.journal_id = first.journal_id;
+  second.next_usn = first.next_usn;
+  ASSERT_TRUE(second.Run(image_, settings_));
+  EXPECT_TRUE(second.Logged("(No full scan needed)"));
+  EXPECT_TRUE(second.listener.forgets.empty());
+  EXPECT_EQ(second.listener.unknown_updates, 0);
+  EXPECT_GT(second.listener.renames, 0);
+  EXPECT_NE(second.next_usn, first.next_usn);
+
+  Scan rescan;
+  rescan.journal_id = 0;
+  ASSERT_TRUE(rescan.Run(image_, settings_));
+  ASSERT_TRUE(rescan.Logged("Doing full scan"));
+
+  const auto& got = second.listener.index;
+  const auto& want = rescan.listener.index;
+  // The script reached the image: the rescan sees the new file and not the deleted one.
+  auto has = [&want](const std::u16string& n) {
+    return std::any_of(want.begin(), want.end(), [&n](const auto& kv) { return kv.second.name == n; });
+  };
+  EXPECT_TRUE(has(u"new.txt"));
+  EXPECT_FALSE(has(u"readme.txt"));
+  for (const auto& [ref, w] : want) {
+    auto it = got.find(ref);
+    ASSERT_NE(it, got.end()) << "missing after the change pass: " << ntfs_test::Narrow(w.name);
+    const ScanRecord& g = it->second;
+    std::string label = ntfs_test::Narrow(w.name);
+    EXPECT_EQ(g.name, w.name) << label;
+    EXPECT_EQ(g.parent_reference, w.parent_reference) << label;
+    EXPECT_EQ(g.is_folder, w.is_folder) << label;
+    EXPECT_EQ(g.size, w.size) << label;
+    // A folder's time changes when entries are added, and the journal reports no record
+    // for it; files must match exactly.
+    if (!w.is_folder) EXPECT_EQ(g.time, w.time) << label;
+  }
+  for (const auto& [ref, g] : got)
+    EXPECT_TRUE(want.count(ref)) << "left in the index by the change pass: " << ntfs_test::Narrow(g.name);
+}
+
+INSTANTIATE_TEST_SUITE_P(Settings, ChangeJournalTest, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "HiddenAndPatterns" : "Defaults"; });
+
+// Which stored states lead to a full scan, and what a cancelled pass leaves behind.
+TEST(ChangeJournalStateTest, FullScanFallbacks) {
+  std::string source, oracle, why;
+  if (!ntfs_test::ObtainImage("rec4096", &source, &oracle, &why)) GTEST_SKIP() << why;
+  std::string image = source + ".state.img";
+  fs::copy_file(source, image, fs::copy_options::overwrite_existing);
+  fs::remove(image + ".usnjrnl");
+  ExclusionSettings settings;
+
+  Scan first;  // first build: no stored journal id
+  ASSERT_TRUE(first.Run(image, settings));
+  EXPECT_TRUE(first.Logged("Doing full scan"));
+  EXPECT_EQ(first.next_usn, ~uint64_t{0});  // empty journal: read from its start next time
+
+  Scan same;  // all ones with the same id: change pass from USN 0, no full scan
+  same.journal_id = first.journal_id;
+  same.next_usn = first.next_usn;
+  ASSERT_TRUE(same.Run(image, settings));
+  EXPECT_TRUE(same.Logged("(No full scan needed)"));
+  EXPECT_TRUE(same.listener.forgets.empty());
+
+  Scan other_id;  // journal recreated since
+  other_id.journal_id = first.journal_id + 1;
+  other_id.next_usn = 8;
+  ASSERT_TRUE(other_id.Run(image, settings));
+  EXPECT_TRUE(other_id.Logged("Doing full scan"));
+  ASSERT_EQ(other_id.listener.forgets.size(), 1u);
+  EXPECT_EQ(other_id.listener.forgets[0], std::make_pair(u'N', uint8_t{0}));
+
+  // A position beyond the journal's end cannot be trusted either.
+  Scan future;
+  future.journal_id = first.journal_id;
+  future.next_usn = 1u << 20;
+  ASSERT_TRUE(future.Run(image, settings));
+  EXPECT_TRUE(future.Logged("Doing full scan"));
+
+  // A record of a version this reader does not know stops the pass and forces a full
+  // scan next time instead of being misread.
+  JournalWriter journal(image);
+  journal.Add(kCreate | kClose, 70, 5, 0x20, u"x", 4);
+  journal.Save();
+  Scan unknown;
+  unknown.journal_id = first.journal_id;
+  unknown.next_usn = ~uint64_t{0};
+  EXPECT_FALSE(unknown.Run(image, settings));
+  EXPECT_EQ(unknown.journal_id, 0u);
+  EXPECT_TRUE(unknown.listener.added.empty());
+}
+
+TEST(ChangeJournalStateTest, CancelledBeforeThePassReadsNothing) {
+  std::string source, oracle, why;
+  if (!ntfs_test::ObtainImage("rec4096", &source, &oracle, &why)) GTEST_SKIP() << why;
+  std::string image = source + ".cancel.img";
+  fs::copy_file(source, image, fs::copy_options::overwrite_existing);
+  fs::remove(image + ".usnjrnl");
+  ExclusionSettings settings;
+  Scan first;
+  ASSERT_TRUE(first.Run(image, settings));
+  JournalWriter journal(image);
+  journal.Add(kCreate | kClose, 70, 5, 0x20, u"late.txt");
+  journal.Save();
+
+  std::atomic<bool> cancel{true};
+  ntfs_test::CollectingListener listener;
+  std::vector<std::string> log;
+  NtfsVolumeConfig config;
+  config.drive_letter = u'N';
+  config.volume_path = FromUtf8(image);
+  NtfsVolumeScanner scanner(config, &settings, &listener, [&log](const std::string& l) { log.push_back(l); }, &cancel);
+  ASSERT_TRUE(scanner.OpenVolumeJournal());
+  int64_t usn = 0;
+  EXPECT_TRUE(scanner.ReadChanges(&usn));
+  EXPECT_EQ(usn, 0);
+  EXPECT_TRUE(listener.added.empty());
+  EXPECT_EQ(log.back(), "0 change records processed.");
+
+  // A full scan that is cancelled reports failure so the build does not trust it.
+  ntfs_test::CollectingListener full;
+  NtfsVolumeScanner scanner2(config, &settings, &full, nullptr, &cancel);
+  EXPECT_FALSE(scanner2.ScanMft());
+}
+
+}  // namespace
+}  // namespace nusk
