@@ -1,0 +1,166 @@
+// The build as a program: delegation to a child build, the build server over its pipe,
+// the lock between processes, kills at random moments, and the written database
+// against find(1).
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <random>
+#include <thread>
+
+#include "index/nusk_db_writer.h"
+#include "platform/env.h"
+#include "platform/pipe.h"
+#include "platform/process.h"
+#include "platform/volume.h"
+#include "scan/start_build.h"
+#include "tests/build/build_test_support.h"
+#include "util/utf.h"
+
+#ifndef _WIN32
+#include <cstdio>
+#endif
+
+namespace nusk {
+namespace {
+
+using testing::BuildFixture;
+
+class CollectingStatus : public IStatusInfoListener {
+ public:
+  void OnStatusInfo(std::u16string_view source, std::string_view text) override {
+    EXPECT_EQ(source, u"BUILD");
+    lines.emplace_back(text);
+  }
+  bool Has(const std::string& line) const { return std::find(lines.begin(), lines.end(), line) != lines.end(); }
+  std::vector<std::string> lines;
+};
+
+TEST(StartBuildTest, CommandLinesAndStatusForwarding) {
+  EXPECT_EQ(MakeBuildCommandLine(u"C:\\p\\nusk.exe", u"C:\\h\\", u'Z'),
+            u"\"C:\\p\\nusk.exe\" build --dbdir \"C:\\h\\\\\" --delegate Z");
+  EXPECT_EQ(MakeBuildCommandLine(u"/usr/bin/nusk", u"/h", 0), u"\"/usr/bin/nusk\" build --dbdir \"/h\" --delegate");
+  EXPECT_EQ(MakeBuildServerParameters(u"C:\\h\\", 0), u"build_server --dbdir \"C:\\h\\\\\" --delegate");
+
+  CollectingStatus status;
+  ForwardStatusText(&status, "first\r\nx\n\nsecond line\n", 0);
+  EXPECT_EQ(status.lines, (std::vector<std::string>{"first", "second line"}));
+}
+
+TEST(StartBuildTest, ChildBuildRelaysItsStatusLines) {
+  BuildFixture f;
+  f.MapDrive(u'D', u"d");
+  f.drives().WriteFile(u"d/x.txt", "x");
+  DriveSystem drives(DriveMap::Native(), Volumes::Default(), Env::Default());
+  StartBuildContext context{&drives, f.home().path(), BuildFixture::Program()};
+  CollectingStatus status;
+  ASSERT_TRUE(RunBuildChild(&status, 0, context));
+  EXPECT_TRUE(status.Has("Building nusk for drive D ...")) << ::testing::PrintToString(status.lines);
+  EXPECT_TRUE(status.Has("Drive D build done. (0s)"));
+  EXPECT_EQ(f.Items().count(u"D:\\x.txt"), 1u);
+}
+
+TEST(BuildServerTest, ServesOneClientOverThePipe) {
+  BuildFixture f;
+  f.MapDrive(u'D', u"d");
+  f.drives().WriteFile(u"d/served.txt", "s");
+  std::unique_ptr<ChildProcess> server;
+  ASSERT_TRUE(ChildProcess::Start(BuildFixture::Program(),
+                                  {u"build_server", u"--dbdir", f.home().path(), u"--delegate", u"D"}, {}, &server)
+                  .ok());
+  std::unique_ptr<MessagePipe> pipe;
+  for (int attempt = 0; attempt < 100 && !pipe; ++attempt) {
+    if (!MessagePipe::Connect(kBuildServerPipe, 4000, &pipe).ok()) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+  }
+  ASSERT_TRUE(pipe) << "the server never opened its pipe";
+  CollectingStatus status;
+  RelayServerStatus(&status, pipe.get());
+  int exit_code = -1;
+  ASSERT_TRUE(server->Wait(60000, &exit_code));
+  EXPECT_EQ(exit_code, 0) << server->Stdout() << server->Stderr();
+  EXPECT_TRUE(status.Has("Building nusk for drive D ...")) << ::testing::PrintToString(status.lines);
+  EXPECT_TRUE(status.Has("Drive D build done. (0s)"));
+  EXPECT_EQ(f.Items().count(u"D:\\served.txt"), 1u);
+}
+
+TEST(BuildProgramTest, LockHeldByAnotherProcessIsReported) {
+  BuildFixture f;
+  f.MapDrive(u'D', u"d");
+  auto held = Env::Default()->CreateNamedMutex(BuildLockName(f.home().path()));
+  ASSERT_TRUE(held->TryLock());
+  ChildResult r;
+  ASSERT_TRUE(RunChild(BuildFixture::Program(), f.ProgramArgs({}), {}, 60000, &r).ok());
+  EXPECT_EQ(r.exit_code, kExitLockHeld);
+  EXPECT_NE(r.out.find("A previous build command is still running. \nOperation canceled."), std::string::npos)
+      << r.out;
+  EXPECT_FALSE(Env::Default()->FileExists(f.home().path() + u"nusk.frs"));
+}
+
+TEST(BuildProgramTest, KillAtRandomMomentsNeverLeavesAnUnloadableDatabase) {
+  BuildFixture f;
+  f.MapDrive(u'D', u"d");
+  for (int i = 0; i < 300; ++i) {
+    f.drives().WriteFile(U16("d/f" + std::to_string(i % 30) + "/file" + std::to_string(i) + ".txt"), "x");
+  }
+  // How long one whole build takes here, to spread the kills over it.
+  auto t0 = std::chrono::steady_clock::now();
+  ChildResult first;
+  ASSERT_TRUE(RunChild(BuildFixture::Program(), f.ProgramArgs({}), {}, 60000, &first).ok());
+  ASSERT_EQ(first.exit_code, 0) << first.out;
+  int whole_ms = static_cast<int>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count());
+  std::mt19937 rng(12345);
+  std::uniform_int_distribution<int> delay(0, std::max(whole_ms, 5));
+  for (int attempt = 0; attempt < 20; ++attempt) {
+    f.drives().WriteFile(U16("d/new" + std::to_string(attempt) + ".txt"), "n");
+    std::unique_ptr<ChildProcess> child;
+    ASSERT_TRUE(ChildProcess::Start(BuildFixture::Program(), f.ProgramArgs({}), {}, &child).ok());
+    std::this_thread::sleep_for(std::chrono::milliseconds(delay(rng)));
+    child.reset();  // killed outright when still running
+    NuskDbWriter w;
+    Status s = LoadIndexForWrite(&w, f.home().path());
+    ASSERT_TRUE(s.ok()) << "attempt " << attempt << ": " << s.message();
+    EXPECT_TRUE(w.damage().empty()) << "attempt " << attempt << ": " << w.damage();
+    EXPECT_GE(w.item_count(), 300u + 30u + 1u) << "attempt " << attempt << ": an earlier complete index was lost";
+  }
+}
+
+#ifndef _WIN32
+TEST(BuildProgramTest, DatabaseHoldsEveryEntryFindListsWithItsSizeAndTime) {
+  BuildFixture f;
+  std::u16string root = f.MapDrive(u'D', u"d");
+  f.drives().WriteFile(u"d/a/b/c.txt", "hello");
+  f.drives().WriteFile(u"d/a/big.bin", std::string(100000, 'b'));
+  f.drives().WriteFile(u"d/Mixed Case/Ünïcode.TXT", "u");
+  f.drives().WriteFile(u"d/.dot/file", "");
+  ChildResult r;
+  ASSERT_TRUE(RunChild(BuildFixture::Program(), f.ProgramArgs({}), {}, 60000, &r).ok());
+  ASSERT_EQ(r.exit_code, 0) << r.out;
+  auto items = f.Items();
+  std::string cmd = "find '" + ToUtf8(root) + "' -xdev -mindepth 1 -printf '%P\\t%y\\t%s\\t%T@\\n'";
+  FILE* p = ::popen(cmd.c_str(), "r");
+  ASSERT_NE(p, nullptr);
+  char line[8192];
+  size_t listed = 0;
+  while (std::fgets(line, sizeof(line), p)) {
+    std::string s(line);
+    s.pop_back();
+    size_t t1 = s.find('\t'), t2 = s.find('\t', t1 + 1), t3 = s.find('\t', t2 + 1);
+    std::u16string path = u"D:\\" + FromUtf8(s.substr(0, t1));
+    for (char16_t& c : path) c = c == u'/' ? u'\\' : c;
+    ++listed;
+    auto it = items.find(path);
+    ASSERT_NE(it, items.end()) << s;
+    EXPECT_EQ(it->second.folder, s[t1 + 1] == 'd') << s;
+    if (!it->second.folder) EXPECT_EQ(it->second.size, std::stoull(s.substr(t2 + 1, t3 - t2 - 1))) << s;
+    uint32_t unix_secs = it->second.time - 995829888u - static_cast<uint32_t>(11644473600ULL);
+    EXPECT_EQ(unix_secs, static_cast<uint32_t>(std::stoll(s.substr(t3 + 1)))) << s;
+  }
+  ::pclose(p);
+  EXPECT_EQ(listed + 1, items.size());
+}
+#endif
+
+}  // namespace
+}  // namespace nusk

@@ -1,0 +1,81 @@
+#include "tests/build/build_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include "index/nusk_db.h"
+#include "platform/env.h"
+#include "platform/profile.h"
+#include "platform/volume.h"
+#include "settings/drive_map.h"
+#include "util/utf.h"
+
+namespace nusk::testing {
+
+BuildFixture::BuildFixture() {}
+
+std::u16string BuildFixture::MapDrive(char16_t letter, const std::u16string& folder) {
+  std::u16string path = drives_.Sub(folder);
+  Env::Default()->CreateFolder(path);
+  if (path.back() != Env::Default()->PathSeparator()) path.push_back(Env::Default()->PathSeparator());
+  targets_[letter - u'A'] = path;
+  SetSetting(u"Drives", std::u16string(1, letter), path);
+  return path;
+}
+
+void BuildFixture::SetSetting(const std::u16string& section, const std::u16string& key, const std::u16string& value) {
+  ASSERT_TRUE(Profile::Default()->WriteString(home_.path() + u"nusk.ini", section, key, value));
+}
+
+int BuildFixture::RunInProcess(const std::vector<std::u16string>& options, const std::atomic<bool>* cancel) {
+  std::array<bool, 26> folder{};
+  for (int i = 0; i < 26; ++i) folder[i] = !targets_[i].empty();
+  system_ = std::make_unique<DriveSystem>(DriveMap::FromTargets(targets_, folder), Volumes::Default(),
+                                          Env::Default());
+  BuildEnvironment e;
+  e.env = Env::Default();
+  e.profile = Profile::Default();
+  e.drives = system_.get();
+  e.home = home_.path();
+  e.settings_path = home_.path() + u"nusk.ini";
+  e.program = Program();
+  e.cancel = cancel;
+  std::vector<std::u16string> args = {Program(), u"build"};
+  args.insert(args.end(), options.begin(), options.end());
+  CBuildCommand command(e);
+  return command.Run(args);
+}
+
+std::u16string BuildFixture::Program() {
+  std::u16string p = FromUtf8(NUSK_BINARY_DIR) + u"/app/nusk";
+  if (Env::Default()->PathSeparator() == u'\\') {
+    for (char16_t& c : p) c = c == u'/' ? u'\\' : c;
+    p += u".exe";
+  }
+  return p;
+}
+
+std::vector<std::u16string> BuildFixture::ProgramArgs(const std::vector<std::u16string>& options) const {
+  std::vector<std::u16string> args = {u"build", u"--dbdir", home_.path()};
+  args.insert(args.end(), options.begin(), options.end());
+  return args;
+}
+
+std::map<std::u16string, BuildFixture::Item> BuildFixture::Items() {
+  NuskDb db;
+  Status s = LoadNuskDb(&db, home_.path());
+  EXPECT_TRUE(s.ok()) << s.message();
+  std::map<std::u16string, Item> items;
+  for (uint32_t i = 0; i < db.item_count(); ++i) {
+    Item item{db.SizeForm(i), db.Time(i), i < db.folder_count()};
+    items[std::u16string(db.BuildPath(i, false))] = item;
+  }
+  return items;
+}
+
+std::string BuildFixture::ReadLog() {
+  std::string bytes;
+  Env::Default()->ReadWholeFile(home_.path() + u"nusk.build.log", &bytes);
+  return bytes;
+}
+
+}  // namespace nusk::testing
