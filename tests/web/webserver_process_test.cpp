@@ -1,0 +1,244 @@
+// The real `nusk webserver` process on a loopback port, against a database made by
+// `nusk build` of a fixture tree in a temporary home folder.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "index/nusk_db.h"
+#include "platform/process.h"
+#include "platform/socket.h"
+#include "tests/testing/test_env.h"
+#include "tests/web/raw_client.h"
+#include "util/utf.h"
+#include "web/md5.h"
+
+namespace nusk {
+namespace {
+
+using nusk::testing::Get;
+using nusk::testing::RawClient;
+
+bool OnWindows() { return Env::Default()->PathSeparator() == u'\\'; }
+
+std::u16string Program() {
+  std::u16string p = FromUtf8(NUSK_BINARY_DIR) + u"/app/nusk";
+  if (OnWindows()) {
+    for (char16_t& c : p) c = c == u'/' ? u'\\' : c;
+    p += u".exe";
+  }
+  return p;
+}
+
+// A port that was free a moment ago.
+uint16_t FreePort() {
+  net::InitSockets();
+  net::SocketHandle s;
+  if (!net::Listen("127.0.0.1", 0, &s).ok()) return 0;
+  uint16_t port = net::LocalPort(s);
+  net::Close(s);
+  return port;
+}
+
+class WebserverProcessTest : public ::testing::Test {
+ protected:
+  std::u16string Home() const { return home_.path(); }
+
+  // Builds the index of the fixture tree (POSIX: drive C: mapped to the tree).
+  void BuildIndex() {
+    tree_.WriteFile(u"docs/readme.txt", "hello web\n");
+    tree_.WriteFile(u"docs/report.PDF", "0123456789");
+    tree_.WriteFile(u"docs/private.txt", "top secret");
+    tree_.WriteFile(u"My Files/a b.txt", "spaced");
+    std::u16string root = tree_.path().substr(0, tree_.path().size() - 1);
+    home_.WriteFile(u"nusk.ini", "[Drives]\r\nC=" + ToUtf8(root) + "\r\n");
+    ChildResult r;
+    Status st = RunChild(Program(), {u"--dbdir", Home(), u"build"}, ChildOptions(), 60000, &r);
+    ASSERT_TRUE(st.ok()) << st.message();
+    ASSERT_EQ(r.exit_code, 0) << r.out << r.err;
+  }
+
+  // Starts `nusk webserver` with the options and waits until it answers.
+  void StartServer(std::vector<std::u16string> options) {
+    port_ = FreePort();
+    ASSERT_NE(port_, 0);
+    std::vector<std::u16string> args = {u"--dbdir", Home(), u"webserver", u"--port", FromUtf8(std::to_string(port_))};
+    args.insert(args.end(), options.begin(), options.end());
+    ChildOptions opts;
+    opts.own_group = true;
+    Status st = ChildProcess::Start(Program(), args, opts, &child_);
+    ASSERT_TRUE(st.ok()) << st.message();
+    for (int i = 0; i < 300; ++i) {
+      net::SocketHandle s;
+      if (net::Connect("127.0.0.1", port_, 1000, &s).ok()) {
+        net::Close(s);
+        return;
+      }
+      int code;
+      if (child_->Wait(0, &code)) FAIL() << "webserver ended: " << child_->Stdout() << child_->Stderr();
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    FAIL() << "webserver never answered on port " << port_;
+  }
+
+  // Interrupts the server and returns its output; expects a clean stop.
+  std::string StopServer() {
+    EXPECT_TRUE(child_->Interrupt().ok());
+    int code = -1;
+    EXPECT_TRUE(child_->Wait(10000, &code));
+    EXPECT_EQ(code, 0) << child_->Stdout() << child_->Stderr();
+    std::string out = child_->Stdout();
+    child_.reset();
+    return out;
+  }
+
+  std::string Exchange(const std::string& request) {
+    RawClient client(port_);
+    EXPECT_TRUE(client.connected()) << client.error();
+    client.Send(request);
+    EXPECT_TRUE(client.ReadUntilClosed(10000));
+    return client.Take();
+  }
+
+  nusk::testing::TempDir home_;
+  nusk::testing::TempDir tree_;
+  uint16_t port_ = 0;
+  std::unique_ptr<ChildProcess> child_;
+};
+
+TEST_F(WebserverProcessTest, LoopbackByDefaultAndCleanStop) {
+  StartServer({});
+  EXPECT_EQ(Exchange(Get("/query.json?q=nothing-like-this", "Connection: close\r\n")),
+            "HTTP/1.1 200 OK\r\nContent-Type: application/json; charset=utf-8\r\nTransfer-Encoding: chunked\r\n\r\n"
+            "2\r\n[]\r\n0\r\n\r\n");
+  std::string out = StopServer();
+  EXPECT_NE(out.find("loopback address only"), std::string::npos) << out;
+  EXPECT_NE(out.find("Web server started at 127.0.0.1:" + std::to_string(port_) + ".\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("Bye.\n"), std::string::npos) << out;
+}
+
+TEST_F(WebserverProcessTest, ExplicitAddressIsKept) {
+  StartServer({u"--ip", u"127.0.0.1"});
+  std::string out = StopServer();
+  EXPECT_EQ(out.find("loopback address only"), std::string::npos) << out;
+  EXPECT_NE(out.find("Web server started at 127.0.0.1:"), std::string::npos) << out;
+}
+
+TEST_F(WebserverProcessTest, BusyPortAndBadOptionsFailWithAReason) {
+  uint16_t port = FreePort();
+  net::SocketHandle holder;
+  ASSERT_TRUE(net::Listen("127.0.0.1", port, &holder).ok());
+  ChildResult r;
+  ASSERT_TRUE(RunChild(Program(), {u"--dbdir", Home(), u"webserver", u"--ip", u"127.0.0.1", u"--port",
+                                   FromUtf8(std::to_string(port))},
+                       ChildOptions(), 30000, &r)
+                  .ok());
+  net::Close(holder);
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_EQ(r.out.substr(0, 28), "Failed to start web server:\n") << r.out;
+  EXPECT_NE(r.out.find(std::to_string(port)), std::string::npos) << r.out;
+
+  ASSERT_TRUE(RunChild(Program(), {u"--dbdir", Home(), u"webserver", u"--port", u"70000"}, ChildOptions(), 30000, &r).ok());
+  EXPECT_EQ(r.exit_code, 2);
+  EXPECT_NE(r.out.find("invalid port \"70000\""), std::string::npos) << r.out;
+  ASSERT_TRUE(RunChild(Program(), {u"--dbdir", Home(), u"webserver", u"--port"}, ChildOptions(), 30000, &r).ok());
+  EXPECT_EQ(r.exit_code, 2);
+  EXPECT_NE(r.out.find("--port needs a value"), std::string::npos) << r.out;
+}
+
+TEST_F(WebserverProcessTest, DigestHandshakeAgainstTheProcess) {
+  StartServer({u"--username", u"joe", u"--password", u"pa ss"});
+  std::string challenge = Exchange(Get("/query.json?q=a"));
+  size_t n = challenge.find("nonce=\"");
+  ASSERT_NE(n, std::string::npos) << challenge;
+  std::string nonce = challenge.substr(n + 7, challenge.find('"', n + 7) - n - 7);
+  EXPECT_EQ(challenge, "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Digest qop=\"auth\", realm=\"Nusk\", nonce=\"" +
+                           nonce + "\"\r\n\r\n");
+  auto header = [&](const std::string& pw) {
+    std::string resp = Md5Hex(Md5Hex("joe:Nusk:" + pw) + ":" + nonce + ":00000001:c0ffee:auth:" +
+                              Md5Hex("GET:/query.json?q=a"));
+    return "Authorization: Digest username=\"joe\", realm=\"Nusk\", nonce=\"" + nonce +
+           "\", uri=\"/query.json?q=a\", qop=auth, nc=00000001, cnonce=\"c0ffee\", response=\"" + resp +
+           "\"\r\nConnection: close\r\n";
+  };
+  EXPECT_EQ(Exchange(Get("/query.json?q=a", header("pa ss"))).substr(0, 17), "HTTP/1.1 200 OK\r\n");
+  EXPECT_EQ(Exchange(Get("/query.json?q=a", header("wrong"))).substr(0, 25), "HTTP/1.1 401 Unauthorized");
+  std::string out = StopServer();
+  // Listening on every address was asked for implicitly by setting a user.
+  EXPECT_NE(out.find("Web server started at :" + std::to_string(port_)), std::string::npos) << out;
+  EXPECT_NE(out.find("Failed login for user \"joe\" from 127.0.0.1"), std::string::npos) << out;
+  EXPECT_EQ(out.find("wrong"), std::string::npos) << out;
+  EXPECT_EQ(out.find("pa ss"), std::string::npos) << out;
+}
+
+// ---- With a built index (POSIX: the drive map points C: at the fixture tree) ----
+
+TEST_F(WebserverProcessTest, SearchesDownloadsAndHiddenItems) {
+  if (OnWindows()) GTEST_SKIP() << "drive C: cannot be pointed at a fixture tree on Windows";
+  BuildIndex();
+  {
+    // Hide one file, as the window's "hide" command would.
+    NuskDb db;
+    ASSERT_TRUE(LoadNuskDb(&db, Home()).ok());
+    bool hidden = false;
+    for (uint32_t i = 0; i < db.item_count(); ++i) {
+      if (db.ItemName(i) == u"private.txt") {
+        db.SetHideState(i, false);
+        hidden = true;
+      }
+    }
+    ASSERT_TRUE(hidden);
+    ASSERT_TRUE(SaveHiddenList(&db).ok());
+  }
+  StartServer({});
+  std::string json = Exchange(Get("/query.json?q=readme&showSize=1", "Connection: close\r\n"));
+  EXPECT_NE(json.find("[\"C:/docs/readme.txt|1 KB\"]"), std::string::npos) << json;
+  std::string folders = Exchange(Get("/query.json?q=docs", "Connection: close\r\n"));
+  EXPECT_NE(folders.find("\"C:/docs/\""), std::string::npos) << folders;
+
+  std::string file = Exchange(Get("/C:/docs/readme.txt", "Connection: close\r\n"));
+  EXPECT_EQ(file.substr(0, 17), "HTTP/1.1 200 OK\r\n");
+  EXPECT_EQ(file.substr(file.size() - 10), "hello web\n");
+  std::string pdf = Exchange(Get("/C:/docs/report.PDF", "Range: bytes=3-4\r\nConnection: close\r\n"));
+  EXPECT_NE(pdf.find("Content-Type: application/pdf\r\n"), std::string::npos);
+  EXPECT_NE(pdf.find("Content-Range: bytes 3-4/10\r\n"), std::string::npos);
+  EXPECT_EQ(pdf.substr(pdf.size() - 2), "34");
+  EXPECT_EQ(Exchange(Get("/C:/My%20Files/a%20b.txt", "Connection: close\r\n")).substr(0, 15), "HTTP/1.1 200 OK");
+  EXPECT_EQ(Exchange(Get("/C:/docs")), "HTTP/1.1 301 Moved Permanently\r\nLocation: /C:/docs/\r\n\r\n");
+  // Hidden by the user, outside the index, or a traversal: never served.
+  EXPECT_EQ(Exchange(Get("/C:/docs/private.txt")).substr(0, 22), "HTTP/1.1 404 Not Found");
+  EXPECT_EQ(Exchange(Get("/C:/docs/../../../../etc/hostname")).substr(0, 24), "HTTP/1.1 400 Bad Request");
+  EXPECT_EQ(Exchange(Get("/C:/nusk.ini")).substr(0, 22), "HTTP/1.1 404 Not Found");
+  std::string page = Exchange(Get("/?q=txt", "Connection: close\r\n"));
+  EXPECT_NE(page.find("<li><a href=\"/C:/docs/readme.txt\">C:\\docs\\readme.txt</a></li>"), std::string::npos);
+  EXPECT_EQ(page.find("private.txt"), std::string::npos);
+  StopServer();
+}
+
+TEST_F(WebserverProcessTest, CurlDigestAndRanges) {
+  if (OnWindows()) GTEST_SKIP() << "curl runs on the Linux side";
+  Env* env = Env::Default();
+  if (!env->FileExists(u"/usr/bin/curl")) GTEST_SKIP() << "curl is not installed";
+  BuildIndex();
+  StartServer({u"--username", u"joe", u"--password", u"s3cret", u"--ip", u"127.0.0.1"});
+  std::u16string base = u"http://127.0.0.1:" + FromUtf8(std::to_string(port_));
+  ChildResult r;
+  ASSERT_TRUE(RunChild(u"/usr/bin/curl", {u"-s", u"--digest", u"-u", u"joe:s3cret", base + u"/query.json?q=readme"},
+                       ChildOptions(), 20000, &r)
+                  .ok());
+  EXPECT_EQ(r.out, "[\"C:/docs/readme.txt\"]");
+  ASSERT_TRUE(RunChild(u"/usr/bin/curl", {u"-s", u"--digest", u"-u", u"joe:s3cret", u"-r", u"0-4",
+                                          base + u"/C:/docs/readme.txt"},
+                       ChildOptions(), 20000, &r)
+                  .ok());
+  EXPECT_EQ(r.out, "hello");
+  ASSERT_TRUE(RunChild(u"/usr/bin/curl", {u"-s", u"-o", u"/dev/null", u"-w", u"%{http_code}", u"--digest", u"-u",
+                                          u"joe:nope", base + u"/query.json?q=readme"},
+                       ChildOptions(), 20000, &r)
+                  .ok());
+  EXPECT_EQ(r.out, "401");
+  StopServer();
+}
+
+}  // namespace
+}  // namespace nusk
