@@ -1,0 +1,12 @@
+// The drives present now, for "/online" and "/offline" (bit i = drive i, A: = bit 0).
+#pragma once
+#include <cstdint>
+
+#include "settings/drive_map.h"
+
+namespace nusk {
+
+// Windows: the system's logical drives. POSIX: the mapped letters whose target exists.
+uint32_t PresentDrives(const DriveMap& drives);
+
+}  // namespace nusk
