@@ -1,0 +1,318 @@
+// Decoding of single NTFS structures, including damaged and hostile ones.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "ntfs_test_util.h"
+#include "scan/mft_parser.h"
+#include "scan/mft_record.h"
+#include "util/utf.h"
+
+namespace nusk::ntfs {
+namespace {
+
+void Put16(std::vector<uint8_t>& b, size_t at, uint16_t v) { std::memcpy(&b[at], &v, 2); }
+void Put32(std::vector<uint8_t>& b, size_t at, uint32_t v) { std::memcpy(&b[at], &v, 4); }
+void Put64(std::vector<uint8_t>& b, size_t at, uint64_t v) { std::memcpy(&b[at], &v, 8); }
+
+// Builds a file record the way a volume stores it: attributes, end marker, and the
+// update sequence written into the last two bytes of every 512-byte stride.
+class RecordBuilder {
+ public:
+  explicit RecordBuilder(size_t size = 1024) : b_(size, 0) {
+    std::memcpy(b_.data(), "FILE", 4);
+    Put16(b_, 4, 48);                                     // update sequence offset
+    Put16(b_, 6, static_cast<uint16_t>(size / 512 + 1));  // entries
+    Put16(b_, 16, 7);                                     // sequence
+    Put16(b_, 20, 56);                                    // first attribute
+    Put16(b_, 22, 1);                                     // in use
+    Put32(b_, 28, static_cast<uint32_t>(size));
+    at_ = 56;
+  }
+  RecordBuilder& Flags(uint16_t f) { Put16(b_, 22, f); return *this; }
+  RecordBuilder& Base(uint32_t r) { Put32(b_, 32, r); return *this; }
+  RecordBuilder& Resident(uint32_t type, const std::vector<uint8_t>& value, const std::u16string& attr_name = u"") {
+    size_t name_off = 24, value_off = (24 + attr_name.size() * 2 + 7) & ~size_t{7};
+    size_t len = (value_off + value.size() + 7) & ~size_t{7};
+    Put32(b_, at_, type);
+    Put32(b_, at_ + 4, static_cast<uint32_t>(len));
+    b_[at_ + 9] = static_cast<uint8_t>(attr_name.size());
+    Put16(b_, at_ + 10, static_cast<uint16_t>(name_off));
+    Put32(b_, at_ + 16, static_cast<uint32_t>(value.size()));
+    Put16(b_, at_ + 20, static_cast<uint16_t>(value_off));
+    for (size_t i = 0; i < attr_name.size(); ++i) Put16(b_, at_ + name_off + 2 * i, attr_name[i]);
+    std::memcpy(&b_[at_ + value_off], value.data(), value.size());
+    at_ += len;
+    return *this;
+  }
+  RecordBuilder& NonResidentData(uint64_t start_vcn, uint64_t data_size, const std::u16string& attr_name = u"") {
+    size_t len = 72 + 8;
+    Put32(b_, at_, kAttrData);
+    Put32(b_, at_ + 4, static_cast<uint32_t>(len));
+    b_[at_ + 8] = 1;
+    b_[at_ + 9] = static_cast<uint8_t>(attr_name.size());
+    Put64(b_, at_ + 16, start_vcn);
+    Put16(b_, at_ + 32, 72);
+    Put64(b_, at_ + 48, data_size);
+    b_[at_ + 72] = 0x11;  // one run: 1 cluster at cluster 1
+    b_[at_ + 73] = 1;
+    b_[at_ + 74] = 1;
+    at_ += len;
+    return *this;
+  }
+  static std::vector<uint8_t> StandardInfo(uint64_t mtime, uint32_t attributes) {
+    std::vector<uint8_t> v(72, 0);
+    Put64(v, 8, mtime);
+    Put32(v, 32, attributes);
+    return v;
+  }
+  static std::vector<uint8_t> FileName(uint64_t parent, const std::u16string& name, uint8_t name_space,
+                                       uint64_t size = 0, uint32_t flags = 0) {
+    std::vector<uint8_t> v(66 + name.size() * 2, 0);
+    Put64(v, 0, parent);
+    Put64(v, 48, size);
+    Put32(v, 56, flags);
+    v[64] = static_cast<uint8_t>(name.size());
+    v[65] = name_space;
+    for (size_t i = 0; i < name.size(); ++i) Put16(v, 66 + 2 * i, name[i]);
+    return v;
+  }
+  // Ends the record and protects it: returns the bytes as they lie on disk.
+  std::vector<uint8_t> Finish(uint16_t check = 0xABCD) {
+    Put32(b_, at_, kAttrEnd);
+    Put32(b_, 24, static_cast<uint32_t>(at_ + 8));
+    Put16(b_, 48, check);
+    for (size_t i = 1; i <= b_.size() / 512; ++i) {
+      size_t tail = i * 512 - 2;
+      std::memcpy(&b_[48 + 2 * i], &b_[tail], 2);
+      Put16(b_, tail, check);
+    }
+    return b_;
+  }
+
+ private:
+  std::vector<uint8_t> b_;
+  size_t at_;
+};
+
+TEST(FixupTest, RestoresEverySectorForAnyRecordSize) {
+  for (size_t size : {512u, 1024u, 4096u}) {
+    RecordBuilder rb(size);
+    rb.Resident(kAttrFileName, RecordBuilder::FileName(5, std::u16string(200, u'n'), kNamespaceWin32));
+    std::vector<uint8_t> disk = rb.Finish();
+    std::vector<uint8_t> fixed = disk;
+    ASSERT_TRUE(ApplyFixup(fixed.data(), size)) << size;
+    // Every protected tail holds the saved value again and nothing else changed.
+    for (size_t i = 1; i <= size / 512; ++i) {
+      EXPECT_NE(U16(&fixed[i * 512 - 2]), 0xABCD) << size << " sector " << i;
+      EXPECT_EQ(U16(&fixed[i * 512 - 2]), U16(&disk[48 + 2 * i]));
+    }
+    std::vector<uint8_t> again = fixed;
+    EXPECT_TRUE(ApplyFixup(again.data(), size));
+    EXPECT_EQ(again, fixed);
+  }
+}
+
+TEST(FixupTest, RejectsTornAndMalformedRecordsWithoutChangingThem) {
+  RecordBuilder rb(4096);
+  rb.Resident(kAttrStandardInformation, RecordBuilder::StandardInfo(1, 0));
+  const std::vector<uint8_t> disk = rb.Finish();
+  std::vector<uint8_t> torn = disk;
+  Put16(torn, 3 * 512 - 2, 0x1111);  // sector 3 written by another update
+  std::vector<uint8_t> copy = torn;
+  EXPECT_FALSE(ApplyFixup(torn.data(), torn.size()));
+  EXPECT_EQ(torn, copy);
+
+  std::vector<uint8_t> bad_count = disk;
+  Put16(bad_count, 6, 3);  // a 4096-byte record needs 9 entries
+  EXPECT_FALSE(ApplyFixup(bad_count.data(), bad_count.size()));
+
+  std::vector<uint8_t> outside = disk;
+  Put16(outside, 4, 4090);  // array would run past the record
+  EXPECT_FALSE(ApplyFixup(outside.data(), outside.size()));
+}
+
+TEST(RunListTest, DecodesLengthsOffsetsSparseRunsAndRejectsBadLists) {
+  // 0x18 clusters at 0x5634, then 0x10 clusters 0x100 clusters back, then a sparse run.
+  const uint8_t pairs[] = {0x21, 0x18, 0x34, 0x56, 0x21, 0x10, 0x00, 0xFF, 0x01, 0x05, 0x00};
+  std::vector<ntfs::Run> runs;
+  ASSERT_TRUE(DecodeRunList(pairs, sizeof pairs, 0, 0, &runs));
+  ASSERT_EQ(runs.size(), 3u);
+  EXPECT_EQ(runs[0].lcn, 0x5634u);
+  EXPECT_EQ(runs[0].length, 0x18u);
+  EXPECT_EQ(runs[1].vcn, 0x18u);
+  EXPECT_EQ(runs[1].lcn, 0x5634u - 0x100u);
+  EXPECT_TRUE(runs[2].sparse);
+  EXPECT_EQ(runs[2].vcn, 0x28u);
+
+  runs.clear();
+  EXPECT_FALSE(DecodeRunList(pairs, sizeof pairs, 0, 0x5000, &runs)) << "run beyond the volume";
+  runs.clear();
+  EXPECT_FALSE(DecodeRunList(pairs, 4, 0, 0, &runs)) << "no end header";
+  const uint8_t negative[] = {0x11, 0x04, 0x80, 0x00};  // lands before cluster 0
+  runs.clear();
+  EXPECT_FALSE(DecodeRunList(negative, sizeof negative, 0, 0, &runs));
+  const uint8_t too_wide[] = {0x19, 1, 2, 3, 4, 5, 6, 7, 8, 9, 0};
+  runs.clear();
+  EXPECT_FALSE(DecodeRunList(too_wide, sizeof too_wide, 0, 0, &runs));
+}
+
+TEST(BootSectorTest, GeometryAndRejections) {
+  std::vector<uint8_t> s(512, 0);
+  std::memcpy(&s[3], "NTFS    ", 8);
+  Put16(s, 11, 512);
+  s[13] = 8;
+  Put64(s, 40, 1 << 20);
+  Put64(s, 48, 4);
+  s[64] = 0xF6;
+  BootInfo info;
+  std::string error;
+  ASSERT_TRUE(ParseBootSector(s.data(), s.size(), &info, &error)) << error;
+  EXPECT_EQ(info.cluster_size, 4096u);
+  EXPECT_EQ(info.record_size, 1024u);
+  EXPECT_EQ(info.mft_offset, 4u * 4096u);
+  s[64] = 2;  // two clusters per record
+  ASSERT_TRUE(ParseBootSector(s.data(), s.size(), &info, &error));
+  EXPECT_EQ(info.record_size, 8192u);
+  s[64] = 0xF6;
+  s[13] = 0;
+  EXPECT_FALSE(ParseBootSector(s.data(), s.size(), &info, &error));
+  s[13] = 8;
+  Put64(s, 48, 1ull << 40);  // MFT beyond the volume's end
+  EXPECT_FALSE(ParseBootSector(s.data(), s.size(), &info, &error));
+  Put64(s, 48, 4);
+  s[3] = 'X';
+  EXPECT_FALSE(ParseBootSector(s.data(), s.size(), &info, &error));
+  EXPECT_FALSE(ParseBootSector(s.data(), 100, &info, &error));
+}
+
+TEST(FileRecordTest, NamespacesStreamsAndSizes) {
+  RecordBuilder rb;
+  rb.Resident(kAttrStandardInformation, RecordBuilder::StandardInfo(0x01D0000000000000ull, kFileAttributeHidden))
+      .Resident(kAttrFileName, RecordBuilder::FileName(0x0003000000000040ull, u"LONGFI~1.TXT", kNamespaceDos, 999))
+      .Resident(kAttrFileName, RecordBuilder::FileName(0x0003000000000040ull, std::u16string(u"Long file name.txt\0\0", 20),
+                                                      kNamespaceWin32, 999))
+      .NonResidentData(0, 5000000000ull, u"ads")
+      .NonResidentData(0, 4242);
+  std::vector<uint8_t> rec = rb.Finish();
+  ASSERT_TRUE(ApplyFixup(rec.data(), rec.size()));
+  RecordInfo info;
+  ParseFileRecord(rec.data(), rec.size(), &info);
+  ASSERT_TRUE(info.valid);
+  EXPECT_FALSE(info.malformed);
+  ASSERT_TRUE(info.has_name);
+  std::u16string name;
+  for (int i = 0; i < info.name_length; ++i) name.push_back(U16(info.name_bytes + 2 * i));
+  EXPECT_EQ(name, u"Long file name.txt");  // Win32 name, trailing NULs dropped
+  EXPECT_EQ(info.parent, 0x40u);           // sequence bits cleared
+  EXPECT_TRUE(info.has_data_size);
+  EXPECT_EQ(info.data_size, 4242u);         // the unnamed stream, not the named one
+  EXPECT_EQ(info.attributes & kFileAttributeHidden, kFileAttributeHidden);
+  EXPECT_EQ(info.sequence, 7);
+}
+
+TEST(FileRecordTest, DosOnlyNameGivesNoNameAndOverrunsAreMalformed) {
+  RecordBuilder rb;
+  rb.Resident(kAttrFileName, RecordBuilder::FileName(5, u"A~1", kNamespaceDos));
+  std::vector<uint8_t> rec = rb.Finish();
+  ASSERT_TRUE(ApplyFixup(rec.data(), rec.size()));
+  RecordInfo info;
+  ParseFileRecord(rec.data(), rec.size(), &info);
+  EXPECT_TRUE(info.valid);
+  EXPECT_FALSE(info.has_name);
+
+  // A name length running past its attribute, and an attribute running past the record.
+  RecordBuilder bad;
+  bad.Resident(kAttrFileName, RecordBuilder::FileName(5, u"abc", kNamespacePosix));
+  std::vector<uint8_t> b = bad.Finish();
+  ASSERT_TRUE(ApplyFixup(b.data(), b.size()));
+  b[56 + 24 + 64] = 200;
+  ParseFileRecord(b.data(), b.size(), &info);
+  EXPECT_TRUE(info.malformed);
+  EXPECT_FALSE(info.has_name);
+  Put32(b, 56 + 4, 0x7FFFFFF8);
+  ParseFileRecord(b.data(), b.size(), &info);
+  EXPECT_TRUE(info.malformed);
+}
+
+// Random damage to real records and to a whole image must never read out of bounds
+// (run under the sanitizer build) and must never turn into invented items.
+TEST(HostileInputTest, MutatedRecordsAndImages) {
+  std::string image, oracle, why;
+  if (!ntfs_test::ObtainImage("basic4k", &image, &oracle, &why)) GTEST_SKIP() << why;
+  std::unique_ptr<RawVolume> volume;
+  ASSERT_TRUE(RawVolume::Open(FromUtf8(image), &volume).ok());
+  MftParser parser(std::move(volume), nullptr);
+  ASSERT_NE(parser.LoadMFT(), 0u);
+  std::vector<std::string> records;
+  std::string rec;
+  for (uint32_t i = 0; i < 80; ++i)
+    if (parser.ReadRecord(i, &rec)) records.push_back(rec);
+  ASSERT_GT(records.size(), 20u);
+  std::mt19937 rng(12345);
+  RecordInfo info;
+  for (int round = 0; round < 20000; ++round) {
+    std::string r = records[rng() % records.size()];
+    int edits = 1 + rng() % 8;
+    for (int e = 0; e < edits; ++e) r[rng() % r.size()] = static_cast<char>(rng());
+    uint8_t* p = reinterpret_cast<uint8_t*>(r.data());
+    ApplyFixup(p, r.size());
+    ParseFileRecord(p, r.size(), &info);
+    if (info.has_name) {
+      ASSERT_GE(info.name_bytes, p);
+      ASSERT_LE(info.name_bytes + 2 * info.name_length, p + r.size());
+    }
+    FindAttribute(p, r.size(), kAttrData, true);
+    std::vector<ntfs::Run> runs;
+    DecodeRunList(p + 100, r.size() - 100, 0, 1 << 20, &runs);
+  }
+
+  // Whole-image damage: a truncated image, and a $MFT record whose run list points
+  // outside the volume. Both fail with a log line instead of reading garbage.
+  std::string bytes;
+  {
+    std::ifstream in(image, std::ios::binary);
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  const BootInfo& boot = parser.boot();
+  std::string truncated = image + ".truncated";
+  {
+    std::ofstream out(truncated, std::ios::binary);
+    out.write(bytes.data(), static_cast<std::streamsize>(boot.mft_offset + boot.record_size * 20));
+  }
+  std::vector<std::string> log;
+  auto logger = [&log](const std::string& l) { log.push_back(l); };
+  std::unique_ptr<RawVolume> tv;
+  ASSERT_TRUE(RawVolume::Open(FromUtf8(truncated), &tv).ok());
+  MftParser tp(std::move(tv), logger);
+  if (tp.LoadMFT() != 0) {
+    EXPECT_FALSE(tp.ReadMftRecords());
+    EXPECT_LE(tp.named_count(), 20u);
+  }
+  EXPECT_FALSE(log.empty());
+
+  std::string wild = image + ".wild";
+  std::string damaged = bytes;
+  size_t data = FindAttribute(reinterpret_cast<const uint8_t*>(damaged.data() + boot.mft_offset), boot.record_size,
+                              kAttrData, true);
+  ASSERT_NE(data, 0u);
+  // The run list lives at the mapping-pairs offset; make the first run's cluster negative.
+  size_t pairs = boot.mft_offset + data + U16(reinterpret_cast<const uint8_t*>(damaged.data() + boot.mft_offset + data + 32));
+  uint8_t header = static_cast<uint8_t>(damaged[pairs]);
+  size_t off_at = pairs + 1 + (header & 0x0F) + (header >> 4) - 1;
+  damaged[off_at] = static_cast<char>(0x80);
+  std::ofstream(wild, std::ios::binary) << damaged;
+  log.clear();
+  std::unique_ptr<RawVolume> wv;
+  ASSERT_TRUE(RawVolume::Open(FromUtf8(wild), &wv).ok());
+  MftParser wp(std::move(wv), logger);
+  EXPECT_EQ(wp.LoadMFT(), 0u);
+  EXPECT_FALSE(log.empty());
+}
+
+}  // namespace
+}  // namespace nusk::ntfs
