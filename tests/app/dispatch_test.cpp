@@ -79,34 +79,6 @@ TEST_F(DispatchTest, SubcommandStatusIsTheResult) {
   EXPECT_EQ(Run({u"nusk", u"find", u"abc"}), 3);
 }
 
-TEST_F(DispatchTest, TestDoesNothing) {
-  EXPECT_EQ(Run({u"nusk", u"test", u"whatever"}), 0);
-  EXPECT_EQ(ran_, "");
-  EXPECT_EQ(Out(), "");
-  EXPECT_EQ(Err(), "");
-}
-
-TEST_F(DispatchTest, VersionOnlyAsTheLastArgument) {
-  EXPECT_EQ(Run({u"nusk", u"-v"}), 0);
-  EXPECT_EQ(Run({u"nusk", u"--version"}), 0);
-  EXPECT_EQ(Out(), "\nnusk version: 4.4.0\n\nnusk version: 4.4.0\n");
-  EXPECT_EQ(Err(), "");
-}
-
-TEST_F(DispatchTest, VersionWithMoreArgumentsIsAUsageError) {
-  EXPECT_EQ(Run({u"nusk", u"-v", u"x"}), kUsageError);
-  std::string out = Out();
-  EXPECT_EQ(out.find("nusk version:"), std::string::npos);
-  EXPECT_EQ(out, kUsageText);
-  EXPECT_NE(Err().find("-v"), std::string::npos);
-}
-
-TEST_F(DispatchTest, HelpPrintsUsageAndSucceeds) {
-  EXPECT_EQ(Run({u"nusk", u"-h"}), 0);
-  EXPECT_EQ(Out(), kUsageText);
-  EXPECT_EQ(Err(), "");
-}
-
 TEST_F(DispatchTest, UnknownWordsFailWithReasonAndUsage) {
   for (const char16_t* word : {u"GUI", u"Find", u"", u"webservers"}) {
     ran_.clear();
