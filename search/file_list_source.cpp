@@ -163,7 +163,11 @@ bool FileListSource::Search(const std::u16string& query) {
       results.push_back(item);
     }
     if (stats.abandoned || !cursor->interrupted()) break;
-    if (Superseded(query)) stats.abandoned = true;  // else the same text again: go on
+    if (Superseded(query)) {
+      stats.abandoned = true;
+      break;
+    }
+    // The same text was submitted again: resume the walk where it stopped.
   }
   stats.names_examined = cursor->names_examined();
   Record(stats);

@@ -1,0 +1,146 @@
+// The find driver: a newer query abandons an older one within bounded work, the last
+// text always wins, hidden items and composition of the submitted line.
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+#include "search/file_list_source.h"
+#include "tests/search/search_fixture.h"
+
+namespace nusk::testing {
+namespace {
+
+// Submits a second query from inside the first search, so the order of events is fixed
+// without any timing: the first search starts with the new-query flag already set.
+class InterruptingListener : public NopFileListSourceChangeListener {
+ public:
+  void OnSearchStarted(int) override {
+    if (starts_++ == 0) source->Submit(second, true);
+  }
+  void OnSearchFinished(bool) override { ++finished; }
+  FileListSource* source = nullptr;
+  std::u16string second;
+  std::atomic<int> starts_{0};
+  std::atomic<int> finished{0};
+};
+
+class BigIndexTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    index_ = new TestIndex();
+    for (int i = 0; i < 60000; ++i) {
+      index_->File(u"C:\\d" + U16(std::to_string(i % 50)) + u"\\file" + U16(std::to_string(i)) + u".txt", i);
+    }
+    index_->Build();
+  }
+  static void TearDownTestSuite() { delete index_; }
+  static TestIndex* index_;
+};
+TestIndex* BigIndexTest::index_ = nullptr;
+
+TEST_F(BigIndexTest, SlowQueryFindingNothingIsAbandonedWithinBoundedWork) {
+  InterruptingListener listener;
+  FileListSource source(&index_->view(), &listener);
+  listener.source = &source;
+  listener.second = u"file123.txt";
+  // Matches no name, so the cursor never yields a candidate to check on.
+  source.Submit(u"*q*zz* /f", true);
+  source.WaitIdle();
+  const std::vector<SearchStats> h = source.History();
+  ASSERT_EQ(h.size(), 2u);
+  EXPECT_EQ(h[0].query, u"*q*zz* /f");
+  EXPECT_TRUE(h[0].abandoned);
+  EXPECT_LE(h[0].names_examined, 2 * kStopCheckNames);
+  EXPECT_LT(h[0].names_examined, index_->db().name_count());
+  EXPECT_FALSE(h[1].abandoned);
+  EXPECT_EQ(h[1].names_examined, index_->db().name_count());
+  ASSERT_EQ(source.ResultCount(), 1u);
+  EXPECT_EQ(index_->Path(source.Results()[0]), u"C:\\d23\\file123.txt");
+  EXPECT_EQ(listener.finished.load(), 1);
+}
+
+TEST_F(BigIndexTest, QueryWithManyCandidatesIsAbandonedWithinAHundred) {
+  InterruptingListener listener;
+  FileListSource source(&index_->view(), &listener);
+  listener.source = &source;
+  listener.second = u"file7";
+  source.Submit(u"file /f", true);  // every file is a candidate
+  source.WaitIdle();
+  const std::vector<SearchStats> h = source.History();
+  ASSERT_EQ(h.size(), 2u);
+  EXPECT_TRUE(h[0].abandoned);
+  EXPECT_LE(h[0].candidates, 100u);
+  EXPECT_EQ(source.ResultCount(), h[1].candidates);
+}
+
+TEST_F(BigIndexTest, ResubmittingTheSameTextDoesNotAbandon) {
+  InterruptingListener listener;
+  FileListSource source(&index_->view(), &listener);
+  listener.source = &source;
+  listener.second = u"*q*zz* /f";
+  source.Submit(u"*q*zz* /f", true);
+  source.WaitIdle();
+  const std::vector<SearchStats> h = source.History();
+  ASSERT_EQ(h.size(), 1u);
+  EXPECT_FALSE(h[0].abandoned);
+  EXPECT_EQ(h[0].names_examined, index_->db().name_count());
+}
+
+TEST_F(BigIndexTest, TypingFastEndsWithTheLastText) {
+  NopFileListSourceChangeListener nop;
+  FileListSource source(&index_->view(), &nop);
+  const std::u16string typed = u"file4999";
+  for (size_t n = 1; n <= typed.size(); ++n) source.Submit(typed.substr(0, n), true);
+  source.WaitIdle();
+  std::set<std::u16string> paths;
+  for (uint32_t i : source.Results()) paths.insert(index_->Path(i));
+  // file4999 and file49990..file49999; file i lives in folder d(i mod 50).
+  std::set<std::u16string> expected = {u"C:\\d49\\file4999.txt"};
+  for (int i = 49990; i <= 49999; ++i) {
+    expected.insert(u"C:\\d" + U16(std::to_string(i % 50)) + u"\\file" + U16(std::to_string(i)) + u".txt");
+  }
+  EXPECT_EQ(paths, expected);
+}
+
+TEST(FileListSourceTest, HiddenItemsOnlyWithTheHiddenSwitch) {
+  TestIndex t;
+  AddFixtureTree(&t);
+  t.Build();
+  t.db().SetHideState(t.Item(u"C:\\Windows\\System32"), false);
+  EXPECT_EQ(Find(t, u"notepad"), (PathSet{u"C:\\Windows\\notepad.exe"}));
+  EXPECT_EQ(Find(t, u"notepad /hidden"), (PathSet{u"C:\\Windows\\System32\\notepad.exe"}));
+  EXPECT_EQ(Find(t, u"notepad|/hidden").count(u"C:\\Windows\\notepad.exe"), 1u);
+
+  NopFileListSourceChangeListener nop;
+  FileListSource source(&t.view(), &nop);
+  source.Submit(u"exe", false);
+  EXPECT_EQ(source.ResultCount(), 1u);
+  t.db().SetHideState(t.Item(u"C:\\Windows\\notepad.exe"), false);
+  source.RefilterHidden();
+  EXPECT_EQ(source.ResultCount(), 0u);
+}
+
+TEST(FileListSourceTest, EmptyQueryFollowsTheShowAllSetting) {
+  TestIndex t;
+  AddFixtureTree(&t);
+  t.Build();
+  NopFileListSourceChangeListener nop;
+  FileListSource source(&t.view(), &nop);
+  source.Submit(u"   ", false);
+  EXPECT_EQ(source.ResultCount(), t.db().item_count());
+  source.set_show_all(false);
+  source.Submit(u"", false);
+  EXPECT_EQ(source.ResultCount(), 0u);
+  source.Submit(u"c:\\windows\\ ", false);
+  EXPECT_EQ(source.scope_folder(), u"c:\\windows\\");
+}
+
+TEST(ComposeQueryTest, FilterAndBox) {
+  EXPECT_EQ(ComposeQuery(u"abc", u"", true), u"abc");
+  EXPECT_EQ(ComposeQuery(u"abc", u"/f", true), u"/f abc");
+  EXPECT_EQ(ComposeQuery(u"", u"/f", true), u"/f");
+  EXPECT_EQ(ComposeQuery(u"", u"/f", false), u"");
+}
+
+}  // namespace
+}  // namespace nusk::testing
