@@ -1,5 +1,11 @@
 // WebSearch over the loaded index: one NuskDb loaded at start, a FileListSource per query
 // run synchronously on the calling thread, and the drive map for file links.
+//
+// The page asks for the same query again for every "Show more"; the last few result
+// arrays are kept for a few seconds so paging does not search the whole index each time.
+// The index never changes while the service runs; the time limit keeps date-relative
+// queries ("today") and drive presence current.
+#include <list>
 #include <memory>
 
 #include "index/nusk_db.h"
@@ -21,6 +27,7 @@ class IndexWebSearch : public WebSearch {
       : named_(Profile::Default(), settings_path), drives_(DriveMap::Load(settings_path)) {}
 
   Status Load(const std::u16string& home, Env* env) {
+    env_ = env;
     Status st = LoadNuskDb(&db_, home, env);
     if (!st.ok()) return st;
     view_ = std::make_unique<SearchView>(&db_);
@@ -28,6 +35,17 @@ class IndexWebSearch : public WebSearch {
   }
 
   uint32_t Run(std::u16string_view query) override {
+    uint64_t now = env_->MonotonicMs();
+    for (auto it = cache_.begin(); it != cache_.end(); ++it) {
+      if (now - it->made_ms > kCacheMs) {
+        cache_.erase(it, cache_.end());  // entries are ordered newest first
+        break;
+      }
+      if (it->query == query) {
+        results_ = it->results;
+        return static_cast<uint32_t>(results_->size());
+      }
+    }
     NopFileListSourceChangeListener nop;
     FileListSource source(view_.get(), &nop);
     TermContext ctx;
@@ -35,13 +53,15 @@ class IndexWebSearch : public WebSearch {
     ctx.present_drives = PresentDrives();
     source.set_term_context(std::move(ctx));
     source.Submit(query, /*async=*/false);
-    results_ = source.Results();
-    return static_cast<uint32_t>(results_.size());
+    results_ = std::make_shared<const std::vector<uint32_t>>(source.Results());
+    cache_.push_front({std::u16string(query), results_, env_->MonotonicMs()});
+    if (cache_.size() > kCacheEntries) cache_.pop_back();
+    return static_cast<uint32_t>(results_->size());
   }
 
   bool Row(uint32_t position, std::u16string* path, uint64_t* size_bytes) override {
-    if (position >= results_.size()) return false;
-    uint32_t item = results_[position];
+    if (!results_ || position >= results_->size()) return false;
+    uint32_t item = (*results_)[position];
     *path = std::u16string(db_.BuildPath(item, /*mark_folders=*/true));
     *size_bytes = db_.ItemSizeBytes(item);
     return true;
@@ -84,11 +104,21 @@ class IndexWebSearch : public WebSearch {
     return kNoItem;
   }
 
+  static constexpr size_t kCacheEntries = 8;
+  static constexpr uint64_t kCacheMs = 5000;
+  struct CacheEntry {
+    std::u16string query;
+    std::shared_ptr<const std::vector<uint32_t>> results;
+    uint64_t made_ms;
+  };
+
+  Env* env_ = nullptr;
   NamedSearches named_;
   DriveMap drives_;
   NuskDb db_;
   std::unique_ptr<SearchView> view_;
-  std::vector<uint32_t> results_;
+  std::shared_ptr<const std::vector<uint32_t>> results_;  // of the last Run
+  std::list<CacheEntry> cache_;                            // newest first
 };
 
 }  // namespace
