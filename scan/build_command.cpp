@@ -31,6 +31,7 @@ class BuildStatusSink : public IStatusSink {
     std::string t(text);
     while (!t.empty() && t.back() == '\n') t.pop_back();
     StatusOutput::Get().Print(t);
+    log_->Line(t);  // the log keeps the load and write times beside the scan times
   }
   void Problem(std::string_view text) override {
     StatusOutput::Get().Print(text);
