@@ -1,0 +1,211 @@
+// The find and clean sub-commands on a real index, and the hashing tool end to end.
+#include <gtest/gtest.h>
+
+#include "app/console_clean.h"
+#include "app/console_find.h"
+#include "index/db_files.h"
+#include "platform/process.h"
+#include "search/hash_info.h"
+#include "tests/search/search_fixture.h"
+#include "util/utf.h"
+
+namespace nusk::testing {
+namespace {
+
+// Output lines as a sorted list: items of one name come in index order, which the
+// language does not fix.
+std::vector<std::u16string> Lines(const std::u16string& out) {
+  std::vector<std::u16string> lines;
+  size_t start = 0;
+  for (size_t nl; (nl = out.find(u'\n', start)) != std::u16string::npos; start = nl + 1) {
+    lines.push_back(out.substr(start, nl - start));
+  }
+  std::sort(lines.begin(), lines.end());
+  return lines;
+}
+using V = std::vector<std::u16string>;
+
+struct Captured {
+  std::u16string out, note;
+  std::string err;
+};
+
+FindIo CaptureIo(const TestIndex& t, Captured* c, DriveMap drives = DriveMap::Native()) {
+  FindIo io;
+  io.result = [c](std::u16string_view s) { c->out += s; };
+  io.note = [c](std::u16string_view s) { c->note += s; };
+  io.error = [c](std::string_view s) { c->err += s; };
+  io.home = t.home();
+  io.settings_path = t.home() + u"nusk.ini";
+  io.drives = std::move(drives);
+  return io;
+}
+
+Args FindArgs(std::initializer_list<const char16_t*> words) {
+  Args a = {u"nusk", u"find"};
+  for (const char16_t* w : words) a.push_back(w);
+  return a;
+}
+
+class ConsoleFindTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    AddFixtureTree(&t_);
+    t_.Build();
+  }
+  TestIndex t_;
+};
+
+TEST_F(ConsoleFindTest, PrintsPathsAndKeepsTheSummaryOutOfTheResults) {
+  Captured c;
+  EXPECT_EQ(FindCommand(FindArgs({u"c:\\windows", u"notepad"}), CaptureIo(t_, &c)), 0);
+  EXPECT_EQ(Lines(c.out), (V{u"C:\\Windows\\System32\\notepad.exe", u"C:\\Windows\\notepad.exe"}));
+  EXPECT_NE(c.note.find(u"Found 2 items ("), std::u16string::npos);
+  EXPECT_EQ(c.out.find(u"Found"), std::u16string::npos);
+}
+
+TEST_F(ConsoleFindTest, ScopesSubstringFoldersAndWordsWithSpaces) {
+  Captured c;
+  FindCommand(FindArgs({u"Windows\\System32", u"calc"}), CaptureIo(t_, &c));
+  EXPECT_EQ(c.out, u"C:\\Windows\\System32\\calc.exe\n");
+  c = {};
+  FindCommand(FindArgs({u"c:", u"readme"}), CaptureIo(t_, &c));
+  EXPECT_EQ(Lines(c.out), (V{u"C:\\Users\\Ann\\readme.txt", u"C:\\Users\\Bob\\ReadMe.TXT"}));
+  c = {};
+  FindCommand(FindArgs({u"t 2014"}), CaptureIo(t_, &c));  // one argument with a space
+  EXPECT_EQ(c.out, u"C:\\Users\\Ann\\My Docs\\report 2014.docx\n");
+  c = {};
+  FindCommand(FindArgs({}), CaptureIo(t_, &c));  // no words: every item, folders marked
+  EXPECT_NE(c.out.find(u"C:\\Windows\\\n"), std::u16string::npos);
+  EXPECT_NE(c.note.find(u"Found 25 items"), std::u16string::npos);
+}
+
+TEST_F(ConsoleFindTest, NativeFolderOptionAndNativePaths) {
+  std::array<std::u16string, 26> targets{};
+  std::array<bool, 26> folder{};
+  targets[2] = u"/mnt/c";
+  folder[2] = true;
+  targets[3] = u"/srv/d";
+  folder[3] = true;
+  const DriveMap map = DriveMap::FromTargets(targets, folder);
+  Captured c;
+  EXPECT_EQ(FindCommand(FindArgs({u"--in", u"/mnt/c/Windows/", u"notepad"}), CaptureIo(t_, &c, map)), 0);
+  EXPECT_EQ(Lines(c.out), (V{u"/mnt/c/Windows/System32/notepad.exe", u"/mnt/c/Windows/notepad.exe"}));
+  c = {};
+  EXPECT_EQ(FindCommand(FindArgs({u"--in", u"/elsewhere", u"x"}), CaptureIo(t_, &c, map)), 2);
+  EXPECT_NE(c.err.find("no indexed drive"), std::string::npos);
+  c = {};
+  EXPECT_EQ(FindCommand(FindArgs({u"--in"}), CaptureIo(t_, &c, map)), 2);
+  c = {};
+  EXPECT_EQ(FindCommand(FindArgs({u"--in", u"/mnt/c", u"d:\\data", u"x"}), CaptureIo(t_, &c, map)), 2);
+  c = {};
+  FindCommand(FindArgs({u"--", u"--in"}), CaptureIo(t_, &c, map));  // after "--" it is a word
+  EXPECT_EQ(c.out, u"");
+  c = {};
+  FindCommand(FindArgs({u"--help"}), CaptureIo(t_, &c, map));
+  EXPECT_NE(c.out.find(u"--in FOLDER"), std::u16string::npos);
+}
+
+TEST_F(ConsoleFindTest, DamagedDatabaseFailsWithAReason) {
+  std::string bytes;
+  ASSERT_TRUE(Env::Default()->ReadWholeFile(DbPath(t_.home(), u"nusk.nrs"), &bytes).ok());
+  bytes.resize(bytes.size() / 2);
+  t_.dir().WriteFile(u"nusk.nrs", bytes);
+  Captured c;
+  EXPECT_EQ(FindCommand(FindArgs({u"x"}), CaptureIo(t_, &c)), 1);
+  EXPECT_NE(c.err.find("nusk.nrs"), std::string::npos);
+  EXPECT_TRUE(c.out.empty());
+}
+
+TEST(ConsoleFindEmptyTest, NoDatabaseFindsNothing) {
+  TempDir dir;
+  Captured c;
+  FindIo io;
+  io.result = [&](std::u16string_view s) { c.out += s; };
+  io.note = [&](std::u16string_view s) { c.note += s; };
+  io.error = [&](std::string_view s) { c.err += s; };
+  io.home = dir.path();
+  EXPECT_EQ(FindCommand(FindArgs({u"x"}), io), 0);
+  EXPECT_NE(c.note.find(u"Found 0 items"), std::u16string::npos);
+}
+
+TEST(ConsoleCleanTest, DriveAndWholeDatabase) {
+  TestIndex t;
+  AddFixtureTree(&t);
+  t.Build();
+  CleanIo io;
+  io.home = t.home();
+  io.settings_path = t.home() + u"nusk.ini";
+  io.notify_windows = false;
+  EXPECT_EQ(CleanCommand({u"nusk", u"clean", u"d"}, io), 0);
+  NuskDb db;
+  ASSERT_TRUE(LoadNuskDb(&db, t.home()).ok());
+  for (uint32_t i = 0; i < db.item_count(); ++i) EXPECT_EQ(db.Drive(i), 2) << ToUtf8(db.BuildPath(i, false));
+  EXPECT_EQ(db.item_count(), 16u);  // the 25 items less D:, data and its seven files
+  EXPECT_EQ(CleanCommand({u"nusk", u"clean", u"1"}, io), 2);
+  EXPECT_EQ(CleanCommand({u"nusk", u"clean"}, io), 0);
+  EXPECT_FALSE(HasDatabase(t.home()));
+}
+
+TEST(ConsoleCleanTest, RefusedWhileABuildHoldsTheLock) {
+  TempDir dir;
+  CleanIo io;
+  io.home = dir.path();
+  io.notify_windows = false;
+  dir.WriteFile(u"nusk.frs", "x");
+  std::u16string name = u"Global\\";
+  for (char16_t ch : dir.path()) name += ch == u'\\' ? u'/' : ch;
+  std::unique_ptr<NamedMutex> build = Env::Default()->CreateNamedMutex(name + u"|NUSK_BUILD");
+  ASSERT_TRUE(build->TryLock());
+  EXPECT_EQ(CleanCommand({u"nusk", u"clean"}, io), 1);
+  EXPECT_TRUE(Env::Default()->FileExists(dir.Sub(u"nusk.frs")));
+  build->Unlock();
+}
+
+// sumtor hashes a real tree and /dup:2 then finds exactly the files with equal content.
+TEST(SumtorTest, FindsRealDuplicates) {
+  TempDir tree;
+  tree.WriteFile(u"one/same.txt", "same content");
+  tree.WriteFile(u"two/copy.txt", "same content");
+  tree.WriteFile(u"two/other.txt", "diff content");  // same size, other content
+  tree.WriteFile(u"unique.bin", "a size nobody else has");
+  TestIndex t;
+  DriveMap map = DriveMap::Load(t.home() + u"nusk.ini");
+  const auto index_path = [&](std::u16string_view rel) {
+    std::u16string native = tree.Sub(rel), out;
+    while (!native.empty() && (native.back() == u'/' || native.back() == u'\\')) native.pop_back();
+    EXPECT_TRUE(map.FromNativePath(native, &out)) << ToUtf8(native);
+    return out;
+  };
+  for (const char16_t* f : {u"one/same.txt", u"two/copy.txt", u"two/other.txt"}) t.File(index_path(f), 12);
+  t.File(index_path(u"unique.bin"), 22);
+  t.File(index_path(u"gone.txt"), 12);  // indexed but no longer on disk
+  t.Build();
+#ifdef _WIN32
+  const std::u16string tool = FromUtf8(NUSK_BINARY_DIR "/app/Sumtor.exe");
+#else
+  const std::u16string tool = FromUtf8(NUSK_BINARY_DIR "/tools/sumtor/sumtor");
+#endif
+  ChildResult r;
+  ASSERT_TRUE(RunChild(tool, {u"--dbdir", t.home()}, {}, 60000, &r).ok());
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_NE(r.out.find("Hashed 3 of 5 files"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("1 unreadable skipped"), std::string::npos) << r.out;
+  HashInfo h;
+  ASSERT_TRUE(h.Load(t.db(), t.home()).ok());
+  t.SetHashes({});
+  std::string bytes;
+  ASSERT_TRUE(Env::Default()->ReadWholeFile(DbPath(t.home(), u"nusk.hash"), &bytes).ok());
+  std::vector<HashRecord> records;
+  ASSERT_TRUE(DecodeHashFile(bytes, &records).ok());
+  t.SetHashes(records);
+  EXPECT_EQ(Find(t, u"/dup:2"), (PathSet{index_path(u"one/same.txt"), index_path(u"two/copy.txt")}));
+  EXPECT_FALSE(Env::Default()->FileExists(DbPath(t.home(), u"nusk.hash.tmp")));
+  // Every file has a value; the unique-size one is alone.
+  char text[32];
+  std::snprintf(text, sizeof text, "/hash:%X", t.view().hash_values[t.Item(index_path(u"unique.bin"))]);
+  EXPECT_EQ(Find(t, U16(text)), (PathSet{index_path(u"unique.bin")}));
+}
+
+}  // namespace
+}  // namespace nusk::testing
