@@ -18,6 +18,24 @@ std::wstring DevicePath(const std::u16string& root) {
   return path;
 }
 
+// A drive whose volume cannot be asked although its root folder opens (Wine drives that
+// point at a folder): no file system name (so it is walked) and a serial number from the
+// root folder's file id, stable from build to build and never 0.
+bool QueryFolderVolume(const std::u16string& root, VolumeInfo* info) {
+  HANDLE h = CreateFileW(W(root).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION fi;
+  BOOL ok = GetFileInformationByHandle(h, &fi);
+  CloseHandle(h);
+  if (!ok || !(fi.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
+  uint32_t serial = fi.dwVolumeSerialNumber ? fi.dwVolumeSerialNumber : (fi.nFileIndexLow ^ fi.nFileIndexHigh);
+  info->file_system.clear();
+  info->label.clear();
+  info->serial = serial ? serial : 0x4E55534Bu;
+  return true;
+}
+
 class Win32Volumes : public Volumes {
  public:
   uint32_t LogicalDrives() override { return GetLogicalDrives() & 0x03FFFFFFu; }
@@ -33,7 +51,7 @@ class Win32Volumes : public Volumes {
     UINT old_mode = SetErrorMode(SEM_FAILCRITICALERRORS);  // no "insert a disk" box
     BOOL ok = GetVolumeInformationW(W(root).c_str(), label, MAX_PATH, &serial, nullptr, nullptr, fs, MAX_PATH);
     SetErrorMode(old_mode);
-    if (!ok) return false;
+    if (!ok) return QueryFolderVolume(root, info);
     info->file_system = U(fs);
     info->label = U(label);
     info->serial = serial;
