@@ -17,7 +17,7 @@ class WinUsnJournal : public UsnJournal {
   ~WinUsnJournal() override { CloseHandle(handle_); }
 
   bool Query(UsnJournalData* data, uint32_t* error_code) override {
-    USN_JOURNAL_DATA_V0 out{};
+    USN_JOURNAL_DATA out{};
     DWORD got = 0;
     if (!DeviceIoControl(handle_, FSCTL_QUERY_USN_JOURNAL, nullptr, 0, &out, sizeof(out), &got, nullptr)) {
       *error_code = GetLastError();
@@ -44,7 +44,7 @@ class WinUsnJournal : public UsnJournal {
   }
 
   int64_t Read(int64_t start_usn, uint32_t reason_mask, uint64_t journal_id, void* buffer, size_t length) override {
-    READ_USN_JOURNAL_DATA_V0 in{};
+    READ_USN_JOURNAL_DATA in{};
     in.StartUsn = start_usn;
     in.ReasonMask = reason_mask;
     in.UsnJournalID = journal_id;
