@@ -44,6 +44,7 @@ class PosixProfile : public Profile {
   bool WriteString(const std::u16string& file, std::u16string_view section, std::optional<std::u16string_view> key,
                    std::optional<std::u16string_view> value) override {
     std::lock_guard<std::mutex> lock(Mutex());
+    if ((!key || !value) && !env_->FileExists(file)) return true;  // nothing to delete
     IniDocument doc;
     if (!LoadForWrite(file, &doc)) return false;
     if (!key) {

@@ -64,6 +64,7 @@ class Win32Profile : public Profile {
   bool WriteString(const std::u16string& file, std::u16string_view section, std::optional<std::u16string_view> key,
                    std::optional<std::u16string_view> value) override {
     std::lock_guard<std::mutex> lock(Mutex());
+    if ((!key || !value) && !env_->FileExists(file)) return true;  // nothing to delete
     bool wide = HasNonAscii(section) || (key && HasNonAscii(*key)) || (value && HasNonAscii(*value));
     return Edit(file, wide, [&](const std::wstring& temp) {
       std::wstring s = Z(section), k = key ? Z(*key) : std::wstring(), v = value ? Z(*value) : std::wstring();

@@ -88,6 +88,9 @@ TEST_F(ProfileTest, MissingFileGivesDefaultsAndNoSections) {
   unsigned char b[2] = {7, 7};
   EXPECT_FALSE(profile_->GetStruct(f, u"s", u"k", b, 2));
   EXPECT_FALSE(profile_->WriteString(dir_.Sub(u"no/such/folder.ini"), u"a", u"b", u"c"));
+  EXPECT_TRUE(profile_->WriteString(f, u"s", u"k", std::nullopt));
+  EXPECT_TRUE(profile_->WriteString(f, u"s", std::nullopt, std::nullopt));
+  EXPECT_FALSE(Env::Default()->FileExists(f)) << "deleting from no file creates none";
 }
 
 TEST_F(ProfileTest, SectionNamesInFileOrderWithinTheBuffer) {
