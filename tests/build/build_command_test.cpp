@@ -15,6 +15,9 @@ namespace {
 
 using testing::BuildFixture;
 
+#define REQUIRE_FIXTURE_DRIVES() \
+  if (!testing::FixtureDrivesSupported()) GTEST_SKIP() << "drive letters are the system's own here"
+
 TEST(BuildArgsTest, RejectsBadArgumentsAndTakesTheLastDrive) {
   BuildOptions o;
   std::string error;
@@ -39,6 +42,7 @@ TEST(BuildCommandTest, BadArgumentsBuildNothing) {
 }
 
 TEST(BuildCommandTest, BuildsMappedDriveAndLogsEachStep) {
+  REQUIRE_FIXTURE_DRIVES();
   BuildFixture f;
   f.MapDrive(u'D', u"d");
   f.drives().WriteFile(u"d/docs/a.txt", "abc");
@@ -68,6 +72,7 @@ TEST(BuildCommandTest, BuildsMappedDriveAndLogsEachStep) {
 }
 
 TEST(BuildCommandTest, HeldLockRefusesAtOnceAndLeavesTheIndexAlone) {
+  REQUIRE_FIXTURE_DRIVES();
   BuildFixture f;
   f.MapDrive(u'D', u"d");
   f.drives().WriteFile(u"d/one.txt", "1");
@@ -94,6 +99,7 @@ TEST(BuildCommandTest, HeldLockRefusesAtOnceAndLeavesTheIndexAlone) {
 }
 
 TEST(BuildCommandTest, VolumeStatesAndRootMarkersChooseTheDrives) {
+  REQUIRE_FIXTURE_DRIVES();
   BuildFixture f;
   f.MapDrive(u'D', u"d");
   f.MapDrive(u'E', u"e");
@@ -119,6 +125,7 @@ TEST(BuildCommandTest, VolumeStatesAndRootMarkersChooseTheDrives) {
 }
 
 TEST(BuildCommandTest, IgnoredFoldersAreRecordedAndDroppedWhenTheMarkerGoes) {
+  REQUIRE_FIXTURE_DRIVES();
   BuildFixture f;
   f.MapDrive(u'D', u"d");
   f.drives().WriteFile(u"d/skip/_nuskignore", "");
@@ -135,6 +142,7 @@ TEST(BuildCommandTest, IgnoredFoldersAreRecordedAndDroppedWhenTheMarkerGoes) {
 }
 
 TEST(BuildCommandTest, CanceledDriveIsEmptiedAndMarkedForFullRebuild) {
+  REQUIRE_FIXTURE_DRIVES();
   BuildFixture f;
   f.MapDrive(u'D', u"d");
   f.MapDrive(u'E', u"e");
@@ -159,6 +167,7 @@ TEST(BuildCommandTest, CanceledDriveIsEmptiedAndMarkedForFullRebuild) {
 }
 
 TEST(BuildCommandTest, UnreadableDriveFailsButKeepsItsRecordsAndBuildsTheRest) {
+  REQUIRE_FIXTURE_DRIVES();
   BuildFixture f;
   f.MapDrive(u'D', u"d");
   f.MapDrive(u'E', u"e");
@@ -175,6 +184,7 @@ TEST(BuildCommandTest, UnreadableDriveFailsButKeepsItsRecordsAndBuildsTheRest) {
 }
 
 TEST(BuildCommandTest, UnwritableDatabaseFailsWithAMessage) {
+  REQUIRE_FIXTURE_DRIVES();
   BuildFixture f;
   f.MapDrive(u'D', u"d");
   // A folder where the new name file must go makes the write fail.

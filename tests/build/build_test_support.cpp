@@ -11,6 +11,8 @@
 
 namespace nusk::testing {
 
+bool FixtureDrivesSupported() { return Env::Default()->PathSeparator() == u'/'; }
+
 BuildFixture::BuildFixture() {}
 
 std::u16string BuildFixture::MapDrive(char16_t letter, const std::u16string& folder) {

@@ -12,6 +12,11 @@
 
 namespace nusk::testing {
 
+// True where fixture folders can stand for drive letters (the Drives section of the
+// settings file). On Windows letters are the system's own, so tests that need fixture
+// drives are skipped there (tests/build/wine_compare.sh covers a Wine drive letter).
+bool FixtureDrivesSupported();
+
 // A home folder (with its settings file) and fixture folders standing for drives.
 class BuildFixture {
  public:
