@@ -52,8 +52,8 @@ bool NuskDbWriter::DeleteLocked(const ScanRecord& r) {
     if (items[i]->reference != r.reference) continue;
     FreeRecord(items[i]);
     items.erase(items.begin() + i);
-    // An emptied name stays in the tree until the commit skips it: a rename that
-    // re-adds the same name then costs no tree insertion.
+    // An emptied name stays in the map until the commit skips it: a rename that
+    // re-adds the same name then costs no insertion.
     if (r.is_folder) folders_.erase(r.reference);
     --item_count_;
     return true;

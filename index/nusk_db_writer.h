@@ -1,9 +1,10 @@
 // NuskDbWriter: the writable form of the index, used by `build` and `clean`.
 //
 // Items are FileRecords held in a block pool (stable addresses, reused after deletes);
-// distinct names are NameRecords in an ordered map keyed by NameKey (key order is the
-// file order); folders are also in a hash map from reference to record so parents
-// resolve to item indexes at commit time.
+// distinct names are NameRecords in a hash map keyed by NameKey (a build looks names up
+// once per item, and hashing a key is far cheaper than a tree descent comparing UTF-16
+// strings); the commit sorts the names once into key order, the file order. Folders are
+// also in a hash map from reference to record so parents resolve to item indexes.
 //
 // Threads: one build thread mutates the writer. CommitIndex may instead run once on the
 // console control thread: every operation takes the writer's mutex, and after a commit
@@ -11,7 +12,6 @@
 #pragma once
 #include <cstdint>
 #include <deque>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -50,7 +50,7 @@ struct CommitOptions {
 
 class NuskDbWriter {
  public:
-  using NameTree = std::map<std::u16string, NameRecord>;
+  using NameTree = std::unordered_map<std::u16string, NameRecord>;  // unordered; see above
 
   NuskDbWriter();
   ~NuskDbWriter();

@@ -1,4 +1,6 @@
 // CommitIndex: NuskDbWriter into the database files, crash-safely (see db_files.h).
+#include <algorithm>
+
 #include "index/db_format.h"
 #include "index/nusk_db_writer.h"
 #include "util/utf.h"
@@ -42,26 +44,32 @@ class WriterCommitter {
   // Gives every item its new index (name order, items in list order) and encodes
   // "nusk.nrs". Emptied names are skipped.
   std::string EncodeNames() {
+    // Key order: sort the non-empty names once.
+    std::vector<std::pair<const std::u16string*, NameRecord*>> sorted;
+    sorted.reserve(w_->names_.size());
+    size_t text_bytes = 0, emptied = 0;
+    for (auto& [key, name] : w_->names_) {
+      if (name.items.empty()) {
+        ++emptied;
+        continue;
+      }
+      sorted.emplace_back(&key, &name);
+      text_bytes += key.size() * (name.wide ? 2 : 1);
+    }
+    if (emptied) env_->DebugOutput(u"DEL??");  // names left without items are not written
+    std::sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) { return *a.first < *b.first; });
     table_.clear();
     table_.reserve(w_->item_count_);
     old_to_new_.assign(w_->loaded_count_, kNoItem);
-    uint32_t m = 0;
-    size_t text_bytes = 0;
-    for (auto& [key, name] : w_->names_) {
-      if (name.items.empty()) {
-        env_->DebugOutput(u"DEL??");
-        continue;
-      }
-      ++m;
-      text_bytes += key.size() * (name.wide ? 2 : 1);
-    }
+    folder_items_ = 0;
     std::string out;
-    out.reserve(4 + size_t{m} * kNameRowSize + text_bytes);
-    dbformat::Put32(&out, m);
+    out.reserve(4 + sorted.size() * kNameRowSize + text_bytes);
+    dbformat::Put32(&out, static_cast<uint32_t>(sorted.size()));
     std::string text;
     text.reserve(text_bytes);
-    for (auto& [key, name] : w_->names_) {
-      if (name.items.empty()) continue;
+    for (auto& [key_ptr, name_ptr] : sorted) {
+      const std::u16string& key = *key_ptr;
+      const NameRecord& name = *name_ptr;
       char row[kNameRowSize];
       dbformat::Set32(row, name.bits);
       dbformat::Set32(row + 4, static_cast<uint32_t>(table_.size()));
@@ -79,6 +87,7 @@ class WriterCommitter {
         r->item_index = now;
         table_.push_back(r);
       }
+      if (key[0] == kFolderKind) folder_items_ = static_cast<uint32_t>(table_.size());
     }
     out += text;
     return out;
@@ -94,10 +103,8 @@ class WriterCommitter {
       auto it = w_->folders_.find(table_[i]->parent_reference);
       if (it != w_->folders_.end()) parent[i] = it->second->item_index;
     }
-    // Folders come first; f = the items of folder names.
-    uint32_t f = 0;
-    for (auto& [key, name] : w_->names_)
-      if (key[0] == kFolderKind) f += static_cast<uint32_t>(name.items.size());
+    // Folders come first: items 0 .. f-1.
+    const uint32_t f = folder_items_;
     for (uint32_t i = 0; i < n; ++i)
       if (parent[i] != kNoItem && parent[i] >= f) parent[i] = kNoItem;
     std::vector<uint8_t> state(f, 0);
@@ -231,6 +238,7 @@ class WriterCommitter {
   std::vector<FileRecord*> table_;
   std::vector<uint32_t> old_to_new_;
   size_t keep_hid_ = 0;
+  uint32_t folder_items_ = 0;
 };
 
 Status CommitIndex(NuskDbWriter* w, const CommitOptions& options) {

@@ -82,13 +82,13 @@ class WriterLoader {
 
   void LoadNames(const std::string& bytes, uint32_t n, const dbformat::NrsSummary& sum) {
     w_->folders_.reserve(sum.f);
+    w_->names_.reserve(sum.m);
     std::u16string key;
     dbformat::ForEachName(bytes, n, [&](uint32_t, const dbformat::NameRaw& raw) {
       key.resize(raw.KeyUnits());
       for (size_t u = 0; u < key.size(); ++u) key[u] = raw.Unit(u);
-      // Keys were checked to be strictly increasing, so each insertion lands at the end.
-      auto it = w_->names_.emplace_hint(w_->names_.end(), key, NameRecord());
-      NameRecord& rec = it->second;
+      // Keys were checked to be strictly increasing, hence distinct.
+      NameRecord& rec = w_->names_[key];
       rec.bits = raw.bits;
       rec.wide = raw.wide;
       rec.length = raw.length;

@@ -1,0 +1,163 @@
+// Index database benchmarks on generated indexes (tools/gen_index/generator.h):
+//  - LoadNuskDb of 1M / 5M items from page cache, as a ratio to one plain read of the
+//    same bytes measured in the same run;
+//  - resident memory of the loaded search form per item;
+//  - writer: LoadIndexForWrite + 1M AddRecord + CommitIndex, time and memory per item.
+// Generated files are kept in $TMPDIR/nusk-bench-index-<items>-<seed> between runs.
+#include <benchmark/benchmark.h>
+#include <malloc.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+
+#include "index/nusk_db.h"
+#include "index/nusk_db_writer.h"
+#include "tools/gen_index/generator.h"
+#include "util/utf.h"
+
+namespace nusk {
+namespace {
+
+std::string IndexFolder(uint64_t items) {
+  const char* tmp = std::getenv("TMPDIR");
+  std::string folder = std::string(tmp && *tmp ? tmp : "/tmp") + "/nusk-bench-index-" + std::to_string(items) + "-1";
+  if (!std::filesystem::exists(folder + "/nusk.nrs")) {
+    std::filesystem::create_directories(folder);
+    gen::Options opt;
+    opt.items = items;
+    gen::Result r = gen::Generate(folder, opt);
+    if (!r.error.empty()) std::fprintf(stderr, "generator: %s\n", r.error.c_str());
+  }
+  return folder;
+}
+
+double Seconds(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+int64_t RssBytes() {
+  long pages = 0, resident = 0;
+  FILE* f = std::fopen("/proc/self/statm", "r");
+  if (!f) return 0;
+  if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
+  std::fclose(f);
+  return int64_t{resident} * sysconf(_SC_PAGESIZE);
+}
+
+// Best of three plain whole-file reads of both files: the floor a loader is compared to.
+double PlainReadSeconds(const std::u16string& home) {
+  double best = 1e9;
+  for (int i = 0; i < 3; ++i) {
+    std::string frs, nrs;
+    auto t = std::chrono::steady_clock::now();
+    Env::Default()->ReadWholeFile(home + u"/nusk.frs", &frs);
+    Env::Default()->ReadWholeFile(home + u"/nusk.nrs", &nrs);
+    best = std::min(best, Seconds(t));
+    benchmark::DoNotOptimize(frs.data());
+  }
+  return best;
+}
+
+void BM_LoadNuskDb(benchmark::State& state) {
+  const uint64_t items = state.range(0);
+  std::u16string home = FromUtf8(IndexFolder(items));
+  double plain = PlainReadSeconds(home);
+  double total = 0;
+  int64_t runs = 0;
+  for (auto _ : state) {
+    NuskDb db;
+    auto t = std::chrono::steady_clock::now();
+    Status s = LoadNuskDb(&db, home);
+    double secs = Seconds(t);
+    if (!s.ok()) state.SkipWithError(s.message().c_str());
+    total += secs;
+    ++runs;
+    state.SetIterationTime(secs);
+  }
+  double load = total / std::max<int64_t>(runs, 1);
+  state.counters["ms_per_1M_items"] = load * 1000 / (items / 1e6);
+  state.counters["plain_read_ms"] = plain * 1000;
+  state.counters["ratio_to_plain_read"] = load / plain;
+}
+BENCHMARK(BM_LoadNuskDb)->Arg(1000000)->Arg(5000000)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(2);
+
+void BM_SearchFormMemory(benchmark::State& state) {
+  const uint64_t items = state.range(0);
+  std::u16string home = FromUtf8(IndexFolder(items));
+  for (auto _ : state) {
+    malloc_trim(0);
+    int64_t before = RssBytes();
+    NuskDb db;
+    Status s = LoadNuskDb(&db, home);
+    if (!s.ok()) state.SkipWithError(s.message().c_str());
+    malloc_trim(0);  // the file buffers are freed; count only what the form keeps
+    int64_t after = RssBytes();
+    state.counters["bytes_per_item"] = double(after - before) / items;
+    state.counters["names"] = db.name_count();
+  }
+}
+BENCHMARK(BM_SearchFormMemory)->Arg(1000000)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// Every item of a generated index as a ScanRecord (prepared outside the timing).
+std::vector<ScanRecord> RecordsOf(const std::u16string& home) {
+  NuskDb db;
+  LoadNuskDb(&db, home);
+  std::vector<ScanRecord> out(db.item_count());
+  for (uint32_t i = 0; i < db.item_count(); ++i) {
+    ScanRecord& r = out[i];
+    r.reference = db.Reference(i);
+    r.parent_reference = db.Parent(i) == kNoItem ? 0 : db.Reference(db.Parent(i));
+    r.time = db.Time(i);
+    r.size = db.SizeForm(i);
+    r.is_folder = db.IsFolder(i);
+    r.name = db.ItemName(i);
+  }
+  // Scanners deliver in volume order, not name order.
+  for (size_t i = out.size(); i > 1; --i) std::swap(out[i - 1], out[gen::Mix(i) % i]);
+  return out;
+}
+
+void BM_WriterAddAndCommit(benchmark::State& state) {
+  const uint64_t items = state.range(0);
+  std::vector<ScanRecord> records = RecordsOf(FromUtf8(IndexFolder(items)));
+  std::string out = IndexFolder(items) + "-writer";
+  for (auto _ : state) {
+    std::filesystem::remove_all(out);
+    std::filesystem::create_directories(out);
+    malloc_trim(0);
+    int64_t before = RssBytes();
+    auto t = std::chrono::steady_clock::now();
+    double secs = 0;
+    {
+      NuskDbWriter w;
+      LoadIndexForWrite(&w, FromUtf8(out));
+      for (const ScanRecord& r : records) w.AddRecord(r);
+      state.counters["writer_bytes_per_item"] = double(RssBytes() - before) / items;
+      Status s = CommitIndex(&w);
+      secs = Seconds(t);
+      if (!s.ok()) state.SkipWithError(s.message().c_str());
+    }
+    state.SetIterationTime(secs);
+  }
+  std::filesystem::remove_all(out);
+}
+BENCHMARK(BM_WriterAddAndCommit)->Arg(1000000)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+
+void BM_LoadIndexForWrite(benchmark::State& state) {
+  const uint64_t items = state.range(0);
+  std::u16string home = FromUtf8(IndexFolder(items));
+  for (auto _ : state) {
+    NuskDbWriter w;
+    Status s = LoadIndexForWrite(&w, home);
+    if (!s.ok()) state.SkipWithError(s.message().c_str());
+    benchmark::DoNotOptimize(w.item_count());
+  }
+}
+BENCHMARK(BM_LoadIndexForWrite)->Arg(1000000)->Iterations(3)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace nusk
+
+BENCHMARK_MAIN();
