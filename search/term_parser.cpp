@@ -82,7 +82,8 @@ MatcherPtr ParseTerm(std::u16string_view term, const TermContext& ctx, int depth
     if (any->size() == 1) return any->TakeOnly();
     return any;
   }
-  if (!term.empty() && term[0] == u'@' && ctx.lookup_named) {
+  if (!term.empty() && term[0] == u'@' && ctx.lookup_named && ctx.named_budget > 0) {
+    --ctx.named_budget;
     const std::u16string text = ctx.lookup_named(term.substr(1));
     if (!text.empty()) {
       if (text.find(u' ') != std::u16string::npos) return Inner(text, ctx, depth + 1);
@@ -122,7 +123,12 @@ MatcherPtr ParseFolderList(const TermList& folders) {
 }
 
 MatcherPtr BuildQueryMatcher(const TermList& terms, const TermList& folders, const TermContext& ctx) {
-  return AndOf(ParseTermList(terms, ctx), folders.empty() ? nullptr : ParseFolderList(folders));
+  const TermContext fresh = [&] {
+    TermContext c = ctx;
+    c.named_budget = TermContext::kMaxNamedExpansions;
+    return c;
+  }();
+  return AndOf(ParseTermList(terms, fresh), folders.empty() ? nullptr : ParseFolderList(folders));
 }
 
 }  // namespace nusk

@@ -18,6 +18,10 @@ struct TermContext {
   std::function<std::u16string(std::u16string_view)> lookup_named;
   Today today = Today::Now();         // for dates without a year or month
   uint32_t present_drives = 0;        // snapshot for "/online" and "/offline" (bit i = drive i)
+  // Named searches still to be expanded in this query; BuildQueryMatcher resets it. A
+  // search that names itself twice would otherwise double the tree at every level.
+  mutable int named_budget = kMaxNamedExpansions;
+  static constexpr int kMaxNamedExpansions = 64;
 };
 
 // Nesting limits: groups and named searches that refer to themselves or nest absurdly

@@ -161,6 +161,9 @@ TEST_F(EngineTest, SelfReferringNamedSearchIsSearchedLiterally) {
   EXPECT_EQ(F(u"@loop", ctx), PathSet{});  // terminates; no name contains "@loop"
   ctx.lookup_named = [](std::u16string_view n) -> std::u16string { return n == u"a" ? u"<x @a>" : u""; };
   EXPECT_EQ(F(u"@a", ctx), PathSet{});
+  // Naming itself twice would double the tree at every level.
+  ctx.lookup_named = [](std::u16string_view n) -> std::u16string { return n == u"b" ? u"<@b|@b @b>" : u""; };
+  EXPECT_EQ(F(u"@b @b", ctx), PathSet{});
 }
 
 TEST_F(EngineTest, DeepGroupsDoNotExhaustTheStack) {
