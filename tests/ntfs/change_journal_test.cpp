@@ -62,7 +62,7 @@ class JournalWriter {
 
 uint32_t Inode(const fs::path& p) {
   struct stat st;
-  return stat(p.c_str(), &st) == 0 ? static_cast<uint32_t>(st.st_ino) : 0;
+  return stat(p.string().c_str(), &st) == 0 ? static_cast<uint32_t>(st.st_ino) : 0;
 }
 
 // One journaled change, recorded while the image is mounted; references get their

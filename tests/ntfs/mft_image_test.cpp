@@ -7,6 +7,7 @@
 #include "scan/mft_parser.h"
 #include "scan/ntfs_layout.h"
 #include "scan/ntfs_volume_scanner.h"
+#include "platform/env.h"
 #include "util/utf.h"
 
 namespace nusk {
@@ -20,6 +21,7 @@ struct ScanResult {
   bool ok = false;
 };
 
+// image empty: the volume of drive N: itself ("\\.\N:").
 void FullScan(const std::string& image, const ExclusionSettings& settings, ScanResult* out) {
   NtfsVolumeConfig config;
   config.drive_letter = u'N';
@@ -31,9 +33,7 @@ void FullScan(const std::string& image, const ExclusionSettings& settings, ScanR
 
 // Every item the mounted file system shows (less the marked trees) is delivered exactly
 // once with the oracle's record number, name, parent, kind, size and time, and nothing else.
-void ExpectMatchesOracle(const std::string& name) {
-  std::string image, oracle_path, why;
-  if (!ntfs_test::ObtainImage(name, &image, &oracle_path, &why)) GTEST_SKIP() << why;
+void ExpectScanMatchesOracle(const std::string& image, const std::string& oracle_path) {
   ExclusionSettings settings;
   ScanResult scan;
   FullScan(image, settings, &scan);
@@ -74,6 +74,22 @@ void ExpectMatchesOracle(const std::string& name) {
   }
   for (const auto& [rec, r] : by_record)
     EXPECT_TRUE(oracle.count(rec)) << "delivered but not on the volume: " << ntfs_test::Narrow(r->name);
+}
+
+void ExpectMatchesOracle(const std::string& name) {
+  std::string image, oracle_path, why;
+  if (!ntfs_test::ObtainImage(name, &image, &oracle_path, &why)) GTEST_SKIP() << why;
+  ExpectScanMatchesOracle(image, oracle_path);
+}
+
+// Reads drive N: through the system's raw volume path. tools/ntfs_images/wine_drive_check.sh
+// points Wine's drive N: at an image and names its oracle in NUSK_NTFS_ORACLE.
+TEST(DriveLetterTest, VolumeThroughDriveLetterMatchesOracle) {
+  std::u16string drive = Env::Default()->GetEnvVar(u"NUSK_NTFS_DRIVE");
+  std::u16string oracle = Env::Default()->GetEnvVar(u"NUSK_NTFS_ORACLE");
+  if (drive != u"N" || oracle.empty())
+    GTEST_SKIP() << "set NUSK_NTFS_DRIVE=N and NUSK_NTFS_ORACLE (see tools/ntfs_images/wine_drive_check.sh)";
+  ExpectScanMatchesOracle("", ToUtf8(oracle));
 }
 
 TEST(MftImageTest, Cluster512Bytes) { ExpectMatchesOracle("small512"); }

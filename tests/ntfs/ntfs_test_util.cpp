@@ -1,11 +1,13 @@
 #include "ntfs_test_util.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 #include "util/utf.h"
 
@@ -15,21 +17,25 @@ namespace {
 std::string ScratchFolder() {
   // Never destroyed: the clean-up below runs at exit and still needs it.
   static const std::string* dir = [] {
-    char tmpl[] = "/tmp/nusk-ntfs-test-XXXXXX";
-    return new std::string(mkdtemp(tmpl) ? tmpl : "");
+    std::error_code ec;
+    std::filesystem::path p = std::filesystem::temp_directory_path(ec) /
+                              ("nusk-ntfs-test-" + std::to_string(std::random_device()()));
+    std::filesystem::create_directories(p, ec);
+    return new std::string(ec ? "" : p.string());
   }();
   return *dir;
 }
 
 struct ScratchCleanup {
   ~ScratchCleanup() {
-    if (!ScratchFolder().empty()) Shell("rm -rf '" + ScratchFolder() + "'");
+    std::error_code ec;
+    if (!ScratchFolder().empty()) std::filesystem::remove_all(ScratchFolder(), ec);
   }
 } cleanup;
 
 bool Exists(const std::string& p) {
-  struct stat st;
-  return stat(p.c_str(), &st) == 0;
+  std::error_code ec;
+  return std::filesystem::exists(p, ec);
 }
 
 }  // namespace
@@ -37,6 +43,10 @@ bool Exists(const std::string& p) {
 bool Shell(const std::string& command) { return std::system(command.c_str()) == 0; }
 
 bool CanMakeImages(std::string* why) {
+#ifdef _WIN32
+  *why = "NTFS images are made on Linux (mkntfs and an ntfs-3g mount)";
+  return false;
+#else
   if (geteuid() != 0) { *why = "making NTFS images needs root (ntfs-3g mount)"; return false; }
   if (!Exists("/dev/fuse")) { *why = "making NTFS images needs /dev/fuse"; return false; }
   if (!Shell("command -v mkntfs >/dev/null 2>&1 && command -v ntfs-3g >/dev/null 2>&1")) {
@@ -44,6 +54,7 @@ bool CanMakeImages(std::string* why) {
     return false;
   }
   return true;
+#endif
 }
 
 bool ObtainImage(const std::string& name, std::string* image, std::string* oracle, std::string* why) {
@@ -53,7 +64,10 @@ bool ObtainImage(const std::string& name, std::string* image, std::string* oracl
   if (Exists(*image) && Exists(*oracle)) return true;
   std::string data = std::string(NUSK_TEST_DATA) + "/ntfs/" + name;
   if (Exists(data + ".img.gz") && Exists(data + ".oracle.tsv")) {
-    return Shell("gzip -dc '" + data + ".img.gz' > '" + *image + "' && cp '" + data + ".oracle.tsv' '" + *oracle + "'");
+    if (Shell("gzip -dc '" + data + ".img.gz' > '" + *image + "' && cp '" + data + ".oracle.tsv' '" + *oracle + "'"))
+      return true;
+    *why = "cannot unpack " + data + ".img.gz (needs gzip)";
+    return false;
   }
   if (!CanMakeImages(why)) return false;
   std::string script = std::string(NUSK_TEST_DATA) + "/../../tools/ntfs_images/make_ntfs_image.py";
