@@ -103,7 +103,7 @@ bool SettingsFile::WriteInteger(std::u16string_view section, std::u16string_view
 }
 
 bool SettingsFile::WriteText(std::u16string_view section, std::u16string_view key, std::u16string_view value) const {
-  if (HasLineBreak(section) || !IsWritableKey(key) || HasLineBreak(value)) return false;
+  if (path_.empty() || HasLineBreak(section) || !IsWritableKey(key) || HasLineBreak(value)) return false;
   if (ReaderWouldAlter(value)) {
     std::u16string wrapped = u"\"" + std::u16string(value) + u"\"";
     return profile_->WriteString(path_, Section(section), key, std::u16string_view(wrapped));
@@ -180,7 +180,7 @@ std::vector<std::u16string> SettingsFile::ListSections() const {
 
 bool SettingsFile::WriteStruct(std::u16string_view section, std::u16string_view key, const void* data,
                                size_t size) const {
-  if (HasLineBreak(section) || !IsWritableKey(key)) return false;
+  if (path_.empty() || HasLineBreak(section) || !IsWritableKey(key)) return false;
   std::u16string count_key = u"_cb_" + std::u16string(key);
   return WriteInteger(section, count_key, static_cast<int64_t>(size)) &&
          profile_->WriteStruct(path_, Section(section), key, data, size);

@@ -3,7 +3,8 @@
 //
 // Settings() is the process's settings file, Process().settings_path; construct a
 // SettingsFile with another path (tests, a second home folder) to use that file instead.
-// An empty section name means `Global`. Failures of the file are not reported to the
+// An empty section name means `Global`. A SettingsFile with an empty path (start-up has
+// not settled the home folder yet) reads defaults and refuses every write. Failures of the file are not reported to the
 // user: a read of an unreadable file gives the default, a write that fails returns false
 // and leaves the file as it was. Safe from any thread (the profile layer serialises calls).
 #pragma once

@@ -229,6 +229,9 @@ TEST_F(SettingsTest, SettingsUsesTheProcessSettingsPath) {
   EXPECT_TRUE(SetInteger(Settings(), SettingId::kLanguage, 3));
   EXPECT_EQ(GetInteger(SettingId::kLanguage), 3);
   EXPECT_EQ(SettingsFile(dir_.Sub(u"process.ini")).ReadText(u"Options", u"Language"), u"3");
+  Process().settings_path.clear();
+  EXPECT_FALSE(SetInteger(Settings(), SettingId::kLanguage, 4)) << "no settings file yet";
+  EXPECT_EQ(GetInteger(SettingId::kLanguage), 0);
   Process().settings_path = saved;
 }
 
