@@ -58,6 +58,11 @@ class DriveSystem {
   // per letter and per physical disk. A drive that is not a plain disk counts as spinning.
   bool IsDriveSpinning(char16_t letter);
 
+  // The drives the build menu marks as built by an all-drives build: state not 0, type
+  // removable, fixed, remote or optical, fixed or with a state below 255, and no marker
+  // file in the root (index 0 of volume_states = A:).
+  std::u16string DrivesToBuild(const std::array<uint8_t, 26>& volume_states);
+
   // The options page's rows; checked from the volume states (index 0 = A:; 0 never
   // build, 1 build, 255 default).
   std::vector<VolumeRow> FillVolumeRows(const std::array<uint8_t, 26>& volume_states);

@@ -112,6 +112,7 @@ TEST(BuildProgramTest, LockHeldByAnotherProcessIsReported) {
   ChildResult r;
   ASSERT_TRUE(RunChild(BuildFixture::Program(), f.ProgramArgs({}), {}, 60000, &r).ok());
   EXPECT_EQ(r.exit_code, kExitLockHeld);
+  std::erase(r.out, '\r');  // the Windows console writes line breaks as CR LF
   EXPECT_NE(r.out.find("A previous build command is still running. \nOperation canceled."), std::string::npos)
       << r.out;
   EXPECT_FALSE(Env::Default()->FileExists(f.home().path() + u"nusk.frs"));

@@ -156,6 +156,13 @@ TEST(VolumeDrivesTest, SizeTextAndRows) {
   EXPECT_FALSE(rows[2].local);
   EXPECT_EQ(rows[3].text, u"Disk (Z:) (Remote)");
   EXPECT_FALSE(rows[3].enabled);
+
+  // Default state: fixed drives only; state 1 adds others; a root marker removes any.
+  EXPECT_EQ(drives.DrivesToBuild(states), u"CD");
+  states[u'C' - u'A'] = 0;
+  states[u'F' - u'A'] = 1;
+  states[u'Z' - u'A'] = 1;
+  EXPECT_EQ(drives.DrivesToBuild(states), u"DF");
 }
 
 }  // namespace
