@@ -44,9 +44,12 @@ BENCHMARK(BM_SyntheticBytesOnly)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_SyntheticParse(benchmark::State& state) {
   for (auto _ : state) {
-    MftParser parser(std::make_unique<bench::SyntheticVolume>(kSyntheticRecords), nullptr);
+    std::string last;
+    MftParser parser(std::make_unique<bench::SyntheticVolume>(kSyntheticRecords),
+                     [&last](const std::string& line) { last = line; });
     if (parser.LoadMFT() == 0 || !parser.ReadMftRecords() || parser.named_count() < kSyntheticRecords - 16) {
-      state.SkipWithError("synthetic MFT not parsed");
+      last = "synthetic MFT not parsed: " + last + " (" + std::to_string(parser.named_count()) + " names)";
+      state.SkipWithError(last.c_str());
       return;
     }
     benchmark::DoNotOptimize(parser.entry(kSyntheticRecords - 1));

@@ -1,7 +1,7 @@
 // A synthetic NTFS volume held in no memory at all: the boot sector and MFT records are
 // produced on request, so MFT parsing can be measured over millions of records without
 // a multi-gigabyte image. Records follow the on-disk format (header, update sequence,
-// $STANDARD_INFORMATION, $FILE_NAME, $DATA); every 1000th user record is a folder.
+// $STANDARD_INFORMATION, $FILE_NAME, non-resident $DATA); every 1000th user record is a folder.
 #pragma once
 #include <cstdint>
 #include <cstring>
@@ -94,10 +94,11 @@ class SyntheticVolume : public RawVolume {
     Put32(r, kFnValue + 56, folder ? 0x10000000 : 0x20);
     size_t end = kData;
     if (!folder) {
-      Put32(r, kData, 0x80);  // resident $DATA, value length patched per record
-      Put32(r, kData + 4, 24);
-      Put16(r, kData + 20, 24);
-      end = kData + 24;
+      Put32(r, kData, 0x80);  // non-resident $DATA, data size patched per record
+      Put32(r, kData + 4, 72);
+      r[kData + 8] = 1;
+      Put16(r, kData + 32, 64);
+      end = kData + 72;
     }
     Put32(r, end, 0xFFFFFFFF);
     Put32(r, 24, static_cast<uint32_t>(end + 8));
@@ -115,7 +116,7 @@ class SyntheticVolume : public RawVolume {
     std::u16string name = n == 5 ? u"." : n < 16 ? u"$sys" : NameOf(n);
     scratch_[kFnValue + 64] = static_cast<uint8_t>(name.size());
     for (size_t i = 0; i < name.size(); ++i) Put16(scratch_, kFnValue + 66 + 2 * i, name[i]);
-    if (!folder) Put32(scratch_, kData + 16, n % 997);
+    if (!folder) Put64(scratch_, kData + 48, uint64_t{n} * 4099);
     Protect();
   }
 

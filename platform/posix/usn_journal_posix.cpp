@@ -52,7 +52,10 @@ class FileUsnJournal : public UsnJournal {
     char* out = static_cast<char*>(buffer);
     size_t used = 8;
     int64_t next = data.next_usn;
-    for (size_t pos = kHeader; pos + 60 <= cache_.size();) {
+    // Records are in USN order: a read that continues the previous one resumes where it
+    // stopped instead of skipping every earlier record again.
+    size_t pos = (resume_pos_ != 0 && start_usn >= resume_usn_) ? resume_pos_ : kHeader;
+    for (; pos + 60 <= cache_.size();) {
       uint32_t rec_len;
       int64_t usn;
       uint32_t reason;
@@ -61,7 +64,12 @@ class FileUsnJournal : public UsnJournal {
       std::memcpy(&usn, cache_.data() + pos + 24, 8);
       std::memcpy(&reason, cache_.data() + pos + 40, 4);
       if (usn >= start_usn && (reason & reason_mask) != 0) {
-        if (used + rec_len > length) { next = usn; break; }
+        if (used + rec_len > length) {
+          next = usn;
+          resume_pos_ = pos;
+          resume_usn_ = usn;
+          break;
+        }
         std::memcpy(out + used, cache_.data() + pos, rec_len);
         used += rec_len;
       }
@@ -84,6 +92,8 @@ class FileUsnJournal : public UsnJournal {
   std::string path_;
   std::string cache_;
   bool cached_ = false;
+  size_t resume_pos_ = 0;   // file offset of the first record not yet returned
+  int64_t resume_usn_ = 0;  // its USN
 };
 
 }  // namespace
