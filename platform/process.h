@@ -18,9 +18,11 @@ struct ChildOptions {
   // Variables set (or, with an empty value, removed) in the child's environment; the
   // rest of the parent's environment is inherited.
   std::vector<std::pair<std::u16string, std::u16string>> env;
-  // POSIX: start the child in a process group of its own, so an interrupt sent to the
-  // child does not reach the parent. Windows: CREATE_NEW_PROCESS_GROUP.
-  bool own_group = false;
+  // Prepares the child for Interrupt(). POSIX: the child gets a process group of its
+  // own, so a terminal's Ctrl-C meant for the parent does not reach it. Windows: the child
+  // shares the parent's console (the parent gets a hidden one when it has none), because
+  // a Ctrl-C event reaches only processes attached to the sender's console.
+  bool interruptible = false;
 };
 
 class ChildProcess {
@@ -33,7 +35,8 @@ class ChildProcess {
                       const ChildOptions& options, std::unique_ptr<ChildProcess>* child);
 
   // Sends the console interrupt: SIGINT on POSIX; on Windows a Ctrl-C event to the
-  // console the parent shares with the child (the parent ignores it meanwhile).
+  // console the parent shares with the child, which makes the parent ignore Ctrl-C
+  // from then on. Needs ChildOptions::interruptible on Windows.
   virtual Status Interrupt() = 0;
 
   // Waits up to timeout_ms for the child to end. On success *exit_code is its status

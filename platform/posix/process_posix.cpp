@@ -141,7 +141,7 @@ Status ChildProcess::Start(const std::u16string& program, const std::vector<std:
   sigfillset(&all);
   posix_spawnattr_setsigdefault(&attr, &all);
   short flags = POSIX_SPAWN_SETSIGDEF;
-  if (options.own_group) {
+  if (options.interruptible) {
     flags |= POSIX_SPAWN_SETPGROUP;
     posix_spawnattr_setpgroup(&attr, 0);
   }

@@ -2,6 +2,8 @@
 // and error, read by two threads of the parent.
 #include <windows.h>
 
+#include <algorithm>
+#include <atomic>
 #include <thread>
 
 #include "platform/process.h"
@@ -59,30 +61,50 @@ std::wstring ChildEnvironment(const ChildOptions& options) {
   return block;
 }
 
-void ReadAll(HANDLE pipe, std::string* out) {
+// Reads a pipe until the child has ended and the pipe is empty. A blocking read would
+// wait for every copy of the write end to close, and a process the child started (Wine
+// starts its desktop process on demand) may hold one for much longer than the child lives.
+void ReadAll(HANDLE pipe, const std::atomic<bool>* ended, std::string* out) {
   char buf[4096];
-  DWORD got = 0;
-  while (ReadFile(pipe, buf, sizeof(buf), &got, nullptr) && got > 0) out->append(buf, got);
+  for (;;) {
+    bool last_round = ended->load();
+    DWORD available = 0;
+    if (!PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr)) break;  // all writers gone
+    if (available > 0) {
+      DWORD got = 0;
+      if (!ReadFile(pipe, buf, std::min<DWORD>(available, sizeof(buf)), &got, nullptr) || got == 0) break;
+      out->append(buf, got);
+      continue;
+    }
+    if (last_round) break;
+    Sleep(2);
+  }
   CloseHandle(pipe);
 }
+
+BOOL WINAPI IgnoreControlEvent(DWORD) { return TRUE; }
 
 class Win32Child : public ChildProcess {
  public:
   Win32Child(HANDLE process, HANDLE out, HANDLE err)
-      : process_(process), out_reader_(ReadAll, out, &out_), err_reader_(ReadAll, err, &err_) {}
+      : process_(process), out_reader_(ReadAll, out, &ended_, &out_), err_reader_(ReadAll, err, &ended_, &err_) {}
 
   ~Win32Child() override {
     if (!ended_) {
       TerminateProcess(process_, 1);
       WaitForSingleObject(process_, INFINITE);
+      ended_ = true;
     }
     JoinReaders();
     CloseHandle(process_);
   }
 
   Status Interrupt() override {
-    // Ctrl-C reaches every process of the console; this one ignores it from now on.
-    SetConsoleCtrlHandler(nullptr, TRUE);
+    // Ctrl-C reaches every process of the console; this one ignores it from now on. A
+    // routine rather than SetConsoleCtrlHandler(nullptr, TRUE): that flag would be
+    // inherited by later children, which would then never see their Ctrl-C.
+    static const BOOL ignoring = SetConsoleCtrlHandler(IgnoreControlEvent, TRUE);
+    (void)ignoring;
     if (!GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0)) {
       return Status::Error("GenerateConsoleCtrlEvent failed (error " + std::to_string(GetLastError()) + ")");
     }
@@ -111,10 +133,25 @@ class Win32Child : public ChildProcess {
   }
 
   HANDLE process_;
-  bool ended_ = false;
+  std::atomic<bool> ended_{false};  // the readers stop once it is set and the pipes are empty
   std::string out_, err_;
   std::thread out_reader_, err_reader_;
 };
+
+// Gives the process a console window when it has none, keeping its standard handles
+// (which AllocConsole would point at the new console). A console without a window (Wine
+// gives one to programs started from a Unix shell) cannot carry Ctrl-C events, so it is
+// replaced.
+void EnsureConsole() {
+  if (GetConsoleWindow() != nullptr) return;
+  HANDLE in = GetStdHandle(STD_INPUT_HANDLE), out = GetStdHandle(STD_OUTPUT_HANDLE),
+         err = GetStdHandle(STD_ERROR_HANDLE);
+  if (!AllocConsole() && !(FreeConsole() && AllocConsole())) return;
+  ShowWindow(GetConsoleWindow(), SW_HIDE);
+  SetStdHandle(STD_INPUT_HANDLE, in);
+  SetStdHandle(STD_OUTPUT_HANDLE, out);
+  SetStdHandle(STD_ERROR_HANDLE, err);
+}
 
 Status Win32Error(const std::string& what) {
   return Status::Error(what + " (error " + std::to_string(GetLastError()) + ")");
@@ -152,7 +189,8 @@ Status ChildProcess::Start(const std::u16string& program, const std::vector<std:
   startup.hStdOutput = out_write;
   startup.hStdError = err_write;
   PROCESS_INFORMATION info = {};
-  DWORD flags = CREATE_UNICODE_ENVIRONMENT | (options.own_group ? CREATE_NEW_PROCESS_GROUP : 0);
+  if (options.interruptible) EnsureConsole();
+  DWORD flags = CREATE_UNICODE_ENVIRONMENT;
   BOOL ok = CreateProcessW(W(program).c_str(), line.data(), nullptr, nullptr, TRUE, flags, environment.data(),
                            nullptr, &startup, &info);
   Status failure = ok ? Status::Ok() : Win32Error("cannot start " + ToUtf8(program));

@@ -93,7 +93,7 @@ std::string RunInterrupted(const std::string& mode) {
   std::u16string ready = dir.Sub(u"ready");
   ChildOptions options;
   options.env = {{u"NUSK_INTERRUPT_CHILD", FromUtf8(mode)}, {u"NUSK_INTERRUPT_READY", ready}};
-  options.own_group = true;
+  options.interruptible = true;
   std::unique_ptr<ChildProcess> child;
   Status s = ChildProcess::Start(Env::Default()->ExecutablePath(), {}, options, &child);
   EXPECT_TRUE(s.ok()) << s.message();
