@@ -130,19 +130,19 @@ std::string CheckNrs(std::string_view bytes, uint32_t n, NrsSummary* out) {
     r.wide = row[8] != 0;
     r.length = static_cast<uint8_t>(row[9]);
     r.case_count = static_cast<uint8_t>(row[10]);
-    std::string where = "name " + std::to_string(k) + " ";
-    if (static_cast<uint8_t>(row[8]) > 1) return where + "has wide flag " + std::to_string(uint8_t(row[8]));
-    if (k == 0 && r.first != 0) return where + "starts at item " + std::to_string(r.first) + " instead of 0";
-    if (r.first < prev_first) return where + "starts before the previous name";
-    if (r.first >= n) return where + "starts at item " + std::to_string(r.first) + ", beyond the " + std::to_string(n) + " items";
+    auto where = [k] { return "name " + std::to_string(k) + " "; };  // built only on a fault
+    if (static_cast<uint8_t>(row[8]) > 1) return where() + "has wide flag " + std::to_string(uint8_t(row[8]));
+    if (k == 0 && r.first != 0) return where() + "starts at item " + std::to_string(r.first) + " instead of 0";
+    if (r.first < prev_first) return where() + "starts before the previous name";
+    if (r.first >= n) return where() + "starts at item " + std::to_string(r.first) + ", beyond the " + std::to_string(n) + " items";
     uint64_t text_bytes = uint64_t{r.KeyUnits()} * (r.wide ? 2 : 1);
-    if (text_pos + text_bytes > size) return where + "has its text past the end of the file";
+    if (text_pos + text_bytes > size) return where() + "has its text past the end of the file";
     r.text = p + text_pos;
     std::string fault = CheckNameText(r);
-    if (!fault.empty()) return where + fault;
-    if (k > 0 && CompareKeys(prev, r) >= 0) return where + "is out of order";
+    if (!fault.empty()) return where() + fault;
+    if (k > 0 && CompareKeys(prev, r) >= 0) return where() + "is out of order";
     if (r.Kind() == u'1') {
-      if (out->fm != k) return where + "is a folder name after a file name";
+      if (out->fm != k) return where() + "is a folder name after a file name";
       ++out->fm;
     }
     text_pos += text_bytes;
