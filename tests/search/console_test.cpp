@@ -1,6 +1,9 @@
 // The find and clean sub-commands on a real index, and the hashing tool end to end.
 #include <gtest/gtest.h>
 
+#include <future>
+#include <thread>
+
 #include "app/console_clean.h"
 #include "app/console_find.h"
 #include "index/db_files.h"
@@ -155,11 +158,21 @@ TEST(ConsoleCleanTest, RefusedWhileABuildHoldsTheLock) {
   dir.WriteFile(u"nusk.frs", "x");
   std::u16string name = u"Global\\";
   for (char16_t ch : dir.path()) name += ch == u'\\' ? u'/' : ch;
-  std::unique_ptr<NamedMutex> build = Env::Default()->CreateNamedMutex(name + u"|NUSK_BUILD");
-  ASSERT_TRUE(build->TryLock());
+  // The build holds the lock on a thread of its own (Windows mutexes are re-entrant
+  // for the thread that owns them, as a build in another process would not be).
+  std::promise<bool> locked;
+  std::promise<void> done;
+  std::thread build([&] {
+    std::unique_ptr<NamedMutex> lock = Env::Default()->CreateNamedMutex(name + u"|NUSK_BUILD");
+    locked.set_value(lock->TryLock());
+    done.get_future().wait();
+    lock->Unlock();
+  });
+  ASSERT_TRUE(locked.get_future().get());
   EXPECT_EQ(CleanCommand({u"nusk", u"clean"}, io), 1);
   EXPECT_TRUE(Env::Default()->FileExists(dir.Sub(u"nusk.frs")));
-  build->Unlock();
+  done.set_value();
+  build.join();
 }
 
 // sumtor hashes a real tree and /dup:2 then finds exactly the files with equal content.
