@@ -26,7 +26,7 @@ extern const NumberedListSpec kKeyboardShortcutList;
 // Folders holding an ignore marker: Item_<n>; the section is deleted before writing.
 extern const NumberedListSpec kIgnoreFolderList;
 
-// One item: one text per field of the spec.
+// One item: one text per field of the list (for example a name and its search).
 using NumberedItem = std::vector<std::u16string>;
 
 std::vector<NumberedItem> LoadNumberedList(const SettingsFile& file, const NumberedListSpec& spec);
