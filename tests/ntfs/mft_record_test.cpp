@@ -102,7 +102,9 @@ class RecordBuilder {
 TEST(FixupTest, RestoresEverySectorForAnyRecordSize) {
   for (size_t size : {512u, 1024u, 4096u}) {
     RecordBuilder rb(size);
-    rb.Resident(kAttrFileName, RecordBuilder::FileName(5, std::u16string(200, u'n'), kNamespaceWin32));
+    // A name long enough to cross the first sector end wherever the record allows it.
+    rb.Resident(kAttrFileName, RecordBuilder::FileName(5, std::u16string(size == 512 ? 150 : 200, u'n'),
+                                                        kNamespaceWin32));
     std::vector<uint8_t> disk = rb.Finish();
     std::vector<uint8_t> fixed = disk;
     ASSERT_TRUE(ApplyFixup(fixed.data(), size)) << size;
