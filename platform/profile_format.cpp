@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "platform/env.h"
 #include "platform/ini_document.h"
+#include "platform/profile.h"
 
 namespace nusk {
 
@@ -66,6 +68,12 @@ std::vector<std::u16string> FitSectionNames(std::vector<std::u16string> names, s
   }
   names.resize(keep);
   return names;
+}
+
+// Shared by both systems: the process-wide profile over the system Env.
+Profile* Profile::Default() {
+  static Profile* profile = Create(Env::Default()).release();
+  return profile;
 }
 
 }  // namespace nusk

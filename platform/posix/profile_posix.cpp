@@ -137,9 +137,4 @@ class PosixProfile : public Profile {
 
 std::unique_ptr<Profile> Profile::Create(Env* env) { return std::make_unique<PosixProfile>(env); }
 
-Profile* Profile::Default() {
-  static Profile* profile = Create(Env::Default()).release();
-  return profile;
-}
-
 }  // namespace nusk

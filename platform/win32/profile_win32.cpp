@@ -147,9 +147,4 @@ class Win32Profile : public Profile {
 
 std::unique_ptr<Profile> Profile::Create(Env* env) { return std::make_unique<Win32Profile>(env); }
 
-Profile* Profile::Default() {
-  static Profile* profile = Create(Env::Default()).release();
-  return profile;
-}
-
 }  // namespace nusk
