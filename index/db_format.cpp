@@ -1,5 +1,9 @@
 #include "index/db_format.h"
 
+#include <algorithm>
+
+#include "index/name_key.h"
+
 namespace nusk::dbformat {
 
 std::string CheckFrs(std::string_view bytes, FrsView* out) {
@@ -27,14 +31,6 @@ std::string CheckFrs(std::string_view bytes, FrsView* out) {
   out->header = p;
   out->drives = p + kHeaderSize;
   out->rows = p + kRowsOffset;
-  for (uint32_t i = 0; i < n; ++i) {
-    uint32_t parent = RowParent(*out, i);
-    if (parent != kNoItem && parent >= n) {
-      *out = FrsView();
-      return "item " + std::to_string(i) + " has parent index " + std::to_string(parent) + ", beyond the " +
-             std::to_string(n) + " items";
-    }
-  }
   const char* pool = p + rows_end;
   for (int d = 0; d < kDriveCount; ++d) {
     uint32_t len = Get32(out->drives + d * kStateBlockSize + 28);
@@ -81,14 +77,27 @@ void EncodeMountState(const MountState& m, char* b) {
   Set64(b + 70, m.mount_folder_ref);
 }
 
+std::string ParentFault(uint32_t i, uint32_t p, uint32_t n) {
+  if (p >= n)
+    return "item " + std::to_string(i) + " has parent index " + std::to_string(p) + ", beyond the " +
+           std::to_string(n) + " items";
+  return "the parent of item " + std::to_string(i) + " is item " + std::to_string(p) + ", which is not a folder";
+}
+
 namespace {
-// Compares two stored keys unit by unit (plain UTF-16 order, a prefix first).
+// Compares two stored keys unit by unit (plain UTF-16 order, a prefix first). Narrow
+// keys hold one byte per unit, so memcmp gives the same order for them.
 int CompareKeys(const NameRaw& a, const NameRaw& b) {
   size_t na = a.KeyUnits(), nb = b.KeyUnits();
   size_t n = std::min(na, nb);
-  for (size_t i = 0; i < n; ++i) {
-    char16_t x = a.Unit(i), y = b.Unit(i);
-    if (x != y) return x < y ? -1 : 1;
+  if (!a.wide && !b.wide) {
+    int c = std::memcmp(a.text, b.text, n);
+    if (c != 0) return c;
+  } else {
+    for (size_t i = 0; i < n; ++i) {
+      char16_t x = a.Unit(i), y = b.Unit(i);
+      if (x != y) return x < y ? -1 : 1;
+    }
   }
   return na == nb ? 0 : (na < nb ? -1 : 1);
 }
@@ -107,54 +116,99 @@ std::string CheckNameText(const NameRaw& r) {
 }
 }  // namespace
 
-std::string CheckNrs(std::string_view bytes, uint32_t n, NrsSummary* out) {
-  *out = NrsSummary();
+std::string CheckNrsRows(std::string_view bytes, uint32_t n, NrsLayout* out) {
+  *out = NrsLayout();
   if (bytes.empty()) {
     if (n != 0) return "the file is empty but the file records list " + std::to_string(n) + " items";
     return {};
   }
   if (bytes.size() < 4) return "the file has " + std::to_string(bytes.size()) + " bytes, too few for its name count";
   const char* p = bytes.data();
-  uint64_t size = bytes.size();
-  uint32_t m = Get32(p);
-  uint64_t text_start = 4 + uint64_t{m} * kNameRowSize;
+  const uint64_t size = bytes.size();
+  const uint32_t m = Get32(p);
+  const uint64_t text_start = 4 + uint64_t{m} * kNameRowSize;
   if (text_start > size) return "the name count " + std::to_string(m) + " does not fit in the file";
   if (m == 0 && n != 0) return "the file has no names but the file records list " + std::to_string(n) + " items";
-  uint64_t text_pos = text_start;
-  const char* row = p + 4;
+  uint64_t text_pos = text_start, units = 0, cases = 0;
   uint32_t prev_first = 0;
-  NameRaw prev;
+  const char* row = p + 4;
   for (uint32_t k = 0; k < m; ++k, row += kNameRowSize) {
-    NameRaw r;
-    r.first = Get32(row + 4);
-    r.wide = row[8] != 0;
-    r.length = static_cast<uint8_t>(row[9]);
-    r.case_count = static_cast<uint8_t>(row[10]);
-    auto where = [k] { return "name " + std::to_string(k) + " "; };  // built only on a fault
-    if (static_cast<uint8_t>(row[8]) > 1) return where() + "has wide flag " + std::to_string(uint8_t(row[8]));
-    if (k == 0 && r.first != 0) return where() + "starts at item " + std::to_string(r.first) + " instead of 0";
-    if (r.first < prev_first) return where() + "starts before the previous name";
-    if (r.first >= n) return where() + "starts at item " + std::to_string(r.first) + ", beyond the " + std::to_string(n) + " items";
-    uint64_t text_bytes = uint64_t{r.KeyUnits()} * (r.wide ? 2 : 1);
-    if (text_pos + text_bytes > size) return where() + "has its text past the end of the file";
-    r.text = p + text_pos;
-    std::string fault = CheckNameText(r);
-    if (!fault.empty()) return where() + fault;
-    if (k > 0 && CompareKeys(prev, r) >= 0) return where() + "is out of order";
-    if (r.Kind() == u'1') {
-      if (out->fm != k) return where() + "is a folder name after a file name";
-      ++out->fm;
+    const uint32_t first = Get32(row + 4);
+    const uint8_t wide = static_cast<uint8_t>(row[8]), length = static_cast<uint8_t>(row[9]),
+                  case_count = static_cast<uint8_t>(row[10]);
+    if (wide > 1 || first < prev_first || first >= n || (k == 0 && first != 0)) {
+      std::string where = "name " + std::to_string(k) + " ";  // built only on a fault
+      if (wide > 1) return where + "has wide flag " + std::to_string(wide);
+      if (k == 0 && first != 0) return where + "starts at item " + std::to_string(first) + " instead of 0";
+      if (first < prev_first) return where + "starts before the previous name";
+      return where + "starts at item " + std::to_string(first) + ", beyond the " + std::to_string(n) + " items";
     }
-    text_pos += text_bytes;
-    out->text_units += uint64_t{r.length} + 2;
-    out->case_bytes += r.case_count;
-    prev_first = r.first;
-    prev = r;
+    text_pos += (uint64_t{length} + 1 + (case_count ? uint64_t{case_count} + 1 : 0)) << wide;
+    if (text_pos > size) return "name " + std::to_string(k) + " has its text past the end of the file";
+    units += uint64_t{length} + 2;
+    cases += case_count;
+    prev_first = first;
   }
   if (text_pos != size) return std::to_string(size - text_pos) + " unexpected bytes follow the last name";
   out->m = m;
-  // F: the first item of the first file name, or all items when every name is a folder.
-  out->f = out->fm == m ? n : Get32(p + 4 + size_t{out->fm} * kNameRowSize + 4);
+  out->rows = p + 4;
+  out->texts = p + text_start;
+  out->text_units = units;
+  out->case_bytes = cases;
+  return {};
+}
+
+bool NameReader::Fail(std::string what) {
+  fault_ = "name " + std::to_string(k_) + " " + what;
+  return false;
+}
+
+bool NameReader::Next(NameRaw* r) {
+  if (k_ >= layout_.m || !fault_.empty()) return false;
+  const char* row = layout_.rows + size_t{k_} * kNameRowSize;
+  r->bits = Get32(row);
+  r->first = Get32(row + 4);
+  r->wide = row[8] != 0;
+  r->length = static_cast<uint8_t>(row[9]);
+  r->case_count = static_cast<uint8_t>(row[10]);
+  r->count = (k_ + 1 < layout_.m ? Get32(row + kNameRowSize + 4) : n_) - r->first;
+  r->text = text_;
+  const char16_t kind = r->Kind();
+  if (r->case_count != 0 || (kind != kFolderKind && kind != kFileKind)) {
+    std::string fault = CheckNameText(*r);
+    if (!fault.empty()) return Fail(std::move(fault));
+  }
+  if (k_ > 0 && CompareKeys(prev_, *r) >= 0) return Fail("is out of order");
+  if (kind == kFolderKind) {
+    if (fm_ != k_) return Fail("is a folder name after a file name");
+    ++fm_;
+  }
+  text_ += r->KeyUnits() << (r->wide ? 1 : 0);
+  prev_ = *r;
+  ++k_;
+  return true;
+}
+
+uint32_t NameReader::FolderItems() const {
+  // The first item of the first file name, or all items when every name is a folder.
+  return fm_ == layout_.m ? n_ : Get32(layout_.rows + size_t{fm_} * kNameRowSize + 4);
+}
+
+std::string CheckNrs(std::string_view bytes, uint32_t n, NrsSummary* out) {
+  *out = NrsSummary();
+  NrsLayout layout;
+  std::string fault = CheckNrsRows(bytes, n, &layout);
+  if (!fault.empty()) return fault;
+  NameReader reader(layout, n);
+  NameRaw r;
+  while (reader.Next(&r)) {
+  }
+  if (!reader.fault().empty()) return reader.fault();
+  out->m = layout.m;
+  out->fm = reader.folder_names();
+  out->f = reader.FolderItems();
+  out->text_units = layout.text_units;
+  out->case_bytes = layout.case_bytes;
   return {};
 }
 

@@ -68,6 +68,45 @@ struct NameRaw {
   char16_t Kind() const { return Unit(0); }
 };
 
+// The name rows of "nusk.nrs" and where their texts lie, once CheckNrsRows passed.
+struct NrsLayout {
+  uint32_t m = 0;               // names
+  const char* rows = nullptr;   // m x 11 bytes
+  const char* texts = nullptr;  // the name texts, in row order
+  uint64_t text_units = 0;      // sum of (length + 2): kind, name, terminator
+  uint64_t case_bytes = 0;      // sum of case counts
+};
+// Checks everything the rows alone tell against n items: the row table fits, wide flags,
+// first item indexes (0 for the first name, non-decreasing, below n) and that the texts
+// the rows describe fill the rest of the file exactly. The texts themselves are checked
+// by NameReader as they are read. An empty input is valid only when n is 0.
+std::string CheckNrsRows(std::string_view bytes, uint32_t n, NrsLayout* out);
+
+// Walks the names of rows that passed CheckNrsRows, in order, checking each text as it
+// comes: kind character, case mark and positions, keys strictly increasing, folders
+// before files. Checking while reading lets a loader fill its tables in the same pass.
+class NameReader {
+ public:
+  NameReader(const NrsLayout& layout, uint32_t n) : layout_(layout), n_(n), text_(layout.texts) {}
+  // The next name into *r; false after the last name or at a fault (fault() says which,
+  // without the file name).
+  bool Next(NameRaw* r);
+  const std::string& fault() const { return fault_; }
+  uint32_t folder_names() const { return fm_; }  // FM of the names read so far
+  // F, the number of folder items, once every name was read.
+  uint32_t FolderItems() const;
+
+ private:
+  bool Fail(std::string what);
+
+  NrsLayout layout_;
+  uint32_t n_;
+  const char* text_;
+  uint32_t k_ = 0, fm_ = 0;
+  NameRaw prev_;
+  std::string fault_;
+};
+
 struct NrsSummary {
   uint32_t m = 0;            // names
   uint32_t fm = 0;           // folder names (they come first)
@@ -75,17 +114,15 @@ struct NrsSummary {
   uint64_t text_units = 0;   // sum of (length + 2): kind, name, terminator
   uint64_t case_bytes = 0;   // sum of case counts
 };
-// Checks "nusk.nrs" against n items: row table and texts inside the file with nothing
-// left over, kind characters, case marks and positions, strictly increasing keys
-// (folders before files), first item indexes starting at 0, non-decreasing, below n.
-// An empty input is valid only when n is 0.
+// CheckNrsRows and a NameReader walk over every name, for loaders that check first and
+// fill afterwards.
 std::string CheckNrs(std::string_view bytes, uint32_t n, NrsSummary* out);
 // Calls fn(k, raw) for every name of checked bytes.
 template <typename Fn>
 void ForEachName(std::string_view bytes, uint32_t n, Fn fn);
 
-// Checks the parents of checked files: every parent is a folder (below f) and no folder
-// is its own ancestor. parent(i) gives the parent item index.
+// Checks the parents of checked files: every parent is an item (below n) and a folder
+// (below f), and no folder is its own ancestor. parent(i) gives the parent item index.
 template <typename ParentFn>
 std::string CheckParents(uint32_t n, uint32_t f, ParentFn parent);
 
@@ -96,6 +133,9 @@ struct HidEntry {
 };
 std::string CheckHid(std::string_view bytes, std::vector<HidEntry>* out);
 std::string EncodeHid(const std::vector<HidEntry>& entries);
+
+// The fault of item i whose parent index p is neither none nor a folder below f.
+std::string ParentFault(uint32_t i, uint32_t p, uint32_t n);
 
 // ---- template bodies ----
 template <typename Fn>
@@ -123,8 +163,7 @@ template <typename ParentFn>
 std::string CheckParents(uint32_t n, uint32_t f, ParentFn parent) {
   for (uint32_t i = 0; i < n; ++i) {
     uint32_t p = parent(i);
-    if (p != kNoItem && p >= f)
-      return "the parent of item " + std::to_string(i) + " is item " + std::to_string(p) + ", which is not a folder";
+    if (p != kNoItem && p >= f) return ParentFault(i, p, n);
   }
   // Folder chains: 0 unvisited, 1 on the current walk, 2 known to end at a root.
   std::vector<uint8_t> state(f, 0);

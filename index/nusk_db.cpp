@@ -19,15 +19,12 @@ NuskDb::~NuskDb() = default;
 void NuskDb::Reset() {
   n_ = f_ = m_ = fm_ = 0;
   last_full_build_ = 0;
-  parent_.reset();
-  time_.reset();
-  size_.reset();
-  name_of_.reset();
-  drive_.reset();
-  ref_.reset();
-  rows_.reset();
-  text_.reset();
-  case_.reset();
+  tables_.Release();
+  parent_ = time_ = size_ = name_of_ = nullptr;
+  drive_ = case_ = nullptr;
+  ref_ = nullptr;
+  rows_ = nullptr;
+  text_ = nullptr;
   hide_ = {};
   folder_sizes_ = {};
   folder_counts_ = {};
@@ -44,7 +41,7 @@ void NuskDb::CopyName(uint32_t k, bool restore_case, size_t* pos) {
   const NameRow& row = rows_[k];
   *pos -= row.length;
   char16_t* dst = path_ + *pos;
-  std::copy_n(text_.get() + row.text_offset, row.length, dst);
+  std::copy_n(text_ + row.text_offset, row.length, dst);
   if (!restore_case) return;
   const uint8_t* cases = CasePositions(k);
   for (size_t c = 0; c < row.case_count; ++c)

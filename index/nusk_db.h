@@ -19,6 +19,7 @@
 
 #include "index/index_types.h"
 #include "index/status_sink.h"
+#include "index/table_arena.h"
 #include "platform/env.h"
 #include "util/status.h"
 
@@ -60,21 +61,21 @@ class NuskDb {
   uint32_t NameOf(uint32_t i) const { return name_of_[i]; }
   bool IsFolder(uint32_t i) const { return i < f_; }
   // Raw arrays for hot loops (item_count() entries each).
-  const uint32_t* parents() const { return parent_.get(); }
-  const uint32_t* names_of_items() const { return name_of_.get(); }
-  const uint8_t* drives() const { return drive_.get(); }
+  const uint32_t* parents() const { return parent_; }
+  const uint32_t* names_of_items() const { return name_of_; }
+  const uint8_t* drives() const { return drive_; }
 
   // ---- Names (k < name_count()) ----
   const NameRow& Name(uint32_t k) const { return rows_[k]; }
-  const NameRow* name_rows() const { return rows_.get(); }
+  const NameRow* name_rows() const { return rows_; }
   // Lower-cased name text, without kind character or terminator.
   std::u16string_view NameText(uint32_t k) const {
-    return {text_.get() + rows_[k].text_offset, rows_[k].length};
+    return {text_ + rows_[k].text_offset, rows_[k].length};
   }
-  const char16_t* NameTextPtr(uint32_t k) const { return text_.get() + rows_[k].text_offset; }
+  const char16_t* NameTextPtr(uint32_t k) const { return text_ + rows_[k].text_offset; }
   char16_t NameKind(uint32_t k) const { return text_[rows_[k].text_offset - 1]; }
   const uint8_t* CasePositions(uint32_t k) const {
-    return rows_[k].case_count ? case_.get() + rows_[k].case_offset : nullptr;
+    return rows_[k].case_count ? case_ + rows_[k].case_offset : nullptr;
   }
 
   // ---- Paths and names ----
@@ -135,12 +136,14 @@ class NuskDb {
 
   uint32_t n_ = 0, f_ = 0, m_ = 0, fm_ = 0;
   CompactTime last_full_build_ = 0;
-  std::unique_ptr<uint32_t[]> parent_, time_, size_, name_of_;
-  std::unique_ptr<uint8_t[]> drive_;
-  std::unique_ptr<uint64_t[]> ref_;
-  std::unique_ptr<NameRow[]> rows_;
-  std::unique_ptr<char16_t[]> text_;
-  std::unique_ptr<uint8_t[]> case_;
+  // The item and name tables, all in one arena sized at load.
+  TableArena tables_;
+  uint32_t *parent_ = nullptr, *time_ = nullptr, *size_ = nullptr, *name_of_ = nullptr;
+  uint8_t* drive_ = nullptr;
+  uint64_t* ref_ = nullptr;
+  NameRow* rows_ = nullptr;
+  char16_t* text_ = nullptr;
+  uint8_t* case_ = nullptr;
   std::vector<uint8_t> hide_;                 // empty until first needed
   std::vector<uint64_t> folder_sizes_;        // F entries once computed
   std::vector<int32_t> folder_counts_;        // F entries once computed

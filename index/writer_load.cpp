@@ -32,10 +32,13 @@ class WriterLoader {
     }
     dbformat::NrsSummary sum;
     fault = dbformat::CheckNrs(nrs_bytes, frs.n, &sum);
-    if (fault.empty())
-      fault = dbformat::CheckParents(frs.n, sum.f, [&](uint32_t i) { return dbformat::RowParent(frs, i); });
     if (!fault.empty()) {
       *bad_file = kNrsName;
+      return fault;
+    }
+    fault = dbformat::CheckParents(frs.n, sum.f, [&](uint32_t i) { return dbformat::RowParent(frs, i); });
+    if (!fault.empty()) {
+      *bad_file = kFrsName;
       return fault;
     }
     LoadFiles(frs);

@@ -1,0 +1,19 @@
+// Memory for large tables that are filled once and then mostly read (the search form's
+// arrays, tens of megabytes for a few million items).
+//
+// On Linux the block is mapped privately with transparent huge pages advised: filling
+// it then takes one page fault per 2 MiB instead of one per 4 KiB, which is most of the
+// cost of building fresh tables. On Windows it is committed virtual memory.
+#pragma once
+#include <cstddef>
+
+namespace nusk {
+
+// A zero-filled block of at least `bytes` bytes, aligned to 64 bytes at least; null when
+// the memory cannot be had. Any thread.
+void* AllocateTableMemory(size_t bytes);
+
+// Returns a block of AllocateTableMemory, given the same size; null is ignored.
+void FreeTableMemory(void* block, size_t bytes);
+
+}  // namespace nusk
