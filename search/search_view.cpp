@@ -1,6 +1,7 @@
 #include "search/search_view.h"
 
 #include "search/hash_info.h"
+#include "search/path_rank.h"
 
 namespace nusk {
 namespace {
@@ -42,6 +43,13 @@ bool SearchView::IsBelow(uint32_t item, uint32_t folder) const {
     p = parents[p];
   }
   return false;
+}
+
+uint32_t SearchView::ParentPathRank(uint32_t item) const {
+  std::call_once(ranks_once_, [this] { folder_ranks_ = ComputeFolderPathRanks(parents, name_of_item, folder_count); });
+  const uint32_t p = parents[item];
+  if (p == kNoItem) return kNoParentRank;
+  return p < folder_count ? folder_ranks_[p] : folder_count + 1;  // a file as parent: damaged data
 }
 
 }  // namespace nusk

@@ -7,8 +7,10 @@
 // tables of the index are shared state.
 #pragma once
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "index/index_types.h"
 #include "index/nusk_db.h"
@@ -49,9 +51,17 @@ class SearchView {
   // True when `folder` is among the ancestors of item, starting from its parent.
   bool IsBelow(uint32_t item, uint32_t folder) const;
 
+  // The path order of the item's parent folder as one integer (path_rank.h): equal for
+  // items of folders with equal paths, kNoParentRank for items without a parent. The
+  // folder ranks are computed on first use, once per view (so once per loaded index),
+  // safely from any thread.
+  uint32_t ParentPathRank(uint32_t item) const;
+
  private:
   NuskDb* db_;
   const char16_t* text_base_ = nullptr;
+  mutable std::once_flag ranks_once_;
+  mutable std::vector<uint32_t> folder_ranks_;
 };
 
 // Bits test shared by every name matcher and cursor: the text's own bits must all be set.

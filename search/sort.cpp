@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "search/radix_sort.h"
 #include "util/casemap.h"
 
 namespace nusk {
@@ -46,7 +47,7 @@ class Comparer {
   int Key(uint32_t id, uint32_t a, uint32_t b) const {
     switch (id) {
       case kSortName: return Cmp(NameIndex(a), NameIndex(b));
-      case kSortPath: return Sign(db_.CompareByAncestors(a, b));
+      case kSortPath: return Cmp(v_.ParentPathRank(a), v_.ParentPathRank(b));
       // Bytes order equals the documented order of the stored forms (KiB forms above
       // byte forms, by magnitude); folders weigh their folder size once computed, else 0.
       case kSortSize: return Cmp(db_.ItemSizeBytes(a), db_.ItemSizeBytes(b));
@@ -56,6 +57,26 @@ class Comparer {
       case kSortDupCount: return Cmp(Dup(a), Dup(b));
       case kSortFileCount: return Cmp(FileCount(a), FileCount(b));
       default: return 0;
+    }
+  }
+
+  // Ascending order of one key with its tie-breaks as (key, tie) integers; false for EXT,
+  // whose order is text. Signed values are shifted into unsigned order.
+  bool RadixKey(uint32_t id, uint32_t i, KeyedItem* e) const {
+    e->item = i;
+    e->tie = NameIndex(i);
+    switch (id) {
+      case kSortName:  // no tie-break
+        e->key = NameIndex(i);
+        e->tie = 0;
+        return true;
+      case kSortPath: e->key = v_.ParentPathRank(i); return true;
+      case kSortSize: e->key = db_.ItemSizeBytes(i); return true;
+      case kSortDate: e->key = v_.time(i) ^ 0x80000000u; return true;
+      case kSortHash: e->key = Hash(i); return true;
+      case kSortDupCount: e->key = uint64_t(uint32_t(Dup(i))) << 32 | Hash(i); return true;
+      case kSortFileCount: e->key = uint32_t(FileCount(i)) ^ 0x80000000u; return true;
+      default: return false;
     }
   }
 
@@ -82,6 +103,19 @@ class Comparer {
   const SearchView& v_;
   NuskDb& db_;
 };
+
+// One key: each item's (key, tie) read once, then a radix sort. A descending sort
+// complements both, which reverses the whole order, tie-break included.
+bool SortByRadix(std::vector<uint32_t>* items, const SortKey& k, const Comparer& cmp) {
+  std::vector<KeyedItem> keyed(items->size());
+  for (size_t j = 0; j < items->size(); ++j) {
+    if (!cmp.RadixKey(k.id, (*items)[j], &keyed[j])) return false;
+    if (!k.ascending) keyed[j].key = ~keyed[j].key, keyed[j].tie = ~keyed[j].tie;
+  }
+  RadixSort(&keyed);
+  for (size_t j = 0; j < keyed.size(); ++j) (*items)[j] = keyed[j].item;
+  return true;
+}
 
 }  // namespace
 
@@ -130,6 +164,7 @@ void SortItems(std::vector<uint32_t>* items, const SortKeys& keys, const SearchV
     if (k.id == kSortSize && folder_sizes_shown) view.db().ComputeFolderSizes();
   }
   const Comparer cmp(view);
+  if (keys.size() == 1 && SortByRadix(items, keys[0], cmp)) return;
   if (keys.size() == 1) {
     const uint32_t id = keys[0].id;
     const bool up = keys[0].ascending;

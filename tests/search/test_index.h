@@ -29,6 +29,21 @@ class TestIndex {
     return Add(path, false, bytes, time);
   }
 
+  // An item below parent_ref (0: a drive root) without the path bookkeeping, so siblings
+  // may share a name; returns its reference.
+  uint64_t Child(uint64_t parent_ref, std::u16string name, bool folder, uint64_t bytes = 0, uint32_t time = 0,
+                 uint8_t drive = 2) {
+    ScanRecord r;
+    r.reference = MakeRef(++next_record_, drive);
+    r.parent_reference = parent_ref;
+    r.is_folder = folder;
+    r.size = folder ? 0 : SizeFormFromBytes(bytes);
+    r.time = time;
+    r.name = std::move(name);
+    records_.push_back(r);
+    return r.reference;
+  }
+
   // Commits and loads; may be called once.
   void Build() {
     NuskDbWriter writer;
