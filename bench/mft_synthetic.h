@@ -54,8 +54,9 @@ class SyntheticVolume : public RawVolume {
   bool ReadFileRecord(uint64_t, std::string*, uint64_t*) override { return false; }
   bool FileSizeById(uint64_t, uint64_t*) override { return false; }
 
-  // The parent folder of a user record, and its name, as the generator makes them.
-  static uint32_t ParentOf(uint32_t n) { return n < 1016 ? 5 : 16 + (n - 16) / 1000 * 1000; }
+  // The parent folder of a user record, and its name, as the generator makes them:
+  // folders sit in the root, each holding the 999 files that follow it.
+  static uint32_t ParentOf(uint32_t n) { return n < 16 || IsFolder(n) ? 5 : 16 + (n - 16) / 1000 * 1000; }
   static bool IsFolder(uint32_t n) { return n >= 16 && (n - 16) % 1000 == 0; }
   static std::u16string NameOf(uint32_t n) {
     std::u16string s = IsFolder(n) ? u"dir-0000000" : u"file-0000000.txt";

@@ -167,15 +167,29 @@ bool MftParser::ReadMftRecords() {
   if (!state_ok_ || runs_.empty()) return false;
   const size_t rs = boot_.record_size;
   const uint64_t cs = boot_.cluster_size;
-  entries_.assign(static_cast<size_t>(record_count_), MftEntry());
-  names_.clear();
-  names_.reserve(static_cast<size_t>(record_count_) * 12);
+  entries_ = nullptr;
+  entry_count_ = 0;
+  entry_memory_ = ScanMemory();
+  entry_memory_ = ScanMemory(static_cast<size_t>(record_count_) * sizeof(MftEntry));
+  entries_ = static_cast<MftEntry*>(entry_memory_.data());
+  entry_count_ = entries_ ? static_cast<uint32_t>(record_count_) : 0;
+  names_.Clear();
+  if (!entries_) {
+    Log("Cannot allocate the entry table for " + std::to_string(record_count_) + " MFT records");
+    return false;
+  }
   extensions_.clear();
   extension_sizes_.clear();
   named_count_ = skipped_records_ = next_record_ = 0;
 
   const uint64_t limit = record_count_ * rs;  // bytes of $DATA that hold table records
-  std::vector<uint8_t> buf(kChunkBytes + rs);
+  // One reused buffer, not zero-filled: a chunk plus the tail of a record split by it.
+  ScanMemory chunk(kChunkBytes + rs);
+  if (!chunk.data()) {
+    Log("Cannot allocate the MFT read buffer");
+    return false;
+  }
+  uint8_t* const buf = static_cast<uint8_t*>(chunk.data());
   size_t have = 0;
   uint64_t stream = 0;
   bool complete = true;
@@ -186,20 +200,20 @@ bool MftParser::ReadMftRecords() {
     for (uint64_t done = 0; done < run_bytes;) {
       size_t n = static_cast<size_t>(std::min<uint64_t>(run_bytes - done, kChunkBytes));
       if (run.sparse) {
-        std::memset(buf.data() + have, 0, n);  // unallocated records: empty entries
+        std::memset(buf + have, 0, n);  // unallocated records: empty entries
       } else {
-        int64_t got = volume_->ReadAt(run.lcn * cs + done, buf.data() + have, n);
+        int64_t got = volume_->ReadAt(run.lcn * cs + done, buf + have, n);
         if (got != static_cast<int64_t>(n)) {
           if (complete) Log("MFT read failed at byte " + Hex(run.lcn * cs + done) + "; later records are missing");
           complete = false;
-          std::memset(buf.data() + have + std::max<int64_t>(got, 0), 0, n - std::max<int64_t>(got, 0));
+          std::memset(buf + have + std::max<int64_t>(got, 0), 0, n - std::max<int64_t>(got, 0));
         }
       }
       have += n;
       done += n;
       size_t whole = have / rs * rs;
-      ParseBuffer(buf.data(), whole);
-      std::memmove(buf.data(), buf.data() + whole, have - whole);
+      ParseBuffer(buf, whole);
+      std::memmove(buf, buf + whole, have - whole);
       have -= whole;
     }
     stream = start + run_bytes;
@@ -218,7 +232,7 @@ void MftParser::ParseBuffer(uint8_t* data, size_t length) {
   const size_t rs = boot_.record_size;
   for (size_t off = 0; off + rs <= length; off += rs) {
     uint32_t number = next_record_++;
-    if (number >= entries_.size()) continue;
+    if (number >= entry_count_) continue;
     uint8_t* record = data + off;
     if (std::memcmp(record, "FILE", 4) != 0) continue;  // never used, or wiped
     StoreRecord(number, record);
@@ -242,10 +256,8 @@ void MftParser::StoreRecord(uint32_t number, uint8_t* record) {
   e.time = info.time;
   e.attributes = info.attributes;
   e.size = info.has_data_size ? info.data_size : info.file_name_size != 0 ? info.file_name_size : MftEntry::kUnknownSize;
-  if (info.has_name && info.name_length > 0 && names_.size() < 0xFFFF0000u) {
-    e.name_offset = static_cast<uint32_t>(names_.size());
+  if (info.has_name && info.name_length > 0 && names_.Add(info.name_bytes, info.name_length, &e.name_offset)) {
     e.name_length = info.name_length;
-    for (uint16_t i = 0; i < info.name_length; ++i) names_.push_back(static_cast<char16_t>(U16(info.name_bytes + 2 * i)));
     e.parent = info.parent;
     ++named_count_;
   }
@@ -263,7 +275,7 @@ void MftParser::StoreRecord(uint32_t number, uint8_t* record) {
 void MftParser::MergeExtensions() {
   for (size_t i = 0; i < extensions_.size(); ++i) {
     auto [ext, base] = extensions_[i];
-    if (base >= entries_.size()) continue;
+    if (base >= entry_count_) continue;
     MftEntry& b = entries_[base];
     MftEntry& x = entries_[ext];
     if (!b.has_name() && x.has_name()) {

@@ -9,9 +9,12 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "platform/raw_volume.h"
+#include "platform/raw_volume_memory.h"
+#include "scan/mft_name_store.h"
 #include "scan/mft_record.h"
 
 namespace nusk {
@@ -22,7 +25,7 @@ using ScanLog = std::function<void(const std::string& line)>;
 // An MFT record reduced to what the index needs. 40 bytes so that a table of a few
 // million stays small and is walked in order; names live in one shared pool.
 struct MftEntry {
-  uint32_t name_offset = 0;   // into MftParser's name pool
+  uint32_t name_offset = 0;   // into MftParser's name store
   uint16_t name_length = 0;   // 0 = no name found
   uint16_t flags = 0;         // record header flags; an extension record is stored as 0
   uint64_t parent = 0;        // parent MFT record number (sequence bits cleared)
@@ -38,6 +41,9 @@ struct MftEntry {
   bool has_name() const { return name_length != 0; }
   bool size_known() const { return (size >> 32) != 0xFFFFFFFFu; }
 };
+// All-zero bytes are an empty entry, so the table lives in ScanMemory: the system hands
+// out zeroed pages as they are first written instead of the table being filled twice.
+static_assert(std::is_trivially_copyable_v<MftEntry> && std::is_aggregate_v<MftEntry> && sizeof(MftEntry) == 40);
 
 class MftParser {
  public:
@@ -61,12 +67,12 @@ class MftParser {
   // entries read so far stay valid. Must follow a successful LoadMFT.
   bool ReadMftRecords();
 
-  uint32_t entry_count() const { return static_cast<uint32_t>(entries_.size()); }
+  uint32_t entry_count() const { return entry_count_; }
   uint32_t named_count() const { return named_count_; }
   uint32_t skipped_records() const { return skipped_records_; }  // failed fix-up or malformed
   const MftEntry& entry(uint32_t i) const { return entries_[i]; }
   std::u16string_view name(const MftEntry& e) const {
-    return std::u16string_view(names_.data() + e.name_offset, e.name_length);
+    return names_.Get(e.name_offset, e.name_length);
   }
 
   // Reads one record straight from the MFT (fix-up applied). False when the number lies
@@ -93,8 +99,10 @@ class MftParser {
   std::vector<ntfs::Run> runs_;
   std::vector<uint8_t> mft_record_;
 
-  std::vector<MftEntry> entries_;
-  std::vector<char16_t> names_;  // one pool for all names: no allocation per record
+  ScanMemory entry_memory_;
+  MftEntry* entries_ = nullptr;  // entry_count_ entries in entry_memory_
+  uint32_t entry_count_ = 0;
+  MftNameStore names_;  // no allocation per record
   std::vector<std::pair<uint32_t, uint32_t>> extensions_;  // (extension record, base record)
   std::vector<uint64_t> extension_sizes_;  // first-segment $DATA size found in an extension
   uint32_t named_count_ = 0;

@@ -105,7 +105,10 @@ std::u16string NtfsVolumeScanner::RootPrefix() const {
 
 bool NtfsVolumeScanner::ScanMft() {
   std::unique_ptr<MftParser> parser = MftParser::OpenDisk(VolumePath(), log_);
-  if (!parser) return false;
+  return parser && ScanMft(parser.get());
+}
+
+bool NtfsVolumeScanner::ScanMft(MftParser* parser) {
   if (!parser->ok() || parser->LoadMFT() == 0) {
     Log("Assertion failed: LoadMFT returns zero");
     return false;

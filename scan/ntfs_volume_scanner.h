@@ -66,6 +66,8 @@ class NtfsVolumeScanner {
   // when every record was read and delivered; false when the volume could not be read,
   // the MFT is damaged beyond use or the scan was cancelled (all logged).
   bool ScanMft();
+  // The same over a parser opened by the caller on any RawVolume (benchmarks, tools).
+  bool ScanMft(MftParser* parser);
 
   // One pass over the journal from *next_usn; *next_usn is advanced past what was read.
   // False when a record could not be understood (a full scan is then needed).
