@@ -8,6 +8,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace nusk {
 
@@ -29,6 +30,16 @@ struct VolumeInfo {
 };
 
 enum class DiskPower { kUnknown, kSpinning, kAsleep };
+
+// A volume mounted in a folder of a drive.
+struct FolderMount {
+  std::u16string folder;       // native path of the mount folder, without a trailing separator
+  std::u16string device;       // what the raw reader opens: "\\?\Volume{guid}"; POSIX the mount's
+                               // source (image file or block device)
+  std::u16string volume_id;    // identity of the volume, at most 36 characters: the GUID without
+                               // braces; POSIX the NTFS serial number as 16 hex digits
+  std::u16string file_system;  // "NTFS" when the volume can be read as NTFS, else the system's name
+};
 
 class Volumes {
  public:
@@ -72,6 +83,16 @@ class Volumes {
   // Power state of a physical disk. POSIX answers kSpinning: the system cannot tell
   // without waking the disk.
   virtual DiskPower QueryDiskPower(uint32_t disk) = 0;
+
+  // The volumes mounted in folders of the drive at root, in the order the system lists
+  // them. Windows: the volume mount points of the drive's volume. POSIX: the mounts made
+  // directly on the file system holding root, in folders below root (platform/
+  // volume_mounts.h); a mount whose source is not an NTFS image or device is listed with
+  // its mount table type and no device. Empty when there are none or they cannot be read.
+  virtual std::vector<FolderMount> FolderMounts(const std::u16string& root) {
+    (void)root;
+    return {};
+  }
 };
 
 }  // namespace nusk

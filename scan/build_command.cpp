@@ -58,6 +58,18 @@ class WalkExclusionAdapter : public IWalkExclusions {
   const ExclusionSettings& s_;
 };
 
+// The drive's listener; it notes when a scan forgot all of the drive's items (a full MFT
+// scan or a walk), which also dropped the items of the volumes mounted in its folders.
+class DriveListener : public CNuskToDbListener {
+ public:
+  using CNuskToDbListener::CNuskToDbListener;
+  void ForgetVolume(char16_t letter, uint8_t mount) override {
+    if (mount == 0) host_forgotten = true;
+    CNuskToDbListener::ForgetVolume(letter, mount);
+  }
+  bool host_forgotten = false;
+};
+
 bool Buildable(DriveType t) {
   return t == DriveType::kRemovable || t == DriveType::kFixed || t == DriveType::kRemote || t == DriveType::kCdrom;
 }
@@ -285,7 +297,7 @@ CBuildCommand::DriveOutcome CBuildCommand::BuildDrive(char16_t letter) {
     }
   }
   std::u16string display_name = env_.drives->DisplayName(letter);
-  CNuskToDbListener listener(writer_.get());
+  DriveListener listener(writer_.get());
   building_ = letter;
   DriveOutcome outcome;
   if (env_.drives->IsNtfsDrive(letter)) {
@@ -346,7 +358,8 @@ CBuildCommand::DriveOutcome CBuildCommand::WalkOneDrive(char16_t letter, CNuskTo
   ctx.cancel_requested = [this] { return Canceled(); };
   switch (WalkDrive(&ctx)) {
     case WalkResult::kDone:
-      return DriveOutcome::kBuilt;
+      BuildFolderMounts(letter, true, true, listener);
+      return Canceled() ? DriveOutcome::kCanceled : DriveOutcome::kBuilt;
     case WalkResult::kCanceled:
       return DriveOutcome::kCanceled;
     case WalkResult::kRootFailed:
@@ -384,59 +397,8 @@ CBuildCommand::DriveOutcome CBuildCommand::BuildNtfsDrive(char16_t letter, CNusk
     Say(msg);
     return DriveOutcome::kFailed;
   }
-  BuildMountedVolumes(letter, mounted, listener);
+  BuildFolderMounts(letter, false, static_cast<DriveListener*>(listener)->host_forgotten, listener);
   return Canceled() ? DriveOutcome::kCanceled : DriveOutcome::kBuilt;
-}
-
-void CBuildCommand::BuildMountedVolumes(char16_t letter, const std::vector<MountedVolume>& mounted,
-                                        CNuskToDbListener* listener) {
-  uint8_t d = static_cast<uint8_t>(letter - u'A');
-  std::vector<int> collected;
-  for (int slot = 1; slot < kMountSlots; ++slot) {
-    const MountState& m = writer_->mount_state(slot);
-    if (!m.free() && RefDrive(m.mount_folder_ref) == d) collected.push_back(slot);
-  }
-  for (const MountedVolume& volume : mounted) {
-    if (Canceled()) return;
-    uint64_t id = Volumes::Default()->FolderFileId(volume.mount_path);
-    uint64_t ref = (id & 0xFFFF0000FFFFFFFFull) | (uint64_t{d} << 32);
-    int slot = 0;
-    for (int s = 1; s < kMountSlots && !slot; ++s) {
-      if (writer_->mount_state(s).mount_folder_ref == ref) slot = s;
-    }
-    for (int s = 1; s < kMountSlots && !slot; ++s) {
-      if (writer_->mount_state(s).free()) slot = s;
-    }
-    if (!slot) {
-      Log("No free mount slot for " + ToUtf8(volume.mount_path));
-      continue;
-    }
-    std::erase(collected, slot);
-    MountState& m = writer_->mount_state(slot);
-    m.mount_folder_ref = ref;
-    std::string guid = ToUtf8(volume.volume_guid).substr(0, 36);
-    if (m.volume_guid != guid) {  // another volume in this folder: read it in full
-      m.volume_guid = guid;
-      m.journal_id = 0;
-      m.journal_next = 0;
-    }
-    NtfsVolumeConfig config;
-    config.volume_guid = volume.volume_guid;
-    config.mount_path = volume.mount_path;
-    config.mount_index = static_cast<uint8_t>(slot);
-    config.mount_folder_reference = ref;
-    uint64_t journal_id = m.journal_id;
-    uint64_t next_usn = writer_->item_count() != 0 ? m.journal_next : 0;
-    std::vector<MountedVolume> nested;
-    NtfsVolumeScanner scanner(config, &exclusions_, listener, [this](const std::string& l) { Log(l); }, env_.cancel);
-    scanner.ScanVolume(&journal_id, &next_usn, &nested);
-    m.journal_id = journal_id;
-    m.journal_next = next_usn;
-  }
-  for (int slot : collected) {  // unmounted since the last build
-    listener->ForgetVolume(letter, static_cast<uint8_t>(slot));
-    writer_->mount_state(slot) = MountState();
-  }
 }
 
 void CBuildCommand::MarkForFullRebuildLocked(char16_t letter) {

@@ -87,8 +87,16 @@ class CBuildCommand : public IStatusInfoListener {
   int WriteIndex(bool all_drives, int status);
   DriveOutcome BuildDrive(char16_t letter);
   DriveOutcome BuildNtfsDrive(char16_t letter, class CNuskToDbListener* listener);
-  void BuildMountedVolumes(char16_t letter, const std::vector<struct MountedVolume>& mounted,
-                           CNuskToDbListener* listener);
+  // Volumes mounted in folders of the drive (scan/build_command_mounts.cpp). walked_host:
+  // the drive was walked (mount folders are found by name); host_rescanned: the drive's
+  // items were all forgotten this build, so every mounted volume is read in full.
+  void BuildFolderMounts(char16_t letter, bool walked_host, bool host_rescanned, CNuskToDbListener* listener);
+  void BuildMountedVolume(char16_t letter, int slot, uint64_t ref, const std::string& volume_id,
+                          const struct FolderMount& mount, const std::vector<std::u16string>& parts,
+                          bool host_rescanned, CNuskToDbListener* listener);
+  uint64_t FindWalkedFolder(char16_t letter, const std::vector<std::u16string>& parts) const;
+  int FindMountSlot(uint64_t ref, const std::string& volume_id, const std::vector<int>& collected) const;
+  char16_t DriveBuiltAs(const struct FolderMount& mount) const;
   DriveOutcome WalkOneDrive(char16_t letter, CNuskToDbListener* listener);
   void MarkForFullRebuildLocked(char16_t letter);  // caller holds IndexMutex()
   void SetBuildingDrive(char16_t letter);

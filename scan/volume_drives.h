@@ -34,6 +34,7 @@ class DriveSystem {
   DriveSystem(DriveMap map, Volumes* volumes, Env* env);
 
   const DriveMap& map() const { return map_; }
+  Volumes* volumes() const { return volumes_; }
 
   // Letters of the drives present, in letter order.
   std::u16string PresentLetters();

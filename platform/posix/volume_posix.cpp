@@ -7,9 +7,11 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/volume.h"
+#include "platform/volume_mounts.h"
 #include "util/utf.h"
 
 namespace nusk {
@@ -32,6 +34,17 @@ constexpr FsName kFileSystems[] = {
     {0x9660, "iso9660", false},   {0x15013346, "udf", false},
 };
 
+// /proc files report a size of 0: read until the end.
+bool ReadProcFile(const char* path, std::string* text) {
+  int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  char buf[8192];
+  ssize_t n;
+  while ((n = ::read(fd, buf, sizeof(buf))) > 0) text->append(buf, static_cast<size_t>(n));
+  ::close(fd);
+  return n == 0;
+}
+
 const FsName* FindFs(unsigned long magic) {
   for (const FsName& fs : kFileSystems) {
     if (fs.magic == magic) return &fs;
@@ -40,7 +53,7 @@ const FsName* FindFs(unsigned long magic) {
 }
 
 // Reads the first 512 bytes of an image or device; true when it is an NTFS boot sector.
-bool ReadNtfsBoot(const std::string& path, uint32_t* serial) {
+bool ReadNtfsBoot(const std::string& path, uint32_t* serial, uint64_t* serial64 = nullptr) {
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
   unsigned char boot[512];
@@ -50,6 +63,10 @@ bool ReadNtfsBoot(const std::string& path, uint32_t* serial) {
   // The volume serial number is 8 bytes at 0x48; Windows reports its low 32 bits.
   *serial = static_cast<uint32_t>(boot[0x48]) | (static_cast<uint32_t>(boot[0x49]) << 8) |
             (static_cast<uint32_t>(boot[0x4A]) << 16) | (static_cast<uint32_t>(boot[0x4B]) << 24);
+  if (serial64) {
+    *serial64 = 0;
+    for (int i = 7; i >= 0; --i) *serial64 = (*serial64 << 8) | boot[0x48 + i];
+  }
   return true;
 }
 
@@ -146,6 +163,39 @@ class PosixVolumes : public Volumes {
   }
 
   DiskPower QueryDiskPower(uint32_t) override { return DiskPower::kSpinning; }
+
+  std::vector<FolderMount> FolderMounts(const std::u16string& root) override {
+    std::vector<FolderMount> mounts;
+    std::string text;
+    if (!ReadProcFile("/proc/self/mountinfo", &text)) return mounts;
+    // The table holds canonical paths; the folders handed back keep the caller's root.
+    std::string given = ToUtf8(root);
+    char* resolved = ::realpath(given.c_str(), nullptr);
+    if (!resolved) return mounts;
+    std::string canonical = resolved;
+    std::free(resolved);
+    while (!given.empty() && given.back() == '/') given.pop_back();
+    for (const MountInfoEntry& e : MountsBelow(ParseMountInfo(text), canonical)) {
+      FolderMount m;
+      m.folder = FromUtf8(given + e.mount_point.substr(canonical == "/" ? 0 : canonical.size()));
+      m.file_system = FromUtf8(e.fs_type);
+      uint32_t serial = 0;
+      uint64_t serial64 = 0;
+      struct stat st;
+      // Whatever the driver (ntfs-3g, ntfs3), an image or device with an NTFS boot sector
+      // is read with the MFT reader.
+      if (::stat(e.source.c_str(), &st) == 0 && (S_ISREG(st.st_mode) || S_ISBLK(st.st_mode)) &&
+          ReadNtfsBoot(e.source, &serial, &serial64)) {
+        char hex[24];
+        std::snprintf(hex, sizeof(hex), "%016llx", static_cast<unsigned long long>(serial64));
+        m.device = FromUtf8(e.source);
+        m.volume_id = FromLatin1(hex);
+        m.file_system = u"NTFS";
+      }
+      mounts.push_back(std::move(m));
+    }
+    return mounts;
+  }
 
  private:
   // 32-bit serial from a wider id; never 0 (0 means "unreadable" to the build).

@@ -116,6 +116,45 @@ class Win32Volumes : public Volumes {
     if (!ok) return DiskPower::kUnknown;
     return on ? DiskPower::kSpinning : DiskPower::kAsleep;
   }
+
+  std::vector<FolderMount> FolderMounts(const std::u16string& root) override {
+    std::vector<FolderMount> mounts;
+    std::wstring r = W(root);
+    if (r.empty()) return mounts;
+    if (r.back() != L'\\') r.push_back(L'\\');
+    wchar_t volume[MAX_PATH + 1] = {0};
+    if (!GetVolumeNameForVolumeMountPointW(r.c_str(), volume, MAX_PATH)) return mounts;
+    wchar_t relative[MAX_PATH + 1] = {0};
+    HANDLE find = FindFirstVolumeMountPointW(volume, relative, MAX_PATH);  // needs administrator rights
+    if (find == INVALID_HANDLE_VALUE) return mounts;
+    do {
+      FolderMount m;
+      if (DescribeMount(r + relative, &m)) mounts.push_back(std::move(m));
+    } while (FindNextVolumeMountPointW(find, relative, MAX_PATH));
+    FindVolumeMountPointClose(find);
+    return mounts;
+  }
+
+ private:
+  // folder: "C:\mnt\data\" -> its volume "\\?\Volume{guid}" and file system.
+  static bool DescribeMount(const std::wstring& folder, FolderMount* m) {
+    wchar_t target[MAX_PATH + 1] = {0};
+    if (!GetVolumeNameForVolumeMountPointW(folder.c_str(), target, MAX_PATH)) return false;
+    std::wstring t = target;
+    size_t open = t.find(L'{'), close = t.find(L'}');
+    if (open == std::wstring::npos || close == std::wstring::npos || close < open) return false;
+    m->volume_id = U(t.substr(open + 1, close - open - 1)).substr(0, 36);
+    wchar_t fs[MAX_PATH + 1] = {0};
+    UINT old_mode = SetErrorMode(SEM_FAILCRITICALERRORS);
+    if (GetVolumeInformationW(target, nullptr, 0, nullptr, nullptr, nullptr, fs, MAX_PATH)) m->file_system = U(fs);
+    SetErrorMode(old_mode);
+    while (!t.empty() && t.back() == L'\\') t.pop_back();  // the raw volume, not its root folder
+    m->device = U(t);
+    std::wstring f = folder;
+    while (f.size() > 3 && f.back() == L'\\') f.pop_back();
+    m->folder = U(f);
+    return true;
+  }
 };
 
 }  // namespace

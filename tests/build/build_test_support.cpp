@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "index/nusk_db.h"
 #include "platform/env.h"
 #include "platform/profile.h"
@@ -20,8 +22,22 @@ std::u16string BuildFixture::MapDrive(char16_t letter, const std::u16string& fol
   Env::Default()->CreateFolder(path);
   if (path.back() != Env::Default()->PathSeparator()) path.push_back(Env::Default()->PathSeparator());
   targets_[letter - u'A'] = path;
+  folder_[letter - u'A'] = true;
   SetSetting(u"Drives", std::u16string(1, letter), path);
   return path;
+}
+
+std::string BuildFixture::UnpackImage(const std::string& name, const std::string& file) {
+  std::string out = ToUtf8(drives_.Sub(FromUtf8(file)));
+  std::string command = "gzip -dc '" + std::string(NUSK_TEST_DATA) + "/ntfs/" + name + ".img.gz' > '" + out + "'";
+  EXPECT_EQ(std::system(command.c_str()), 0) << command;
+  return out;
+}
+
+void BuildFixture::MapImage(char16_t letter, const std::string& image) {
+  targets_[letter - u'A'] = FromUtf8(image);
+  folder_[letter - u'A'] = false;
+  SetSetting(u"Drives", std::u16string(1, letter), FromUtf8(image));
 }
 
 void BuildFixture::SetSetting(const std::u16string& section, const std::u16string& key, const std::u16string& value) {
@@ -29,9 +45,7 @@ void BuildFixture::SetSetting(const std::u16string& section, const std::u16strin
 }
 
 int BuildFixture::RunInProcess(const std::vector<std::u16string>& options, const std::atomic<bool>* cancel) {
-  std::array<bool, 26> folder{};
-  for (int i = 0; i < 26; ++i) folder[i] = !targets_[i].empty();
-  system_ = std::make_unique<DriveSystem>(DriveMap::FromTargets(targets_, folder), Volumes::Default(),
+  system_ = std::make_unique<DriveSystem>(DriveMap::FromTargets(targets_, folder_), Volumes::Default(),
                                           Env::Default());
   BuildEnvironment e;
   e.env = Env::Default();

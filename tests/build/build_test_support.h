@@ -26,6 +26,10 @@ class BuildFixture {
 
   // Maps a letter to the fixture folder drives()/<folder>/ (created when missing).
   std::u16string MapDrive(char16_t letter, const std::u16string& folder);
+  // Unpacks tests/data/ntfs/<name>.img.gz to drives()/<file> and returns its path.
+  std::string UnpackImage(const std::string& name, const std::string& file);
+  // Maps a letter to an NTFS image file (read with the MFT reader).
+  void MapImage(char16_t letter, const std::string& image);
   // Writes key=value into the settings file.
   void SetSetting(const std::u16string& section, const std::u16string& key, const std::u16string& value);
 
@@ -49,6 +53,7 @@ class BuildFixture {
   TempDir home_;
   TempDir drives_;
   std::array<std::u16string, 26> targets_{};
+  std::array<bool, 26> folder_{};
   std::unique_ptr<DriveSystem> system_;
 };
 

@@ -1,0 +1,231 @@
+// NTFS volumes through the build: a drive letter naming an image (full scan, then a
+// change pass from its journal), volumes mounted in folders of a walked drive (mount
+// slots kept, replaced and freed), and the mount table rules behind them.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+#include "index/nusk_db_writer.h"
+#include "platform/env.h"
+#include "platform/volume_mounts.h"
+#include "tests/build/build_test_support.h"
+#include "util/utf.h"
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+namespace nusk {
+namespace {
+
+using testing::BuildFixture;
+
+TEST(MountTableTest, ParsesLinesAndKeepsOnlyVisibleMountsDirectlyBelowTheRoot) {
+  const char* text =
+      "1 0 8:1 / / rw - ext4 /dev/sda1 rw\n"
+      "2 1 0:5 / /proc rw shared:3 master:1 - proc proc rw\n"
+      "3 1 0:40 / /data/my\\040disk rw - fuse /img/a\\040b.img rw\n"
+      "4 3 0:41 / /data/my\\040disk/inner rw - fuse /img/inner.img rw\n"
+      "5 1 0:42 / /database rw - ext4 /dev/sdb1 rw\n"
+      "6 1 0:43 / /data/x rw - tmpfs tmpfs rw\n"
+      "7 1 0:44 / /data/x rw - ntfs3 /dev/loop1 rw\n"
+      "garbage line\n"
+      "8 1 0:45 / /data rw\n";  // no separator: skipped
+  std::vector<MountInfoEntry> table = ParseMountInfo(text);
+  ASSERT_EQ(table.size(), 7u);
+  EXPECT_EQ(table[1].fs_type, "proc");  // tagged optional fields skipped
+  EXPECT_EQ(table[2].mount_point, "/data/my disk");
+  EXPECT_EQ(table[2].source, "/img/a b.img");
+
+  std::vector<std::string> points;
+  for (const MountInfoEntry& e : MountsBelow(table, "/data/")) points.push_back(e.mount_point + "=" + e.source);
+  // Not /database (a name that merely starts like the root), not the mount inside a
+  // mount, and only the upper of two mounts on one folder.
+  EXPECT_EQ(points, (std::vector<std::string>{"/data/my disk=/img/a b.img", "/data/x=/dev/loop1"}));
+  // A root inside a mount: that mount is the host; its own children count.
+  ASSERT_EQ(MountsBelow(table, "/data/my disk").size(), 1u);
+  EXPECT_EQ(MountsBelow(table, "/data/my disk")[0].source, "/img/inner.img");
+  EXPECT_EQ(MountsBelow(table, "/").size(), 4u);
+  EXPECT_TRUE(MountsBelow({}, "/").empty());
+}
+
+#ifndef _WIN32
+
+constexpr uint32_t kDelete = 0x200, kClose = 0x80000000u;
+
+// The sequence number of MFT record n in an image, from its boot sector and record header.
+uint16_t RecordSequence(const std::string& image, uint32_t n) {
+  std::ifstream in(image, std::ios::binary);
+  std::string boot(512, '\0');
+  in.read(boot.data(), 512);
+  auto u = [&boot](size_t at, size_t bytes) {
+    uint64_t v = 0;
+    for (size_t i = bytes; i-- > 0;) v = (v << 8) | static_cast<uint8_t>(boot[at + i]);
+    return v;
+  };
+  uint64_t cluster = u(0x0B, 2) * u(0x0D, 1);
+  int8_t per = static_cast<int8_t>(boot[0x40]);
+  uint64_t record = per > 0 ? per * cluster : uint64_t{1} << -per;
+  in.seekg(static_cast<std::streamoff>(u(0x30, 8) * cluster + n * record + 0x10));
+  uint8_t seq[2] = {0, 0};
+  in.read(reinterpret_cast<char*>(seq), 2);
+  return static_cast<uint16_t>(seq[0] | (seq[1] << 8));
+}
+
+// Appends one version 2 record to the image's stand-in journal (platform/usn_journal.h).
+void AppendJournalRecord(const std::string& image, uint32_t reason, uint64_t ref, uint64_t parent,
+                         const std::u16string& name) {
+  std::string path = image + ".usnjrnl";
+  std::string bytes;
+  {
+    std::ifstream in(path, std::ios::binary);
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  ASSERT_GE(bytes.size(), 64u) << "the first build creates the journal";
+  int64_t next;
+  std::memcpy(&next, bytes.data() + 24, 8);
+  uint32_t len = static_cast<uint32_t>((60 + name.size() * 2 + 7) & ~size_t{7});
+  std::string r(len, '\0');
+  uint16_t version = 2, name_bytes = static_cast<uint16_t>(name.size() * 2), name_offset = 60;
+  std::memcpy(&r[0], &len, 4);
+  std::memcpy(&r[4], &version, 2);
+  std::memcpy(&r[8], &ref, 8);
+  std::memcpy(&r[16], &parent, 8);
+  std::memcpy(&r[24], &next, 8);
+  std::memcpy(&r[40], &reason, 4);
+  std::memcpy(&r[56], &name_bytes, 2);
+  std::memcpy(&r[58], &name_offset, 2);
+  std::memcpy(&r[60], name.data(), name.size() * 2);
+  next += len;
+  std::memcpy(bytes.data() + 24, &next, 8);
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes << r;
+}
+
+TEST(NtfsDriveTest, ImageDriveBuildsInFullThenFollowsItsJournal) {
+  BuildFixture f;
+  std::string image = f.UnpackImage("basic4k", "basic4k.img");
+  f.MapImage(u'N', image);
+  ASSERT_EQ(f.RunInProcess({u"n"}), 0) << f.ReadLog();
+  auto items = f.Items();
+  // Values from the image's oracle listing (record 69 "a.b" in folder 66, one byte).
+  const std::u16string ab = u"N:\\Docs\\Reports\\2024\\a.b";
+  ASSERT_EQ(items.count(ab), 1u) << f.ReadLog();
+  EXPECT_EQ(items[ab].size, 1u);
+  EXPECT_EQ(items[ab].time, CompactTimeFromFileTime(134410620740601227ull));
+  EXPECT_TRUE(items[u"N:\\été 中文"].folder);
+  EXPECT_NE(f.ReadLog().find("(NTFS Mode)"), std::string::npos);
+
+  // The journal says a.b was deleted: the second build reads only that.
+  AppendJournalRecord(image, kDelete | kClose, (uint64_t{RecordSequence(image, 69)} << 48) | 69,
+                      (uint64_t{RecordSequence(image, 66)} << 48) | 66, u"a.b");
+  ASSERT_EQ(f.RunInProcess({u"n"}), 0);
+  auto after = f.Items();
+  EXPECT_NE(f.ReadLog().find("(No full scan needed)"), std::string::npos) << f.ReadLog();
+  EXPECT_EQ(after.count(ab), 0u);
+  EXPECT_EQ(after.size(), items.size() - 1);
+}
+
+// An image mounted with ntfs-3g in a folder; unmounted when it goes out of scope.
+class NtfsMount {
+ public:
+  static bool Possible(std::string* why) {
+    if (::geteuid() != 0) *why = "mounting needs root";
+    else if (::access("/dev/fuse", R_OK | W_OK) != 0) *why = "no /dev/fuse";
+    else if (std::system("command -v ntfs-3g >/dev/null 2>&1") != 0) *why = "ntfs-3g is not installed";
+    return why->empty();
+  }
+  NtfsMount(const std::string& image, const std::string& folder) : folder_(folder) {
+    mounted_ = std::system(("ntfs-3g '" + image + "' '" + folder + "'").c_str()) == 0;
+  }
+  ~NtfsMount() { Unmount(); }
+  bool mounted() const { return mounted_; }
+  void Unmount() {
+    if (mounted_) mounted_ = std::system(("umount '" + folder_ + "'").c_str()) != 0;
+  }
+
+ private:
+  std::string folder_;
+  bool mounted_ = false;
+};
+
+// Items below prefix, keyed by the rest of their path.
+std::map<std::u16string, BuildFixture::Item> Below(const std::map<std::u16string, BuildFixture::Item>& items,
+                                                   const std::u16string& prefix) {
+  std::map<std::u16string, BuildFixture::Item> out;
+  for (const auto& [path, item] : items) {
+    if (path.size() > prefix.size() && path.compare(0, prefix.size(), prefix) == 0) out[path.substr(prefix.size())] = item;
+  }
+  return out;
+}
+
+bool SameItems(const std::map<std::u16string, BuildFixture::Item>& a,
+               const std::map<std::u16string, BuildFixture::Item>& b) {
+  if (a.size() != b.size()) return false;
+  for (const auto& [path, item] : a) {
+    auto it = b.find(path);
+    if (it == b.end() || it->second.size != item.size || it->second.time != item.time ||
+        it->second.folder != item.folder)
+      return false;
+  }
+  return true;
+}
+
+TEST(NtfsDriveTest, VolumesMountedInAWalkedDriveFillTheirMountSlots) {
+  std::string why;
+  if (!NtfsMount::Possible(&why)) GTEST_SKIP() << "cannot mount NTFS images here: " << why;
+  BuildFixture f;
+  std::u16string root = f.MapDrive(u'Q', u"q");
+  f.drives().WriteFile(u"q/top.txt", "t");
+  Env::Default()->CreateFolder(root + u"sub");
+  Env::Default()->CreateFolder(root + u"sub/mnt");
+  std::string folder = ToUtf8(root) + "sub/mnt";
+  // The same image as a drive of its own tells what the mounted volume must hold.
+  f.MapImage(u'N', f.UnpackImage("basic4k", "reference.img"));
+  NtfsMount basic(f.UnpackImage("basic4k", "mounted.img"), folder);
+  ASSERT_TRUE(basic.mounted());
+  ASSERT_EQ(f.RunInProcess({}), 0) << f.ReadLog();
+  auto items = f.Items();
+  auto expected = Below(items, u"N:\\");
+  auto mounted = Below(items, u"Q:\\sub\\mnt\\");
+  ASSERT_GT(expected.size(), 30u);
+  EXPECT_TRUE(SameItems(mounted, expected)) << mounted.size() << " vs " << expected.size() << "\n" << f.ReadLog();
+  EXPECT_EQ(items.count(u"Q:\\top.txt"), 1u);
+  NuskDbWriter w;
+  ASSERT_TRUE(LoadIndexForWrite(&w, f.home().path()).ok());
+  EXPECT_FALSE(w.mount_state(1).free());
+  EXPECT_EQ(RefDrive(w.mount_state(1).mount_folder_ref), u'Q' - u'A');
+  EXPECT_EQ(w.mount_state(1).volume_guid.size(), 16u);
+
+  // Another volume in the same folder replaces the first one in the same slot.
+  basic.Unmount();
+  ASSERT_FALSE(basic.mounted());
+  NtfsMount other(f.UnpackImage("rec4096", "other.img"), folder);
+  ASSERT_TRUE(other.mounted());
+  ASSERT_EQ(f.RunInProcess({u"q"}), 0);
+  auto replaced = Below(f.Items(), u"Q:\\sub\\mnt\\");
+  EXPECT_FALSE(replaced.empty());
+  EXPECT_EQ(replaced.count(u"Docs\\Reports\\2024\\a.b"), 0u);
+  NuskDbWriter w2;
+  ASSERT_TRUE(LoadIndexForWrite(&w2, f.home().path()).ok());
+  EXPECT_NE(w2.mount_state(1).volume_guid, w.mount_state(1).volume_guid);
+  EXPECT_TRUE(w2.mount_state(2).free());
+
+  // Unmounted: its items go and its slot is freed; the folder itself stays.
+  other.Unmount();
+  ASSERT_EQ(f.RunInProcess({u"q"}), 0);
+  auto gone = f.Items();
+  EXPECT_TRUE(Below(gone, u"Q:\\sub\\mnt\\").empty());
+  EXPECT_EQ(gone.count(u"Q:\\sub\\mnt"), 1u);
+  NuskDbWriter w3;
+  ASSERT_TRUE(LoadIndexForWrite(&w3, f.home().path()).ok());
+  EXPECT_TRUE(w3.mount_state(1).free());
+}
+
+#endif  // !_WIN32
+
+}  // namespace
+}  // namespace nusk
