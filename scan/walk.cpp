@@ -1,7 +1,12 @@
 #include "scan/walk.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <deque>
+#include <exception>
+#include <mutex>
+#include <numeric>
+#include <thread>
 
 #include "index/index_types.h"
 #include "platform/volume_lister.h"
@@ -14,6 +19,111 @@ namespace {
 constexpr char16_t kMarkerName[] = u"_nuskignore";
 constexpr uint32_t kRootRecord = 1024;
 
+// The walk runs on two threads: a listing thread reads folders (system calls, name
+// conversion, sorting, exclusions) while the calling thread hands the results to the
+// listener (index insertion). They meet in a bounded queue of chunks, so the listing may
+// run ahead by a few thousand items but never holds the whole tree. The listing thread
+// decides everything (order, references, exclusions); the listener sees exactly the calls
+// a one-thread walk would make, in the same order, all on the calling thread.
+
+// What one listed folder contributes: its records, then at most one status line. A
+// folder left out for its marker file contributes only ignored_path.
+struct Segment {
+  uint32_t end = 0;            // its records are chunk.records[previous end, end)
+  bool poll_cancel = true;     // the walk stops before a folder when cancel is asked
+  bool ignored = false;
+  std::u16string ignored_path;
+  std::string failure;         // "Find files in %s failed.." when the listing failed
+};
+
+// A batch of segments. Records are overwritten in place rather than cleared, so a
+// recycled chunk reuses the name buffers it already has.
+struct Chunk {
+  std::vector<ScanRecord> records;
+  uint32_t used = 0;
+  std::vector<Segment> segments;
+
+  ScanRecord& NewRecord() {
+    if (used == records.size()) records.emplace_back();
+    return records[used++];
+  }
+  void Reset() {
+    used = 0;
+    segments.clear();
+  }
+};
+
+constexpr uint32_t kChunkRecords = 2048;   // big enough that handing over costs nothing per item
+constexpr size_t kChunkSegments = 512;
+constexpr size_t kQueuedChunks = 8;        // how far the listing may run ahead
+
+// Hand-over between the two threads. Full chunks go one way, emptied ones come back.
+class ChunkQueue {
+ public:
+  // Listing side. Blocks while kQueuedChunks wait; false once the walk was abandoned.
+  bool Push(std::unique_ptr<Chunk> chunk) {
+    std::unique_lock<std::mutex> lock(mu_);
+    not_full_.wait(lock, [this] { return abandoned_ || full_.size() < kQueuedChunks; });
+    if (abandoned_) return false;
+    full_.push_back(std::move(chunk));
+    not_empty_.notify_one();
+    return true;
+  }
+  // Listing side: no more chunks will come (error holds an exception of the listing).
+  void Finish(std::exception_ptr error) {
+    std::lock_guard<std::mutex> lock(mu_);
+    finished_ = true;
+    error_ = error;
+    not_empty_.notify_one();
+  }
+  std::unique_ptr<Chunk> TakeEmpty() {
+    std::lock_guard<std::mutex> lock(mu_);
+    if (empty_.empty()) return std::make_unique<Chunk>();
+    std::unique_ptr<Chunk> c = std::move(empty_.back());
+    empty_.pop_back();
+    return c;
+  }
+  bool abandoned() {
+    std::lock_guard<std::mutex> lock(mu_);
+    return abandoned_;
+  }
+
+  // Inserting side. Null when the listing has finished and everything was taken.
+  std::unique_ptr<Chunk> Pop() {
+    std::unique_lock<std::mutex> lock(mu_);
+    not_empty_.wait(lock, [this] { return finished_ || !full_.empty(); });
+    if (full_.empty()) return nullptr;
+    std::unique_ptr<Chunk> c = std::move(full_.front());
+    full_.pop_front();
+    not_full_.notify_one();
+    return c;
+  }
+  void Recycle(std::unique_ptr<Chunk> chunk) {
+    chunk->Reset();
+    std::lock_guard<std::mutex> lock(mu_);
+    empty_.push_back(std::move(chunk));
+  }
+  // Inserting side: stop the listing (cancel, or the listener failed).
+  void Abandon() {
+    std::lock_guard<std::mutex> lock(mu_);
+    abandoned_ = true;
+    not_full_.notify_all();
+  }
+  std::exception_ptr error() {
+    std::lock_guard<std::mutex> lock(mu_);
+    return error_;
+  }
+
+ private:
+  std::mutex mu_;
+  std::condition_variable not_full_, not_empty_;
+  std::deque<std::unique_ptr<Chunk>> full_;
+  std::vector<std::unique_ptr<Chunk>> empty_;
+  bool finished_ = false;
+  bool abandoned_ = false;
+  std::exception_ptr error_;
+};
+
 // A folder met but not yet listed. Its own record is added only when it is listed, so a
 // folder holding the marker file can still be left out together with its contents.
 struct QueuedFolder {
@@ -24,53 +134,78 @@ struct QueuedFolder {
   uint32_t time = 0;
 };
 
-class Walker {
+// The listing thread: breadth first, one folder at a time, level by level.
+class TreeLister {
  public:
-  explicit Walker(WalkContext* ctx) : ctx_(ctx), drive_(static_cast<uint8_t>(ctx->drive_letter - u'A')) {}
+  TreeLister(const WalkContext& ctx, std::unique_ptr<VolumeLister> lister, std::vector<VolumeEntry> root_entries,
+             ChunkQueue* out)
+      : ctx_(ctx),
+        drive_(static_cast<uint8_t>(ctx.drive_letter - u'A')),
+        separator_(ctx.root_path.back()),
+        lister_(std::move(lister)),
+        entries_(std::move(root_entries)),
+        out_(out) {}
 
-  WalkResult Run() {
-    Status s = VolumeLister::Create(ctx_->root_path, &lister_);
-    if (s.ok()) s = lister_->List(ctx_->root_path, &entries_);
-    if (!s.ok()) {
-      Say("Find files in " + ToUtf8(ctx_->root_path) + " failed..");
-      return WalkResult::kRootFailed;
+  void Run() {
+    std::exception_ptr error;
+    try {
+      chunk_ = out_->TakeEmpty();
+      Segment& root = BeginSegment();
+      root.poll_cancel = false;
+      AddChildren(ctx_.root_path, MakeRef(kRootRecord, drive_));
+      while (!queue_.empty()) {
+        QueuedFolder folder = std::move(queue_.front());
+        queue_.pop_front();
+        if (!ListFolder(folder)) break;
+      }
+      Flush();
+    } catch (...) {
+      error = std::current_exception();
     }
-    Log(std::string("Deleting all records for drive ") + static_cast<char>(ctx_->drive_letter));
-    ctx_->listener->ForgetVolume(ctx_->drive_letter, 0);
-    ScanRecord root;
-    root.reference = MakeRef(kRootRecord, drive_);
-    root.is_folder = 1;
-    root.name = std::u16string{ctx_->drive_letter, u':'};
-    ctx_->listener->AddRecord(root);
-    Log("Performing full scan..");
-    ctx_->folder_count = 0;
-    ctx_->file_count = 0;
-    ctx_->next_reference = kRootRecord + 1;
-    AddChildren(ctx_->root_path, root.reference);
-    while (!queue_.empty()) {
-      if (ctx_->cancel_requested && ctx_->cancel_requested()) return WalkResult::kCanceled;
-      QueuedFolder folder = std::move(queue_.front());
-      queue_.pop_front();
-      ListFolder(folder);
-    }
-    Log("Recorded " + std::to_string(ctx_->folder_count) + " folders, " + std::to_string(ctx_->file_count) +
-        " files.");
-    return WalkResult::kDone;
+    out_->Finish(error);
   }
 
+  uint32_t next_reference() const { return next_reference_; }
+
  private:
-  void ListFolder(const QueuedFolder& folder) {
+  // False when the inserting side has given up.
+  bool ListFolder(const QueuedFolder& folder) {
+    if (chunk_->used >= kChunkRecords || chunk_->segments.size() >= kChunkSegments) {
+      if (!Flush()) return false;
+      chunk_ = out_->TakeEmpty();
+    }
+    Segment& segment = BeginSegment();
     Status listed = lister_->List(folder.path, &entries_);
     if (listed.ok() && HoldsMarker()) {
-      ctx_->listener->IgnoredFolderFound(IndexPath(folder.path));
-      return;
+      segment.ignored = true;
+      segment.ignored_path = IndexPath(folder.path);
+      return true;
     }
-    AddFolder(folder);
+    ScanRecord& r = chunk_->NewRecord();
+    r.reference = folder.reference;
+    r.parent_reference = folder.parent_reference;
+    r.name = folder.name;
+    r.time = folder.time;
+    r.is_folder = true;
+    r.size = 0;
     if (!listed.ok()) {
-      Say("Find files in " + ToUtf8(folder.path) + " failed..");
-      return;
+      chunk_->segments.back().end = chunk_->used;
+      chunk_->segments.back().failure = "Find files in " + ToUtf8(folder.path) + " failed..";
+      return true;
     }
     AddChildren(folder.path, folder.reference);
+    return true;
+  }
+
+  Segment& BeginSegment() {
+    Segment& s = chunk_->segments.emplace_back();
+    s.end = chunk_->used;
+    return s;
+  }
+
+  bool Flush() {
+    if (chunk_->segments.empty()) return !out_->abandoned();
+    return out_->Push(std::move(chunk_));
   }
 
   bool HoldsMarker() const {
@@ -78,68 +213,145 @@ class Walker {
                        [](const VolumeEntry& e) { return !e.is_folder && e.name == kMarkerName; });
   }
 
-  // Adds the files of entries_ and queues (or, for links and mount points, adds) its folders.
+  // Adds the files of entries_ and queues (or, for links and mount points, adds) its
+  // folders, in name order: a fixed order makes the index independent of the order the
+  // system lists entries in. Sorting positions moves 4 bytes per swap instead of entries.
   void AddChildren(const std::u16string& path, uint64_t parent) {
-    // A fixed order makes the index independent of the order the system lists entries in.
-    std::sort(entries_.begin(), entries_.end(),
-              [](const VolumeEntry& a, const VolumeEntry& b) { return a.name < b.name; });
-    for (const VolumeEntry& e : entries_) {
+    order_.resize(entries_.size());
+    std::iota(order_.begin(), order_.end(), 0u);
+    std::sort(order_.begin(), order_.end(), [this](uint32_t a, uint32_t b) { return entries_[a].name < entries_[b].name; });
+    for (uint32_t i : order_) {
+      VolumeEntry& e = entries_[i];
       if (Excluded(e)) continue;
       if (e.is_folder && !e.no_descend) {
-        QueuedFolder q;
-        q.path = path + e.name + ctx_->root_path.back();
+        QueuedFolder& q = queue_.emplace_back();
+        q.path.reserve(path.size() + e.name.size() + 1);
+        q.path.append(path).append(e.name).push_back(separator_);
         q.reference = NextReference();
         q.parent_reference = parent;
-        q.name = e.name;
+        q.name = std::move(e.name);
         q.time = CompactTimeFromFileTime(e.mtime);
-        queue_.push_back(std::move(q));
         continue;
       }
-      ScanRecord r;
+      ScanRecord& r = chunk_->NewRecord();
       r.reference = NextReference();
       r.parent_reference = parent;
       r.name = e.name;
       r.time = CompactTimeFromFileTime(e.mtime);
-      r.is_folder = e.is_folder ? 1 : 0;
+      r.is_folder = e.is_folder;
       r.size = e.is_folder ? 0 : SizeFormFromBytes(e.size);
-      if (e.is_folder) {
-        ++ctx_->folder_count;
-      } else {
-        ++ctx_->file_count;
-      }
-      ctx_->listener->AddRecord(r);
     }
-  }
-
-  void AddFolder(const QueuedFolder& folder) {
-    ScanRecord r;
-    r.reference = folder.reference;
-    r.parent_reference = folder.parent_reference;
-    r.name = folder.name;
-    r.time = folder.time;
-    r.is_folder = 1;
-    ++ctx_->folder_count;
-    ctx_->listener->AddRecord(r);
+    chunk_->segments.back().end = chunk_->used;
   }
 
   bool Excluded(const VolumeEntry& e) const {
-    const IWalkExclusions* ex = ctx_->exclusions;
+    const IWalkExclusions* ex = ctx_.exclusions;
     if (!ex) return false;
     if (ex->ExcludeHidden() && (e.attributes & 0x2)) return true;
     return e.is_folder ? ex->FolderNameExcluded(e.name) : ex->FileNameExcluded(e.name);
   }
 
-  uint64_t NextReference() { return MakeRef(ctx_->next_reference++, drive_); }
+  uint64_t NextReference() { return MakeRef(next_reference_++, drive_); }
 
   // Native folder path -> the form the index shows ("C:\a\b", no trailing backslash).
   std::u16string IndexPath(const std::u16string& native) const {
-    std::u16string out{ctx_->drive_letter, u':'};
+    std::u16string out{ctx_.drive_letter, u':'};
     std::u16string_view rest(native);
-    rest.remove_prefix(std::min(rest.size(), ctx_->root_path.size()));
+    rest.remove_prefix(std::min(rest.size(), ctx_.root_path.size()));
     out.push_back(u'\\');
-    for (char16_t c : rest) out.push_back(c == ctx_->root_path.back() ? u'\\' : c);
+    for (char16_t c : rest) out.push_back(c == separator_ ? u'\\' : c);
     while (out.size() > 3 && out.back() == u'\\') out.pop_back();
     return out;
+  }
+
+  const WalkContext& ctx_;
+  const uint8_t drive_;
+  const char16_t separator_;
+  std::unique_ptr<VolumeLister> lister_;
+  std::vector<VolumeEntry> entries_;  // the folder being listed; reused to avoid allocations
+  std::vector<uint32_t> order_;       // entries_ positions in name order
+  std::deque<QueuedFolder> queue_;
+  uint32_t next_reference_ = kRootRecord + 1;
+  ChunkQueue* out_;
+  std::unique_ptr<Chunk> chunk_;
+};
+
+// Stops and joins the listing thread however the inserting side leaves.
+class ListingThread {
+ public:
+  ListingThread(TreeLister* lister, ChunkQueue* queue) : queue_(queue), thread_([lister] { lister->Run(); }) {}
+  ~ListingThread() { Join(); }
+  void Join() {
+    if (!thread_.joinable()) return;
+    queue_->Abandon();
+    thread_.join();
+  }
+
+ private:
+  ChunkQueue* queue_;
+  std::thread thread_;
+};
+
+class Walker {
+ public:
+  explicit Walker(WalkContext* ctx) : ctx_(ctx) {}
+
+  WalkResult Run() {
+    std::unique_ptr<VolumeLister> lister;
+    std::vector<VolumeEntry> root_entries;
+    Status s = VolumeLister::Create(ctx_->root_path, &lister);
+    if (s.ok()) s = lister->List(ctx_->root_path, &root_entries);
+    if (!s.ok()) {
+      Say("Find files in " + ToUtf8(ctx_->root_path) + " failed..");
+      return WalkResult::kRootFailed;
+    }
+    ctx_->folder_count = 0;
+    ctx_->file_count = 0;
+    ChunkQueue queue;
+    TreeLister tree(*ctx_, std::move(lister), std::move(root_entries), &queue);
+    ListingThread thread(&tree, &queue);  // lists while the drive's old records are dropped
+
+    Log(std::string("Deleting all records for drive ") + static_cast<char>(ctx_->drive_letter));
+    ctx_->listener->ForgetVolume(ctx_->drive_letter, 0);
+    ScanRecord root;
+    root.reference = MakeRef(kRootRecord, static_cast<uint8_t>(ctx_->drive_letter - u'A'));
+    root.is_folder = true;
+    root.name = std::u16string{ctx_->drive_letter, u':'};
+    ctx_->listener->AddRecord(root);
+    Log("Performing full scan..");
+
+    bool canceled = false;
+    while (!canceled) {
+      std::unique_ptr<Chunk> chunk = queue.Pop();
+      if (!chunk) break;
+      canceled = !Apply(*chunk);
+      queue.Recycle(std::move(chunk));
+    }
+    thread.Join();
+    if (std::exception_ptr error = queue.error()) std::rethrow_exception(error);
+    ctx_->next_reference = tree.next_reference();
+    if (canceled) return WalkResult::kCanceled;
+    Log("Recorded " + std::to_string(ctx_->folder_count) + " folders, " + std::to_string(ctx_->file_count) +
+        " files.");
+    return WalkResult::kDone;
+  }
+
+ private:
+  // Hands one chunk to the listener. False when the walk was canceled.
+  bool Apply(const Chunk& chunk) {
+    uint32_t begin = 0;
+    for (const Segment& s : chunk.segments) {
+      if (s.poll_cancel && ctx_->cancel_requested && ctx_->cancel_requested()) return false;
+      if (s.ignored) ctx_->listener->IgnoredFolderFound(s.ignored_path);
+      for (uint32_t i = begin; i < s.end; ++i) {
+        const ScanRecord& r = chunk.records[i];
+        ++(r.is_folder ? ctx_->folder_count : ctx_->file_count);
+        ctx_->listener->AddRecord(r);
+      }
+      if (!s.failure.empty()) Say(s.failure);
+      begin = s.end;
+    }
+    return true;
   }
 
   void Log(const std::string& line) {
@@ -150,10 +362,6 @@ class Walker {
   }
 
   WalkContext* ctx_;
-  uint8_t drive_;
-  std::unique_ptr<VolumeLister> lister_;
-  std::vector<VolumeEntry> entries_;  // the folder being listed; reused to avoid allocations
-  std::deque<QueuedFolder> queue_;
 };
 
 }  // namespace

@@ -11,6 +11,12 @@
 // It honours the exclusion rules (hidden items, name patterns, "_nuskignore" markers) as
 // the MFT path does; the root itself is never excluded. It checks the process's cancel
 // flag before every folder.
+//
+// Threads: folders are listed on a thread of the walk's own while the calling thread
+// hands the results to the listener, so listing and index insertion overlap on two
+// cores. The listener, log, status and cancel callbacks are called on the calling thread
+// only, in the same order a one-thread walk would call them; the exclusions are asked
+// on the listing thread.
 #pragma once
 #include <cstdint>
 #include <functional>
@@ -27,6 +33,7 @@ class VolumeLister;
 struct VolumeEntry;
 
 // Which entries the walk leaves out (the build adapts its exclusion settings to this).
+// Asked from the walk's listing thread: implementations must not change while a walk runs.
 class IWalkExclusions {
  public:
   virtual ~IWalkExclusions() = default;
