@@ -9,6 +9,7 @@
 #include "platform/elevation.h"
 #include "platform/env.h"
 #include "platform/profile.h"
+#include "scan/crash_report.h"
 #include "scan/ntfs_volume_scanner.h"
 #include "scan/nusk_to_db_listener.h"
 #include "scan/start_build.h"
@@ -148,6 +149,7 @@ int CBuildCommand::BuildHere(const BuildOptions& options, const std::vector<std:
   std::string line;
   for (const std::u16string& a : args) line += (line.empty() ? "" : " ") + ToUtf8(a);
   Log(line);
+  if (!InstallBuildCrashReport(env_.home, env_.drives)) Log("The crash handler could not be installed.");
   if (options.remote_drives) return BuildRemoteDrives();
   if (!TakeBuildLock()) {
     Say(kLockHeldMessage);

@@ -1,0 +1,105 @@
+// A build that dies of a fault leaves its crash report in the build log (and on Windows
+// a minidump beside it). The fault happens in a child: this test program run again with
+// a filter that selects the crashing case.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <regex>
+
+#include "platform/env.h"
+#include "platform/process.h"
+#include "platform/profile.h"
+#include "platform/volume.h"
+#include "scan/build_command.h"
+#include "tests/testing/test_env.h"
+#include "util/utf.h"
+
+namespace nusk {
+namespace {
+
+constexpr char kChildHome[] = "NUSK_CRASH_CHILD_HOME";
+
+bool OnWindows() { return Env::Default()->PathSeparator() == u'\\'; }
+
+std::u16string Self() {
+  return FromUtf8(NUSK_BINARY_DIR) + (OnWindows() ? u"\\tests\\nusk_build_tests.exe" : u"/tests/nusk_build_tests");
+}
+
+void CrashNow() {
+  volatile int* volatile nowhere = nullptr;
+  *nowhere = 1;
+}
+
+// Only as the child of the case below: a build of one missing drive that crashes when
+// it starts writing the database.
+TEST(CrashReportTest, ChildBuildThatCrashes) {
+  const char* home_env = std::getenv(kChildHome);
+  if (!home_env || !*home_env) GTEST_SKIP() << "runs only as the child of CrashingBuildLeavesItsReport";
+  std::u16string home = FromUtf8(home_env);
+  testing::FaultInjectionEnv env;
+  env.before_step = [](const std::u16string& step) {
+    if (step.find(u"nusk.frs") != std::u16string::npos) CrashNow();
+  };
+  std::array<std::u16string, 26> targets{};
+  std::array<bool, 26> folder{};
+  targets[3] = home;  // D: on POSIX, so the report has a drive to describe
+  folder[3] = true;
+  DriveSystem drives(OnWindows() ? DriveMap::Native() : DriveMap::FromTargets(targets, folder), Volumes::Default(),
+                     Env::Default());
+  BuildEnvironment e;
+  e.env = &env;
+  e.profile = Profile::Default();
+  e.drives = &drives;
+  e.home = home;
+  e.settings_path = home + u"nusk.ini";
+  e.program = Self();
+  e.may_delegate = false;
+  CBuildCommand command(e);
+  command.Run({Self(), u"build", u"y"});
+  ADD_FAILURE() << "the build did not crash";
+}
+
+TEST(CrashReportTest, CrashingBuildLeavesItsReport) {
+  // Windows writes a small dump, or a full one when the home folder holds "_MAX_DMP".
+  for (const char* dump : {"nusk.build.mini.dmp", "nusk.build.max.dmp"}) {
+    testing::TempDir home;
+    if (std::string(dump) == "nusk.build.max.dmp") {
+      if (!OnWindows()) break;
+      home.WriteFile(u"_MAX_DMP", "");
+    }
+    ChildOptions options;
+    options.env = {{FromUtf8(kChildHome), home.path()}};
+    ChildResult r;
+    ASSERT_TRUE(RunChild(Self(), {u"--gtest_filter=CrashReportTest.ChildBuildThatCrashes", u"--gtest_catch_exceptions=0"},
+                         options, 120000, &r)
+                    .ok());
+    EXPECT_NE(r.exit_code, 0) << r.out << r.err;
+    std::string log;
+    ASSERT_TRUE(Env::Default()->ReadWholeFile(home.path() + u"nusk.build.log", &log).ok());
+    std::erase(log, '\r');
+    size_t pos = 0;
+    const std::vector<std::string> steps = {"build y", "Writing database..",
+                                            "--------------- build crashed ---------------",
+                                            "Nusk version: 4.4.0, 64 bit", "Nusk home: " + ToUtf8(home.path()),
+                                            "Portable: Y", "-- drive info --", "-- os info --",
+                                            "-- processor info --", "-- memory info --", "Working Set Size: "};
+    for (const std::string& step : steps) {
+      size_t at = log.find(step, pos);
+      ASSERT_NE(at, std::string::npos) << step << " missing or out of order in:\n" << log;
+      pos = at;
+    }
+    EXPECT_TRUE(std::regex_search(log, std::regex("\n[A-Z]: type: [0-9]+, fs: [^,\n]+, free: [0-9]+, total: [1-9][0-9]*\n")))
+        << log;
+    EXPECT_TRUE(std::regex_search(log, std::regex("Working Set Size: [1-9][0-9]*\n"))) << log;
+    std::string bytes;
+    bool dumped = Env::Default()->ReadWholeFile(home.path() + FromUtf8(dump), &bytes).ok();
+    if (OnWindows()) {
+      EXPECT_EQ(bytes.substr(0, 4), "MDMP");
+    } else {
+      EXPECT_FALSE(dumped) << "POSIX leaves dumps to the system";
+    }
+  }
+}
+
+}  // namespace
+}  // namespace nusk
