@@ -1,5 +1,8 @@
 #include "search/query_parser.h"
 
+#include <cstdint>
+#include <vector>
+
 #include "platform/env.h"
 #include "util/utf.h"
 
@@ -60,13 +63,19 @@ class Tokenizer {
     }
   }
 
-  bool BackslashAhead(size_t from) const {
-    for (size_t j = from; j < text_.size(); ++j) {
-      const char16_t c = text_[j];
-      if (c == u'|' || c == u':' || (c == u'/' && text_[j - 1] == u' ')) return false;
-      if (c == u'\\') return true;
+  // Whether a scan from `from` meets a backslash before "|", ":" or " /". Answered for
+  // every position in one backward pass on first use, so a long path with many spaces
+  // costs linear time, not one scan to the end per space.
+  bool BackslashAhead(size_t from) {
+    if (ahead_.empty()) {
+      ahead_.assign(text_.size() + 1, 0);
+      for (size_t j = text_.size(); j-- > 0;) {
+        const char16_t c = text_[j];
+        const bool stop = c == u'|' || c == u':' || (c == u'/' && j > 0 && text_[j - 1] == u' ');
+        ahead_[j] = stop ? 0 : (c == u'\\' ? 1 : ahead_[j + 1]);
+      }
     }
-    return false;
+    return ahead_[from] != 0;
   }
 
   // Returns false when tokenizing must stop (an unclosed group swallowed the rest).
@@ -95,18 +104,18 @@ class Tokenizer {
     }
   }
 
+  // A "<" ends at the ">" where its depth count returns to 0, which is the ">" matching it
+  // as brackets match. Unmatched, it takes the rest of the line when no other unmatched
+  // "<" follows (depth 1 at the end); otherwise it is dropped.
   bool Group(size_t* pos) {
     const size_t start = *pos;
-    int depth = 1;
-    for (size_t j = start + 1; j < text_.size(); ++j) {
-      if (text_[j] == u'<') ++depth;
-      if (text_[j] == u'>' && --depth == 0) {
-        out_.emplace_back(text_.substr(start, j - start + 1));
-        *pos = j;
-        return true;
-      }
+    if (close_.empty()) MatchBrackets();
+    if (close_[start] != kOpen) {
+      out_.emplace_back(text_.substr(start, close_[start] - start + 1));
+      *pos = close_[start];
+      return true;
     }
-    if (depth == 1) {
+    if (start == last_open_) {
       out_.emplace_back(text_.substr(start));
       return false;
     }
@@ -115,11 +124,31 @@ class Tokenizer {
     return true;
   }
 
+  // One pass with a stack instead of a scan to the end of the line per "<": close_[i] is
+  // the position of the ">" matching the "<" at i, kOpen when none does.
+  void MatchBrackets() {
+    close_.assign(text_.size(), kOpen);
+    std::vector<size_t> open;
+    for (size_t j = 0; j < text_.size(); ++j) {
+      if (text_[j] == u'<') {
+        open.push_back(j);
+      } else if (text_[j] == u'>' && !open.empty()) {
+        close_[open.back()] = j;
+        open.pop_back();
+      }
+    }
+    last_open_ = open.empty() ? kOpen : open.back();
+  }
+
+  static constexpr size_t kOpen = static_cast<size_t>(-1);
   std::u16string_view text_;
   TermList out_;
   std::u16string token_;
   bool quoted_ = false;
   bool path_ = false;
+  std::vector<uint8_t> ahead_;   // BackslashAhead per position, filled on first use
+  std::vector<size_t> close_;    // matching ">" per "<", filled on the first group
+  size_t last_open_ = kOpen;     // the last "<" without a match
 };
 
 bool IsFolderToken(const std::u16string& t) {

@@ -23,8 +23,8 @@ struct ParsedQuery {
 
 // Splits a line into tokens: quoted texts, "<...>" groups, "|", folder paths that may
 // contain spaces, and plain words. An empty token is never produced. A group whose
-// closing ">" is missing at a nesting depth above one is reported through `on_unbalanced`
-// (a debugger diagnostic) and its "<" dropped.
+// closing ">" is missing at a nesting depth above one is reported as "WTF" on the
+// debugger output and its "<" dropped. Linear in the length of the text.
 TermList TokenizeQuery(std::u16string_view text);
 
 // Tokenizes and separates folder tokens (second character ':' or containing '\') from

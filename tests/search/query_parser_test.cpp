@@ -3,10 +3,80 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
+#include "util/utf.h"
+
 namespace nusk {
 namespace {
 
 using L = TermList;
+
+// The tokenizer as the language describes it, with the plain scans to the end of the line
+// (quadratic, fine for short lines): the reference for the linear one.
+L ReferenceTokenize(std::u16string_view t) {
+  L out;
+  std::u16string tok;
+  bool quoted = false, path = false;
+  const auto finish = [&] {
+    if (!tok.empty()) out.push_back(tok);
+    tok.clear();
+  };
+  for (size_t i = 0; i < t.size(); ++i) {
+    const char16_t c = t[i];
+    if (quoted) {
+      if (c == u'"') finish(), quoted = false;
+      else tok += c;
+    } else if (path) {
+      bool keep = c != u'|' && c != u' ';
+      if (c == u' ' && !(tok.ends_with(u'\\'))) {
+        for (size_t j = i + 1; j < t.size() && !keep; ++j) {
+          if (t[j] == u'|' || t[j] == u':' || (t[j] == u'/' && t[j - 1] == u' ')) break;
+          keep = t[j] == u'\\';
+        }
+      }
+      if (keep) tok += c;
+      else finish(), path = false;
+      if (c == u'|') out.push_back(u"|");
+    } else if (c == u'"') {
+      finish(), quoted = true;
+    } else if (c == u'|') {
+      finish(), out.push_back(u"|");
+    } else if (c == u'<') {
+      finish();
+      int depth = 1;
+      size_t j = i + 1;
+      for (; j < t.size() && depth > 0; ++j) depth += t[j] == u'<' ? 1 : t[j] == u'>' ? -1 : 0;
+      if (depth == 0) out.emplace_back(t.substr(i, j - i)), i = j - 1;
+      else if (depth == 1) return out.emplace_back(t.substr(i)), out;
+    } else if (c == u' ') {
+      finish();
+    } else {
+      tok += c, path = c == u'\\';
+    }
+  }
+  finish();
+  return out;
+}
+
+TEST(TokenizeQueryTest, AgreesWithTheReferenceOnRandomLines) {
+  std::mt19937 rng(11);
+  const std::u16string alphabet = u"a  \\\\|:/<<>>\"";
+  for (int n = 0; n < 20000; ++n) {
+    std::u16string line;
+    for (size_t len = rng() % 24; line.size() < len;) line += alphabet[rng() % alphabet.size()];
+    ASSERT_EQ(TokenizeQuery(line), ReferenceTokenize(line)) << ToUtf8(line);
+  }
+}
+
+TEST(TokenizeQueryTest, LongLinesOfPathSpacesAndOpenGroups) {
+  std::u16string path = u"c:\\";
+  for (int i = 0; i < 100000; ++i) path += u"ab ";
+  path += u"\\";
+  EXPECT_EQ(TokenizeQuery(path), L{path});  // the final backslash keeps every space
+  const std::u16string open = std::u16string(100000, u'<') + u"a";
+  EXPECT_EQ(TokenizeQuery(open), L{u"<a"});  // every "<" but the last is dropped
+}
 
 TEST(TokenizeQueryTest, SpacesQuotesGroupsAndBars) {
   EXPECT_EQ(TokenizeQuery(u"  abc   def "), (L{u"abc", u"def"}));
