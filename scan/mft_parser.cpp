@@ -142,25 +142,31 @@ bool MftParser::CollectMftRuns(const uint8_t* record, uint32_t) {
 }
 
 bool MftParser::ReadRecord(uint64_t number, std::string* out) {
-  if (!state_ok_ || runs_.empty() || number >= record_count_) return false;
-  size_t rs = boot_.record_size;
-  out->assign(rs, '\0');
-  uint64_t pos = number * rs;
-  size_t done = 0;
+  if (!state_ok_) return false;
+  out->resize(boot_.record_size);
+  uint8_t* record = reinterpret_cast<uint8_t*>(out->data());
+  return ReadRawRecords(number, 1, record) && ApplyFixup(record, boot_.record_size);
+}
+
+bool MftParser::ReadRawRecords(uint64_t first, uint32_t count, uint8_t* out) {
+  if (!state_ok_ || runs_.empty() || first >= record_count_ || count > record_count_ - first) return false;
   const uint64_t cs = boot_.cluster_size;
-  while (done < rs) {
-    uint64_t vcn = (pos + done) / cs;
+  const uint64_t start = first * boot_.record_size;
+  const size_t length = size_t{count} * boot_.record_size;
+  size_t done = 0;
+  while (done < length) {
+    uint64_t vcn = (start + done) / cs;
     auto it = std::upper_bound(runs_.begin(), runs_.end(), vcn, [](uint64_t v, const Run& r) { return v < r.vcn; });
     if (it == runs_.begin()) return false;
     --it;
     if (vcn >= it->vcn + it->length || it->sparse) return false;
-    uint64_t in_run = (pos + done) - it->vcn * cs;
+    uint64_t in_run = (start + done) - it->vcn * cs;
     uint64_t avail = it->length * cs - in_run;
-    size_t n = static_cast<size_t>(std::min<uint64_t>(avail, rs - done));
-    if (volume_->ReadAt(it->lcn * cs + in_run, out->data() + done, n) != static_cast<int64_t>(n)) return false;
+    size_t n = static_cast<size_t>(std::min<uint64_t>(avail, length - done));
+    if (volume_->ReadAt(it->lcn * cs + in_run, out + done, n) != static_cast<int64_t>(n)) return false;
     done += n;
   }
-  return ApplyFixup(reinterpret_cast<uint8_t*>(out->data()), rs);
+  return true;
 }
 
 bool MftParser::ReadMftRecords() {

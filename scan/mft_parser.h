@@ -78,6 +78,10 @@ class MftParser {
   // Reads one record straight from the MFT (fix-up applied). False when the number lies
   // outside the MFT, the read fails or the fix-up does not match.
   bool ReadRecord(uint64_t record_number, std::string* record);
+  // Reads `count` consecutive records from record `first` into out (count x record size
+  // bytes), without fix-up. False when any of them lies outside the MFT or a read fails.
+  bool ReadRawRecords(uint64_t first, uint32_t count, uint8_t* out);
+  uint64_t record_count() const { return record_count_; }
 
   RawVolume* volume() const { return volume_.get(); }
   const std::vector<ntfs::Run>& mft_runs() const { return runs_; }

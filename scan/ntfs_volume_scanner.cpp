@@ -23,6 +23,9 @@ constexpr uint32_t kReasonMask = 0xB307;
 constexpr size_t kJournalBuffer = 10000;
 constexpr uint64_t kAllOnes = ~uint64_t{0};
 constexpr uint32_t kNoSizeMarker = 1234567890;
+// Raw MFT reads of the live queries take the aligned 4 KiB around the record asked for:
+// items created together get neighbouring records, and 4 KiB costs what 1 KiB does.
+constexpr uint32_t kRecordGroupBytes = 4096;
 
 uint32_t RecordOf(uint64_t reference) { return static_cast<uint32_t>(reference); }
 
@@ -241,15 +244,43 @@ bool NtfsVolumeScanner::OpenLive() {
   std::unique_ptr<MftParser> p = MftParser::OpenDisk(VolumePath(), log_);
   if (!p || !p->ok() || p->LoadMFT() == 0) return false;
   live_ = std::move(p);
+  record_cache_ = std::make_unique<MftRecordCache>(live_->boot().record_size);
   return true;
 }
 
 bool NtfsVolumeScanner::ReadLiveRecord(uint64_t number, std::string* record) {
   if (!OpenLive()) return false;
+  MftRecordCache& cache = *record_cache_;
+  if (!in_pass_) cache.NewBatch();  // outside a change pass every query reads afresh
+  const uint32_t rs = cache.record_size();
+  if (const uint8_t* hit = cache.Find(number)) {
+    record->assign(reinterpret_cast<const char*>(hit), rs);
+    return true;
+  }
   uint64_t found = 0;
   // The file system's own copy is current; raw MFT bytes are the fallback (images, Wine).
-  if (live_->volume()->ReadFileRecord(number, record, &found)) return found == number;
-  return live_->ReadRecord(number, record);
+  if (live_->volume()->ReadFileRecord(number, record, &found)) {
+    if (found != number) return false;
+    if (record->size() == rs) cache.Store(number, reinterpret_cast<const uint8_t*>(record->data()));
+    return true;
+  }
+  const uint64_t total = live_->record_count();
+  if (number >= total) return false;
+  const uint32_t per_group = std::max<uint32_t>(1, kRecordGroupBytes / rs);
+  const uint64_t first = number - number % per_group;
+  const uint32_t count = static_cast<uint32_t>(std::min<uint64_t>(per_group, total - first));
+  record_group_.resize(size_t{per_group} * rs);
+  if (!live_->ReadRawRecords(first, count, record_group_.data())) {
+    return live_->ReadRecord(number, record);  // a neighbour lies in a sparse run
+  }
+  for (uint32_t k = 0; k < count; ++k) {
+    uint8_t* r = record_group_.data() + size_t{k} * rs;
+    if (std::memcmp(r, "FILE", 4) == 0 && ApplyFixup(r, rs)) cache.Store(first + k, r);
+  }
+  const uint8_t* hit = cache.Find(number);
+  if (!hit) return false;  // unused, wiped or torn
+  record->assign(reinterpret_cast<const char*>(hit), rs);
+  return true;
 }
 
 bool NtfsVolumeScanner::ReadLiveInfo(uint64_t number, RecordInfo* info, std::string* storage) {
@@ -302,8 +333,7 @@ bool NtfsVolumeScanner::ReadLiveInfo(uint64_t number, RecordInfo* info, std::str
 
 void NtfsVolumeScanner::QueryRecordInfo(uint64_t reference, ScanRecord* record) {
   RecordInfo info;
-  std::string storage;
-  if (!ReadLiveInfo(RecordOf(reference), &info, &storage)) {
+  if (!ReadLiveInfo(RecordOf(reference), &info, &live_record_)) {
     // The item is gone or unreadable: report it empty rather than with stale values.
     record->time = 0;
     record->size = 0;
@@ -320,8 +350,7 @@ uint64_t NtfsVolumeScanner::QuerySizeById(uint64_t reference) {
   uint64_t size = 0;
   if (OpenLive() && live_->volume()->FileSizeById(reference & 0xFFFF0000FFFFFFFFull, &size)) return size;
   RecordInfo info;
-  std::string storage;
-  if (!ReadLiveInfo(RecordOf(reference), &info, &storage)) return 0;
+  if (!ReadLiveInfo(RecordOf(reference), &info, &live_record_)) return 0;
   return info.has_data_size ? info.data_size : info.file_name_size;
 }
 
@@ -329,10 +358,9 @@ std::u16string NtfsVolumeScanner::PathFromReference(uint64_t reference) {
   std::u16string path;
   uint64_t at = RecordOf(reference);
   RecordInfo info;
-  std::string storage;
   for (int steps = 0; steps < 32768; ++steps) {
     if (at == kRootRecord) return RootPrefix() + path;
-    if (!ReadLiveInfo(at, &info, &storage) || !info.has_name) return steps == 0 ? std::u16string() : path;
+    if (!ReadLiveInfo(at, &info, &live_record_) || !info.has_name) return steps == 0 ? std::u16string() : path;
     std::u16string name(info.name_length, u'\0');
     for (uint16_t i = 0; i < info.name_length; ++i) name[i] = static_cast<char16_t>(U16(info.name_bytes + 2 * i));
     path.insert(0, u"\\" + name);
@@ -411,6 +439,7 @@ bool NtfsVolumeScanner::ScanVolume(uint64_t* journal_id, uint64_t* next_usn, std
 bool NtfsVolumeScanner::ReadChanges(int64_t* next_usn, ChangePassStats* stats_out) {
   ChangePassStats stats;
   folder_cache_.clear();
+  in_pass_ = true;
   const uint16_t bits = drive_mount_bits_;
   bool ok = true;
   if (!Cancelled() && journal_handle_) {
@@ -425,6 +454,7 @@ bool NtfsVolumeScanner::ReadChanges(int64_t* next_usn, ChangePassStats* stats_ou
     while (!stop) {
       int64_t got = journal_handle_->Read(start, kReasonMask, journal_.journal_id, buffer.data(), buffer.size());
       if (got <= 8) break;
+      if (record_cache_) record_cache_->NewBatch();  // copies from the previous batch may be stale now
       start = static_cast<int64_t>(U64(buffer.data()));
       for (size_t pos = 8; pos < static_cast<size_t>(got) && !stop;) {
         if (!DecodeJournalRecord(buffer.data() + pos, static_cast<size_t>(got) - pos, &jr, &error)) {
@@ -499,6 +529,7 @@ bool NtfsVolumeScanner::ReadChanges(int64_t* next_usn, ChangePassStats* stats_ou
     }
     if (stats.records_read > 0) *next_usn = last_usn + last_length;
   }
+  in_pass_ = false;
   Log(std::to_string(stats.records_read) + " change records processed.");
   if (stats_out) *stats_out = stats;
   return ok;
@@ -535,13 +566,12 @@ uint8_t NtfsVolumeScanner::IsCreatedItemExcluded(const ScanRecord& record, uint6
   if (folder) levels.push_back({own, record.name, attributes});
   uint64_t at = RecordOf(ntfs_parent);
   RecordInfo info;
-  std::string storage;
   int cached = -1;
   for (int steps = 0; steps < 32768; ++steps) {
     auto it = folder_cache_.find(static_cast<uint32_t>(at));
     if (it != folder_cache_.end()) { cached = it->second; break; }
     if (at == kRootRecord) break;
-    if (!ReadLiveInfo(at, &info, &storage) || !info.has_name) {
+    if (!ReadLiveInfo(at, &info, &live_record_) || !info.has_name) {
       Env::Default()->DebugOutput(u"xTF\n");
       break;
     }

@@ -17,6 +17,7 @@
 #include "platform/usn_journal.h"
 #include "scan/exclusion.h"
 #include "scan/mft_parser.h"
+#include "scan/mft_record_cache.h"
 #include "scan/nusk_listener.h"
 
 namespace nusk {
@@ -109,6 +110,10 @@ class NtfsVolumeScanner {
 
   std::unique_ptr<MftParser> live_;        // raw MFT access for the live queries
   bool live_tried_ = false;
+  std::unique_ptr<MftRecordCache> record_cache_;  // records read in the current journal batch
+  bool in_pass_ = false;                   // inside ReadChanges: the cache may serve copies
+  std::string live_record_;                // reused record buffer of the live queries
+  std::vector<uint8_t> record_group_;      // reused buffer of a raw group read
   std::unique_ptr<UsnJournal> journal_handle_;
   UsnJournalData journal_{};
   // Previous names of renamed items, keyed by index reference, for the whole scanner.

@@ -1,9 +1,9 @@
 // A stand-in change journal for volume images: see platform/usn_journal.h for the format.
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstring>
 #include <fstream>
-#include <iterator>
-#include <vector>
 
 #include "platform/usn_journal.h"
 #include "util/utf.h"
@@ -19,9 +19,9 @@ class FileUsnJournal : public UsnJournal {
   explicit FileUsnJournal(std::string path) : path_(std::move(path)) {}
 
   bool Query(UsnJournalData* data, uint32_t* error_code) override {
-    std::string bytes;
-    if (!Load(&bytes)) { *error_code = kErrorJournalNotActive; return false; }
-    std::memcpy(data, bytes.data() + 8, 56);
+    std::string header;
+    if (!Load(&header, kHeader)) { *error_code = kErrorJournalNotActive; return false; }
+    std::memcpy(data, header.data() + 8, 56);
     return true;
   }
 
@@ -80,11 +80,17 @@ class FileUsnJournal : public UsnJournal {
   }
 
  private:
-  bool Load(std::string* bytes) {
-    std::ifstream in(path_, std::ios::binary);
+  // Reads the file (at most `limit` bytes of it) in one piece; false when it is missing
+  // or does not start with a journal header.
+  bool Load(std::string* bytes, size_t limit = SIZE_MAX) {
+    std::ifstream in(path_, std::ios::binary | std::ios::ate);
     if (!in) return false;
-    bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return bytes->size() >= kHeader && std::memcmp(bytes->data(), kMagic, 8) == 0;
+    std::streamoff size = in.tellg();
+    if (size < static_cast<std::streamoff>(kHeader)) return false;
+    bytes->resize(std::min<size_t>(static_cast<size_t>(size), limit));
+    in.seekg(0);
+    if (!in.read(bytes->data(), static_cast<std::streamsize>(bytes->size()))) return false;
+    return std::memcmp(bytes->data(), kMagic, 8) == 0;
   }
   // The file is read once per pass: reads after the first reuse it.
   bool LoadCached() { return cached_ || (cached_ = Load(&cache_)); }
