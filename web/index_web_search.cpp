@@ -1,33 +1,34 @@
 // WebSearch over the loaded index: one NuskDb loaded at start, a FileListSource per query
-// run synchronously on the calling thread, and the drive map for file links.
-//
-// The page asks for the same query again for every "Show more"; the last few result
-// arrays are kept for a few seconds so paging does not search the whole index each time.
-// The index never changes while the service runs; the time limit keeps date-relative
-// queries ("today") and drive presence current.
-#include <list>
+// run synchronously on the calling thread, and the drive map for paths and file links.
+// Recent result arrays are kept in a ResultCache (see there for why that is exact).
 #include <memory>
 
 #include "index/nusk_db.h"
 #include "platform/profile.h"
-#include "platform/volume.h"
 #include "search/file_list_source.h"
 #include "search/named_searches.h"
+#include "search/present_drives.h"
 #include "search/search_view.h"
 #include "settings/drive_map.h"
+#include "web/result_cache.h"
 #include "web/web_search.h"
 
 namespace nusk {
 
 namespace {
 
+// Sixteen million items (64 MB of result arrays) across at most eight queries.
+constexpr size_t kCacheEntries = 8;
+constexpr size_t kCacheItems = size_t{16} << 20;
+
 class IndexWebSearch : public WebSearch {
  public:
-  IndexWebSearch(const std::u16string& settings_path)
-      : named_(Profile::Default(), settings_path), drives_(DriveMap::Load(settings_path)) {}
+  explicit IndexWebSearch(const std::u16string& settings_path)
+      : named_(Profile::Default(), settings_path),
+        drives_(DriveMap::Load(settings_path)),
+        cache_(kCacheEntries, kCacheItems) {}
 
   Status Load(const std::u16string& home, Env* env) {
-    env_ = env;
     Status st = LoadNuskDb(&db_, home, env);
     if (!st.ok()) return st;
     view_ = std::make_unique<SearchView>(&db_);
@@ -35,35 +36,35 @@ class IndexWebSearch : public WebSearch {
   }
 
   uint32_t Run(std::u16string_view query) override {
-    uint64_t now = env_->MonotonicMs();
-    for (auto it = cache_.begin(); it != cache_.end(); ++it) {
-      if (now - it->made_ms > kCacheMs) {
-        cache_.erase(it, cache_.end());  // entries are ordered newest first
-        break;
-      }
-      if (it->query == query) {
-        results_ = it->results;
-        return static_cast<uint32_t>(results_->size());
-      }
-    }
+    TermContext ctx;
+    ctx.present_drives = PresentDrives(drives_);
+    ResultCache::Key key{std::u16string(query), ctx.today.year * 10000LL + ctx.today.month * 100 + ctx.today.day,
+                         ctx.present_drives};
+    auto lookup = [this](std::u16string_view name) { return named_.Lookup(name); };
+    results_ = cache_.Find(key, lookup);
+    if (results_) return static_cast<uint32_t>(results_->size());
+
+    ResultCache::NamedTexts seen;
+    ctx.lookup_named = [&](std::u16string_view name) {
+      std::u16string text = named_.Lookup(name);
+      seen.emplace_back(std::u16string(name), text);
+      return text;
+    };
     NopFileListSourceChangeListener nop;
     FileListSource source(view_.get(), &nop);
-    TermContext ctx;
-    ctx.lookup_named = [this](std::u16string_view name) { return named_.Lookup(name); };
-    ctx.present_drives = PresentDrives();
     source.set_term_context(std::move(ctx));
     source.Submit(query, /*async=*/false);
     results_ = std::make_shared<const std::vector<uint32_t>>(source.Results());
-    cache_.push_front({std::u16string(query), results_, env_->MonotonicMs()});
-    if (cache_.size() > kCacheEntries) cache_.pop_back();
+    cache_.Add(std::move(key), std::move(seen), results_);
     return static_cast<uint32_t>(results_->size());
   }
 
-  bool Row(uint32_t position, std::u16string* path, uint64_t* size_bytes) override {
+  bool Row(uint32_t position, WebRow* row) override {
     if (!results_ || position >= results_->size()) return false;
     uint32_t item = (*results_)[position];
-    *path = std::u16string(db_.BuildPath(item, /*mark_folders=*/true));
-    *size_bytes = db_.ItemSizeBytes(item);
+    row->path = std::u16string(db_.BuildPath(item, /*mark_folders=*/false));
+    row->is_folder = db_.IsFolder(item);
+    row->size_bytes = db_.ItemSizeBytes(item);
     return true;
   }
 
@@ -75,17 +76,11 @@ class IndexWebSearch : public WebSearch {
   }
 
   std::u16string ToNativePath(std::u16string_view index_path) override { return drives_.ToNativePath(index_path); }
-
- private:
-  uint32_t PresentDrives() {
-    if (drives_.native_letters()) return Volumes::Default()->LogicalDrives();
-    uint32_t mask = 0;
-    for (char16_t c : drives_.Letters()) {
-      if (c >= u'A' && c <= u'Z') mask |= 1u << (c - u'A');
-    }
-    return mask;
+  bool FromNativePath(std::u16string_view native_path, std::u16string* index_path) override {
+    return drives_.FromNativePath(native_path, index_path);
   }
 
+ private:
   // Item of an exact index path, kNoItem when absent. Folders by the index's own lookup;
   // a file by a pass over its parent's children, comparing the name in exact case.
   uint32_t Find(std::u16string_view path) {
@@ -104,21 +99,12 @@ class IndexWebSearch : public WebSearch {
     return kNoItem;
   }
 
-  static constexpr size_t kCacheEntries = 8;
-  static constexpr uint64_t kCacheMs = 5000;
-  struct CacheEntry {
-    std::u16string query;
-    std::shared_ptr<const std::vector<uint32_t>> results;
-    uint64_t made_ms;
-  };
-
-  Env* env_ = nullptr;
   NamedSearches named_;
   DriveMap drives_;
   NuskDb db_;
   std::unique_ptr<SearchView> view_;
-  std::shared_ptr<const std::vector<uint32_t>> results_;  // of the last Run
-  std::list<CacheEntry> cache_;                            // newest first
+  ResultCache cache_;
+  ResultCache::Results results_;  // of the last Run
 };
 
 }  // namespace

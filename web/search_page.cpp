@@ -47,8 +47,8 @@ function toggleOptions() {
 function addThumbnail(li) {
   var a = li.getElementsByTagName("a")[0];
   if (!a || li.getElementsByTagName("img").length) return;
-  var path = a.textContent;
-  if (path.charAt(path.length - 1) == "\\") return;
+  var path = a.textContent, end = path.charAt(path.length - 1);
+  if (end == "\\" || end == "/") return;
   var img = document.createElement("img");
   img.src = "/thumb.png?file=" + encodeURIComponent(path);
   img.alt = "";
@@ -79,9 +79,12 @@ function appendRows(rows) {
     var s = rows[i], size = null, bar = s.lastIndexOf("|");
     if (bar >= 0) { size = s.substring(bar + 1); s = s.substring(0, bar); }
     var li = document.createElement("li"), a = document.createElement("a");
-    var text = s.replace(/\//g, "\\");
+    // Windows paths are shown with '\'; a folder link searches inside it. Elsewhere paths
+    // stay as they are and a folder link is answered by a redirect to that search.
+    var text = backslashPaths ? s.replace(/\//g, "\\") : s;
     a.textContent = text;
-    a.href = s.charAt(s.length - 1) == "/" ? "/?q=" + encodeURIComponent(quoted(text)) : "/" + encodePath(s);
+    a.href = backslashPaths && s.charAt(s.length - 1) == "/" ? "/?q=" + encodeURIComponent(quoted(text))
+                                                            : (s.charAt(0) == "/" ? "" : "/") + encodePath(s);
     li.appendChild(a);
     if (showSize && size !== null) li.appendChild(document.createTextNode("(" + size + ")"));
     ol.appendChild(li);
@@ -202,46 +205,32 @@ std::string JsonEscape(std::string_view text) {
   return out;
 }
 
-ResultRow SplitRow(std::u16string_view marked, uint64_t size_bytes) {
-  ResultRow row;
-  row.size_bytes = size_bytes;
-  if (!marked.empty() && marked.back() == u'\\') {
-    row.is_folder = true;
-    marked.remove_suffix(1);
-  }
-  size_t cut = marked.rfind(u'\\');
-  if (cut == std::u16string_view::npos) {
-    row.name = ToUtf8(marked);
-  } else {
-    row.folder = ToUtf8(marked.substr(0, cut));
-    row.name = ToUtf8(marked.substr(cut + 1));
-  }
-  return row;
+namespace {
+
+// The row's path with a folder's trailing separator, as the page shows it.
+std::string MarkedPath(const ResultRow& row) {
+  bool marked = !row.path.empty() && row.path.back() == row.separator;
+  return row.is_folder && !marked ? row.path + row.separator : row.path;
 }
 
+// The row's path with '/' separators (a folder's ending with '/'), as links and JSON use it.
+std::string SlashedPath(const ResultRow& row) {
+  return row.separator == '\\' ? Slashed(MarkedPath(row)) : MarkedPath(row);
+}
+
+}  // namespace
+
 std::string JsonRow(const ResultRow& row, bool show_size) {
-  std::string s = Slashed(row.folder);
-  if (!row.folder.empty()) s += '/';
-  s += row.name;
-  if (row.is_folder) {
-    s += '/';
-  } else if (show_size) {
-    s += '|' + SizeText(row.size_bytes);
-  }
+  std::string s = SlashedPath(row);
+  if (!row.is_folder && show_size) s += '|' + SizeText(row.size_bytes);
   return '"' + JsonEscape(s) + '"';
 }
 
 std::string PageRow(const ResultRow& row, bool show_size) {
-  std::string href_folder = http::EncodePath(Slashed(row.folder));
-  std::string href_name = http::EncodePath(row.name);
-  std::string folder = HtmlEscape(row.folder), name = HtmlEscape(row.name);
-  if (row.is_folder && row.folder.empty()) {
-    return "<li><a href=\"/" + HtmlEscape(href_name) + "/\">" + name + "\\</a></li>";
-  }
-  std::string href = "/" + HtmlEscape(href_folder) + "/" + HtmlEscape(href_name);
-  if (row.is_folder) return "<li><a href=\"" + href + "/\">" + folder + "\\" + name + "\\</a></li>";
-  std::string out = "<li><a href=\"" + href + "\">" + folder + "\\" + name + "</a>";
-  if (show_size) out += "(" + SizeText(row.size_bytes) + ")";
+  std::string slashed = SlashedPath(row);
+  std::string href = (slashed.empty() || slashed[0] != '/' ? "/" : "") + http::EncodePath(slashed);
+  std::string out = "<li><a href=\"" + HtmlEscape(href) + "\">" + HtmlEscape(MarkedPath(row)) + "</a>";
+  if (!row.is_folder && show_size) out += "(" + SizeText(row.size_bytes) + ")";
   return out + "</li>";
 }
 
@@ -252,7 +241,8 @@ std::string PageHead(const PageInfo& info) {
       "<title>Nusk file search</title>\n";
   out += kStyle;
   out += "<script>\nvar totalFoundCount = " + std::to_string(info.total) + ";\nvar firstLoadedCount = " +
-         std::to_string(info.last + 1) + ";\n" + kScript + "</script>\n</head><body>\n";
+         std::to_string(info.last + 1) + ";\nvar backslashPaths = " + (info.separator == '\\' ? "true" : "false") +
+         ";\n" + kScript + "</script>\n</head><body>\n";
   out += "<a id=\"dots\" href=\"#\" onclick=\"toggleOptions();return false;\">&hellip;</a>\n";
   out += "<form method=\"get\" id=\"frm\" action=\"/\">\n<label for=\"txt\">Query:</label>\n"
          "<input type=\"text\" id=\"txt\" name=\"q\" size=\"48\" value=\"" + HtmlEscape(info.query) + "\">\n"

@@ -6,7 +6,9 @@
 
 #include "platform/key_watch.h"
 #include "platform/profile.h"
+#include "platform/thumbnail.h"
 #include "settings/process_state.h"
+#include "settings/setting_keys.h"
 #include "util/utf.h"
 #include "web/web_command.h"
 #include "web/web_service.h"
@@ -84,7 +86,9 @@ int RunWebCommand(const std::vector<std::u16string>& args) {
     PrintLine("Failed to start web server:\ncannot load the index: " + error + "\n");
     return 1;
   }
+  ThumbnailCache thumbnails(ThumbnailFolder(), static_cast<int>(GetInteger(SettingId::kThumbnailSize)));
   WebService service(search.get());
+  service.SetThumbnails(&thumbnails);
   service.SetLog([](const std::string& line) { PrintLine(line + "\n"); });
   service.Configure(ip, port, user, password);
   if (!service.Start()) {

@@ -45,8 +45,32 @@ HandleResult BadRequest(Connection& c, const std::string& why) {
   return HandleResult::kComplete;
 }
 
-bool IsFileLink(const std::string& uri) {
-  return uri.size() >= 3 && ((uri[1] >= 'A' && uri[1] <= 'Z') || (uri[1] >= 'a' && uri[1] <= 'z')) && uri[2] == ':';
+bool IsDriveForm(std::u16string_view path) {
+  return path.size() >= 2 && ((path[0] >= u'A' && path[0] <= u'Z') || (path[0] >= u'a' && path[0] <= u'z')) &&
+         path[1] == u':';
+}
+
+// A query word for a folder, quoted when it holds a space (as the page's script does).
+std::u16string FolderQuery(std::u16string folder) {
+  if (folder.empty() || folder.back() != u'\\') folder += u'\\';
+  return folder.find(u' ') == std::u16string::npos ? folder : u"\"" + folder + u"\"";
+}
+
+// Percent-encodes a query-string value (everything but unreserved characters).
+std::string EncodeComponent(std::string_view text) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned char c : text) {
+    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_' ||
+        c == '.' || c == '~') {
+      out += static_cast<char>(c);
+    } else {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    }
+  }
+  return out;
 }
 
 }  // namespace
@@ -99,10 +123,14 @@ HandleResult WebService::HandleRequest(Connection& c) {
   const std::string& uri = c.request().uri;
   if (uri == "/") return SendResults(c, /*page=*/true);
   if (uri == "/query.json") return SendResults(c, /*page=*/false);
-  if (IsFileLink(uri)) return SendFileLink(c);
-  if (uri == "/thumb.png") {
-    // No thumbnail maker on this system: declined, answered as not found.
-    return HandleResult::kNotHandled;
+  if (uri == "/thumb.png") return SendThumbnail(c);
+  // A file link: "/C:/docs/a.txt" (the drive form, on every system) or, on POSIX, the
+  // native path "/docs/a.txt". Only a path the index shows is served.
+  std::u16string link = FromUtf8(uri), index_path;
+  std::u16string_view tail = std::u16string_view(link).substr(1);
+  if (IsDriveForm(tail) ? IndexPathOf(tail, &index_path) : IndexPathOf(link, &index_path)) {
+    bool is_folder = false;
+    if (search_->Shows(index_path, &is_folder) || IsDriveForm(tail)) return SendFileLink(c, index_path);
   }
   c.WriteChunk("This is a reply from server instance # (null)");
   return HandleResult::kComplete;
@@ -128,12 +156,12 @@ HandleResult WebService::SendResults(Connection& c, bool page) {
   if (to == 0 || to - from + 1 > 50) to = from + 49;
   int64_t last = std::min<int64_t>(to, static_cast<int64_t>(count) - 1);
 
+  const char separator = static_cast<char>(env_->PathSeparator());
   std::string body;
   for (int64_t i = from; i <= last; ++i) {
-    std::u16string path;
-    uint64_t size = 0;
-    if (!search_->Row(static_cast<uint32_t>(i), &path, &size)) break;
-    ResultRow row = SplitRow(path, size);
+    WebRow found;
+    if (!search_->Row(static_cast<uint32_t>(i), &found)) break;
+    ResultRow row{ToUtf8(search_->ToNativePath(found.path)), found.is_folder, found.size_bytes, separator};
     if (page) {
       body += PageRow(row, show_size);
       body += '\n';
@@ -143,7 +171,7 @@ HandleResult WebService::SendResults(Connection& c, bool page) {
     }
   }
   if (page) {
-    PageInfo info{q, show_size, count, last, search_ms};
+    PageInfo info{q, show_size, separator, count, last, search_ms};
     if (c.status_code() == 0) c.WriteRaw("HTTP/1.1 200 OK\r\n");
     c.WriteRaw("Content-Type: text/html; charset=utf-8\r\n");
     c.WriteChunk(PageHead(info));
@@ -157,22 +185,54 @@ HandleResult WebService::SendResults(Connection& c, bool page) {
   return HandleResult::kComplete;
 }
 
-HandleResult WebService::SendFileLink(Connection& c) {
-  std::string uri = c.request().uri;
-  std::u16string index_path = FromUtf8(uri.substr(1));
-  for (char16_t& ch : index_path) {
-    if (ch == u'/') ch = u'\\';
+bool WebService::IndexPathOf(std::u16string_view path, std::u16string* index_path) {
+  if (IsDriveForm(path)) {
+    index_path->assign(path);
+    for (char16_t& ch : *index_path) {
+      if (ch == u'/') ch = u'\\';
+    }
+  } else {
+    std::u16string native(path);
+    while (native.size() > 1 && (native.back() == u'/' || native.back() == u'\\')) native.pop_back();
+    if (!search_->FromNativePath(native, index_path)) return false;
   }
-  std::u16string lookup = index_path;
-  while (lookup.size() > 2 && lookup.back() == u'\\') lookup.pop_back();
+  while (index_path->size() > 2 && index_path->back() == u'\\') index_path->pop_back();
+  return true;
+}
+
+HandleResult WebService::SendFileLink(Connection& c, const std::u16string& index_path) {
   bool is_folder = false;
   // Only what a search can find is served: not excluded folders, not items the user hid.
-  if (!search_->Shows(lookup, &is_folder)) {
+  if (!search_->Shows(index_path, &is_folder)) {
     c.SendError(404);
     return HandleResult::kComplete;
   }
-  std::u16string native = search_->ToNativePath(is_folder ? lookup + u'\\' : lookup);
+  const std::string& uri = c.request().uri;
+  if (is_folder && !uri.empty() && uri.back() == '/') {
+    // Folders are not listed; their link opens the search inside them.
+    c.WriteRaw("HTTP/1.1 302 Found\r\nLocation: /?q=" + EncodeComponent(ToUtf8(FolderQuery(index_path))) +
+               "\r\nContent-Length: 0\r\n\r\n");
+    return HandleResult::kComplete;
+  }
+  std::u16string native = search_->ToNativePath(is_folder ? index_path + u'\\' : index_path);
   c.SendFile(ToUtf8(native));
+  return HandleResult::kMoreData;
+}
+
+HandleResult WebService::SendThumbnail(Connection& c) {
+  std::string file;
+  if (Param(c, "file", &file, kMaxQueryChars * 4 + 1) <= 0 || thumbnails_ == nullptr) {
+    return HandleResult::kNotHandled;
+  }
+  std::u16string path = FromUtf8(file), index_path;
+  bool is_folder = false;
+  if (path.size() > kMaxQueryChars || !IndexPathOf(path, &index_path) || !search_->Shows(index_path, &is_folder) ||
+      is_folder) {
+    return HandleResult::kNotHandled;
+  }
+  std::u16string png = thumbnails_->Get(search_->ToNativePath(index_path));
+  if (png.empty()) return HandleResult::kNotHandled;
+  c.SendFile(ToUtf8(png));
   return HandleResult::kMoreData;
 }
 

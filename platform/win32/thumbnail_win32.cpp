@@ -1,0 +1,184 @@
+// Shell thumbnails and icons as PNG files through GDI+.
+#include <windows.h>
+#include <objidl.h>
+#include <shellapi.h>
+#include <shobjidl.h>
+
+#include <algorithm>
+#include <vector>
+
+#include <gdiplus.h>
+
+#include "platform/thumbnail.h"
+#include "platform/win32/win_text.h"
+
+namespace nusk {
+
+namespace {
+
+namespace gp = Gdiplus::DllExports;
+
+// 32-bit pixels, top row first, in the byte order GDI and GDI+ share (B, G, R, A).
+struct Pixels {
+  int width = 0;
+  int height = 0;
+  std::vector<uint32_t> argb;
+  bool premultiplied = false;
+};
+
+// COM for the shell item, balanced within one call whatever the thread had before.
+class ComScope {
+ public:
+  ComScope() : hr_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+  ~ComScope() {
+    if (SUCCEEDED(hr_)) CoUninitialize();
+  }
+
+ private:
+  HRESULT hr_;
+};
+
+class GdiplusScope {
+ public:
+  GdiplusScope() {
+    Gdiplus::GdiplusStartupInput input;
+    ok_ = Gdiplus::GdiplusStartup(&token_, &input, nullptr) == Gdiplus::Ok;
+  }
+  ~GdiplusScope() {
+    if (ok_) Gdiplus::GdiplusShutdown(token_);
+  }
+  bool ok() const { return ok_; }
+
+ private:
+  ULONG_PTR token_ = 0;
+  bool ok_ = false;
+};
+
+// The bitmap's pixels as 32-bit top-down rows. False when GDI cannot read them.
+bool ReadBitmap(HBITMAP bitmap, Pixels* out) {
+  BITMAP info = {};
+  if (GetObjectW(bitmap, sizeof(info), &info) == 0 || info.bmWidth <= 0 || info.bmHeight == 0) return false;
+  out->width = info.bmWidth;
+  out->height = std::abs(info.bmHeight);
+  out->argb.assign(static_cast<size_t>(out->width) * out->height, 0);
+  BITMAPINFO bi = {};
+  bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+  bi.bmiHeader.biWidth = out->width;
+  bi.bmiHeader.biHeight = -out->height;  // top-down
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  bi.bmiHeader.biCompression = BI_RGB;
+  HDC dc = CreateCompatibleDC(nullptr);
+  int rows = dc ? GetDIBits(dc, bitmap, 0, out->height, out->argb.data(), &bi, DIB_RGB_COLORS) : 0;
+  if (dc) DeleteDC(dc);
+  return rows == out->height;
+}
+
+bool HasAlpha(const Pixels& p) {
+  return std::any_of(p.argb.begin(), p.argb.end(), [](uint32_t v) { return (v >> 24) != 0; });
+}
+
+// The shell's thumbnail (image factory of the shell item), scaled to fit size x size.
+bool ShellImage(const std::wstring& path, int size, Pixels* out) {
+  IShellItemImageFactory* factory = nullptr;
+  if (FAILED(SHCreateItemFromParsingName(path.c_str(), nullptr, IID_IShellItemImageFactory,
+                                         reinterpret_cast<void**>(&factory)))) {
+    return false;
+  }
+  HBITMAP bitmap = nullptr;
+  HRESULT hr = factory->GetImage(SIZE{size, size}, SIIGBF_RESIZETOFIT, &bitmap);
+  factory->Release();
+  if (FAILED(hr) || bitmap == nullptr) return false;
+  bool ok = ReadBitmap(bitmap, out);
+  DeleteObject(bitmap);
+  if (!ok) return false;
+  // The factory's alpha is premultiplied; a picture without any alpha is opaque.
+  out->premultiplied = HasAlpha(*out);
+  if (!out->premultiplied) {
+    for (uint32_t& v : out->argb) v |= 0xFF000000u;
+  }
+  return true;
+}
+
+// The file's large shell icon; transparency from its alpha channel or else its mask.
+bool ShellIcon(const std::wstring& path, Pixels* out) {
+  SHFILEINFOW sfi = {};
+  if (SHGetFileInfoW(path.c_str(), 0, &sfi, sizeof(sfi), SHGFI_ICON | SHGFI_LARGEICON) == 0 || !sfi.hIcon) {
+    // The generic icon of the file's type when the shell cannot look at the file itself.
+    if (SHGetFileInfoW(path.c_str(), FILE_ATTRIBUTE_NORMAL, &sfi, sizeof(sfi),
+                       SHGFI_ICON | SHGFI_LARGEICON | SHGFI_USEFILEATTRIBUTES) == 0 ||
+        !sfi.hIcon) {
+      return false;
+    }
+  }
+  ICONINFO ii = {};
+  bool ok = GetIconInfo(sfi.hIcon, &ii) && ii.hbmColor != nullptr && ReadBitmap(ii.hbmColor, out);
+  if (ok && !HasAlpha(*out)) {
+    Pixels mask;
+    ok = ii.hbmMask != nullptr && ReadBitmap(ii.hbmMask, &mask) && mask.width == out->width &&
+         mask.height >= out->height;
+    for (size_t i = 0; ok && i < out->argb.size(); ++i) {
+      bool transparent = (mask.argb[i] & 0x00FFFFFFu) != 0;  // white in the AND mask
+      out->argb[i] = transparent ? 0 : (out->argb[i] | 0xFF000000u);
+    }
+  }
+  if (ii.hbmColor) DeleteObject(ii.hbmColor);
+  if (ii.hbmMask) DeleteObject(ii.hbmMask);
+  DestroyIcon(sfi.hIcon);
+  out->premultiplied = false;
+  return ok;
+}
+
+bool PngEncoder(CLSID* clsid) {
+  UINT count = 0, bytes = 0;
+  if (gp::GdipGetImageEncodersSize(&count, &bytes) != Gdiplus::Ok || bytes == 0) return false;
+  std::vector<unsigned char> buffer(bytes);
+  auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
+  if (gp::GdipGetImageEncoders(count, bytes, codecs) != Gdiplus::Ok) return false;
+  for (UINT i = 0; i < count; ++i) {
+    if (codecs[i].MimeType && wcscmp(codecs[i].MimeType, L"image/png") == 0) {
+      *clsid = codecs[i].Clsid;
+      return true;
+    }
+  }
+  return false;
+}
+
+Status SavePng(Pixels& p, const std::wstring& path) {
+  CLSID png;
+  if (!PngEncoder(&png)) return Status::Error("GDI+ has no PNG encoder");
+  Gdiplus::GpBitmap* bitmap = nullptr;
+  Gdiplus::PixelFormat format = p.premultiplied ? PixelFormat32bppPARGB : PixelFormat32bppARGB;
+  if (gp::GdipCreateBitmapFromScan0(p.width, p.height, p.width * 4, format,
+                                    reinterpret_cast<BYTE*>(p.argb.data()), &bitmap) != Gdiplus::Ok) {
+    return Status::Error("GDI+ cannot hold the picture");
+  }
+  Gdiplus::GpStatus st = gp::GdipSaveImageToFile(bitmap, path.c_str(), &png, nullptr);
+  gp::GdipDisposeImage(bitmap);
+  if (st != Gdiplus::Ok) return Status::Error("GDI+ cannot write the PNG file (status " + std::to_string(st) + ")");
+  return Status::Ok();
+}
+
+}  // namespace
+
+std::u16string ThumbnailFolder() {
+  wchar_t buffer[MAX_PATH + 1] = {0};
+  DWORD n = GetTempPathW(MAX_PATH + 1, buffer);
+  std::u16string folder = (n == 0 || n > MAX_PATH) ? u"C:\\Windows\\Temp\\" : U(std::wstring_view(buffer, n));
+  if (folder.back() != u'\\') folder += u'\\';
+  return folder + u"nusk_thumbs\\";
+}
+
+Status MakeThumbnailPng(const std::u16string& source, int size, const std::u16string& png_path) {
+  ComScope com;
+  GdiplusScope gdiplus;
+  if (!gdiplus.ok()) return Status::Error("GDI+ cannot be started");
+  std::wstring path = W(source);
+  Pixels pixels;
+  if (!ShellImage(path, size, &pixels) && !ShellIcon(path, &pixels)) {
+    return Status::Error("the shell has neither a thumbnail nor an icon for this file");
+  }
+  return SavePng(pixels, W(png_path));
+}
+
+}  // namespace nusk
