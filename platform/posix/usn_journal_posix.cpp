@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 
 #include "platform/usn_journal.h"
@@ -92,8 +93,16 @@ class FileUsnJournal : public UsnJournal {
     if (!in.read(bytes->data(), static_cast<std::streamsize>(bytes->size()))) return false;
     return std::memcmp(bytes->data(), kMagic, 8) == 0;
   }
-  // The file is read once per pass: reads after the first reuse it.
-  bool LoadCached() { return cached_ || (cached_ = Load(&cache_)); }
+  // The file is read again only when it has grown or shrunk since (records appended by a
+  // test between two passes); otherwise reads reuse the copy.
+  bool LoadCached() {
+    std::error_code ec;
+    uintmax_t size = std::filesystem::file_size(path_, ec);
+    if (ec) return false;
+    if (cached_ && size == cache_.size()) return true;
+    resume_pos_ = 0;
+    return cached_ = Load(&cache_);
+  }
 
   std::string path_;
   std::string cache_;

@@ -10,6 +10,7 @@
 
 #include "ntfs_test_util.h"
 #include "scan/mft_parser.h"
+#include "scan/mft_record.h"
 #include "scan/ntfs_volume_scanner.h"
 #include "util/utf.h"
 
@@ -327,6 +328,68 @@ TEST(ChangeJournalStateTest, FullScanFallbacks) {
   EXPECT_FALSE(unknown.Run(image, settings));
   EXPECT_EQ(unknown.journal_id, 0u);
   EXPECT_TRUE(unknown.listener.added.empty());
+}
+
+// MFT records read in one pass must not serve a later one: the volume may have changed
+// in between (the same holds for every journal batch within a pass).
+TEST(ChangeJournalStateTest, RecordsReadInAnEarlierPassAreReadAgain) {
+  std::string source, oracle, why;
+  if (!ntfs_test::ObtainImage("basic4k", &source, &oracle, &why)) GTEST_SKIP() << why;
+  std::string image = source + ".reread.img";
+  fs::copy_file(source, image, fs::copy_options::overwrite_existing);
+  fs::remove(image + ".usnjrnl");
+  ExclusionSettings settings;
+  Scan first;
+  ASSERT_TRUE(first.Run(image, settings));
+  auto readme = std::find_if(first.listener.index.begin(), first.listener.index.end(),
+                             [](const auto& kv) { return kv.second.name == u"readme.txt"; });
+  ASSERT_NE(readme, first.listener.index.end());
+  const ScanRecord item = readme->second;
+  const uint64_t ntfs_ref = item.reference & 0xFFFF0000FFFFFFFFull, ntfs_parent = item.parent_reference & 0xFFFF0000FFFFFFFFull;
+  JournalWriter journal(image);
+  journal.Add(kExtend | kClose, ntfs_ref, ntfs_parent, 0x20, item.name);
+  journal.Save();
+
+  ntfs_test::CollectingListener listener;
+  listener.index = first.listener.index;
+  NtfsVolumeConfig config;
+  config.drive_letter = u'N';
+  config.volume_path = FromUtf8(image);
+  NtfsVolumeScanner scanner(config, &settings, &listener, nullptr, nullptr);
+  ASSERT_TRUE(scanner.OpenVolumeJournal());
+  int64_t usn = 0;
+  ASSERT_TRUE(scanner.ReadChanges(&usn));
+  ASSERT_EQ(listener.updates, 1);
+  EXPECT_EQ(listener.index[item.reference].size, item.size);
+
+  // Shrink the file's size in the image itself, then journal one more change.
+  {
+    std::unique_ptr<RawVolume> volume;
+    ASSERT_TRUE(RawVolume::Open(FromUtf8(image), &volume).ok());
+    MftParser parser(std::move(volume), nullptr);
+    ASSERT_NE(parser.LoadMFT(), 0u);
+    const ntfs::BootInfo& boot = parser.boot();
+    const uint64_t at = uint64_t{ReferenceRecord(item.reference)} * boot.record_size;
+    const ntfs::Run& run = parser.mft_runs().front();
+    ASSERT_LT(at, run.length * boot.cluster_size);
+    const uint64_t offset = run.lcn * boot.cluster_size + at;
+    std::string rec;
+    ASSERT_TRUE(parser.ReadRecord(ReferenceRecord(item.reference), &rec));
+    const uint8_t* r = reinterpret_cast<const uint8_t*>(rec.data());
+    size_t data = ntfs::FindAttribute(r, rec.size(), ntfs::kAttrData, true);
+    ASSERT_NE(data, 0u);
+    size_t field = data + (r[data + 8] == 0 ? 16 : 48);  // resident value length or data size
+    ASSERT_NE(field % 512, 510u);                       // not under an update-sequence tail
+    uint32_t smaller = 7;
+    std::fstream f(image, std::ios::in | std::ios::out | std::ios::binary);
+    f.seekp(static_cast<std::streamoff>(offset + field));
+    f.write(reinterpret_cast<const char*>(&smaller), 4);
+  }
+  journal.Add(kExtend | kClose, ntfs_ref, ntfs_parent, 0x20, item.name);
+  journal.Save();
+  ASSERT_TRUE(scanner.ReadChanges(&usn));
+  ASSERT_EQ(listener.updates, 2);
+  EXPECT_EQ(listener.index[item.reference].size, 7u);
 }
 
 TEST(ChangeJournalStateTest, CancelledBeforeThePassReadsNothing) {
