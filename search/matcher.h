@@ -30,9 +30,13 @@ namespace nusk {
 class CMatcher {
  public:
   virtual ~CMatcher() = default;
-  virtual void Prepare(const SearchView& view) {}
+  // Keeps the view; matchers that derive state from it extend this, combiners pass it on.
+  virtual void Prepare(const SearchView& view) { view_ = &view; }
   virtual int MatchName(const NameRow& name) = 0;
   virtual int MatchItem(uint32_t item, const NameRow& name) = 0;
+
+ protected:
+  const SearchView* view_ = nullptr;
 };
 
 // Base of the conditions about names: the item answer is the name answer.
@@ -64,7 +68,6 @@ class CTextMatcher : public CNameMatcher {
   std::u16string_view Name(const NameRow& n) const { return view_->Text(n); }
   std::u16string text_;
   uint32_t bits_ = 0;
-  const SearchView* view_ = nullptr;
 };
 
 class CKeywordMatcher : public CTextMatcher {  // the name contains the text
@@ -94,7 +97,6 @@ class CHeadTailMatcher : public CNameMatcher {  // begins with head and ends wit
  private:
   std::u16string head_, tail_;
   uint32_t bits_ = 0;
-  const SearchView* view_ = nullptr;
 };
 
 // "*" any run of characters, "?" any one character.
@@ -108,7 +110,6 @@ class CWildcardMatcher : public CNameMatcher {
   std::u16string pattern_;
   uint32_t bits_ = 0;
   size_t min_length_ = 0;
-  const SearchView* view_ = nullptr;
 };
 
 // The wildcard comparison itself (pattern and name lower-case).
@@ -116,20 +117,12 @@ bool WildcardMatch(std::u16string_view pattern, std::u16string_view name);
 
 class CFileMatcher : public CNameMatcher {
  public:
-  void Prepare(const SearchView& view) override { view_ = &view; }
   int MatchName(const NameRow& n) override { return view_->IsFolderName(n) ? 0 : 1; }
-
- private:
-  const SearchView* view_ = nullptr;
 };
 
 class CFolderMatcher : public CNameMatcher {
  public:
-  void Prepare(const SearchView& view) override { view_ = &view; }
   int MatchName(const NameRow& n) override { return view_->IsFolderName(n) ? 1 : 0; }
-
- private:
-  const SearchView* view_ = nullptr;
 };
 
 // ---- Item conditions ----
@@ -144,7 +137,6 @@ class RootDirMatcher : public CItemMatcher {
 
  private:
   std::u16string text_;
-  const SearchView* view_ = nullptr;
   FolderScope scope_;
 };
 
@@ -157,41 +149,35 @@ class PartialDirMatcher : public CItemMatcher {
 
  private:
   std::u16string text_;
-  const SearchView* view_ = nullptr;
   std::vector<int8_t> by_folder_;  // answer per parent folder: -1 not yet known
 };
 
-class FileSizeMatcher : public CItemMatcher {
+// Base of the conditions on one number of an item within a parsed range.
+template <typename Range>
+class CRangeMatcher : public CItemMatcher {
  public:
-  explicit FileSizeMatcher(SizeRange r) : range_(r) {}
-  void Prepare(const SearchView& view) override { view_ = &view; }
-  int Match(uint32_t item) override;
+  explicit CRangeMatcher(Range r) : range_(r) {}
 
- private:
-  SizeRange range_;
-  const SearchView* view_ = nullptr;
+ protected:
+  Range range_;
 };
 
-class DateMatcher : public CItemMatcher {
+class FileSizeMatcher : public CRangeMatcher<SizeRange> {
  public:
-  explicit DateMatcher(DateRange r) : range_(r) {}
-  void Prepare(const SearchView& view) override { view_ = &view; }
+  using CRangeMatcher::CRangeMatcher;
   int Match(uint32_t item) override;
-
- private:
-  DateRange range_;
-  const SearchView* view_ = nullptr;
 };
 
-class DupMatcher : public CItemMatcher {
+class DateMatcher : public CRangeMatcher<DateRange> {
  public:
-  explicit DupMatcher(CountRange r) : range_(r) {}
-  void Prepare(const SearchView& view) override { view_ = &view; }
+  using CRangeMatcher::CRangeMatcher;
   int Match(uint32_t item) override;
+};
 
- private:
-  CountRange range_;
-  const SearchView* view_ = nullptr;
+class DupMatcher : public CRangeMatcher<CountRange> {
+ public:
+  using CRangeMatcher::CRangeMatcher;
+  int Match(uint32_t item) override;
 };
 
 class HashMatcher : public CItemMatcher {
@@ -203,16 +189,11 @@ class HashMatcher : public CItemMatcher {
  private:
   std::u16string text_;
   uint32_t value_ = 0;
-  const SearchView* view_ = nullptr;
 };
 
 class HiddenMatcher : public CItemMatcher {
  public:
-  void Prepare(const SearchView& view) override { view_ = &view; }
   int Match(uint32_t item) override;
-
- private:
-  const SearchView* view_ = nullptr;
 };
 
 // Items on drives that are present (wanted = true) or absent now. The set of present
@@ -220,13 +201,11 @@ class HiddenMatcher : public CItemMatcher {
 class OnlineMatcher : public CItemMatcher {
  public:
   OnlineMatcher(bool wanted, uint32_t present_drives) : wanted_(wanted), present_(present_drives) {}
-  void Prepare(const SearchView& view) override { view_ = &view; }
   int Match(uint32_t item) override;
 
  private:
   bool wanted_;
   uint32_t present_;
-  const SearchView* view_ = nullptr;
 };
 
 class NullMatcher : public CMatcher {  // every item
