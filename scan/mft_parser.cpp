@@ -69,13 +69,19 @@ uint64_t MftParser::LoadMFT() {
     return 0;
   }
   mft_data_size_ = U64(mft_record_.data() + data + 48);
-  if (!CollectMftRuns(mft_record_.data(), 0)) return 0;
   uint64_t limit = boot_.volume_bytes != 0 ? boot_.volume_bytes : (uint64_t{1} << 44);
   if (mft_data_size_ < boot_.record_size * 16ull || mft_data_size_ > limit) {
     Log("Implausible $MFT size " + std::to_string(mft_data_size_));
     return 0;
   }
+  // Known before the run list is gathered: extension records of the $MFT itself are
+  // read through ReadRecord, which refuses numbers beyond the record count.
   record_count_ = std::min<uint64_t>(mft_data_size_ / boot_.record_size, 0xFFFFFFF0u);
+  if (!CollectMftRuns(mft_record_.data(), 0)) {
+    record_count_ = 0;
+    runs_.clear();
+    return 0;
+  }
   return mft_data_size_;
 }
 

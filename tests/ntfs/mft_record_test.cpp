@@ -49,8 +49,10 @@ class RecordBuilder {
     at_ += len;
     return *this;
   }
-  RecordBuilder& NonResidentData(uint64_t start_vcn, uint64_t data_size, const std::u16string& attr_name = u"") {
-    size_t len = 72 + 8;
+  // runs: the mapping pairs, 0x11 len lcn for one run (default: 1 cluster at cluster 1).
+  RecordBuilder& NonResidentData(uint64_t start_vcn, uint64_t data_size, const std::u16string& attr_name = u"",
+                                 std::vector<uint8_t> runs = {0x11, 1, 1}) {
+    size_t len = 72 + ((runs.size() + 1 + 7) & ~size_t{7});
     Put32(b_, at_, kAttrData);
     Put32(b_, at_ + 4, static_cast<uint32_t>(len));
     b_[at_ + 8] = 1;
@@ -58,9 +60,7 @@ class RecordBuilder {
     Put64(b_, at_ + 16, start_vcn);
     Put16(b_, at_ + 32, 72);
     Put64(b_, at_ + 48, data_size);
-    b_[at_ + 72] = 0x11;  // one run: 1 cluster at cluster 1
-    b_[at_ + 73] = 1;
-    b_[at_ + 74] = 1;
+    std::memcpy(&b_[at_ + 72], runs.data(), runs.size());
     at_ += len;
     return *this;
   }
@@ -190,6 +190,66 @@ TEST(BootSectorTest, GeometryAndRejections) {
   s[3] = 'X';
   EXPECT_FALSE(ParseBootSector(s.data(), s.size(), &info, &error));
   EXPECT_FALSE(ParseBootSector(s.data(), 100, &info, &error));
+}
+
+// A volume held in memory, for MFT layouts no mkntfs produces at test-image sizes.
+class MemoryVolume : public RawVolume {
+ public:
+  explicit MemoryVolume(std::vector<uint8_t> bytes) : bytes_(std::move(bytes)) {}
+  int64_t ReadAt(uint64_t offset, void* buffer, size_t length) override {
+    if (offset >= bytes_.size()) return 0;
+    size_t n = std::min<size_t>(length, bytes_.size() - offset);
+    std::memcpy(buffer, bytes_.data() + offset, n);
+    return static_cast<int64_t>(n);
+  }
+  bool QueryNtfsGeometry(NtfsVolumeGeometry*) override { return false; }
+  bool ReadFileRecord(uint64_t, std::string*, uint64_t*) override { return false; }
+  bool FileSizeById(uint64_t, uint64_t*) override { return false; }
+
+ private:
+  std::vector<uint8_t> bytes_;
+};
+
+// A $MFT whose $DATA is split over two records by an $ATTRIBUTE_LIST: records 0-15 lie in
+// the run held by record 0, records 16-31 only in the run held by extension record 1.
+TEST(MftAttributeListTest, RecordsInTheExtensionRecordsRunsAreRead) {
+  constexpr size_t kCluster = 4096, kRecord = 1024;
+  std::vector<uint8_t> disk(32 * kCluster, 0);
+  std::memcpy(&disk[3], "NTFS    ", 8);
+  Put16(disk, 11, 512);
+  disk[13] = 8;
+  Put64(disk, 40, disk.size() / 512);
+  Put64(disk, 48, 4);  // MFT at cluster 4
+  disk[64] = 0xF6;
+  auto list_entry = [](uint64_t start_vcn, uint32_t record) {
+    std::vector<uint8_t> e(32, 0);
+    Put32(e, 0, kAttrData);
+    Put16(e, 4, 32);
+    Put64(e, 8, start_vcn);
+    Put64(e, 16, record);
+    return e;
+  };
+  std::vector<uint8_t> list = list_entry(0, 0), second = list_entry(4, 1);
+  list.insert(list.end(), second.begin(), second.end());
+  auto place = [&disk](size_t cluster_offset, const std::vector<uint8_t>& rec) {
+    std::memcpy(&disk[cluster_offset], rec.data(), rec.size());
+  };
+  const size_t seg1 = 4 * kCluster, seg2 = 12 * kCluster;  // VCN 0-3 and VCN 4-7
+  place(seg1, RecordBuilder().Resident(kAttrAttributeList, list)
+                  .NonResidentData(0, 32 * kRecord, u"", {0x11, 4, 4})
+                  .Resident(kAttrBitmap, std::vector<uint8_t>(8, 0xFF)).Finish());
+  place(seg1 + kRecord, RecordBuilder().Base(0).NonResidentData(4, 32 * kRecord, u"", {0x11, 4, 12}).Finish());
+  place(seg1 + 5 * kRecord, RecordBuilder().Flags(3).Resident(kAttrFileName, RecordBuilder::FileName(5, u".", 3)).Finish());
+  place(seg2 + 4 * kRecord, RecordBuilder().Resident(kAttrFileName, RecordBuilder::FileName(5, u"far.txt", 1)).Finish());
+
+  std::vector<std::string> log;
+  MftParser parser(std::make_unique<MemoryVolume>(disk), [&log](const std::string& l) { log.push_back(l); });
+  ASSERT_EQ(parser.LoadMFT(), 32 * kRecord) << (log.empty() ? "" : log.back());
+  ASSERT_EQ(parser.mft_runs().size(), 2u);
+  ASSERT_TRUE(parser.ReadMftRecords());
+  ASSERT_EQ(parser.entry_count(), 32u);
+  EXPECT_EQ(parser.name(parser.entry(20)), u"far.txt");
+  EXPECT_EQ(parser.entry(20).parent, 5u);
 }
 
 TEST(FileRecordTest, NamespacesStreamsAndSizes) {
