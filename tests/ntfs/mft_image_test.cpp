@@ -1,6 +1,7 @@
 // Full scans of real NTFS images compared with what the mounted file system shows.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <map>
 
 #include "ntfs_test_util.h"
@@ -33,10 +34,13 @@ void FullScan(const std::string& image, const ExclusionSettings& settings, ScanR
 
 // Every item the mounted file system shows (less the marked trees) is delivered exactly
 // once with the oracle's record number, name, parent, kind, size and time, and nothing else.
-void ExpectScanMatchesOracle(const std::string& image, const std::string& oracle_path) {
+// *delivered (when given) receives the records in delivery order.
+void ExpectScanMatchesOracle(const std::string& image, const std::string& oracle_path,
+                             std::vector<ScanRecord>* delivered = nullptr) {
   ExclusionSettings settings;
   ScanResult scan;
   FullScan(image, settings, &scan);
+  if (delivered) *delivered = scan.listener.added;
   ASSERT_TRUE(scan.ok) << (scan.log.empty() ? "" : scan.log.back());
   std::map<uint32_t, OracleItem> oracle = ntfs_test::LoadOracle(oracle_path);
   ASSERT_FALSE(oracle.empty());
@@ -82,14 +86,29 @@ void ExpectMatchesOracle(const std::string& name) {
   ExpectScanMatchesOracle(image, oracle_path);
 }
 
-// Reads drive N: through the system's raw volume path. tools/ntfs_images/wine_drive_check.sh
-// points Wine's drive N: at an image and names its oracle in NUSK_NTFS_ORACLE.
+// Scans a volume named by the environment and compares it with its oracle listing:
+// NUSK_NTFS_DRIVE=N reads "\\.\N:" (under Wine, tests/ntfs/wine_drive_check.sh points
+// drive N: at an image), NUSK_NTFS_IMAGE reads an image file. NUSK_NTFS_RECORDS names a
+// file that receives the delivered records, one line each, so that the script can check
+// that the Windows and the Linux build deliver exactly the same.
 TEST(DriveLetterTest, VolumeThroughDriveLetterMatchesOracle) {
-  std::u16string drive = Env::Default()->GetEnvVar(u"NUSK_NTFS_DRIVE");
-  std::u16string oracle = Env::Default()->GetEnvVar(u"NUSK_NTFS_ORACLE");
-  if (drive != u"N" || oracle.empty())
-    GTEST_SKIP() << "set NUSK_NTFS_DRIVE=N and NUSK_NTFS_ORACLE (see tools/ntfs_images/wine_drive_check.sh)";
-  ExpectScanMatchesOracle("", ToUtf8(oracle));
+  Env* env = Env::Default();
+  std::string image = ToUtf8(env->GetEnvVar(u"NUSK_NTFS_IMAGE"));
+  std::u16string oracle = env->GetEnvVar(u"NUSK_NTFS_ORACLE");
+  if ((image.empty() && env->GetEnvVar(u"NUSK_NTFS_DRIVE") != u"N") || oracle.empty())
+    GTEST_SKIP() << "set NUSK_NTFS_DRIVE=N or NUSK_NTFS_IMAGE, and NUSK_NTFS_ORACLE (see tests/ntfs/wine_drive_check.sh)";
+  std::vector<ScanRecord> delivered;
+  ExpectScanMatchesOracle(image, ToUtf8(oracle), &delivered);
+  std::string out = ToUtf8(env->GetEnvVar(u"NUSK_NTFS_RECORDS"));
+  if (out.empty()) return;
+  std::ofstream f(out, std::ios::binary | std::ios::trunc);
+  for (const ScanRecord& r : delivered) {
+    f << std::hex << r.reference << ' ' << r.parent_reference << ' ' << int{r.is_folder} << ' ' << r.size << ' '
+      << r.time << ' ';
+    for (char16_t c : r.name) f << static_cast<unsigned>(c) << '.';
+    f << '\n';
+  }
+  ASSERT_TRUE(f.good()) << out;
 }
 
 TEST(MftImageTest, Cluster512Bytes) { ExpectMatchesOracle("small512"); }

@@ -64,7 +64,7 @@ bool ObtainImage(const std::string& name, std::string* image, std::string* oracl
   if (Exists(*image) && Exists(*oracle)) return true;
 #ifdef _WIN32
   // Images are unpacked and made with Linux tools; under Wine a shell call would hang.
-  *why = "NTFS test images are prepared on Linux (see tools/ntfs_images/wine_drive_check.sh)";
+  *why = "NTFS test images are prepared on Linux (see tests/ntfs/wine_drive_check.sh)";
   return false;
 #endif
   std::string data = std::string(NUSK_TEST_DATA) + "/ntfs/" + name;
