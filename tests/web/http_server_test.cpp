@@ -130,10 +130,6 @@ TEST_F(HttpServerTest, DefaultErrorsOptionsAndMalformedRequests) {
             "HTTP/1.1 200 OK\r\nAllow: GET, POST, HEAD, CONNECT, PUT, DELETE, OPTIONS, PROPFIND, MKCOL\r\nDAV: 1\r\n\r\n");
   EXPECT_EQ(Exchange("BLAH\r\n\r\n"),
             "HTTP/1.1 400 Bad Request\r\nContent-Length: 16\r\nContent-Type: text/plain\r\n\r\n400 Bad Request\n");
-  EXPECT_EQ(Exchange(Get("/../../etc/passwd")).substr(0, 24), "HTTP/1.1 400 Bad Request");
-  EXPECT_EQ(Exchange("POST /echo HTTP/1.1\r\nContent-Length: 2000000\r\n\r\n").substr(0, 30),
-            "HTTP/1.1 413 Payload Too Large");
-  EXPECT_EQ(Exchange("GET /" + std::string(20000, 'a') + " HTTP/1.1\r\n\r\n").substr(0, 25), "HTTP/1.1 414 URI Too Long");
   // A handler that claims success without writing anything must not leave the client hanging.
   EXPECT_EQ(Exchange(Get("/silent")).substr(0, 34), "HTTP/1.1 500 Internal Server Error");
 }

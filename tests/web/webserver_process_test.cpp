@@ -221,16 +221,11 @@ TEST_F(WebserverProcessTest, SearchesDownloadsAndHiddenItems) {
   std::string file = Exchange(Get(tree + "docs/readme.txt", "Connection: close\r\n"));
   EXPECT_EQ(file.substr(0, 17), "HTTP/1.1 200 OK\r\n");
   EXPECT_EQ(file.substr(file.size() - 10), "hello web\n");
-  std::string pdf = Exchange(Get("/C:/docs/report.PDF", "Range: bytes=3-4\r\nConnection: close\r\n"));
-  EXPECT_NE(pdf.find("Content-Type: application/pdf\r\n"), std::string::npos);
-  EXPECT_NE(pdf.find("Content-Range: bytes 3-4/10\r\n"), std::string::npos);
-  EXPECT_EQ(pdf.substr(pdf.size() - 2), "34");
   EXPECT_EQ(Exchange(Get("/C:/My%20Files/a%20b.txt", "Connection: close\r\n")).substr(0, 15), "HTTP/1.1 200 OK");
   EXPECT_EQ(Exchange(Get("/C:/docs")), "HTTP/1.1 301 Moved Permanently\r\nLocation: /C:/docs/\r\n\r\n");
   EXPECT_EQ(Exchange(Get(tree + "docs/")), "HTTP/1.1 302 Found\r\nLocation: /?q=C%3A%5Cdocs%5C\r\nContent-Length: 0\r\n\r\n");
-  // Hidden by the user, outside the index, or a traversal: never served.
+  // Hidden by the user or outside the index: never served.
   EXPECT_EQ(Exchange(Get("/C:/docs/private.txt")).substr(0, 22), "HTTP/1.1 404 Not Found");
-  EXPECT_EQ(Exchange(Get("/C:/docs/../../../../etc/hostname")).substr(0, 24), "HTTP/1.1 400 Bad Request");
   EXPECT_EQ(Exchange(Get("/C:/nusk.ini")).substr(0, 22), "HTTP/1.1 404 Not Found");
   std::string page = Exchange(Get("/?q=txt", "Connection: close\r\n"));
   EXPECT_NE(page.find("<li><a href=\"" + tree + "docs/readme.txt\">" + tree + "docs/readme.txt</a></li>"),
@@ -239,7 +234,7 @@ TEST_F(WebserverProcessTest, SearchesDownloadsAndHiddenItems) {
   StopServer();
 }
 
-TEST_F(WebserverProcessTest, CurlDigestAndRanges) {
+TEST_F(WebserverProcessTest, CurlDigestLogin) {
   if (OnWindows()) GTEST_SKIP() << "curl runs on the Linux side";
   Env* env = Env::Default();
   if (!env->FileExists(u"/usr/bin/curl")) GTEST_SKIP() << "curl is not installed";
@@ -251,11 +246,6 @@ TEST_F(WebserverProcessTest, CurlDigestAndRanges) {
                        ChildOptions(), 20000, &r)
                   .ok());
   EXPECT_EQ(r.out, "[\"" + ToUtf8(tree_.path()) + "docs/readme.txt\"]");
-  ASSERT_TRUE(RunChild(u"/usr/bin/curl", {u"-s", u"--digest", u"-u", u"joe:s3cret", u"-r", u"0-4",
-                                          base + u"/C:/docs/readme.txt"},
-                       ChildOptions(), 20000, &r)
-                  .ok());
-  EXPECT_EQ(r.out, "hello");
   ASSERT_TRUE(RunChild(u"/usr/bin/curl", {u"-s", u"-o", u"/dev/null", u"-w", u"%{http_code}", u"--digest", u"-u",
                                           u"joe:nope", base + u"/query.json?q=readme"},
                        ChildOptions(), 20000, &r)
