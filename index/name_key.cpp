@@ -1,5 +1,7 @@
 #include "index/name_key.h"
 
+#include <algorithm>
+
 #include "util/casemap.h"
 
 namespace nusk {
@@ -60,23 +62,32 @@ bool NameIsWide(std::u16string_view lower) {
 
 bool EncodeName(std::u16string_view name, bool is_folder, EncodedName* out) {
   if (name.empty() || name.size() > 255) return false;
-  std::u16string lower = ToLower(name);  // pairs as one code point; length unchanged
-  EncodedName e;
-  e.length = static_cast<uint8_t>(name.size());
-  e.key.reserve(name.size() + 2);
-  e.key.push_back(is_folder ? kFolderKind : kFileKind);
-  e.key += lower;
-  std::u16string positions;
-  for (size_t i = 0; i < name.size(); ++i)
-    if (lower[i] != name[i]) positions.push_back(static_cast<char16_t>(i + 1));
-  if (!positions.empty()) {
-    e.key.push_back(kCaseMark);
-    e.key += positions;
+  // Built in out's own key buffer (callers reuse one EncodedName, so a key costs no
+  // allocation); plain ASCII, by far the most common, is lower-cased in place.
+  std::u16string& key = out->key;
+  key.resize(name.size() + 1);
+  key[0] = is_folder ? kFolderKind : kFileKind;
+  bool ascii = true;
+  for (size_t i = 0; i < name.size(); ++i) {
+    const char16_t c = name[i];
+    ascii &= c < 0x80;
+    key[i + 1] = (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c;
   }
-  e.case_count = static_cast<uint8_t>(positions.size());
-  e.bits = NameBits(lower);
-  e.wide = NameIsWide(lower);
-  *out = std::move(e);
+  if (!ascii) {
+    const std::u16string lower = ToLower(name);  // pairs as one code point; length unchanged
+    std::copy(lower.begin(), lower.end(), key.begin() + 1);
+  }
+  const std::u16string_view lower(key.data() + 1, name.size());
+  out->length = static_cast<uint8_t>(name.size());
+  out->bits = NameBits(lower);
+  out->wide = !ascii && NameIsWide(lower);
+  uint8_t cases = 0;
+  for (size_t i = 0; i < name.size(); ++i) {
+    if (key[i + 1] == name[i]) continue;
+    if (cases++ == 0) key.push_back(kCaseMark);
+    key.push_back(static_cast<char16_t>(i + 1));
+  }
+  out->case_count = cases;
   return true;
 }
 

@@ -24,7 +24,7 @@ CompactTime NuskDbWriter::last_full_build() const {
 }
 
 bool NuskDbWriter::AddLocked(const ScanRecord& r) {
-  EncodedName e;
+  EncodedName& e = scratch_;
   if (!EncodeName(r.name, r.is_folder, &e)) return false;
   FileRecord* rec = NewRecord();
   rec->reference = r.reference;
@@ -32,14 +32,15 @@ bool NuskDbWriter::AddLocked(const ScanRecord& r) {
   rec->time = r.time;
   rec->size = r.is_folder ? 0 : r.size;
   if (r.is_folder) folders_[r.reference] = rec;
-  auto [it, inserted] = names_.try_emplace(std::move(e.key));
+  bool inserted = false;
+  NameRecord& name = names_.FindOrInsert(e.key, &inserted)->second;
   if (inserted) {
-    it->second.bits = e.bits;
-    it->second.wide = e.wide;
-    it->second.length = e.length;
-    it->second.case_count = e.case_count;
+    name.bits = e.bits;
+    name.wide = e.wide;
+    name.length = e.length;
+    name.case_count = e.case_count;
   }
-  it->second.items.push_back(rec);
+  name.items.push_back(rec);
   ++item_count_;
   return true;
 }
@@ -105,7 +106,8 @@ size_t NuskDbWriter::ForgetVolume(char16_t letter, uint8_t mount) {
   const uint64_t mask = mount == 0 ? 0xFFull << 32 : 0xFFFFull << 32;
   const uint64_t want = mount == 0 ? d << 32 : ((uint64_t{mount} << 8) | d) << 32;
   size_t removed = 0;
-  for (auto& [key, name] : names_) {
+  for (NameTable::Entry* entry : names_.entries()) {
+    NameRecord& name = entry->second;
     std::vector<FileRecord*>& items = name.items;
     size_t out = 0;
     for (size_t i = 0; i < items.size(); ++i) {

@@ -1,7 +1,7 @@
 // NuskDbWriter: the writable form of the index, used by `build` and `clean`.
 //
 // Items are FileRecords held in a block pool (stable addresses, reused after deletes);
-// distinct names are NameRecords in a hash map keyed by NameKey (a build looks names up
+// distinct names are NameRecords in a NameTable keyed by NameKey (a build looks names up
 // once per item, and hashing a key is far cheaper than a tree descent comparing UTF-16
 // strings); the commit sorts the names once into key order, the file order. Folders are
 // also in a hash map from reference to record so parents resolve to item indexes.
@@ -20,6 +20,7 @@
 
 #include "index/index_types.h"
 #include "index/name_key.h"
+#include "index/name_table.h"
 #include "index/scan_record.h"
 #include "index/status_sink.h"
 #include "platform/env.h"
@@ -35,14 +36,6 @@ struct FileRecord {
   uint32_t size = 0;              // size form
 };
 
-struct NameRecord {
-  uint32_t bits = 0;
-  bool wide = false;
-  uint8_t length = 0;
-  uint8_t case_count = 0;
-  std::vector<FileRecord*> items;  // in the order they were added
-};
-
 struct CommitOptions {
   // The build covered every drive: the header's last full build time becomes now.
   bool all_drives = false;
@@ -50,7 +43,7 @@ struct CommitOptions {
 
 class NuskDbWriter {
  public:
-  using NameTree = std::unordered_map<std::u16string, NameRecord>;  // unordered; see above
+  using NameTree = NameTable;  // unordered; see above
 
   NuskDbWriter();
   ~NuskDbWriter();
@@ -102,6 +95,8 @@ class NuskDbWriter {
   bool AddLocked(const ScanRecord& r);
   bool DeleteLocked(const ScanRecord& r);
   bool Frozen() const { return written_; }
+
+  EncodedName scratch_;  // AddLocked's encoding buffer, reused so an add allocates nothing
 
   mutable std::mutex mu_;
   NameTree names_;

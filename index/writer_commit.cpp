@@ -45,19 +45,21 @@ class WriterCommitter {
   // "nusk.nrs". Emptied names are skipped.
   std::string EncodeNames() {
     // Key order: sort the non-empty names once.
-    std::vector<std::pair<const std::u16string*, NameRecord*>> sorted;
+    std::vector<std::pair<std::u16string_view, NameRecord*>> sorted;
     sorted.reserve(w_->names_.size());
     size_t text_bytes = 0, emptied = 0;
-    for (auto& [key, name] : w_->names_) {
+    for (NameTable::Entry* entry : w_->names_.entries()) {
+      const std::u16string_view key = entry->first;
+      NameRecord& name = entry->second;
       if (name.items.empty()) {
         ++emptied;
         continue;
       }
-      sorted.emplace_back(&key, &name);
+      sorted.emplace_back(key, &name);
       text_bytes += key.size() * (name.wide ? 2 : 1);
     }
     if (emptied) env_->DebugOutput(u"DEL??");  // names left without items are not written
-    std::sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) { return *a.first < *b.first; });
+    std::sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     table_.clear();
     table_.reserve(w_->item_count_);
     old_to_new_.assign(w_->loaded_count_, kNoItem);
@@ -67,8 +69,7 @@ class WriterCommitter {
     dbformat::Put32(&out, static_cast<uint32_t>(sorted.size()));
     std::string text;
     text.reserve(text_bytes);
-    for (auto& [key_ptr, name_ptr] : sorted) {
-      const std::u16string& key = *key_ptr;
+    for (auto& [key, name_ptr] : sorted) {
       const NameRecord& name = *name_ptr;
       char row[kNameRowSize];
       dbformat::Set32(row, name.bits);

@@ -91,7 +91,8 @@ class WriterLoader {
       key.resize(raw.KeyUnits());
       for (size_t u = 0; u < key.size(); ++u) key[u] = raw.Unit(u);
       // Keys were checked to be strictly increasing, hence distinct.
-      NameRecord& rec = w_->names_[key];
+      bool inserted = false;
+      NameRecord& rec = w_->names_.FindOrInsert(key, &inserted)->second;
       rec.bits = raw.bits;
       rec.wide = raw.wide;
       rec.length = raw.length;
