@@ -89,6 +89,15 @@ class Volumes {
   // directly on the file system holding root, in folders below root (platform/
   // volume_mounts.h); a mount whose source is not an NTFS image or device is listed with
   // its mount table type and no device. Empty when there are none or they cannot be read.
+  // The drive letters of every logical disk the system's management service (WMI class
+  // Win32_LogicalDisk) reports, in its order, without touching the drives themselves.
+  // False when the service could not be asked (POSIX: never there); *letters then holds
+  // what was collected before the failure.
+  virtual bool LogicalDisksByWmi(std::u16string* letters) {
+    (void)letters;
+    return false;
+  }
+
   virtual std::vector<FolderMount> FolderMounts(const std::u16string& root) {
     (void)root;
     return {};

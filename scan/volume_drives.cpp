@@ -91,16 +91,30 @@ bool DriveSystem::HasIgnoreMarker(char16_t letter) {
   return !root.empty() && env_->FileExists(root + u"_nuskignore");
 }
 
-std::u16string DriveSystem::ListVolumes() {
+std::u16string DriveSystem::ListVolumesByWmi() {
+  std::u16string letters;
+  volumes_->LogicalDisksByWmi(&letters);
+  return letters;
+}
+
+std::u16string DriveSystem::ListVolumes(bool all) {
+  std::u16string present = PresentLetters();
+  bool floppy = !present.empty() && (present[0] == u'A' || present[0] == u'B');
+  if (floppy && !all) {
+    std::u16string letters;
+    if (volumes_->LogicalDisksByWmi(&letters)) return letters;
+  }
   std::u16string out;
-  for (char16_t letter : PresentLetters()) {
+  for (char16_t letter : present) {
     DriveType t = TypeOf(letter);
     if (!Listable(t)) continue;
     VolumeInfo info;
-    if ((t == DriveType::kRemovable || t == DriveType::kFixed) && !volumes_->QueryVolume(Root(letter), &info)) {
+    // Without WMI a floppy drive is still not asked: listed by its type alone.
+    bool ask = !(floppy && !all && letter <= u'B');
+    if (ask && (t == DriveType::kRemovable || t == DriveType::kFixed) && !volumes_->QueryVolume(Root(letter), &info)) {
       continue;
     }
-    if (t != DriveType::kRemote && HasIgnoreMarker(letter)) continue;
+    if (ask && t != DriveType::kRemote && HasIgnoreMarker(letter)) continue;
     out.push_back(letter);
   }
   return out;

@@ -52,8 +52,12 @@ class DriveSystem {
 
   // Drive letters to show: removable, fixed, remote and optical drives; removable and
   // fixed ones must answer the volume query; a non-network drive with the marker file
-  // in its root is left out. (The WMI listing for machines with floppy drives is not used.)
-  std::u16string ListVolumes();
+  // in its root is left out. When the first drive is A: or B: (a floppy drive, which the
+  // volume query would spin up or stall on) and all is false, the WMI list is shown
+  // instead; should WMI not answer, A: and B: are listed by their type alone.
+  std::u16string ListVolumes(bool all = false);
+  // Every logical disk WMI reports; empty when it cannot be asked.
+  std::u16string ListVolumesByWmi();
 
   // Whether the disk behind the drive is spinning; an answer is reused for 7 seconds,
   // per letter and per physical disk. A drive that is not a plain disk counts as spinning.

@@ -1,6 +1,9 @@
 // Volumes over the Win32 API.
 #include <windows.h>
+#include <objbase.h>
+#include <oleauto.h>
 #include <shellapi.h>
+#include <wbemcli.h>
 #include <winioctl.h>
 
 #include "platform/volume.h"
@@ -34,6 +37,61 @@ bool QueryFolderVolume(const std::u16string& root, VolumeInfo* info) {
   info->label.clear();
   info->serial = serial ? serial : 0x4E55534Bu;
   return true;
+}
+
+// Releases a COM interface when it goes out of scope.
+template <typename T>
+struct ComRef {
+  T* p = nullptr;
+  ~ComRef() {
+    if (p) p->Release();
+  }
+};
+
+// "Select DeviceID FROM Win32_LogicalDisk " over WMI: one letter per DeviceID ("A:").
+bool QueryLogicalDisksByWmi(std::u16string* letters) {
+  HRESULT init = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+  bool uninit = SUCCEEDED(init);  // RPC_E_CHANGED_MODE: the thread already has COM
+  // Fails harmlessly when the process already chose its security (RPC_E_TOO_LATE).
+  CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_DEFAULT, RPC_C_IMP_LEVEL_IMPERSONATE, nullptr,
+                       EOAC_NONE, nullptr);
+  bool queried = false;
+  {
+    ComRef<IWbemLocator> locator;
+    ComRef<IWbemServices> services;
+    ComRef<IEnumWbemClassObject> rows;
+    BSTR ns = SysAllocString(L"ROOT\\CIMV2");
+    BSTR language = SysAllocString(L"WQL");
+    BSTR query = SysAllocString(L"Select DeviceID FROM Win32_LogicalDisk ");
+    if (ns && language && query &&
+        SUCCEEDED(CoCreateInstance(__uuidof(WbemLocator), nullptr, CLSCTX_INPROC_SERVER, __uuidof(IWbemLocator),
+                                   reinterpret_cast<void**>(&locator.p))) &&
+        SUCCEEDED(locator.p->ConnectServer(ns, nullptr, nullptr, nullptr, 0, nullptr, nullptr, &services.p)) &&
+        SUCCEEDED(CoSetProxyBlanket(services.p, RPC_C_AUTHN_WINNT, RPC_C_AUTHZ_NONE, nullptr, RPC_C_AUTHN_LEVEL_CALL,
+                                    RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE)) &&
+        SUCCEEDED(services.p->ExecQuery(language, query, WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY,
+                                        nullptr, &rows.p))) {
+      queried = true;
+      for (;;) {
+        ComRef<IWbemClassObject> row;
+        ULONG got = 0;
+        // A bounded wait: a service that stops answering must not hang the caller.
+        if (FAILED(rows.p->Next(10000, 1, &row.p, &got)) || got == 0) break;
+        VARIANT id;
+        VariantInit(&id);
+        if (SUCCEEDED(row.p->Get(L"DeviceID", 0, &id, nullptr, nullptr)) && id.vt == VT_BSTR && id.bstrVal &&
+            id.bstrVal[0]) {
+          letters->push_back(static_cast<char16_t>(id.bstrVal[0]));
+        }
+        VariantClear(&id);
+      }
+    }
+    SysFreeString(ns);
+    SysFreeString(language);
+    SysFreeString(query);
+  }
+  if (uninit) CoUninitialize();
+  return queried;
 }
 
 class Win32Volumes : public Volumes {
@@ -116,6 +174,8 @@ class Win32Volumes : public Volumes {
     if (!ok) return DiskPower::kUnknown;
     return on ? DiskPower::kSpinning : DiskPower::kAsleep;
   }
+
+  bool LogicalDisksByWmi(std::u16string* letters) override { return QueryLogicalDisksByWmi(letters); }
 
   std::vector<FolderMount> FolderMounts(const std::u16string& root) override {
     std::vector<FolderMount> mounts;

@@ -26,6 +26,9 @@ class FakeVolumes : public Volumes {
  public:
   std::map<char16_t, FakeDrive> drives;
   int power_queries = 0;
+  std::map<char16_t, int> volume_queries;
+  bool wmi_answers = false;
+  std::u16string wmi;
   DiskPower power = DiskPower::kSpinning;
 
   uint32_t LogicalDrives() override {
@@ -42,6 +45,7 @@ class FakeVolumes : public Volumes {
     return d ? d->type : DriveType::kNoRootDir;
   }
   bool QueryVolume(const std::u16string& root, VolumeInfo* info) override {
+    ++volume_queries[root[0]];
     const FakeDrive* d = Find(root);
     if (!d || !d->info) return false;
     info->file_system = d->fs;
@@ -64,6 +68,10 @@ class FakeVolumes : public Volumes {
     return true;
   }
   uint64_t FolderFileId(const std::u16string&) override { return 0; }
+  bool LogicalDisksByWmi(std::u16string* letters) override {
+    *letters = wmi;
+    return wmi_answers;
+  }
   DiskPower QueryDiskPower(uint32_t) override {
     ++power_queries;
     return power;
@@ -95,7 +103,16 @@ TEST(VolumeDrivesTest, ListsUsableDrivesInLetterOrder) {
   env.markers.insert(u"D:\\_nuskignore");
   env.markers.insert(u"Z:\\_nuskignore");  // a network drive is listed despite its marker
   DriveSystem drives(DriveMap::Native(), &v, &env);
-  EXPECT_EQ(drives.ListVolumes(), u"CZ");
+  EXPECT_EQ(drives.ListVolumes(true), u"CZ");
+  // With a floppy drive first, the list comes from WMI and A: is never asked; when WMI
+  // cannot answer, A: is listed by its type (as WMI would list it) and still not asked.
+  v.volume_queries.clear();
+  v.wmi_answers = true;
+  v.wmi = u"ACDZ";
+  EXPECT_EQ(drives.ListVolumes(), u"ACDZ");
+  v.wmi_answers = false;
+  EXPECT_EQ(drives.ListVolumes(), u"ACZ");
+  EXPECT_EQ(v.volume_queries.count(u'A'), 0u);
   EXPECT_TRUE(drives.IsNtfsDrive(u'C'));
   EXPECT_FALSE(drives.IsNtfsDrive(u'D'));
   EXPECT_EQ(drives.VolumeSerial(u'C'), 0x1234u);
