@@ -52,7 +52,9 @@ std::vector<FileRef> FilesOf(const std::string& image) {
 }
 
 // Writes IMAGE.usnjrnl with kRecords records; only_old_names gives the baseline journal.
-bool WriteJournal(const std::string& image, const std::vector<FileRef>& files, bool only_old_names) {
+// Files are taken in record order (neighbours in the MFT, as a folder written at once),
+// or scattered: a stride of 7919 records, so no two nearby changes share an MFT read.
+bool WriteJournal(const std::string& image, const std::vector<FileRef>& files, bool only_old_names, bool scattered) {
   std::string bytes(64, '\0');
   std::memcpy(bytes.data(), "NUSKUSN1", 8);
   uint64_t id = 42, max_size = 32 << 20;
@@ -61,7 +63,7 @@ bool WriteJournal(const std::string& image, const std::vector<FileRef>& files, b
   int64_t usn = 0;
   const std::u16string name = u"changed-file-name.txt";
   for (uint32_t i = 0; i < kRecords; ++i) {
-    const FileRef& f = files[i % files.size()];
+    const FileRef& f = files[(scattered ? uint64_t{i} * 7919 : i) % files.size()];
     uint32_t reason;
     switch (only_old_names ? 9 : i % 5) {
       case 0: case 1: reason = 0x2 | 0x80000000u; break;          // data extended
@@ -93,12 +95,12 @@ bool WriteJournal(const std::string& image, const std::vector<FileRef>& files, b
   return static_cast<bool>(out);
 }
 
-void RunPass(benchmark::State& state, bool only_old_names) {
+void RunPass(benchmark::State& state, bool only_old_names, bool scattered = false) {
   const char* p = std::getenv("NUSK_NTFS_BENCH_IMAGE");
   if (!p) { state.SkipWithError("set NUSK_NTFS_BENCH_IMAGE"); return; }
   std::string image = p;
   std::vector<FileRef> files = FilesOf(image);
-  if (files.empty() || !WriteJournal(image, files, only_old_names)) { state.SkipWithError("no journal"); return; }
+  if (files.empty() || !WriteJournal(image, files, only_old_names, scattered)) { state.SkipWithError("no journal"); return; }
   ExclusionSettings settings;
   settings.exclude_by_name = true;
   ParseExcludeNames(u"*.tmp:Temp\\", &settings);
@@ -124,8 +126,10 @@ void RunPass(benchmark::State& state, bool only_old_names) {
 
 void BM_ChangePassBaselineOldNamesOnly(benchmark::State& state) { RunPass(state, true); }
 void BM_ChangePassMixed(benchmark::State& state) { RunPass(state, false); }
+void BM_ChangePassMixedScattered(benchmark::State& state) { RunPass(state, false, true); }
 BENCHMARK(BM_ChangePassBaselineOldNamesOnly)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ChangePassMixed)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ChangePassMixedScattered)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 }  // namespace nusk

@@ -119,14 +119,29 @@ class ChangeScript {
   fs::path root_;
 };
 
+NtfsVolumeConfig ImageConfig(const std::string& image) {
+  NtfsVolumeConfig config;
+  config.drive_letter = u'N';
+  config.volume_path = FromUtf8(image);
+  return config;
+}
+
+// A private copy of a test image, without a journal; false with *why when none exists.
+bool FreshCopy(const std::string& name, const std::string& suffix, std::string* image, std::string* why) {
+  std::string source, oracle;
+  if (!ntfs_test::ObtainImage(name, &source, &oracle, why)) return false;
+  *image = source + suffix;
+  fs::copy_file(source, *image, fs::copy_options::overwrite_existing);
+  fs::remove(*image + ".usnjrnl");
+  return true;
+}
+
 struct Scan {
   ntfs_test::CollectingListener listener;
   std::vector<std::string> log;
   uint64_t journal_id = 0, next_usn = 0;
   bool Run(const std::string& image, const ExclusionSettings& settings) {
-    NtfsVolumeConfig config;
-    config.drive_letter = u'N';
-    config.volume_path = FromUtf8(image);
+    NtfsVolumeConfig config = ImageConfig(image);
     config.marker_exists = [](const std::u16string& folder) {
       return folder == u"N:\\Private" || folder == u"N:\\NewIgnored";
     };
@@ -272,7 +287,9 @@ TEST_P(ChangeJournalTest, ChangePassGivesTheSameIndexAsARescan) {
     EXPECT_EQ(g.size, w.size) << label;
     // A folder's time changes when entries are added, and the journal reports no record
     // for it; files must match exactly.
-    if (!w.is_folder) EXPECT_EQ(g.time, w.time) << label;
+    if (!w.is_folder) {
+      EXPECT_EQ(g.time, w.time) << label;
+    }
   }
   for (const auto& [ref, g] : got)
     EXPECT_TRUE(want.count(ref)) << "left in the index by the change pass: " << ntfs_test::Narrow(g.name);
@@ -283,11 +300,8 @@ INSTANTIATE_TEST_SUITE_P(Settings, ChangeJournalTest, ::testing::Values(false, t
 
 // Which stored states lead to a full scan, and what a cancelled pass leaves behind.
 TEST(ChangeJournalStateTest, FullScanFallbacks) {
-  std::string source, oracle, why;
-  if (!ntfs_test::ObtainImage("rec4096", &source, &oracle, &why)) GTEST_SKIP() << why;
-  std::string image = source + ".state.img";
-  fs::copy_file(source, image, fs::copy_options::overwrite_existing);
-  fs::remove(image + ".usnjrnl");
+  std::string image, why;
+  if (!FreshCopy("rec4096", ".state.img", &image, &why)) GTEST_SKIP() << why;
   ExclusionSettings settings;
 
   Scan first;  // first build: no stored journal id
@@ -333,11 +347,8 @@ TEST(ChangeJournalStateTest, FullScanFallbacks) {
 // MFT records read in one pass must not serve a later one: the volume may have changed
 // in between (the same holds for every journal batch within a pass).
 TEST(ChangeJournalStateTest, RecordsReadInAnEarlierPassAreReadAgain) {
-  std::string source, oracle, why;
-  if (!ntfs_test::ObtainImage("basic4k", &source, &oracle, &why)) GTEST_SKIP() << why;
-  std::string image = source + ".reread.img";
-  fs::copy_file(source, image, fs::copy_options::overwrite_existing);
-  fs::remove(image + ".usnjrnl");
+  std::string image, why;
+  if (!FreshCopy("basic4k", ".reread.img", &image, &why)) GTEST_SKIP() << why;
   ExclusionSettings settings;
   Scan first;
   ASSERT_TRUE(first.Run(image, settings));
@@ -352,9 +363,7 @@ TEST(ChangeJournalStateTest, RecordsReadInAnEarlierPassAreReadAgain) {
 
   ntfs_test::CollectingListener listener;
   listener.index = first.listener.index;
-  NtfsVolumeConfig config;
-  config.drive_letter = u'N';
-  config.volume_path = FromUtf8(image);
+  NtfsVolumeConfig config = ImageConfig(image);
   NtfsVolumeScanner scanner(config, &settings, &listener, nullptr, nullptr);
   ASSERT_TRUE(scanner.OpenVolumeJournal());
   int64_t usn = 0;
@@ -393,11 +402,8 @@ TEST(ChangeJournalStateTest, RecordsReadInAnEarlierPassAreReadAgain) {
 }
 
 TEST(ChangeJournalStateTest, CancelledBeforeThePassReadsNothing) {
-  std::string source, oracle, why;
-  if (!ntfs_test::ObtainImage("rec4096", &source, &oracle, &why)) GTEST_SKIP() << why;
-  std::string image = source + ".cancel.img";
-  fs::copy_file(source, image, fs::copy_options::overwrite_existing);
-  fs::remove(image + ".usnjrnl");
+  std::string image, why;
+  if (!FreshCopy("rec4096", ".cancel.img", &image, &why)) GTEST_SKIP() << why;
   ExclusionSettings settings;
   Scan first;
   ASSERT_TRUE(first.Run(image, settings));
@@ -408,9 +414,7 @@ TEST(ChangeJournalStateTest, CancelledBeforeThePassReadsNothing) {
   std::atomic<bool> cancel{true};
   ntfs_test::CollectingListener listener;
   std::vector<std::string> log;
-  NtfsVolumeConfig config;
-  config.drive_letter = u'N';
-  config.volume_path = FromUtf8(image);
+  NtfsVolumeConfig config = ImageConfig(image);
   NtfsVolumeScanner scanner(config, &settings, &listener, [&log](const std::string& l) { log.push_back(l); }, &cancel);
   ASSERT_TRUE(scanner.OpenVolumeJournal());
   int64_t usn = 0;

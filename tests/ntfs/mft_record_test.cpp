@@ -3,7 +3,6 @@
 
 #include <cstring>
 #include <fstream>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -301,40 +300,17 @@ TEST(FileRecordTest, DosOnlyNameGivesNoNameAndOverrunsAreMalformed) {
   EXPECT_TRUE(info.malformed);
 }
 
-// Random damage to real records and to a whole image must never read out of bounds
-// (run under the sanitizer build) and must never turn into invented items.
-TEST(HostileInputTest, MutatedRecordsAndImages) {
+// Damage to a whole image (single records are the fuzz target's job, fuzz_mft_record):
+// a truncated image, and a $MFT record whose run list points outside the volume. Both
+// fail with a log line instead of reading garbage.
+TEST(HostileInputTest, DamagedImages) {
   std::string image, oracle, why;
   if (!ntfs_test::ObtainImage("basic4k", &image, &oracle, &why)) GTEST_SKIP() << why;
   std::unique_ptr<RawVolume> volume;
   ASSERT_TRUE(RawVolume::Open(FromUtf8(image), &volume).ok());
   MftParser parser(std::move(volume), nullptr);
   ASSERT_NE(parser.LoadMFT(), 0u);
-  std::vector<std::string> records;
-  std::string rec;
-  for (uint32_t i = 0; i < 80; ++i)
-    if (parser.ReadRecord(i, &rec)) records.push_back(rec);
-  ASSERT_GT(records.size(), 20u);
-  std::mt19937 rng(12345);
-  RecordInfo info;
-  for (int round = 0; round < 20000; ++round) {
-    std::string r = records[rng() % records.size()];
-    int edits = 1 + rng() % 8;
-    for (int e = 0; e < edits; ++e) r[rng() % r.size()] = static_cast<char>(rng());
-    uint8_t* p = reinterpret_cast<uint8_t*>(r.data());
-    ApplyFixup(p, r.size());
-    ParseFileRecord(p, r.size(), &info);
-    if (info.has_name) {
-      ASSERT_GE(info.name_bytes, p);
-      ASSERT_LE(info.name_bytes + 2 * info.name_length, p + r.size());
-    }
-    FindAttribute(p, r.size(), kAttrData, true);
-    std::vector<ntfs::Run> runs;
-    DecodeRunList(p + 100, r.size() - 100, 0, 1 << 20, &runs);
-  }
 
-  // Whole-image damage: a truncated image, and a $MFT record whose run list points
-  // outside the volume. Both fail with a log line instead of reading garbage.
   std::string bytes;
   {
     std::ifstream in(image, std::ios::binary);
