@@ -31,7 +31,7 @@ bool NuskDbWriter::AddLocked(const ScanRecord& r) {
   rec->parent_reference = r.parent_reference;
   rec->time = r.time;
   rec->size = r.is_folder ? 0 : r.size;
-  if (r.is_folder) folders_[r.reference] = rec;
+  if (r.is_folder) folders_.Set(r.reference, rec);
   bool inserted = false;
   NameRecord& name = names_.FindOrInsert(e.key, &inserted)->second;
   if (inserted) {
@@ -55,7 +55,7 @@ bool NuskDbWriter::DeleteLocked(const ScanRecord& r) {
     items.erase(items.begin() + i);
     // An emptied name stays in the map until the commit skips it: a rename that
     // re-adds the same name then costs no insertion.
-    if (r.is_folder) folders_.erase(r.reference);
+    if (r.is_folder) folders_.Erase(r.reference);
     --item_count_;
     return true;
   }
@@ -116,8 +116,7 @@ size_t NuskDbWriter::ForgetVolume(char16_t letter, uint8_t mount) {
         items[out++] = rec;
         continue;
       }
-      auto f = folders_.find(rec->reference);
-      if (f != folders_.end() && f->second == rec) folders_.erase(f);
+      folders_.Erase(rec->reference, rec);
       FreeRecord(rec);
       ++removed;
     }

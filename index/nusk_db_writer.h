@@ -15,9 +15,9 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
+#include "index/folder_map.h"
 #include "index/index_types.h"
 #include "index/name_key.h"
 #include "index/name_table.h"
@@ -100,7 +100,7 @@ class NuskDbWriter {
 
   mutable std::mutex mu_;
   NameTree names_;
-  std::unordered_map<uint64_t, FileRecord*> folders_;  // FolderMap
+  FolderMap folders_;
   std::deque<FileRecord> pool_;                         // stable storage for FileRecords
   std::vector<FileRecord*> free_records_;
   size_t item_count_ = 0;

@@ -64,23 +64,23 @@ class WriterCommitter {
     table_.reserve(w_->item_count_);
     old_to_new_.assign(w_->loaded_count_, kNoItem);
     folder_items_ = 0;
-    std::string out;
-    out.reserve(4 + sorted.size() * kNameRowSize + text_bytes);
-    dbformat::Put32(&out, static_cast<uint32_t>(sorted.size()));
-    std::string text;
-    text.reserve(text_bytes);
+    // Rows and texts are written in place into a buffer of the final size.
+    std::string out(4 + sorted.size() * kNameRowSize + text_bytes, '\0');
+    dbformat::Set32(out.data(), static_cast<uint32_t>(sorted.size()));
+    char* row = out.data() + 4;
+    char* text = row + sorted.size() * kNameRowSize;
     for (auto& [key, name_ptr] : sorted) {
       const NameRecord& name = *name_ptr;
-      char row[kNameRowSize];
       dbformat::Set32(row, name.bits);
       dbformat::Set32(row + 4, static_cast<uint32_t>(table_.size()));
       row[8] = name.wide ? 1 : 0;
       row[9] = static_cast<char>(name.length);
       row[10] = static_cast<char>(name.case_count);
-      out.append(row, kNameRowSize);
-      for (char16_t u : key) {
-        text.push_back(static_cast<char>(u));
-        if (name.wide) text.push_back(static_cast<char>(u >> 8));
+      row += kNameRowSize;
+      if (name.wide) {
+        for (char16_t u : key) dbformat::Set16(text, u), text += 2;
+      } else {
+        for (char16_t u : key) *text++ = static_cast<char>(u);
       }
       for (FileRecord* r : name.items) {
         uint32_t now = static_cast<uint32_t>(table_.size());
@@ -90,7 +90,6 @@ class WriterCommitter {
       }
       if (key[0] == kFolderKind) folder_items_ = static_cast<uint32_t>(table_.size());
     }
-    out += text;
     return out;
   }
 
@@ -101,8 +100,7 @@ class WriterCommitter {
     std::vector<uint32_t> parent(n, kNoItem);
     for (uint32_t i = 0; i < n; ++i) {
       if (table_[i]->parent_reference == 0) continue;
-      auto it = w_->folders_.find(table_[i]->parent_reference);
-      if (it != w_->folders_.end()) parent[i] = it->second->item_index;
+      if (const FileRecord* folder = w_->folders_.Find(table_[i]->parent_reference)) parent[i] = folder->item_index;
     }
     // Folders come first: items 0 .. f-1.
     const uint32_t f = folder_items_;

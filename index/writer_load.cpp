@@ -99,7 +99,7 @@ class WriterLoader {
       rec.case_count = raw.case_count;
       rec.items.assign(table_.begin() + raw.first, table_.begin() + raw.first + raw.count);
       if (raw.Kind() == kFolderKind)
-        for (FileRecord* r : rec.items) w_->folders_[r->reference] = r;
+        for (FileRecord* r : rec.items) w_->folders_.Set(r->reference, r);
     });
     table_.clear();
     table_.shrink_to_fit();
