@@ -251,6 +251,31 @@ TEST(MftAttributeListTest, RecordsInTheExtensionRecordsRunsAreRead) {
   EXPECT_EQ(parser.entry(20).parent, 5u);
 }
 
+// Names keep their text across block ends: a name that does not fit the rest of a block
+// starts the next one, and every offset still finds its own name.
+TEST(MftNameStoreTest, NamesAcrossBlocks) {
+  MftNameStore store;
+  std::vector<uint8_t> utf16(2 * 255);
+  std::vector<std::pair<uint32_t, uint32_t>> placed;  // (offset, length) of name k
+  const uint32_t count = 2 * MftNameStore::kBlockChars / 250 + 10;
+  for (uint32_t k = 0; k < count; ++k) {
+    uint32_t length = 250 + k % 6;
+    for (uint32_t i = 0; i < length; ++i) Put16(utf16, 2 * i, static_cast<uint16_t>(k * 7 + i));
+    uint32_t offset;
+    ASSERT_TRUE(store.Add(utf16.data(), length, &offset));
+    placed.emplace_back(offset, length);
+  }
+  ASSERT_GE(placed.back().first, 2 * MftNameStore::kBlockChars) << "the names must span three blocks";
+  for (uint32_t k = 0; k < count; ++k) {
+    std::u16string_view name = store.Get(placed[k].first, placed[k].second);
+    ASSERT_EQ(name.size(), placed[k].second);
+    ASSERT_EQ(placed[k].first / MftNameStore::kBlockChars,
+              (placed[k].first + placed[k].second - 1) / MftNameStore::kBlockChars) << "name " << k << " split";
+    ASSERT_EQ(name.front(), static_cast<char16_t>(k * 7));
+    ASSERT_EQ(name.back(), static_cast<char16_t>(k * 7 + name.size() - 1));
+  }
+}
+
 TEST(FileRecordTest, NamespacesStreamsAndSizes) {
   RecordBuilder rb;
   rb.Resident(kAttrStandardInformation, RecordBuilder::StandardInfo(0x01D0000000000000ull, kFileAttributeHidden))
