@@ -4,6 +4,10 @@
 // have without the handler (Windows: the exception goes on to the system; POSIX: the
 // signal is raised again with its default action).
 //
+// Unattended runs (test children, CI) set the environment variable NUSK_CRASH_NO_DEBUGGER:
+// Windows then ends the process right after the report instead of handing the fault to
+// the system, whose debugger or error-reporting prompt would otherwise hold it open.
+//
 // The report is the prepared text given at installation (it may not be computed while
 // the process is crashing) followed by the system and memory figures asked at crash time.
 // POSIX writes no dump (the system's core dump settings cover that); its handler uses only

@@ -23,6 +23,7 @@ constexpr uint32_t kReasonMask = 0xB307;
 constexpr size_t kJournalBuffer = 10000;
 constexpr uint64_t kAllOnes = ~uint64_t{0};
 constexpr uint32_t kNoSizeMarker = 1234567890;
+constexpr uint32_t kErrorNotSupported = 50;  // ERROR_NOT_SUPPORTED
 // Raw MFT reads of the live queries take the aligned 4 KiB around the record asked for:
 // items created together get neighbouring records, and 4 KiB costs what 1 KiB does.
 constexpr uint32_t kRecordGroupBytes = 4096;
@@ -380,6 +381,12 @@ bool NtfsVolumeScanner::OpenVolumeJournal() {
     return false;
   }
   if (!j->Query(&journal_, &err)) {
+    if (err == kErrorNotSupported) {  // a volume driver without change journals (Wine)
+      Log("The volume keeps no change journal; it is scanned in full at every build");
+      journal_ = UsnJournalData();
+      journal_handle_ = std::move(j);
+      return true;
+    }
     if (err != kErrorJournalNotActive) {
       Log("Failed to query USN records(err=" + std::to_string(err) + ")");
       return false;

@@ -21,6 +21,7 @@ namespace {
 std::wstring* g_log_path = nullptr;
 std::wstring* g_dump_folder = nullptr;
 std::string* g_prepared = nullptr;
+bool g_end_after_report = false;
 
 void Append(HANDLE file, const char* text, size_t n) {
   DWORD written = 0;
@@ -85,7 +86,7 @@ LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS* info) {
     WriteMemory(file);
     CloseHandle(file);
   }
-  return EXCEPTION_CONTINUE_SEARCH;
+  return g_end_after_report ? EXCEPTION_EXECUTE_HANDLER : EXCEPTION_CONTINUE_SEARCH;
 }
 
 using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOEXW*);
@@ -128,6 +129,7 @@ bool InstallCrashHandler(const CrashReportSetup& setup) {
   g_log_path = &log_path;
   g_dump_folder = &dump_folder;
   g_prepared = &prepared;
+  g_end_after_report = GetEnvironmentVariableW(L"NUSK_CRASH_NO_DEBUGGER", nullptr, 0) != 0;
   SetUnhandledExceptionFilter(OnUnhandledException);
   return true;
 }
