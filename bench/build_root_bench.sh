@@ -2,21 +2,31 @@
 # Build of a folder drive end to end, against a plain walk of the same tree that stores
 # nothing (find -xdev -printf ''), in the same run, warm and optionally cold.
 #
-#   bench/build_root_bench.sh <nusk binary> [tree] [--cold] [--synthetic N]
+#   bench/build_root_bench.sh <nusk binary> [tree] [--cold] [--synthetic N] [--runs R]
+#                             [--compare <other nusk binary>]
 #
-# tree defaults to "/". --synthetic N first makes a tree of N files (100 per folder) in a
-# temporary folder and measures that instead. --cold drops the page cache before each
-# timed run (needs root; slows every other process on the machine for a moment).
+# tree defaults to "/". --synthetic N makes a tree of N empty files (100 per folder,
+# tools/gen_tree/gen_tree.py) and measures that instead: in a temporary folder removed at
+# the end, or, when a tree folder is given too, in that folder, kept for later runs.
+# --cold drops the page cache before each timed run (needs root; slows every other
+# process on the machine for a moment). --runs R times R alternating pairs (default 1).
+# --compare also times another build of the program (e.g. the previous commit's) in
+# the same runs, with its own home folder. The previous index is kept between runs, as in a user's repeated builds.
 # Prints the seconds of each run, the ratio, and the per-stage "(%d ms)" lines.
 set -euo pipefail
 nusk=$(readlink -f "$1"); shift
-tree=/
+here=$(dirname "$(readlink -f "$0")")
+tree=
 cold=0
 synthetic=0
+runs=1
+other=
 while [ $# -gt 0 ]; do
   case "$1" in
     --cold) cold=1 ;;
     --synthetic) synthetic=$2; shift ;;
+    --runs) runs=$2; shift ;;
+    --compare) other=$(readlink -f "$2"); shift ;;
     *) tree=$1 ;;
   esac
   shift
@@ -24,18 +34,10 @@ done
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 if [ "$synthetic" -gt 0 ]; then
-  tree=$work/tree
-  mkdir -p "$tree"
-  python3 - "$tree" "$synthetic" <<'PY'
-import os, sys
-root, n = sys.argv[1], int(sys.argv[2])
-for i in range(n):
-    d = os.path.join(root, "d%03d" % (i // 10000), "s%03d" % ((i // 100) % 100))
-    if i % 100 == 0:
-        os.makedirs(d, exist_ok=True)
-    open(os.path.join(d, "file%07d.txt" % i), "w").close()
-PY
+  tree=${tree:-$work/tree}
+  python3 "$here/../tools/gen_tree/gen_tree.py" "$tree" "$synthetic"
 fi
+tree=${tree:-/}
 home=$work/home
 mkdir -p "$home"
 printf '[Drives]\nC=%s\n' "$tree" > "$home/nusk.ini"
@@ -46,11 +48,21 @@ seconds() { local s e; s=$(date +%s.%N); "$@" > "$work/out" 2>&1 || true; e=$(da
 items=$(find "$tree" -xdev 2>/dev/null | wc -l)
 find "$tree" -xdev -printf '' 2>/dev/null || true   # warm-up of both, unless cold
 "$nusk" build --dbdir "$home" > /dev/null 2>&1 || true
-drop; t_find=$(seconds find "$tree" -xdev -printf '')
-drop; t_build=$(seconds "$nusk" build --dbdir "$home")
-echo "tree: $tree ($items items), nproc: $(nproc), cold: $cold"
-echo "find -xdev -printf '': ${t_find} s"
-echo "nusk build:            ${t_build} s"
-echo "ratio build/find:      $(echo "scale=2; $t_build / $t_find" | bc)"
+if [ -n "$other" ]; then
+  mkdir -p "$work/other"; cp "$home/nusk.ini" "$work/other/"
+  "$other" build --dbdir "$work/other" > /dev/null 2>&1 || true
+fi
+echo "tree: $tree ($items items), nproc: $(nproc), cold: $cold, load: $(cut -d' ' -f1-3 /proc/loadavg)"
+for run in $(seq "$runs"); do
+  drop; t_find=$(seconds find "$tree" -xdev -printf '')
+  drop; t_build=$(seconds "$nusk" build --dbdir "$home")
+  echo "run $run: find -xdev -printf '' ${t_find} s, nusk build ${t_build} s," \
+       "ratio $(echo "scale=2; $t_build / $t_find" | bc)"
+  if [ -n "$other" ]; then
+    drop; t_other=$(seconds "$other" build --dbdir "$work/other")
+    echo "       compared build ${t_other} s, ratio $(echo "scale=2; $t_other / $t_find" | bc)"
+  fi
+done
+echo "load after: $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "-- stages (status output)"; grep -E '\(.*ms\)|ms$' "$work/out" || true
 echo "-- stages (build log)"; grep -E 'ms\)' "$home/nusk.build.log" || true

@@ -132,99 +132,180 @@ struct QueuedFolder {
   uint64_t parent_reference = 0;
   std::u16string name;
   uint32_t time = 0;
+  bool root = false;
 };
 
-// The listing thread: breadth first, one folder at a time, level by level.
+// One folder's listing, made on any listing thread, used in queue order.
+struct ListedFolder {
+  Status status;
+  std::vector<VolumeEntry> entries;
+  std::vector<uint32_t> order;  // entries positions in name order
+};
+
+struct Pending {
+  QueuedFolder folder;
+  std::unique_ptr<ListedFolder> listed;  // null until listed
+};
+
+constexpr int kListingThreads = 2;     // the calling thread inserts; these share the other core
+constexpr size_t kListedAhead = 256;   // folders listed but not yet turned into records
+
+// Lists the tree breadth first on kListingThreads threads. Listing a folder (system calls,
+// name conversion, sorting) may happen on any thread and in any order, but turning the
+// listings into records ("emitting": exclusions, references, queueing sub-folders) happens
+// strictly in queue order, by one thread at a time, so the result is the same as a
+// one-thread walk's. Whichever thread finds the next folder in queue order listed takes
+// the emitting role.
 class TreeLister {
  public:
-  TreeLister(const WalkContext& ctx, std::unique_ptr<VolumeLister> lister, std::vector<VolumeEntry> root_entries,
-             ChunkQueue* out)
-      : ctx_(ctx),
-        drive_(static_cast<uint8_t>(ctx.drive_letter - u'A')),
-        separator_(ctx.root_path.back()),
-        lister_(std::move(lister)),
-        entries_(std::move(root_entries)),
-        out_(out) {}
+  TreeLister(const WalkContext& ctx, std::vector<VolumeEntry> root_entries, ChunkQueue* out)
+      : ctx_(ctx), drive_(static_cast<uint8_t>(ctx.drive_letter - u'A')), separator_(ctx.root_path.back()), out_(out) {
+    Pending& root = pending_.emplace_back();
+    root.folder.path = ctx.root_path;
+    root.folder.reference = MakeRef(kRootRecord, drive_);
+    root.folder.root = true;
+    root.listed = std::make_unique<ListedFolder>();
+    root.listed->entries = std::move(root_entries);
+    SortNames(root.listed.get());
+    unclaimed_ = 1;
+  }
 
-  void Run() {
-    std::exception_ptr error;
+  // One listing thread's whole life. The last one to leave tells the queue the walk ended.
+  void RunThread() {
+    std::unique_ptr<VolumeLister> lister;
+    Status created = VolumeLister::Create(ctx_.root_path, &lister);
+    std::unique_lock<std::mutex> lock(mu_);
+    ++running_;
     try {
-      chunk_ = out_->TakeEmpty();
-      Segment& root = BeginSegment();
-      root.poll_cancel = false;
-      AddChildren(ctx_.root_path, MakeRef(kRootRecord, drive_));
-      while (!queue_.empty()) {
-        QueuedFolder folder = std::move(queue_.front());
-        queue_.pop_front();
-        if (!ListFolder(folder)) break;
+      while (!stop_) {
+        if (!emitting_ && !pending_.empty() && pending_.front().listed) {
+          EmitReady(lock);
+          continue;
+        }
+        if (unclaimed_ < pending_.size() && unclaimed_ < kListedAhead) {
+          Pending* p = &pending_[unclaimed_++];
+          lock.unlock();
+          auto listed = std::make_unique<ListedFolder>();
+          // A lister that could not be made fails each folder like an unreadable one.
+          listed->status = lister ? lister->List(p->folder.path, &listed->entries) : created;
+          if (listed->status.ok()) SortNames(listed.get());
+          lock.lock();
+          p->listed = std::move(listed);
+          continue;
+        }
+        work_.wait(lock);
       }
-      Flush();
     } catch (...) {
-      error = std::current_exception();
+      if (!lock.owns_lock()) lock.lock();
+      if (!error_) error_ = std::current_exception();
+      stop_ = true;
     }
-    out_->Finish(error);
+    work_.notify_all();
+    if (--running_ == 0) out_->Finish(error_);
   }
 
   uint32_t next_reference() const { return next_reference_; }
 
  private:
-  // False when the inserting side has given up.
-  bool ListFolder(const QueuedFolder& folder) {
+  // Emits the listed folders at the front of the queue. Called holding mu_; releases it
+  // while it works, so other threads go on listing.
+  void EmitReady(std::unique_lock<std::mutex>& lock) {
+    emitting_ = true;
+    std::vector<QueuedFolder> found;
+    while (!stop_ && !pending_.empty() && pending_.front().listed) {
+      Pending p = std::move(pending_.front());
+      pending_.pop_front();
+      --unclaimed_;  // positions count from the front, which just moved
+      lock.unlock();
+      bool go_on = true;
+      try {
+        go_on = Emit(p, &found);
+      } catch (...) {
+        lock.lock();
+        emitting_ = false;
+        throw;
+      }
+      lock.lock();
+      for (QueuedFolder& f : found) pending_.push_back(Pending{std::move(f), nullptr});
+      found.clear();
+      if (!go_on) stop_ = true;
+      work_.notify_all();
+    }
+    if (!stop_ && pending_.empty()) {  // everything listed and emitted
+      stop_ = true;
+      lock.unlock();
+      Flush();
+      lock.lock();
+    }
+    emitting_ = false;
+  }
+
+  // One folder's records into the current chunk. False when the inserting side has given up.
+  bool Emit(Pending& p, std::vector<QueuedFolder>* found) {
+    if (!chunk_) chunk_ = out_->TakeEmpty();
     if (chunk_->used >= kChunkRecords || chunk_->segments.size() >= kChunkSegments) {
       if (!Flush()) return false;
       chunk_ = out_->TakeEmpty();
     }
-    Segment& segment = BeginSegment();
-    Status listed = lister_->List(folder.path, &entries_);
-    if (listed.ok() && HoldsMarker()) {
-      segment.ignored = true;
-      segment.ignored_path = IndexPath(folder.path);
-      return true;
+    const QueuedFolder& folder = p.folder;
+    ListedFolder& listed = *p.listed;
+    Segment& segment = chunk_->segments.emplace_back();
+    segment.end = chunk_->used;
+    if (folder.root) {
+      segment.poll_cancel = false;  // the root's record is the caller's
+    } else {
+      if (listed.status.ok() && HoldsMarker(listed)) {
+        segment.ignored = true;
+        segment.ignored_path = IndexPath(folder.path);
+        return true;
+      }
+      ScanRecord& r = chunk_->NewRecord();
+      r.reference = folder.reference;
+      r.parent_reference = folder.parent_reference;
+      r.name = folder.name;
+      r.time = folder.time;
+      r.is_folder = true;
+      r.size = 0;
+      segment.end = chunk_->used;
+      if (!listed.status.ok()) {
+        segment.failure = "Find files in " + ToUtf8(folder.path) + " failed..";
+        return true;
+      }
     }
-    ScanRecord& r = chunk_->NewRecord();
-    r.reference = folder.reference;
-    r.parent_reference = folder.parent_reference;
-    r.name = folder.name;
-    r.time = folder.time;
-    r.is_folder = true;
-    r.size = 0;
-    if (!listed.ok()) {
-      chunk_->segments.back().end = chunk_->used;
-      chunk_->segments.back().failure = "Find files in " + ToUtf8(folder.path) + " failed..";
-      return true;
-    }
-    AddChildren(folder.path, folder.reference);
+    AddChildren(folder.path, folder.reference, &listed, found);
     return true;
   }
 
-  Segment& BeginSegment() {
-    Segment& s = chunk_->segments.emplace_back();
-    s.end = chunk_->used;
-    return s;
-  }
-
+  // Hands the current chunk over. False when the inserting side has given up.
   bool Flush() {
-    if (chunk_->segments.empty()) return !out_->abandoned();
+    if (!chunk_ || chunk_->segments.empty()) return !out_->abandoned();
     return out_->Push(std::move(chunk_));
   }
 
-  bool HoldsMarker() const {
-    return std::any_of(entries_.begin(), entries_.end(),
+  // A fixed order makes the index independent of the order the system lists entries in.
+  // Sorting positions moves 4 bytes per swap instead of whole entries.
+  static void SortNames(ListedFolder* listed) {
+    const std::vector<VolumeEntry>& entries = listed->entries;
+    listed->order.resize(entries.size());
+    std::iota(listed->order.begin(), listed->order.end(), 0u);
+    std::sort(listed->order.begin(), listed->order.end(),
+              [&entries](uint32_t a, uint32_t b) { return entries[a].name < entries[b].name; });
+  }
+
+  static bool HoldsMarker(const ListedFolder& listed) {
+    return std::any_of(listed.entries.begin(), listed.entries.end(),
                        [](const VolumeEntry& e) { return !e.is_folder && e.name == kMarkerName; });
   }
 
-  // Adds the files of entries_ and queues (or, for links and mount points, adds) its
-  // folders, in name order: a fixed order makes the index independent of the order the
-  // system lists entries in. Sorting positions moves 4 bytes per swap instead of entries.
-  void AddChildren(const std::u16string& path, uint64_t parent) {
-    order_.resize(entries_.size());
-    std::iota(order_.begin(), order_.end(), 0u);
-    std::sort(order_.begin(), order_.end(), [this](uint32_t a, uint32_t b) { return entries_[a].name < entries_[b].name; });
-    for (uint32_t i : order_) {
-      VolumeEntry& e = entries_[i];
+  // Adds the files of a listing and queues (or, for links and mount points, adds) its
+  // folders, in name order.
+  void AddChildren(const std::u16string& path, uint64_t parent, ListedFolder* listed,
+                   std::vector<QueuedFolder>* found) {
+    for (uint32_t i : listed->order) {
+      VolumeEntry& e = listed->entries[i];
       if (Excluded(e)) continue;
       if (e.is_folder && !e.no_descend) {
-        QueuedFolder& q = queue_.emplace_back();
+        QueuedFolder& q = found->emplace_back();
         q.path.reserve(path.size() + e.name.size() + 1);
         q.path.append(path).append(e.name).push_back(separator_);
         q.reference = NextReference();
@@ -267,29 +348,40 @@ class TreeLister {
   const WalkContext& ctx_;
   const uint8_t drive_;
   const char16_t separator_;
-  std::unique_ptr<VolumeLister> lister_;
-  std::vector<VolumeEntry> entries_;  // the folder being listed; reused to avoid allocations
-  std::vector<uint32_t> order_;       // entries_ positions in name order
-  std::deque<QueuedFolder> queue_;
-  uint32_t next_reference_ = kRootRecord + 1;
   ChunkQueue* out_;
+
+  // Guarded by mu_.
+  std::mutex mu_;
+  std::condition_variable work_;  // a folder became listable or emittable, or the walk stopped
+  std::deque<Pending> pending_;   // queue order; the front ones may be listed already
+  size_t unclaimed_ = 0;          // pending_[unclaimed_...] are not yet being listed
+  bool emitting_ = false;
+  bool stop_ = false;
+  int running_ = 0;
+  std::exception_ptr error_;
+
+  // Used only by the thread holding the emitting role.
   std::unique_ptr<Chunk> chunk_;
+  uint32_t next_reference_ = kRootRecord + 1;
 };
 
-// Stops and joins the listing thread however the inserting side leaves.
-class ListingThread {
+// Starts the listing threads; stops and joins them however the inserting side leaves.
+class ListingThreads {
  public:
-  ListingThread(TreeLister* lister, ChunkQueue* queue) : queue_(queue), thread_([lister] { lister->Run(); }) {}
-  ~ListingThread() { Join(); }
+  ListingThreads(TreeLister* lister, ChunkQueue* queue) : queue_(queue) {
+    for (int i = 0; i < kListingThreads; ++i) threads_.emplace_back([lister] { lister->RunThread(); });
+  }
+  ~ListingThreads() { Join(); }
   void Join() {
-    if (!thread_.joinable()) return;
     queue_->Abandon();
-    thread_.join();
+    for (std::thread& t : threads_) {
+      if (t.joinable()) t.join();
+    }
   }
 
  private:
   ChunkQueue* queue_;
-  std::thread thread_;
+  std::vector<std::thread> threads_;
 };
 
 class Walker {
@@ -308,8 +400,8 @@ class Walker {
     ctx_->folder_count = 0;
     ctx_->file_count = 0;
     ChunkQueue queue;
-    TreeLister tree(*ctx_, std::move(lister), std::move(root_entries), &queue);
-    ListingThread thread(&tree, &queue);  // lists while the drive's old records are dropped
+    TreeLister tree(*ctx_, std::move(root_entries), &queue);
+    ListingThreads threads(&tree, &queue);  // list while the drive's old records are dropped
 
     Log(std::string("Deleting all records for drive ") + static_cast<char>(ctx_->drive_letter));
     ctx_->listener->ForgetVolume(ctx_->drive_letter, 0);
@@ -327,7 +419,7 @@ class Walker {
       canceled = !Apply(*chunk);
       queue.Recycle(std::move(chunk));
     }
-    thread.Join();
+    threads.Join();
     if (std::exception_ptr error = queue.error()) std::rethrow_exception(error);
     ctx_->next_reference = tree.next_reference();
     if (canceled) return WalkResult::kCanceled;

@@ -4,8 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdio>
 #include <map>
 #include <set>
+#include <stdexcept>
+#include <thread>
 
 #include "index/index_types.h"
 #include "tests/testing/test_env.h"
@@ -14,8 +18,6 @@
 #ifndef _WIN32
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <cstdio>
 #endif
 
 namespace nusk {
@@ -166,22 +168,56 @@ TEST(WalkTest, ExclusionsAndMarkerFilesLeaveTreesOut) {
   EXPECT_FALSE(all.count("ignored"));
 }
 
-TEST(WalkTest, CancelStopsBeforeTheNextFolderAndUnreadableRootChangesNothing) {
+TEST(WalkTest, UnreadableRootChangesNothing) {
   testing::TempDir dir;
-  for (int i = 0; i < 20; ++i) dir.WriteFile(U16("f" + std::to_string(i) + "/x.txt"), "x");
-  int polls = 0;
-  auto run = Walk(dir.path(), nullptr, [&polls] { return ++polls > 5; });
-  EXPECT_EQ(run->result, WalkResult::kCanceled);
-  EXPECT_EQ(polls, 6);
-  EXPECT_LT(run->listener.records.size(), 1u + 20 + 20);
-  EXPECT_NE(run->log.back().rfind("Recorded", 0), 0u) << "a canceled walk must not report success";
-
   auto missing = Walk(dir.Sub(u"no-such-folder/"));
   EXPECT_EQ(missing->result, WalkResult::kRootFailed);
   EXPECT_TRUE(missing->listener.records.empty());
   EXPECT_TRUE(missing->listener.forgets.empty()) << "the drive's old records must stay";
   ASSERT_EQ(missing->status.size(), 1u);
   EXPECT_NE(missing->status[0].find("failed.."), std::string::npos);
+}
+
+// Enough folders that the listing threads run ahead, fill the hand-over queue and wait.
+TEST(WalkTest, ManyFoldersKeepQueueOrderAndStopCleanly) {
+  testing::TempDir dir;
+  constexpr int kFolders = 5000;
+  auto name = [](int i) {
+    char b[8];
+    std::snprintf(b, sizeof(b), "d%04d", i);
+    return U16(b);
+  };
+  for (int i = 0; i < kFolders; ++i) ASSERT_TRUE(Env::Default()->CreateFolder(dir.Sub(name(i))).ok());
+  auto run = Walk(dir.path());
+  ASSERT_EQ(run->listener.records.size(), kFolders + 1u);
+  for (int i = 0; i < kFolders; ++i) {  // listed on several threads, recorded in queue order
+    EXPECT_EQ(run->listener.records[i + 1].name, name(i));
+    EXPECT_EQ(RefRecord(run->listener.records[i + 1].reference), 1025u + i);
+  }
+
+  // Canceled while the listing is far ahead: the walk stops before the next folder.
+  int polls = 0;
+  auto canceled = Walk(dir.path(), nullptr, [&polls] {
+    if (polls == 0) std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    return ++polls > 5;
+  });
+  EXPECT_EQ(canceled->result, WalkResult::kCanceled);
+  EXPECT_EQ(polls, 6);
+  EXPECT_EQ(canceled->listener.records.size(), 1u + 5);
+  EXPECT_NE(canceled->log.back().rfind("Recorded", 0), 0u) << "a canceled walk must not report success";
+
+  // A listener that fails part way: its error comes out of the walk once the threads stopped.
+  struct FailingListener : CollectingListener {
+    void AddRecord(const ScanRecord& r) override {
+      if (records.size() == 100) throw std::runtime_error("index full");
+      records.push_back(r);
+    }
+  } failing;
+  WalkContext ctx;
+  ctx.drive_letter = u'D';
+  ctx.root_path = dir.path();
+  ctx.listener = &failing;
+  EXPECT_THROW(WalkDrive(&ctx), std::runtime_error);
 }
 
 #ifndef _WIN32
