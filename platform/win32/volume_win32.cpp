@@ -6,6 +6,8 @@
 #include <wbemcli.h>
 #include <winioctl.h>
 
+#include <cstring>
+
 #include "platform/volume.h"
 #include "platform/win32/win_text.h"
 
@@ -94,6 +96,24 @@ bool QueryLogicalDisksByWmi(std::u16string* letters) {
   return queried;
 }
 
+// Whether a volume the system calls "NTFS" really has an NTFS boot sector, for the MFT
+// reader depends on it. Wine calls every folder drive "NTFS" although its device reads
+// nothing. When the device cannot be opened at all (no administrator rights) the
+// system's word is taken.
+bool ConfirmNtfsBootSector(const std::u16string& root) {
+  HANDLE h = CreateFileW(DevicePath(root).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return true;
+  // Device reads need sector-aligned buffers: a page from VirtualAlloc is.
+  void* sector = VirtualAlloc(nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+  DWORD got = 0;
+  bool ntfs = sector && ReadFile(h, sector, 4096, &got, nullptr) && got >= 512 &&
+              std::memcmp(static_cast<char*>(sector) + 3, "NTFS    ", 8) == 0;
+  if (sector) VirtualFree(sector, 0, MEM_RELEASE);
+  CloseHandle(h);
+  return ntfs;
+}
+
 class Win32Volumes : public Volumes {
  public:
   uint32_t LogicalDrives() override { return GetLogicalDrives() & 0x03FFFFFFu; }
@@ -111,6 +131,7 @@ class Win32Volumes : public Volumes {
     SetErrorMode(old_mode);
     if (!ok) return QueryFolderVolume(root, info);
     info->file_system = U(fs);
+    if (info->file_system == u"NTFS" && !ConfirmNtfsBootSector(root)) info->file_system.clear();
     info->label = U(label);
     info->serial = serial;
     return true;
