@@ -370,24 +370,5 @@ TEST_F(WriterTest, OlderFileWithoutMountTableLoadsAndIsWrittenWithIt) {
   EXPECT_EQ(ReadFile(frs), bytes);
 }
 
-TEST_F(WriterTest, NarrowAndWideNameTexts) {
-  ASSERT_TRUE(WriteIndex(home(), {Rec(C(5), 0, u"C:", true), Rec(C(6), C(5), u"AbC", false),
-                                  Rec(C(7), C(5), u"\u00e9X", false)})
-                  .ok());
-  std::string nrs = ReadFile(DbPath(home(), kNrsName));
-  // Names in key order: "1c:\x1F\x01", "2abc\x1F\x01\x03", "2\u00e9x\x1F\x02".
-  ASSERT_EQ(dbformat::Get32(nrs.data()), 3u);
-  const char* row1 = nrs.data() + 4 + 11;
-  EXPECT_EQ(row1[8], 0);  // narrow
-  EXPECT_EQ(row1[9], 3);
-  EXPECT_EQ(row1[10], 2);
-  const char* row2 = row1 + 11;
-  EXPECT_EQ(row2[8], 1);  // wide
-  std::string texts = nrs.substr(4 + 3 * 11);
-  std::string expected = std::string("1c:\x1F\x01", 5) + std::string("2abc\x1F\x01\x03", 7) +
-                         std::string("2\0\xE9\0x\0\x1F\0\x02\0", 10);
-  EXPECT_EQ(texts, expected);
-}
-
 }  // namespace
 }  // namespace nusk::testing
