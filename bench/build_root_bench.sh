@@ -65,4 +65,4 @@ for run in $(seq "$runs"); do
 done
 echo "load after: $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "-- stages (status output)"; grep -E '\(.*ms\)|ms$' "$work/out" || true
-echo "-- stages (build log)"; grep -E 'ms\)' "$home/nusk.build.log" || true
+echo "-- stages (build log)"; grep -E 'ms\)|ms$' "$home/nusk.build.log" || true
