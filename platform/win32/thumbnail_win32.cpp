@@ -1,4 +1,5 @@
-// Shell thumbnails and icons as PNG files through GDI+.
+// Shell thumbnails and icons as PNG files through GDI+. gdiplus.dll is loaded on the first
+// thumbnail rather than imported, so no other start of the program pays for it.
 #include <windows.h>
 #include <objidl.h>
 #include <shellapi.h>
@@ -16,7 +17,42 @@ namespace nusk {
 
 namespace {
 
-namespace gp = Gdiplus::DllExports;
+// The GDI+ entry points used here, looked up once in gdiplus.dll.
+struct GdiplusApi {
+  decltype(&Gdiplus::GdiplusStartup) Startup = nullptr;
+  decltype(&Gdiplus::GdiplusShutdown) Shutdown = nullptr;
+  decltype(&Gdiplus::DllExports::GdipGetImageEncodersSize) GetImageEncodersSize = nullptr;
+  decltype(&Gdiplus::DllExports::GdipGetImageEncoders) GetImageEncoders = nullptr;
+  decltype(&Gdiplus::DllExports::GdipCreateBitmapFromScan0) CreateBitmapFromScan0 = nullptr;
+  decltype(&Gdiplus::DllExports::GdipSaveImageToFile) SaveImageToFile = nullptr;
+  decltype(&Gdiplus::DllExports::GdipDisposeImage) DisposeImage = nullptr;
+  bool ok = false;
+};
+
+template <typename F>
+void Bind(HMODULE dll, const char* name, F* f) {
+  *f = reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(dll, name)));
+}
+
+// Null when gdiplus.dll or one of its entry points is missing. Thread-safe.
+const GdiplusApi* LoadGdiplus() {
+  static const GdiplusApi api = [] {
+    GdiplusApi a;
+    HMODULE dll = LoadLibraryW(L"gdiplus.dll");  // kept for the life of the process
+    if (!dll) return a;
+    Bind(dll, "GdiplusStartup", &a.Startup);
+    Bind(dll, "GdiplusShutdown", &a.Shutdown);
+    Bind(dll, "GdipGetImageEncodersSize", &a.GetImageEncodersSize);
+    Bind(dll, "GdipGetImageEncoders", &a.GetImageEncoders);
+    Bind(dll, "GdipCreateBitmapFromScan0", &a.CreateBitmapFromScan0);
+    Bind(dll, "GdipSaveImageToFile", &a.SaveImageToFile);
+    Bind(dll, "GdipDisposeImage", &a.DisposeImage);
+    a.ok = a.Startup && a.Shutdown && a.GetImageEncodersSize && a.GetImageEncoders && a.CreateBitmapFromScan0 &&
+           a.SaveImageToFile && a.DisposeImage;
+    return a;
+  }();
+  return api.ok ? &api : nullptr;
+}
 
 // 32-bit pixels, top row first, in the byte order GDI and GDI+ share (B, G, R, A).
 struct Pixels {
@@ -40,16 +76,17 @@ class ComScope {
 
 class GdiplusScope {
  public:
-  GdiplusScope() {
+  explicit GdiplusScope(const GdiplusApi* gp) : gp_(gp) {
     Gdiplus::GdiplusStartupInput input;
-    ok_ = Gdiplus::GdiplusStartup(&token_, &input, nullptr) == Gdiplus::Ok;
+    ok_ = gp_ && gp_->Startup(&token_, &input, nullptr) == Gdiplus::Ok;
   }
   ~GdiplusScope() {
-    if (ok_) Gdiplus::GdiplusShutdown(token_);
+    if (ok_) gp_->Shutdown(token_);
   }
   bool ok() const { return ok_; }
 
  private:
+  const GdiplusApi* gp_;
   ULONG_PTR token_ = 0;
   bool ok_ = false;
 };
@@ -129,12 +166,12 @@ bool ShellIcon(const std::wstring& path, Pixels* out) {
   return ok;
 }
 
-bool PngEncoder(CLSID* clsid) {
+bool PngEncoder(const GdiplusApi& gp, CLSID* clsid) {
   UINT count = 0, bytes = 0;
-  if (gp::GdipGetImageEncodersSize(&count, &bytes) != Gdiplus::Ok || bytes == 0) return false;
+  if (gp.GetImageEncodersSize(&count, &bytes) != Gdiplus::Ok || bytes == 0) return false;
   std::vector<unsigned char> buffer(bytes);
   auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
-  if (gp::GdipGetImageEncoders(count, bytes, codecs) != Gdiplus::Ok) return false;
+  if (gp.GetImageEncoders(count, bytes, codecs) != Gdiplus::Ok) return false;
   for (UINT i = 0; i < count; ++i) {
     if (codecs[i].MimeType && wcscmp(codecs[i].MimeType, L"image/png") == 0) {
       *clsid = codecs[i].Clsid;
@@ -144,17 +181,17 @@ bool PngEncoder(CLSID* clsid) {
   return false;
 }
 
-Status SavePng(Pixels& p, const std::wstring& path) {
+Status SavePng(const GdiplusApi& gp, Pixels& p, const std::wstring& path) {
   CLSID png;
-  if (!PngEncoder(&png)) return Status::Error("GDI+ has no PNG encoder");
+  if (!PngEncoder(gp, &png)) return Status::Error("GDI+ has no PNG encoder");
   Gdiplus::GpBitmap* bitmap = nullptr;
   Gdiplus::PixelFormat format = p.premultiplied ? PixelFormat32bppPARGB : PixelFormat32bppARGB;
-  if (gp::GdipCreateBitmapFromScan0(p.width, p.height, p.width * 4, format,
+  if (gp.CreateBitmapFromScan0(p.width, p.height, p.width * 4, format,
                                     reinterpret_cast<BYTE*>(p.argb.data()), &bitmap) != Gdiplus::Ok) {
     return Status::Error("GDI+ cannot hold the picture");
   }
-  Gdiplus::GpStatus st = gp::GdipSaveImageToFile(bitmap, path.c_str(), &png, nullptr);
-  gp::GdipDisposeImage(bitmap);
+  Gdiplus::GpStatus st = gp.SaveImageToFile(bitmap, path.c_str(), &png, nullptr);
+  gp.DisposeImage(bitmap);
   if (st != Gdiplus::Ok) return Status::Error("GDI+ cannot write the PNG file (status " + std::to_string(st) + ")");
   return Status::Ok();
 }
@@ -171,14 +208,15 @@ std::u16string ThumbnailFolder() {
 
 Status MakeThumbnailPng(const std::u16string& source, int size, const std::u16string& png_path) {
   ComScope com;
-  GdiplusScope gdiplus;
+  const GdiplusApi* gp = LoadGdiplus();
+  GdiplusScope gdiplus(gp);
   if (!gdiplus.ok()) return Status::Error("GDI+ cannot be started");
   std::wstring path = W(source);
   Pixels pixels;
   if (!ShellImage(path, size, &pixels) && !ShellIcon(path, &pixels)) {
     return Status::Error("the shell has neither a thumbnail nor an icon for this file");
   }
-  return SavePng(pixels, W(png_path));
+  return SavePng(*gp, pixels, W(png_path));
 }
 
 }  // namespace nusk
