@@ -36,10 +36,18 @@ stop_server() {
   wait "$server_pid" 2>/dev/null || true
   server_pid=
 }
+# The tail percentiles: a stall that hits one request in a thousand hides below p99.
+cat >"$work/tail.lua" <<'LUA'
+done = function(summary, latency, requests)
+  for _, p in ipairs({99, 99.9, 99.99}) do
+    io.write(string.format("  p%g: %.2f ms\n", p, latency:percentile(p) / 1000))
+  end
+end
+LUA
 load() {  # $1: label, $2: program
   start_server "$2"
   echo "== wrk ($1): 100 keep-alive connections, /query.json?q=abc; $(uptime)"
-  wrk -t2 -c100 -d10s --timeout 5s --latency "http://127.0.0.1:$port/query.json?q=abc"
+  wrk -t2 -c100 -d10s --timeout 5s --latency -s "$work/tail.lua" "http://127.0.0.1:$port/query.json?q=abc"
   stop_server
 }
 
