@@ -69,8 +69,10 @@ bool ParseBootSector(const uint8_t* s, size_t length, BootInfo* info, std::strin
   if (std::memcmp(s + 3, "NTFS", 4) != 0) { *error = "not an NTFS boot sector"; return false; }
   uint32_t bps = U16(s + 11);
   uint32_t spc = s[13];
-  // Sectors per cluster above 128 are stored as a negative power of two.
-  uint64_t cluster = spc <= 128 ? uint64_t{bps} * spc : uint64_t{bps} << (256 - spc);
+  // Sectors per cluster above 128 are stored as a negative power of two; a shift of 32 or
+  // more (beyond any real cluster, and undefined for wide ones) gives 0 and is refused.
+  const uint32_t shift = 256 - spc;
+  uint64_t cluster = spc <= 128 ? uint64_t{bps} * spc : shift < 32 ? uint64_t{bps} << shift : 0;
   if (!IsPowerOfTwo(bps) || bps < 256 || bps > 4096 || spc == 0 || spc > 128 + 127 ||
       !IsPowerOfTwo(cluster) || cluster > (2u << 20)) {
     *error = "impossible NTFS geometry in the boot sector";

@@ -180,6 +180,11 @@ TEST(BootSectorTest, GeometryAndRejections) {
   ASSERT_TRUE(ParseBootSector(s.data(), s.size(), &info, &error));
   EXPECT_EQ(info.record_size, 8192u);
   s[64] = 0xF6;
+  s[13] = 0xF8;  // 2^(256 - 248) sectors: 128 KiB clusters
+  ASSERT_TRUE(ParseBootSector(s.data(), s.size(), &info, &error));
+  EXPECT_EQ(info.cluster_size, 131072u);
+  s[13] = 0x90;  // a 2^112-sector cluster
+  EXPECT_FALSE(ParseBootSector(s.data(), s.size(), &info, &error));
   s[13] = 0;
   EXPECT_FALSE(ParseBootSector(s.data(), s.size(), &info, &error));
   s[13] = 8;
