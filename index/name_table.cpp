@@ -1,5 +1,6 @@
 #include "index/name_table.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -35,7 +36,9 @@ uint64_t NameTable::Hash(std::u16string_view key) {
 namespace {
 constexpr uint64_t kAddressBits = 0x0000FFFFFFFFFFFFull;  // user-space addresses fit in 48 bits
 uint64_t Tag(uint64_t hash) { return hash & ~kAddressBits; }
-constexpr size_t kBlockBytes = size_t{1} << 18;
+// Blocks start small (a writer may hold a handful of names) and double up to 256 KiB; the
+// longest entry (kind, 255 units, mark, 255 positions) fits in the first.
+constexpr size_t kFirstBlockBytes = size_t{1} << 12, kMaxBlockBytes = size_t{1} << 18;
 }  // namespace
 
 const NameTable::Entry* NameTable::Find(std::u16string_view key, uint64_t hash) const {
@@ -71,8 +74,9 @@ NameTable::Entry* NameTable::FindOrInsert(std::u16string_view key, bool* inserte
 NameTable::Entry* NameTable::NewEntry(std::u16string_view key) {
   constexpr size_t kAlign = alignof(Entry);
   const size_t bytes = (sizeof(Entry) + key.size() * sizeof(char16_t) + kAlign - 1) / kAlign * kAlign;
-  if (blocks_.empty() || block_used_ + bytes > kBlockBytes) {
-    blocks_.emplace_back(new char[kBlockBytes]);  // operator new[] aligns for any Entry
+  if (blocks_.empty() || block_used_ + bytes > block_size_) {
+    block_size_ = blocks_.empty() ? kFirstBlockBytes : std::min(block_size_ * 2, kMaxBlockBytes);
+    blocks_.emplace_back(new char[block_size_]);  // operator new[] aligns for any Entry
     block_used_ = 0;
   }
   char* at = blocks_.back().get() + block_used_;
@@ -111,7 +115,7 @@ void NameTable::clear() {
   order_.clear();
   slots_.clear();
   blocks_.clear();
-  block_used_ = 0;
+  block_used_ = block_size_ = 0;
 }
 
 }  // namespace nusk

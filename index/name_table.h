@@ -67,7 +67,7 @@ class NameTable {
   // Slot: hash tag (top 16 bits of the hash) << 48 | entry address; 0 = empty.
   std::vector<uint64_t> slots_;
   std::vector<std::unique_ptr<char[]>> blocks_;
-  size_t block_used_ = 0;
+  size_t block_used_ = 0, block_size_ = 0;
 };
 
 }  // namespace nusk

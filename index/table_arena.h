@@ -3,7 +3,7 @@
 // pages instead of each rounding up to its own.
 //
 // Use: Reserve each table (getting its offset), Allocate once, then Table<T>(offset).
-// Each table starts on a 64-byte boundary and is followed by a 64-byte guard that
+// Each table starts at a 64-byte offset and is followed by a 64-byte guard that
 // AddressSanitizer builds poison, so reading one entry past a table is still reported.
 // Not thread-safe; one owner.
 #pragma once

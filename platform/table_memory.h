@@ -9,8 +9,9 @@
 
 namespace nusk {
 
-// A zero-filled block of at least `bytes` bytes, aligned to 64 bytes at least; null when
-// the memory cannot be had. Any thread.
+// A zero-filled block of at least `bytes` bytes, aligned to 16 bytes at least; null when
+// the memory cannot be had. Blocks below 2 MiB come from the ordinary heap (a mapping
+// would cost more than it saves). Any thread.
 void* AllocateTableMemory(size_t bytes);
 
 // Returns a block of AllocateTableMemory, given the same size; null is ignored.

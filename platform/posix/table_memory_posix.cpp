@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstdlib>
 
 namespace nusk {
 
@@ -17,6 +18,7 @@ size_t PageRound(size_t bytes) {
 }  // namespace
 
 void* AllocateTableMemory(size_t bytes) {
+  if (bytes < kHugePage) return std::calloc(bytes ? bytes : 1, 1);
   const size_t size = PageRound(bytes ? bytes : 1);
   // Map one huge page more than needed and trim both ends, so the block starts on a
   // huge-page boundary and the kernel can back it with huge pages from its first byte.
@@ -30,13 +32,15 @@ void* AllocateTableMemory(size_t bytes) {
   if (end > used_end) ::munmap(reinterpret_cast<void*>(used_end), end - used_end);
   void* block = reinterpret_cast<void*>(aligned);
 #ifdef MADV_HUGEPAGE
-  if (size >= kHugePage) ::madvise(block, size, MADV_HUGEPAGE);  // advice only: failure is harmless
+  ::madvise(block, size, MADV_HUGEPAGE);  // advice only: failure is harmless
 #endif
   return block;
 }
 
 void FreeTableMemory(void* block, size_t bytes) {
-  if (block) ::munmap(block, PageRound(bytes ? bytes : 1));
+  if (!block) return;
+  if (bytes < kHugePage) return std::free(block);
+  ::munmap(block, PageRound(bytes));
 }
 
 }  // namespace nusk
