@@ -54,7 +54,7 @@ struct Chunk {
 };
 
 constexpr uint32_t kChunkRecords = 2048;   // big enough that handing over costs nothing per item
-constexpr size_t kChunkSegments = 512;
+constexpr size_t kChunkSegments = 256;
 constexpr size_t kQueuedChunks = 8;        // how far the listing may run ahead
 
 // Hand-over between the two threads. Full chunks go one way, emptied ones come back.
