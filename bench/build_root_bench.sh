@@ -45,7 +45,7 @@ printf '[Drives]\nC=%s\n' "$tree" > "$home/nusk.ini"
 drop() { if [ "$cold" = 1 ]; then sync; echo 3 > /proc/sys/vm/drop_caches; fi; }
 seconds() { local s e; s=$(date +%s.%N); "$@" > "$work/out" 2>&1 || true; e=$(date +%s.%N); echo "$e - $s" | bc; }
 
-items=$(find "$tree" -xdev 2>/dev/null | wc -l)
+items=$( (find "$tree" -xdev 2>/dev/null || true) | wc -l)  # files may vanish meanwhile
 find "$tree" -xdev -printf '' 2>/dev/null || true   # warm-up of both, unless cold
 "$nusk" build --dbdir "$home" > /dev/null 2>&1 || true
 if [ -n "$other" ]; then
