@@ -13,15 +13,15 @@ static_assert(std::endian::native == std::endian::little,
 namespace nusk {
 
 namespace {
-Status ReadOptional(Env* env, const std::u16string& path, std::string* bytes) {
-  bytes->clear();
+// A missing file reads as empty; the view is then null.
+Status ViewOptional(Env* env, const std::u16string& path, std::unique_ptr<FileView>* view, std::string_view* bytes) {
+  view->reset();
+  *bytes = {};
   if (!env->FileExists(path)) return Status::Ok();
-  Status s = env->ReadWholeFile(path, bytes);
-  if (!s.ok() && !env->FileExists(path)) {
-    bytes->clear();
-    return Status::Ok();
-  }
+  Status s = env->ViewWholeFile(path, view);
+  if (!s.ok() && !env->FileExists(path)) return Status::Ok();
   if (!s.ok()) return Status::Error("Cannot read " + ToUtf8(path) + ": " + s.message());
+  *bytes = (*view)->bytes();
   return s;
 }
 
@@ -29,9 +29,12 @@ Status Damaged(const std::u16string& path, const std::string& fault) {
   return Status::Error(ToUtf8(path) + " is damaged: " + fault + ".");
 }
 
+// The three files, parsed in place (mapped where the system allows) and released once
+// the search form holds their contents.
 struct DbBytes {
   DbFileSet files;
-  std::string frs, nrs, hid;
+  std::unique_ptr<FileView> frs_view, nrs_view, hid_view;
+  std::string_view frs, nrs, hid;
 };
 
 // Reads the three files of one consistent state; a commit in another process that moves
@@ -39,9 +42,9 @@ struct DbBytes {
 Status ReadConsistent(const std::u16string& home, Env* env, DbBytes* out) {
   for (int attempt = 0;; ++attempt) {
     out->files = ResolveDbFiles(home, env);
-    Status s = ReadOptional(env, out->files.frs, &out->frs);
-    if (s.ok()) s = ReadOptional(env, out->files.nrs, &out->nrs);
-    if (s.ok()) s = ReadOptional(env, out->files.hid, &out->hid);
+    Status s = ViewOptional(env, out->files.frs, &out->frs_view, &out->frs);
+    if (s.ok()) s = ViewOptional(env, out->files.nrs, &out->nrs_view, &out->nrs);
+    if (s.ok()) s = ViewOptional(env, out->files.hid, &out->hid_view, &out->hid);
     bool same = ResolveDbFiles(home, env) == out->files;
     if (s.ok() && same) return s;
     if (attempt == 4) return s.ok() ? Status::Error("The index files kept changing while they were read.") : s;

@@ -38,6 +38,13 @@ class NamedMutex {
   virtual void Unlock() = 0;
 };
 
+// The read-only bytes of a whole file, held for as long as the object lives.
+class FileView {
+ public:
+  virtual ~FileView() = default;
+  virtual std::string_view bytes() const = 0;
+};
+
 class Env {
  public:
   virtual ~Env() = default;
@@ -51,6 +58,14 @@ class Env {
   // Reads the whole file into *bytes with one read. A missing file fails with a message
   // that says so; FileExists tells the two apart when a caller treats missing as empty.
   virtual Status ReadWholeFile(const std::u16string& path, std::string* bytes) = 0;
+
+  // The whole file as a read-only view, for large files read once and parsed in place.
+  // POSIX maps the file (its pages come straight from the page cache, nothing is copied or
+  // zero-filled); elsewhere the bytes are read into memory the view owns. The view keeps
+  // the bytes it opened when the file is later replaced by a rename, which is how every
+  // index file is written; a file shortened in place while mapped is not supported.
+  // Fails like ReadWholeFile.
+  virtual Status ViewWholeFile(const std::u16string& path, std::unique_ptr<FileView>* view);
 
   // Creates or truncates the file and writes the bytes. With flush, the data reaches the
   // disk before the call returns (fsync / FlushFileBuffers). Any short write is a failure.
@@ -108,6 +123,9 @@ class EnvWrapper : public Env {
 
   char16_t PathSeparator() const override { return target_->PathSeparator(); }
   Status ReadWholeFile(const std::u16string& p, std::string* b) override { return target_->ReadWholeFile(p, b); }
+  Status ViewWholeFile(const std::u16string& p, std::unique_ptr<FileView>* v) override {
+    return target_->ViewWholeFile(p, v);
+  }
   Status WriteWholeFile(const std::u16string& p, std::string_view b, bool f) override {
     return target_->WriteWholeFile(p, b, f);
   }

@@ -2,6 +2,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -80,6 +81,21 @@ std::string LockFileName(const std::u16string& name) {
   return out;
 }
 
+// A private read-only mapping of a whole file. MAP_POPULATE fills the page tables in
+// one call, which is much cheaper than one fault per page when the loader then walks it.
+class MappedFileView : public FileView {
+ public:
+  MappedFileView(void* data, size_t size) : data_(data), size_(size) {}
+  ~MappedFileView() override {
+    if (size_ != 0) ::munmap(data_, size_);
+  }
+  std::string_view bytes() const override { return {static_cast<const char*>(data_), size_}; }
+
+ private:
+  void* data_;
+  size_t size_;
+};
+
 class PosixEnv : public Env {
  public:
   char16_t PathSeparator() const override { return u'/'; }
@@ -108,6 +124,30 @@ class PosixEnv : public Env {
       done += static_cast<size_t>(n);
     }
     ::close(fd);
+    return Status::Ok();
+  }
+
+  Status ViewWholeFile(const std::u16string& path, std::unique_ptr<FileView>* view) override {
+    int fd = ::open(Native(path).c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return ErrnoStatus("cannot open", path, errno);
+    struct stat st;
+    if (::fstat(fd, &st) != 0) {
+      int err = errno;
+      ::close(fd);
+      return ErrnoStatus("cannot examine", path, err);
+    }
+    const size_t size = static_cast<size_t>(st.st_size);
+    void* data = nullptr;
+    if (size != 0) {
+      data = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+      if (data == MAP_FAILED) {
+        ::close(fd);
+        // Files a mapping cannot reach (special files, some network file systems) are read.
+        return Env::ViewWholeFile(path, view);
+      }
+    }
+    ::close(fd);  // the mapping keeps the file's pages
+    *view = std::make_unique<MappedFileView>(data, size);
     return Status::Ok();
   }
 

@@ -38,6 +38,33 @@ TEST(Env, WholeFileWriteReadRenameRemove) {
   EXPECT_NE(missing.message().find("b.bin"), std::string::npos) << missing.message();
 }
 
+// A view is what the loader parses the index files from: it must hold the bytes it
+// opened even when a commit renames a new file over the old one meanwhile.
+TEST(Env, FileViewKeepsItsBytesAcrossAReplacingRename) {
+  TempDir dir;
+  Env* env = Env::Default();
+  std::string first(70000, 'a'), second = "new";
+  first[69999] = 'z';
+  ASSERT_TRUE(env->WriteWholeFile(dir.Sub(u"db"), first, false).ok());
+  std::unique_ptr<FileView> view;
+  ASSERT_TRUE(env->ViewWholeFile(dir.Sub(u"db"), &view).ok());
+  ASSERT_TRUE(env->WriteWholeFile(dir.Sub(u"db.tmp"), second, false).ok());
+  Status replaced = env->RenameFile(dir.Sub(u"db.tmp"), dir.Sub(u"db"));
+  EXPECT_EQ(view->bytes(), first);
+  if (replaced.ok()) {
+    std::unique_ptr<FileView> after;
+    ASSERT_TRUE(env->ViewWholeFile(dir.Sub(u"db"), &after).ok());
+    EXPECT_EQ(after->bytes(), second);
+  }
+
+  ASSERT_TRUE(env->WriteWholeFile(dir.Sub(u"empty"), "", false).ok());
+  ASSERT_TRUE(env->ViewWholeFile(dir.Sub(u"empty"), &view).ok());
+  EXPECT_TRUE(view->bytes().empty());
+  Status missing = env->ViewWholeFile(dir.Sub(u"missing"), &view);
+  EXPECT_FALSE(missing.ok());
+  EXPECT_NE(missing.message().find("missing"), std::string::npos) << missing.message();
+}
+
 TEST(Env, ListFolderReportsNamesKindsAndSizes) {
   TempDir dir;
   Env* env = Env::Default();
