@@ -1,4 +1,4 @@
-// Sorting checked against keys built by brute force from the documented orders, on a
+// Sorting checked against keys built by brute force from the definition of each sort order, on a
 // random tree with repeated names, equal sibling names, negative times, KiB size forms
 // and a folder chain deeper than 256 levels.
 #include <gtest/gtest.h>
@@ -15,7 +15,7 @@ namespace nusk::testing {
 namespace {
 
 // (path chain of the parent, value, tie): compared lexicographically, a chain that is a
-// prefix of another first, as the document orders paths.
+// prefix of another first, which is how paths are ordered.
 using RefKey = std::tuple<std::vector<uint32_t>, int64_t, uint32_t>;
 
 class SortOrderTest : public ::testing::Test {
