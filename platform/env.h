@@ -123,9 +123,8 @@ class EnvWrapper : public Env {
 
   char16_t PathSeparator() const override { return target_->PathSeparator(); }
   Status ReadWholeFile(const std::u16string& p, std::string* b) override { return target_->ReadWholeFile(p, b); }
-  Status ViewWholeFile(const std::u16string& p, std::unique_ptr<FileView>* v) override {
-    return target_->ViewWholeFile(p, v);
-  }
+  // ViewWholeFile is deliberately not forwarded: Env's own form reads through this
+  // wrapper's ReadWholeFile, so a wrapper that serves or fails reads serves views too.
   Status WriteWholeFile(const std::u16string& p, std::string_view b, bool f) override {
     return target_->WriteWholeFile(p, b, f);
   }

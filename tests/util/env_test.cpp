@@ -65,6 +65,23 @@ TEST(Env, FileViewKeepsItsBytesAcrossAReplacingRename) {
   EXPECT_NE(missing.message().find("missing"), std::string::npos) << missing.message();
 }
 
+// A wrapper that serves its own files (as the fuzz and fault-injection Envs do) must
+// serve views of them too, not let the view reach the real file system.
+TEST(Env, WrapperServesViewsThroughItsReads) {
+  class OneFileEnv : public EnvWrapper {
+   public:
+    OneFileEnv() : EnvWrapper(Env::Default()) {}
+    Status ReadWholeFile(const std::u16string& path, std::string* bytes) override {
+      if (path != u"virtual") return Status::Error("no such file");
+      *bytes = "served";
+      return Status::Ok();
+    }
+  } env;
+  std::unique_ptr<FileView> view;
+  ASSERT_TRUE(env.ViewWholeFile(u"virtual", &view).ok());
+  EXPECT_EQ(view->bytes(), "served");
+}
+
 TEST(Env, ListFolderReportsNamesKindsAndSizes) {
   TempDir dir;
   Env* env = Env::Default();
