@@ -43,6 +43,8 @@ class BuildStatusSink : public IStatusSink {
   BuildLog* log_;
 };
 
+}  // namespace
+
 // The exclusion settings as the folder walk asks for them.
 class WalkExclusionAdapter : public IWalkExclusions {
  public:
@@ -58,6 +60,8 @@ class WalkExclusionAdapter : public IWalkExclusions {
  private:
   const ExclusionSettings& s_;
 };
+
+namespace {
 
 // The drive's listener; it notes when a scan forgot all of the drive's items (a full MFT
 // scan or a walk), which also dropped the items of the volumes mounted in its folders.
@@ -198,17 +202,32 @@ bool CBuildCommand::OpenIndexForBuild() {
   return true;
 }
 
+bool CBuildCommand::SelectedForBuild(char16_t letter) const {
+  uint8_t state = exclusions_.volume_states[letter - u'A'];
+  DriveType t = env_.drives->TypeOf(letter);
+  if (state == 0 || !Buildable(t)) return false;
+  if (state == 255 && t != DriveType::kFixed) return false;
+  if (state == 1 && !env_.drives->CanOpenVolume(letter)) return false;
+  return !env_.drives->HasIgnoreMarker(letter);
+}
+
+void CBuildCommand::StartEarlyWalk(char16_t letter) {
+  // Listing a walked drive does not need the index: start it now, so the folders are
+  // read while the previous index loads.
+  if (!letter || env_.drives->IsNtfsDrive(letter) || !env_.drives->map().IsFolderTarget(letter)) return;
+  walk_exclusions_ = std::make_unique<WalkExclusionAdapter>(exclusions_);
+  early_walk_ = StartWalkListing(WalkTarget{letter, env_.drives->Root(letter), walk_exclusions_.get()}, true);
+}
+
 int CBuildCommand::BuildAllDrives() {
+  std::vector<char16_t> letters;
+  for (char16_t letter : env_.drives->PresentLetters())
+    if (SelectedForBuild(letter)) letters.push_back(letter);
+  if (!letters.empty()) StartEarlyWalk(letters.front());
   if (!OpenIndexForBuild()) return kExitDatabase;
   int status = 0;
-  for (char16_t letter : env_.drives->PresentLetters()) {
+  for (char16_t letter : letters) {
     if (Canceled()) break;
-    uint8_t state = exclusions_.volume_states[letter - u'A'];
-    DriveType t = env_.drives->TypeOf(letter);
-    if (state == 0 || !Buildable(t)) continue;
-    if (state == 255 && t != DriveType::kFixed) continue;
-    if (state == 1 && !env_.drives->CanOpenVolume(letter)) continue;
-    if (env_.drives->HasIgnoreMarker(letter)) continue;
     DriveOutcome outcome = BuildDrive(letter);
     if (outcome == DriveOutcome::kFailed) status = kExitDriveFailed;
     if (outcome != DriveOutcome::kFailed) built_[letter - u'A'] = true;
@@ -218,6 +237,7 @@ int CBuildCommand::BuildAllDrives() {
 }
 
 int CBuildCommand::BuildOneDrive(char16_t letter) {
+  StartEarlyWalk(letter);
   if (!OpenIndexForBuild()) return kExitDatabase;
   Say(" ");
   DriveOutcome outcome = BuildDrive(letter);
@@ -252,6 +272,7 @@ int CBuildCommand::BuildRemoteDrives() {
 }
 
 int CBuildCommand::WriteIndex(bool all_drives, int status) {
+  early_walk_.reset();  // not taken (drive failed or canceled first): stop its threads
   Log("--");
   Log("Writing database..");
   Status s;
@@ -349,16 +370,16 @@ CBuildCommand::DriveOutcome CBuildCommand::WalkOneDrive(char16_t letter, CNuskTo
     Say(msg);
     return DriveOutcome::kFailed;
   }
-  WalkExclusionAdapter exclusions(exclusions_);
+  if (!walk_exclusions_) walk_exclusions_ = std::make_unique<WalkExclusionAdapter>(exclusions_);
   WalkContext ctx;
   ctx.drive_letter = letter;
   ctx.root_path = root;
   ctx.listener = listener;
-  ctx.exclusions = &exclusions;
+  ctx.exclusions = walk_exclusions_.get();
   ctx.log = [this](const std::string& l) { Log(l); };
   ctx.status = [this](const std::string& l) { Say(l); };
   ctx.cancel_requested = [this] { return Canceled(); };
-  switch (WalkDrive(&ctx)) {
+  switch (WalkDrive(&ctx, std::move(early_walk_))) {
     case WalkResult::kDone:
       BuildFolderMounts(letter, true, true, listener);
       return Canceled() ? DriveOutcome::kCanceled : DriveOutcome::kBuilt;

@@ -28,6 +28,8 @@ class NuskDbWriter;
 class Profile;
 class NamedMutex;
 class IStatusSink;
+class WalkExclusionAdapter;
+class WalkListing;
 
 inline constexpr int kExitUsage = 1;
 inline constexpr int kExitLockHeld = 2;
@@ -81,6 +83,8 @@ class CBuildCommand : public IStatusInfoListener {
   int BuildHere(const BuildOptions& options, const std::vector<std::u16string>& args);
   bool TakeBuildLock();
   bool OpenIndexForBuild();
+  bool SelectedForBuild(char16_t letter) const;  // by BuildAllDrives
+  void StartEarlyWalk(char16_t letter);          // when the drive is walked
   int BuildAllDrives();
   int BuildOneDrive(char16_t letter);
   int BuildRemoteDrives();
@@ -111,6 +115,10 @@ class CBuildCommand : public IStatusInfoListener {
   std::unique_ptr<NamedMutex> lock_;
   std::unique_ptr<IStatusSink> sink_;  // index progress -> status output; outlives writer_
   std::unique_ptr<NuskDbWriter> writer_;
+  // The first drive's walk, listing while the index loads; its threads read
+  // walk_exclusions_, which reads exclusions_, so it is declared (and dropped) after them.
+  std::unique_ptr<WalkExclusionAdapter> walk_exclusions_;
+  std::unique_ptr<WalkListing> early_walk_;
   std::array<bool, 26> built_{};
   std::atomic<char16_t> building_{0};  // drive being built, for the Ctrl-C commit
 };

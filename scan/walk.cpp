@@ -56,6 +56,9 @@ struct Chunk {
 constexpr uint32_t kChunkRecords = 2048;   // big enough that handing over costs nothing per item
 constexpr size_t kChunkSegments = 256;
 constexpr size_t kQueuedChunks = 8;        // how far the listing may run ahead
+// A listing started before the index is loaded runs further ahead, so that it is not
+// held up for the whole load; about 130 bytes per record, 34 MB at most.
+constexpr size_t kEarlyQueuedChunks = 128;
 
 // Hand-over between the two threads. Full chunks go one way, emptied ones come back.
 class ChunkQueue {
@@ -63,7 +66,7 @@ class ChunkQueue {
   // Listing side. Blocks while kQueuedChunks wait; false once the walk was abandoned.
   bool Push(std::unique_ptr<Chunk> chunk) {
     std::unique_lock<std::mutex> lock(mu_);
-    not_full_.wait(lock, [this] { return abandoned_ || full_.size() < kQueuedChunks; });
+    not_full_.wait(lock, [this] { return abandoned_ || full_.size() < limit_; });
     if (abandoned_) return false;
     full_.push_back(std::move(chunk));
     not_empty_.notify_one();
@@ -103,6 +106,12 @@ class ChunkQueue {
     std::lock_guard<std::mutex> lock(mu_);
     empty_.push_back(std::move(chunk));
   }
+  // How many full chunks may wait before the listing blocks.
+  void SetLimit(size_t chunks) {
+    std::lock_guard<std::mutex> lock(mu_);
+    limit_ = chunks;
+    not_full_.notify_all();
+  }
   // Inserting side: stop the listing (cancel, or the listener failed).
   void Abandon() {
     std::lock_guard<std::mutex> lock(mu_);
@@ -119,6 +128,7 @@ class ChunkQueue {
   std::condition_variable not_full_, not_empty_;
   std::deque<std::unique_ptr<Chunk>> full_;
   std::vector<std::unique_ptr<Chunk>> empty_;
+  size_t limit_ = kQueuedChunks;
   bool finished_ = false;
   bool abandoned_ = false;
   std::exception_ptr error_;
@@ -158,10 +168,13 @@ constexpr size_t kListedAhead = 256;   // folders listed but not yet turned into
 // the emitting role.
 class TreeLister {
  public:
-  TreeLister(const WalkContext& ctx, std::vector<VolumeEntry> root_entries, ChunkQueue* out)
-      : ctx_(ctx), drive_(static_cast<uint8_t>(ctx.drive_letter - u'A')), separator_(ctx.root_path.back()), out_(out) {
+  TreeLister(const WalkTarget& target, std::vector<VolumeEntry> root_entries, ChunkQueue* out)
+      : target_(target),
+        drive_(static_cast<uint8_t>(target.drive_letter - u'A')),
+        separator_(target.root_path.back()),
+        out_(out) {
     Pending& root = pending_.emplace_back();
-    root.folder.path = ctx.root_path;
+    root.folder.path = target.root_path;
     root.folder.reference = MakeRef(kRootRecord, drive_);
     root.folder.root = true;
     root.listed = std::make_unique<ListedFolder>();
@@ -173,7 +186,7 @@ class TreeLister {
   // One listing thread's whole life. The last one to leave tells the queue the walk ended.
   void RunThread() {
     std::unique_ptr<VolumeLister> lister;
-    Status created = VolumeLister::Create(ctx_.root_path, &lister);
+    Status created = VolumeLister::Create(target_.root_path, &lister);
     std::unique_lock<std::mutex> lock(mu_);
     ++running_;
     try {
@@ -184,8 +197,8 @@ class TreeLister {
         }
         if (unclaimed_ < pending_.size() && unclaimed_ < kListedAhead) {
           Pending* p = &pending_[unclaimed_++];
+          std::unique_ptr<ListedFolder> listed = TakeSpare();
           lock.unlock();
-          auto listed = std::make_unique<ListedFolder>();
           // A lister that could not be made fails each folder like an unreadable one.
           listed->status = lister ? lister->List(p->folder.path, &listed->entries) : created;
           if (listed->status.ok()) SortNames(listed.get());
@@ -207,6 +220,16 @@ class TreeLister {
   uint32_t next_reference() const { return next_reference_; }
 
  private:
+  // A listing whose entry strings are kept from an earlier folder, so names are copied
+  // into buffers that already exist. Called holding mu_.
+  std::unique_ptr<ListedFolder> TakeSpare() {
+    if (spare_.empty()) return std::make_unique<ListedFolder>();
+    std::unique_ptr<ListedFolder> listed = std::move(spare_.back());
+    spare_.pop_back();
+    listed->status = Status::Ok();
+    return listed;
+  }
+
   // Emits the listed folders at the front of the queue. Called holding mu_; releases it
   // while it works, so other threads go on listing.
   void EmitReady(std::unique_lock<std::mutex>& lock) {
@@ -228,6 +251,7 @@ class TreeLister {
       lock.lock();
       for (QueuedFolder& f : found) pending_.push_back(Pending{std::move(f), nullptr});
       found.clear();
+      spare_.push_back(std::move(p.listed));
       if (!go_on) stop_ = true;
       work_.notify_all();
     }
@@ -310,7 +334,7 @@ class TreeLister {
         q.path.append(path).append(e.name).push_back(separator_);
         q.reference = NextReference();
         q.parent_reference = parent;
-        q.name = std::move(e.name);
+        q.name = e.name;
         q.time = CompactTimeFromFileTime(e.mtime);
         continue;
       }
@@ -326,7 +350,7 @@ class TreeLister {
   }
 
   bool Excluded(const VolumeEntry& e) const {
-    const IWalkExclusions* ex = ctx_.exclusions;
+    const IWalkExclusions* ex = target_.exclusions;
     if (!ex) return false;
     if (ex->ExcludeHidden() && (e.attributes & 0x2)) return true;
     return e.is_folder ? ex->FolderNameExcluded(e.name) : ex->FileNameExcluded(e.name);
@@ -336,16 +360,16 @@ class TreeLister {
 
   // Native folder path -> the form the index shows ("C:\a\b", no trailing backslash).
   std::u16string IndexPath(const std::u16string& native) const {
-    std::u16string out{ctx_.drive_letter, u':'};
+    std::u16string out{target_.drive_letter, u':'};
     std::u16string_view rest(native);
-    rest.remove_prefix(std::min(rest.size(), ctx_.root_path.size()));
+    rest.remove_prefix(std::min(rest.size(), target_.root_path.size()));
     out.push_back(u'\\');
     for (char16_t c : rest) out.push_back(c == separator_ ? u'\\' : c);
     while (out.size() > 3 && out.back() == u'\\') out.pop_back();
     return out;
   }
 
-  const WalkContext& ctx_;
+  const WalkTarget target_;
   const uint8_t drive_;
   const char16_t separator_;
   ChunkQueue* out_;
@@ -359,6 +383,7 @@ class TreeLister {
   bool stop_ = false;
   int running_ = 0;
   std::exception_ptr error_;
+  std::vector<std::unique_ptr<ListedFolder>> spare_;  // emitted listings, for reuse
 
   // Used only by the thread holding the emitting role.
   std::unique_ptr<Chunk> chunk_;
@@ -384,24 +409,54 @@ class ListingThreads {
   std::vector<std::thread> threads_;
 };
 
+}  // namespace
+
+// The listing side of one walk: the root's listing, then the threads filling the queue.
+// Members are destroyed in reverse order, so the threads are joined before the lister
+// and the queue they use go away.
+struct WalkListing::State {
+  WalkTarget target;
+  Status root_status;
+  ChunkQueue queue;
+  std::unique_ptr<TreeLister> tree;
+  std::unique_ptr<ListingThreads> threads;
+};
+
+WalkListing::WalkListing(std::unique_ptr<State> state) : state_(std::move(state)) {}
+WalkListing::~WalkListing() = default;
+const WalkTarget& WalkListing::target() const { return state_->target; }
+
+std::unique_ptr<WalkListing> StartWalkListing(const WalkTarget& target, bool early) {
+  auto state = std::make_unique<WalkListing::State>();
+  state->target = target;
+  std::unique_ptr<VolumeLister> lister;
+  std::vector<VolumeEntry> root_entries;
+  Status s = VolumeLister::Create(target.root_path, &lister);
+  if (s.ok()) s = lister->List(target.root_path, &root_entries);
+  state->root_status = s;
+  if (s.ok()) {
+    if (early) state->queue.SetLimit(kEarlyQueuedChunks);
+    state->tree = std::make_unique<TreeLister>(target, std::move(root_entries), &state->queue);
+    state->threads = std::make_unique<ListingThreads>(state->tree.get(), &state->queue);
+  }
+  return std::make_unique<WalkListing>(std::move(state));
+}
+
+namespace {
+
 class Walker {
  public:
-  explicit Walker(WalkContext* ctx) : ctx_(ctx) {}
+  Walker(WalkContext* ctx, WalkListing::State* listing) : ctx_(ctx), listing_(listing) {}
 
   WalkResult Run() {
-    std::unique_ptr<VolumeLister> lister;
-    std::vector<VolumeEntry> root_entries;
-    Status s = VolumeLister::Create(ctx_->root_path, &lister);
-    if (s.ok()) s = lister->List(ctx_->root_path, &root_entries);
-    if (!s.ok()) {
+    if (!listing_->root_status.ok()) {
       Say("Find files in " + ToUtf8(ctx_->root_path) + " failed..");
       return WalkResult::kRootFailed;
     }
     ctx_->folder_count = 0;
     ctx_->file_count = 0;
-    ChunkQueue queue;
-    TreeLister tree(*ctx_, std::move(root_entries), &queue);
-    ListingThreads threads(&tree, &queue);  // list while the drive's old records are dropped
+    ChunkQueue& queue = listing_->queue;
+    queue.SetLimit(kQueuedChunks);  // from now on chunks are taken as they come
 
     Log(std::string("Deleting all records for drive ") + static_cast<char>(ctx_->drive_letter));
     ctx_->listener->ForgetVolume(ctx_->drive_letter, 0);
@@ -419,9 +474,9 @@ class Walker {
       canceled = !Apply(*chunk);
       queue.Recycle(std::move(chunk));
     }
-    threads.Join();
+    listing_->threads->Join();
     if (std::exception_ptr error = queue.error()) std::rethrow_exception(error);
-    ctx_->next_reference = tree.next_reference();
+    ctx_->next_reference = listing_->tree->next_reference();
     if (canceled) return WalkResult::kCanceled;
     Log("Recorded " + std::to_string(ctx_->folder_count) + " folders, " + std::to_string(ctx_->file_count) +
         " files.");
@@ -454,10 +509,15 @@ class Walker {
   }
 
   WalkContext* ctx_;
+  WalkListing::State* listing_;
 };
 
 }  // namespace
 
-WalkResult WalkDrive(WalkContext* ctx) { return Walker(ctx).Run(); }
+WalkResult WalkDrive(WalkContext* ctx, std::unique_ptr<WalkListing> started) {
+  WalkTarget target{ctx->drive_letter, ctx->root_path, ctx->exclusions};
+  if (!started || !(started->target() == target)) started = StartWalkListing(target, false);
+  return Walker(ctx, started->state_.get()).Run();
+}
 
 }  // namespace nusk

@@ -12,11 +12,12 @@
 // the MFT path does; the root itself is never excluded. It checks the process's cancel
 // flag before every folder.
 //
-// Threads: folders are listed on a thread of the walk's own while the calling thread
+// Threads: folders are listed on two threads of the walk's own while the calling thread
 // hands the results to the listener, so listing and index insertion overlap on two
 // cores. The listener, log, status and cancel callbacks are called on the calling thread
 // only, in the same order a one-thread walk would call them; the exclusions are asked
-// on the listing thread.
+// on the listing threads. The listing may be started ahead (StartWalkListing), e.g.
+// while the index is still loading, and handed to WalkDrive later.
 #pragma once
 #include <cstdint>
 #include <functional>
@@ -67,7 +68,39 @@ struct WalkContext {
   uint32_t file_count = 0;
 };
 
-// The whole walk of one drive (see above).
-WalkResult WalkDrive(WalkContext* ctx);
+// What the listing side of a walk needs: which drive, where, and what to leave out.
+struct WalkTarget {
+  char16_t drive_letter = u'C';
+  std::u16string root_path;
+  const IWalkExclusions* exclusions = nullptr;
+  bool operator==(const WalkTarget& o) const {
+    return drive_letter == o.drive_letter && root_path == o.root_path && exclusions == o.exclusions;
+  }
+};
+
+// A walk's listing under way, not yet handed to a listener. Destroying it stops and
+// joins its threads (nothing was changed then).
+class WalkListing {
+ public:
+  struct State;  // defined by the walk
+  explicit WalkListing(std::unique_ptr<State> state);
+  ~WalkListing();
+  const WalkTarget& target() const;
+
+ private:
+  friend WalkResult WalkDrive(WalkContext*, std::unique_ptr<WalkListing>);
+  std::unique_ptr<State> state_;
+};
+
+// Lists the root now and starts the listing threads. early: the records will be taken
+// only later (after an index load), so the listing may run further ahead meanwhile. A
+// root that cannot be listed is reported by WalkDrive. target.exclusions must stay
+// valid and unchanged while the listing lives.
+std::unique_ptr<WalkListing> StartWalkListing(const WalkTarget& target, bool early);
+
+// The whole walk of one drive (see above). started: a listing begun for the same
+// target (drive, root and exclusions) to use instead of starting one; any other is
+// dropped.
+WalkResult WalkDrive(WalkContext* ctx, std::unique_ptr<WalkListing> started = nullptr);
 
 }  // namespace nusk

@@ -78,7 +78,8 @@ struct WalkRun {
 };
 
 std::unique_ptr<WalkRun> Walk(const std::u16string& root, const IWalkExclusions* ex = nullptr,
-                              std::function<bool()> cancel = nullptr, char16_t letter = u'D') {
+                              std::function<bool()> cancel = nullptr, char16_t letter = u'D',
+                              std::unique_ptr<WalkListing> started = nullptr) {
   auto run = std::make_unique<WalkRun>();
   run->ctx.drive_letter = letter;
   run->ctx.root_path = root;
@@ -88,8 +89,20 @@ std::unique_ptr<WalkRun> Walk(const std::u16string& root, const IWalkExclusions*
   WalkRun* p = run.get();
   run->ctx.log = [p](const std::string& l) { p->log.push_back(l); };
   run->ctx.status = [p](const std::string& l) { p->status.push_back(l); };
-  run->result = WalkDrive(&run->ctx);
+  run->result = WalkDrive(&run->ctx, std::move(started));
   return run;
+}
+
+void ExpectSameRecords(const std::vector<ScanRecord>& a, const std::vector<ScanRecord>& b) {
+  ASSERT_EQ(a.size(), b.size());
+  for (size_t i = 0; i < a.size(); ++i) {
+    EXPECT_EQ(a[i].reference, b[i].reference) << i;
+    EXPECT_EQ(a[i].parent_reference, b[i].parent_reference) << i;
+    EXPECT_EQ(a[i].name, b[i].name) << i;
+    EXPECT_EQ(a[i].size, b[i].size) << i;
+    EXPECT_EQ(a[i].time, b[i].time) << i;
+    EXPECT_EQ(a[i].is_folder, b[i].is_folder) << i;
+  }
 }
 
 TEST(WalkTest, EmptyDriveHoldsOnlyItsRoot) {
@@ -176,6 +189,33 @@ TEST(WalkTest, UnreadableRootChangesNothing) {
   EXPECT_TRUE(missing->listener.forgets.empty()) << "the drive's old records must stay";
   ASSERT_EQ(missing->status.size(), 1u);
   EXPECT_NE(missing->status[0].find("failed.."), std::string::npos);
+
+  // Started ahead, the failure is reported only when the walk is run.
+  auto early = StartWalkListing({u'D', dir.Sub(u"no-such-folder/"), nullptr}, true);
+  auto late = Walk(dir.Sub(u"no-such-folder/"), nullptr, nullptr, u'D', std::move(early));
+  EXPECT_EQ(late->result, WalkResult::kRootFailed);
+  EXPECT_TRUE(late->listener.forgets.empty());
+  EXPECT_EQ(late->status, missing->status);
+}
+
+// A listing started ahead (while an index loads) is used only for the same drive, root
+// and exclusions; it gives the records a walk started late would give.
+TEST(WalkTest, ListingStartedAheadIsUsedOnlyForItsTarget) {
+  testing::TempDir dir;
+  for (int i = 0; i < 300; ++i)
+    dir.WriteFile(U16("f" + std::to_string(i % 7) + "/x" + std::to_string(i) + (i % 2 ? ".tmp" : ".txt")), "");
+  dir.WriteFile(u"node_modules/m.js", "m");
+  FakeExclusions ex;
+  auto direct = Walk(dir.path(), &ex);
+  auto ahead = Walk(dir.path(), &ex, nullptr, u'D', StartWalkListing({u'D', dir.path(), &ex}, true));
+  ExpectSameRecords(ahead->listener.records, direct->listener.records);
+  EXPECT_EQ(ahead->log, direct->log);
+
+  // Started without exclusions, then run with them: the early listing is dropped.
+  auto other = Walk(dir.path(), &ex, nullptr, u'D', StartWalkListing({u'D', dir.path(), nullptr}, true));
+  ExpectSameRecords(other->listener.records, direct->listener.records);
+  // Never run: dropping it stops its threads (the queue holds the whole tree meanwhile).
+  StartWalkListing({u'D', dir.path(), nullptr}, true).reset();
 }
 
 // Enough folders that the listing threads run ahead, fill the hand-over queue and wait.
