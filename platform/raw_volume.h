@@ -43,6 +43,11 @@ class RawVolume {
   // callers then read the record from the raw MFT.
   virtual bool ReadFileRecord(uint64_t record_number, std::string* record, uint64_t* found_number) = 0;
 
+  // True when ReadFileRecord answers on this volume (a live NTFS volume): its copies are
+  // then the ones to use, and raw MFT bytes, which may lag behind the file system's
+  // cache, serve only where it fails. False for image files and devices read raw.
+  virtual bool ServesFileRecords() { return false; }
+
   // Size in bytes of the file stored under NTFS file reference (open by id). False when
   // the system cannot open files by id on this volume.
   virtual bool FileSizeById(uint64_t ntfs_reference, uint64_t* size) = 0;

@@ -20,13 +20,22 @@ constexpr uint32_t kReasonRenameOldName = 0x1000;
 constexpr uint32_t kReasonRenameNewName = 0x2000;
 constexpr uint32_t kReasonClose = 0x80000000u;
 constexpr uint32_t kReasonMask = 0xB307;
-constexpr size_t kJournalBuffer = 10000;
+// One journal read returns up to this much; a window gathers reads up to kWindowBytes.
+constexpr size_t kJournalBuffer = 64 * 1024;
+constexpr size_t kWindowBytes = 4u << 20;
+// MFT records kept for one window: 32 MiB, touched only as far as a window needs.
+constexpr size_t kRecordCacheBytes = 32u << 20;
 constexpr uint64_t kAllOnes = ~uint64_t{0};
 constexpr uint32_t kNoSizeMarker = 1234567890;
 constexpr uint32_t kErrorNotSupported = 50;  // ERROR_NOT_SUPPORTED
 // Raw MFT reads of the live queries take the aligned 4 KiB around the record asked for:
 // items created together get neighbouring records, and 4 KiB costs what 1 KiB does.
 constexpr uint32_t kRecordGroupBytes = 4096;
+// Coalesced reads of a window's records: at most this much unwanted MFT between two
+// wanted records, and at most this much in one read.
+constexpr uint32_t kCoalesceGapBytes = 16 * 1024;
+constexpr uint32_t kCoalesceReadBytes = 1u << 20;
+constexpr uint32_t kReasonDataMask = kReasonDataOverwrite | kReasonDataExtend | kReasonDataTruncation;
 
 uint32_t RecordOf(uint64_t reference) { return static_cast<uint32_t>(reference); }
 
@@ -245,53 +254,138 @@ bool NtfsVolumeScanner::OpenLive() {
   std::unique_ptr<MftParser> p = MftParser::OpenDisk(VolumePath(), log_);
   if (!p || !p->ok() || p->LoadMFT() == 0) return false;
   live_ = std::move(p);
-  record_cache_ = std::make_unique<MftRecordCache>(live_->boot().record_size);
+  record_cache_ = std::make_unique<MftRecordCache>(live_->boot().record_size, kRecordCacheBytes);
   return true;
 }
 
-bool NtfsVolumeScanner::ReadLiveRecord(uint64_t number, std::string* record) {
-  if (!OpenLive()) return false;
+// Returns record `number` (fix-up applied) and its length, or null when it is not in
+// use or cannot be read. The bytes stay valid until the next call.
+const uint8_t* NtfsVolumeScanner::ReadLiveRecord(uint64_t number, size_t* length) {
+  if (!OpenLive()) return nullptr;
   MftRecordCache& cache = *record_cache_;
   if (!in_pass_) cache.NewBatch();  // outside a change pass every query reads afresh
   const uint32_t rs = cache.record_size();
-  if (const uint8_t* hit = cache.Find(number)) {
-    record->assign(reinterpret_cast<const char*>(hit), rs);
-    return true;
-  }
+  *length = rs;
+  if (const uint8_t* hit = cache.Find(number)) return hit;
   uint64_t found = 0;
+  std::string& fetched = fetched_record_;
   // The file system's own copy is current; raw MFT bytes are the fallback (images, Wine).
-  if (live_->volume()->ReadFileRecord(number, record, &found)) {
-    if (found != number) return false;
-    if (record->size() == rs) cache.Store(number, reinterpret_cast<const uint8_t*>(record->data()));
-    return true;
+  if (live_->volume()->ReadFileRecord(number, &fetched, &found)) {
+    if (found != number) return nullptr;
+    *length = fetched.size();
+    if (fetched.size() == rs) cache.Store(number, reinterpret_cast<const uint8_t*>(fetched.data()));
+    return reinterpret_cast<const uint8_t*>(fetched.data());
   }
   const uint64_t total = live_->record_count();
-  if (number >= total) return false;
+  if (number >= total) return nullptr;
   const uint32_t per_group = std::max<uint32_t>(1, kRecordGroupBytes / rs);
   const uint64_t first = number - number % per_group;
   const uint32_t count = static_cast<uint32_t>(std::min<uint64_t>(per_group, total - first));
-  record_group_.resize(size_t{per_group} * rs);
-  if (!live_->ReadRawRecords(first, count, record_group_.data())) {
-    return live_->ReadRecord(number, record);  // a neighbour lies in a sparse run
+  uint8_t* group = cache.Reserve(count);
+  if (!group) {  // the window's arena is full: read without keeping a copy
+    record_group_.resize(size_t{count} * rs);
+    group = record_group_.data();
   }
+  if (!live_->ReadRawRecords(first, count, group)) {
+    // A neighbour lies in a sparse run: the record alone.
+    if (!live_->ReadRecord(number, &fetched)) return nullptr;
+    return reinterpret_cast<const uint8_t*>(fetched.data());
+  }
+  const uint8_t* hit = nullptr;
   for (uint32_t k = 0; k < count; ++k) {
-    uint8_t* r = record_group_.data() + size_t{k} * rs;
-    if (std::memcmp(r, "FILE", 4) == 0 && ApplyFixup(r, rs)) cache.Store(first + k, r);
+    uint8_t* r = group + size_t{k} * rs;
+    if (std::memcmp(r, "FILE", 4) != 0 || !ApplyFixup(r, rs)) continue;  // unused, wiped or torn
+    if (group != record_group_.data()) cache.Insert(first + k, r);
+    if (first + k == number) hit = r;
   }
-  const uint8_t* hit = cache.Find(number);
-  if (!hit) return false;  // unused, wiped or torn
-  record->assign(reinterpret_cast<const char*>(hit), rs);
-  return true;
+  return hit;
+}
+
+// Notes the MFT records a piece of journal data will ask for: the items whose time and
+// size a close record needs, and the folders of created or moved items. Stops quietly at
+// a record it cannot decode (the pass itself reports it).
+void NtfsVolumeScanner::CollectWantedRecords(const uint8_t* records, size_t length) {
+  for (size_t pos = 0; pos + 8 <= length;) {
+    const uint8_t* p = records + pos;
+    const uint32_t len = U32(p);
+    const uint16_t major = U16(p + 4);
+    const size_t fixed = major == 2 ? 60 : major == 3 ? 76 : 0;
+    if (fixed == 0 || len < fixed || len > length - pos) return;
+    const size_t shift = major == 2 ? 0 : 16;
+    const uint32_t reason = U32(p + 40 + shift);
+    pos += len;
+    if (!(reason & kReasonClose) || (reason & kReasonFileDelete) ||
+        !(reason & (kReasonFileCreate | kReasonRenameNewName | kReasonDataMask)))
+      continue;
+    wanted_.push_back(RecordOf(U64(p + 8)));
+    const uint32_t parent = RecordOf(major == 2 ? U64(p + 16) : U64(p + 24));
+    if ((reason & (kReasonFileCreate | kReasonRenameNewName)) && parent != kRootRecord &&
+        folder_cache_.find(parent) == folder_cache_.end())
+      wanted_.push_back(parent);
+  }
+}
+
+// Reads the records CollectWantedRecords noted into the cache, in record order: numbers
+// that lie close together share one raw read, so a window costs a few large reads
+// instead of one small read per change (a read costs about what copying 16 KiB does).
+// Only for raw MFT access: a live volume answers each record from the file system's
+// current copy instead.
+void NtfsVolumeScanner::ReadWantedRecords() {
+  std::vector<uint64_t>& wanted = wanted_;
+  if (wanted.empty() || !OpenLive() || live_->volume()->ServesFileRecords()) return;
+  std::sort(wanted.begin(), wanted.end());
+  wanted.erase(std::unique(wanted.begin(), wanted.end()), wanted.end());
+  MftRecordCache& cache = *record_cache_;
+  const uint32_t rs = cache.record_size();
+  const uint64_t total = live_->record_count();
+  const uint64_t max_gap = std::max<uint32_t>(1, kCoalesceGapBytes / rs);
+  const uint64_t max_span = std::max<uint32_t>(1, kCoalesceReadBytes / rs);
+  span_.resize(size_t{max_span} * rs);
+  for (size_t i = 0; i < wanted.size();) {
+    const uint64_t first = wanted[i];
+    if (first >= total) break;
+    uint64_t last = first;
+    size_t end = i + 1;
+    while (end < wanted.size() && wanted[end] < total && wanted[end] - last <= max_gap && wanted[end] - first < max_span)
+      last = wanted[end++];
+    const uint32_t count = static_cast<uint32_t>(last - first + 1);
+    // A dense span is read straight into the cache, neighbours and all; a sparse one
+    // into a scratch buffer from which only the wanted records are kept.
+    const bool dense = count <= 2 * (end - i);
+    uint8_t* out = dense ? cache.Reserve(count) : span_.data();
+    if (!out) return;  // the window's arena is full: the rest is read when asked for
+    if (live_->ReadRawRecords(first, count, out)) {  // else a sparse run: asked for singly later
+      for (size_t k = i; k < end; ++k) {
+        uint8_t* r = out + size_t{wanted[k] - first} * rs;
+        if (std::memcmp(r, "FILE", 4) != 0 || !ApplyFixup(r, rs)) continue;  // unused, wiped or torn
+        uint8_t* copy = r;
+        if (!dense) {
+          copy = cache.Reserve(1);
+          if (!copy) return;
+          std::memcpy(copy, r, rs);
+        }
+        cache.Insert(wanted[k], copy);
+      }
+    }
+    i = end;
+  }
 }
 
 bool NtfsVolumeScanner::ReadLiveInfo(uint64_t number, RecordInfo* info, std::string* storage) {
-  if (!ReadLiveRecord(number, storage)) return false;
-  const uint8_t* rec = reinterpret_cast<const uint8_t*>(storage->data());
-  ParseFileRecord(rec, storage->size(), info);
+  size_t length = 0;
+  const uint8_t* rec = ReadLiveRecord(number, &length);
+  if (!rec) return false;
+  ParseFileRecord(rec, length, info);
   if (!info->valid || info->malformed || !(info->flags & kRecordInUse)) return false;
+  // The name points into the record, which lasts until the next read: callers copy it.
   if (info->has_data_size && info->has_name) return true;
   if (!info->has_attribute_list) return true;
-  // The name or the size lives in an extension record: follow the attribute list.
+  // The name or the size lives in an extension record: follow the attribute list. The
+  // reads below may reuse the record's memory, so it moves to the caller's storage.
+  storage->assign(reinterpret_cast<const char*>(rec), length);
+  const uint8_t* moved = reinterpret_cast<const uint8_t*>(storage->data());
+  if (info->has_name) info->name_bytes = moved + (info->name_bytes - rec);
+  rec = moved;
   size_t list = FindAttribute(rec, storage->size(), kAttrAttributeList, false);
   if (!list || rec[list + 8] != 0) return true;
   uint32_t alen = U32(rec + list + 4);
@@ -299,7 +393,6 @@ bool NtfsVolumeScanner::ReadLiveInfo(uint64_t number, RecordInfo* info, std::str
   uint16_t voff = U16(rec + list + 20);
   if (voff > alen || vlen > alen - voff) return true;
   std::string value(reinterpret_cast<const char*>(rec + list + voff), vlen);
-  std::string ext;
   RecordInfo x;
   std::vector<uint64_t> done;
   for (size_t pos = 0; pos + 26 <= value.size();) {
@@ -310,9 +403,12 @@ bool NtfsVolumeScanner::ReadLiveInfo(uint64_t number, RecordInfo* info, std::str
     uint64_t rn = U64(a + 16) & 0xFFFFFFFFFFFFull;
     bool wanted = (type == kAttrData && a[6] == 0 && U64(a + 8) == 0 && !info->has_data_size) ||
                   (type == kAttrFileName && !info->has_name);
-    if (wanted && rn != number && std::find(done.begin(), done.end(), rn) == done.end() && ReadLiveRecord(rn, &ext)) {
+    const uint8_t* ext = nullptr;
+    size_t ext_length = 0;
+    if (wanted && rn != number && std::find(done.begin(), done.end(), rn) == done.end() &&
+        (ext = ReadLiveRecord(rn, &ext_length)) != nullptr) {
       done.push_back(rn);
-      ParseFileRecord(reinterpret_cast<const uint8_t*>(ext.data()), ext.size(), &x);
+      ParseFileRecord(ext, ext_length, &x);
       if (x.valid && x.has_data_size && !info->has_data_size) {
         info->has_data_size = true;
         info->data_size = x.data_size;
@@ -451,20 +547,36 @@ bool NtfsVolumeScanner::ReadChanges(int64_t* next_usn, ChangePassStats* stats_ou
   bool ok = true;
   if (!Cancelled() && journal_handle_) {
     std::vector<uint8_t> buffer(kJournalBuffer);
+    std::vector<uint8_t>& window = window_;
     int64_t start = *next_usn;
     int64_t last_usn = 0;
     uint32_t last_length = 0;
     JournalRecord jr;
     ScanRecord r;
     std::string error;
-    bool stop = false;
-    while (!stop) {
-      int64_t got = journal_handle_->Read(start, kReasonMask, journal_.journal_id, buffer.data(), buffer.size());
-      if (got <= 8) break;
-      if (record_cache_) record_cache_->NewBatch();  // copies from the previous batch may be stale now
-      start = static_cast<int64_t>(U64(buffer.data()));
-      for (size_t pos = 8; pos < static_cast<size_t>(got) && !stop;) {
-        if (!DecodeJournalRecord(buffer.data() + pos, static_cast<size_t>(got) - pos, &jr, &error)) {
+    bool stop = false, exhausted = false;
+    OpenLive();  // sizes the record cache, and so the windows
+    const size_t room = record_cache_ ? record_cache_->capacity() / 4 * 3 : 0;  // the rest: folders, misses
+    while (!stop && !exhausted) {
+      // A window: journal reads until its records ask for about as many MFT records as
+      // the cache holds, it reaches its size bound, or the journal has nothing more.
+      window.clear();
+      wanted_.clear();
+      do {
+        int64_t got = journal_handle_->Read(start, kReasonMask, journal_.journal_id, buffer.data(), buffer.size());
+        if (got <= 8) {
+          exhausted = true;
+          break;
+        }
+        start = static_cast<int64_t>(U64(buffer.data()));
+        window.insert(window.end(), buffer.data() + 8, buffer.data() + got);
+        CollectWantedRecords(buffer.data() + 8, static_cast<size_t>(got) - 8);
+      } while (window.size() < kWindowBytes && wanted_.size() < room);
+      if (window.empty()) break;
+      if (record_cache_) record_cache_->NewBatch();  // copies from the previous window may be stale now
+      ReadWantedRecords();
+      for (size_t pos = 0; pos < window.size() && !stop;) {
+        if (!DecodeJournalRecord(window.data() + pos, window.size() - pos, &jr, &error)) {
           Log("Change pass stopped: " + error);
           ok = false;
           stop = true;
@@ -483,7 +595,7 @@ bool NtfsVolumeScanner::ReadChanges(int64_t* next_usn, ChangePassStats* stats_ou
           r.is_folder = (jr.attributes & kFileAttributeDirectory) ? 1 : 0;
           r.name = jr.name;
           r.time = r.size = 0;
-          bool changed = (jr.reason & (kReasonDataOverwrite | kReasonDataExtend | kReasonDataTruncation)) != 0;
+          bool changed = (jr.reason & kReasonDataMask) != 0;
           if (jr.reason & kReasonFileCreate) {
             if (IsCreatedItemExcluded(r, jr.reference, jr.parent, jr.attributes)) {
               ++stats.excluded;

@@ -90,8 +90,10 @@ class NtfsVolumeScanner {
  private:
   struct LiveInfo;
   bool OpenLive();
-  bool ReadLiveRecord(uint64_t record_number, std::string* record);
+  const uint8_t* ReadLiveRecord(uint64_t record_number, size_t* length);
   bool ReadLiveInfo(uint64_t record_number, ntfs::RecordInfo* info, std::string* storage);
+  void CollectWantedRecords(const uint8_t* records, size_t length);
+  void ReadWantedRecords();
   std::u16string VolumePath() const;
   std::u16string RootPrefix() const;
   void MarkExclusions(const MftParser& parser, std::vector<uint8_t>* map);
@@ -110,10 +112,14 @@ class NtfsVolumeScanner {
 
   std::unique_ptr<MftParser> live_;        // raw MFT access for the live queries
   bool live_tried_ = false;
-  std::unique_ptr<MftRecordCache> record_cache_;  // records read in the current journal batch
+  std::unique_ptr<MftRecordCache> record_cache_;  // records read for the current journal window
   bool in_pass_ = false;                   // inside ReadChanges: the cache may serve copies
-  std::string live_record_;                // reused record buffer of the live queries
+  std::string live_record_;                // a record whose attribute list is being followed
+  std::string fetched_record_;             // a record from the file system or a single raw read
   std::vector<uint8_t> record_group_;      // reused buffer of a raw group read
+  std::vector<uint8_t> window_;            // journal records of the current window
+  std::vector<uint64_t> wanted_;           // MFT records the window asks for
+  std::vector<uint8_t> span_;              // one coalesced raw read
   std::unique_ptr<UsnJournal> journal_handle_;
   UsnJournalData journal_{};
   // Previous names of renamed items, keyed by index reference, for the whole scanner.
