@@ -122,7 +122,9 @@ int FindCommand(const Args& args, const FindIo& io) {
       return 2;
     }
     std::u16string native = args[first + 1];
-    while (native.size() > 1 && (native.back() == u'/' || native.back() == u'\\')) native.pop_back();
+    // On POSIX a trailing '\' belongs to the folder's name.
+    const auto separator = [&io](char16_t c) { return c == u'/' || (c == u'\\' && io.drives.native_letters()); };
+    while (native.size() > 1 && separator(native.back())) native.pop_back();
     if (!io.drives.FromNativePath(native, &in_folder)) {
       io.error("nusk find: no indexed drive holds " + ToUtf8(native) + " (give an absolute folder)\n");
       return 2;

@@ -1,6 +1,7 @@
 #include "settings/drive_map.h"
 
 #include "platform/env.h"
+#include "platform/native_name.h"
 #include "platform/profile.h"
 
 namespace nusk {
@@ -101,6 +102,7 @@ std::u16string DriveMap::ToNativePath(std::u16string_view index_path) const {
   std::u16string rest(index_path.substr(2));
   for (char16_t& c : rest) {
     if (c == u'\\') c = u'/';
+    else if (c == kEscapedBackslash) c = u'\\';  // a '\' inside a POSIX name
   }
   if (!folder_[i]) {
     std::u16string shown{static_cast<char16_t>(u'A' + i), u':'};
@@ -136,7 +138,7 @@ bool DriveMap::FromNativePath(std::u16string_view native_path, std::u16string* i
   std::u16string out{static_cast<char16_t>(u'A' + best), u':'};
   std::u16string_view rest = native_path.substr(targets_[best] == u"/" ? 0 : best_len);
   if (rest.empty()) rest = u"/";
-  for (char16_t c : rest) out.push_back(c == u'/' ? u'\\' : c);
+  for (char16_t c : rest) out.push_back(c == u'/' ? u'\\' : c == u'\\' ? kEscapedBackslash : c);
   *index_path = std::move(out);
   return true;
 }

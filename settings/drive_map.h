@@ -6,6 +6,8 @@
 // (walked), an NTFS image file or a block device (read as NTFS). Without the section,
 // drive C: is "/". A drive whose target is a folder is shown with its folder in place of
 // the drive part ("C:\usr\lib" -> "/usr/lib"); other targets keep the letter ("E:/docs").
+// A '\' inside a POSIX name is U+F05C in the index (platform/native_name.h), since '\'
+// separates index folders: the file "/x/a\b" is "C:\x\a" U+F05C "b" in the index.
 //
 // A DriveMap is a value: loaded once, then read from any thread.
 #pragma once

@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include "platform/native_name.h"
 #include "util/utf.h"
 #include "web/http_text.h"
 
@@ -48,6 +49,26 @@ HandleResult BadRequest(Connection& c, const std::string& why) {
 bool IsDriveForm(std::u16string_view path) {
   return path.size() >= 2 && ((path[0] >= u'A' && path[0] <= u'Z') || (path[0] >= u'a' && path[0] <= u'z')) &&
          path[1] == u':';
+}
+
+// The request's path as text. The HTTP layer takes '\' for a separator, as Windows does;
+// where it belongs to names (POSIX), the path is decoded again from the target with each
+// '\' kept as U+F05C, its index form, so a link to "/a\b" is not served as "/a/b".
+std::u16string LinkPath(const http::Request& request, bool backslash_in_names) {
+  if (backslash_in_names) {
+    const std::string_view target = std::string_view(request.target).substr(0, request.target.find('?'));
+    std::optional<std::string> decoded = http::UrlDecode(target, false, true);
+    if (decoded && decoded->find('\\') != std::string::npos) {
+      const std::string escaped = ToUtf8(std::u16string(1, kEscapedBackslash));
+      std::string kept;
+      for (char ch : *decoded) {
+        if (ch == '\\') kept += escaped;
+        else kept += ch;
+      }
+      if (std::optional<std::string> normal = http::NormalizePath(kept)) return FromUtf8(*normal);
+    }
+  }
+  return FromUtf8(request.uri);
 }
 
 // A query word for a folder, quoted when it holds a space (as the page's script does).
@@ -126,7 +147,7 @@ HandleResult WebService::HandleRequest(Connection& c) {
   if (uri == "/thumb.png") return SendThumbnail(c);
   // A file link: "/C:/docs/a.txt" (the drive form, on every system) or, on POSIX, the
   // native path "/docs/a.txt". Only a path the index shows is served.
-  std::u16string link = FromUtf8(uri), index_path;
+  std::u16string link = LinkPath(c.request(), env_->PathSeparator() != u'\\'), index_path;
   std::u16string_view tail = std::u16string_view(link).substr(1);
   if (IsDriveForm(tail) ? IndexPathOf(tail, &index_path) : IndexPathOf(link, &index_path)) {
     bool is_folder = false;
@@ -186,14 +207,19 @@ HandleResult WebService::SendResults(Connection& c, bool page) {
 }
 
 bool WebService::IndexPathOf(std::u16string_view path, std::u16string* index_path) {
+  // On POSIX '\' is a character of a name (U+F05C in the index), never a separator.
+  const bool backslash_in_names = env_->PathSeparator() != u'\\';
   if (IsDriveForm(path)) {
     index_path->assign(path);
     for (char16_t& ch : *index_path) {
       if (ch == u'/') ch = u'\\';
+      else if (ch == u'\\' && backslash_in_names) ch = kEscapedBackslash;
     }
   } else {
     std::u16string native(path);
-    while (native.size() > 1 && (native.back() == u'/' || native.back() == u'\\')) native.pop_back();
+    while (native.size() > 1 && (native.back() == u'/' || (native.back() == u'\\' && !backslash_in_names))) {
+      native.pop_back();
+    }
     if (!search_->FromNativePath(native, index_path)) return false;
   }
   while (index_path->size() > 2 && index_path->back() == u'\\') index_path->pop_back();

@@ -1,4 +1,5 @@
-// Env over POSIX: UTF-16 paths become UTF-8; locks are flock()ed files in the temp folder.
+// Env over POSIX: UTF-16 paths become bytes as platform/native_name.h says (names that
+// are not UTF-8 or hold a '\' keep their bytes); locks are flock()ed files in the temp folder.
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -14,6 +15,7 @@
 #include <cstring>
 
 #include "platform/env.h"
+#include "platform/native_name.h"
 #include "util/utf.h"
 
 namespace nusk {
@@ -23,7 +25,7 @@ namespace {
 // FILETIME of the Unix epoch.
 constexpr uint64_t kUnixEpochFileTime = 116444736000000000ULL;
 
-std::string Native(const std::u16string& path) { return ToUtf8(path); }
+std::string Native(const std::u16string& path) { return NativeFromPath(path); }
 
 Status ErrnoStatus(const char* what, const std::u16string& path, int err) {
   return Status::Error(std::string(what) + " " + ToUtf8(path) + ": " + std::strerror(err));
@@ -233,7 +235,7 @@ class PosixEnv : public Env {
       if (std::strcmp(de->d_name, ".") == 0 || std::strcmp(de->d_name, "..") == 0) continue;
       struct stat st;
       if (::fstatat(dfd, de->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;  // vanished meanwhile
-      entry.name = FromUtf8(de->d_name);
+      entry.name = NameFromNative(de->d_name);
       entry.is_link = S_ISLNK(st.st_mode);
       entry.is_folder = S_ISDIR(st.st_mode);
       entry.size = entry.is_folder ? 0 : static_cast<uint64_t>(st.st_size);
@@ -251,7 +253,7 @@ class PosixEnv : public Env {
     char buf[4096];
     ssize_t n = ::readlink("/proc/self/exe", buf, sizeof(buf) - 1);
     if (n <= 0) return std::u16string();
-    return FromUtf8(std::string_view(buf, static_cast<size_t>(n)));
+    return PathFromNative(std::string_view(buf, static_cast<size_t>(n)));
   }
 
   uint64_t NowFileTime() override {
@@ -278,7 +280,7 @@ class PosixEnv : public Env {
 
   std::u16string GetEnvVar(std::u16string_view name) override {
     const char* v = std::getenv(ToUtf8(name).c_str());
-    return v ? FromUtf8(v) : std::u16string();
+    return v ? PathFromNative(v) : std::u16string();
   }
 };
 

@@ -6,7 +6,7 @@
 #include <cerrno>
 
 #include "platform/file_stream.h"
-#include "util/utf.h"
+#include "platform/native_name.h"
 
 namespace nusk {
 
@@ -32,7 +32,7 @@ class PosixFileStream : public FileStream {
 
 bool StatPath(const std::u16string& path, PathInfo* info) {
   struct stat st;
-  if (::stat(ToUtf8(path).c_str(), &st) != 0) return false;
+  if (::stat(NativeFromPath(path).c_str(), &st) != 0) return false;
   info->is_folder = S_ISDIR(st.st_mode);
   info->size = info->is_folder ? 0 : static_cast<uint64_t>(st.st_size);
   info->mtime_unix = st.st_mtim.tv_sec;
@@ -40,7 +40,7 @@ bool StatPath(const std::u16string& path, PathInfo* info) {
 }
 
 std::unique_ptr<FileStream> FileStream::Open(const std::u16string& path) {
-  int fd = ::open(ToUtf8(path).c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = ::open(NativeFromPath(path).c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return nullptr;
   struct stat st;
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {

@@ -1,13 +1,13 @@
 #include <clocale>
 
 #include "platform/process_info.h"
-#include "util/utf.h"
+#include "platform/native_name.h"
 
 namespace nusk {
 
 std::vector<std::u16string> CommandLineArguments(int argc, char** argv) {
   std::vector<std::u16string> args;
-  for (int i = 0; i < argc; ++i) args.push_back(FromUtf8(argv[i]));
+  for (int i = 0; i < argc; ++i) args.push_back(PathFromNative(argv[i]));
   return args;
 }
 

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "platform/process.h"
+#include "platform/native_name.h"
 #include "util/utf.h"
 
 extern char** environ;
@@ -111,9 +112,9 @@ class PosixChild : public ChildProcess {
 
 Status ChildProcess::Start(const std::u16string& program, const std::vector<std::u16string>& args,
                            const ChildOptions& options, std::unique_ptr<ChildProcess>* child) {
-  std::string path = ToUtf8(program);
+  std::string path = NativeFromPath(program);
   std::vector<std::string> argv_storage{path};
-  for (const auto& a : args) argv_storage.push_back(ToUtf8(a));
+  for (const auto& a : args) argv_storage.push_back(NativeFromPath(a));
   std::vector<char*> argv;
   for (auto& a : argv_storage) argv.push_back(a.data());
   argv.push_back(nullptr);

@@ -9,7 +9,7 @@
 #include <cstring>
 
 #include "platform/process_relay.h"
-#include "util/utf.h"
+#include "platform/native_name.h"
 
 extern char** environ;
 
@@ -22,8 +22,8 @@ std::atomic<pid_t> g_running_child{0};
 Status RunRelayedChild(const std::u16string& program, const std::vector<std::u16string>& args,
                        const std::function<void(std::string_view)>& on_output, int* exit_code) {
   std::vector<std::string> storage;
-  storage.push_back(ToUtf8(program));
-  for (const std::u16string& a : args) storage.push_back(ToUtf8(a));
+  storage.push_back(NativeFromPath(program));
+  for (const std::u16string& a : args) storage.push_back(NativeFromPath(a));
   std::vector<char*> argv;
   for (std::string& s : storage) argv.push_back(s.data());
   argv.push_back(nullptr);

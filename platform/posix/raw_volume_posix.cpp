@@ -5,7 +5,7 @@
 #include <unistd.h>
 
 #include "platform/raw_volume.h"
-#include "util/utf.h"
+#include "platform/native_name.h"
 
 namespace nusk {
 namespace {
@@ -43,7 +43,7 @@ class PosixRawVolume : public RawVolume {
 
 Status RawVolume::Open(const std::u16string& path, std::unique_ptr<RawVolume>* volume) {
   volume->reset();
-  std::string native = ToUtf8(path);
+  std::string native = NativeFromPath(path);
   int fd = open(native.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return Status::Error("cannot open " + native + ": " + strerror(errno));
   volume->reset(new PosixRawVolume(fd));

@@ -7,7 +7,7 @@
 #include <fstream>
 
 #include "platform/usn_journal.h"
-#include "util/utf.h"
+#include "platform/native_name.h"
 
 namespace nusk {
 namespace {
@@ -116,7 +116,7 @@ class FileUsnJournal : public UsnJournal {
 Status UsnJournal::Open(const std::u16string& volume_path, std::unique_ptr<UsnJournal>* journal,
                         uint32_t* error_code) {
   *error_code = 0;
-  std::string image = ToUtf8(volume_path);
+  std::string image = NativeFromPath(volume_path);
   std::ifstream probe(image, std::ios::binary);
   if (!probe) {
     *error_code = 2;

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/native_name.h"
 #include "platform/volume.h"
 #include "platform/volume_mounts.h"
 #include "util/utf.h"
@@ -76,7 +77,7 @@ class PosixVolumes : public Volumes {
 
   DriveType TypeOf(const std::u16string& root) override {
     struct stat st;
-    std::string path = ToUtf8(root);
+    std::string path = NativeFromPath(root);
     if (root.empty() || ::stat(path.c_str(), &st) != 0) return DriveType::kNoRootDir;
     if (S_ISDIR(st.st_mode)) {
       struct statfs fs;
@@ -92,7 +93,7 @@ class PosixVolumes : public Volumes {
   }
 
   bool QueryVolume(const std::u16string& root, VolumeInfo* info) override {
-    std::string path = ToUtf8(root);
+    std::string path = NativeFromPath(root);
     struct stat st;
     if (root.empty() || ::stat(path.c_str(), &st) != 0) return false;
     *info = VolumeInfo();
@@ -125,7 +126,7 @@ class PosixVolumes : public Volumes {
   }
 
   bool QuerySpace(const std::u16string& root, uint64_t* total, uint64_t* free_bytes) override {
-    std::string path = ToUtf8(root);
+    std::string path = NativeFromPath(root);
     struct stat st;
     if (root.empty() || ::stat(path.c_str(), &st) != 0) return false;
     if (S_ISREG(st.st_mode)) {  // an image: its size, nothing free to report
@@ -143,7 +144,7 @@ class PosixVolumes : public Volumes {
   std::u16string DisplayName(const std::u16string& root) override { return root; }
 
   bool CanOpenVolume(const std::u16string& root) override {
-    std::string path = ToUtf8(root);
+    std::string path = NativeFromPath(root);
     struct stat st;
     if (root.empty() || ::stat(path.c_str(), &st) != 0) return false;
     return ::access(path.c_str(), S_ISDIR(st.st_mode) ? (R_OK | X_OK) : R_OK) == 0;
@@ -151,14 +152,14 @@ class PosixVolumes : public Volumes {
 
   bool DiskNumber(const std::u16string& root, uint32_t* disk) override {
     struct stat st;
-    if (root.empty() || ::stat(ToUtf8(root).c_str(), &st) != 0) return false;
+    if (root.empty() || ::stat(NativeFromPath(root).c_str(), &st) != 0) return false;
     *disk = static_cast<uint32_t>(major(st.st_dev));
     return true;
   }
 
   uint64_t FolderFileId(const std::u16string& path) override {
     struct stat st;
-    if (::lstat(ToUtf8(path).c_str(), &st) != 0) return ~uint64_t{0};
+    if (::lstat(NativeFromPath(path).c_str(), &st) != 0) return ~uint64_t{0};
     return static_cast<uint64_t>(st.st_ino);
   }
 
@@ -169,7 +170,7 @@ class PosixVolumes : public Volumes {
     std::string text;
     if (!ReadProcFile("/proc/self/mountinfo", &text)) return mounts;
     // The table holds canonical paths; the folders handed back keep the caller's root.
-    std::string given = ToUtf8(root);
+    std::string given = NativeFromPath(root);
     char* resolved = ::realpath(given.c_str(), nullptr);
     if (!resolved) return mounts;
     std::string canonical = resolved;
@@ -177,7 +178,7 @@ class PosixVolumes : public Volumes {
     while (!given.empty() && given.back() == '/') given.pop_back();
     for (const MountInfoEntry& e : MountsBelow(ParseMountInfo(text), canonical)) {
       FolderMount m;
-      m.folder = FromUtf8(given + e.mount_point.substr(canonical == "/" ? 0 : canonical.size()));
+      m.folder = PathFromNative(given + e.mount_point.substr(canonical == "/" ? 0 : canonical.size()));
       m.file_system = FromUtf8(e.fs_type);
       uint32_t serial = 0;
       uint64_t serial64 = 0;
@@ -188,7 +189,7 @@ class PosixVolumes : public Volumes {
           ReadNtfsBoot(e.source, &serial, &serial64)) {
         char hex[24];
         std::snprintf(hex, sizeof(hex), "%016llx", static_cast<unsigned long long>(serial64));
-        m.device = FromUtf8(e.source);
+        m.device = PathFromNative(e.source);
         m.volume_id = FromLatin1(hex);
         m.file_system = u"NTFS";
       }

@@ -29,6 +29,9 @@ TEST(DriveMapTest, IndexPathsBecomeNativePaths) {
   EXPECT_EQ(map.ToNativePath(u"D:\\"), u"/mnt/data/");
   // An image drive has no folder to stand for it: the letter stays.
   EXPECT_EQ(map.ToNativePath(u"E:\\docs\\a.txt"), u"E:/docs/a.txt");
+  // U+F05C is a '\' inside a name, never a separator.
+  EXPECT_EQ(map.ToNativePath(u"C:\\lib\\a\uF05Cx2d.slice"), u"/lib/a\\x2d.slice");
+  EXPECT_EQ(map.ToNativePath(u"E:\\a\uF05C\\b"), u"E:/a\\/b");
   // Unmapped letters and paths without a drive part are left alone.
   EXPECT_EQ(map.ToNativePath(u"Q:\\x"), u"Q:\\x");
   EXPECT_EQ(map.ToNativePath(u"relative"), u"relative");
@@ -41,6 +44,8 @@ TEST(DriveMapTest, NativePathsFindTheLongestFolderTarget) {
   EXPECT_EQ(out, u"C:\\usr\\lib");
   ASSERT_TRUE(map.FromNativePath(u"/", &out));
   EXPECT_EQ(out, u"C:\\");
+  ASSERT_TRUE(map.FromNativePath(u"/usr/a\\b\\", &out));  // '\' belongs to the names
+  EXPECT_EQ(out, u"C:\\usr\\a\uF05Cb\uF05C");
   ASSERT_TRUE(map.FromNativePath(u"/mnt/data/photos", &out));
   EXPECT_EQ(out, u"D:\\photos");
   ASSERT_TRUE(map.FromNativePath(u"/mnt/data", &out));
@@ -60,7 +65,7 @@ TEST(DriveMapTest, RoundTripAndMissingDrives) {
   DriveMap map = DriveMap::FromTargets(targets, folder);
   std::u16string out;
   EXPECT_FALSE(map.FromNativePath(u"/usr", &out));  // no drive covers "/"
-  for (std::u16string shown : {u"/home/u", u"/home/u/a b/ü.txt"}) {
+  for (std::u16string shown : {u"/home/u", u"/home/u/a b/ü.txt", u"/home/u/x\\y\\/z\\"}) {
     ASSERT_TRUE(map.FromNativePath(shown, &out));
     EXPECT_EQ(map.ToNativePath(out), shown == u"/home/u" ? u"/home/u/" : shown);
   }
@@ -72,7 +77,7 @@ TEST(DriveMapTest, WindowsMapIsIdentity) {
   DriveMap map = DriveMap::Native();
   EXPECT_TRUE(map.native_letters());
   EXPECT_EQ(map.Target(u'c'), u"C:\\");
-  EXPECT_EQ(map.ToNativePath(u"C:\\Users\\x"), u"C:\\Users\\x");
+  EXPECT_EQ(map.ToNativePath(u"C:\\Users\\x\uF05C"), u"C:\\Users\\x\uF05C");  // a name made by a Linux tool
   std::u16string out;
   ASSERT_TRUE(map.FromNativePath(u"D:\\a", &out));
   EXPECT_EQ(out, u"D:\\a");
