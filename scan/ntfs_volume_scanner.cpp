@@ -25,6 +25,7 @@ constexpr size_t kJournalBuffer = 64 * 1024;
 constexpr size_t kWindowBytes = 4u << 20;
 // MFT records kept for one window: 32 MiB, touched only as far as a window needs.
 constexpr size_t kRecordCacheBytes = 32u << 20;
+constexpr size_t kFirstWindowRecords = 4096;
 constexpr uint64_t kAllOnes = ~uint64_t{0};
 constexpr uint32_t kNoSizeMarker = 1234567890;
 constexpr uint32_t kErrorNotSupported = 50;  // ERROR_NOT_SUPPORTED
@@ -330,24 +331,49 @@ void NtfsVolumeScanner::CollectWantedRecords(const uint8_t* records, size_t leng
 // instead of one small read per change (a read costs about what copying 16 KiB does).
 // Only for raw MFT access: a live volume answers each record from the file system's
 // current copy instead.
-void NtfsVolumeScanner::ReadWantedRecords() {
-  std::vector<uint64_t>& wanted = wanted_;
-  if (wanted.empty() || !OpenLive() || live_->volume()->ServesFileRecords()) return;
-  std::sort(wanted.begin(), wanted.end());
-  wanted.erase(std::unique(wanted.begin(), wanted.end()), wanted.end());
-  MftRecordCache& cache = *record_cache_;
-  const uint32_t rs = cache.record_size();
+bool NtfsVolumeScanner::RawWanted() {
+  if (wanted_.empty() || !OpenLive() || live_->volume()->ServesFileRecords()) return false;
+  std::sort(wanted_.begin(), wanted_.end());
+  wanted_.erase(std::unique(wanted_.begin(), wanted_.end()), wanted_.end());
+  return true;
+}
+
+// The end of the coalesced read that starts at wanted_[i]: the index after its last
+// wanted record.
+size_t NtfsVolumeScanner::SpanEnd(size_t i) const {
+  const uint32_t rs = record_cache_->record_size();
   const uint64_t total = live_->record_count();
   const uint64_t max_gap = std::max<uint32_t>(1, kCoalesceGapBytes / rs);
   const uint64_t max_span = std::max<uint32_t>(1, kCoalesceReadBytes / rs);
-  span_.resize(size_t{max_span} * rs);
+  const uint64_t first = wanted_[i];
+  uint64_t last = first;
+  size_t end = i + 1;
+  while (end < wanted_.size() && wanted_[end] < total && wanted_[end] - last <= max_gap && wanted_[end] - first < max_span)
+    last = wanted_[end++];
+  return end;
+}
+
+// True when the records wanted so far would need more than one read per eight records:
+// then a longer window lets more of them share reads.
+bool NtfsVolumeScanner::WantedLieApart() {
+  if (!RawWanted()) return false;
+  size_t reads = 0;
+  for (size_t i = 0; i < wanted_.size() && wanted_[i] < live_->record_count(); i = SpanEnd(i)) ++reads;
+  return reads * 8 > wanted_.size();
+}
+
+void NtfsVolumeScanner::ReadWantedRecords() {
+  if (!RawWanted()) return;
+  const std::vector<uint64_t>& wanted = wanted_;
+  MftRecordCache& cache = *record_cache_;
+  const uint32_t rs = cache.record_size();
+  const uint64_t total = live_->record_count();
+  span_.resize(std::max<size_t>(kCoalesceReadBytes, rs));
   for (size_t i = 0; i < wanted.size();) {
     const uint64_t first = wanted[i];
     if (first >= total) break;
-    uint64_t last = first;
-    size_t end = i + 1;
-    while (end < wanted.size() && wanted[end] < total && wanted[end] - last <= max_gap && wanted[end] - first < max_span)
-      last = wanted[end++];
+    const size_t end = SpanEnd(i);
+    const uint64_t last = wanted[end - 1];
     const uint32_t count = static_cast<uint32_t>(last - first + 1);
     // A dense span is read straight into the cache, neighbours and all; a sparse one
     // into a scratch buffer from which only the wanted records are kept.
@@ -557,6 +583,10 @@ bool NtfsVolumeScanner::ReadChanges(int64_t* next_usn, ChangePassStats* stats_ou
     bool stop = false, exhausted = false;
     OpenLive();  // sizes the record cache, and so the windows
     const size_t room = record_cache_ ? record_cache_->capacity() / 4 * 3 : 0;  // the rest: folders, misses
+    // Windows start small, so the records of changes that lie together in the MFT are
+    // still in the processor's cache when they are used, and grow while their records
+    // lie apart, so that more of them share reads.
+    size_t budget = std::min(room, kFirstWindowRecords);
     while (!stop && !exhausted) {
       // A window: journal reads until its records ask for about as many MFT records as
       // the cache holds, it reaches its size bound, or the journal has nothing more.
@@ -571,7 +601,12 @@ bool NtfsVolumeScanner::ReadChanges(int64_t* next_usn, ChangePassStats* stats_ou
         start = static_cast<int64_t>(U64(buffer.data()));
         window.insert(window.end(), buffer.data() + 8, buffer.data() + got);
         CollectWantedRecords(buffer.data() + 8, static_cast<size_t>(got) - 8);
-      } while (window.size() < kWindowBytes && wanted_.size() < room);
+        if (window.size() >= kWindowBytes) break;
+        if (wanted_.size() >= budget) {
+          if (budget >= room || !WantedLieApart()) break;
+          budget = std::min(room, budget * 2);
+        }
+      } while (true);
       if (window.empty()) break;
       if (record_cache_) record_cache_->NewBatch();  // copies from the previous window may be stale now
       ReadWantedRecords();

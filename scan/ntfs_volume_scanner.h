@@ -93,6 +93,9 @@ class NtfsVolumeScanner {
   const uint8_t* ReadLiveRecord(uint64_t record_number, size_t* length);
   bool ReadLiveInfo(uint64_t record_number, ntfs::RecordInfo* info, std::string* storage);
   void CollectWantedRecords(const uint8_t* records, size_t length);
+  bool RawWanted();
+  size_t SpanEnd(size_t i) const;
+  bool WantedLieApart();
   void ReadWantedRecords();
   std::u16string VolumePath() const;
   std::u16string RootPrefix() const;
