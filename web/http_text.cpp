@@ -74,12 +74,12 @@ std::optional<std::string> UrlDecode(std::string_view text, bool plus_is_space, 
   return out;
 }
 
-std::string EncodePath(std::string_view path) {
+std::string PercentEncode(std::string_view text, std::string_view also_plain) {
   static const char kHex[] = "0123456789ABCDEF";
   std::string out;
-  for (unsigned char c : path) {
-    bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                 std::string_view("-._~/:@!$&'()*+,;=").find(static_cast<char>(c)) != std::string_view::npos;
+  for (unsigned char c : text) {
+    bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+                 c == '.' || c == '_' || c == '~' || also_plain.find(static_cast<char>(c)) != std::string_view::npos;
     if (plain) {
       out += static_cast<char>(c);
     } else {
@@ -90,6 +90,8 @@ std::string EncodePath(std::string_view path) {
   }
   return out;
 }
+
+std::string EncodePath(std::string_view path) { return PercentEncode(path, "/:@!$&'()*+,;="); }
 
 std::optional<std::string> NormalizePath(std::string_view decoded) {
   if (decoded.empty() || (decoded[0] != '/' && decoded[0] != '\\')) return std::nullopt;

@@ -13,6 +13,9 @@ namespace nusk::http {
 // those is never legitimate and could split a header it is echoed into).
 std::optional<std::string> UrlDecode(std::string_view text, bool plus_is_space, bool reject_controls);
 
+// Percent-encodes every byte of `text` except unreserved characters (letters, digits, "-._~")
+// and those in `also_plain`; with an empty `also_plain` the result fits a query-string value.
+std::string PercentEncode(std::string_view text, std::string_view also_plain);
 // Percent-encodes everything in a path except unreserved characters and "/:@!$&'()*+,;=".
 std::string EncodePath(std::string_view path);
 

@@ -77,23 +77,6 @@ std::u16string FolderQuery(std::u16string folder) {
   return folder.find(u' ') == std::u16string::npos ? folder : u"\"" + folder + u"\"";
 }
 
-// Percent-encodes a query-string value (everything but unreserved characters).
-std::string EncodeComponent(std::string_view text) {
-  static const char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  for (unsigned char c : text) {
-    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_' ||
-        c == '.' || c == '~') {
-      out += static_cast<char>(c);
-    } else {
-      out += '%';
-      out += kHex[c >> 4];
-      out += kHex[c & 15];
-    }
-  }
-  return out;
-}
-
 }  // namespace
 
 WebService::WebService(WebSearch* search, Env* env) : search_(search), env_(env) {}
@@ -236,7 +219,7 @@ HandleResult WebService::SendFileLink(Connection& c, const std::u16string& index
   const std::string& uri = c.request().uri;
   if (is_folder && !uri.empty() && uri.back() == '/') {
     // Folders are not listed; their link opens the search inside them.
-    c.WriteRaw("HTTP/1.1 302 Found\r\nLocation: /?q=" + EncodeComponent(ToUtf8(FolderQuery(index_path))) +
+    c.WriteRaw("HTTP/1.1 302 Found\r\nLocation: /?q=" + http::PercentEncode(ToUtf8(FolderQuery(index_path)), "") +
                "\r\nContent-Length: 0\r\n\r\n");
     return HandleResult::kComplete;
   }

@@ -31,6 +31,20 @@ Status ErrnoStatus(const char* what, const std::u16string& path, int err) {
   return Status::Error(std::string(what) + " " + ToUtf8(path) + ": " + std::strerror(err));
 }
 
+// Opens `path` for reading and tells its size; on failure nothing stays open.
+Status OpenForReading(const std::u16string& path, int* fd, size_t* size) {
+  *fd = ::open(Native(path).c_str(), O_RDONLY | O_CLOEXEC);
+  if (*fd < 0) return ErrnoStatus("cannot open", path, errno);
+  struct stat st;
+  if (::fstat(*fd, &st) != 0) {
+    int err = errno;
+    ::close(*fd);
+    return ErrnoStatus("cannot examine", path, err);
+  }
+  *size = static_cast<size_t>(st.st_size);
+  return Status::Ok();
+}
+
 uint64_t ToFileTime(const struct timespec& ts) {
   if (ts.tv_sec < -11644473600LL) return 0;
   return kUnixEpochFileTime + static_cast<uint64_t>(ts.tv_sec) * 10000000ULL +
@@ -104,15 +118,11 @@ class PosixEnv : public Env {
 
   Status ReadWholeFile(const std::u16string& path, std::string* bytes) override {
     bytes->clear();
-    int fd = ::open(Native(path).c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return ErrnoStatus("cannot open", path, errno);
-    struct stat st;
-    if (::fstat(fd, &st) != 0) {
-      int err = errno;
-      ::close(fd);
-      return ErrnoStatus("cannot examine", path, err);
-    }
-    bytes->resize(static_cast<size_t>(st.st_size));
+    int fd;
+    size_t size;
+    Status s = OpenForReading(path, &fd, &size);
+    if (!s.ok()) return s;
+    bytes->resize(size);
     size_t done = 0;
     while (done < bytes->size()) {
       ssize_t n = ::read(fd, bytes->data() + done, bytes->size() - done);
@@ -130,15 +140,10 @@ class PosixEnv : public Env {
   }
 
   Status ViewWholeFile(const std::u16string& path, std::unique_ptr<FileView>* view) override {
-    int fd = ::open(Native(path).c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return ErrnoStatus("cannot open", path, errno);
-    struct stat st;
-    if (::fstat(fd, &st) != 0) {
-      int err = errno;
-      ::close(fd);
-      return ErrnoStatus("cannot examine", path, err);
-    }
-    const size_t size = static_cast<size_t>(st.st_size);
+    int fd;
+    size_t size;
+    Status s = OpenForReading(path, &fd, &size);
+    if (!s.ok()) return s;
     void* data = nullptr;
     if (size != 0) {
       data = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
