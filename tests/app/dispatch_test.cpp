@@ -7,6 +7,7 @@
 
 #include "app/startup.h"
 #include "app/usage.h"
+#include "tests/app/nusk_child.h"
 
 namespace nusk {
 namespace {
@@ -42,12 +43,7 @@ class DispatchTest : public ::testing::Test {
     char buf[4096];
     size_t n;
     while ((n = std::fread(buf, 1, sizeof(buf), f)) > 0) text.append(buf, n);
-    // Windows text-mode streams turn line feeds into CR LF.
-    std::string plain;
-    for (size_t i = 0; i < text.size(); ++i) {
-      if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) plain.push_back(text[i]);
-    }
-    return plain;
+    return testing::PlainText(text);  // Windows text-mode streams write CR LF
   }
   std::string Out() { return Read(out_); }
   std::string Err() { return Read(err_); }

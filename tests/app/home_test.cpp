@@ -79,10 +79,6 @@ TEST(DefaultHome, PosixFollowsXdgThenHome) {
   EXPECT_EQ(DefaultHome(&env), u"/data/ann/nusk/");
 }
 
-TEST(HomeRedirect, KeyReplacesEqualsSigns) {
-  EXPECT_EQ(RedirectKey(u"C:\\a=b\\x==.exe"), u"C:\\a#b\\x##.exe");
-}
-
 TEST(HomeRedirect, ResolveUsesBaseFolderSettingsAndFixesTheValue) {
   PretendEnv env(u'\\', u"D:\\Tools\\n=usk.exe");
   MemoryProfile profile;

@@ -47,47 +47,41 @@ class ProgramTest : public ::testing::Test {
   TempDir scratch_;
 };
 
-TEST_F(ProgramTest, VersionAloneAndDbdirAfterIt) {
-  std::u16string db = scratch_.Sub(u"db");
-  ChildResult r = Run({u"-v", u"--dbdir", db});
-  EXPECT_EQ(r.exit_code, 0) << r.err;
-  EXPECT_EQ(r.out, "\nnusk version: 4.4.0\n");
-  EXPECT_EQ(r.err, "");
-  EXPECT_TRUE(Exists(db)) << "the --dbdir folder after the sub-command is the home folder";
-
-  r = Run({u"--version", u"--dbdir", db});
-  EXPECT_EQ(r.out, "\nnusk version: 4.4.0\n");
-}
-
-TEST_F(ProgramTest, VersionWithMoreArgumentsPrintsUsageAndFails) {
-  ChildResult r = Run({u"-v", u"x", u"--dbdir", scratch_.Sub(u"db")});
-  EXPECT_NE(r.exit_code, 0);
-  EXPECT_EQ(r.out, usage_);
-  EXPECT_NE(r.err, "");
-}
-
-TEST_F(ProgramTest, HelpPrintsTheUsage) {
-  ChildResult r = Run({u"-h", u"--dbdir", scratch_.Sub(u"db")});
-  EXPECT_EQ(r.exit_code, 0);
-  EXPECT_EQ(r.out, usage_);
-}
-
-TEST_F(ProgramTest, DbdirWithoutAFolderIsRefused) {
-  for (const std::vector<std::u16string>& args :
-       {std::vector<std::u16string>{u"test", u"--dbdir"}, {u"--dbdir", u"", u"test"}, {u"-v", u"--dbdir"}}) {
-    ChildResult r = Run(args);
-    EXPECT_NE(r.exit_code, 0);
-    EXPECT_EQ(r.out, usage_);
-    EXPECT_NE(r.err.find("--dbdir"), std::string::npos) << r.err;
+// Command lines whose whole effect is their output, exit status and home folder.
+TEST_F(ProgramTest, OutputAndStatusOfEachCommandLine) {
+  const std::u16string db = scratch_.Sub(u"db"), first = scratch_.Sub(u"first"), second = scratch_.Sub(u"second");
+  const std::string version = "\nnusk version: 4.4.0\n";
+  const struct {
+    std::vector<std::u16string> args;
+    bool ok;
+    std::string out;
+    std::string err;  // all of it when ok, else a part that must be there
+  } cases[] = {
+      {{u"-v", u"--dbdir", db}, true, version, ""},  // --dbdir after the sub-command names the home
+      {{u"--version", u"--dbdir", db}, true, version, ""},
+      {{u"-h", u"--dbdir", db}, true, usage_, ""},
+      {{u"test", u"--dbdir", db}, true, "", ""},
+      {{u"-v", u"x", u"--dbdir", db}, false, usage_, ""},
+      {{u"GUI", u"--dbdir", db}, false, usage_, "invalid sub command :GUI\n"},
+      {{u"test", u"--dbdir"}, false, usage_, "--dbdir"},
+      {{u"--dbdir", u"", u"test"}, false, usage_, "--dbdir"},
+      {{u"-v", u"--dbdir"}, false, usage_, "--dbdir"},
+      // The second --dbdir stays an argument, so "-v" is no longer alone.
+      {{u"-v", u"--dbdir", first, u"--dbdir", second}, false, usage_, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(ToUtf8(c.args[0]) + " " + ToUtf8(c.args[1]));
+    ChildResult r = Run(c.args);
+    EXPECT_EQ(r.exit_code == 0, c.ok) << r.err;
+    EXPECT_EQ(r.out, c.out);
+    if (c.ok) {
+      EXPECT_EQ(r.err, c.err);
+    } else {
+      EXPECT_NE(r.err, "");
+      EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
+    }
   }
-}
-
-TEST_F(ProgramTest, SecondDbdirStaysAnArgument) {
-  std::u16string first = scratch_.Sub(u"first"), second = scratch_.Sub(u"second");
-  // "-v" is then followed by "--dbdir second", so it is no longer the last argument.
-  ChildResult r = Run({u"-v", u"--dbdir", first, u"--dbdir", second});
-  EXPECT_NE(r.exit_code, 0);
-  EXPECT_EQ(r.out, usage_);
+  EXPECT_TRUE(Exists(db));
   EXPECT_TRUE(Exists(first));
   EXPECT_FALSE(Exists(second));
 }
@@ -133,20 +127,6 @@ TEST_F(ProgramTest, RedirectInTheBaseFolderMovesTheHome) {
   r = Run({u"test", u"--dbdir", base});
   EXPECT_NE(r.exit_code, 0);
   EXPECT_NE(r.err.find("nowhere"), std::string::npos) << r.err;
-}
-
-TEST_F(ProgramTest, UnknownSubcommandFails) {
-  ChildResult r = Run({u"GUI", u"--dbdir", scratch_.Sub(u"db")});
-  EXPECT_NE(r.exit_code, 0);
-  EXPECT_EQ(r.err, "invalid sub command :GUI\n");
-  EXPECT_EQ(r.out, usage_);
-}
-
-TEST_F(ProgramTest, TestPrintsNothing) {
-  ChildResult r = Run({u"test", u"--dbdir", scratch_.Sub(u"db")});
-  EXPECT_EQ(r.exit_code, 0);
-  EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, "");
 }
 
 TEST_F(ProgramTest, DefaultHomeIsCreated) {

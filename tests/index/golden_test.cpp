@@ -70,14 +70,26 @@ TEST(GoldenFilesTest, BothLoadersReadTheGoldenFiles) {
   EXPECT_EQ(AllPaths(&db), (std::vector<std::string>{"C:\\", "C:\\Caf\xC3\xA9", "C:\\Users\\",
                                                      "C:\\Users\\ReadMe.TXT", "D:\\"}));
   EXPECT_EQ(db.last_full_build(), 123456u);
-  EXPECT_EQ(db.DriveLabel(u'D'), u"Data");
+  EXPECT_EQ(db.DriveLabel(u'd'), u"Data");
+  EXPECT_EQ(db.DriveLabel(u'E'), u"");
   for (uint32_t i = 0; i < db.item_count(); ++i)
     EXPECT_EQ(db.GetHideState(i) == HideState::kHidden, db.ItemName(i) == u"ReadMe.TXT");
   NuskDbWriter w;
   ASSERT_TRUE(LoadIndexForWrite(&w, dir.path()).ok());
   EXPECT_EQ(w.item_count(), 5u);
-  EXPECT_EQ(w.drive_state(3).serial, 0xABCDEF01u);
-  EXPECT_EQ(w.mount_state(1).volume_guid, "vol-guid");
+  const DriveState& d = w.drive_state(3);
+  EXPECT_EQ(d.journal_id, 0x0102030405060708ull);
+  EXPECT_EQ(d.journal_next, 99u);
+  EXPECT_EQ(d.serial, 0xABCDEF01u);
+  EXPECT_EQ(d.last_build, 777u);
+  EXPECT_TRUE(d.built);
+  EXPECT_FALSE(w.drive_state(2).built);
+  const MountState& m = w.mount_state(1);
+  EXPECT_EQ(m.journal_id, 5u);
+  EXPECT_EQ(m.journal_next, 6u);
+  EXPECT_EQ(m.volume_guid, "vol-guid");
+  EXPECT_EQ(m.mount_folder_ref, C(10));
+  EXPECT_TRUE(w.mount_state(2).free());
   EXPECT_EQ(w.last_full_build(), 123456u);
 }
 

@@ -57,6 +57,13 @@ inline Status WriteIndex(const std::u16string& home, const std::vector<ScanRecor
   return CommitIndex(&w, {all_drives});
 }
 
+// Item index of an exact-case path ("C:\\Users\\x.txt"), or kNoItem.
+inline uint32_t FindItem(NuskDb* db, std::string_view path) {
+  for (uint32_t i = 0; i < db->item_count(); ++i)
+    if (ToUtf8(db->BuildPath(i, false)) == path) return i;
+  return kNoItem;
+}
+
 // Every shown path of a loaded search form, sorted (order-free comparisons).
 inline std::vector<std::string> AllPaths(NuskDb* db) {
   std::vector<std::string> out;

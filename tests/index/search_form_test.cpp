@@ -14,10 +14,9 @@ class SearchFormTest : public ::testing::Test {
     ASSERT_TRUE(LoadNuskDb(&db, dir.path()).ok());
   }
   uint32_t Item(std::string_view path) {
-    for (uint32_t i = 0; i < db.item_count(); ++i)
-      if (ToUtf8(db.BuildPath(i, false)) == path) return i;
-    ADD_FAILURE() << "no item " << path;
-    return kNoItem;
+    const uint32_t i = FindItem(&db, path);
+    if (i == kNoItem) ADD_FAILURE() << "no item " << path;
+    return i;
   }
   // C:\Users\Bob\{Docs\{a.TXT, b.txt}, photo.JPG}, C:\Temp\x, D:\top.bin (3 GiB)
   void LoadTree() {

@@ -193,24 +193,23 @@ TEST_F(LanguageFileTest, LocaleFileChoice) {
 }
 
 TEST_F(LanguageFileTest, StartupTableChoice) {
-  Env* env = Env::Default();
-  Profile* profile = Profile::Default();
-  auto ready = [](const std::unique_ptr<CMUI>& ui) { return ui ? ui->Message(u"MSG.READY_STATUS", u"Ready") : u"-"; };
-  EXPECT_EQ(CreateLanguageTable(1, u"", {1031, u"de", u"DE"}, dir_.path(), env, profile), nullptr);
-  std::u16string german = ready(CreateLanguageTable(2, u"", {}, dir_.path(), env, profile));
-  EXPECT_EQ(ready(CreateLanguageTable(0, u"", {1031, u"de", u"DE"}, dir_.path(), env, profile)), german);
-  EXPECT_EQ(ready(CreateLanguageTable(0, u"", {2055, u"de", u"CH"}, dir_.path(), env, profile)), german);
-  EXPECT_EQ(ready(CreateLanguageTable(0, u"", {2052, u"zh", u"CN"}, dir_.path(), env, profile)),
-            ready(CreateLanguageTable(6, u"", {}, dir_.path(), env, profile)));
-  EXPECT_EQ(ready(CreateLanguageTable(0, u"", {1028, u"zh", u"TW"}, dir_.path(), env, profile)),
-            ready(CreateLanguageTable(5, u"", {}, dir_.path(), env, profile)));
-  EXPECT_NE(ready(CreateLanguageTable(5, u"", {}, dir_.path(), env, profile)),
-            ready(CreateLanguageTable(6, u"", {}, dir_.path(), env, profile)));
+  // The ready text of the table chosen, "-" for none (English).
+  auto ready = [&](int64_t language, LocaleInfo locale, std::u16string_view file = u"") -> std::u16string {
+    auto ui = CreateLanguageTable(language, file, locale, dir_.path(), Env::Default(), Profile::Default());
+    return ui ? ui->Message(u"MSG.READY_STATUS", u"Ready") : u"-";
+  };
+  EXPECT_EQ(ready(1, {1031, u"de", u"DE"}), u"-");
+  const std::u16string german = ready(2, {});
+  EXPECT_EQ(ready(0, {1031, u"de", u"DE"}), german);
+  EXPECT_EQ(ready(0, {2055, u"de", u"CH"}), german);
+  EXPECT_EQ(ready(0, {2052, u"zh", u"CN"}), ready(6, {}));
+  EXPECT_EQ(ready(0, {1028, u"zh", u"TW"}), ready(5, {}));
+  EXPECT_NE(ready(5, {}), ready(6, {}));
 
   dir_.WriteFile(u"lang/lang.eo.ini", "[msg]\r\nready_status=Preta\r\n");
-  EXPECT_EQ(ready(CreateLanguageTable(7, u"lang\\lang.eo.ini", {}, dir_.path(), env, profile)), u"Preta");
-  EXPECT_EQ(CreateLanguageTable(7, u"lang\\lang.missing.ini", {}, dir_.path(), env, profile), nullptr);
-  EXPECT_EQ(CreateLanguageTable(9, u"", {}, dir_.path(), env, profile), nullptr);
+  EXPECT_EQ(ready(7, {}, u"lang\\lang.eo.ini"), u"Preta");
+  EXPECT_EQ(ready(7, {}, u"lang\\lang.missing.ini"), u"-");
+  EXPECT_EQ(ready(9, {}), u"-");
 }
 
 TEST_F(LanguageFileTest, OptionsListShowsFilesBesideThenInLangFolder) {

@@ -34,19 +34,25 @@ class BigIndexTest : public ::testing::Test {
     index_->Build();
   }
   static void TearDownTestSuite() { delete index_; }
+
+  // Submits `first`, whose search submits `second` as it starts; returns the history.
+  std::vector<SearchStats> Interrupted(std::u16string_view first, std::u16string second) {
+    listener_.source = &source_;
+    listener_.second = std::move(second);
+    source_.Submit(first, true);
+    source_.WaitIdle();
+    return source_.History();
+  }
+
   static TestIndex* index_;
+  InterruptingListener listener_;
+  FileListSource source_{&index_->view(), &listener_};
 };
 TestIndex* BigIndexTest::index_ = nullptr;
 
 TEST_F(BigIndexTest, SlowQueryFindingNothingIsAbandonedWithinBoundedWork) {
-  InterruptingListener listener;
-  FileListSource source(&index_->view(), &listener);
-  listener.source = &source;
-  listener.second = u"file123.txt";
   // Matches no name, so the cursor never yields a candidate to check on.
-  source.Submit(u"*q*zz* /f", true);
-  source.WaitIdle();
-  const std::vector<SearchStats> h = source.History();
+  const std::vector<SearchStats> h = Interrupted(u"*q*zz* /f", u"file123.txt");
   ASSERT_EQ(h.size(), 2u);
   EXPECT_EQ(h[0].query, u"*q*zz* /f");
   EXPECT_TRUE(h[0].abandoned);
@@ -54,33 +60,21 @@ TEST_F(BigIndexTest, SlowQueryFindingNothingIsAbandonedWithinBoundedWork) {
   EXPECT_LT(h[0].names_examined, index_->db().name_count());
   EXPECT_FALSE(h[1].abandoned);
   EXPECT_EQ(h[1].names_examined, index_->db().name_count());
-  ASSERT_EQ(source.ResultCount(), 1u);
-  EXPECT_EQ(index_->Path(source.Results()[0]), u"C:\\d23\\file123.txt");
-  EXPECT_EQ(listener.finished.load(), 1);
+  ASSERT_EQ(source_.ResultCount(), 1u);
+  EXPECT_EQ(index_->Path(source_.Results()[0]), u"C:\\d23\\file123.txt");
+  EXPECT_EQ(listener_.finished.load(), 1);
 }
 
 TEST_F(BigIndexTest, QueryWithManyCandidatesIsAbandonedWithinAHundred) {
-  InterruptingListener listener;
-  FileListSource source(&index_->view(), &listener);
-  listener.source = &source;
-  listener.second = u"file7";
-  source.Submit(u"file /f", true);  // every file is a candidate
-  source.WaitIdle();
-  const std::vector<SearchStats> h = source.History();
+  const std::vector<SearchStats> h = Interrupted(u"file /f", u"file7");  // every file is a candidate
   ASSERT_EQ(h.size(), 2u);
   EXPECT_TRUE(h[0].abandoned);
   EXPECT_LE(h[0].candidates, 100u);
-  EXPECT_EQ(source.ResultCount(), h[1].candidates);
+  EXPECT_EQ(source_.ResultCount(), h[1].candidates);
 }
 
 TEST_F(BigIndexTest, ResubmittingTheSameTextDoesNotAbandon) {
-  InterruptingListener listener;
-  FileListSource source(&index_->view(), &listener);
-  listener.source = &source;
-  listener.second = u"*q*zz* /f";
-  source.Submit(u"*q*zz* /f", true);
-  source.WaitIdle();
-  const std::vector<SearchStats> h = source.History();
+  const std::vector<SearchStats> h = Interrupted(u"*q*zz* /f", u"*q*zz* /f");
   ASSERT_EQ(h.size(), 1u);
   EXPECT_FALSE(h[0].abandoned);
   EXPECT_EQ(h[0].names_examined, index_->db().name_count());

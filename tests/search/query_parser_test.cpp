@@ -102,20 +102,22 @@ TEST(TokenizeQueryTest, PathsKeepSpacesUntilTheFolderEnds) {
 }
 
 TEST(SplitQueryTest, OrJoiningAndFolders) {
-  L terms, folders;
-  SplitQuery(u"a | b c", &terms, &folders);
-  EXPECT_EQ(terms, (L{u"a|b", u"c"}));
-  terms.clear();
-  SplitQuery(u"a|b", &terms, &folders);
-  EXPECT_EQ(terms, (L{u"a|b"}));
-  terms.clear();
-  SplitQuery(u"x | ! <a b>", &terms, &folders);
-  EXPECT_EQ(terms, (L{u"x|!<a b>"}));
-  terms.clear();
-  SplitQuery(u"c:\\x | y z\\", &terms, &folders);
-  EXPECT_EQ(terms, (L{u"y"}));
-  EXPECT_EQ(folders, (L{u"c:\\x", u"z\\"}));
-  terms.clear();
+  const struct {
+    const char16_t* line;
+    L terms, folders;
+  } cases[] = {
+      {u"a | b c", {u"a|b", u"c"}, {}},
+      {u"a|b", {u"a|b"}, {}},
+      {u"x | ! <a b>", {u"x|!<a b>"}, {}},
+      {u"c:\\x | y z\\", {u"y"}, {u"c:\\x", u"z\\"}},
+  };
+  for (const auto& c : cases) {
+    L terms, folders;
+    SplitQuery(c.line, &terms, &folders);
+    EXPECT_EQ(terms, c.terms) << ToUtf8(c.line);
+    EXPECT_EQ(folders, c.folders) << ToUtf8(c.line);
+  }
+  L terms;
   SplitQuery(u"d: q", &terms, nullptr);  // folder tokens dropped without a list
   EXPECT_EQ(terms, (L{u"q"}));
 }

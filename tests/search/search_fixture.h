@@ -32,26 +32,22 @@ inline void AddFixtureTree(TestIndex* t) {
 
 using PathSet = std::set<std::u16string>;
 
-// Runs one query through a synchronous FileListSource; results as exact-case paths.
-inline PathSet Find(TestIndex& t, std::u16string_view query, TermContext ctx = {}) {
+// Results in order as exact-case paths, from a synchronous FileListSource (as the window runs it).
+inline std::vector<std::u16string> FindOrdered(TestIndex& t, std::u16string_view query, bool folder_sizes = false,
+                                               TermContext ctx = {}) {
   NopFileListSourceChangeListener nop;
   FileListSource source(&t.view(), &nop);
   source.set_term_context(std::move(ctx));
-  source.Submit(query, false);
-  PathSet out;
-  for (uint32_t i : source.Results()) out.insert(t.Path(i));
-  return out;
-}
-
-// Results in order (for sorting tests).
-inline std::vector<std::u16string> FindOrdered(TestIndex& t, std::u16string_view query, bool folder_sizes = false) {
-  NopFileListSourceChangeListener nop;
-  FileListSource source(&t.view(), &nop);
   source.set_folder_sizes_shown(folder_sizes);
   source.Submit(query, false);
   std::vector<std::u16string> out;
   for (uint32_t i : source.Results()) out.push_back(t.Path(i));
   return out;
+}
+
+inline PathSet Find(TestIndex& t, std::u16string_view query, TermContext ctx = {}) {
+  const std::vector<std::u16string> found = FindOrdered(t, query, false, std::move(ctx));
+  return PathSet(found.begin(), found.end());
 }
 
 }  // namespace nusk::testing

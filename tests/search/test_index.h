@@ -90,16 +90,7 @@ class TestIndex {
       name = std::u16string(path.substr(cut + 1));
     }
     const uint8_t drive = static_cast<uint8_t>(ToUpper(path.substr(0, 1))[0] - u'A');
-    ScanRecord r;
-    r.reference = MakeRef(++next_record_, drive);
-    r.parent_reference = parent;
-    r.is_folder = folder;
-    r.size = folder ? 0 : SizeFormFromBytes(bytes);
-    r.time = time;
-    r.name = name;
-    records_.push_back(r);
-    refs_[key] = r.reference;
-    return r.reference;
+    return refs_[key] = Child(parent, std::move(name), folder, bytes, time, drive);
   }
 
   TempDir dir_;

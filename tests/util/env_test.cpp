@@ -130,14 +130,5 @@ TEST(Env, NamedMutexIsExclusiveUntilUnlocked) {
   EXPECT_TRUE(second);
 }
 
-TEST(Env, ClocksAdvance) {
-  Env* env = Env::Default();
-  uint64_t ft = env->NowFileTime();
-  EXPECT_GT(ft, 130000000000000000ULL);  // after 2012
-  uint64_t a = env->MonotonicMs();
-  EXPECT_GE(env->MonotonicMs(), a);
-  EXPECT_FALSE(env->ExecutablePath().empty());
-}
-
 }  // namespace
 }  // namespace nusk

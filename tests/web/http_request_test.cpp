@@ -37,15 +37,12 @@ TEST(RequestParseTest, IncompleteUntilTheBlankLine) {
 }
 
 TEST(RequestParseTest, KeepAliveRules) {
-  Request req;
-  ASSERT_EQ(Parse("GET / HTTP/1.1\r\n\r\n", &req).state, ParseState::kDone);
-  EXPECT_TRUE(req.WantsKeepAlive());
-  ASSERT_EQ(Parse("GET / HTTP/1.1\r\nConnection: close\r\n\r\n", &req).state, ParseState::kDone);
-  EXPECT_FALSE(req.WantsKeepAlive());
-  ASSERT_EQ(Parse("GET / HTTP/1.0\r\n\r\n", &req).state, ParseState::kDone);
-  EXPECT_FALSE(req.WantsKeepAlive());
-  ASSERT_EQ(Parse("GET / HTTP/1.0\r\nConnection: Keep-Alive\r\n\r\n", &req).state, ParseState::kDone);
-  EXPECT_TRUE(req.WantsKeepAlive());
+  for (auto [head, keep] : {std::pair{"GET / HTTP/1.1\r\n\r\n", true}, {"GET / HTTP/1.1\r\nConnection: close\r\n\r\n", false},
+                            {"GET / HTTP/1.0\r\n\r\n", false}, {"GET / HTTP/1.0\r\nConnection: Keep-Alive\r\n\r\n", true}}) {
+    Request req;
+    ASSERT_EQ(Parse(head, &req).state, ParseState::kDone) << head;
+    EXPECT_EQ(req.WantsKeepAlive(), keep) << head;
+  }
 }
 
 TEST(RequestParseTest, MalformedHeadsGetTheRightStatus) {

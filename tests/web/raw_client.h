@@ -37,41 +37,14 @@ class RawClient {
 
   // Reads until the peer closes (true) or the time runs out (false). Bytes go to received().
   bool ReadUntilClosed(int timeout_ms = 5000) {
-    auto end = Clock::now() + std::chrono::milliseconds(timeout_ms);
-    while (Clock::now() < end) {
-      if (!Wait(true, Remaining(end))) continue;
-      char buf[65536];
-      long n = net::Read(sock_, buf, sizeof(buf));
-      if (n == net::kClosed || n == net::kFailed) return true;
-      if (n > 0) received_.append(buf, static_cast<size_t>(n));
-    }
-    return false;
+    return ReadUntilDone([] { return false; }, timeout_ms, /*closing_is_done=*/true);
   }
-
-  // Reads until received() holds at least `bytes` bytes, or contains `marker` when given.
+  // Reads until received() contains `marker`, or holds at least `bytes` bytes.
   bool ReadUntil(std::string_view marker, int timeout_ms = 5000) {
-    auto end = Clock::now() + std::chrono::milliseconds(timeout_ms);
-    while (received_.find(marker) == std::string::npos) {
-      if (Clock::now() >= end) return false;
-      if (!Wait(true, Remaining(end))) continue;
-      char buf[65536];
-      long n = net::Read(sock_, buf, sizeof(buf));
-      if (n == net::kClosed || n == net::kFailed) return received_.find(marker) != std::string::npos;
-      if (n > 0) received_.append(buf, static_cast<size_t>(n));
-    }
-    return true;
+    return ReadUntilDone([&] { return received_.find(marker) != std::string::npos; }, timeout_ms, false);
   }
   bool ReadBytes(size_t bytes, int timeout_ms = 5000) {
-    auto end = Clock::now() + std::chrono::milliseconds(timeout_ms);
-    while (received_.size() < bytes) {
-      if (Clock::now() >= end) return false;
-      if (!Wait(true, Remaining(end))) continue;
-      char buf[65536];
-      long n = net::Read(sock_, buf, sizeof(buf));
-      if (n == net::kClosed || n == net::kFailed) return received_.size() >= bytes;
-      if (n > 0) received_.append(buf, static_cast<size_t>(n));
-    }
-    return true;
+    return ReadUntilDone([&] { return received_.size() >= bytes; }, timeout_ms, false);
   }
 
   std::string& received() { return received_; }
@@ -87,6 +60,20 @@ class RawClient {
   static int Remaining(Clock::time_point end) {
     auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
     return ms < 0 ? 0 : static_cast<int>(ms);
+  }
+  // True once done() holds, or when the peer closes and done() or closing_is_done holds.
+  template <typename Done>
+  bool ReadUntilDone(Done done, int timeout_ms, bool closing_is_done) {
+    auto end = Clock::now() + std::chrono::milliseconds(timeout_ms);
+    while (!done()) {
+      if (Clock::now() >= end) return false;
+      if (!Wait(true, Remaining(end))) continue;
+      char buf[65536];
+      long n = net::Read(sock_, buf, sizeof(buf));
+      if (n == net::kClosed || n == net::kFailed) return closing_is_done || done();
+      if (n > 0) received_.append(buf, static_cast<size_t>(n));
+    }
+    return true;
   }
   bool Wait(bool read, int timeout_ms) {
     std::vector<net::PollItem> items(1);

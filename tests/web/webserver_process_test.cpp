@@ -8,8 +8,10 @@
 #include "index/nusk_db.h"
 #include "platform/process.h"
 #include "platform/socket.h"
+#include "tests/app/nusk_child.h"
 #include "tests/testing/test_env.h"
 #include "tests/web/raw_client.h"
+#include "tests/web/web_test_util.h"
 #include "util/utf.h"
 #include "web/md5.h"
 
@@ -19,25 +21,10 @@ namespace {
 using nusk::testing::Get;
 using nusk::testing::RawClient;
 
-bool OnWindows() { return Env::Default()->PathSeparator() == u'\\'; }
+using nusk::testing::OnWindows;
+using nusk::testing::PlainText;
 
-// Console output with Windows line ends turned into '\n'.
-std::string Text(std::string s) {
-  std::string out;
-  for (char c : s) {
-    if (c != '\r') out += c;
-  }
-  return out;
-}
-
-std::u16string Program() {
-  std::u16string p = FromUtf8(NUSK_BINARY_DIR) + u"/app/nusk";
-  if (OnWindows()) {
-    for (char16_t& c : p) c = c == u'/' ? u'\\' : c;
-    p += u".exe";
-  }
-  return p;
-}
+std::u16string Program() { return nusk::testing::NuskExecutable(); }
 
 // A port that was free a moment ago.
 uint16_t FreePort() {
@@ -58,8 +45,7 @@ class WebserverProcessTest : public ::testing::Test {
     tree_.WriteFile(u"docs/readme.txt", "hello web\n");
     tree_.WriteFile(u"docs/report.PDF", "0123456789");
     tree_.WriteFile(u"docs/private.txt", "top secret");
-    tree_.WriteFile(u"My Files/a b.txt", "spaced");
-    std::u16string root = tree_.path().substr(0, tree_.path().size() - 1);
+      std::u16string root = tree_.path().substr(0, tree_.path().size() - 1);
     home_.WriteFile(u"nusk.ini", "[Drives]\r\nC=" + ToUtf8(root) + "\r\n");
     ChildResult r;
     Status st = RunChild(Program(), {u"--dbdir", Home(), u"build"}, ChildOptions(), 60000, &r);
@@ -102,7 +88,7 @@ class WebserverProcessTest : public ::testing::Test {
     int code = -1;
     EXPECT_TRUE(child_->Wait(10000, &code));
     EXPECT_EQ(code, 0) << child_->Stdout() << child_->Stderr();
-    std::string out = Text(child_->Stdout());
+    std::string out = PlainText(child_->Stdout());
     child_.reset();
     return out;
   }
@@ -121,24 +107,21 @@ class WebserverProcessTest : public ::testing::Test {
   std::unique_ptr<ChildProcess> child_;
 };
 
-TEST_F(WebserverProcessTest, LoopbackByDefaultAndCleanStop) {
+TEST_F(WebserverProcessTest, LoopbackByDefaultExplicitAddressKeptAndCleanStop) {
   StartServer({});
   EXPECT_EQ(Exchange(Get("/query.json?q=nothing-like-this", "Connection: close\r\n")),
             "HTTP/1.1 200 OK\r\nContent-Type: application/json; charset=utf-8\r\nTransfer-Encoding: chunked\r\n\r\n"
             "2\r\n[]\r\n0\r\n\r\n");
+  const uint16_t first_port = port_;
   std::string out = StopServer();
+  StartServer({u"--ip", u"127.0.0.1"});
+  std::string explicit_out = StopServer();
   if (OnWindows()) return;
   EXPECT_NE(out.find("loopback address only"), std::string::npos) << out;
-  EXPECT_NE(out.find("Web server started at 127.0.0.1:" + std::to_string(port_) + ".\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("Web server started at 127.0.0.1:" + std::to_string(first_port) + ".\n"), std::string::npos) << out;
   EXPECT_NE(out.find("Bye.\n"), std::string::npos) << out;
-}
-
-TEST_F(WebserverProcessTest, ExplicitAddressIsKept) {
-  StartServer({u"--ip", u"127.0.0.1"});
-  std::string out = StopServer();
-  if (OnWindows()) return;
-  EXPECT_EQ(out.find("loopback address only"), std::string::npos) << out;
-  EXPECT_NE(out.find("Web server started at 127.0.0.1:"), std::string::npos) << out;
+  EXPECT_EQ(explicit_out.find("loopback address only"), std::string::npos) << explicit_out;
+  EXPECT_NE(explicit_out.find("Web server started at 127.0.0.1:"), std::string::npos) << explicit_out;
 }
 
 TEST_F(WebserverProcessTest, BusyPortAndBadOptionsFailWithAReason) {
@@ -152,13 +135,13 @@ TEST_F(WebserverProcessTest, BusyPortAndBadOptionsFailWithAReason) {
                   .ok());
   net::Close(holder);
   EXPECT_EQ(r.exit_code, 1);
-  r.out = Text(r.out);
+  r.out = PlainText(r.out);
   EXPECT_EQ(r.out.substr(0, 28), "Failed to start web server:\n") << r.out;
   EXPECT_NE(r.out.find(std::to_string(port)), std::string::npos) << r.out;
 
   ASSERT_TRUE(RunChild(Program(), {u"--dbdir", Home(), u"webserver", u"--port", u"70000"}, ChildOptions(), 30000, &r).ok());
   EXPECT_EQ(r.exit_code, 2);
-  r.out = Text(r.out);
+  r.out = PlainText(r.out);
   EXPECT_NE(r.out.find("invalid port \"70000\""), std::string::npos) << r.out;
   ASSERT_TRUE(RunChild(Program(), {u"--dbdir", Home(), u"webserver", u"--port"}, ChildOptions(), 30000, &r).ok());
   EXPECT_EQ(r.exit_code, 2);
@@ -171,8 +154,6 @@ TEST_F(WebserverProcessTest, DigestHandshakeAgainstTheProcess) {
   size_t n = challenge.find("nonce=\"");
   ASSERT_NE(n, std::string::npos) << challenge;
   std::string nonce = challenge.substr(n + 7, challenge.find('"', n + 7) - n - 7);
-  EXPECT_EQ(challenge, "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Digest qop=\"auth\", realm=\"Nusk\", nonce=\"" +
-                           nonce + "\"\r\n\r\n");
   auto header = [&](const std::string& pw) {
     std::string resp = Md5Hex(Md5Hex("joe:Nusk:" + pw) + ":" + nonce + ":00000001:c0ffee:auth:" +
                               Md5Hex("GET:/query.json?q=a"));
@@ -182,11 +163,26 @@ TEST_F(WebserverProcessTest, DigestHandshakeAgainstTheProcess) {
   };
   EXPECT_EQ(Exchange(Get("/query.json?q=a", header("pa ss"))).substr(0, 17), "HTTP/1.1 200 OK\r\n");
   EXPECT_EQ(Exchange(Get("/query.json?q=a", header("wrong"))).substr(0, 25), "HTTP/1.1 401 Unauthorized");
+  const bool curl = !OnWindows() && Env::Default()->FileExists(u"/usr/bin/curl");
+  if (curl) {
+    // An independent client agrees with the server on the handshake.
+    const std::u16string url = u"http://127.0.0.1:" + FromUtf8(std::to_string(port_)) + u"/query.json?q=a";
+    for (auto [user, code] : {std::pair{u"joe:pa ss", "200"}, {u"joe:nope", "401"}}) {
+      ChildResult r;
+      ASSERT_TRUE(RunChild(u"/usr/bin/curl", {u"-s", u"-o", u"/dev/null", u"-w", u"%{http_code}", u"--digest", u"-u",
+                                              user, url}, ChildOptions(), 20000, &r).ok());
+      EXPECT_EQ(r.out, code) << ToUtf8(user);
+    }
+  }
   std::string out = StopServer();
   if (OnWindows()) return;
   // Listening on every address was asked for implicitly by setting a user.
   EXPECT_NE(out.find("Web server started at :" + std::to_string(port_)), std::string::npos) << out;
   EXPECT_NE(out.find("Failed login for user \"joe\" from 127.0.0.1"), std::string::npos) << out;
+  // Wrong passwords are logged; the bare first requests that get a challenge are not.
+  size_t failures = 0;
+  for (size_t p = out.find("Failed login"); p != std::string::npos; p = out.find("Failed login", p + 1)) ++failures;
+  EXPECT_EQ(failures, curl ? 2u : 1u) << out;
   EXPECT_EQ(out.find("wrong"), std::string::npos) << out;
   EXPECT_EQ(out.find("pa ss"), std::string::npos) << out;
 }
@@ -200,14 +196,10 @@ TEST_F(WebserverProcessTest, SearchesDownloadsAndHiddenItems) {
     // Hide one file, as the window's "hide" command would.
     NuskDb db;
     ASSERT_TRUE(LoadNuskDb(&db, Home()).ok());
-    bool hidden = false;
-    for (uint32_t i = 0; i < db.item_count(); ++i) {
-      if (db.ItemName(i) == u"private.txt") {
-        db.SetHideState(i, false);
-        hidden = true;
-      }
-    }
-    ASSERT_TRUE(hidden);
+    uint32_t i = 0;
+    while (i < db.item_count() && db.ItemName(i) != u"private.txt") ++i;
+    ASSERT_LT(i, db.item_count());
+    db.SetHideState(i, false);
     ASSERT_TRUE(SaveHiddenList(&db).ok());
   }
   StartServer({});
@@ -221,7 +213,6 @@ TEST_F(WebserverProcessTest, SearchesDownloadsAndHiddenItems) {
   std::string file = Exchange(Get(tree + "docs/readme.txt", "Connection: close\r\n"));
   EXPECT_EQ(file.substr(0, 17), "HTTP/1.1 200 OK\r\n");
   EXPECT_EQ(file.substr(file.size() - 10), "hello web\n");
-  EXPECT_EQ(Exchange(Get("/C:/My%20Files/a%20b.txt", "Connection: close\r\n")).substr(0, 15), "HTTP/1.1 200 OK");
   EXPECT_EQ(Exchange(Get("/C:/docs")), "HTTP/1.1 301 Moved Permanently\r\nLocation: /C:/docs/\r\n\r\n");
   EXPECT_EQ(Exchange(Get(tree + "docs/")), "HTTP/1.1 302 Found\r\nLocation: /?q=C%3A%5Cdocs%5C\r\nContent-Length: 0\r\n\r\n");
   // Hidden by the user or outside the index: never served.
@@ -231,26 +222,6 @@ TEST_F(WebserverProcessTest, SearchesDownloadsAndHiddenItems) {
   EXPECT_NE(page.find("<li><a href=\"" + tree + "docs/readme.txt\">" + tree + "docs/readme.txt</a></li>"),
             std::string::npos);
   EXPECT_EQ(page.find("private.txt"), std::string::npos);
-  StopServer();
-}
-
-TEST_F(WebserverProcessTest, CurlDigestLogin) {
-  if (OnWindows()) GTEST_SKIP() << "curl runs on the Linux side";
-  Env* env = Env::Default();
-  if (!env->FileExists(u"/usr/bin/curl")) GTEST_SKIP() << "curl is not installed";
-  BuildIndex();
-  StartServer({u"--username", u"joe", u"--password", u"s3cret", u"--ip", u"127.0.0.1"});
-  std::u16string base = u"http://127.0.0.1:" + FromUtf8(std::to_string(port_));
-  ChildResult r;
-  ASSERT_TRUE(RunChild(u"/usr/bin/curl", {u"-s", u"--digest", u"-u", u"joe:s3cret", base + u"/query.json?q=readme"},
-                       ChildOptions(), 20000, &r)
-                  .ok());
-  EXPECT_EQ(r.out, "[\"" + ToUtf8(tree_.path()) + "docs/readme.txt\"]");
-  ASSERT_TRUE(RunChild(u"/usr/bin/curl", {u"-s", u"-o", u"/dev/null", u"-w", u"%{http_code}", u"--digest", u"-u",
-                                          u"joe:nope", base + u"/query.json?q=readme"},
-                       ChildOptions(), 20000, &r)
-                  .ok());
-  EXPECT_EQ(r.out, "401");
   StopServer();
 }
 
