@@ -66,6 +66,10 @@ class NuskDbWriter {
   size_t ForgetVolume(char16_t letter, uint8_t mount);
   // Marks the drive built and sets its last-build time to now.
   void DriveScanned(char16_t letter);
+  // Before LoadIndexForWrite: the load leaves out every item of the drive (all its
+  // volumes), giving the index ForgetVolume(letter, 0) right after the load would, without
+  // building records only to drop them. For a drive about to be rescanned in full.
+  void ForgetDriveOnLoad(char16_t letter) { forget_on_load_ = letter; }
 
   // ---- State blocks (the build reads and updates journal positions). Not locked: use
   // them from the build thread only, before a commit. ----
@@ -110,6 +114,7 @@ class NuskDbWriter {
   // Items as loaded: a live record keeps its loaded item index until the commit, which
   // maps old indexes to new ones for the hidden-items list (freed records lose theirs).
   uint32_t loaded_count_ = 0;
+  char16_t forget_on_load_ = 0;
   std::u16string home_;
   Env* env_ = nullptr;
   IStatusSink* sink_ = nullptr;

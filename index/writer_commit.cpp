@@ -1,5 +1,7 @@
 // CommitIndex: NuskDbWriter into the database files, crash-safely (see db_files.h).
 #include <algorithm>
+#include <exception>
+#include <thread>
 
 #include "index/db_format.h"
 #include "index/nusk_db_writer.h"
@@ -23,11 +25,27 @@ class WriterCommitter {
     bool write_hid = false;
     Status s = CarryOverHidden(&hid_bytes, &write_hid);
     if (!s.ok()) return s;
-    if (!(s = WriteTmp(nrs_, nrs_bytes)).ok()) return s;
+    // The file table needs only the item order EncodeNames set, so a second thread
+    // encodes it while this one writes and syncs the name file. Every Env call stays on
+    // this thread.
+    now_ = CompactTimeFromFileTime(env_->NowFileTime());
+    std::string frs_bytes;
+    std::exception_ptr encode_error;
+    std::thread encoder([this, &frs_bytes, &encode_error] {
+      try {
+        frs_bytes = EncodeFiles();
+      } catch (...) {
+        encode_error = std::current_exception();
+      }
+    });
+    s = WriteTmp(nrs_, nrs_bytes);
+    encoder.join();
+    if (encode_error) std::rethrow_exception(encode_error);
+    if (!s.ok()) return s;
     nrs_bytes = std::string();
     sink_->Progress("Dump name records: " + Ms(start) + " ms\n");
     start = env_->MonotonicMs();
-    if (!(s = WriteTmp(frs_, EncodeFiles())).ok()) return s;
+    if (!(s = WriteTmp(frs_, frs_bytes)).ok()) return s;
     sink_->Progress("Dump file records. (" + Ms(start) + " ms)\n");
     if (write_hid) {
       if (!(s = WriteTmp(hid_, hid_bytes)).ok()) return s;
@@ -40,6 +58,17 @@ class WriterCommitter {
 
  private:
   std::string Ms(uint64_t start) { return std::to_string(env_->MonotonicMs() - start); }
+
+  // Names come in insertion order: first the loaded ones, already in key order (the
+  // file's order), then the names new to this build. Sorting only the new ones and
+  // merging costs a linear pass when a build finds few new names, where sorting all of
+  // them again costs n log n string comparisons.
+  static void SortByKey(std::vector<std::pair<std::u16string_view, NameRecord*>>* names) {
+    auto less = [](const auto& a, const auto& b) { return a.first < b.first; };
+    auto sorted_end = std::is_sorted_until(names->begin(), names->end(), less);
+    std::sort(sorted_end, names->end(), less);
+    std::inplace_merge(names->begin(), sorted_end, names->end(), less);
+  }
 
   // Gives every item its new index (name order, items in list order) and encodes
   // "nusk.nrs". Emptied names are skipped.
@@ -59,7 +88,7 @@ class WriterCommitter {
       text_bytes += key.size() * (name.wide ? 2 : 1);
     }
     if (emptied) env_->DebugOutput(u"DEL??");  // names left without items are not written
-    std::sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    SortByKey(&sorted);
     table_.clear();
     table_.reserve(w_->item_count_);
     old_to_new_.assign(w_->loaded_count_, kNoItem);
@@ -132,7 +161,7 @@ class WriterCommitter {
     std::memcpy(p, w_->header_, kHeaderSize);
     dbformat::Set32(p, kFormatVersion);
     dbformat::Set32(p + 4, n);
-    if (options_.all_drives) dbformat::Set32(p + 8, CompactTimeFromFileTime(env_->NowFileTime()));
+    if (options_.all_drives) dbformat::Set32(p + 8, now_);
     uint32_t label_start = 0;
     for (int d = 0; d < kDriveCount; ++d) {
       dbformat::EncodeDriveState(w_->drives_[d], label_start, p + kHeaderSize + d * kStateBlockSize);
@@ -237,6 +266,7 @@ class WriterCommitter {
   std::vector<FileRecord*> table_;
   std::vector<uint32_t> old_to_new_;
   size_t keep_hid_ = 0;
+  CompactTime now_ = 0;  // the commit's time, read before the file table is encoded
   uint32_t folder_items_ = 0;
 };
 

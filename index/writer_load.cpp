@@ -1,4 +1,7 @@
 // LoadIndexForWrite: the database files into NuskDbWriter.
+#include <algorithm>
+#include <iterator>
+
 #include "index/db_format.h"
 #include "index/nusk_db_writer.h"
 #include "util/utf.h"
@@ -66,21 +69,27 @@ class WriterLoader {
     } else {
       env_->DebugOutput(u"Old ver");
     }
-    table_.resize(frs.n);
+    // Rows of a forgotten drive get no record (null in table_); they keep their row
+    // number, so the hidden-items list maps them to "removed" like any forgotten item.
+    const char16_t forget = w_->forget_on_load_;
+    const int forget_drive = forget >= u'A' && forget <= u'Z' ? forget - u'A' : -1;
+    table_.assign(frs.n, nullptr);
+    size_t kept = 0;
     for (uint32_t i = 0; i < frs.n; ++i) {
+      uint64_t ref = dbformat::RowRef(frs, i);
+      if (RefDrive(ref) == forget_drive) continue;
       FileRecord* r = w_->NewRecord();
-      r->reference = dbformat::RowRef(frs, i);
+      r->reference = ref;
       r->item_index = i;
       r->time = dbformat::RowTime(frs, i);
       r->size = dbformat::RowSize(frs, i);
-      table_[i] = r;
-    }
-    for (uint32_t i = 0; i < frs.n; ++i) {
       uint32_t p = dbformat::RowParent(frs, i);
-      table_[i]->parent_reference = p == kNoItem ? 0 : table_[p]->reference;
+      r->parent_reference = p == kNoItem ? 0 : dbformat::RowRef(frs, p);
+      table_[i] = r;
+      ++kept;
     }
     w_->loaded_count_ = frs.n;
-    w_->item_count_ = frs.n;
+    w_->item_count_ = kept;
   }
 
   void LoadNames(const std::string& bytes, uint32_t n, const dbformat::NrsSummary& sum) {
@@ -90,6 +99,9 @@ class WriterLoader {
     dbformat::ForEachName(bytes, n, [&](uint32_t, const dbformat::NameRaw& raw) {
       key.resize(raw.KeyUnits());
       for (size_t u = 0; u < key.size(); ++u) key[u] = raw.Unit(u);
+      auto first = table_.begin() + raw.first, last = first + raw.count;
+      size_t live = raw.count - static_cast<size_t>(std::count(first, last, nullptr));
+      if (live == 0) return;  // every item of the name was on the forgotten drive
       // Keys were checked to be strictly increasing, hence distinct.
       bool inserted = false;
       NameRecord& rec = w_->names_.FindOrInsert(key, &inserted)->second;
@@ -97,7 +109,8 @@ class WriterLoader {
       rec.wide = raw.wide;
       rec.length = raw.length;
       rec.case_count = raw.case_count;
-      rec.items.assign(table_.begin() + raw.first, table_.begin() + raw.first + raw.count);
+      rec.items.reserve(live);
+      std::copy_if(first, last, std::back_inserter(rec.items), [](FileRecord* r) { return r != nullptr; });
       if (raw.Kind() == kFolderKind)
         for (FileRecord* r : rec.items) w_->folders_.Set(r->reference, r);
     });

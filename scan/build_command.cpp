@@ -184,6 +184,14 @@ bool CBuildCommand::OpenIndexForBuild() {
   writer_ = std::make_unique<NuskDbWriter>();
   // The writer keeps the sink for its commit: it lives as long as this command.
   sink_ = std::make_unique<BuildStatusSink>(&log_);
+  // A drive whose walk has listed its root forgets all its items first thing: they need
+  // not be loaded at all. Should it not be walked after all, it is marked for a full
+  // rebuild before the index is written (KeepForgottenDriveConsistent).
+  char16_t walked = early_walk_ ? early_walk_->target().drive_letter : 0;
+  if (walked && early_walk_->root_listed() && !Canceled() && env_.drives->VolumeSerial(walked) != 0) {
+    writer_->ForgetDriveOnLoad(walked);
+    forgotten_on_load_ = walked;
+  }
   Status s = LoadIndexForWrite(writer_.get(), env_.home, env_.env, sink_.get());
   if (!s.ok()) {
     Say("Failed to open the database: " + s.message());
@@ -197,6 +205,7 @@ bool CBuildCommand::OpenIndexForBuild() {
   SetCancelCommitHook([this] {
     char16_t letter = building_.load();
     if (letter) MarkForFullRebuildLocked(letter);
+    if (char16_t forgotten = forgotten_on_load_.load()) MarkForFullRebuildLocked(forgotten);
     CommitIndex(writer_.get(), {});
   });
   return true;
@@ -273,6 +282,7 @@ int CBuildCommand::BuildRemoteDrives() {
 
 int CBuildCommand::WriteIndex(bool all_drives, int status) {
   early_walk_.reset();  // not taken (drive failed or canceled first): stop its threads
+  KeepForgottenDriveConsistent();
   Log("--");
   Log("Writing database..");
   Status s;
@@ -289,6 +299,16 @@ int CBuildCommand::WriteIndex(bool all_drives, int status) {
   }
   Log("Database written.");
   return status;
+}
+
+void CBuildCommand::KeepForgottenDriveConsistent() {
+  char16_t letter = forgotten_on_load_.exchange(0);
+  if (!letter) return;
+  {
+    std::lock_guard<std::mutex> lock(IndexMutex());
+    MarkForFullRebuildLocked(letter);
+  }
+  Log("Drive " + Letter(letter) + " was not built; its records were removed and it will be scanned in full by the next build.");
 }
 
 void CBuildCommand::SetBuildingDrive(char16_t letter) {
@@ -379,6 +399,9 @@ CBuildCommand::DriveOutcome CBuildCommand::WalkOneDrive(char16_t letter, CNuskTo
   ctx.log = [this](const std::string& l) { Log(l); };
   ctx.status = [this](const std::string& l) { Say(l); };
   ctx.cancel_requested = [this] { return Canceled(); };
+  // The early listing is used: the walk itself now forgets the drive's items.
+  if (forgotten_on_load_ == letter && early_walk_ && early_walk_->target() == WalkTarget{letter, root, ctx.exclusions})
+    forgotten_on_load_ = 0;
   switch (WalkDrive(&ctx, std::move(early_walk_))) {
     case WalkResult::kDone:
       BuildFolderMounts(letter, true, true, listener);

@@ -103,6 +103,7 @@ class CBuildCommand : public IStatusInfoListener {
   char16_t DriveBuiltAs(const struct FolderMount& mount) const;
   DriveOutcome WalkOneDrive(char16_t letter, CNuskToDbListener* listener);
   void MarkForFullRebuildLocked(char16_t letter);  // caller holds IndexMutex()
+  void KeepForgottenDriveConsistent();             // before the index is written
   void SetBuildingDrive(char16_t letter);
   void StoreIgnored();
   bool Canceled() const { return env_.cancel && env_.cancel->load(); }
@@ -119,6 +120,7 @@ class CBuildCommand : public IStatusInfoListener {
   // walk_exclusions_, which reads exclusions_, so it is declared (and dropped) after them.
   std::unique_ptr<WalkExclusionAdapter> walk_exclusions_;
   std::unique_ptr<WalkListing> early_walk_;
+  std::atomic<char16_t> forgotten_on_load_{0};  // its items were left out of the load, not yet walked
   std::array<bool, 26> built_{};
   std::atomic<char16_t> building_{0};  // drive being built, for the Ctrl-C commit
 };

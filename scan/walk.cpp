@@ -425,6 +425,7 @@ struct WalkListing::State {
 WalkListing::WalkListing(std::unique_ptr<State> state) : state_(std::move(state)) {}
 WalkListing::~WalkListing() = default;
 const WalkTarget& WalkListing::target() const { return state_->target; }
+bool WalkListing::root_listed() const { return state_->root_status.ok(); }
 
 std::unique_ptr<WalkListing> StartWalkListing(const WalkTarget& target, bool early) {
   auto state = std::make_unique<WalkListing::State>();

@@ -86,6 +86,8 @@ class WalkListing {
   explicit WalkListing(std::unique_ptr<State> state);
   ~WalkListing();
   const WalkTarget& target() const;
+  // The root was listed: WalkDrive with this listing forgets the drive's items first.
+  bool root_listed() const;
 
  private:
   friend WalkResult WalkDrive(WalkContext*, std::unique_ptr<WalkListing>);
