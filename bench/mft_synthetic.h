@@ -32,7 +32,7 @@ class SyntheticRecords {
   // System records carry their own number as sequence (record 0 has 1), as mkntfs makes them.
   static uint16_t SequenceOf(uint32_t n) { return static_cast<uint16_t>(n == 0 ? 1 : n < 16 ? n : 1 + n % 7); }
   static uint64_t TimeOf(uint32_t n) { return 133000000000000000ull + uint64_t{n} * 10000000u; }
-  // Every 97th file is sparse and large enough (from record 1024 on) to pass 4 GiB.
+  // Files are sparse (no clusters behind them); every 97th is large, past 4 GiB from record 1024 on.
   static uint64_t SizeOf(uint32_t n) {
     return IsFolder(n) ? 0 : n % 97 == 0 ? uint64_t{n} << 22 : uint64_t{n} * 4099;
   }
