@@ -38,7 +38,6 @@ std::string ReadAll(const std::string& path) {
 // An empty volume of size_mb from mkntfs with 4096-byte clusters; "" when it fails.
 std::string MakeVolume(const testing::TempDir& dir, const std::string& name, int size_mb) {
   const std::string image = ToUtf8(dir.path()) + name;
-  std::ofstream(image, std::ios::binary).close();
   const bool ok = Shell("truncate -s " + std::to_string(size_mb) + "M '" + image +
                         "' && mkntfs -F -Q -q -c 4096 -s 512 '" + image + "' >/dev/null 2>&1");
   return ok ? image : "";
@@ -104,7 +103,7 @@ class SyntheticMftCheck : public ::testing::Test {
     image_ = MakeVolume(*dir_, "synthetic.img", 32);
     if (image_.empty()) return;
     Status s = tools::MftInjector::Inject(image_, kRecords);
-    injected_ = s.message().empty() ? "ok" : s.message();
+    injected_ = s.ok() ? "ok" : s.message();
   }
   static void TearDownTestSuite() {
     delete dir_;

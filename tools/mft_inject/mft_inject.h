@@ -7,6 +7,9 @@
 // and in-use records, and $MFTMirr gets the new $MFT record. Records from the first one
 // past the image's MFT up to `records` - 1 are replaced by SyntheticRecords::Make(n).
 // The records are not linked into folder indexes: they are found by record number.
+// Limits: the $MFT's $BITMAP keeps its one cluster (32768 records), and the new clusters
+// must be free; mkntfs keeps about an eighth of the volume free behind the MFT, so
+// 2200 records need a 32 MiB volume and 15000 a 128 MiB one.
 #pragma once
 #include <cstdint>
 #include <cstring>
