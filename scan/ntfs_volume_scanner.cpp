@@ -29,6 +29,7 @@ constexpr size_t kFirstWindowRecords = 4096;
 constexpr uint64_t kAllOnes = ~uint64_t{0};
 constexpr uint32_t kNoSizeMarker = 1234567890;
 constexpr uint32_t kErrorNotSupported = 50;  // ERROR_NOT_SUPPORTED
+constexpr uint32_t kErrorInvalidFunction = 1;  // ERROR_INVALID_FUNCTION
 // Raw MFT reads of the live queries take the aligned 4 KiB around the record asked for:
 // items created together get neighbouring records, and 4 KiB costs what 1 KiB does.
 constexpr uint32_t kRecordGroupBytes = 4096;
@@ -123,7 +124,7 @@ bool NtfsVolumeScanner::ScanMft() {
 }
 
 bool NtfsVolumeScanner::ScanMft(MftParser* parser) {
-  if (!parser->ok() || parser->LoadMFT() == 0) {
+  if (!parser->ok() || (parser->record_count() == 0 && parser->LoadMFT() == 0)) {
     Log("Assertion failed: LoadMFT returns zero");
     return false;
   }
@@ -503,7 +504,7 @@ bool NtfsVolumeScanner::OpenVolumeJournal() {
     return false;
   }
   if (!j->Query(&journal_, &err)) {
-    if (err == kErrorNotSupported) {  // a volume driver without change journals (Wine)
+    if (err == kErrorNotSupported || err == kErrorInvalidFunction) {  // a driver without change journals (Wine)
       Log("The volume keeps no change journal; it is scanned in full at every build");
       journal_ = UsnJournalData();
       journal_handle_ = std::move(j);
@@ -537,13 +538,23 @@ bool NtfsVolumeScanner::ScanVolume(uint64_t* journal_id, uint64_t* next_usn, std
   if (current) {
     Log("(No full scan needed)");
   } else {
+    // The volume's records are forgotten only once its MFT is known to be readable: a
+    // volume that cannot be read keeps what the index had, and is scanned in full the
+    // next time.
+    std::unique_ptr<MftParser> parser = MftParser::OpenDisk(VolumePath(), log_);
+    if (!parser || !parser->ok() || parser->LoadMFT() == 0) {
+      Log("Assertion failed: LoadMFT returns zero");
+      *journal_id = 0;
+      *next_usn = 0;
+      return false;
+    }
     char16_t letter = config_.drive_letter != 0 ? config_.drive_letter
                       : config_.mount_path.empty() ? u'\0' : config_.mount_path[0];
     listener_->ForgetVolume(letter, config_.mount_index);
     *journal_id = journal_.journal_id;
     *next_usn = static_cast<uint64_t>(journal_.next_usn);
     Log("Doing full scan");
-    if (!ScanMft()) {
+    if (!ScanMft(parser.get())) {
       *journal_id = 0;  // the next build must not trust a partial scan
       *next_usn = 0;
       return false;
@@ -595,6 +606,10 @@ bool NtfsVolumeScanner::ReadChanges(int64_t* next_usn, ChangePassStats* stats_ou
       do {
         int64_t got = journal_handle_->Read(start, kReasonMask, journal_.journal_id, buffer.data(), buffer.size());
         if (got <= 8) {
+          // A failed read (journal deleted or wrapped meanwhile) ends the pass like its end:
+          // the stored position then lies before the lost records, and the next build,
+          // finding it out of range, scans in full.
+          if (got < 0) Log("Change journal read failed at USN " + std::to_string(start) + "; the pass ends there");
           exhausted = true;
           break;
         }

@@ -92,10 +92,11 @@ class WinRawVolume : public RawVolume {
     id.Type = FileIdType;
     id.FileId.QuadPart = static_cast<LONGLONG>(ntfs_reference);
     // Attributes only: that is all a size needs, and such an open is not refused by
-    // another program holding the file without read sharing.
+    // another program holding the file without read sharing. A link is measured itself,
+    // as the MFT describes it, not its target.
     HANDLE file = OpenFileById(handle_, &id, FILE_READ_ATTRIBUTES | SYNCHRONIZE,
                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                               FILE_FLAG_BACKUP_SEMANTICS);
+                               FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT);
     if (file == INVALID_HANDLE_VALUE) return false;
     LARGE_INTEGER value{};
     BOOL ok = GetFileSizeEx(file, &value);

@@ -331,6 +331,17 @@ TEST(ChangeJournalStateTest, FullScanFallbacks) {
   ASSERT_TRUE(future.Run(image, settings));
   EXPECT_TRUE(future.Logged("Doing full scan"));
 
+  // A volume whose MFT cannot be read keeps its records and is scanned in full next time.
+  std::string not_ntfs = image + ".zeros";
+  std::ofstream(not_ntfs, std::ios::binary) << std::string(1 << 16, '\0');
+  fs::remove(not_ntfs + ".usnjrnl");
+  Scan unreadable;
+  unreadable.journal_id = 7;
+  unreadable.next_usn = 8;
+  EXPECT_FALSE(unreadable.Run(not_ntfs, settings));
+  EXPECT_TRUE(unreadable.listener.forgets.empty());
+  EXPECT_EQ(unreadable.journal_id, 0u);
+
   // A record of a version this reader does not know stops the pass and forces a full
   // scan next time instead of being misread.
   JournalWriter journal(image);
@@ -399,6 +410,43 @@ TEST(ChangeJournalStateTest, RecordsReadInAnEarlierPassAreReadAgain) {
   ASSERT_TRUE(scanner.ReadChanges(&usn));
   ASSERT_EQ(listener.updates, 2);
   EXPECT_EQ(listener.index[item.reference].size, 7u);
+}
+
+// A pass long enough for many journal reads and several windows, its changes spread
+// over the MFT: every file's time and size must come back as the full scan found them.
+TEST(ChangeJournalStateTest, LongScatteredPassReportsWhatTheFullScanFound) {
+  std::string image, why;
+  if (!FreshCopy("basic4k", ".long.img", &image, &why)) GTEST_SKIP() << why;
+  ExclusionSettings settings;
+  Scan first;
+  ASSERT_TRUE(first.Run(image, settings));
+  std::vector<ScanRecord> files;
+  ntfs_test::CollectingListener listener;
+  for (const auto& [ref, r] : first.listener.index) {
+    if (r.is_folder) continue;
+    files.push_back(r);
+    listener.index[ref] = r;
+    listener.index[ref].time = listener.index[ref].size = 0xDEAD;  // the pass must restore both
+  }
+  ASSERT_GT(files.size(), 20u);
+  JournalWriter journal(image);
+  const uint32_t kRecords = 40000;  // about 4 MB of journal
+  for (uint32_t i = 0; i < kRecords; ++i) {
+    const ScanRecord& f = files[(i * 7919u) % files.size()];
+    journal.Add(kExtend | kClose, f.reference & 0xFFFF0000FFFFFFFFull, f.parent_reference & 0xFFFF0000FFFFFFFFull,
+                0x20, f.name);
+  }
+  journal.Save();
+  NtfsVolumeScanner scanner(ImageConfig(image), &settings, &listener, nullptr, nullptr);
+  ASSERT_TRUE(scanner.OpenVolumeJournal());
+  int64_t usn = 0;
+  ChangePassStats stats;
+  ASSERT_TRUE(scanner.ReadChanges(&usn, &stats));
+  EXPECT_EQ(stats.updated, kRecords);
+  for (const ScanRecord& f : files) {
+    EXPECT_EQ(listener.index[f.reference].size, f.size) << ntfs_test::Narrow(f.name);
+    EXPECT_EQ(listener.index[f.reference].time, f.time) << ntfs_test::Narrow(f.name);
+  }
 }
 
 TEST(ChangeJournalStateTest, CancelledBeforeThePassReadsNothing) {

@@ -153,27 +153,6 @@ TEST(MftImageTest, SizesAroundTheThirtyTwoBitForm) {
   EXPECT_TRUE(by_name.count(u"tmp5.tmp"));
 }
 
-TEST(MftImageTest, ManyHardLinksMoveNamesToExtensionRecords) {
-  std::string image, oracle, why;
-  if (!ntfs_test::ObtainImage("basic4k", &image, &oracle, &why)) GTEST_SKIP() << why;
-  std::unique_ptr<RawVolume> volume;
-  ASSERT_TRUE(RawVolume::Open(FromUtf8(image), &volume).ok());
-  MftParser parser(std::move(volume), nullptr);
-  ASSERT_TRUE(parser.ok());
-  ASSERT_NE(parser.LoadMFT(), 0u);
-  ASSERT_TRUE(parser.ReadMftRecords());
-  // Find many.txt's record: it must carry an attribute list and be delivered once.
-  uint32_t extension_records = 0;
-  std::string rec;
-  for (uint32_t i = 16; i < parser.entry_count(); ++i) {
-    if (!parser.ReadRecord(i, &rec)) continue;
-    ntfs::RecordInfo info;
-    ntfs::ParseFileRecord(reinterpret_cast<const uint8_t*>(rec.data()), rec.size(), &info);
-    if (info.valid && (info.flags & 1) && info.base_record != 0) ++extension_records;
-  }
-  EXPECT_GT(extension_records, 0u) << "the image lost its extension-record case";
-}
-
 TEST(MftImageTest, HiddenItemsAndNamePatternsAreLeftOut) {
   std::string image, oracle_path, why;
   if (!ntfs_test::ObtainImage("basic4k", &image, &oracle_path, &why)) GTEST_SKIP() << why;
