@@ -133,38 +133,34 @@ void CListMatcher::Prepare(const SearchView& view) {
   for (auto& c : children_) c->Prepare(view);
 }
 
-int CAndMatcher::MatchName(const NameRow& n) {
-  int answer = 1;
-  for (auto& c : children_) {
+namespace {
+
+// AND and OR differ only in the answer that decides at once (0 for AND, 1 for OR); the
+// other one holds when every child gives it, and -1 (not known from the name) otherwise.
+template <int kDecisive>
+int CombineNames(const std::vector<MatcherPtr>& children, const NameRow& n) {
+  int answer = 1 - kDecisive;
+  for (auto& c : children) {
     const int a = c->MatchName(n);
-    if (a == 0) return 0;
+    if (a == kDecisive) return kDecisive;
     if (a < 0) answer = -1;
   }
   return answer;
 }
 
-int CAndMatcher::MatchItem(uint32_t item, const NameRow& n) {
-  for (auto& c : children_) {
-    if (!c->MatchItem(item, n)) return 0;
+template <int kDecisive>
+int CombineItems(const std::vector<MatcherPtr>& children, uint32_t item, const NameRow& n) {
+  for (auto& c : children) {
+    if ((c->MatchItem(item, n) != 0) == (kDecisive != 0)) return kDecisive;
   }
-  return 1;
+  return 1 - kDecisive;
 }
 
-int COrMatcher::MatchName(const NameRow& n) {
-  int answer = 0;
-  for (auto& c : children_) {
-    const int a = c->MatchName(n);
-    if (a == 1) return 1;
-    if (a < 0) answer = -1;
-  }
-  return answer;
-}
+}  // namespace
 
-int COrMatcher::MatchItem(uint32_t item, const NameRow& n) {
-  for (auto& c : children_) {
-    if (c->MatchItem(item, n)) return 1;
-  }
-  return 0;
-}
+int CAndMatcher::MatchName(const NameRow& n) { return CombineNames<0>(children_, n); }
+int CAndMatcher::MatchItem(uint32_t item, const NameRow& n) { return CombineItems<0>(children_, item, n); }
+int COrMatcher::MatchName(const NameRow& n) { return CombineNames<1>(children_, n); }
+int COrMatcher::MatchItem(uint32_t item, const NameRow& n) { return CombineItems<1>(children_, item, n); }
 
 }  // namespace nusk
