@@ -12,7 +12,11 @@
 # process on the machine for a moment). --runs R times R alternating pairs (default 1).
 # --compare also times another build of the program (e.g. the previous commit's) in
 # the same runs, with its own home folder. The previous index is kept between runs, as in a user's repeated builds.
-# Prints the seconds of each run, the ratio, and the per-stage "(%d ms)" lines.
+# Prints the seconds of each run (wall, and user+sys CPU in brackets), the ratio of the
+# wall times, and the per-stage "(%d ms)" lines. A second baseline, find printing each
+# entry's size and time (-printf '%s%T@' > /dev/null), stats every entry as the build
+# must; the plain find stats only folders. On a busy machine the wall times depend on
+# how much of the two cores the other processes leave; the CPU times much less.
 set -euo pipefail
 nusk=$(readlink -f "$1"); shift
 here=$(dirname "$(readlink -f "$0")")
@@ -43,7 +47,14 @@ mkdir -p "$home"
 printf '[Drives]\nC=%s\n' "$tree" > "$home/nusk.ini"
 
 drop() { if [ "$cold" = 1 ]; then sync; echo 3 > /proc/sys/vm/drop_caches; fi; }
-seconds() { local s e; s=$(date +%s.%N); "$@" > "$work/out" 2>&1 || true; e=$(date +%s.%N); echo "$e - $s" | bc; }
+# "wall cpu" of one run; the program's output goes to $work/out.
+seconds() {
+  local TIMEFORMAT='%R %U %S' t
+  t=$( { time "$@" > "$work/out" 2>&1 || true; } 2>&1 )
+  set -- $t
+  echo "$1 $(echo "$2 + $3" | bc)"
+}
+show() { echo "$1 s [cpu $2 s]"; }
 
 items=$( (find "$tree" -xdev 2>/dev/null || true) | wc -l)  # files may vanish meanwhile
 find "$tree" -xdev -printf '' 2>/dev/null || true   # warm-up of both, unless cold
@@ -53,14 +64,17 @@ if [ -n "$other" ]; then
   "$other" build --dbdir "$work/other" > /dev/null 2>&1 || true
 fi
 echo "tree: $tree ($items items), nproc: $(nproc), cold: $cold, load: $(cut -d' ' -f1-3 /proc/loadavg)"
+ratio() { echo "scale=2; $1 / $2" | bc; }
 for run in $(seq "$runs"); do
-  drop; t_find=$(seconds find "$tree" -xdev -printf '')
-  drop; t_build=$(seconds "$nusk" build --dbdir "$home")
-  echo "run $run: find -xdev -printf '' ${t_find} s, nusk build ${t_build} s," \
-       "ratio $(echo "scale=2; $t_build / $t_find" | bc)"
+  drop; read -r f_wall f_cpu < <(seconds find "$tree" -xdev -printf '')
+  drop; read -r s_wall s_cpu < <(seconds find "$tree" -xdev -printf '%s%T@')
+  drop; read -r b_wall b_cpu < <(seconds "$nusk" build --dbdir "$home")
+  echo "run $run: find -xdev -printf '' $(show "$f_wall" "$f_cpu"), with stat $(show "$s_wall" "$s_cpu")," \
+       "nusk build $(show "$b_wall" "$b_cpu"), ratio $(ratio "$b_wall" "$f_wall") (to find with stat" \
+       "$(ratio "$b_wall" "$s_wall"))"
   if [ -n "$other" ]; then
-    drop; t_other=$(seconds "$other" build --dbdir "$work/other")
-    echo "       compared build ${t_other} s, ratio $(echo "scale=2; $t_other / $t_find" | bc)"
+    drop; read -r o_wall o_cpu < <(seconds "$other" build --dbdir "$work/other")
+    echo "       compared build $(show "$o_wall" "$o_cpu"), ratio $(ratio "$o_wall" "$f_wall")"
   fi
 done
 echo "load after: $(cut -d' ' -f1-3 /proc/loadavg)"

@@ -101,7 +101,9 @@ class WriterLoader {
       for (size_t u = 0; u < key.size(); ++u) key[u] = raw.Unit(u);
       auto first = table_.begin() + raw.first, last = first + raw.count;
       size_t live = raw.count - static_cast<size_t>(std::count(first, last, nullptr));
-      if (live == 0) return;  // every item of the name was on the forgotten drive
+      // A name whose items were all on the forgotten drive is still entered, as
+      // ForgetVolume leaves it: the rescan usually adds it again, and the names stay in
+      // key order, so the commit's sort has little to do.
       // Keys were checked to be strictly increasing, hence distinct.
       bool inserted = false;
       NameRecord& rec = w_->names_.FindOrInsert(key, &inserted)->second;
