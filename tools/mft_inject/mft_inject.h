@@ -67,7 +67,8 @@ class MftInjector {
       return Fail("needs 4096-byte clusters and 1024-byte records (mkntfs -c 4096)");
     const uint64_t mft_lcn = Get64(boot + 48), mirror_lcn = Get64(boot + 56);
     std::vector<uint8_t> mft(Records::kRecord);
-    if (!ReadRecord(mft_lcn * cluster_, mft.data())) return Fail("the $MFT record is damaged");
+    if (!ReadRecord(mft_lcn * cluster_, mft.data()) || Get16(mft.data() + 4) != 48)  // Protect() writes the array at 48
+      return Fail("the $MFT record is damaged");
     uint8_t* data = FindAttribute(mft.data(), 0x80);
     uint8_t* bitmap = FindAttribute(mft.data(), 0xB0);
     std::vector<Run> runs;
@@ -86,9 +87,11 @@ class MftInjector {
     Put64(data + 56, uint64_t{records} * Records::kRecord);
     if (!EncodeRun(data, runs[0].lcn, clusters)) return Fail("the $MFT run list has no room for the longer run");
     const uint64_t base = runs[0].lcn * cluster_;
+    std::vector<uint8_t> record_bits;  // read before anything is written
+    if (!Transfer(bitmap, &record_bits, false)) return Fail("cannot read the $MFT $BITMAP");
     Status s = MarkClusters(base, runs[0].lcn + runs[0].length, runs[0].lcn + clusters);
     if (!s.ok()) return s;
-    s = MarkRecords(bitmap, old_records, records);
+    s = MarkRecords(bitmap, &record_bits, old_records, records);
     if (!s.ok()) return s;
 
     std::vector<uint8_t> record(Records::kRecord);
@@ -139,7 +142,7 @@ class MftInjector {
       int64_t delta = 0;
       for (unsigned i = 0; i < lb; ++i) len |= uint64_t{a[at + 1 + i]} << (8 * i);
       for (unsigned i = 0; i < ob; ++i) delta |= int64_t{a[at + 1 + lb + i]} << (8 * i);
-      if (a[at + lb + ob] & 0x80) delta -= int64_t{1} << (8 * ob);  // sign of the offset
+      if (ob < 8 && (a[at + lb + ob] & 0x80)) delta -= int64_t{1} << (8 * ob);  // sign of the offset
       lcn += delta;
       runs->push_back({static_cast<uint64_t>(lcn), len});
       at += 1 + lb + ob;
@@ -194,9 +197,8 @@ class MftInjector {
   }
 
   // Grows the $MFT's $BITMAP to cover `records` and marks the in-use synthetic records.
-  Status MarkRecords(uint8_t* bitmap, uint64_t first, uint32_t records) {
-    std::vector<uint8_t> bits;
-    if (!Transfer(bitmap, &bits, false)) return Fail("cannot read the $MFT $BITMAP");
+  Status MarkRecords(uint8_t* bitmap, std::vector<uint8_t>* record_bits, uint64_t first, uint32_t records) {
+    std::vector<uint8_t>& bits = *record_bits;
     const uint64_t size = (uint64_t{records} + 63) / 64 * 8;  // whole 8-byte words, as NTFS keeps it
     bits.resize(size, 0);
     for (uint64_t n = first; n < records; ++n)
