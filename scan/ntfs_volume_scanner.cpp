@@ -327,11 +327,9 @@ void NtfsVolumeScanner::CollectWantedRecords(const uint8_t* records, size_t leng
   }
 }
 
-// Reads the records CollectWantedRecords noted into the cache, in record order: numbers
-// that lie close together share one raw read, so a window costs a few large reads
-// instead of one small read per change (a read costs about what copying 16 KiB does).
-// Only for raw MFT access: a live volume answers each record from the file system's
-// current copy instead.
+// Sorts the wanted records and drops repeats. False when nothing is to be read raw: none
+// is wanted, or the volume is live and answers each record from the file system's
+// current copy, which raw MFT bytes may lag behind.
 bool NtfsVolumeScanner::RawWanted() {
   if (wanted_.empty() || !OpenLive() || live_->volume()->ServesFileRecords()) return false;
   std::sort(wanted_.begin(), wanted_.end());
@@ -363,6 +361,9 @@ bool NtfsVolumeScanner::WantedLieApart() {
   return reads * 8 > wanted_.size();
 }
 
+// Reads the records CollectWantedRecords noted into the cache, in record order: numbers
+// that lie close together share one raw read, so a window costs a few large reads
+// instead of one small read per change (a read costs about what copying 16 KiB does).
 void NtfsVolumeScanner::ReadWantedRecords() {
   if (!RawWanted()) return;
   const std::vector<uint64_t>& wanted = wanted_;
