@@ -53,7 +53,8 @@ std::vector<FileRef> FilesOf(const std::string& image) {
 
 // Writes IMAGE.usnjrnl with kRecords records; only_old_names gives the baseline journal.
 // Files are taken in record order (neighbours in the MFT, as a folder written at once),
-// or scattered: a stride of 7919 records, so no two nearby changes share an MFT read.
+// or scattered: a stride of 7919 files, so neighbouring journal records never name
+// neighbouring MFT records and only a long window of changes lets reads be shared.
 bool WriteJournal(const std::string& image, const std::vector<FileRef>& files, bool only_old_names, bool scattered) {
   std::string bytes(64, '\0');
   std::memcpy(bytes.data(), "NUSKUSN1", 8);
