@@ -61,7 +61,9 @@ DriveMap DriveMap::Load(const std::u16string& settings_path, Profile* profile, E
     }
   }
   if (!has_section) {
-    targets[2] = u"/";
+    // C: is the root. (Appended rather than assigned from a literal: g++ 12 inlines that
+    // assignment into a copy it wrongly reports as overlapping, -Wrestrict.)
+    targets[2].push_back(u'/');
   } else {
     for (int i = 0; i < 26; ++i) {
       char16_t key[2] = {static_cast<char16_t>(u'A' + i), 0};
