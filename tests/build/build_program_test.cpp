@@ -1,16 +1,14 @@
 // The build as a program: delegation to a child build, the build server over its pipe,
 // the lock between processes, kills at random moments, and the written database
-// against find(1).
+// against find(1) and the build log.
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <random>
 #include <thread>
 
-#include "index/nusk_db_writer.h"
 #include "platform/env.h"
 #include "platform/pipe.h"
-#include "platform/process.h"
 #include "platform/volume.h"
 #include "scan/start_build.h"
 #include "tests/build/build_test_support.h"
@@ -34,6 +32,13 @@ class CollectingStatus : public IStatusInfoListener {
   bool Has(const std::string& line) const { return std::find(lines.begin(), lines.end(), line) != lines.end(); }
   std::vector<std::string> lines;
 };
+
+// A build of drive D (a fixture holding "x.txt") relayed its start and end; the file is indexed.
+void ExpectBuiltD(const CollectingStatus& status, BuildFixture& f) {
+  EXPECT_TRUE(status.Has("Building nusk for drive D ...")) << ::testing::PrintToString(status.lines);
+  EXPECT_TRUE(status.Has("Drive D build done. (0s)"));
+  EXPECT_EQ(f.Items().count(u"D:\\x.txt"), 1u);
+}
 
 TEST(StartBuildTest, CommandLinesAndStatusForwarding) {
   EXPECT_EQ(MakeBuildCommandLine(u"C:\\p\\nusk.exe", u"C:\\h\\", u'Z'),
@@ -60,9 +65,7 @@ TEST(StartBuildTest, ChildBuildRelaysItsStatusLines) {
   f.drives().WriteFile(u"d/x.txt", "x");
   CollectingStatus status;
   ASSERT_TRUE(RunBuildChild(&status, 0, context));
-  EXPECT_TRUE(status.Has("Building nusk for drive D ...")) << ::testing::PrintToString(status.lines);
-  EXPECT_TRUE(status.Has("Drive D build done. (0s)"));
-  EXPECT_EQ(f.Items().count(u"D:\\x.txt"), 1u);
+  ExpectBuiltD(status, f);
 }
 
 TEST(BuildServerTest, ServesOneClientOverThePipe) {
@@ -72,7 +75,7 @@ TEST(BuildServerTest, ServesOneClientOverThePipe) {
   char16_t letter = drives ? u'D' : u'Y';
   if (drives) {
     f.MapDrive(u'D', u"d");
-    f.drives().WriteFile(u"d/served.txt", "s");
+    f.drives().WriteFile(u"d/x.txt", "x");
   }
   std::unique_ptr<ChildProcess> server;
   ASSERT_TRUE(ChildProcess::Start(BuildFixture::Program(),
@@ -91,35 +94,49 @@ TEST(BuildServerTest, ServesOneClientOverThePipe) {
   RelayServerStatus(&status, pipe.get());
   int exit_code = -1;
   ASSERT_TRUE(server->Wait(60000, &exit_code));
-  if (!drives) {
-    EXPECT_EQ(exit_code, kExitDriveFailed);
-    EXPECT_TRUE(status.Has("Building nusk for drive Y ...")) << ::testing::PrintToString(status.lines);
-    EXPECT_TRUE(status.Has("Error getting drive serial number: Y, build canceled."));
-    EXPECT_EQ(server->Stdout(), "") << "status lines go to the pipe, not the console";
-    return;
+  if (drives) {
+    EXPECT_EQ(exit_code, 0) << server->Stdout() << server->Stderr();
+    return ExpectBuiltD(status, f);
   }
-  EXPECT_EQ(exit_code, 0) << server->Stdout() << server->Stderr();
-  EXPECT_TRUE(status.Has("Building nusk for drive D ...")) << ::testing::PrintToString(status.lines);
-  EXPECT_TRUE(status.Has("Drive D build done. (0s)"));
-  EXPECT_EQ(f.Items().count(u"D:\\served.txt"), 1u);
+  EXPECT_EQ(exit_code, kExitDriveFailed);
+  EXPECT_TRUE(status.Has("Building nusk for drive Y ...")) << ::testing::PrintToString(status.lines);
+  EXPECT_TRUE(status.Has("Error getting drive serial number: Y, build canceled."));
+  EXPECT_EQ(server->Stdout(), "") << "status lines go to the pipe, not the console";
 }
 
-TEST(BuildProgramTest, LockHeldByAnotherProcessIsReported) {
+// The lock is held by this process; the program refuses at once. With fixture drives, an
+// earlier index stays as it was, another home folder builds, and the released lock lets
+// the next build in.
+TEST(BuildProgramTest, HeldLockRefusesAtOnceAndLeavesTheIndexAlone) {
   BuildFixture f;
+  const bool drives = testing::FixtureDrivesSupported();
   f.MapDrive(u'D', u"d");
+  if (drives) {
+    f.drives().WriteFile(u"d/one.txt", "1");
+    ASSERT_EQ(f.RunInProcess({}), 0);
+    f.drives().WriteFile(u"d/two.txt", "2");
+  }
+  const std::string before = f.HomeFile(u"nusk.frs");
   auto held = Env::Default()->CreateNamedMutex(BuildLockName(f.home().path()));
   ASSERT_TRUE(held->TryLock());
-  ChildResult r;
-  ASSERT_TRUE(RunChild(BuildFixture::Program(), f.ProgramArgs({}), {}, 60000, &r).ok());
+  ChildResult r = f.RunProgram({});
   EXPECT_EQ(r.exit_code, kExitLockHeld);
-  std::erase(r.out, '\r');  // the Windows console writes line breaks as CR LF
   EXPECT_NE(r.out.find("A previous build command is still running. \nOperation canceled."), std::string::npos)
       << r.out;
-  EXPECT_FALSE(Env::Default()->FileExists(f.home().path() + u"nusk.frs"));
+  EXPECT_EQ(f.HomeFile(u"nusk.frs"), before);
+  EXPECT_EQ(Env::Default()->FileExists(f.home().path() + u"nusk.frs"), drives);
+  if (!drives) return;
+
+  BuildFixture other;
+  other.MapDrive(u'D', u"d");
+  EXPECT_EQ(other.RunInProcess({}), 0);
+  held->Unlock();
+  EXPECT_EQ(f.RunInProcess({}), 0);
+  EXPECT_EQ(f.Items().count(u"D:\\two.txt"), 1u);
 }
 
 TEST(BuildProgramTest, KillAtRandomMomentsNeverLeavesAnUnloadableDatabase) {
-  if (!testing::FixtureDrivesSupported()) GTEST_SKIP() << "needs a fixture drive";
+  REQUIRE_FIXTURE_DRIVES();
   BuildFixture f;
   f.MapDrive(u'D', u"d");
   for (int i = 0; i < 300; ++i) {
@@ -127,9 +144,7 @@ TEST(BuildProgramTest, KillAtRandomMomentsNeverLeavesAnUnloadableDatabase) {
   }
   // How long one whole build takes here, to spread the kills over it.
   auto t0 = std::chrono::steady_clock::now();
-  ChildResult first;
-  ASSERT_TRUE(RunChild(BuildFixture::Program(), f.ProgramArgs({}), {}, 60000, &first).ok());
-  ASSERT_EQ(first.exit_code, 0) << first.out;
+  ASSERT_EQ(f.RunProgram({}).exit_code, 0);
   int whole_ms = static_cast<int>(
       std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count());
   std::mt19937 rng(12345);
@@ -140,24 +155,24 @@ TEST(BuildProgramTest, KillAtRandomMomentsNeverLeavesAnUnloadableDatabase) {
     ASSERT_TRUE(ChildProcess::Start(BuildFixture::Program(), f.ProgramArgs({}), {}, &child).ok());
     std::this_thread::sleep_for(std::chrono::milliseconds(delay(rng)));
     child.reset();  // killed outright when still running
-    NuskDbWriter w;
-    Status s = LoadIndexForWrite(&w, f.home().path());
-    ASSERT_TRUE(s.ok()) << "attempt " << attempt << ": " << s.message();
-    EXPECT_TRUE(w.damage().empty()) << "attempt " << attempt << ": " << w.damage();
-    EXPECT_GE(w.item_count(), 300u + 30u + 1u) << "attempt " << attempt << ": an earlier complete index was lost";
+    auto w = f.Writer();
+    ASSERT_TRUE(w) << "attempt " << attempt;
+    EXPECT_TRUE(w->damage().empty()) << "attempt " << attempt << ": " << w->damage();
+    EXPECT_GE(w->item_count(), 300u + 30u + 1u) << "attempt " << attempt << ": an earlier complete index was lost";
   }
 }
 
 #ifndef _WIN32
-TEST(BuildProgramTest, DatabaseHoldsEveryEntryFindListsWithItsSizeAndTime) {
+// The program's database holds every entry find lists, with find's size and time; the log
+// names each step in order, and the drive is stamped as built.
+TEST(BuildProgramTest, DatabaseAgreesWithFindAndTheLogNamesEachStep) {
   BuildFixture f;
   std::u16string root = f.MapDrive(u'D', u"d");
   f.drives().WriteFile(u"d/a/b/c.txt", "hello");
   f.drives().WriteFile(u"d/a/big.bin", std::string(100000, 'b'));
   f.drives().WriteFile(u"d/Mixed Case/Ünïcode.TXT", "u");
   f.drives().WriteFile(u"d/.dot/file", "");
-  ChildResult r;
-  ASSERT_TRUE(RunChild(BuildFixture::Program(), f.ProgramArgs({}), {}, 60000, &r).ok());
+  ChildResult r = f.RunProgram({});
   ASSERT_EQ(r.exit_code, 0) << r.out;
   auto items = f.Items();
   std::string cmd = "find '" + ToUtf8(root) + "' -xdev -mindepth 1 -printf '%P\\t%y\\t%s\\t%T@\\n'";
@@ -175,12 +190,26 @@ TEST(BuildProgramTest, DatabaseHoldsEveryEntryFindListsWithItsSizeAndTime) {
     auto it = items.find(path);
     ASSERT_NE(it, items.end()) << s;
     EXPECT_EQ(it->second.folder, s[t1 + 1] == 'd') << s;
-    if (!it->second.folder) EXPECT_EQ(it->second.size, std::stoull(s.substr(t2 + 1, t3 - t2 - 1))) << s;
+    if (!it->second.folder) {
+      EXPECT_EQ(it->second.size, std::stoull(s.substr(t2 + 1, t3 - t2 - 1))) << s;
+    }
     uint32_t unix_secs = it->second.time - 995829888u - static_cast<uint32_t>(11644473600ULL);
     EXPECT_EQ(unix_secs, static_cast<uint32_t>(std::stoll(s.substr(t3 + 1)))) << s;
   }
   ::pclose(p);
   EXPECT_EQ(listed + 1, items.size());
+  EXPECT_TRUE(items[u"D:"].folder);
+
+  testing::ExpectInOrder(f.ReadLog(), {"Openning database..", "Database opened.", "Building drive D",
+                                       "(Non-NTFS Mode)", "Deleting all records for drive D",
+                                       "Performing full scan..", "Recorded 4 folders, 4 files.", "Drive build done (",
+                                       "Writing database..", "Database written."});
+  auto w = f.Writer();
+  ASSERT_TRUE(w);
+  EXPECT_TRUE(w->drive_state(3).built);
+  EXPECT_NE(w->drive_state(3).serial, 0u);
+  EXPECT_NE(w->drive_state(3).last_build, 0u);
+  EXPECT_NE(w->last_full_build(), 0u);
 }
 #endif
 

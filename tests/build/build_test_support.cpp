@@ -15,7 +15,25 @@ namespace nusk::testing {
 
 bool FixtureDrivesSupported() { return Env::Default()->PathSeparator() == u'/'; }
 
-BuildFixture::BuildFixture() {}
+BuildEnvironment MakeBuildEnvironment(const std::u16string& home, DriveSystem* drives, Env* env) {
+  BuildEnvironment e;
+  e.env = env;
+  e.profile = Profile::Default();
+  e.drives = drives;
+  e.home = home;
+  e.settings_path = home + u"nusk.ini";
+  e.program = BuildFixture::Program();
+  return e;
+}
+
+void ExpectInOrder(const std::string& text, const std::vector<std::string>& steps) {
+  size_t pos = 0;
+  for (const std::string& step : steps) {
+    size_t at = text.find(step, pos);
+    ASSERT_NE(at, std::string::npos) << step << " missing or out of order in:\n" << text;
+    pos = at;
+  }
+}
 
 std::u16string BuildFixture::MapDrive(char16_t letter, const std::u16string& folder) {
   std::u16string path = drives_.Sub(folder);
@@ -41,19 +59,13 @@ void BuildFixture::MapImage(char16_t letter, const std::string& image) {
 }
 
 void BuildFixture::SetSetting(const std::u16string& section, const std::u16string& key, const std::u16string& value) {
-  ASSERT_TRUE(Profile::Default()->WriteString(home_.path() + u"nusk.ini", section, key, value));
+  ASSERT_TRUE(Profile::Default()->WriteString(SettingsPath(), section, key, value));
 }
 
 int BuildFixture::RunInProcess(const std::vector<std::u16string>& options, const std::atomic<bool>* cancel) {
   system_ = std::make_unique<DriveSystem>(DriveMap::FromTargets(targets_, folder_), Volumes::Default(),
                                           Env::Default());
-  BuildEnvironment e;
-  e.env = Env::Default();
-  e.profile = Profile::Default();
-  e.drives = system_.get();
-  e.home = home_.path();
-  e.settings_path = home_.path() + u"nusk.ini";
-  e.program = Program();
+  BuildEnvironment e = MakeBuildEnvironment(home_.path(), system_.get(), Env::Default());
   e.cancel = cancel;
   std::vector<std::u16string> args = {Program(), u"build"};
   args.insert(args.end(), options.begin(), options.end());
@@ -76,6 +88,14 @@ std::vector<std::u16string> BuildFixture::ProgramArgs(const std::vector<std::u16
   return args;
 }
 
+ChildResult BuildFixture::RunProgram(const std::vector<std::u16string>& options) {
+  ChildResult r;
+  Status s = RunChild(Program(), ProgramArgs(options), {}, 60000, &r);
+  EXPECT_TRUE(s.ok()) << s.message();
+  std::erase(r.out, '\r');
+  return r;
+}
+
 std::map<std::u16string, BuildFixture::Item> BuildFixture::Items() {
   NuskDb db;
   Status s = LoadNuskDb(&db, home_.path());
@@ -88,9 +108,16 @@ std::map<std::u16string, BuildFixture::Item> BuildFixture::Items() {
   return items;
 }
 
-std::string BuildFixture::ReadLog() {
+std::unique_ptr<NuskDbWriter> BuildFixture::Writer() {
+  auto w = std::make_unique<NuskDbWriter>();
+  Status s = LoadIndexForWrite(w.get(), home_.path());
+  EXPECT_TRUE(s.ok()) << s.message();
+  return s.ok() ? std::move(w) : nullptr;
+}
+
+std::string BuildFixture::HomeFile(const std::u16string& name) {
   std::string bytes;
-  Env::Default()->ReadWholeFile(home_.path() + u"nusk.build.log", &bytes);
+  Env::Default()->ReadWholeFile(home_.path() + name, &bytes);
   return bytes;
 }
 

@@ -9,10 +9,8 @@
 
 #include "platform/env.h"
 #include "platform/process.h"
-#include "platform/profile.h"
 #include "platform/volume.h"
-#include "scan/build_command.h"
-#include "tests/testing/test_env.h"
+#include "tests/build/build_test_support.h"
 #include "util/utf.h"
 
 namespace nusk {
@@ -49,12 +47,7 @@ TEST(CrashReportTest, ChildBuildThatCrashes) {
   folder[3] = true;
   DriveSystem drives(OnWindows() ? DriveMap::Native() : DriveMap::FromTargets(targets, folder), Volumes::Default(),
                      Env::Default());
-  BuildEnvironment e;
-  e.env = &env;
-  e.profile = Profile::Default();
-  e.drives = &drives;
-  e.home = home;
-  e.settings_path = home + u"nusk.ini";
+  BuildEnvironment e = testing::MakeBuildEnvironment(home, &drives, &env);
   e.program = Self();
   e.may_delegate = false;
   CBuildCommand command(e);
@@ -65,43 +58,33 @@ TEST(CrashReportTest, ChildBuildThatCrashes) {
 TEST(CrashReportTest, CrashingBuildLeavesItsReport) {
   // One crash only: writing the dump takes Wine half a minute. (The full dump that a
   // "_MAX_DMP" file in the home folder asks for differs only in the dump type passed.)
-  {
-    testing::TempDir home;
-    const char* dump = "nusk.build.mini.dmp";
-    ChildOptions options;
-    // AddressSanitizer keeps SIGSEGV to itself unless told to let the program handle it.
-    options.env = {{FromUtf8(kChildHome), home.path()},
-                   {u"NUSK_CRASH_NO_DEBUGGER", u"1"},
-                   {u"ASAN_OPTIONS", u"allow_user_segv_handler=1"}};
-    ChildResult r;
-    ASSERT_TRUE(RunChild(Self(), {u"--gtest_filter=CrashReportTest.ChildBuildThatCrashes", u"--gtest_catch_exceptions=0"},
-                         options, 120000, &r)
-                    .ok());
-    EXPECT_NE(r.exit_code, 0) << r.out << r.err;
-    std::string log;
-    ASSERT_TRUE(Env::Default()->ReadWholeFile(home.path() + u"nusk.build.log", &log).ok());
-    std::erase(log, '\r');
-    size_t pos = 0;
-    const std::vector<std::string> steps = {"build y", "Writing database..",
-                                            "--------------- build crashed ---------------",
-                                            "Nusk version: 4.4.0, 64 bit", "Nusk home: " + ToUtf8(home.path()),
-                                            "Portable: Y", "-- drive info --", "-- os info --",
-                                            "-- processor info --", "-- memory info --", "Working Set Size: "};
-    for (const std::string& step : steps) {
-      size_t at = log.find(step, pos);
-      ASSERT_NE(at, std::string::npos) << step << " missing or out of order in:\n" << log;
-      pos = at;
-    }
-    EXPECT_TRUE(std::regex_search(log, std::regex("\n[A-Z]: type: [0-9]+, fs: [^,\n]+, free: [0-9]+, total: [1-9][0-9]*\n")))
-        << log;
-    EXPECT_TRUE(std::regex_search(log, std::regex("Working Set Size: [1-9][0-9]*\n"))) << log;
-    std::string bytes;
-    bool dumped = Env::Default()->ReadWholeFile(home.path() + FromUtf8(dump), &bytes).ok();
-    if (OnWindows()) {
-      EXPECT_EQ(bytes.substr(0, 4), "MDMP");
-    } else {
-      EXPECT_FALSE(dumped) << "POSIX leaves dumps to the system";
-    }
+  testing::TempDir home;
+  ChildOptions options;
+  // AddressSanitizer keeps SIGSEGV to itself unless told to let the program handle it.
+  options.env = {{FromUtf8(kChildHome), home.path()},
+                 {u"NUSK_CRASH_NO_DEBUGGER", u"1"},
+                 {u"ASAN_OPTIONS", u"allow_user_segv_handler=1"}};
+  ChildResult r;
+  ASSERT_TRUE(RunChild(Self(), {u"--gtest_filter=CrashReportTest.ChildBuildThatCrashes", u"--gtest_catch_exceptions=0"},
+                       options, 120000, &r)
+                  .ok());
+  EXPECT_NE(r.exit_code, 0) << r.out << r.err;
+  std::string log;
+  ASSERT_TRUE(Env::Default()->ReadWholeFile(home.path() + u"nusk.build.log", &log).ok());
+  std::erase(log, '\r');
+  testing::ExpectInOrder(log, {"build y", "Writing database..", "--------------- build crashed ---------------",
+                               "Nusk version: 4.4.0, 64 bit", "Nusk home: " + ToUtf8(home.path()), "Portable: Y",
+                               "-- drive info --", "-- os info --", "-- processor info --", "-- memory info --",
+                               "Working Set Size: "});
+  EXPECT_TRUE(std::regex_search(log, std::regex("\n[A-Z]: type: [0-9]+, fs: [^,\n]+, free: [0-9]+, total: [1-9][0-9]*\n")))
+      << log;
+  EXPECT_TRUE(std::regex_search(log, std::regex("Working Set Size: [1-9][0-9]*\n"))) << log;
+  std::string bytes;
+  bool dumped = Env::Default()->ReadWholeFile(home.path() + u"nusk.build.mini.dmp", &bytes).ok();
+  if (OnWindows()) {
+    EXPECT_EQ(bytes.substr(0, 4), "MDMP");
+  } else {
+    EXPECT_FALSE(dumped) << "POSIX leaves dumps to the system";
   }
 }
 

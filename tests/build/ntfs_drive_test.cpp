@@ -8,8 +8,8 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <tuple>
 
-#include "index/nusk_db_writer.h"
 #include "platform/env.h"
 #include "platform/volume_mounts.h"
 #include "tests/build/build_test_support.h"
@@ -80,26 +80,20 @@ uint16_t RecordSequence(const std::string& image, uint32_t n) {
 void AppendJournalRecord(const std::string& image, uint32_t reason, uint64_t ref, uint64_t parent,
                          const std::u16string& name) {
   std::string path = image + ".usnjrnl";
-  std::string bytes;
-  {
-    std::ifstream in(path, std::ios::binary);
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  }
+  std::ifstream in(path, std::ios::binary);
+  std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  in.close();
   ASSERT_GE(bytes.size(), 64u) << "the first build creates the journal";
   int64_t next;
   std::memcpy(&next, bytes.data() + 24, 8);
   uint32_t len = static_cast<uint32_t>((60 + name.size() * 2 + 7) & ~size_t{7});
   std::string r(len, '\0');
   uint16_t version = 2, name_bytes = static_cast<uint16_t>(name.size() * 2), name_offset = 60;
-  std::memcpy(&r[0], &len, 4);
-  std::memcpy(&r[4], &version, 2);
-  std::memcpy(&r[8], &ref, 8);
-  std::memcpy(&r[16], &parent, 8);
-  std::memcpy(&r[24], &next, 8);
-  std::memcpy(&r[40], &reason, 4);
-  std::memcpy(&r[56], &name_bytes, 2);
-  std::memcpy(&r[58], &name_offset, 2);
-  std::memcpy(&r[60], name.data(), name.size() * 2);
+  for (auto [at, value, size] : {std::tuple<size_t, const void*, size_t>{0, &len, 4}, {4, &version, 2}, {8, &ref, 8},
+                                 {16, &parent, 8}, {24, &next, 8}, {40, &reason, 4}, {56, &name_bytes, 2},
+                                 {58, &name_offset, 2}, {60, name.data(), name.size() * 2}}) {
+    std::memcpy(&r[at], value, size);
+  }
   next += len;
   std::memcpy(bytes.data() + 24, &next, 8);
   std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes << r;
@@ -162,18 +156,6 @@ std::map<std::u16string, BuildFixture::Item> Below(const std::map<std::u16string
   return out;
 }
 
-bool SameItems(const std::map<std::u16string, BuildFixture::Item>& a,
-               const std::map<std::u16string, BuildFixture::Item>& b) {
-  if (a.size() != b.size()) return false;
-  for (const auto& [path, item] : a) {
-    auto it = b.find(path);
-    if (it == b.end() || it->second.size != item.size || it->second.time != item.time ||
-        it->second.folder != item.folder)
-      return false;
-  }
-  return true;
-}
-
 TEST(NtfsDriveTest, VolumesMountedInAWalkedDriveFillTheirMountSlots) {
   std::string why;
   if (!NtfsMount::Possible(&why)) GTEST_SKIP() << "cannot mount NTFS images here: " << why;
@@ -192,13 +174,15 @@ TEST(NtfsDriveTest, VolumesMountedInAWalkedDriveFillTheirMountSlots) {
   auto expected = Below(items, u"N:\\");
   auto mounted = Below(items, u"Q:\\sub\\mnt\\");
   ASSERT_GT(expected.size(), 30u);
-  EXPECT_TRUE(SameItems(mounted, expected)) << mounted.size() << " vs " << expected.size() << "\n" << f.ReadLog();
+  EXPECT_TRUE(mounted == expected) << mounted.size() << " vs " << expected.size() << "\n" << f.ReadLog();
   EXPECT_EQ(items.count(u"Q:\\top.txt"), 1u);
-  NuskDbWriter w;
-  ASSERT_TRUE(LoadIndexForWrite(&w, f.home().path()).ok());
-  EXPECT_FALSE(w.mount_state(1).free());
-  EXPECT_EQ(RefDrive(w.mount_state(1).mount_folder_ref), u'Q' - u'A');
-  EXPECT_EQ(w.mount_state(1).volume_guid.size(), 16u);
+  auto w = f.Writer();
+  ASSERT_TRUE(w);
+  EXPECT_FALSE(w->mount_state(1).free());
+  EXPECT_EQ(RefDrive(w->mount_state(1).mount_folder_ref), u'Q' - u'A');
+  EXPECT_EQ(w->mount_state(1).volume_guid.size(), 16u);
+  const auto first_guid = w->mount_state(1).volume_guid;
+  w.reset();
 
   // Another volume in the same folder replaces the first one in the same slot.
   basic.Unmount();
@@ -209,10 +193,11 @@ TEST(NtfsDriveTest, VolumesMountedInAWalkedDriveFillTheirMountSlots) {
   auto replaced = Below(f.Items(), u"Q:\\sub\\mnt\\");
   EXPECT_FALSE(replaced.empty());
   EXPECT_EQ(replaced.count(u"Docs\\Reports\\2024\\a.b"), 0u);
-  NuskDbWriter w2;
-  ASSERT_TRUE(LoadIndexForWrite(&w2, f.home().path()).ok());
-  EXPECT_NE(w2.mount_state(1).volume_guid, w.mount_state(1).volume_guid);
-  EXPECT_TRUE(w2.mount_state(2).free());
+  w = f.Writer();
+  ASSERT_TRUE(w);
+  EXPECT_NE(w->mount_state(1).volume_guid, first_guid);
+  EXPECT_TRUE(w->mount_state(2).free());
+  w.reset();
 
   // Unmounted: its items go and its slot is freed; the folder itself stays.
   other.Unmount();
@@ -220,9 +205,9 @@ TEST(NtfsDriveTest, VolumesMountedInAWalkedDriveFillTheirMountSlots) {
   auto gone = f.Items();
   EXPECT_TRUE(Below(gone, u"Q:\\sub\\mnt\\").empty());
   EXPECT_EQ(gone.count(u"Q:\\sub\\mnt"), 1u);
-  NuskDbWriter w3;
-  ASSERT_TRUE(LoadIndexForWrite(&w3, f.home().path()).ok());
-  EXPECT_TRUE(w3.mount_state(1).free());
+  w = f.Writer();
+  ASSERT_TRUE(w);
+  EXPECT_TRUE(w->mount_state(1).free());
 }
 
 #endif  // !_WIN32
