@@ -2,75 +2,65 @@
 
 #include <gtest/gtest.h>
 
+#include "util/utf.h"
+
 namespace nusk {
 namespace {
 
-DriveMap PosixMap() {
+// Letter -> target; a target ending in ".img" is an image, any other a folder.
+DriveMap MapOf(std::initializer_list<std::pair<char, const char16_t*>> drives) {
   std::array<std::u16string, 26> targets{};
   std::array<bool, 26> folder{};
-  targets['C' - 'A'] = u"/";
-  folder['C' - 'A'] = true;
-  targets['D' - 'A'] = u"/mnt/data/";  // trailing slash is normalised away
-  folder['D' - 'A'] = true;
-  targets['E' - 'A'] = u"/images/disk.img";
-  targets['F' - 'A'] = u"/mnt/data/deep";
-  folder['F' - 'A'] = true;
+  for (const auto& [letter, target] : drives) {
+    targets[letter - 'A'] = target;
+    folder[letter - 'A'] = !targets[letter - 'A'].ends_with(u".img");
+  }
   return DriveMap::FromTargets(targets, folder);
 }
 
+// A trailing slash on a target is normalised away; F: lies inside D:.
+const DriveMap kPosix = MapOf({{'C', u"/"}, {'D', u"/mnt/data/"}, {'E', u"/images/disk.img"}, {'F', u"/mnt/data/deep"}});
+
 TEST(DriveMapTest, IndexPathsBecomeNativePaths) {
-  DriveMap map = PosixMap();
-  EXPECT_EQ(map.Letters(), u"CDEF");
-  EXPECT_EQ(map.ToNativePath(u"C:"), u"/");
-  EXPECT_EQ(map.ToNativePath(u"C:\\"), u"/");
-  EXPECT_EQ(map.ToNativePath(u"C:\\usr\\lib\\x"), u"/usr/lib/x");
-  EXPECT_EQ(map.ToNativePath(u"d:\\photos\\a.jpg"), u"/mnt/data/photos/a.jpg");
-  EXPECT_EQ(map.ToNativePath(u"D:"), u"/mnt/data");
-  EXPECT_EQ(map.ToNativePath(u"D:\\"), u"/mnt/data/");
-  // An image drive has no folder to stand for it: the letter stays.
-  EXPECT_EQ(map.ToNativePath(u"E:\\docs\\a.txt"), u"E:/docs/a.txt");
-  // U+F05C is a '\' inside a name, never a separator.
-  EXPECT_EQ(map.ToNativePath(u"C:\\lib\\a\uF05Cx2d.slice"), u"/lib/a\\x2d.slice");
-  EXPECT_EQ(map.ToNativePath(u"E:\\a\uF05C\\b"), u"E:/a\\/b");
-  // Unmapped letters and paths without a drive part are left alone.
-  EXPECT_EQ(map.ToNativePath(u"Q:\\x"), u"Q:\\x");
-  EXPECT_EQ(map.ToNativePath(u"relative"), u"relative");
+  EXPECT_EQ(kPosix.Letters(), u"CDEF");
+  for (const auto& [index, shown] : std::vector<std::pair<std::u16string, std::u16string>>{
+           {u"C:", u"/"},
+           {u"C:\\", u"/"},
+           {u"C:\\usr\\lib\\x", u"/usr/lib/x"},
+           {u"d:\\photos\\a.jpg", u"/mnt/data/photos/a.jpg"},
+           {u"D:", u"/mnt/data"},
+           {u"D:\\", u"/mnt/data/"},
+           {u"E:\\docs\\a.txt", u"E:/docs/a.txt"},  // an image has no folder to stand for it
+           {u"C:\\lib\\a\uF05Cx2d.slice", u"/lib/a\\x2d.slice"},  // U+F05C is a '\' inside a name
+           {u"E:\\a\uF05C\\b", u"E:/a\\/b"},
+           {u"Q:\\x", u"Q:\\x"},  // unmapped letters and paths without a drive part stay
+           {u"relative", u"relative"}}) {
+    EXPECT_EQ(kPosix.ToNativePath(index), shown) << ToUtf8(index);
+  }
 }
 
 TEST(DriveMapTest, NativePathsFindTheLongestFolderTarget) {
-  DriveMap map = PosixMap();
-  std::u16string out;
-  ASSERT_TRUE(map.FromNativePath(u"/usr/lib", &out));
-  EXPECT_EQ(out, u"C:\\usr\\lib");
-  ASSERT_TRUE(map.FromNativePath(u"/", &out));
-  EXPECT_EQ(out, u"C:\\");
-  ASSERT_TRUE(map.FromNativePath(u"/usr/a\\b\\", &out));  // '\' belongs to the names
-  EXPECT_EQ(out, u"C:\\usr\\a\uF05Cb\uF05C");
-  ASSERT_TRUE(map.FromNativePath(u"/mnt/data/photos", &out));
-  EXPECT_EQ(out, u"D:\\photos");
-  ASSERT_TRUE(map.FromNativePath(u"/mnt/data", &out));
-  EXPECT_EQ(out, u"D:\\");
-  ASSERT_TRUE(map.FromNativePath(u"/mnt/data/deep/x", &out));
-  EXPECT_EQ(out, u"F:\\x");
-  // "/mnt/database" is not inside "/mnt/data": whole components only.
-  ASSERT_TRUE(map.FromNativePath(u"/mnt/database", &out));
-  EXPECT_EQ(out, u"C:\\mnt\\database");
-}
-
-TEST(DriveMapTest, RoundTripAndMissingDrives) {
-  std::array<std::u16string, 26> targets{};
-  std::array<bool, 26> folder{};
-  targets['H' - 'A'] = u"/home/u";
-  folder['H' - 'A'] = true;
-  DriveMap map = DriveMap::FromTargets(targets, folder);
-  std::u16string out;
-  EXPECT_FALSE(map.FromNativePath(u"/usr", &out));  // no drive covers "/"
-  for (std::u16string shown : {u"/home/u", u"/home/u/a b/ü.txt", u"/home/u/x\\y\\/z\\"}) {
-    ASSERT_TRUE(map.FromNativePath(shown, &out));
-    EXPECT_EQ(map.ToNativePath(out), shown == u"/home/u" ? u"/home/u/" : shown);
+  for (const auto& [shown, index] : std::vector<std::pair<std::u16string, std::u16string>>{
+           {u"/usr/lib", u"C:\\usr\\lib"},
+           {u"/", u"C:\\"},
+           {u"/usr/a\\b\\", u"C:\\usr\\a\uF05Cb\uF05C"},  // '\' belongs to the names
+           {u"/mnt/data/photos", u"D:\\photos"},
+           {u"/mnt/data", u"D:\\"},
+           {u"/mnt/data/deep/x", u"F:\\x"},
+           {u"/mnt/database", u"C:\\mnt\\database"}}) {  // whole components only
+    std::u16string out;
+    ASSERT_TRUE(kPosix.FromNativePath(shown, &out)) << ToUtf8(shown);
+    EXPECT_EQ(out, index) << ToUtf8(shown);
+    // Each index path shows as the path it came from ("/mnt/data" is the root "D:\").
+    if (shown != u"/mnt/data") {
+      EXPECT_EQ(kPosix.ToNativePath(out), shown) << ToUtf8(shown);
+    }
   }
-  EXPECT_EQ(map.Target(u'h'), u"/home/u");
-  EXPECT_TRUE(map.Target(u'C').empty());
+  DriveMap home = MapOf({{'H', u"/home/u"}});
+  std::u16string out;
+  EXPECT_FALSE(home.FromNativePath(u"/usr", &out));  // no drive covers "/"
+  EXPECT_EQ(home.Target(u'h'), u"/home/u");
+  EXPECT_TRUE(home.Target(u'C').empty());
 }
 
 TEST(DriveMapTest, WindowsMapIsIdentity) {

@@ -40,32 +40,24 @@ class FakeVolumes : public Volumes {
     auto it = drives.find(root[0]);
     return it == drives.end() ? nullptr : &it->second;
   }
-  DriveType TypeOf(const std::u16string& root) override {
-    const FakeDrive* d = Find(root);
-    return d ? d->type : DriveType::kNoRootDir;
-  }
+  DriveType TypeOf(const std::u16string& root) override { return Find(root) ? Find(root)->type : DriveType::kNoRootDir; }
   bool QueryVolume(const std::u16string& root, VolumeInfo* info) override {
     ++volume_queries[root[0]];
     const FakeDrive* d = Find(root);
-    if (!d || !d->info) return false;
-    info->file_system = d->fs;
-    info->serial = d->serial;
-    return true;
+    if (d && d->info) *info = VolumeInfo{d->fs, u"", d->serial};
+    return d && d->info;
   }
   bool QuerySpace(const std::u16string& root, uint64_t* total, uint64_t* free_bytes) override {
     const FakeDrive* d = Find(root);
-    if (!d) return false;
-    *total = d->total;
-    *free_bytes = d->free_bytes;
-    return true;
+    if (d) std::tie(*total, *free_bytes) = std::pair(d->total, d->free_bytes);
+    return d;
   }
   std::u16string DisplayName(const std::u16string& root) override { return u"Disk (" + root.substr(0, 2) + u")"; }
   bool CanOpenVolume(const std::u16string& root) override { return Find(root) != nullptr; }
   bool DiskNumber(const std::u16string& root, uint32_t* disk) override {
     const FakeDrive* d = Find(root);
-    if (!d || !d->disk) return false;
-    *disk = d->disk_number;
-    return true;
+    if (d && d->disk) *disk = d->disk_number;
+    return d && d->disk;
   }
   uint64_t FolderFileId(const std::u16string&) override { return 0; }
   bool LogicalDisksByWmi(std::u16string* letters) override {
