@@ -1,5 +1,5 @@
 // The build sub-command in this process: arguments, drive selection, ignored folders,
-// cancellation and failures, and the database it writes.
+// cancellation and failures.
 #include <gtest/gtest.h>
 
 #include "index/db_files.h"
@@ -35,7 +35,10 @@ TEST(BuildCommandTest, BadArgumentsBuildNothingAndTheLastDriveCounts) {
   EXPECT_EQ(BuildLockName(u"C:\\x\\.nusk\\"), u"Global\\C:/x/.nusk/|NUSK_BUILD");
 }
 
-TEST(BuildCommandTest, VolumeStatesAndRootMarkersChooseTheDrives) {
+// Volume states and root markers choose the drives; naming a drive builds it whatever
+// its state or marker. A marker below the root leaves its folder out and in the list of
+// ignored folders until the marker goes.
+TEST(BuildCommandTest, VolumeStatesAndMarkersChooseWhatIsBuilt) {
   REQUIRE_FIXTURE_DRIVES();
   BuildFixture f;
   for (char16_t letter : std::u16string_view(u"DEF")) {
@@ -44,35 +47,27 @@ TEST(BuildCommandTest, VolumeStatesAndRootMarkersChooseTheDrives) {
     f.drives().WriteFile(name + u"/" + name + u".txt", "x");
   }
   f.drives().WriteFile(u"f/_nuskignore", "");
+  f.drives().WriteFile(u"e/skip/_nuskignore", "");
+  f.drives().WriteFile(u"e/skip/x.txt", "x");
   f.SetSetting(u"Options", u"VolumeStates", u"D0E1");
   ASSERT_EQ(f.RunInProcess({}), 0);
   auto items = f.Items();
   EXPECT_EQ(items.count(u"D:"), 0u) << "state 0: never built";
   EXPECT_EQ(items.count(u"E:\\e.txt"), 1u);
+  EXPECT_EQ(items.count(u"E:\\skip"), 0u);
   EXPECT_EQ(items.count(u"F:"), 0u) << "a marker in the root keeps the drive out";
+  EXPECT_EQ(ReadIgnoredFolders(Profile::Default(), f.SettingsPath()), std::vector<std::u16string>{u"E:\\skip"});
 
-  // Naming the drive builds it whatever its state or marker.
   ASSERT_EQ(f.RunInProcess({u"d"}), 0);
   ASSERT_EQ(f.RunInProcess({u"F"}), 0);
   items = f.Items();
   EXPECT_EQ(items.count(u"D:\\d.txt"), 1u);
   EXPECT_EQ(items.count(u"E:\\e.txt"), 1u) << "building one drive keeps the others";
   EXPECT_EQ(items.count(u"F:\\f.txt"), 1u);
-}
 
-TEST(BuildCommandTest, IgnoredFoldersAreRecordedAndDroppedWhenTheMarkerGoes) {
-  REQUIRE_FIXTURE_DRIVES();
-  BuildFixture f;
-  f.MapDrive(u'D', u"d");
-  f.drives().WriteFile(u"d/skip/_nuskignore", "");
-  f.drives().WriteFile(u"d/skip/x.txt", "x");
-  ASSERT_EQ(f.RunInProcess({}), 0);
-  EXPECT_EQ(f.Items().count(u"D:\\skip"), 0u);
-  EXPECT_EQ(ReadIgnoredFolders(Profile::Default(), f.SettingsPath()), std::vector<std::u16string>{u"D:\\skip"});
-
-  Env::Default()->RemoveFile(f.drives().Sub(u"d/skip/_nuskignore"));
-  ASSERT_EQ(f.RunInProcess({}), 0);
-  EXPECT_EQ(f.Items().count(u"D:\\skip\\x.txt"), 1u);
+  Env::Default()->RemoveFile(f.drives().Sub(u"e/skip/_nuskignore"));
+  ASSERT_EQ(f.RunInProcess({u"E"}), 0);
+  EXPECT_EQ(f.Items().count(u"E:\\skip\\x.txt"), 1u);
   EXPECT_TRUE(ReadIgnoredFolders(Profile::Default(), f.SettingsPath()).empty());
 }
 
