@@ -19,6 +19,7 @@
 # how much of the two cores the other processes leave; the CPU times much less.
 set -euo pipefail
 nusk=$(readlink -f "$1"); shift
+[ -x "$nusk" ] || { echo "not a program: $nusk (e.g. build/native/app/nusk)" >&2; exit 2; }
 here=$(dirname "$(readlink -f "$0")")
 tree=
 cold=0
@@ -30,7 +31,7 @@ while [ $# -gt 0 ]; do
     --cold) cold=1 ;;
     --synthetic) synthetic=$2; shift ;;
     --runs) runs=$2; shift ;;
-    --compare) other=$(readlink -f "$2"); shift ;;
+    --compare) other=$(readlink -f "$2"); [ -x "$other" ] || { echo "not a program: $2" >&2; exit 2; }; shift ;;
     *) tree=$1 ;;
   esac
   shift
