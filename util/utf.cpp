@@ -2,7 +2,6 @@
 
 namespace nusk {
 
-namespace {
 void AppendUtf8(std::string& out, char32_t cp) {
   if (cp < 0x80) {
     out.push_back(static_cast<char>(cp));
@@ -21,6 +20,7 @@ void AppendUtf8(std::string& out, char32_t cp) {
   }
 }
 
+namespace {
 void AppendUtf16(std::u16string& out, char32_t cp) {
   if (cp < 0x10000) {
     out.push_back(static_cast<char16_t>(cp));

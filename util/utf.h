@@ -9,6 +9,9 @@ namespace nusk {
 std::string ToUtf8(std::u16string_view text);
 std::u16string FromUtf8(std::string_view text);
 
+// Appends one code point (at most U+10FFFF) as UTF-8.
+void AppendUtf8(std::string& out, char32_t cp);
+
 // Latin-1 / ASCII bytes widened one to one (the database's 8-bit names).
 std::u16string FromLatin1(std::string_view bytes);
 
