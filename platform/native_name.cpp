@@ -73,19 +73,12 @@ std::u16string PathFromNative(std::string_view bytes) { return Decode(bytes, fal
 std::string NativeFromPath(std::u16string_view text) {
   std::string out;
   out.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    char32_t c = text[i];
-    if (StandsForByte(c)) {
-      out.push_back(static_cast<char>(c - kByteBase));
-      continue;
+  for (size_t i = 0; i < text.size();) {
+    if (StandsForByte(text[i])) {
+      out.push_back(static_cast<char>(text[i++] - kByteBase));
+    } else {
+      AppendUtf8(out, NextCodePoint(text, &i));
     }
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-      ++i;
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
-      c = 0xFFFD;
-    }
-    AppendUtf8(out, c);
   }
   return out;
 }

@@ -32,20 +32,19 @@ void AppendUtf16(std::u16string& out, char32_t cp) {
 }
 }  // namespace
 
+char32_t NextCodePoint(std::u16string_view text, size_t* i) {
+  char32_t c = text[(*i)++];
+  if (c < 0xD800 || c > 0xDFFF) return c;
+  if (c <= 0xDBFF && *i < text.size() && text[*i] >= 0xDC00 && text[*i] <= 0xDFFF) {
+    return 0x10000 + ((c - 0xD800) << 10) + (text[(*i)++] - 0xDC00);
+  }
+  return 0xFFFD;
+}
+
 std::string ToUtf8(std::u16string_view text) {
   std::string out;
   out.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    char32_t c = text[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-        text[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-      ++i;
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
-      c = 0xFFFD;
-    }
-    AppendUtf8(out, c);
-  }
+  for (size_t i = 0; i < text.size();) AppendUtf8(out, NextCodePoint(text, &i));
   return out;
 }
 

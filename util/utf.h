@@ -9,6 +9,10 @@ namespace nusk {
 std::string ToUtf8(std::u16string_view text);
 std::u16string FromUtf8(std::string_view text);
 
+// Decodes the code point that starts at text[*i] (i < text.size()) and moves *i past it: a
+// surrogate pair yields its supplementary code point, an unpaired surrogate yields U+FFFD.
+char32_t NextCodePoint(std::u16string_view text, size_t* i);
+
 // Appends one code point (at most U+10FFFF) as UTF-8.
 void AppendUtf8(std::string& out, char32_t cp);
 
