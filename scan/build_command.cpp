@@ -421,7 +421,10 @@ CBuildCommand::DriveOutcome CBuildCommand::BuildNtfsDrive(char16_t letter, CNusk
   int d = letter - u'A';
   NtfsVolumeConfig config;
   config.drive_letter = letter;
-  if (!env_.drives->map().native_letters()) config.volume_path = env_.drives->Root(letter);
+  if (!env_.drives->map().native_letters()) {
+    config.volume_path = env_.drives->Root(letter);
+    config.escape_backslash = true;  // shown as POSIX paths: a '\' in a name stays in it
+  }
   uint64_t journal_id, next_usn;
   {
     std::lock_guard<std::mutex> lock(IndexMutex());

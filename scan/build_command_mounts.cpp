@@ -181,6 +181,7 @@ void CBuildCommand::BuildMountedVolume(char16_t letter, int slot, uint64_t ref, 
   config.mount_index = static_cast<uint8_t>(slot);
   config.mount_folder_reference = ref;
   if (!env_.drives->map().native_letters()) {
+    config.escape_backslash = true;  // shown as POSIX paths: a '\' in a name stays in it
     const DriveMap* map = &env_.drives->map();
     Env* env = env_.env;
     config.marker_exists = [map, env](const std::u16string& folder) {

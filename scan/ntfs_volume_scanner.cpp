@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/env.h"
+#include "platform/native_name.h"
 #include "util/utf.h"
 
 namespace nusk {
@@ -116,6 +117,23 @@ std::u16string NtfsVolumeScanner::RootPrefix() const {
   return p;
 }
 
+// Every name read from the volume passes here before it is used. In place: a name
+// without '\\' (all but a handful) is only looked at, never copied again.
+void NtfsVolumeScanner::ToIndexName(std::u16string* name) const {
+  if (!config_.escape_backslash) return;
+  for (char16_t& c : *name) {
+    if (c == u'\\') c = kEscapedBackslash;
+  }
+}
+
+// The name of a record read from the live volume, in its index form.
+std::u16string NtfsVolumeScanner::LiveName(const RecordInfo& info) const {
+  std::u16string name(info.name_length, u'\0');
+  for (uint16_t i = 0; i < info.name_length; ++i) name[i] = static_cast<char16_t>(U16(info.name_bytes + 2 * i));
+  ToIndexName(&name);
+  return name;
+}
+
 // ---------------------------------------------------------------- full scan
 
 bool NtfsVolumeScanner::ScanMft() {
@@ -181,6 +199,7 @@ bool NtfsVolumeScanner::ScanMft(MftParser* parser) {
     r.size = ToSizeForm(size);
     r.time = ToCompactTime(e.time);
     r.name.assign(parser->name(e));
+    ToIndexName(&r.name);
     ++delivered_;
     listener_->AddRecord(r);
   }
@@ -214,7 +233,9 @@ void NtfsVolumeScanner::MarkExclusions(const MftParser& parser, std::vector<uint
         for (uint32_t steps = 0; at != kRootRecord; ++steps) {
           if (at >= n || steps > n || !parser.entry(static_cast<uint32_t>(at)).has_name()) { ok = false; break; }
           const MftEntry& f = parser.entry(static_cast<uint32_t>(at));
-          path.insert(0, u"\\" + std::u16string(parser.name(f)));
+          std::u16string part(parser.name(f));
+          ToIndexName(&part);
+          path.insert(0, u"\\" + part);
           at = f.parent;
         }
         listener_->IgnoredFolderFound(ok ? RootPrefix() + path : std::u16string());
@@ -486,9 +507,7 @@ std::u16string NtfsVolumeScanner::PathFromReference(uint64_t reference) {
   for (int steps = 0; steps < 32768; ++steps) {
     if (at == kRootRecord) return RootPrefix() + path;
     if (!ReadLiveInfo(at, &info, &live_record_) || !info.has_name) return steps == 0 ? std::u16string() : path;
-    std::u16string name(info.name_length, u'\0');
-    for (uint16_t i = 0; i < info.name_length; ++i) name[i] = static_cast<char16_t>(U16(info.name_bytes + 2 * i));
-    path.insert(0, u"\\" + name);
+    path.insert(0, u"\\" + LiveName(info));
     at = info.parent & 0xFFFFFFFFull;
   }
   return std::u16string();  // a parent cycle
@@ -634,6 +653,7 @@ bool NtfsVolumeScanner::ReadChanges(int64_t* next_usn, ChangePassStats* stats_ou
           break;
         }
         pos += jr.length;
+        ToIndexName(&jr.name);  // the old name of a rename too: it must match the index
         ++stats.records_read;
         last_usn = jr.usn;
         last_length = jr.length;
@@ -745,9 +765,7 @@ uint8_t NtfsVolumeScanner::IsCreatedItemExcluded(const ScanRecord& record, uint6
       Env::Default()->DebugOutput(u"xTF\n");
       break;
     }
-    std::u16string name(info.name_length, u'\0');
-    for (uint16_t i = 0; i < info.name_length; ++i) name[i] = static_cast<char16_t>(U16(info.name_bytes + 2 * i));
-    levels.push_back({static_cast<uint32_t>(at), std::move(name), info.attributes});
+    levels.push_back({static_cast<uint32_t>(at), LiveName(info), info.attributes});
     at = info.parent & 0xFFFFFFFFull;
   }
   if (cached >= 0) {

@@ -37,6 +37,12 @@ struct NtfsVolumeConfig {
   // path ("C:\\a\\b"). Empty: the path is asked of Env::Default() (right for live
   // volumes; image files need their own answer).
   std::function<bool(const std::u16string& folder_path)> marker_exists;
+  // NTFS itself allows '\' inside a name (ntfs-3g on Linux makes such names; Windows
+  // cannot). Where index paths are shown as POSIX paths (a DriveMap without native
+  // letters) such a '\' is kept as U+F05C, as the folder walk keeps it, so the index
+  // never holds its folder separator inside a name and the shown path is the real one.
+  // Applies to every name read from the volume: full scan, journal and live records.
+  bool escape_backslash = false;
 };
 
 struct MountedVolume {
@@ -102,6 +108,8 @@ class NtfsVolumeScanner {
   void MarkExclusions(const MftParser& parser, std::vector<uint8_t>* map);
   uint8_t IsCreatedItemExcluded(const ScanRecord& record, uint64_t ntfs_reference, uint64_t ntfs_parent,
                                 uint32_t attributes);
+  void ToIndexName(std::u16string* name) const;
+  std::u16string LiveName(const ntfs::RecordInfo& info) const;
   void Log(const std::string& line) const { if (log_) log_(line); }
   bool Cancelled() const { return cancel_ && cancel_->load(); }
 

@@ -1,5 +1,6 @@
 // The change pass: changes made to a mounted image, described by a journal in the
-// published USN_RECORD_V2 layout, must leave the same index as a full rescan.
+// published USN_RECORD_V2 layout, must leave the same index as a full rescan. Names
+// holding '\' (which ntfs-3g allows) keep it as U+F05C in every path, as on Linux.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -9,9 +10,12 @@
 #include <map>
 
 #include "ntfs_test_util.h"
+#include "platform/process.h"
+#include "platform/profile.h"
 #include "scan/mft_parser.h"
 #include "scan/mft_record.h"
 #include "scan/ntfs_volume_scanner.h"
+#include "tests/testing/test_env.h"
 #include "util/utf.h"
 
 namespace nusk {
@@ -123,6 +127,7 @@ NtfsVolumeConfig ImageConfig(const std::string& image) {
   NtfsVolumeConfig config;
   config.drive_letter = u'N';
   config.volume_path = FromUtf8(image);
+  config.escape_backslash = true;
   return config;
 }
 
@@ -152,7 +157,8 @@ struct Scan {
   bool Logged(const std::string& line) const { return std::find(log.begin(), log.end(), line) != log.end(); }
 };
 
-std::map<uint32_t, uint16_t> Sequences(const std::string& image) {
+// Sequence numbers of the image's records; with in_use_only, of the records in use.
+std::map<uint32_t, uint16_t> Sequences(const std::string& image, bool in_use_only = false) {
   std::map<uint32_t, uint16_t> out;
   std::unique_ptr<RawVolume> volume;
   if (!RawVolume::Open(FromUtf8(image), &volume).ok()) return out;
@@ -160,7 +166,7 @@ std::map<uint32_t, uint16_t> Sequences(const std::string& image) {
   if (parser.LoadMFT() == 0) return out;
   parser.ReadMftRecords();
   for (uint32_t i = 0; i < parser.entry_count(); ++i)
-    if (parser.entry(i).sequence != 0) out[i] = parser.entry(i).sequence;
+    if (parser.entry(i).sequence != 0 && (parser.entry(i).in_use() || !in_use_only)) out[i] = parser.entry(i).sequence;
   return out;
 }
 
@@ -171,7 +177,10 @@ class ChangeJournalTest : public ::testing::TestWithParam<bool> {
     if (!ntfs_test::CanMakeImages(&why)) GTEST_SKIP() << why;
     std::string source;
     ASSERT_TRUE(ntfs_test::ObtainImage("basic4k", &source, &oracle, &why)) << why;
-    image_ = source + (GetParam() ? ".hidden" : ".plain") + ".changed.img";
+    // One copy per suite and case, so that tests run in parallel never share one.
+    std::string suite = ::testing::UnitTest::GetInstance()->current_test_info()->test_suite_name();
+    std::replace(suite.begin(), suite.end(), '/', '.');
+    image_ = source + "." + suite + (GetParam() ? ".hidden" : ".plain") + ".img";
     fs::remove(image_ + ".usnjrnl");
     fs::copy_file(source, image_, fs::copy_options::overwrite_existing);
     if (GetParam()) {
@@ -193,10 +202,8 @@ class ChangeJournalTest : public ::testing::TestWithParam<bool> {
     fs::remove(mount_);
     mount_.clear();
   }
-  // Writes the journal for the script with sequence numbers from before and after.
-  void WriteJournal(const std::vector<Change>& changes, const std::map<uint64_t, ScanRecord>& before_index) {
-    std::map<uint32_t, uint16_t> before;
-    for (const auto& [ref, r] : before_index) before[ReferenceRecord(ref)] = ReferenceSequence(ref);
+  // Writes the journal for the script with sequence numbers from before and after it.
+  void WriteJournal(const std::vector<Change>& changes, std::map<uint32_t, uint16_t> before) {
     std::map<uint32_t, uint16_t> after = Sequences(image_);
     auto ref = [&](uint32_t rec, bool deleted) {
       auto& first = deleted ? before : after;
@@ -217,13 +224,20 @@ class ChangeJournalTest : public ::testing::TestWithParam<bool> {
 };
 
 TEST_P(ChangeJournalTest, ChangePassGivesTheSameIndexAsARescan) {
+  Mount();
+  std::ofstream(mount_ + "/Docs/pre\\sent.txt") << "pre";
+  Unmount();
   Scan first;
   ASSERT_TRUE(first.Run(image_, settings_));
   ASSERT_TRUE(first.Logged("Doing full scan"));
   ASSERT_NE(first.journal_id, 0u);
+  const std::map<uint32_t, uint16_t> before = Sequences(image_, true);
 
   Mount();
   ChangeScript s(mount_);
+  s.CreateFile("Docs/new\\one.txt", 9);
+  s.Rename("Docs/new\\one.txt", "Docs/new\\two.txt");           // old name seen in the pass
+  s.Rename("Docs/pre\\sent.txt", "Docs/re\\named.txt");
   s.CreateFile("Docs/new.txt", 100);
   s.CreateFolder("NewDir");
   s.CreateFile("NewDir/inner.bin", 3000);
@@ -250,7 +264,7 @@ TEST_P(ChangeJournalTest, ChangePassGivesTheSameIndexAsARescan) {
   s.Delete("Docs/Reports/2024");                                    // a folder, emptied first
   std::vector<Change> changes = s.changes;
   Unmount();
-  WriteJournal(changes, first.listener.index);
+  WriteJournal(changes, before);
 
   Scan second;
   second.listener.index = first.listener.index;
@@ -276,6 +290,8 @@ TEST_P(ChangeJournalTest, ChangePassGivesTheSameIndexAsARescan) {
   };
   EXPECT_TRUE(has(u"new.txt"));
   EXPECT_FALSE(has(u"readme.txt"));
+  EXPECT_TRUE(has(u"new\uF05Ctwo.txt"));
+  EXPECT_TRUE(has(u"re\uF05Cnamed.txt"));
   for (const auto& [ref, w] : want) {
     auto it = got.find(ref);
     ASSERT_NE(it, got.end()) << "missing after the change pass: " << ntfs_test::Narrow(w.name);
@@ -297,6 +313,52 @@ TEST_P(ChangeJournalTest, ChangePassGivesTheSameIndexAsARescan) {
 
 INSTANTIATE_TEST_SUITE_P(Settings, ChangeJournalTest, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "HiddenAndPatterns" : "Defaults"; });
+
+// The program itself over an image drive: names holding '\' are found and shown with it,
+// and after a change pass that renames one and deletes another, find lists exactly what
+// a build from scratch lists.
+class ImageDriveTest : public ChangeJournalTest {
+ protected:
+  ChildResult Nusk(const testing::TempDir& home, std::vector<std::u16string> args) {
+    Profile::Default()->WriteString(home.path() + u"nusk.ini", u"Drives", u"N", FromUtf8(image_));
+    args.insert(args.begin(), {u"--dbdir", home.path()});
+    ChildResult r;
+    EXPECT_TRUE(RunChild(FromUtf8(NUSK_BINARY_DIR "/app/nusk"), args, {}, 60000, &r).ok());
+    EXPECT_EQ(r.exit_code, 0) << r.out << r.err;
+    return r;
+  }
+};
+
+TEST_P(ImageDriveTest, BackslashNamesThroughFindAndTheChangePass) {
+  Mount();
+  std::ofstream(mount_ + "/Docs/pre\\sent.txt") << "pre";
+  std::ofstream(mount_ + "/Docs/gone\\soon.txt") << "gone";
+  Unmount();
+  const std::map<uint32_t, uint16_t> before = Sequences(image_, true);
+  testing::TempDir home, fresh;
+  Nusk(home, {u"build"});
+  EXPECT_EQ(Nusk(home, {u"find", u"sent"}).out, "N:/Docs/pre\\sent.txt\n");
+
+  Mount();
+  ChangeScript s(mount_);
+  s.Rename("Docs/pre\\sent.txt", "Docs/re\\named.txt");
+  s.Delete("Docs/gone\\soon.txt");
+  s.CreateFile("Docs/new\\one.txt", 3);
+  std::vector<Change> changes = s.changes;
+  Unmount();
+  WriteJournal(changes, before);
+  Nusk(home, {u"build"});
+  std::ifstream log(ToUtf8(home.path()) + "nusk.build.log");
+  EXPECT_NE(std::string(std::istreambuf_iterator<char>(log), {}).find("(No full scan needed)"), std::string::npos);
+  Nusk(fresh, {u"build"});
+  const std::string listed = Nusk(home, {u"find", u"txt"}).out;
+  EXPECT_EQ(listed, Nusk(fresh, {u"find", u"txt"}).out);
+  EXPECT_NE(listed.find("N:/Docs/re\\named.txt\n"), std::string::npos) << listed;
+  EXPECT_NE(listed.find("N:/Docs/new\\one.txt\n"), std::string::npos) << listed;
+  EXPECT_EQ(listed.find("soon"), std::string::npos) << listed;
+}
+
+INSTANTIATE_TEST_SUITE_P(Defaults, ImageDriveTest, ::testing::Values(false));
 
 // Which stored states lead to a full scan, and what a cancelled pass leaves behind.
 TEST(ChangeJournalStateTest, FullScanFallbacks) {

@@ -135,7 +135,7 @@ std::set<uint32_t> IgnoredByMarkers(const std::map<uint32_t, OracleItem>& oracle
 
 void CollectingListener::UpdateRecord(const ScanRecord& r, const std::u16string* old_name) {
   auto it = index.find(r.reference);
-  if (it == index.end()) {
+  if (it == index.end() || (old_name && *old_name != it->second.name)) {  // the index would not find it
     ++unknown_updates;
     return;
   }
