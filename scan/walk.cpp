@@ -5,7 +5,6 @@
 #include <deque>
 #include <exception>
 #include <mutex>
-#include <numeric>
 #include <thread>
 
 #include "index/index_types.h"
@@ -150,6 +149,7 @@ struct ListedFolder {
   Status status;
   std::vector<VolumeEntry> entries;
   std::vector<uint32_t> order;  // entries positions in name order
+  std::vector<std::pair<uint64_t, uint32_t>> keys;  // SortNames' work space, kept for reuse
 };
 
 struct Pending {
@@ -307,13 +307,26 @@ class TreeLister {
   }
 
   // A fixed order makes the index independent of the order the system lists entries in.
-  // Sorting positions moves 4 bytes per swap instead of whole entries.
+  // What is sorted is (first four units, position) pairs: most names differ within their
+  // first four units, so most comparisons never reach the strings. A unit is never 0, so
+  // a short name's zero padding sorts it before the longer names it starts.
   static void SortNames(ListedFolder* listed) {
     const std::vector<VolumeEntry>& entries = listed->entries;
-    listed->order.resize(entries.size());
-    std::iota(listed->order.begin(), listed->order.end(), 0u);
-    std::sort(listed->order.begin(), listed->order.end(),
-              [&entries](uint32_t a, uint32_t b) { return entries[a].name < entries[b].name; });
+    std::vector<std::pair<uint64_t, uint32_t>>& keys = listed->keys;
+    keys.resize(entries.size());
+    for (uint32_t i = 0; i < entries.size(); ++i) keys[i] = {NamePrefix(entries[i].name), i};
+    std::sort(keys.begin(), keys.end(), [&entries](const auto& a, const auto& b) {
+      if (a.first != b.first) return a.first < b.first;
+      return entries[a.second].name < entries[b.second].name;
+    });
+    listed->order.resize(keys.size());
+    for (size_t i = 0; i < keys.size(); ++i) listed->order[i] = keys[i].second;
+  }
+
+  static uint64_t NamePrefix(const std::u16string& name) {
+    uint64_t prefix = 0;
+    for (size_t i = 0; i < 4; ++i) prefix = prefix << 16 | (i < name.size() ? name[i] : 0);
+    return prefix;
   }
 
   static bool HoldsMarker(const ListedFolder& listed) {
