@@ -277,8 +277,16 @@ bool NtfsVolumeScanner::OpenLive() {
   std::unique_ptr<MftParser> p = MftParser::OpenDisk(VolumePath(), log_);
   if (!p || !p->ok() || p->LoadMFT() == 0) return false;
   live_ = std::move(p);
-  record_cache_ = std::make_unique<MftRecordCache>(live_->boot().record_size, kRecordCacheBytes);
+  MakeRecordCache();
   return true;
+}
+
+// The cache never needs more room than the whole MFT: a small volume does not reserve
+// the full arena and its table.
+void NtfsVolumeScanner::MakeRecordCache() {
+  const uint32_t rs = live_->boot().record_size;
+  const size_t bytes = static_cast<size_t>(std::min<uint64_t>(kRecordCacheBytes, live_->record_count() * rs));
+  record_cache_ = std::make_unique<MftRecordCache>(rs, bytes);
 }
 
 // Returns record `number` (fix-up applied) and its length, or null when it is not in
@@ -391,7 +399,8 @@ void NtfsVolumeScanner::ReadWantedRecords() {
   MftRecordCache& cache = *record_cache_;
   const uint32_t rs = cache.record_size();
   const uint64_t total = live_->record_count();
-  span_.resize(std::max<size_t>(kCoalesceReadBytes, rs));
+  // A read never spans more than the whole MFT.
+  span_.resize(static_cast<size_t>(std::min<uint64_t>(std::max<size_t>(kCoalesceReadBytes, rs), total * rs)));
   for (size_t i = 0; i < wanted.size();) {
     const uint64_t first = wanted[i];
     if (first >= total) break;
@@ -547,6 +556,15 @@ bool NtfsVolumeScanner::OpenVolumeJournal() {
   }
   journal_handle_ = std::move(j);
   return true;
+}
+
+void NtfsVolumeScanner::UseOpened(std::unique_ptr<UsnJournal> journal, const UsnJournalData& data,
+                                  std::unique_ptr<MftParser> live) {
+  journal_handle_ = std::move(journal);
+  journal_ = data;
+  live_tried_ = true;
+  live_ = std::move(live);
+  if (live_) MakeRecordCache();
 }
 
 bool NtfsVolumeScanner::ScanVolume(uint64_t* journal_id, uint64_t* next_usn, std::vector<MountedVolume>* mounted) {

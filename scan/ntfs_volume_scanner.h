@@ -82,6 +82,10 @@ class NtfsVolumeScanner {
 
   // Opens the volume and describes its journal (creating a missing one).
   bool OpenVolumeJournal();
+  // Instead of OpenVolumeJournal: the change pass and the live queries use a journal and
+  // a volume the caller opened (fuzzing, tools). live must have loaded its MFT; both
+  // belong to the scanner from here on.
+  void UseOpened(std::unique_ptr<UsnJournal> journal, const UsnJournalData& data, std::unique_ptr<MftParser> live);
 
   // Live-volume queries. References are index file references.
   void QueryRecordInfo(uint64_t reference, ScanRecord* record);
@@ -96,6 +100,7 @@ class NtfsVolumeScanner {
  private:
   struct LiveInfo;
   bool OpenLive();
+  void MakeRecordCache();
   const uint8_t* ReadLiveRecord(uint64_t record_number, size_t* length);
   bool ReadLiveInfo(uint64_t record_number, ntfs::RecordInfo* info, std::string* storage);
   void CollectWantedRecords(const uint8_t* records, size_t length);
