@@ -235,8 +235,8 @@ TEST_P(ChangeJournalTest, ChangePassGivesTheSameIndexAsARescan) {
 
   Mount();
   ChangeScript s(mount_);
-  s.CreateFile("Docs/new\\one.txt", 9);
-  s.Rename("Docs/new\\one.txt", "Docs/new\\two.txt");           // old name seen in the pass
+  s.CreateFile("Docs/new one\\.txt", 9);                           // the '\' past the first four characters
+  s.Rename("Docs/new one\\.txt", "Docs/new\\two.txt");           // old name seen in the pass
   s.Rename("Docs/pre\\sent.txt", "Docs/re\\named.txt");
   s.CreateFile("Docs/new.txt", 100);
   s.CreateFolder("NewDir");
@@ -343,7 +343,7 @@ TEST_P(ImageDriveTest, BackslashNamesThroughFindAndTheChangePass) {
   ChangeScript s(mount_);
   s.Rename("Docs/pre\\sent.txt", "Docs/re\\named.txt");
   s.Delete("Docs/gone\\soon.txt");
-  s.CreateFile("Docs/new\\one.txt", 3);
+  s.CreateFile("Docs/added.txt\\", 3);
   std::vector<Change> changes = s.changes;
   Unmount();
   WriteJournal(changes, before);
@@ -354,7 +354,7 @@ TEST_P(ImageDriveTest, BackslashNamesThroughFindAndTheChangePass) {
   const std::string listed = Nusk(home, {u"find", u"txt"}).out;
   EXPECT_EQ(listed, Nusk(fresh, {u"find", u"txt"}).out);
   EXPECT_NE(listed.find("N:/Docs/re\\named.txt\n"), std::string::npos) << listed;
-  EXPECT_NE(listed.find("N:/Docs/new\\one.txt\n"), std::string::npos) << listed;
+  EXPECT_NE(listed.find("N:/Docs/added.txt\\\n"), std::string::npos) << listed;
   EXPECT_EQ(listed.find("soon"), std::string::npos) << listed;
 }
 
