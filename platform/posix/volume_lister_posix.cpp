@@ -1,11 +1,13 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <cstddef>
 #include <cstring>
 
 #include "platform/volume_lister.h"
@@ -74,12 +76,35 @@ bool StatEntry(int dir_fd, const char* name, EntryStat* out) {
   return true;
 }
 
+// File systems whose getdents64 fills the buffer until it is full or the folder ends, so
+// a call that left room for the longest possible entry has reached the end. Elsewhere
+// (network and FUSE file systems may answer a page at a time) the walk asks again until
+// the system answers 0.
+bool FillsWholeBuffer(const char* root) {
+  struct statfs fs;
+  if (::statfs(root, &fs) != 0) return false;
+  switch (static_cast<unsigned long>(fs.f_type)) {
+    case 0xEF53:      // ext2, ext3, ext4
+    case 0x58465342:  // xfs
+    case 0x9123683E:  // btrfs
+    case 0x01021994:  // tmpfs
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The longest entry getdents64 can return: header, a 255-byte name, its NUL, alignment.
+constexpr size_t kLongestEntry = (offsetof(struct dirent64, d_name) + 256 + 7) / 8 * 8;
+
 // Reads folders with getdents64 into a buffer of its own (no DIR stream: that costs an
 // fstat, an fcntl and an allocation per folder) and keeps the entries' strings between
-// calls, so listing a folder allocates only for names longer than any seen before.
+// calls, so listing a folder allocates only for names longer than any seen before. On
+// file systems that fill the buffer, a folder whose entries fit in one call costs one
+// call instead of two (the second would only say the folder ended).
 class PosixVolumeLister : public VolumeLister {
  public:
-  explicit PosixVolumeLister(dev_t device) : device_(device) {}
+  PosixVolumeLister(dev_t device, bool fills_buffer) : device_(device), fills_buffer_(fills_buffer) {}
 
   Status List(const std::u16string& folder, std::vector<VolumeEntry>* entries) override {
     size_t count = 0;
@@ -98,6 +123,7 @@ class PosixVolumeLister : public VolumeLister {
         return Status::Error(path + ": " + std::strerror(error));
       }
       if (got == 0) break;
+      const bool ended = fills_buffer_ && sizeof buffer_ - static_cast<size_t>(got) >= kLongestEntry;
       for (ssize_t at = 0; at < got;) {
         const auto* de = reinterpret_cast<const struct dirent64*>(buffer_ + at);
         at += de->d_reclen;
@@ -117,6 +143,7 @@ class PosixVolumeLister : public VolumeLister {
         if (n[0] == '.') e.attributes |= 0x2;
         if (link) e.attributes |= 0x400;
       }
+      if (ended) break;
     }
     ::close(fd);
     entries->resize(count);
@@ -125,6 +152,7 @@ class PosixVolumeLister : public VolumeLister {
 
  private:
   dev_t device_;
+  bool fills_buffer_;
   alignas(8) char buffer_[32768];
 };
 
@@ -135,7 +163,7 @@ Status VolumeLister::Create(const std::u16string& root, std::unique_ptr<VolumeLi
   std::string path = NativeFromPath(root);
   if (::stat(path.c_str(), &st) != 0) return Status::Error(path + ": " + std::strerror(errno));
   if (!S_ISDIR(st.st_mode)) return Status::Error(path + ": not a folder");
-  lister->reset(new PosixVolumeLister(st.st_dev));
+  lister->reset(new PosixVolumeLister(st.st_dev, FillsWholeBuffer(path.c_str())));
   return Status::Ok();
 }
 
