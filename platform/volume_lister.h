@@ -3,7 +3,7 @@
 // volume (links, reparse points and folders of other file systems are flagged).
 //
 // Windows: FindFirstFileExW with the basic information level and large fetches (names
-// only, no 8.3 names). POSIX: readdir and lstat; symbolic links are never followed.
+// only, no 8.3 names). POSIX: getdents64 and statx; symbolic links are never followed.
 // One lister per walk; used by one thread at a time.
 #pragma once
 #include <cstdint>
