@@ -41,7 +41,9 @@ void AssignName(const char* n, std::u16string* out) {
 }
 
 // What the walk needs of one entry. statx is asked only for type, size and time and
-// allowed cached attributes (no round trip on network file systems); kernels without
+// allowed cached attributes (no round trip on network file systems), and must not mount
+// an automount point it meets (unlike fstatat, statx does so unless told not to): an
+// automount point is another file system, listed but never entered. Kernels without
 // statx get fstatat.
 struct EntryStat {
   mode_t mode;
@@ -55,8 +57,8 @@ bool StatEntry(int dir_fd, const char* name, EntryStat* out) {
   static std::atomic<bool> have_statx{true};
   if (have_statx.load(std::memory_order_relaxed)) {
     struct statx sx;
-    if (::statx(dir_fd, name, AT_SYMLINK_NOFOLLOW | AT_STATX_DONT_SYNC, STATX_TYPE | STATX_SIZE | STATX_MTIME, &sx) ==
-        0) {
+    constexpr int kFlags = AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT | AT_STATX_DONT_SYNC;
+    if (::statx(dir_fd, name, kFlags, STATX_TYPE | STATX_SIZE | STATX_MTIME, &sx) == 0) {
       out->mode = sx.stx_mode;
       out->device = makedev(sx.stx_dev_major, sx.stx_dev_minor);
       out->size = sx.stx_size;
