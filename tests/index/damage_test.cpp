@@ -93,7 +93,9 @@ TEST_P(DamageTest, SearchFormRefusesAndBuildKeepsTheFilesAside) {
   EXPECT_NE(w.damage().find(d.expect), std::string::npos) << w.damage();
   EXPECT_EQ(w.item_count(), 0u);
   // Both files are kept, byte for byte, beside the fresh index.
-  if (!bytes.empty()) EXPECT_EQ(ReadFile(path + u".bad"), bytes);
+  if (!bytes.empty()) {
+    EXPECT_EQ(ReadFile(path + u".bad"), bytes);
+  }
   EXPECT_EQ(ReadFile(DbPath(home(), d.file == kFrsName ? u"nusk.nrs.bad" : u"nusk.frs.bad")), other);
   ASSERT_TRUE(w.AddRecord(Rec(C(5), 0, u"C:", true)));
   ASSERT_TRUE(CommitIndex(&w).ok());

@@ -36,7 +36,9 @@ TEST(ForgetOnLoadTest, SameFilesAsForgettingTheDriveAfterTheLoad) {
     NuskDbWriter w;
     if (on_load) w.ForgetDriveOnLoad(u'C');
     ASSERT_TRUE(LoadIndexForWrite(&w, home.path()).ok());
-    if (!on_load) EXPECT_EQ(w.ForgetVolume(u'C', 0), 5u);
+    if (!on_load) {
+      EXPECT_EQ(w.ForgetVolume(u'C', 0), 5u);
+    }
     EXPECT_EQ(w.item_count(), 4u);
     // The drive is rebuilt with a name it had and one it did not.
     for (const ScanRecord& r : {Rec(C(1024), 0, u"C:", true), Rec(C(1025), C(1024), u"x.txt", false, 1, 1),

@@ -95,7 +95,9 @@ TEST_F(SortOrderTest, PathThenDateWithoutTieBreak) {
     const uint32_t a = got[j - 1], b = got[j];
     const auto ca = Chain(a), cb = Chain(b);
     ASSERT_LE(ca, cb);
-    if (ca == cb) EXPECT_GE(static_cast<int32_t>(t_.db().Time(a)), static_cast<int32_t>(t_.db().Time(b)));
+    if (ca == cb) {
+      EXPECT_GE(static_cast<int32_t>(t_.db().Time(a)), static_cast<int32_t>(t_.db().Time(b)));
+    }
   }
 }
 
