@@ -1,6 +1,7 @@
 #include "scan/ntfs_volume_scanner.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "platform/env.h"
@@ -72,6 +73,11 @@ bool DecodeJournalRecord(const uint8_t* p, size_t available, JournalRecord* r, s
   r->reference = U64(p + 8);
   r->parent = major == 2 ? U64(p + 16) : U64(p + 24);
   r->usn = static_cast<int64_t>(U64(p + 24 + base));
+  // A USN is a byte offset in the journal: the position after the record must exist.
+  if (r->usn < 0 || r->usn > INT64_MAX - static_cast<int64_t>(r->length)) {
+    *error = "change record with a bad USN";
+    return false;
+  }
   r->reason = U32(p + 40 + base);
   r->attributes = U32(p + 52 + base);
   uint16_t name_bytes = U16(p + 56 + base);

@@ -54,11 +54,12 @@ class JournalWriter {
     put(58, &name_offset, 2);
     for (size_t i = 0; i < name.size(); ++i) put(60 + 2 * i, &name[i], 2);
     bytes_ += r;
-    next += len;
+    next = static_cast<int64_t>(static_cast<uint64_t>(next) + len);
     std::memcpy(bytes_.data() + 8 + 16, &next, 8);
   }
   void Save() { std::ofstream(path_, std::ios::binary | std::ios::trunc) << bytes_; }
   void SetJournalId(uint64_t id) { std::memcpy(bytes_.data() + 8, &id, 8); }
+  void SetNextUsn(int64_t usn) { std::memcpy(bytes_.data() + 8 + 16, &usn, 8); }
 
  private:
   std::string path_;
@@ -399,17 +400,23 @@ TEST(ChangeJournalStateTest, FullScanFallbacks) {
   EXPECT_TRUE(unreadable.listener.forgets.empty());
   EXPECT_EQ(unreadable.journal_id, 0u);
 
-  // A record of a version this reader does not know stops the pass and forces a full
-  // scan next time instead of being misread.
-  JournalWriter journal(image);
-  journal.Add(kCreate | kClose, 70, 5, 0x20, u"x", 4);
-  journal.Save();
-  Scan unknown;
-  unknown.journal_id = first.journal_id;
-  unknown.next_usn = ~uint64_t{0};
-  EXPECT_FALSE(unknown.Run(image, settings));
-  EXPECT_EQ(unknown.journal_id, 0u);
-  EXPECT_TRUE(unknown.listener.added.empty());
+  // A record of a version this reader does not know, or whose USN leaves no position
+  // after it, stops the pass and forces a full scan next time instead of being misread.
+  const std::string clean = image + ".clean.usnjrnl";
+  fs::copy_file(image + ".usnjrnl", clean, fs::copy_options::overwrite_existing);
+  for (bool bad_usn : {false, true}) {
+    fs::copy_file(clean, image + ".usnjrnl", fs::copy_options::overwrite_existing);
+    JournalWriter journal(image);
+    if (bad_usn) journal.SetNextUsn(INT64_MAX - 40);
+    journal.Add(kCreate | kClose, 70, 5, 0x20, u"x", bad_usn ? 2 : 4);
+    journal.Save();
+    Scan unknown;
+    unknown.journal_id = first.journal_id;
+    unknown.next_usn = ~uint64_t{0};
+    EXPECT_FALSE(unknown.Run(image, settings)) << bad_usn;
+    EXPECT_EQ(unknown.journal_id, 0u);
+    EXPECT_TRUE(unknown.listener.added.empty());
+  }
 }
 
 // MFT records read in one pass must not serve a later one: the volume may have changed
