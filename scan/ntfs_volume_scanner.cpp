@@ -30,6 +30,7 @@ constexpr size_t kRecordCacheBytes = 32u << 20;
 constexpr size_t kFirstWindowRecords = 4096;
 constexpr uint64_t kAllOnes = ~uint64_t{0};
 constexpr uint32_t kNoSizeMarker = 1234567890;
+constexpr size_t kMaxPathChars = 32767;  // the longest path NTFS allows
 constexpr uint32_t kErrorNotSupported = 50;  // ERROR_NOT_SUPPORTED
 constexpr uint32_t kErrorInvalidFunction = 1;  // ERROR_INVALID_FUNCTION
 // Raw MFT reads of the live queries take the aligned 4 KiB around the record asked for:
@@ -791,7 +792,10 @@ uint8_t NtfsVolumeScanner::IsCreatedItemExcluded(const ScanRecord& record, uint6
   uint64_t at = RecordOf(ntfs_parent);
   RecordInfo info;
   int cached = -1;
-  for (int steps = 0; steps < 32768; ++steps) {
+  // A chain longer than any NTFS path (a parent cycle in a damaged or changing MFT)
+  // reaches no folder: its items are left out, as the full scan leaves them out.
+  size_t path_length = folder ? record.name.size() + 1 : 0;
+  for (;;) {
     auto it = folder_cache_.find(static_cast<uint32_t>(at));
     if (it != folder_cache_.end()) { cached = it->second; break; }
     if (at == kRootRecord) break;
@@ -800,6 +804,11 @@ uint8_t NtfsVolumeScanner::IsCreatedItemExcluded(const ScanRecord& record, uint6
       break;
     }
     levels.push_back({static_cast<uint32_t>(at), LiveName(info), info.attributes});
+    path_length += info.name_length + 1u;
+    if (path_length > kMaxPathChars) {
+      for (const Level& l : levels) folder_cache_[l.record] = 1;
+      return 1;
+    }
     at = info.parent & 0xFFFFFFFFull;
   }
   if (cached >= 0) {
@@ -807,12 +816,12 @@ uint8_t NtfsVolumeScanner::IsCreatedItemExcluded(const ScanRecord& record, uint6
     if (cached == 1 || levels.empty()) return static_cast<uint8_t>(cached);
     // Kept above: the levels walked below it still need their own tests (below).
   }
-  // Paths of the levels, root first, for the marker test.
-  std::vector<std::u16string> paths(levels.size());
-  std::u16string prefix = RootPrefix();
+  // The deepest level's path; each level's own path is a prefix of it (ends[k] long).
+  std::vector<size_t> ends(levels.size());
+  std::u16string full = RootPrefix();
   for (size_t k = levels.size(); k-- > 0;) {
-    prefix += u"\\" + levels[k].name;
-    paths[k] = prefix;
+    full += u"\\" + levels[k].name;
+    ends[k] = full.size();
   }
   auto marker_exists = [this](const std::u16string& path) {
     if (config_.marker_exists) return config_.marker_exists(path);
@@ -822,9 +831,12 @@ uint8_t NtfsVolumeScanner::IsCreatedItemExcluded(const ScanRecord& record, uint6
     const Level& l = levels[j];
     bool excluded = (x.exclude_hidden && (l.attributes & kFileAttributeHidden)) ||
                     (x.exclude_by_name && MatchesFolderPattern(x, l.name));
-    if (!excluded && marker_exists(paths[j])) {
-      excluded = true;
-      listener_->IgnoredFolderFound(paths[j]);
+    if (!excluded) {
+      const std::u16string path = full.substr(0, ends[j]);
+      if (marker_exists(path)) {
+        excluded = true;
+        listener_->IgnoredFolderFound(path);
+      }
     }
     if (excluded) {
       for (size_t k = 0; k <= j; ++k) folder_cache_[levels[k].record] = 1;
