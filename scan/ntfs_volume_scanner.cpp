@@ -530,13 +530,15 @@ std::u16string NtfsVolumeScanner::PathFromReference(uint64_t reference) {
   std::u16string path;
   uint64_t at = RecordOf(reference);
   RecordInfo info;
-  for (int steps = 0; steps < 32768; ++steps) {
+  // A path longer than NTFS allows means a parent cycle: no path, before the repeated
+  // inserts at the front grow costly.
+  for (int steps = 0; path.size() <= kMaxPathChars; ++steps) {
     if (at == kRootRecord) return RootPrefix() + path;
     if (!ReadLiveInfo(at, &info, &live_record_) || !info.has_name) return steps == 0 ? std::u16string() : path;
     path.insert(0, u"\\" + LiveName(info));
     at = info.parent & 0xFFFFFFFFull;
   }
-  return std::u16string();  // a parent cycle
+  return std::u16string();
 }
 
 // ---------------------------------------------------------------- change journal
