@@ -124,23 +124,10 @@ std::u16string NtfsVolumeScanner::RootPrefix() const {
   return p;
 }
 
-// Every name read from the volume passes here before it is used. In place: a name
-// without '\\' (all but a handful) is only looked at, four characters per step, and
-// never copied again.
+// Every name read from the volume passes here before it is used; in place, so a name
+// without '\\' (all but a handful) is only looked at, never copied again.
 void NtfsVolumeScanner::ToIndexName(std::u16string* name) const {
-  if (!config_.escape_backslash) return;
-  char16_t* s = name->data();
-  const size_t n = name->size();
-  size_t i = 0;
-  for (; i + 4 <= n; i += 4) {
-    uint64_t w;
-    std::memcpy(&w, s + i, 8);
-    const uint64_t x = w ^ 0x005C005C005C005Cull;  // a '\\' lane becomes 0
-    if ((x - 0x0001000100010001ull) & ~x & 0x8000800080008000ull) break;
-  }
-  for (; i < n; ++i) {
-    if (s[i] == u'\\') s[i] = kEscapedBackslash;
-  }
+  if (config_.escape_backslash) std::replace(name->begin(), name->end(), u'\\', kEscapedBackslash);
 }
 
 // The name of a record read from the live volume, in its index form.
