@@ -93,4 +93,16 @@ bool HasCompleteDatabase(const std::u16string& home, Env* env) {
   return env->FileExists(DbPath(home, kFrsName, env)) && env->FileExists(DbPath(home, kNrsName, env));
 }
 
+Status ViewOptional(Env* env, const std::u16string& path, std::unique_ptr<FileView>* view,
+                    std::string_view* bytes) {
+  view->reset();
+  *bytes = {};
+  if (!env->FileExists(path)) return Status::Ok();
+  Status s = env->ViewWholeFile(path, view);
+  if (!s.ok() && !env->FileExists(path)) return Status::Ok();
+  if (!s.ok()) return Status::Error("Cannot read " + ToUtf8(path) + ": " + s.message());
+  *bytes = (*view)->bytes();
+  return s;
+}
+
 }  // namespace nusk

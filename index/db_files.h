@@ -14,7 +14,9 @@
 // (RecoverInterruptedCommit finishes the moves; readers resolve the same way read-only).
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <string_view>
 
 #include "platform/env.h"
 #include "index/status_sink.h"
@@ -52,6 +54,11 @@ DbFileSet ResolveDbFiles(const std::u16string& home, Env* env = Env::Default());
 // lock (LoadIndexForWrite does). Ok when nothing was pending.
 Status RecoverInterruptedCommit(const std::u16string& home, Env* env = Env::Default(),
                                 IStatusSink* sink = nullptr);
+
+// The whole file as a view (mapped where the system allows); a missing file reads as
+// empty and leaves the view null. A read failure names the file.
+Status ViewOptional(Env* env, const std::u16string& path, std::unique_ptr<FileView>* view,
+                    std::string_view* bytes);
 
 // Moves "nusk.frs", "nusk.nrs" and "nusk.hid" aside to "<name>.bad" (or "<name>.bad.N"
 // when that exists) so a fresh index can be written without losing the damaged one.

@@ -13,18 +13,6 @@ static_assert(std::endian::native == std::endian::little,
 namespace nusk {
 
 namespace {
-// A missing file reads as empty; the view is then null.
-Status ViewOptional(Env* env, const std::u16string& path, std::unique_ptr<FileView>* view, std::string_view* bytes) {
-  view->reset();
-  *bytes = {};
-  if (!env->FileExists(path)) return Status::Ok();
-  Status s = env->ViewWholeFile(path, view);
-  if (!s.ok() && !env->FileExists(path)) return Status::Ok();
-  if (!s.ok()) return Status::Error("Cannot read " + ToUtf8(path) + ": " + s.message());
-  *bytes = (*view)->bytes();
-  return s;
-}
-
 Status Damaged(const std::u16string& path, const std::string& fault) {
   return Status::Error(ToUtf8(path) + " is damaged: " + fault + ".");
 }

@@ -11,14 +11,6 @@ namespace nusk {
 namespace {
 std::string Ms(uint64_t start, Env* env) { return std::to_string(env->MonotonicMs() - start); }
 
-// Reads a file that may be missing (missing = empty).
-Status ReadOptional(Env* env, const std::u16string& path, std::string* bytes) {
-  bytes->clear();
-  if (!env->FileExists(path)) return Status::Ok();
-  Status s = env->ReadWholeFile(path, bytes);
-  if (!s.ok() && !env->FileExists(path)) return Status::Ok();
-  return s;
-}
 }  // namespace
 
 class WriterLoader {
@@ -26,7 +18,7 @@ class WriterLoader {
   WriterLoader(NuskDbWriter* w, Env* env, IStatusSink* sink) : w_(w), env_(env), sink_(sink) {}
 
   // Fills the writer from checked bytes; returns the fault of the first bad file.
-  std::string Fill(const std::string& frs_bytes, const std::string& nrs_bytes, std::u16string* bad_file) {
+  std::string Fill(std::string_view frs_bytes, std::string_view nrs_bytes, std::u16string* bad_file) {
     dbformat::FrsView frs;
     std::string fault = dbformat::CheckFrs(frs_bytes, &frs);
     if (!fault.empty()) {
@@ -92,7 +84,7 @@ class WriterLoader {
     w_->item_count_ = kept;
   }
 
-  void LoadNames(const std::string& bytes, uint32_t n, const dbformat::NrsSummary& sum) {
+  void LoadNames(std::string_view bytes, uint32_t n, const dbformat::NrsSummary& sum) {
     w_->folders_.reserve(sum.f);
     w_->names_.reserve(sum.m);
     std::u16string key;
@@ -141,13 +133,16 @@ Status LoadIndexForWrite(NuskDbWriter* w, const std::u16string& home, Env* env, 
   WriterLoader loader(w, env, sink);
   loader.MarkStart();
   sink->Progress("Loading file records..");
-  std::string frs_bytes, nrs_bytes;
-  std::u16string frs_path = DbPath(home, kFrsName, env), nrs_path = DbPath(home, kNrsName, env);
-  if (!(s = ReadOptional(env, frs_path, &frs_bytes)).ok()) return s;
-  if (!(s = ReadOptional(env, nrs_path, &nrs_bytes)).ok()) return s;
+  // Views, not copies: the bytes are decoded into the writer once and then released.
+  std::unique_ptr<FileView> frs_view, nrs_view;
+  std::string_view frs_bytes, nrs_bytes;
+  if (!(s = ViewOptional(env, DbPath(home, kFrsName, env), &frs_view, &frs_bytes)).ok()) return s;
+  if (!(s = ViewOptional(env, DbPath(home, kNrsName, env), &nrs_view, &nrs_bytes)).ok()) return s;
 
   std::u16string bad_file;
   std::string fault = loader.Fill(frs_bytes, nrs_bytes, &bad_file);
+  frs_view.reset();
+  nrs_view.reset();
   if (!fault.empty()) {
     // Start over from an empty index; the damaged files are kept beside it.
     w->names_.clear();
