@@ -1,5 +1,6 @@
 // Facts about the running process and the system it runs on.
 #pragma once
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,12 @@ bool IsNewerSystem();
 // File name (without folder) of the parent process's executable, empty when unknown.
 // Always empty on POSIX, where no caller needs it.
 std::u16string ParentProcessName();
+
+// Bytes the whole process (all threads) has read from storage so far. Any thread.
+// POSIX: getrusage's block input count (reads that went to the device, file data and
+// file-system metadata alike; cached reads count nothing); Windows: GetProcessIoCounters'
+// read transfer count (every read the process made). 0 when the system cannot tell.
+uint64_t ProcessStorageReadBytes();
 
 // Looks up the optional entry points once (Windows); all null on POSIX.
 OptionalEntryPoints LoadOptionalEntryPoints();

@@ -1,6 +1,7 @@
 #include "scan/walk.h"
 
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <exception>
@@ -8,7 +9,9 @@
 #include <thread>
 
 #include "index/index_types.h"
+#include "platform/process_info.h"
 #include "platform/volume_lister.h"
+#include "scan/lister_pacer.h"
 #include "util/utf.h"
 
 namespace nusk {
@@ -18,12 +21,12 @@ namespace {
 constexpr char16_t kMarkerName[] = u"_nuskignore";
 constexpr uint32_t kRootRecord = 1024;
 
-// The walk runs on two threads: a listing thread reads folders (system calls, name
-// conversion, sorting, exclusions) while the calling thread hands the results to the
-// listener (index insertion). They meet in a bounded queue of chunks, so the listing may
-// run ahead by a few thousand items but never holds the whole tree. The listing thread
-// decides everything (order, references, exclusions); the listener sees exactly the calls
-// a one-thread walk would make, in the same order, all on the calling thread.
+// The walk's listing threads read folders (system calls, name conversion, sorting,
+// exclusions) while the calling thread hands the results to the listener (index
+// insertion). They meet in a bounded queue of chunks, so the listing may run ahead by a
+// few thousand items but never holds the whole tree. The listing side decides everything
+// (order, references, exclusions); the listener sees exactly the calls a one-thread walk
+// would make, in the same order, all on the calling thread.
 
 // What one listed folder contributes: its records, then at most one status line. A
 // folder left out for its marker file contributes only ignored_path.
@@ -157,10 +160,14 @@ struct Pending {
   std::unique_ptr<ListedFolder> listed;  // null until listed
 };
 
-constexpr int kListingThreads = 2;     // the calling thread inserts; these share the other core
 constexpr size_t kListedAhead = 256;   // folders listed but not yet turned into records
 
-// Lists the tree breadth first on kListingThreads threads. Listing a folder (system calls,
+uint64_t NowMicroseconds() {
+  using namespace std::chrono;
+  return static_cast<uint64_t>(duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+// Lists the tree breadth first on several threads (how many work at a time: ListerPacer). Listing a folder (system calls,
 // name conversion, sorting) may happen on any thread and in any order, but turning the
 // listings into records ("emitting": exclusions, references, queueing sub-folders) happens
 // strictly in queue order, by one thread at a time, so the result is the same as a
@@ -170,6 +177,7 @@ class TreeLister {
  public:
   TreeLister(const WalkTarget& target, std::vector<VolumeEntry> root_entries, ChunkQueue* out)
       : target_(target),
+        pacer_(std::thread::hardware_concurrency()),
         drive_(static_cast<uint8_t>(target.drive_letter - u'A')),
         separator_(target.root_path.back()),
         out_(out) {
@@ -183,8 +191,12 @@ class TreeLister {
     unclaimed_ = 1;
   }
 
-  // One listing thread's whole life. The last one to leave tells the queue the walk ended.
-  void RunThread() {
+  int thread_count() const { return pacer_.max(); }
+
+  // One listing thread's whole life (index: 0 .. thread_count() - 1; only the first
+  // pacer_.active() take folders to list, any may emit). The last one to leave tells the
+  // queue the walk ended.
+  void RunThread(int index) {
     std::unique_ptr<VolumeLister> lister;
     Status created = VolumeLister::Create(target_.root_path, &lister);
     std::unique_lock<std::mutex> lock(mu_);
@@ -193,6 +205,10 @@ class TreeLister {
       while (!stop_) {
         if (!emitting_ && !pending_.empty() && pending_.front().listed) {
           EmitReady(lock);
+          continue;
+        }
+        if (index >= pacer_.active()) {  // not needed now: sleeps apart, so the many wake-ups
+          standby_.wait(lock);           // of the working threads do not reach it
           continue;
         }
         if (unclaimed_ < pending_.size() && unclaimed_ < kListedAhead) {
@@ -204,6 +220,8 @@ class TreeLister {
           if (listed->status.ok()) SortNames(listed.get());
           lock.lock();
           p->listed = std::move(listed);
+          const uint64_t now = NowMicroseconds();
+          if (pacer_.Due(now) && pacer_.Update(now, ProcessStorageReadBytes())) WakeAll();
           continue;
         }
         work_.wait(lock);
@@ -213,13 +231,18 @@ class TreeLister {
       if (!error_) error_ = std::current_exception();
       stop_ = true;
     }
-    work_.notify_all();
+    WakeAll();
     if (--running_ == 0) out_->Finish(error_);
   }
 
   uint32_t next_reference() const { return next_reference_; }
 
  private:
+  void WakeAll() {
+    work_.notify_all();
+    standby_.notify_all();
+  }
+
   // A listing whose entry strings are kept from an earlier folder, so names are copied
   // into buffers that already exist. Called holding mu_.
   std::unique_ptr<ListedFolder> TakeSpare() {
@@ -253,7 +276,8 @@ class TreeLister {
       found.clear();
       spare_.push_back(std::move(p.listed));
       if (!go_on) stop_ = true;
-      work_.notify_all();
+      if (stop_) WakeAll();
+      else work_.notify_all();
     }
     if (!stop_ && pending_.empty()) {  // everything listed and emitted
       stop_ = true;
@@ -383,6 +407,7 @@ class TreeLister {
   }
 
   const WalkTarget target_;
+  ListerPacer pacer_;  // guarded by mu_
   const uint8_t drive_;
   const char16_t separator_;
   ChunkQueue* out_;
@@ -390,6 +415,7 @@ class TreeLister {
   // Guarded by mu_.
   std::mutex mu_;
   std::condition_variable work_;  // a folder became listable or emittable, or the walk stopped
+  std::condition_variable standby_;  // the pacer let more threads work, or the walk stopped
   std::deque<Pending> pending_;   // queue order; the front ones may be listed already
   size_t unclaimed_ = 0;          // pending_[unclaimed_...] are not yet being listed
   bool emitting_ = false;
@@ -407,7 +433,7 @@ class TreeLister {
 class ListingThreads {
  public:
   ListingThreads(TreeLister* lister, ChunkQueue* queue) : queue_(queue) {
-    for (int i = 0; i < kListingThreads; ++i) threads_.emplace_back([lister] { lister->RunThread(); });
+    for (int i = 0; i < lister->thread_count(); ++i) threads_.emplace_back([lister, i] { lister->RunThread(i); });
   }
   ~ListingThreads() { Join(); }
   void Join() {

@@ -12,9 +12,9 @@
 // the MFT path does; the root itself is never excluded. It checks the process's cancel
 // flag before every folder.
 //
-// Threads: folders are listed on two threads of the walk's own while the calling thread
-// hands the results to the listener, so listing and index insertion overlap on two
-// cores. The listener, log, status and cancel callbacks are called on the calling thread
+// Threads: folders are listed on threads of the walk's own (one per core, twice as many
+// while the listing waits for the disk) while the calling thread hands the results to
+// the listener, so listing and index insertion overlap. The listener, log, status and cancel callbacks are called on the calling thread
 // only, in the same order a one-thread walk would call them; the exclusions are asked
 // on the listing threads. The listing may be started ahead (StartWalkListing), e.g.
 // while the index is still loading, and handed to WalkDrive later.

@@ -1,3 +1,5 @@
+#include <sys/resource.h>
+
 #include <clocale>
 
 #include "platform/process_info.h"
@@ -14,6 +16,12 @@ std::vector<std::u16string> CommandLineArguments(int argc, char** argv) {
 void UseUserLocale() { std::setlocale(LC_ALL, ""); }
 
 bool IsNewerSystem() { return true; }
+
+uint64_t ProcessStorageReadBytes() {
+  struct rusage usage;
+  if (getrusage(RUSAGE_SELF, &usage) != 0 || usage.ru_inblock < 0) return 0;
+  return static_cast<uint64_t>(usage.ru_inblock) * 512u;  // counted in 512-byte blocks
+}
 
 std::u16string ParentProcessName() { return std::u16string(); }
 

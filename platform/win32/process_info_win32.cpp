@@ -21,6 +21,12 @@ std::vector<std::u16string> CommandLineArguments(int, char**) {
 
 void UseUserLocale() { _wsetlocale(LC_ALL, L""); }
 
+uint64_t ProcessStorageReadBytes() {
+  IO_COUNTERS io;
+  if (!GetProcessIoCounters(GetCurrentProcess(), &io)) return 0;
+  return io.ReadTransferCount;
+}
+
 bool IsNewerSystem() {
   OSVERSIONINFOEXW info = {};
   info.dwOSVersionInfoSize = sizeof(info);
