@@ -167,12 +167,12 @@ uint64_t NowMicroseconds() {
   return static_cast<uint64_t>(duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
-// Lists the tree breadth first on several threads (how many work at a time: ListerPacer). Listing a folder (system calls,
-// name conversion, sorting) may happen on any thread and in any order, but turning the
-// listings into records ("emitting": exclusions, references, queueing sub-folders) happens
-// strictly in queue order, by one thread at a time, so the result is the same as a
-// one-thread walk's. Whichever thread finds the next folder in queue order listed takes
-// the emitting role.
+// Lists the tree breadth first on several threads (ListerPacer says how many work at a
+// time). Listing a folder (system calls, name conversion, sorting) may happen on any
+// thread and in any order, but turning the listings into records ("emitting": exclusions,
+// references, queueing sub-folders) happens strictly in queue order, by one thread at a
+// time, so the result is the same as a one-thread walk's. Whichever thread finds the next
+// folder in queue order listed takes the emitting role.
 class TreeLister {
  public:
   TreeLister(const WalkTarget& target, std::vector<VolumeEntry> root_entries, ChunkQueue* out)
