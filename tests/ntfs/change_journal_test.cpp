@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 
 #include "ntfs_test_util.h"
@@ -157,6 +158,40 @@ struct Scan {
   }
   bool Logged(const std::string& line) const { return std::find(log.begin(), log.end(), line) != log.end(); }
 };
+
+// The first scanned item with this name, or null.
+const ScanRecord* Named(const Scan& scan, std::u16string_view name) {
+  for (const auto& [ref, r] : scan.listener.index)
+    if (r.name == name) return &r;
+  return nullptr;
+}
+
+// A scanned reference as the journal names it (without the drive number in bits 32-47).
+uint64_t NtfsRef(uint64_t ref) { return ref & 0xFFFF0000FFFFFFFFull; }
+
+// Overwrites n bytes of MFT record `number` in the image itself, at the offset locate
+// finds in the record's bytes (0: not there). Fails when the record lies beyond the
+// MFT's first run or the bytes would cover an update-sequence tail.
+void PatchMftRecord(const std::string& image, uint32_t number,
+                    const std::function<size_t(const uint8_t*, size_t)>& locate, const void* bytes, size_t n) {
+  std::unique_ptr<RawVolume> volume;
+  ASSERT_TRUE(RawVolume::Open(FromUtf8(image), &volume).ok());
+  MftParser parser(std::move(volume), nullptr);
+  ASSERT_NE(parser.LoadMFT(), 0u);
+  std::string rec;
+  ASSERT_TRUE(parser.ReadRecord(number, &rec));
+  const size_t field = locate(reinterpret_cast<const uint8_t*>(rec.data()), rec.size());
+  ASSERT_NE(field, 0u);
+  ASSERT_LE(field % 512 + n, 510u);
+  const ntfs::BootInfo& boot = parser.boot();
+  const ntfs::Run& run = parser.mft_runs().front();
+  const uint64_t at = uint64_t{number} * boot.record_size;
+  ASSERT_LE(at + boot.record_size, run.length * boot.cluster_size);
+  std::fstream f(image, std::ios::in | std::ios::out | std::ios::binary);
+  f.seekp(static_cast<std::streamoff>(run.lcn * boot.cluster_size + at + field));
+  f.write(static_cast<const char*>(bytes), static_cast<std::streamsize>(n));
+  ASSERT_TRUE(f.good());
+}
 
 // Sequence numbers of the image's records; with in_use_only, of the records in use.
 std::map<uint32_t, uint16_t> Sequences(const std::string& image, bool in_use_only = false) {
@@ -427,11 +462,10 @@ TEST(ChangeJournalStateTest, RecordsReadInAnEarlierPassAreReadAgain) {
   ExclusionSettings settings;
   Scan first;
   ASSERT_TRUE(first.Run(image, settings));
-  auto readme = std::find_if(first.listener.index.begin(), first.listener.index.end(),
-                             [](const auto& kv) { return kv.second.name == u"readme.txt"; });
-  ASSERT_NE(readme, first.listener.index.end());
-  const ScanRecord item = readme->second;
-  const uint64_t ntfs_ref = item.reference & 0xFFFF0000FFFFFFFFull, ntfs_parent = item.parent_reference & 0xFFFF0000FFFFFFFFull;
+  const ScanRecord* readme = Named(first, u"readme.txt");
+  ASSERT_NE(readme, nullptr);
+  const ScanRecord item = *readme;
+  const uint64_t ntfs_ref = NtfsRef(item.reference), ntfs_parent = NtfsRef(item.parent_reference);
   JournalWriter journal(image);
   journal.Add(kExtend | kClose, ntfs_ref, ntfs_parent, 0x20, item.name);
   journal.Save();
@@ -447,28 +481,12 @@ TEST(ChangeJournalStateTest, RecordsReadInAnEarlierPassAreReadAgain) {
   EXPECT_EQ(listener.index[item.reference].size, item.size);
 
   // Shrink the file's size in the image itself, then journal one more change.
-  {
-    std::unique_ptr<RawVolume> volume;
-    ASSERT_TRUE(RawVolume::Open(FromUtf8(image), &volume).ok());
-    MftParser parser(std::move(volume), nullptr);
-    ASSERT_NE(parser.LoadMFT(), 0u);
-    const ntfs::BootInfo& boot = parser.boot();
-    const uint64_t at = uint64_t{ReferenceRecord(item.reference)} * boot.record_size;
-    const ntfs::Run& run = parser.mft_runs().front();
-    ASSERT_LT(at, run.length * boot.cluster_size);
-    const uint64_t offset = run.lcn * boot.cluster_size + at;
-    std::string rec;
-    ASSERT_TRUE(parser.ReadRecord(ReferenceRecord(item.reference), &rec));
-    const uint8_t* r = reinterpret_cast<const uint8_t*>(rec.data());
-    size_t data = ntfs::FindAttribute(r, rec.size(), ntfs::kAttrData, true);
-    ASSERT_NE(data, 0u);
-    size_t field = data + (r[data + 8] == 0 ? 16 : 48);  // resident value length or data size
-    ASSERT_NE(field % 512, 510u);                       // not under an update-sequence tail
-    uint32_t smaller = 7;
-    std::fstream f(image, std::ios::in | std::ios::out | std::ios::binary);
-    f.seekp(static_cast<std::streamoff>(offset + field));
-    f.write(reinterpret_cast<const char*>(&smaller), 4);
-  }
+  const uint32_t smaller = 7;
+  auto size_field = [](const uint8_t* r, size_t size) -> size_t {
+    size_t data = ntfs::FindAttribute(r, size, ntfs::kAttrData, true);
+    return data == 0 ? 0 : data + (r[data + 8] == 0 ? 16 : 48);  // resident value length or data size
+  };
+  ASSERT_NO_FATAL_FAILURE(PatchMftRecord(image, ReferenceRecord(item.reference), size_field, &smaller, 4));
   journal.Add(kExtend | kClose, ntfs_ref, ntfs_parent, 0x20, item.name);
   journal.Save();
   ASSERT_TRUE(scanner.ReadChanges(&usn));
@@ -484,30 +502,16 @@ TEST(ChangeJournalStateTest, CreatedItemBelowAParentCycleIsLeftOut) {
   ExclusionSettings settings;
   Scan first;
   ASSERT_TRUE(first.Run(image, settings));
-  auto docs = std::find_if(first.listener.index.begin(), first.listener.index.end(),
-                           [](const auto& kv) { return kv.second.name == u"Docs"; });
-  ASSERT_NE(docs, first.listener.index.end());
-  const uint32_t number = ReferenceRecord(docs->first);
-  {
-    std::unique_ptr<RawVolume> volume;
-    ASSERT_TRUE(RawVolume::Open(FromUtf8(image), &volume).ok());
-    MftParser parser(std::move(volume), nullptr);
-    ASSERT_NE(parser.LoadMFT(), 0u);
-    std::string rec;
-    ASSERT_TRUE(parser.ReadRecord(number, &rec));
-    const uint8_t* r = reinterpret_cast<const uint8_t*>(rec.data());
-    const size_t name = ntfs::FindAttribute(r, rec.size(), ntfs::kAttrFileName, false);
-    ASSERT_NE(name, 0u);
-    const size_t field = name + ntfs::U16(r + name + 20);  // the parent reference
-    ASSERT_LT(field % 512, 504u);
-    const ntfs::Run& run = parser.mft_runs().front();
-    std::fstream f(image, std::ios::in | std::ios::out | std::ios::binary);
-    f.seekp(static_cast<std::streamoff>(run.lcn * parser.boot().cluster_size + uint64_t{number} * rec.size() + field));
-    const uint64_t self = number;
-    f.write(reinterpret_cast<const char*>(&self), 6);
-  }
+  const ScanRecord* docs = Named(first, u"Docs");
+  ASSERT_NE(docs, nullptr);
+  const uint64_t self = ReferenceRecord(docs->reference);  // the folder's parent becomes itself
+  auto parent_field = [](const uint8_t* r, size_t size) -> size_t {
+    const size_t name = ntfs::FindAttribute(r, size, ntfs::kAttrFileName, false);
+    return name == 0 ? 0 : name + ntfs::U16(r + name + 20);  // the parent reference
+  };
+  ASSERT_NO_FATAL_FAILURE(PatchMftRecord(image, ReferenceRecord(docs->reference), parent_field, &self, 6));
   JournalWriter journal(image);
-  journal.Add(kCreate | kClose, 100, docs->first & 0xFFFF0000FFFFFFFFull, 0x20, u"inside.txt");
+  journal.Add(kCreate | kClose, 100, NtfsRef(docs->reference), 0x20, u"inside.txt");
   journal.Save();
   Scan pass;
   pass.journal_id = first.journal_id;
@@ -535,8 +539,7 @@ TEST(ChangeJournalStateTest, LongScatteredPassReportsWhatTheFullScanFound) {
   JournalWriter journal(image);
   for (uint32_t i = 0; i < 40000; ++i) {  // about 4 MB of journal
     const ScanRecord& f = files[(i * 7919u) % files.size()];
-    journal.Add(kExtend | kClose, f.reference & 0xFFFF0000FFFFFFFFull, f.parent_reference & 0xFFFF0000FFFFFFFFull,
-                0x20, f.name);
+    journal.Add(kExtend | kClose, NtfsRef(f.reference), NtfsRef(f.parent_reference), 0x20, f.name);
   }
   journal.Save();
   pass.journal_id = first.journal_id;
