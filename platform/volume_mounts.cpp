@@ -90,11 +90,20 @@ std::vector<MountInfoEntry> MountsBelow(const std::vector<MountInfoEntry>& table
     if (!AtOrBelow(root, e.mount_point) || !visible(i)) continue;
     if (!host || e.mount_point.size() >= host->mount_point.size()) host = &e;
   }
+  // A chrooted process is not shown the mount that holds its root (the kernel lists only
+  // mounts reachable from the process's root): then the mounts made on that hidden mount
+  // are the ones whose parent is not in the table.
+  auto listed = [&table](uint32_t id) {
+    for (const MountInfoEntry& e : table) {
+      if (e.id == id) return true;
+    }
+    return false;
+  };
+  auto on_host = [&](const MountInfoEntry& e) { return host ? e.parent == host->id : !listed(e.parent); };
   std::vector<MountInfoEntry> below;
-  if (!host) return below;
   for (size_t i = 0; i < table.size(); ++i) {
     const MountInfoEntry& e = table[i];
-    if (&e == host || e.parent != host->id || !visible(i)) continue;
+    if (&e == host || !on_host(e) || !visible(i)) continue;
     if (e.mount_point != root && AtOrBelow(e.mount_point, root)) below.push_back(e);
   }
   return below;

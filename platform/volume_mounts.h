@@ -28,6 +28,8 @@ std::vector<MountInfoEntry> ParseMountInfo(std::string_view text);
 // Mounts inside those (or inside any other mount below root) are left out: a walk that
 // stays on its file system never reaches their folders. When several mounts share a
 // mount point, only the last one (the visible one) counts, for the root's mount too.
+// When no listed mount holds root (a chroot on a plain folder: its host mount is not
+// shown), the mounts whose parent is not listed are the ones made on the hidden host.
 std::vector<MountInfoEntry> MountsBelow(const std::vector<MountInfoEntry>& table, std::string_view root);
 
 }  // namespace nusk

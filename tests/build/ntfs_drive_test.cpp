@@ -53,6 +53,24 @@ TEST(MountTableTest, ParsesLinesAndKeepsOnlyVisibleMountsDirectlyBelowTheRoot) {
   EXPECT_TRUE(MountsBelow({}, "/").empty());
 }
 
+// Inside a chroot made on a plain folder the kernel leaves out the mount holding the root
+// (46 here): mounts made on it name an unlisted parent.
+TEST(MountTableTest, ChrootWithoutItsHostMountStillFindsMountsBelowTheRoot) {
+  const char* text =
+      "66 46 254:0 /usr /usr rw - ext4 /dev/vda rw\n"
+      "67 46 0:40 / /proc rw - proc proc rw\n"
+      "68 46 0:44 / /srv/q/mnt rw - fuseblk /img/a.img rw\n"
+      "69 68 0:45 / /srv/q/mnt/inner rw - fuseblk /img/b.img rw\n";
+  std::vector<MountInfoEntry> table = ParseMountInfo(text);
+  std::vector<std::string> points;
+  for (const MountInfoEntry& e : MountsBelow(table, "/srv/q")) points.push_back(e.mount_point);
+  EXPECT_EQ(points, (std::vector<std::string>{"/srv/q/mnt"}));
+  EXPECT_EQ(MountsBelow(table, "/").size(), 3u);
+  // A root inside a listed mount keeps that mount as its host.
+  ASSERT_EQ(MountsBelow(table, "/srv/q/mnt").size(), 1u);
+  EXPECT_EQ(MountsBelow(table, "/srv/q/mnt")[0].source, "/img/b.img");
+}
+
 #ifndef _WIN32
 
 constexpr uint32_t kDelete = 0x200, kClose = 0x80000000u;
