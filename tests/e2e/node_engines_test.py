@@ -1,21 +1,19 @@
 #!/usr/bin/env python3
 """tools/check-node-engines: npm ranges against Node.js versions, and lock files."""
-import importlib.machinery
-import importlib.util
 import io
 import json
 import os
 import sys
 import tempfile
+import types
 import unittest
 from contextlib import redirect_stderr
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SCRIPT = os.path.join(HERE, "..", "..", "tools", "check-node-engines")
-loader = importlib.machinery.SourceFileLoader("check_node_engines", SCRIPT)
-spec = importlib.util.spec_from_loader(loader.name, loader)
-engines = importlib.util.module_from_spec(spec)
-loader.exec_module(engines)
+engines = types.ModuleType("check_node_engines")
+with open(SCRIPT, encoding="utf-8") as f:
+    exec(compile(f.read(), SCRIPT, "exec"), engines.__dict__)
 
 
 class RangeTest(unittest.TestCase):
