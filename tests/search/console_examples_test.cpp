@@ -6,12 +6,11 @@
 
 #include <ctime>
 #include <functional>
-#include <regex>
 
 #include "app/console_find.h"
 #include "app/usage.h"
 #include "search/hash_file.h"
-#include "search/query_ranges.h"
+#include "search/query_ranges.h"  // UnixToCompactTime
 #include "tests/search/search_fixture.h"
 #include "util/utf.h"
 
@@ -228,25 +227,6 @@ TEST_F(ConsoleExamplesTest, SynopsesRunWithEveryOption) {
   EXPECT_EQ(Run("nusk find -f -0 --in /usr/lib -- libc", &status),
             Select([](const Item& i) { return !i.folder && Below(i, u"C:\\usr\\lib") && i.name.find(u"libc") == 0; }));
   EXPECT_EQ(status, 0);
-}
-
-// Switch values written in the README and the help text read as written.
-TEST(DocumentedSwitchesTest, EveryValueReads) {
-  std::string readme;
-  ASSERT_TRUE(Env::Default()->ReadWholeFile(FromUtf8(NUSK_TEST_DATA "/../../README.md"), &readme).ok());
-  const std::string text = readme + kFindHelpText;
-  const std::regex value(R"(/(size|date|dup):([^\s`,)]+))");
-  size_t seen = 0;
-  for (auto it = std::sregex_iterator(text.begin(), text.end(), value); it != std::sregex_iterator(); ++it, ++seen) {
-    const std::string kind = (*it)[1], v = (*it)[2];
-    const std::u16string u = FromUtf8(v);
-    SCOPED_TRACE(it->str());
-    if (v == ">10k") continue;  // named as the example of a value that cannot be read
-    if (kind == "size") EXPECT_TRUE(SizeRangeReadable(u));
-    if (kind == "date") EXPECT_TRUE(DateRangeReadable(u));
-    if (kind == "dup") EXPECT_TRUE(CountRangeReadable(u));
-  }
-  EXPECT_GE(seen, 8u);
 }
 
 }  // namespace
