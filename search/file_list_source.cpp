@@ -118,7 +118,8 @@ bool FileListSource::Search(const std::u16string& query, bool browse) {
   listener_->OnSearchStarted(0);
   RunOptions options;
   options.show_all = show_all_;
-  options.browse = browse;
+  options.browse = true;
+  options.browse_folder = browse;
   options.folder_sizes_shown = folder_sizes_shown_;
   StopCheck stop;
   stop.flag = &new_query_;

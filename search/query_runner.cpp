@@ -122,7 +122,7 @@ QueryRun RunQuery(const SearchView& view, const ParsedQuery& query, const TermCo
     PartialFolderWalk(view, query.folder, options.partial, cursor.get(), &runner);
     return run;  // in cursor order: a partial folder takes no sort clause
   }
-  if (scope.resolved() && options.browse) {
+  if (scope.resolved() && options.browse && options.browse_folder) {
     runner.Browse(scope.folder);
     return run;
   }

@@ -7,7 +7,7 @@
 // and sorts by the query's sort clause. What differs between callers is an option, not a
 // second loop: the console keeps cursor order, prints hidden items and matches a partial
 // folder against the whole path of the item; the window browses a folder when its line
-// ends with '\'.
+// ends with '\' (RunOptions::browse, browse_folder).
 //
 // A run may be stopped: the cursor looks at the stop flag while scanning names and the
 // walk every few candidates; when the flag is up the caller's confirm decides (a window
@@ -36,7 +36,8 @@ enum class PartialFolder {
 
 struct RunOptions {
   bool show_all = true;        // an empty query lists every item; false lists none
-  bool browse = false;         // the line ended with '\': a resolved folder lists its children, "\" the drive roots
+  bool browse = false;         // browsing is on: the query "\" alone lists the drive roots
+  bool browse_folder = false;  // and the line ended with '\': a resolved folder lists its children
   bool hide_hidden = true;     // drop hidden items unless the query holds /hidden; false keeps them all
   bool sort = true;            // apply the sort clause; false keeps cursor order
   bool folder_sizes_shown = false;

@@ -51,7 +51,8 @@ class IndexWebSearch : public WebSearch {
       return text;
     };
     RunOptions options;
-    options.browse = LineBrowses(query);
+    options.browse = true;
+    options.browse_folder = LineBrowses(query);
     QueryRun run = RunQuery(*view_, ParseQuery(query), ctx, options);
     results_ = std::make_shared<const std::vector<uint32_t>>(std::move(run.items));
     cache_.Add(std::move(key), std::move(seen), results_);

@@ -92,10 +92,14 @@ TEST_F(RunnerTest, ConsoleWebAndWindowFindTheSameItems) {
     EXPECT_EQ(Web(q), window);
     EXPECT_EQ(Console(q), PathSet(window.begin(), window.end()));
   }
-  // The window and the web service list a folder when the line ends with '\'.
-  for (const char16_t* q : {u"\\", u"c:\\windows\\", u"c:\\windows\\ "}) {
+  // The window and the web service list a folder when the line ends with '\', and the
+  // drive roots for "\" (spaces around it too).
+  const PathSet roots = {u"C:", u"D:"};
+  for (const char16_t* q : {u"\\", u" \\ ", u"c:\\windows\\", u"c:\\windows\\ "}) {
     SCOPED_TRACE(ToUtf8(q));
-    EXPECT_EQ(Web(q), FindOrdered(*index_, q));
+    const std::vector<std::u16string> window = FindOrdered(*index_, q);
+    EXPECT_EQ(Web(q), window);
+    if (q[0] != u'c') EXPECT_EQ(PathSet(window.begin(), window.end()), roots);
   }
 }
 
