@@ -99,7 +99,9 @@ TEST_F(RunnerTest, ConsoleWebAndWindowFindTheSameItems) {
     SCOPED_TRACE(ToUtf8(q));
     const std::vector<std::u16string> window = FindOrdered(*index_, q);
     EXPECT_EQ(Web(q), window);
-    if (q[0] != u'c') EXPECT_EQ(PathSet(window.begin(), window.end()), roots);
+    if (q[0] != u'c') {
+      EXPECT_EQ(PathSet(window.begin(), window.end()), roots);
+    }
   }
 }
 
