@@ -6,12 +6,11 @@
 #include "platform/env.h"
 #include "platform/profile.h"
 #include "platform/terminal.h"
-#include "search/find_result.h"
-#include "search/folder_scope.h"
 #include "search/hash_info.h"
 #include "search/named_searches.h"
 #include "search/present_drives.h"
 #include "search/query_parser.h"
+#include "search/query_runner.h"
 #include "settings/process_state.h"
 #include "util/casemap.h"
 #include "util/utf.h"
@@ -19,26 +18,31 @@
 namespace nusk {
 
 const char kFindHelpText[] =
-    "Usage: nusk find [--in FOLDER] [--] [query words...]\n"
+    "Usage: nusk find [-f] [-0] [--in FOLDER] [--] [query words...]\n"
     "\n"
     "Prints the full path of every indexed item that matches the query, one per line.\n"
     "The summary \"Found N items (T ms)\" goes to the terminal, or to standard error when\n"
     "the output is redirected, never into piped output.\n"
     "\n"
+    "  -f            files only (the same as the query word /f).\n"
+    "  -0, --null    end each path with a NUL character instead of a line feed, for\n"
+    "                xargs -0 (names may hold line breaks).\n"
     "  --in FOLDER   search only below FOLDER, given as a native path such as /usr/lib\n"
     "                (a query word beginning with \"/\" is a switch such as /f or /size:1m,\n"
     "                so folders cannot be typed that way inside the query on Linux).\n"
     "                Drive forms such as c:\\usr\\lib also work as query words.\n"
-    "  --            end of options: every later word is query text.\n"
-    "  --help        this text.\n"
+    "  --            end of options: every later word is query text, even one that\n"
+    "                begins with '-'.\n"
+    "  -h, --help    this text.\n"
     "\n"
     "Query words: keywords that must all occur in the name; a|b for either; * and ?\n"
     "wildcards; <a b> groups and !<a b> negation; /f files, /d folders, /size:1k-10m,\n"
-    "/date:20140101-20141231, /dup:2, /hash:HEX, /hidden; @Name inserts a named search.\n";
+    "/date:20140101-20141231, /dup:2, /hash:HEX, /hidden; @Name inserts a named search.\n"
+    "A switch value that cannot be read (such as /size:>10k) is reported and nothing runs.\n";
 
 namespace {
 
-constexpr uint64_t kCancelCheckEvery = 10;
+constexpr uint32_t kCancelCheckEvery = 10;
 
 // The query text from the words: single spaces; a word with a space is quoted.
 std::u16string JoinWords(const Args& args, size_t first) {
@@ -51,39 +55,60 @@ std::u16string JoinWords(const Args& args, size_t first) {
   return text;
 }
 
-bool HasSwitch(const std::u16string& lower, std::u16string_view what) {
-  return lower.find(what) != std::u16string::npos;
-}
+struct FindOptions {
+  bool files_only = false;
+  char16_t end = u'\n';      // after each path
+  std::u16string in_folder;  // index form of --in
+  bool help = false;
+  Args words;
+};
 
-class Finder {
- public:
-  Finder(const FindIo& io, NuskDb* db) : io_(io), db_(db) {}
-
-  void Print(uint32_t item) {
-    std::u16string path = io_.drives.ToNativePath(db_->BuildPath(item, true));
-    path += u'\n';
-    io_.result(path);
-    ++found_;
-  }
-
-  // Walks the cursor; keep decides per item. False when Ctrl-C stopped it.
-  template <typename Keep>
-  void Walk(INuskFindResult* cursor, Keep keep) {
-    uint64_t examined = 0;
-    while (cursor->Next()) {
-      if (++examined % kCancelCheckEvery == 0 && Process().cancel_requested.load()) return;
-      const uint32_t item = cursor->Current();
-      if (keep(item)) Print(item);
+// Options come before "--" anywhere among the words; any other word beginning with '-'
+// is refused, so a mistyped option is never searched for as a name. Returns an exit
+// status, or -1 to go on.
+int ParseFindOptions(const Args& args, const FindIo& io, FindOptions* out) {
+  bool options_end = false;
+  for (size_t i = 2; i < args.size(); ++i) {
+    const std::u16string& a = args[i];
+    if (options_end || a.size() < 2 || a[0] != u'-') {
+      out->words.push_back(a);
+    } else if (a == u"--") {
+      options_end = true;
+    } else if (a == u"--help" || a == u"-h") {
+      out->help = true;
+    } else if (a == u"-f") {
+      out->files_only = true;
+    } else if (a == u"-0" || a == u"--null") {
+      out->end = u'\0';
+    } else if (a == u"--in") {
+      if (i + 1 >= args.size()) {
+        io.error("nusk find: --in needs a folder\n");
+        return 2;
+      }
+      std::u16string native = args[++i];
+      // On POSIX a trailing '\' belongs to the folder's name.
+      const auto separator = [&io](char16_t c) { return c == u'/' || (c == u'\\' && io.drives.native_letters()); };
+      while (native.size() > 1 && separator(native.back())) native.pop_back();
+      if (!io.drives.FromNativePath(native, &out->in_folder)) {
+        io.error("nusk find: no indexed drive holds " + ToUtf8(native) + " (give an absolute folder)\n");
+        return 2;
+      }
+    } else {
+      io.error("nusk find: unknown option " + ToUtf8(a) + " (put -- before query words that begin with '-')\n");
+      return 2;
     }
   }
+  return -1;
+}
 
-  uint64_t found() const { return found_; }
-
- private:
-  const FindIo& io_;
-  NuskDb* db_;
-  uint64_t found_ = 0;
-};
+// How a switch value is written, for the message about one that cannot be read.
+const char* SwitchHint(std::u16string_view term) {
+  const std::u16string lower = ToLower(term);
+  if (lower.starts_with(u"/size:")) return "sizes are MIN-MAX with k, m or g: /size:10k (at least), /size:-1m, /size:1k-10m";
+  if (lower.starts_with(u"/date:")) return "dates are yyyymmdd, yymmdd or mmdd: /date:20140101-20141231, /date:0101";
+  if (lower.starts_with(u"/dup:")) return "counts are MIN-MAX: /dup:2, /dup:2-3";
+  return "a hash is one to eight hexadecimal digits: /hash:1A2B3C4D";
+}
 
 }  // namespace
 
@@ -104,35 +129,14 @@ FindIo FindIo::Process() {
 }
 
 int FindCommand(const Args& args, const FindIo& io) {
-  size_t first = 2;
-  std::u16string in_folder;
-  while (first < args.size()) {
-    const std::u16string& a = args[first];
-    if (a == u"--help") {
-      io.result(FromUtf8(kFindHelpText));
-      return 0;
-    }
-    if (a == u"--") {
-      ++first;
-      break;
-    }
-    if (a != u"--in") break;
-    if (first + 1 >= args.size()) {
-      io.error("nusk find: --in needs a folder\n");
-      return 2;
-    }
-    std::u16string native = args[first + 1];
-    // On POSIX a trailing '\' belongs to the folder's name.
-    const auto separator = [&io](char16_t c) { return c == u'/' || (c == u'\\' && io.drives.native_letters()); };
-    while (native.size() > 1 && separator(native.back())) native.pop_back();
-    if (!io.drives.FromNativePath(native, &in_folder)) {
-      io.error("nusk find: no indexed drive holds " + ToUtf8(native) + " (give an absolute folder)\n");
-      return 2;
-    }
-    first += 2;
+  FindOptions opt;
+  if (const int status = ParseFindOptions(args, io, &opt); status >= 0) return status;
+  if (opt.help) {
+    io.result(FromUtf8(kFindHelpText));
+    return 0;
   }
-
-  const std::u16string text = JoinWords(args, first);
+  std::u16string text = JoinWords(opt.words, 0);
+  if (opt.files_only) text = text.empty() ? u"/f" : u"/f " + text;
   TermContext ctx;
   ctx.present_drives = PresentDrives(io.drives);
   NamedSearches named(Profile::Default(), io.settings_path);
@@ -141,12 +145,19 @@ int FindCommand(const Args& args, const FindIo& io) {
     ctx.lookup_named = [&named](std::u16string_view name) { return named.Lookup(name); };
   }
   ParsedQuery query = ParseQuery(text);
-  if (!in_folder.empty()) {
+  if (!opt.in_folder.empty()) {
     if (!query.folder.empty() || !query.folders.empty()) {
       io.error("nusk find: give the folder either with --in or in the query, not both\n");
       return 2;
     }
-    query.folder = in_folder;
+    query.folder = opt.in_folder;
+  }
+  const TermNotes notes = NoteQuery(query, ctx);
+  if (!notes.unreadable.empty()) {
+    for (const std::u16string& term : notes.unreadable) {
+      io.error("nusk find: cannot read " + ToUtf8(term) + " (" + SwitchHint(term) + ")\n");
+    }
+    return 2;
   }
 
   NuskDb db;
@@ -157,29 +168,33 @@ int FindCommand(const Args& args, const FindIo& io) {
     return 1;
   }
   HashInfo hashes;
-  const std::u16string lower = ToLower(text);
-  if (HasSwitch(lower, u"/dup:") || HasSwitch(lower, u"/hash:") || HasSwitch(lower, u"@")) {
+  if (notes.hash_switch) {
     const Status h = hashes.Load(db, io.home);
     if (!h.ok()) io.error("nusk find: content hashes ignored: " + h.message() + "\n");
   }
   const SearchView view(&db, &hashes);
   const uint64_t start = Env::Default()->MonotonicMs();
-  Finder finder(io, &db);
-  const FolderScope scope = ResolveFolderScope(view, query.folder);
-  FindResultPtr cursor = CreateFindResult(query, view, ctx);
-  if (!scope.resolved() && query.folder.find(u'\\') != std::u16string::npos) {
-    // A folder that is not an indexed absolute path: any item whose path contains it.
-    const std::u16string part = ToLower(query.folder);
-    finder.Walk(cursor.get(), [&](uint32_t item) {
-      return db.BuildLowerPath(item).find(part) != std::u16string_view::npos;
-    });
-  } else {
-    finder.Walk(cursor.get(), [&](uint32_t item) { return !scope.resolved() || scope.Contains(view, item); });
-  }
+  // The console lists in cursor order, prints hidden items like all others and matches a
+  // folder without a drive against the whole path of each item.
+  uint64_t found = 0;
+  RunOptions options;
+  options.hide_hidden = false;
+  options.sort = false;
+  options.partial = PartialFolder::kItemPath;
+  options.on_item = [&](uint32_t item) {
+    std::u16string path = io.drives.ToNativePath(db.BuildPath(item, true));
+    path += opt.end;
+    io.result(path);
+    ++found;
+  };
+  StopCheck stop;
+  stop.flag = &nusk::Process().cancel_requested;
+  stop.every = kCancelCheckEvery;
+  RunQuery(view, query, ctx, options, stop);
   const uint64_t ms = Env::Default()->MonotonicMs() - start;
   char summary[96];
-  std::snprintf(summary, sizeof summary, "\nFound %llu items (%llu ms)\n\n",
-                static_cast<unsigned long long>(finder.found()), static_cast<unsigned long long>(ms));
+  std::snprintf(summary, sizeof summary, "\nFound %llu items (%llu ms)\n\n", static_cast<unsigned long long>(found),
+                static_cast<unsigned long long>(ms));
   io.note(U16(summary));
   return 0;
 }

@@ -3,9 +3,11 @@
 // "Found %d items (%d ms)" goes to the terminal only (standard error when standard output
 // is redirected). Ctrl-C ends the listing early; the summary still prints.
 //
-// Options before the query words: "--in FOLDER" scopes the search to a native folder
-// (on Linux "/usr/lib"; "/" would start a switch inside the query), "--help" prints the
-// help text, "--" ends the options. Every other word is query text.
+// Options, anywhere before "--": "-f" files only, "-0"/"--null" ends each path with a NUL,
+// "--in FOLDER" scopes the search to a native folder (on Linux "/usr/lib"; "/" would start
+// a switch inside the query), "-h"/"--help" prints the help text. Another word beginning
+// with '-' is refused; after "--" every word is query text. The search itself is
+// RunQuery (search/query_runner.h) in cursor order, hidden items included.
 #pragma once
 #include <functional>
 #include <string>
@@ -29,7 +31,8 @@ struct FindIo {
 };
 
 // Exit status: 0 after listing (also with no results or when interrupted), 1 when the
-// database cannot be loaded (damaged files), 2 for unusable options.
+// database cannot be loaded (damaged files), 2 for unusable options or a switch value
+// that cannot be read ("/size:>10k"), reported on the error stream.
 int FindCommand(const Args& args, const FindIo& io);
 
 }  // namespace nusk

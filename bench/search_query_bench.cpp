@@ -52,7 +52,7 @@ GeneratedIndex* Generate(uint32_t n) {
 
 uint32_t SizeArg(const benchmark::State& state) { return static_cast<uint32_t>(state.range(0)); }
 
-void RunQuery(benchmark::State& state, const char16_t* query) {
+void TimeQuery(benchmark::State& state, const char16_t* query) {
   GeneratedIndex* g = Generate(SizeArg(state));
   NopFileListSourceChangeListener nop;
   FileListSource source(g->view.get(), &nop);
@@ -76,7 +76,7 @@ void BM_Baseline_NaiveScan(benchmark::State& state) {
 }
 
 #define QUERY_BENCH(name, text) \
-  void BM_##name(benchmark::State& state) { RunQuery(state, text); }
+  void BM_##name(benchmark::State& state) { TimeQuery(state, text); }
 
 QUERY_BENCH(Keyword3, u"cor")
 QUERY_BENCH(Keyword1, u"v")

@@ -2,15 +2,11 @@
 
 #include <algorithm>
 
-#include "search/folder_scope.h"
 #include "search/query_parser.h"
-#include "util/casemap.h"
 
 namespace nusk {
 namespace {
 
-constexpr uint64_t kCheckEvery = 100;         // candidates between new-query checks
-constexpr uint64_t kBrowseCheckEvery = 1000;  // the same while browsing a folder
 constexpr size_t kHistory = 16;
 
 std::u16string_view TrimSpaces(std::u16string_view s) {
@@ -44,10 +40,12 @@ void FileListSource::set_term_context(TermContext ctx) {
 }
 
 void FileListSource::Submit(std::u16string_view query, bool async) {
-  browse_ = !query.empty() && query.back() == u'\\';
+  const bool browse = LineBrowses(query);
+  browse_ = browse;
   {
     std::lock_guard<std::mutex> lock(mu_);
     current_query_ = std::u16string(TrimSpaces(query));
+    current_browse_ = browse;
     if (busy_) {
       new_query_ = true;
       return;
@@ -70,21 +68,25 @@ void FileListSource::WaitIdle() {
 void FileListSource::Worker() {
   for (;;) {
     std::u16string query;
+    bool browse;
     {
       std::lock_guard<std::mutex> lock(mu_);
       query = current_query_;
+      browse = current_browse_;
     }
-    Search(query);
+    // An abandoned search goes round again even when the text is back to this one
+    // (typing a letter and deleting it): its results were never published.
+    const bool completed = Search(query, browse);
     bool cut_short;
     {
       std::lock_guard<std::mutex> lock(mu_);
-      if (current_query_ != query) continue;
+      if (!completed || current_query_ != query || current_browse_ != browse) continue;
       cut_short = new_query_.load();
     }
     listener_->OnSearchFinished(cut_short);
     // A query that arrived during the listener call is searched before going idle.
     std::lock_guard<std::mutex> lock(mu_);
-    if (current_query_ != query) continue;
+    if (current_query_ != query || current_browse_ != browse) continue;
     new_query_ = false;
     busy_ = false;
     idle_cv_.notify_all();
@@ -92,20 +94,10 @@ void FileListSource::Worker() {
   }
 }
 
-bool FileListSource::QueryChanged(const std::u16string& query) {
-  std::lock_guard<std::mutex> lock(mu_);
-  return current_query_ != query;
-}
-
-bool FileListSource::Superseded(const std::u16string& query) {
-  if (!new_query_.load()) return false;
+bool FileListSource::Superseded(const std::u16string& query, bool browse) {
   new_query_ = false;
-  return QueryChanged(query);
-}
-
-void FileListSource::Publish(std::vector<uint32_t> results) {
   std::lock_guard<std::mutex> lock(mu_);
-  results_ = std::move(results);
+  return current_query_ != query || current_browse_ != browse;
 }
 
 void FileListSource::Record(const SearchStats& stats) {
@@ -114,114 +106,37 @@ void FileListSource::Record(const SearchStats& stats) {
   if (history_.size() > kHistory) history_.erase(history_.begin());
 }
 
-bool FileListSource::Search(const std::u16string& query) {
+bool FileListSource::Search(const std::u16string& query, bool browse) {
   TermContext ctx;
-  {
-    std::lock_guard<std::mutex> lock(mu_);
-    ctx = ctx_;
-  }
   const ParsedQuery parsed = ParseQuery(query);
   {
     std::lock_guard<std::mutex> lock(mu_);
+    ctx = ctx_;
     scope_folder_ = parsed.folder;
+    results_.clear();
   }
   listener_->OnSearchStarted(0);
-  const SearchView& view = *view_;
-  const FolderScope scope = ResolveFolderScope(view, parsed.folder);
-
-  if (query == u"\\") {
-    Browse(kNoItem, query);
-    return true;
-  }
+  RunOptions options;
+  options.show_all = show_all_;
+  options.browse = true;
+  options.browse_folder = browse;
+  options.folder_sizes_shown = folder_sizes_shown_;
+  StopCheck stop;
+  stop.flag = &new_query_;
+  stop.confirm = [&] { return Superseded(query, browse); };
   SearchStats stats;
   stats.query = query;
-  FindResultPtr cursor =
-      !show_all_ && query.empty() ? MakeEmptyResult() : CreateFindResult(parsed, view, ctx);
-  cursor->set_stop_flag(&new_query_);
-  const bool show_hidden = query.find(u"/hidden") != std::u16string::npos;
-
-  if (!scope.resolved() && parsed.folder.find(u'\\') != std::u16string::npos) {
-    PartialFolderSearch(parsed.folder, cursor.get(), show_hidden, &stats);
-    Record(stats);
-    return !stats.abandoned;
-  }
-  if (scope.resolved() && browse_) {
-    Browse(scope.folder, query);
-    return true;
-  }
-
-  std::vector<uint32_t> results;
-  for (;;) {
-    while (cursor->Next()) {
-      if (++stats.candidates % kCheckEvery == 0 && Superseded(query)) {
-        stats.abandoned = true;
-        break;
-      }
-      const uint32_t item = cursor->Current();
-      if (!show_hidden && !view.shown(item)) continue;
-      if (scope.resolved() && !scope.Contains(view, item)) continue;
-      results.push_back(item);
-    }
-    if (stats.abandoned || !cursor->interrupted()) break;
-    if (Superseded(query)) {
-      stats.abandoned = true;
-      break;
-    }
-    // The same text was submitted again: resume the walk where it stopped.
-  }
-  stats.names_examined = cursor->names_examined();
+  QueryRun run = RunQuery(*view_, parsed, ctx, options, stop, &stats);
   Record(stats);
-  if (stats.abandoned) return false;
-
-  const SortKeys keys = parsed.sort.empty() ? SortKeys() : ParseSortClause(parsed.sort);
-  SortItems(&results, keys, view, folder_sizes_shown_);
+  if (run.abandoned) return false;
   {
     std::lock_guard<std::mutex> lock(mu_);
-    keys_ = keys;
-    results_ = std::move(results);
+    keys_ = std::move(run.keys);
+    show_hidden_ = run.show_hidden;
+    results_ = std::move(run.items);
   }
   listener_->OnResultsReady(nullptr);
   return true;
-}
-
-void FileListSource::Browse(uint32_t folder, const std::u16string& query) {
-  const SearchView& view = *view_;
-  std::vector<uint32_t> results;
-  for (uint32_t i = 0; i < view.item_count; ++i) {
-    if ((i + 1) % kBrowseCheckEvery == 0 && new_query_.load()) break;
-    if (view.shown(i) && view.parents[i] == folder) results.push_back(i);
-  }
-  Publish(std::move(results));
-  listener_->OnResultsReady(nullptr);
-}
-
-void FileListSource::PartialFolderSearch(std::u16string folder, INuskFindResult* cursor, bool show_hidden,
-                                         SearchStats* stats) {
-  const SearchView& view = *view_;
-  folder = ToLower(folder);
-  if (folder.ends_with(u"*\\")) folder.resize(folder.size() - 2);
-  std::vector<int8_t> by_parent(view.folder_count, -1);  // parent path contains the text?
-  std::vector<uint32_t> results;
-  for (;;) {
-    while (cursor->Next()) {
-      if (++stats->candidates % kCheckEvery == 0 && new_query_.load()) {
-        stats->abandoned = true;
-        break;
-      }
-      const uint32_t item = cursor->Current();
-      if (!show_hidden && !view.shown(item)) continue;
-      const uint32_t p = view.parents[item];
-      if (p == kNoItem || p >= view.folder_count) continue;
-      if (by_parent[p] < 0) by_parent[p] = view.db().BuildLowerPath(p).find(folder) != std::u16string_view::npos;
-      if (by_parent[p]) results.push_back(item);
-    }
-    if (stats->abandoned || !cursor->interrupted()) break;
-    stats->abandoned = true;  // the cursor stopped for a newer query
-  }
-  stats->names_examined = cursor->names_examined();
-  if (stats->abandoned) return;
-  Publish(std::move(results));
-  listener_->OnResultsReady(nullptr);
 }
 
 void FileListSource::SetResults(const uint32_t* items, size_t count) {
@@ -233,7 +148,7 @@ void FileListSource::SetResults(const uint32_t* items, size_t count) {
 
 void FileListSource::RefilterHidden() {
   std::lock_guard<std::mutex> lock(mu_);
-  const bool want_hidden = current_query_.find(u"/hidden") != std::u16string::npos;
+  const bool want_hidden = show_hidden_;
   const SearchView& view = *view_;
   std::erase_if(results_, [&](uint32_t i) { return want_hidden ? !view.hidden(i) : !view.shown(i); });
 }

@@ -1,12 +1,13 @@
-// FileListSource: the result list of the window (or of a web session) and the search
-// worker that fills it as the user types.
+// FileListSource: the result list of the window and the search worker that fills it as
+// the user types.
 //
 // Submit hands over a query line. At most one worker runs per source; a query submitted
-// while it runs sets the new-query flag, which the worker (and the cursor it walks)
+// while it runs raises the new-query flag, which the search (RunQuery, query_runner.h)
 // looks at every 100 candidates / 1024 names, so a superseded search stops within a
-// bounded amount of work and the worker goes on with the latest text. The worker parses
-// the line, walks the cursor, applies the folder scope and the hidden-items filter,
-// publishes the results under the lock, sorts them and tells the listener.
+// bounded amount of work and the worker goes on with the latest text. The results are
+// emptied when a search starts and published only when it completes, so every submitted
+// text ends with exactly its own results; resubmitting the text being searched resumes
+// the walk instead of restarting or truncating it.
 //
 // Threads: Submit, SetResults, RefilterHidden and the readers are called from the owner's
 // thread; listener calls come from the worker thread (or the caller's, without async).
@@ -22,6 +23,7 @@
 #include <vector>
 
 #include "search/find_result.h"
+#include "search/query_runner.h"
 #include "search/search_view.h"
 #include "search/sort.h"
 #include "search/term_parser.h"
@@ -45,14 +47,6 @@ class NopFileListSourceChangeListener : public IFileListSourceChangeListener {
   void OnResultsReady(void*) override {}
   void OnSearchFinished(bool) override {}
   void OnIndexReplaced() override {}
-};
-
-// Work done by one search, kept for diagnostics and tests.
-struct SearchStats {
-  std::u16string query;
-  uint64_t candidates = 0;      // items the cursor yielded
-  uint64_t names_examined = 0;  // name-table rows the cursor tested
-  bool abandoned = false;       // stopped for a newer query
 };
 
 // The line the window submits: the box text, the GlobalFilter setting, or both joined
@@ -97,13 +91,9 @@ class FileListSource {
 
  private:
   void Worker();
-  bool Search(const std::u16string& query);  // false when abandoned
-  bool QueryChanged(const std::u16string& query);
-  // Checks the new-query flag; true when the search must stop.
-  bool Superseded(const std::u16string& query);
-  void Publish(std::vector<uint32_t> results);
-  void Browse(uint32_t folder, const std::u16string& query);
-  void PartialFolderSearch(std::u16string folder, INuskFindResult* cursor, bool show_hidden, SearchStats* stats);
+  bool Search(const std::u16string& query, bool browse);  // false when abandoned
+  // Clears the new-query flag; true when the current line differs from the searched one.
+  bool Superseded(const std::u16string& query, bool browse);
   void Record(const SearchStats& stats);
 
   const SearchView* view_;
@@ -116,6 +106,8 @@ class FileListSource {
   std::condition_variable idle_cv_;
   TermContext ctx_;
   std::u16string current_query_;
+  bool current_browse_ = false;  // the browse flag of current_query_
+  bool show_hidden_ = false;     // the last completed search asked for hidden items
   std::u16string scope_folder_;
   std::vector<uint32_t> results_;
   SortKeys keys_;

@@ -115,7 +115,59 @@ int64_t ReadDate(std::u16string_view text, const Today& today) {
 // Dates outside the 32-bit range clamp to its ends instead of wrapping around.
 uint32_t Clamp32(int64_t t) { return t < 0 ? 0 : t > 0xFFFFFFFE ? 0xFFFFFFFE : static_cast<uint32_t>(t); }
 
+bool AllDigits(std::u16string_view s) {
+  for (char16_t c : s) {
+    if (c < u'0' || c > u'9') return false;
+  }
+  return true;
+}
+
+// Digits with at most one '.', at least one digit: what the size reader takes whole.
+bool DecimalNumber(std::u16string_view s) {
+  const size_t dot = s.find(u'.');
+  if (dot == std::u16string_view::npos) return !s.empty() && AllDigits(s);
+  const std::u16string_view whole = s.substr(0, dot), fraction = s.substr(dot + 1);
+  return whole.size() + fraction.size() > 0 && AllDigits(whole) && AllDigits(fraction);
+}
+
+bool SizeBoundReadable(std::u16string_view text) {
+  if (text.empty()) return true;
+  while (!text.empty() && text.back() == u'b') text.remove_suffix(1);
+  if (!text.empty() && (text.back() == u'k' || text.back() == u'm' || text.back() == u'g')) text.remove_suffix(1);
+  return DecimalNumber(text);
+}
+
+bool DateBoundReadable(std::u16string_view text) {
+  const size_t n = text.size();
+  if (n == 0) return true;
+  if (!AllDigits(text) || (n != 3 && n != 4 && n != 6 && n != 8)) return false;
+  const int day = static_cast<int>(LeadingInteger(text.substr(n - 2), 99));
+  const size_t month_start = n >= 4 ? n - 4 : 0;
+  const int month = static_cast<int>(LeadingInteger(text.substr(month_start, n - 2 - month_start), 99));
+  return day >= 1 && day <= 31 && month >= 1 && month <= 12;
+}
+
+// Both bounds readable by `bound` and at least one of them given.
+template <class Bound>
+bool RangeReadable(std::u16string_view value, Bound bound) {
+  const Bounds b = SplitBounds(value);
+  return !(b.lower.empty() && b.upper.empty()) && bound(b.lower) && bound(b.upper);
+}
+
 }  // namespace
+
+bool SizeRangeReadable(std::u16string_view value) { return RangeReadable(value, SizeBoundReadable); }
+bool DateRangeReadable(std::u16string_view value) { return RangeReadable(value, DateBoundReadable); }
+bool CountRangeReadable(std::u16string_view value) { return RangeReadable(value, AllDigits); }
+
+bool HashValueReadable(std::u16string_view value) {
+  if (value.empty() || value.size() > 8) return false;
+  for (char16_t c : value) {
+    const bool hex = (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
+    if (!hex) return false;
+  }
+  return true;
+}
 
 SizeRange ParseSizeRange(std::u16string_view value) {
   const Bounds b = SplitBounds(value);

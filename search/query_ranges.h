@@ -52,4 +52,13 @@ CountRange ParseCountRange(std::u16string_view value);
 // significant digits saturate at 0xFFFFFFFF.
 uint32_t ParseHashValue(std::u16string_view text);
 
+// Whether a value reads exactly as written: every character belongs to the syntax above
+// and at least one bound is given. The parsers accept anything (the window and the web
+// service show what a value gives); a console caller uses these to report a typo such
+// as '/size:>10k' (which reads as "any size") instead of running it.
+bool SizeRangeReadable(std::u16string_view value);
+bool DateRangeReadable(std::u16string_view value);  // bounds 'mdd', 'mmdd', 'yymmdd', 'yyyymmdd'
+bool CountRangeReadable(std::u16string_view value);
+bool HashValueReadable(std::u16string_view value);  // one to eight hexadecimal digits
+
 }  // namespace nusk

@@ -22,9 +22,23 @@ MatcherPtr Literal(std::u16string_view term) {
   return std::make_unique<CWildcardMatcher>(std::u16string(term));
 }
 
+// Tells the context's notes about a switch: /hidden, and values that do not read as written.
+void Note(std::u16string_view term, std::u16string_view s, const TermContext& ctx) {
+  if (!ctx.notes) return;
+  if (s == u"hidden") ctx.notes->hidden_switch = true;
+  if (StartsWith(s, u"dup:") || StartsWith(s, u"hash:")) ctx.notes->hash_switch = true;
+  bool readable = true;
+  if (StartsWith(s, u"size:")) readable = SizeRangeReadable(s.substr(5));
+  else if (StartsWith(s, u"date:")) readable = DateRangeReadable(s.substr(5));
+  else if (StartsWith(s, u"dup:")) readable = CountRangeReadable(s.substr(4));
+  else if (StartsWith(s, u"hash:")) readable = HashValueReadable(s.substr(5));
+  if (!readable) ctx.notes->unreadable.emplace_back(term);
+}
+
 MatcherPtr Switch(std::u16string_view term, const TermContext& ctx) {
   const std::u16string sw = ToLower(term.substr(1));
   const std::u16string_view s = sw;
+  Note(term, s, ctx);
   if (s == u"f") return std::make_unique<CFileMatcher>();
   if (s == u"d") return std::make_unique<CFolderMatcher>();
   if (StartsWith(s, u"size:")) return std::make_unique<FileSizeMatcher>(ParseSizeRange(s.substr(5)));
@@ -129,6 +143,14 @@ MatcherPtr BuildQueryMatcher(const TermList& terms, const TermList& folders, con
     return c;
   }();
   return AndOf(ParseTermList(terms, fresh), folders.empty() ? nullptr : ParseFolderList(folders));
+}
+
+TermNotes NoteQuery(const ParsedQuery& query, const TermContext& ctx) {
+  TermNotes notes;
+  TermContext noted = ctx;
+  noted.notes = &notes;
+  BuildQueryMatcher(query.terms, query.folders, noted);
+  return notes;
 }
 
 }  // namespace nusk

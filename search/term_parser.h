@@ -5,12 +5,20 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "search/matcher.h"
 #include "search/query_parser.h"
 #include "search/query_ranges.h"
 
 namespace nusk {
+
+// What parsing noticed beyond the matcher tree; filled when TermContext::notes is set.
+struct TermNotes {
+  bool hidden_switch = false;              // a /hidden switch occurs (in any group or named search)
+  bool hash_switch = false;                // a /dup: or /hash: switch occurs: content hashes are read
+  std::vector<std::u16string> unreadable;  // switch terms whose value does not read as written
+};
 
 // What a term needs from outside the text. Held by value; used on one thread.
 struct TermContext {
@@ -21,6 +29,7 @@ struct TermContext {
   // Named searches still to be expanded in this query; BuildQueryMatcher resets it. A
   // search that names itself twice would otherwise double the tree at every level.
   mutable int named_budget = kMaxNamedExpansions;
+  TermNotes* notes = nullptr;  // optional, shared by copies of the context
   static constexpr int kMaxNamedExpansions = 64;
 };
 
@@ -38,5 +47,8 @@ MatcherPtr AndOf(MatcherPtr a, MatcherPtr b);
 
 // The tree of a whole query: its terms AND its folder tokens.
 MatcherPtr BuildQueryMatcher(const TermList& terms, const TermList& folders, const TermContext& ctx);
+
+// What the terms of a query ask for beyond their matchers (parses them once, keeps no tree).
+TermNotes NoteQuery(const ParsedQuery& query, const TermContext& ctx);
 
 }  // namespace nusk

@@ -1,13 +1,13 @@
-// WebSearch over the loaded index: one NuskDb loaded at start, a FileListSource per query
-// run synchronously on the calling thread, and the drive map for paths and file links.
+// WebSearch over the loaded index: one NuskDb loaded at start, RunQuery (the window's
+// search, without its worker thread) per query, and the drive map for paths and file links.
 // Recent result arrays are kept in a ResultCache (see there for why that is exact).
 #include <memory>
 
 #include "index/nusk_db.h"
 #include "platform/profile.h"
-#include "search/file_list_source.h"
 #include "search/named_searches.h"
 #include "search/present_drives.h"
+#include "search/query_runner.h"
 #include "search/search_view.h"
 #include "settings/drive_map.h"
 #include "web/result_cache.h"
@@ -50,11 +50,11 @@ class IndexWebSearch : public WebSearch {
       seen.emplace_back(std::u16string(name), text);
       return text;
     };
-    NopFileListSourceChangeListener nop;
-    FileListSource source(view_.get(), &nop);
-    source.set_term_context(std::move(ctx));
-    source.Submit(query, /*async=*/false);
-    results_ = std::make_shared<const std::vector<uint32_t>>(source.Results());
+    RunOptions options;
+    options.browse = true;
+    options.browse_folder = LineBrowses(query);
+    QueryRun run = RunQuery(*view_, ParseQuery(query), ctx, options);
+    results_ = std::make_shared<const std::vector<uint32_t>>(std::move(run.items));
     cache_.Add(std::move(key), std::move(seen), results_);
     return static_cast<uint32_t>(results_->size());
   }

@@ -106,6 +106,54 @@ TEST_F(ConsoleFindTest, NativeFolderOptionAndNativePaths) {
   EXPECT_NE(c.out.find(u"--in FOLDER"), std::u16string::npos);
 }
 
+// Options and switch values that cannot be used stop before anything is listed, with the
+// reason on the error stream; the same words after "--" or well written run.
+TEST_F(ConsoleFindTest, UnusableWordsAreReportedNotSearched) {
+  const struct {
+    std::initializer_list<const char16_t*> words;
+    int status;
+    const char* error;  // part of the message; empty: none at all
+  } cases[] = {
+      {{u"-x", u"notepad"}, 2, "unknown option -x"},
+      {{u"notepad", u"--nul"}, 2, "unknown option --nul"},
+      {{u"--", u"-x"}, 0, ""},
+      {{u"/size:>10k"}, 2, "cannot read /size:>10k"},
+      {{u"<a", u"/SIZE:10q>"}, 2, "cannot read /SIZE:10q"},
+      {{u"/date:20141345"}, 2, "cannot read /date:20141345"},
+      {{u"/date:2014-0101"}, 2, "cannot read"},
+      {{u"/dup:two"}, 2, "cannot read /dup:two"},
+      {{u"/hash:xyz"}, 2, "cannot read /hash:xyz"},
+      {{u"/size:"}, 2, "cannot read"},
+      {{u"/size:1.5k-10mb", u"/date:0101-", u"/dup:2-3", u"/hash:00ff"}, 0, ""},
+  };
+  for (const auto& c : cases) {
+    Captured out;
+    const Args args = FindArgs(c.words);
+    SCOPED_TRACE(ToUtf8(args[2]));
+    EXPECT_EQ(FindCommand(args, CaptureIo(t_, &out)), c.status);
+    if (*c.error) {
+      EXPECT_NE(out.err.find(c.error), std::string::npos) << out.err;
+      EXPECT_EQ(out.out, u"");
+    } else {
+      EXPECT_EQ(out.err, "");
+    }
+  }
+}
+
+// Console find lists hidden items (the window and the web service do not) and ends each
+// path with a NUL on request, so a name holding a line break stays one entry.
+TEST_F(ConsoleFindTest, HiddenItemsAndNulSeparatedPaths) {
+  t_.db().SetHideState(t_.Item(u"C:\\Windows\\notepad.exe"), false);
+  ASSERT_TRUE(SaveHiddenList(&t_.db()).ok());  // find loads the index from the files
+  EXPECT_EQ(Find(t_, u"notepad"), (PathSet{u"C:\\Windows\\System32\\notepad.exe"}));
+  Captured c;
+  EXPECT_EQ(FindCommand(FindArgs({u"-0", u"notepad"}), CaptureIo(t_, &c)), 0);
+  EXPECT_EQ(Lines(c.out), V{});  // no line feed at all
+  std::u16string expected[] = {u"C:\\Windows\\System32\\notepad.exe", u"C:\\Windows\\notepad.exe"};
+  for (const std::u16string& path : expected) EXPECT_NE(c.out.find(path + u'\0'), std::u16string::npos);
+  EXPECT_EQ(c.out.size(), expected[0].size() + expected[1].size() + 2);
+}
+
 TEST_F(ConsoleFindTest, DamagedDatabaseFailsWithAReason) {
   std::string bytes;
   ASSERT_TRUE(Env::Default()->ReadWholeFile(DbPath(t_.home(), u"nusk.nrs"), &bytes).ok());

@@ -1,5 +1,6 @@
-// The find driver: a newer query abandons an older one within bounded work, the last
-// text always wins, the hidden refilter and composition of the submitted line.
+// The find driver: a newer query abandons an older one within bounded work, every
+// submitted text ends with exactly its own results, the hidden refilter and composition
+// of the submitted line.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -12,14 +13,22 @@ namespace {
 
 // Submits a second query from inside the first search, so the order of events is fixed
 // without any timing: the first search starts with the new-query flag already set.
+// Each start also notes the published count, which must be empty by then. `then` may
+// hold further lines (typing a letter, then deleting it).
 class InterruptingListener : public NopFileListSourceChangeListener {
  public:
   void OnSearchStarted(int) override {
-    if (starts_++ == 0) source->Submit(second, true);
+    counts_at_start.push_back(source->ResultCount());
+    if (starts_++ == 0) {
+      source->Submit(second, true);
+      for (const std::u16string& line : then) source->Submit(line, true);
+    }
   }
   void OnSearchFinished(bool) override { ++finished; }
   FileListSource* source = nullptr;
   std::u16string second;
+  std::vector<std::u16string> then;
+  std::vector<uint32_t> counts_at_start;
   std::atomic<int> starts_{0};
   std::atomic<int> finished{0};
 };
@@ -80,6 +89,51 @@ TEST_F(BigIndexTest, ResubmittingTheSameTextDoesNotAbandon) {
   EXPECT_EQ(h[0].names_examined, index_->db().name_count());
 }
 
+// File i of the big index lives in folder d(i mod 50).
+std::set<std::u16string> FilesOfFolder(int folder) {
+  std::set<std::u16string> paths;
+  for (int i = folder; i < 60000; i += 50) {
+    paths.insert(u"C:\\d" + U16(std::to_string(folder)) + u"\\file" + U16(std::to_string(i)) + u".txt");
+  }
+  return paths;
+}
+
+// A search that sees the new-query flag goes on when the text is back to its own, and a
+// text that comes back after its search was given up is searched again: either way the
+// list ends with that text's results, never a previous query's or a truncated one.
+TEST_F(BigIndexTest, EverySubmittedTextEndsWithItsOwnResults) {
+  const std::set<std::u16string> d1 = FilesOfFolder(1);
+  const struct {
+    const char16_t* first;
+    const char16_t* second;
+    std::vector<std::u16string> then;
+  } cases[] = {
+      {u"d1\\ file", u"d1\\ filex", {u"d1\\ file"}},  // partial folder: a letter typed and deleted
+      {u"c:\\d1\\", u"c:\\d1\\", {}},                 // browsing a folder, the same text again
+      {u"c:\\d1\\ file", u"c:\\d1\\ filex", {u"c:\\d1\\ file"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(ToUtf8(c.first));
+    InterruptingListener listener;
+    FileListSource source(&index_->view(), &listener);
+    listener.source = &source;
+    listener.starts_ = 1;  // the first search is not interrupted
+    source.Submit(u"file7", false);  // a previous result on the list
+    ASSERT_GT(source.ResultCount(), 0u);
+    listener.starts_ = 0;
+    listener.counts_at_start.clear();
+    listener.second = c.second;
+    listener.then = c.then;
+    source.Submit(c.first, true);
+    source.WaitIdle();
+    std::set<std::u16string> paths;
+    for (uint32_t i : source.Results()) paths.insert(index_->Path(i));
+    EXPECT_EQ(paths, d1);
+    for (uint32_t count : listener.counts_at_start) EXPECT_EQ(count, 0u);  // emptied as each search starts
+    EXPECT_EQ(listener.finished.load(), 2);  // the previous search and this one
+  }
+}
+
 TEST_F(BigIndexTest, TypingFastEndsWithTheLastText) {
   NopFileListSourceChangeListener nop;
   FileListSource source(&index_->view(), &nop);
@@ -117,6 +171,14 @@ TEST_F(FileListSourceTest, HidingAfterASearchRefiltersTheResults) {
   t_.db().SetHideState(t_.Item(u"C:\\Windows\\notepad.exe"), false);
   source_->RefilterHidden();
   EXPECT_EQ(source_->ResultCount(), 0u);
+  // The switch is read from the parsed query, in any case, so its results survive a refilter.
+  uint32_t hidden = 0;  // the folder, its two files and the hidden file
+  for (uint32_t i = 0; i < t_.db().item_count(); ++i) hidden += t_.view().hidden(i);
+  ASSERT_EQ(hidden, 4u);
+  source_->Submit(u"/HIDDEN", false);
+  EXPECT_EQ(source_->ResultCount(), hidden);
+  source_->RefilterHidden();
+  EXPECT_EQ(source_->ResultCount(), hidden);
 }
 
 TEST_F(FileListSourceTest, EmptyQueryFollowsTheShowAllSetting) {
