@@ -8,7 +8,7 @@
 namespace nusk {
 namespace {
 
-TEST(Columns, RegistryRows) {
+TEST(UiColumns, RegistryRows) {
   ASSERT_EQ(AllColumns().size(), 12u);
   for (int id = 0; id < kColumnCount; ++id) EXPECT_EQ(Column(id).id, id);
   EXPECT_EQ(Column(kColSize).code, u"SIZE");
@@ -20,7 +20,7 @@ TEST(Columns, RegistryRows) {
   EXPECT_EQ(ColumnTitle(kColRowNumber), u"#");
 }
 
-TEST(Columns, ParseKeepsValidIdsInOrder) {
+TEST(UiColumns, ParseKeepsValidIdsInOrder) {
   const ColumnIds current = {kColName};
   EXPECT_EQ(ParseColumns(u"0,1,4,2", current), (ColumnIds{kColName, kColPath, kColSize, kColDate}));
   EXPECT_EQ(ParseColumns(u"0,99", {kColPath, kColSize}), (ColumnIds{kColName}));
@@ -35,7 +35,7 @@ TEST(Columns, ParseKeepsValidIdsInOrder) {
   EXPECT_EQ(ParseColumns(ColumnsText({9, 10, 0}), current), (ColumnIds{9, 10, 0}));
 }
 
-TEST(Columns, NeedsAndToggle) {
+TEST(UiColumns, NeedsAndToggle) {
   EXPECT_FALSE(UsesHashColumns(DefaultColumns()));
   EXPECT_TRUE(UsesHashColumns({kColName, kColDupCount}));
   EXPECT_TRUE(UsesHashColumns({kColHash}));
@@ -46,7 +46,7 @@ TEST(Columns, NeedsAndToggle) {
   EXPECT_EQ(ToggleColumn({0}, 12), (ColumnIds{0}));
 }
 
-TEST(ColumnWidths, ParseFallsBackPerColumn) {
+TEST(UiColumnWidths, ParseFallsBackPerColumn) {
   const ColumnIds ids = {kColName, kColPath, kColSize};
   EXPECT_EQ(WidthsForColumns(u"300,200,90", ids), (std::vector<int>{300, 200, 90}));
   EXPECT_EQ(WidthsForColumns(u"", ids), (std::vector<int>{250, 410, 105}));
@@ -57,7 +57,7 @@ TEST(ColumnWidths, ParseFallsBackPerColumn) {
   EXPECT_EQ(WidthsText(w), u"300,200,90");
 }
 
-TEST(ColumnWidths, StretchFillsClientWidth) {
+TEST(UiColumnWidths, StretchFillsClientWidth) {
   const std::vector<int> w = {250, 410, 105, 115};
   for (int client : {880, 1000, 1337, 400}) {
     std::vector<int> s = StretchWidths(w, client);

@@ -13,7 +13,7 @@ namespace {
 
 constexpr CompactTime kMarch5 = 1465024089;  // 2024-03-05 07:08:09 UTC
 
-class ListFixture : public ::testing::Test {
+class UiListFixture : public ::testing::Test {
  protected:
   void SetUp() override {
     idx_.Folder(u"C:\\Docs", kMarch5);
@@ -44,7 +44,7 @@ class ListFixture : public ::testing::Test {
   std::u16string deep_;
 };
 
-TEST_F(ListFixture, NamePathExtensionAndRowNumber) {
+TEST_F(UiListFixture, NamePathExtensionAndRowNumber) {
   EXPECT_EQ(Cell(u"C:\\Docs\\say \"hi\".TXT", kColName), u"say \"hi\".TXT");
   EXPECT_EQ(Cell(u"C:\\Docs\\say \"hi\".TXT", kColPath), u"C:\\Docs");
   EXPECT_EQ(Cell(u"C:\\Docs\\say \"hi\".TXT", kColExtension), u"TXT");
@@ -59,7 +59,7 @@ TEST_F(ListFixture, NamePathExtensionAndRowNumber) {
   EXPECT_EQ(Cell(deep_, kColPath).size(), 605u);
 }
 
-TEST_F(ListFixture, SizesDatesAndCounts) {
+TEST_F(UiListFixture, SizesDatesAndCounts) {
   CellOptions kb;
   EXPECT_EQ(Cell(u"C:\\Docs\\Makefile", kColSize, kb), u"2 KB");
   EXPECT_EQ(Cell(u"C:\\Docs\\sub\\big.bin", kColSize, kb), u"3,145,728 KB");
@@ -81,7 +81,7 @@ TEST_F(ListFixture, SizesDatesAndCounts) {
   EXPECT_EQ(Cell(u"C:\\Docs\\Makefile", kColDate, tokyo), u"2024-03-05 16:08:09");
 }
 
-TEST_F(ListFixture, DetailColumnsNeedRowDetails) {
+TEST_F(UiListFixture, DetailColumnsNeedRowDetails) {
   EXPECT_EQ(Cell(u"C:\\Docs\\Makefile", kColType), u"");
   EXPECT_EQ(Cell(u"C:\\Docs\\Makefile", kColCreated), u"");
   EXPECT_EQ(Cell(u"C:\\Docs\\Makefile", kColAttributes), u"");
@@ -99,7 +99,7 @@ TEST_F(ListFixture, DetailColumnsNeedRowDetails) {
   EXPECT_EQ(Cell(u"C:\\Docs\\Makefile", kColDupCount), u"");
 }
 
-TEST_F(ListFixture, HashColumns) {
+TEST_F(UiListFixture, HashColumns) {
   HashRecord a, b;
   a.reference = idx_.Reference(u"C:\\Docs\\Makefile");
   b.reference = idx_.Reference(u"C:\\Docs\\sub\\big.bin");
@@ -113,7 +113,7 @@ TEST_F(ListFixture, HashColumns) {
   EXPECT_EQ(Cell(u"C:\\Docs\\Makefile", kColDupCount), u"2");
 }
 
-TEST(ExportName, CsvByExtensionInAnyCase) {
+TEST(UiExportName, CsvByExtensionInAnyCase) {
   EXPECT_TRUE(IsCsvExportName(u"result.CSV"));
   EXPECT_TRUE(IsCsvExportName(u"C:\\out\\r.csv"));
   EXPECT_TRUE(IsCsvExportName(u"r.CsV"));
@@ -123,7 +123,7 @@ TEST(ExportName, CsvByExtensionInAnyCase) {
   EXPECT_FALSE(IsCsvExportName(u"rcsv"));
 }
 
-TEST_F(ListFixture, CsvBytes) {
+TEST_F(UiListFixture, CsvBytes) {
   const std::vector<uint32_t> rows = {Item(u"C:\\Docs\\say \"hi\".TXT"), Item(u"C:\\Docs"), Item(deep_)};
   const std::string bytes = ExportBytes(idx_.view(), rows, true, {});
   std::string want = "\xEF\xBB\xBF\"Name\",\"Path\",\"Size(KB)\",\"Date modified\"\r\n";
@@ -142,7 +142,7 @@ TEST_F(ListFixture, CsvBytes) {
   EXPECT_NE(folders.find("\"Docs\",\"C:\",\"3145734\",\"2024-03-04 23:08\"\r\n"), std::string::npos) << folders;
 }
 
-TEST_F(ListFixture, TextBytesAndFiles) {
+TEST_F(UiListFixture, TextBytesAndFiles) {
   const std::vector<uint32_t> rows = {Item(u"C:\\Docs\\Makefile"), Item(deep_), Item(u"C:\\Docs")};
   const std::string want = "\xEF\xBB\xBF" "C:\\Docs\\Makefile\r\n" + ToUtf8(deep_) + "\r\nC:\\Docs\r\n";
   EXPECT_EQ(ExportBytes(idx_.view(), rows, false, {}), want);

@@ -14,7 +14,7 @@ namespace {
 
 SortKey Key(uint32_t id, bool up) { return SortKey{0xFFFFFFFF, up ? 1u : 0u, id}; }
 
-TEST(ColumnSort, WithoutAddFlag) {
+TEST(UiColumnSort, WithoutAddFlag) {
   // A new column starts in its initial direction: name ascending, size descending.
   EXPECT_EQ(SortByColumn({}, kColName, false), (SortKeys{Key(kSortName, true)}));
   EXPECT_EQ(SortByColumn({Key(kSortName, true)}, kColSize, false), (SortKeys{Key(kSortSize, false)}));
@@ -25,7 +25,7 @@ TEST(ColumnSort, WithoutAddFlag) {
             (SortKeys{Key(kSortDate, false)}));
 }
 
-TEST(ColumnSort, WithAddFlag) {
+TEST(UiColumnSort, WithAddFlag) {
   const SortKeys keys = {Key(kSortSize, false), Key(kSortName, true)};
   // A key already there flips and moves to the end.
   EXPECT_EQ(SortByColumn(keys, kColSize, true), (SortKeys{Key(kSortName, true), Key(kSortSize, true)}));
@@ -36,7 +36,7 @@ TEST(ColumnSort, WithAddFlag) {
   EXPECT_EQ(SortByColumn({}, kColDupCount, true), (SortKeys{Key(kSortDupCount, false)}));
 }
 
-TEST(ColumnSort, UnsortableColumnsChangeNothing) {
+TEST(UiColumnSort, UnsortableColumnsChangeNothing) {
   for (int c : std::initializer_list<int>{kColType, kColCreated, kColAttributes, kColRowNumber, -1, 12}) {
     EXPECT_FALSE(SortByColumn({Key(kSortName, true)}, c, false).has_value()) << c;
     EXPECT_FALSE(SortByColumn({Key(kSortName, true)}, c, true).has_value()) << c;
@@ -49,7 +49,7 @@ TEST(ColumnSort, UnsortableColumnsChangeNothing) {
   EXPECT_EQ(ColumnOfSortKey(0), -1);
 }
 
-TEST(ColumnSort, ArrowsAndQueryClause) {
+TEST(UiColumnSort, ArrowsAndQueryClause) {
   const SortKeys keys = {Key(kSortSize, false), Key(kSortName, true)};
   EXPECT_EQ(SortArrow(keys, kColSize), -1);
   EXPECT_EQ(SortArrow(keys, kColName), 1);
@@ -74,7 +74,7 @@ NavEntry Entry(std::u16string text, int row = -1) {
   return e;
 }
 
-TEST(NavHistory, BackAndForwardRestoreEntries) {
+TEST(UiNavHistory, BackAndForwardRestoreEntries) {
   NavHistory h;
   EXPECT_FALSE(h.CanBack());
   EXPECT_FALSE(h.Back(Entry(u"x")).has_value());
@@ -98,7 +98,7 @@ TEST(NavHistory, BackAndForwardRestoreEntries) {
   EXPECT_FALSE(h.CanForward());
 }
 
-TEST(NavHistory, NewTextDropsLaterEntries) {
+TEST(UiNavHistory, NewTextDropsLaterEntries) {
   NavHistory h;
   h.Record(Entry(u"a"));
   h.Record(Entry(u"b"));
@@ -123,7 +123,7 @@ TEST(NavHistory, NewTextDropsLaterEntries) {
   EXPECT_EQ(g.Forward(Entry(u"b"))->text, u"bx");
 }
 
-TEST(NavHistory, GoUpFolder) {
+TEST(UiNavHistory, GoUpFolder) {
   EXPECT_EQ(GoUpFolder(u"C:\\a\\b\\"), u"C:\\a\\");
   EXPECT_EQ(GoUpFolder(u"C:\\a\\b"), u"C:\\a\\");
   EXPECT_EQ(GoUpFolder(u"C:\\a"), u"C:\\");
@@ -131,7 +131,7 @@ TEST(NavHistory, GoUpFolder) {
   EXPECT_EQ(GoUpFolder(u""), u"");
 }
 
-TEST(OpenBatch, AsksEveryTenItems) {
+TEST(UiOpenBatch, AsksEveryTenItems) {
   // Open 25 items, answering Yes: asked before the 11th and the 21st.
   std::vector<size_t> asked_before;
   for (size_t opened = 0; opened < 25; ++opened) {
@@ -149,7 +149,7 @@ TEST(OpenBatch, AsksEveryTenItems) {
   EXPECT_EQ(ClipboardLines({}), u"");
 }
 
-TEST(Zoom, StepsStayInRange) {
+TEST(UiZoom, StepsStayInRange) {
   EXPECT_EQ(ClampZoom(0), 100);
   EXPECT_EQ(ClampZoom(5), 10);
   EXPECT_EQ(ClampZoom(5000), 1400);
@@ -173,7 +173,7 @@ KeyDecision Press(UiKey k, KeyContext c, bool ctrl = false, int digit = 0) {
   return DecideKey(KeyPress{k, digit, ctrl}, c);
 }
 
-TEST(KeyboardRules, EscapeWithAndWithoutCloseByEsc) {
+TEST(UiKeyboardRules, EscapeWithAndWithoutCloseByEsc) {
   KeyContext c;
   c.close_by_esc = true;
   c.focus = UiFocus::kSearchBox;
@@ -198,7 +198,7 @@ TEST(KeyboardRules, EscapeWithAndWithoutCloseByEsc) {
   }
 }
 
-TEST(KeyboardRules, FocusMovesAndEnter) {
+TEST(UiKeyboardRules, FocusMovesAndEnter) {
   KeyContext c;
   c.focus = UiFocus::kSearchBox;
   EXPECT_EQ(Press(UiKey::kTab, c).action, KeyAction::kFocusResultList);
@@ -229,7 +229,7 @@ TEST(KeyboardRules, FocusMovesAndEnter) {
   EXPECT_EQ(Press(UiKey::kMouseForward, l).action, KeyAction::kGoForward);
 }
 
-TEST(KeyboardRules, CtrlKeys) {
+TEST(UiKeyboardRules, CtrlKeys) {
   KeyContext c;
   c.focus = UiFocus::kSearchBox;
   EXPECT_EQ(Press(UiKey::kA, c, true).action, KeyAction::kPass);  // empty box

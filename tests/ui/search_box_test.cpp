@@ -16,7 +16,7 @@ std::vector<std::u16string> Options(std::u16string_view typed) {
   return CompletionCandidates(OptionKeywords(), w->word);
 }
 
-TEST(Completion, OptionKeywordsFilterAndClose) {
+TEST(UiCompletion, OptionKeywordsFilterAndClose) {
   EXPECT_EQ(Options(u"/si"), (std::vector<std::u16string>{u"size"}));
   EXPECT_EQ(Options(u"/size"), (std::vector<std::u16string>{}));  // one left, equal: closes
   EXPECT_EQ(Options(u"/SIZE"), (std::vector<std::u16string>{}));
@@ -29,7 +29,7 @@ TEST(Completion, OptionKeywordsFilterAndClose) {
   EXPECT_EQ(Options(u"/D").size(), 3u);
 }
 
-TEST(Completion, NamedSearches) {
+TEST(UiCompletion, NamedSearches) {
   const std::vector<std::u16string> none;
   auto w = WordBeforeCaret(u"@", 1);
   ASSERT_TRUE(w.has_value());
@@ -42,7 +42,7 @@ TEST(Completion, NamedSearches) {
   EXPECT_EQ(CompletionCandidates(names, u"music"), (std::vector<std::u16string>{}));
 }
 
-TEST(Completion, WordBeforeCaret) {
+TEST(UiCompletion, WordBeforeCaret) {
   EXPECT_FALSE(WordBeforeCaret(u"abc", 3).has_value());
   EXPECT_FALSE(WordBeforeCaret(u"/si ze", 6).has_value());  // a space ends the word
   EXPECT_FALSE(WordBeforeCaret(u"a/si", 4).has_value());    // "/" inside a word
@@ -66,7 +66,7 @@ TEST(Completion, WordBeforeCaret) {
 
 EditState S(std::u16string t) { return EditState{t, t.size()}; }
 
-TEST(EditHistory, GroupsTypingIntoWords) {
+TEST(UiEditHistory, GroupsTypingIntoWords) {
   EditHistory h;
   h.Reset(S(u""));
   EXPECT_FALSE(h.CanUndo());
@@ -79,7 +79,7 @@ TEST(EditHistory, GroupsTypingIntoWords) {
   EXPECT_FALSE(h.CanRedo());
 }
 
-TEST(EditHistory, KindsCaretAndRedoRules) {
+TEST(UiEditHistory, KindsCaretAndRedoRules) {
   EditHistory h;
   h.Reset(S(u"hello"));
   h.Record(S(u"hell"), EditKind::kDeleting);
@@ -103,7 +103,7 @@ TEST(EditHistory, KindsCaretAndRedoRules) {
   EXPECT_TRUE(h.CanRedo());
 }
 
-TEST(EditHistory, KeepsAtMostLimitSteps) {
+TEST(UiEditHistory, KeepsAtMostLimitSteps) {
   EditHistory h(3);
   h.Reset(S(u""));
   for (auto t : {u"1", u"12", u"123", u"1234", u"12345"}) h.Record(S(t), EditKind::kOther);
@@ -112,7 +112,7 @@ TEST(EditHistory, KeepsAtMostLimitSteps) {
   EXPECT_EQ(undone, 3);
 }
 
-TEST(SearchBoxMenu, GreyingRules) {
+TEST(UiSearchBoxMenu, GreyingRules) {
   EXPECT_EQ(SearchBoxMenu(0, 0, 0, false, false), (BoxMenuState{}));
   BoxMenuState s = SearchBoxMenu(5, 1, 3, true, true);
   EXPECT_TRUE(s.undo && s.cut && s.copy && s.paste && s.del && s.select_all);
@@ -124,7 +124,7 @@ TEST(SearchBoxMenu, GreyingRules) {
   EXPECT_TRUE(s.select_all);
 }
 
-TEST(LaunchText, JoinQuoteAndHandOver) {
+TEST(UiLaunchText, JoinQuoteAndHandOver) {
   const std::vector<std::u16string> args = {u"C:\\My Files", u"\"x y\"", u"*.txt"};
   EXPECT_EQ(JoinSearchArguments(args), u"\"C:\\My Files\" \"x y\" *.txt");
   EXPECT_EQ(JoinSearchArguments({}), u"");
@@ -134,7 +134,7 @@ TEST(LaunchText, JoinQuoteAndHandOver) {
   EXPECT_EQ(FromHandOverText(handed), joined);
 }
 
-TEST(LaunchText, SpaceAfterAnExistingPath) {
+TEST(UiLaunchText, SpaceAfterAnExistingPath) {
   std::u16string asked;
   auto exists = [&](std::u16string_view p) { asked = p; return p == u"C:\\My Files"; };
   EXPECT_EQ(WithSpaceForExistingPath(u"\"C:\\My Files\"", exists), u"\"C:\\My Files\" ");

@@ -11,7 +11,7 @@
 namespace nusk {
 namespace {
 
-TEST(HumanSize, UnitBoundaries) {
+TEST(UiHumanSize, UnitBoundaries) {
   EXPECT_EQ(FormatHumanSize(0), u"0 bytes");
   EXPECT_EQ(FormatHumanSize(1023), u"1023 bytes");
   EXPECT_EQ(FormatHumanSize(1024), u"1.00 KB");
@@ -25,7 +25,7 @@ TEST(HumanSize, UnitBoundaries) {
   EXPECT_EQ(FormatHumanSize(1099511627776ull), u"1.00 TB");
 }
 
-TEST(HumanSize, DigitsKeptByMagnitude) {
+TEST(UiHumanSize, DigitsKeptByMagnitude) {
   EXPECT_EQ(FormatHumanSize(1536), u"1.50 KB");
   EXPECT_EQ(FormatHumanSize(20480), u"20.0 KB");
   EXPECT_EQ(FormatHumanSize(512000), u"500 KB");
@@ -35,7 +35,7 @@ TEST(HumanSize, DigitsKeptByMagnitude) {
   EXPECT_EQ(FormatHumanSize(2048ull * 1099511627776ull), u"2,048.000 TB");
 }
 
-TEST(SizeKb, RoundsUpAndGroups) {
+TEST(UiSizeKb, RoundsUpAndGroups) {
   EXPECT_EQ(FormatSizeKb(0), u"0 KB");
   EXPECT_EQ(FormatSizeKb(1), u"1 KB");
   EXPECT_EQ(FormatSizeKb(1024), u"1 KB");
@@ -45,7 +45,7 @@ TEST(SizeKb, RoundsUpAndGroups) {
   EXPECT_EQ(FormatSize(1536, false), u"2 KB");
 }
 
-TEST(GroupDigits, EveryThreeFromTheRight) {
+TEST(UiGroupDigits, EveryThreeFromTheRight) {
   EXPECT_EQ(GroupDigits(0), u"0");
   EXPECT_EQ(GroupDigits(999), u"999");
   EXPECT_EQ(GroupDigits(1000), u"1,000");
@@ -53,7 +53,7 @@ TEST(GroupDigits, EveryThreeFromTheRight) {
   EXPECT_EQ(GroupDigits(18446744073709551615ull), u"18,446,744,073,709,551,615");
 }
 
-TEST(DateText, CompactTimeInLocalTime) {
+TEST(UiDateText, CompactTimeInLocalTime) {
   const CompactTime t = 1465024089;  // 2024-03-05 07:08:09 UTC
   EXPECT_EQ(DateTimeText(LocalCivilTime(t, nullptr)), u"2024-03-05 07:08:09");
   EXPECT_EQ(DateTimeText(LocalCivilTime(t, [](int64_t) { return int64_t{9 * 3600}; })), u"2024-03-05 16:08:09");
@@ -70,13 +70,13 @@ TEST(DateText, CompactTimeInLocalTime) {
   EXPECT_EQ(asked, 1709622489);
 }
 
-TEST(AttributeText, LettersInFixedOrder) {
+TEST(UiAttributeText, LettersInFixedOrder) {
   EXPECT_EQ(AttributeText(0), u"");
   EXPECT_EQ(AttributeText(0x1 | 0x2 | 0x20), u"RHA");
   EXPECT_EQ(AttributeText(0x4000 | 0x10 | 0x4), u"SDE");
 }
 
-TEST(SearchDelay, FollowsKeyboardSpeed) {
+TEST(UiSearchDelay, FollowsKeyboardSpeed) {
   EXPECT_EQ(SearchDelayMs(31), 19);
   EXPECT_EQ(SearchDelayMs(0), 60);
   EXPECT_EQ(SearchDelayMs(99), 19);  // clamped
@@ -87,7 +87,7 @@ TEST(SearchDelay, FollowsKeyboardSpeed) {
   EXPECT_EQ(SearchDelayMs(28), 40);
 }
 
-TEST(StatusText, ReadyFoundAndSelection) {
+TEST(UiStatusText, ReadyFoundAndSelection) {
   EXPECT_EQ(ReadyStatus(1234), u"Ready (Total 1,234 items)");
   EXPECT_EQ(FoundStatus(1234567, 5), u"Found 1,234,567 items (5) ms");
   EXPECT_EQ(FoundStatus(0, 1234), u"Found 0 items (1234) ms");
@@ -110,7 +110,7 @@ class TestTable : public CMUI {
   }
 };
 
-TEST(StatusText, TranslatedTablesAndPlaceholders) {
+TEST(UiStatusText, TranslatedTablesAndPlaceholders) {
   InstallUI(std::make_unique<TestTable>());
   EXPECT_EQ(ReadyStatus(1234), u"Bereit (Insgesamt 1,234 Einträge)");
   EXPECT_EQ(FoundStatus(2000, 3), u"2,000 gefunden (3) ms");
@@ -124,14 +124,14 @@ TEST(StatusText, TranslatedTablesAndPlaceholders) {
   EXPECT_EQ(FillPlaceholders(u"%s %s %", {u"x"}), u"x  %");
 }
 
-TEST(WindowTitle, SearchTextAndHome) {
+TEST(UiWindowTitle, SearchTextAndHome) {
   EXPECT_EQ(WindowTitle(u"", u"C:\\n\\", true), u"Nusk");
   EXPECT_EQ(WindowTitle(u"abc", u"C:\\n\\", true), u"abc - Nusk");
   EXPECT_EQ(WindowTitle(u"abc", u"D:\\db\\", false), u"abc - Nusk (D:\\db\\)");
   EXPECT_EQ(WindowTitle(u"", u"D:\\db\\", false), u"Nusk (D:\\db\\)");
 }
 
-TEST(StatusStack, PushAndPopRestore) {
+TEST(UiStatusStack, PushAndPopRestore) {
   StatusStack s;
   s.Set(u"Ready");
   s.Set(u"{PUSH}");
