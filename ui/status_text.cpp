@@ -50,6 +50,10 @@ std::u16string SelectionStatus(uint64_t count, uint64_t total_bytes, bool human)
   return number + (count == 1 ? u" item selected, " : u" items selected, ") + size;
 }
 
+std::u16string EmptyListText() {
+  return Tr(u"MSG.LISTVIEW_EMPTY_MESSAGE", u"Please enter file name in the text box to start your search");
+}
+
 std::u16string WindowTitle(std::u16string_view search_text, std::u16string_view home, bool default_home) {
   std::u16string title = search_text.empty() ? u"Nusk" : std::u16string(search_text) + u" - Nusk";
   if (!default_home) title += u" (" + std::u16string(home) + u")";

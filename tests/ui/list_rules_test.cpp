@@ -5,6 +5,7 @@
 #include "ui/column_sort.h"
 #include "ui/columns.h"
 #include "ui/keyboard_rules.h"
+#include "ui/list_rows.h"
 #include "ui/nav_history.h"
 #include "ui/open_batch.h"
 #include "ui/zoom.h"
@@ -241,6 +242,37 @@ TEST(UiKeyboardRules, CtrlKeys) {
   EXPECT_EQ(Press(UiKey::kDigit, c, true, 4), (KeyDecision{KeyAction::kSortByColumn, 3}));
   EXPECT_EQ(Press(UiKey::kDigit, c, true, 5).action, KeyAction::kPass);
   EXPECT_EQ(Press(UiKey::kDigit, c, false, 1).action, KeyAction::kPass);
+}
+
+}  // namespace
+}  // namespace nusk
+
+namespace nusk {
+namespace {
+
+TEST(UiListRows, HideKeepsOrderAndSurvivesResort) {
+  HiddenRows hidden;
+  const std::vector<uint32_t> shown = {40, 10, 30, 20};
+  const std::vector<uint32_t> rows = {1, 3, 99};
+  hidden.Hide(shown, rows);
+  EXPECT_EQ(hidden.count(), 2u);
+  EXPECT_EQ(hidden.Filter(shown), (std::vector<uint32_t>{40, 30}));
+  // The same items stay hidden after the result is sorted again.
+  EXPECT_EQ(hidden.Filter(std::vector<uint32_t>{10, 20, 30, 40}), (std::vector<uint32_t>{30, 40}));
+  hidden.Clear();
+  EXPECT_EQ(hidden.Filter(shown), shown);
+}
+
+TEST(UiListRows, GotoRowNumber) {
+  EXPECT_EQ(GotoRowIndex(u"1", 10), 0u);
+  EXPECT_EQ(GotoRowIndex(u" 10 ", 10), 9u);
+  EXPECT_EQ(GotoRowIndex(u"11", 10), 9u);
+  EXPECT_EQ(GotoRowIndex(u"99999999999999999999999", 10), 9u);
+  EXPECT_FALSE(GotoRowIndex(u"0", 10).has_value());
+  EXPECT_FALSE(GotoRowIndex(u"-3", 10).has_value());
+  EXPECT_FALSE(GotoRowIndex(u"3a", 10).has_value());
+  EXPECT_FALSE(GotoRowIndex(u"", 10).has_value());
+  EXPECT_FALSE(GotoRowIndex(u"1", 0).has_value());
 }
 
 }  // namespace

@@ -117,6 +117,8 @@ TEST(UiStatusText, TranslatedTablesAndPlaceholders) {
   EXPECT_EQ(SelectionStatus(1, 1024, false), u"1 Eintrag, 1 KB");
   // The table has no plural text: the English form stays.
   EXPECT_EQ(SelectionStatus(2, 1024, false), u"2 items selected, 1 KB");
+  // Keys the table lacks fall back to English.
+  EXPECT_EQ(EmptyListText(), u"Please enter file name in the text box to start your search");
   InstallUI(nullptr);
 
   EXPECT_EQ(FillPlaceholders(u"%s of %d (100%%)", {u"a", u"b"}), u"a of b (100%)");
