@@ -154,7 +154,6 @@ std::u16string CellText(const SearchView& view, uint32_t item, int column, uint3
     case kColSize:
       if (!db.IsFolder(item)) return FormatSize(BytesFromSizeForm(db.SizeForm(item)), options.human_sizes);
       if (!options.show_folder_size) return {};
-      db.ComputeFolderSizes();
       return FormatSize(db.FolderSize(item), options.human_sizes);
     case kColCreated:
       if (!details || !details->has_created) return {};
@@ -164,7 +163,6 @@ std::u16string CellText(const SearchView& view, uint32_t item, int column, uint3
     case kColExtension: return ItemExtension(db, item);
     case kColFileCount:
       if (!db.IsFolder(item)) return {};
-      db.ComputeFolderFileCounts();
       return GroupDigits(uint64_t(std::max(db.FolderFileCount(item), 0)));
     case kColRowNumber: return GroupDigits(uint64_t(row) + 1);
     case kColHash: {

@@ -53,7 +53,6 @@ std::string ExportBytes(const SearchView& view, std::span<const uint32_t> rows, 
   NuskDb& db = view.db();
   std::string out = "\xEF\xBB\xBF";
   if (csv) out += CsvHeaderLine();
-  if (csv && options.show_folder_size) db.ComputeFolderSizes();
   for (uint32_t item : rows) {
     if (item >= db.item_count()) continue;
     if (!csv) {

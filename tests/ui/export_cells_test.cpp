@@ -68,10 +68,12 @@ TEST_F(UiListFixture, SizesDatesAndCounts) {
   human.human_sizes = true;
   EXPECT_EQ(Cell(u"C:\\Docs\\Makefile", kColSize, human), u"1.50 KB");
   EXPECT_EQ(Cell(u"C:\\Docs\\sub\\big.bin", kColSize, human), u"3.00 GB");
+  idx_.db().ComputeFolderSizes();
   CellOptions folders = kb;
   folders.show_folder_size = true;
   // 5,000 + 1,536 + 3 GiB below C:\Docs, rounded up to whole KB.
   EXPECT_EQ(Cell(u"C:\\Docs", kColSize, folders), u"3,145,735 KB");
+  idx_.db().ComputeFolderFileCounts();
   EXPECT_EQ(Cell(u"C:\\Docs", kColFileCount), u"3");
   EXPECT_EQ(Cell(u"C:\\Docs\\sub", kColFileCount), u"1");
   EXPECT_EQ(Cell(u"C:\\Docs\\Makefile", kColFileCount), u"");
@@ -135,6 +137,7 @@ TEST_F(UiListFixture, CsvBytes) {
   EXPECT_EQ(bytes, want);
   EXPECT_GT(ToUtf8(deep_).size(), 844u);
 
+  idx_.db().ComputeFolderSizes();
   ExportOptions o;
   o.show_folder_size = true;
   o.utc_offset = [](int64_t) { return int64_t{-8 * 3600}; };
