@@ -334,7 +334,10 @@ void Server::Dispatch(Conn& c, uint64_t now) {
     DigestAuth::Verdict v = auth_.Check(c.req, unix_now, &user_seen);
     if (v != DigestAuth::Verdict::kPass) {
       if (v == DigestAuth::Verdict::kRejected && log_) {
-        log_("Failed login for user \"" + user_seen + "\" from " + c.peer + " (" + c.req.method + " " + c.req.uri + ")");
+        // The path and user name may hold escaped line breaks: logged encoded, so a client
+        // cannot forge log lines.
+        log_("Failed login for user \"" + PercentEncode(user_seen, " !#$&'()*+,/:;=?@[]") + "\" from " + c.peer + " (" +
+             c.req.method + " " + EncodePath(c.req.uri) + ")");
       }
       c.WriteRaw(auth_.Challenge(unix_now, v == DigestAuth::Verdict::kStale));
       c.close_after = true;

@@ -366,8 +366,13 @@ def check_replay(nusk, home):
         check(b"stale=true" in second, "a replay gets a fresh challenge", second[:200])
         nxt = get(server.port, uri, digest_header("joe", "pw", nonce, uri, "00000002"))
         check(status(nxt) == "HTTP/1.1 200 OK", "the next count on the same nonce passes", nxt[:100])
+        # A failed login on a path with an escaped line break cannot forge a log line.
+        forged = "/x%0AFORGED%20line"
+        get(server.port, forged, digest_header("joe", "wrong", nonce, forged, "00000003"))
     finally:
-        server.stop()
+        code, out = server.stop()
+    check("Failed login" in out and not any(line.startswith("FORGED") for line in out.splitlines()),
+          "failed logins are logged without the client's line breaks", out[-300:])
 
 
 def check_follows_builds(nusk, sumtor, home, tree, port, server):
