@@ -12,6 +12,7 @@ import hashlib
 import json
 import os
 import re
+import resource
 import shutil
 import signal
 import socket
@@ -92,11 +93,12 @@ def link_of(path):
 
 
 class Server:
-    def __init__(self, nusk, home, args=(), env=None):
+    def __init__(self, nusk, home, args=(), env=None, max_files=0):
         self.port = free_port()
+        limit = (lambda: resource.setrlimit(resource.RLIMIT_NOFILE, (max_files, max_files))) if max_files else None
         self.proc = subprocess.Popen([nusk, "--dbdir", home, "webserver", "--port", str(self.port)] + list(args),
                                      stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                                     env=env)
+                                     env=env, preexec_fn=limit)
         for _ in range(200):
             try:
                 socket.create_connection(("127.0.0.1", self.port), timeout=1).close()
@@ -294,6 +296,34 @@ def check_slow_clients(port):
     check(worst < 1.0, "with 300 slow or idle connections open a search answers within 1 s", "worst %.3f s" % worst)
 
 
+def cpu_seconds(pid):
+    with open("/proc/%d/stat" % pid) as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+def check_out_of_descriptors(nusk, home):
+    """With its descriptors used up by idle clients the server neither spins nor locks out."""
+    server = Server(nusk, home, max_files=64)
+    held = []
+    try:
+        for _ in range(120):
+            held.append(socket.create_connection(("127.0.0.1", server.port), timeout=5))
+        time.sleep(0.5)
+        c0, t0 = cpu_seconds(server.proc.pid), time.time()
+        time.sleep(2.0)
+        share = (cpu_seconds(server.proc.pid) - c0) / (time.time() - t0)
+        check(share < 0.2, "out of descriptors the server does not spin (%.1f%% of a core)" % (100 * share), "")
+        t0 = time.time()
+        reply = get(server.port, "/query.json?q=readme", timeout=5)
+        check(status(reply) == "HTTP/1.1 200 OK" and time.time() - t0 < 1.5,
+              "out of descriptors a new client is still answered", (reply[:60], time.time() - t0))
+    finally:
+        for s in held:
+            s.close()
+        server.stop()
+
+
 def check_thumbnails(nusk, home, tree, png, work):
     cache_home = os.path.join(work, "cache")
     env = dict(os.environ, XDG_CACHE_HOME=cache_home)
@@ -451,6 +481,7 @@ def main():
         check_follows_builds(a.nusk, a.sumtor, home, tree, server.port, server)
         check_options(a.nusk, home)
         check_replay(a.nusk, home)
+        check_out_of_descriptors(a.nusk, home)
         check_thumbnails(a.nusk, home, tree, png, work)
     finally:
         shutil.rmtree(work, ignore_errors=True)
