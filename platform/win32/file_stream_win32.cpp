@@ -67,9 +67,17 @@ bool OpenBelow(const std::u16string& root, const std::vector<std::u16string>& na
     }
     const bool last = i == names.size();
     // The reparse point itself is opened, never its target, so a link is seen as a link.
-    HANDLE h = CreateFileW(W(path).c_str(), last ? GENERIC_READ : FILE_READ_ATTRIBUTES,
-                           FILE_SHARE_READ | FILE_SHARE_WRITE | (last ? FILE_SHARE_DELETE : 0), nullptr,
-                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    const std::wstring wide = W(path);
+    auto open = [&](DWORD share) {
+      return CreateFileW(wide.c_str(), last ? GENERIC_READ : FILE_READ_ATTRIBUTES, share, nullptr, OPEN_EXISTING,
+                         FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    };
+    HANDLE h = open(FILE_SHARE_READ | FILE_SHARE_WRITE | (last ? FILE_SHARE_DELETE : 0));
+    // A folder another program holds open for deletion cannot be pinned; it is still
+    // checked for a reparse point, only a swap during the walk is no longer excluded.
+    if (h == INVALID_HANDLE_VALUE && !last && GetLastError() == ERROR_SHARING_VIOLATION) {
+      h = open(FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+    }
     if (h == INVALID_HANDLE_VALUE) return false;
     held.handles.push_back(h);
     if (!GetFileInformationByHandle(h, &bi)) return false;
