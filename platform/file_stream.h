@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace nusk {
 
@@ -11,6 +12,9 @@ struct PathInfo {
   bool is_folder = false;
   uint64_t size = 0;          // bytes; 0 for folders
   int64_t mtime_unix = 0;     // last write, whole seconds since 1970-01-01 UTC
+  // Changes whenever the file is rewritten or another file is moved in its place: the
+  // finest write time the system keeps, with (POSIX) the file's serial number mixed in.
+  uint64_t stamp = 0;
 };
 
 // Looks a path up without opening it. False when it does not exist or cannot be examined.
@@ -25,5 +29,19 @@ class FileStream {
   // Reads up to size bytes at offset. Returns the count (0 at the end), or -1 on error.
   virtual int64_t ReadAt(uint64_t offset, char* buffer, size_t size) = 0;
 };
+
+// What OpenBelow found.
+struct OpenedItem {
+  PathInfo info;                     // of the item actually opened
+  std::unique_ptr<FileStream> file;  // set for a regular file; null for a folder
+};
+
+// Opens root + names[0] + ... + names[n-1] for reading without following a symbolic link
+// (POSIX) or a reparse point (Windows) anywhere below root; root itself is resolved as the
+// system resolves it. Each name is one path component as NativeFromPath takes it (no
+// separators; "", "." and ".." are refused). Succeeds only for a regular file (file set)
+// or a folder (file null); a link, a folder reached through a link, a device, a socket
+// or a FIFO fails, and no open ever waits on such an item. An empty names opens root.
+bool OpenBelow(const std::u16string& root, const std::vector<std::u16string>& names, OpenedItem* out);
 
 }  // namespace nusk

@@ -33,7 +33,10 @@ Status Connect(const std::string& address, uint16_t port, int timeout_ms, Socket
 // Port a socket is bound to, 0 when unknown.
 uint16_t LocalPort(SocketHandle s);
 
-enum class AcceptResult { kAccepted, kWouldBlock, kError };
+// kOutOfResources: the process or system has no descriptor or buffer left for another
+// socket; the pending connection stays queued, so polling the listener again at once would
+// spin: close something or wait first.
+enum class AcceptResult { kAccepted, kWouldBlock, kOutOfResources, kError };
 // Accepts one pending connection as a non-blocking socket; *peer gets its address
 // without the port ("127.0.0.1").
 AcceptResult Accept(SocketHandle listener, SocketHandle* out, std::string* peer);

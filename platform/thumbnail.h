@@ -12,11 +12,21 @@
 
 namespace nusk {
 
-// The system's temporary folder + "nusk_thumbs" + the path separator. Not created here.
+// The folder for thumbnails, private to the user, ending with the path separator. Not
+// created here. POSIX: $XDG_CACHE_HOME/nusk/thumbs/, else ~/.cache/nusk/thumbs/ (empty
+// when neither is known). Windows: the user's temporary folder + "nusk_thumbs\".
 std::u16string ThumbnailFolder();
 
+// Creates `folder` (ending with the separator) and any missing parent for this user only
+// (POSIX mode 0700), and checks that it is a real folder of this user: not a link, and on
+// POSIX owned by this user with no access for others. A folder planted by someone else is
+// refused, never used.
+Status PrepareThumbnailFolder(const std::u16string& folder);
+
 // Writes a PNG picture of the native file `source`, at most `size` pixels along its longer
-// edge where the system scales it, to `png_path` (created or replaced).
+// edge where the system scales it, to `png_path`, which must not exist yet: it is created
+// new, and an existing file or link there makes the call fail (no link is followed).
+// The source is read without following a link in its last component.
 // Fails, with nothing useful at png_path, when the system can make no picture of it.
 Status MakeThumbnailPng(const std::u16string& source, int size, const std::u16string& png_path);
 

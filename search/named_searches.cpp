@@ -78,9 +78,7 @@ int NamedSearches::Count() const {
 }
 
 bool NamedSearches::EnsureDefaults() {
-  const std::u16string count = profile_->GetString(file_, kSection, u"Count", u"\x1");
-  int n = 0;
-  if (count != u"\x1" && !(ReadInt(count, &n) && n == -1)) return true;
+  if (!UsesDefaults()) return true;
   bool ok = true;
   int i = 1;
   for (const DefaultEntry& e : kDefaults) {
@@ -93,7 +91,20 @@ bool NamedSearches::EnsureDefaults() {
   return ok;
 }
 
+bool NamedSearches::UsesDefaults() const {
+  const std::u16string count = profile_->GetString(file_, kSection, u"Count", u"\x1");
+  int n = 0;
+  return count == u"\x1" || (ReadInt(count, &n) && n == -1);
+}
+
 std::u16string NamedSearches::Lookup(std::u16string_view name) const {
+  // Without a stored list the built-in one applies, whether or not it could be written.
+  if (UsesDefaults()) {
+    for (const DefaultEntry& e : kDefaults) {
+      if (EqualsAsciiNoCase(e.name, name)) return e.search;
+    }
+    return {};
+  }
   const int count = Count();
   for (int n = 1; n <= count; ++n) {
     if (EqualsAsciiNoCase(Get(Key("Name", n)), name)) return Get(Key("Search", n));
@@ -104,6 +115,10 @@ std::u16string NamedSearches::Lookup(std::u16string_view name) const {
 std::vector<std::u16string> NamedSearches::List() {
   EnsureDefaults();
   std::vector<std::u16string> names;
+  if (UsesDefaults()) {  // the file could not take them
+    for (const DefaultEntry& e : kDefaults) names.emplace_back(e.name);
+    return names;
+  }
   const int count = Count();
   for (int n = 1; n <= count; ++n) {
     std::u16string name = Get(Key("Name", n));

@@ -22,7 +22,8 @@ class NamedSearches {
   bool EnsureDefaults();
 
   // The fragment stored for a name (ASCII letters compare without case; the first match
-  // wins), or empty when there is none.
+  // wins), or empty when there is none. When `Count` is absent or -1 the built-in set
+  // answers, so a read-only or full settings file never empties a search.
   std::u16string Lookup(std::u16string_view name) const;
 
   // The non-empty names in order, after writing the defaults if needed.
@@ -37,6 +38,7 @@ class NamedSearches {
   bool FromText(std::u16string_view text, std::u16string* bad_line);
 
  private:
+  bool UsesDefaults() const;  // `Count` absent or -1
   int Count() const;
   std::u16string Get(std::u16string_view key) const;
 

@@ -1,5 +1,7 @@
 #include "settings/drive_map.h"
 
+#include <algorithm>
+
 #include "platform/env.h"
 #include "platform/native_name.h"
 #include "platform/profile.h"
@@ -95,6 +97,20 @@ std::u16string DriveMap::Target(char16_t letter) const {
 bool DriveMap::IsFolderTarget(char16_t letter) const {
   int i = LetterIndex(letter);
   return i >= 0 && folder_[i];
+}
+
+bool DriveMap::Locate(std::u16string_view index_path, std::u16string* root, std::vector<std::u16string>* names) const {
+  names->clear();
+  if (index_path.size() < 2 || index_path[1] != u':' || (index_path.size() > 2 && index_path[2] != u'\\')) return false;
+  if (!native_ && !IsFolderTarget(index_path[0])) return false;
+  *root = Target(index_path[0]);
+  if (root->empty()) return false;
+  for (size_t at = 3; at < index_path.size();) {
+    size_t end = std::min(index_path.find(u'\\', at), index_path.size());
+    names->emplace_back(index_path.substr(at, end - at));
+    at = end + 1;
+  }
+  return true;
 }
 
 std::u16string DriveMap::ToNativePath(std::u16string_view index_path) const {

@@ -14,6 +14,7 @@
 #include <array>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace nusk {
 
@@ -48,6 +49,12 @@ class DriveMap {
   // Index path -> shown path. "C:" and "C:\" give the root itself; an unmapped letter
   // or a path without a drive part is returned unchanged.
   std::u16string ToNativePath(std::u16string_view index_path) const;
+
+  // Where an index path lives on this machine, split for opening without following links
+  // below the drive (OpenBelow): the drive's folder ("C:\\" on Windows, the mapped folder
+  // on POSIX) and the names below it, in index form. False for an unmapped letter or a
+  // drive that is not a folder here (an image or a device).
+  bool Locate(std::u16string_view index_path, std::u16string* root, std::vector<std::u16string>* names) const;
 
   // Shown path -> index path ("/usr/lib" -> "C:\usr\lib"), choosing the folder target
   // with the longest match on whole path components. False when no drive holds it.

@@ -55,7 +55,7 @@ RangeKind ParseRange(const std::string& value, uint64_t size, ByteRange* out) {
   return RangeKind::kOk;
 }
 
-bool IsScript(const std::string& path) {
+bool IsScript(std::string_view path) {
   return EndsWithIgnoreCase(path, ".cgi") || EndsWithIgnoreCase(path, ".pl") || EndsWithIgnoreCase(path, ".php");
 }
 
@@ -76,13 +76,14 @@ std::string EntityTag(int64_t mtime_unix, uint64_t size) {
   return buf;
 }
 
-FileReply PrepareFileReply(const Request& req, const std::string& path, int64_t now, bool keep_alive) {
+FileReply PrepareFileReply(const Request& req, OpenedItem* item, std::string_view name, int64_t now,
+                           bool keep_alive) {
   FileReply reply;
-  PathInfo info;
-  if (!StatPath(FromUtf8(path), &info)) {
+  if (item == nullptr) {
     reply.error = 404;
     return reply;
   }
+  const PathInfo& info = item->info;
   if (info.is_folder) {
     if (req.uri.empty() || req.uri.back() != '/') {
       reply.head = "HTTP/1.1 301 Moved Permanently\r\nLocation: " + EncodePath(req.uri) + "/\r\n\r\n";
@@ -92,8 +93,8 @@ FileReply PrepareFileReply(const Request& req, const std::string& path, int64_t 
     }
     return reply;
   }
-  if (IsScript(path)) {
-    reply.error = 501;
+  if (IsScript(name) || !item->file) {
+    reply.error = item->file ? 501 : 404;
     return reply;
   }
   std::string etag = EntityTag(info.mtime_unix, info.size);
@@ -102,11 +103,7 @@ FileReply PrepareFileReply(const Request& req, const std::string& path, int64_t 
     reply.error = 304;
     return reply;
   }
-  std::unique_ptr<FileStream> file = FileStream::Open(FromUtf8(path));
-  if (!file) {
-    reply.error = 404;
-    return reply;
-  }
+  std::unique_ptr<FileStream> file = std::move(item->file);
   int status = 200;
   ByteRange range{0, info.size == 0 ? 0 : info.size - 1};
   uint64_t length = info.size;
@@ -126,7 +123,7 @@ FileReply PrepareFileReply(const Request& req, const std::string& path, int64_t 
                       "/" + std::to_string(info.size) + "\r\n";
     }
   }
-  std::string_view type = ContentTypeFor(path);
+  std::string_view type = ContentTypeFor(name);
   reply.head = "HTTP/1.1 " + std::to_string(status) + " " + ReasonPhrase(status) + "\r\nDate: " + FormatHttpDate(now) +
                "\r\nLast-Modified: " + FormatHttpDate(info.mtime_unix) + "\r\nEtag: " + etag +
                "\r\nContent-Type: " + std::string(type) + "\r\nContent-Length: " + std::to_string(length) +

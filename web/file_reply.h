@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "platform/file_stream.h"
 #include "web/http_request.h"
@@ -23,8 +24,10 @@ struct FileReply {
 // Entity tag of a file: "\"<mtime hex>.<size>\"", quotes included.
 std::string EntityTag(int64_t mtime_unix, uint64_t size);
 
-// path: UTF-8 local path. now_unix: the current time for the Date header.
-// keep_alive: whether the connection stays open afterwards ("Connection:" header).
-FileReply PrepareFileReply(const Request& request, const std::string& path, int64_t now_unix, bool keep_alive);
+// item: the file or folder as opened (null: nothing servable there, 404); its stream is
+// taken over. name: its UTF-8 file name (content type, script check). now_unix: the
+// current time for the Date header. keep_alive: whether the connection stays open.
+FileReply PrepareFileReply(const Request& request, OpenedItem* item, std::string_view name, int64_t now_unix,
+                           bool keep_alive);
 
 }  // namespace nusk::http

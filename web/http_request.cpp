@@ -63,8 +63,10 @@ int ParseRequestLine(std::string_view line, Request* req) {
   std::string_view path = target.substr(0, q);
   req->has_query = q != std::string_view::npos;
   req->query_string = req->has_query ? std::string(target.substr(q + 1)) : std::string();
-  std::optional<std::string> decoded = UrlDecode(path, false, true);
-  if (!decoded) return 400;
+  // Escaped control characters are kept: they are legal in file names, and every indexed
+  // name must be reachable by its link. A NUL never is.
+  std::optional<std::string> decoded = UrlDecode(path, false, false);
+  if (!decoded || decoded->find('\0') != std::string::npos) return 400;
   std::optional<std::string> normal = NormalizePath(*decoded);
   if (!normal) return 400;
   req->uri = std::move(*normal);

@@ -6,6 +6,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "util/utf.h"
 #include "web/file_reply.h"
 #include "web/http_text.h"
 
@@ -15,7 +16,9 @@ namespace {
 
 constexpr size_t kReadChunk = 16 * 1024;
 constexpr size_t kFileChunk = 64 * 1024;
-constexpr uint64_t kDrainMs = 2000;  // how long a closing connection may keep sending us data
+constexpr uint64_t kDrainMs = 2000;
+constexpr uint64_t kAcceptPauseMs = 100;  // no accepting for this long when out of descriptors
+constexpr const char* kAllowedMethods = "GET, HEAD, POST, OPTIONS";  // how long a closing connection may keep sending us data
 
 // FILETIME of the Unix epoch.
 constexpr uint64_t kUnixEpochFileTime = 116444736000000000ULL;
@@ -71,6 +74,7 @@ struct Server::Conn : public Connection {
   std::string peer;
   Phase phase = Phase::kHead;
   uint64_t deadline = 0;
+  uint64_t waiting_since = 0;  // accepted, or the last response finished: for eviction
 
   std::string in;  // received, not yet consumed
   Request req;
@@ -126,9 +130,12 @@ struct Server::Conn : public Connection {
     }
   }
 
-  void SendFile(const std::string& utf8_path) override {
+  void SendFile(const std::u16string& root, const std::vector<std::u16string>& names) override {
     int64_t now = static_cast<int64_t>((server->env_->NowFileTime() - kUnixEpochFileTime) / 10000000ULL);
-    FileReply reply = PrepareFileReply(req, utf8_path, now, req.WantsKeepAlive());
+    OpenedItem item;
+    bool found = OpenBelow(root, names, &item);
+    std::string name = ToUtf8(names.empty() ? root : names.back());
+    FileReply reply = PrepareFileReply(req, found ? &item : nullptr, name, now, req.WantsKeepAlive());
     if (reply.error != 0) {
       SendError(reply.error);
       return;
@@ -203,15 +210,41 @@ void Server::CloseConn(std::list<std::unique_ptr<Conn>>::iterator it) {
   conns_.erase(it);
 }
 
+bool Server::EvictOldestWaiting(const std::string* peer) {
+  auto oldest = conns_.end();
+  for (auto it = conns_.begin(); it != conns_.end(); ++it) {
+    const Conn& c = **it;
+    if (c.phase == Conn::Phase::kSending || (peer != nullptr && c.peer != *peer)) continue;
+    if (oldest == conns_.end() || c.waiting_since < (*oldest)->waiting_since) oldest = it;
+  }
+  if (oldest == conns_.end()) return false;
+  CloseConn(oldest);
+  return true;
+}
+
 void Server::AcceptAll(uint64_t now) {
   for (int i = 0; i < 256; ++i) {
     net::SocketHandle s;
     std::string peer;
-    if (net::Accept(listener_, &s, &peer) != net::AcceptResult::kAccepted) return;
+    net::AcceptResult r = net::Accept(listener_, &s, &peer);
+    if (r == net::AcceptResult::kOutOfResources || r == net::AcceptResult::kError) {
+      // Out of descriptors: the connection stays queued and the listener stays readable.
+      // Free one by closing the oldest waiting connection, or stop accepting for a moment
+      // rather than spin on the listener.
+      if (r == net::AcceptResult::kOutOfResources && EvictOldestWaiting(nullptr)) continue;
+      accept_paused_until_ = now + kAcceptPauseMs;
+      return;
+    }
+    if (r != net::AcceptResult::kAccepted) return;
+    // Over a cap the oldest connection that is idle or still sending its request makes
+    // room: a slow or hostile client never keeps a working one out. Only when every
+    // connection is being answered is the new one refused.
     size_t same = 0;
     for (const auto& c : conns_) same += c->peer == peer;
-    if (conns_.size() >= limits_.max_connections || same >= limits_.max_connections_per_address) {
-      net::Close(s);  // over the cap: refuse at once rather than hold a slot
+    bool room = same < limits_.max_connections_per_address || EvictOldestWaiting(&peer);
+    room = room && (conns_.size() < limits_.max_connections || EvictOldestWaiting(nullptr));
+    if (!room) {
+      net::Close(s);
       continue;
     }
     auto c = std::make_unique<Conn>();
@@ -219,6 +252,7 @@ void Server::AcceptAll(uint64_t now) {
     c->sock = s;
     c->peer = std::move(peer);
     c->deadline = now + limits_.head_timeout_ms;
+    c->waiting_since = now;
     conns_.push_back(std::move(c));
   }
 }
@@ -272,9 +306,24 @@ void Server::ProcessInput(Conn& c, uint64_t now) {
 void Server::Dispatch(Conn& c, uint64_t now) {
   c.out.erase(0, c.out_pos);  // a "100 Continue" may still be waiting
   c.out_pos = 0;
+  // HTTP/1.1 makes Host mandatory (RFC 9112, 3.2); a request without it is malformed.
+  if (c.req.http_version == "1.1" && c.req.FindHeader("Host") == nullptr) {
+    c.SendError(400);
+    FinishResponse(c, now);
+    return;
+  }
   if (c.req.method == "OPTIONS") {
-    c.WriteRaw(
-        "HTTP/1.1 200 OK\r\nAllow: GET, POST, HEAD, CONNECT, PUT, DELETE, OPTIONS, PROPFIND, MKCOL\r\nDAV: 1\r\n\r\n");
+    // Only the methods this server answers; it speaks no WebDAV.
+    c.WriteRaw(std::string("HTTP/1.1 200 OK\r\nAllow: ") + kAllowedMethods + "\r\nContent-Length: 0\r\n\r\n");
+    c.file_reply = true;
+    FinishResponse(c, now);
+    return;
+  }
+  if (c.req.method != "GET" && c.req.method != "HEAD" && c.req.method != "POST") {
+    std::string body = "405 Method Not Allowed\n";
+    c.WriteRaw(std::string("HTTP/1.1 405 Method Not Allowed\r\nAllow: ") + kAllowedMethods +
+               "\r\nContent-Length: " + std::to_string(body.size()) + "\r\nContent-Type: text/plain\r\n\r\n" + body);
+    c.file_reply = true;
     c.close_after = true;
     FinishResponse(c, now);
     return;
@@ -285,7 +334,10 @@ void Server::Dispatch(Conn& c, uint64_t now) {
     DigestAuth::Verdict v = auth_.Check(c.req, unix_now, &user_seen);
     if (v != DigestAuth::Verdict::kPass) {
       if (v == DigestAuth::Verdict::kRejected && log_) {
-        log_("Failed login for user \"" + user_seen + "\" from " + c.peer + " (" + c.req.method + " " + c.req.uri + ")");
+        // The path and user name may hold escaped line breaks: logged encoded, so a client
+        // cannot forge log lines.
+        log_("Failed login for user \"" + PercentEncode(user_seen, " !#$&'()*+,/:;=?@[]") + "\" from " + c.peer + " (" +
+             c.req.method + " " + EncodePath(c.req.uri) + ")");
       }
       c.WriteRaw(auth_.Challenge(unix_now, v == DigestAuth::Verdict::kStale));
       c.close_after = true;
@@ -358,6 +410,7 @@ void Server::OnWritable(Conn& c, uint64_t now) {
   c.in.erase(0, c.head_bytes + c.req.content_length);
   c.ResetForNextRequest();
   c.phase = Conn::Phase::kHead;
+  c.waiting_since = now;
   c.deadline = now + (c.in.empty() ? limits_.idle_timeout_ms : limits_.head_timeout_ms);
   ProcessInput(c, now);  // a pipelined request may already be here
 }
@@ -367,11 +420,13 @@ void Server::Poll(int timeout_ms) {
   std::vector<net::PollItem> items;
   std::vector<Conn*> owners;
   items.reserve(conns_.size() + 1);
-  if (listener_ != net::kNoSocket) {
+  uint64_t nearest = now + static_cast<uint64_t>(timeout_ms < 0 ? 0 : timeout_ms);
+  if (listener_ != net::kNoSocket && now >= accept_paused_until_) {
     items.push_back({listener_, true, false});
     owners.push_back(nullptr);
+  } else if (listener_ != net::kNoSocket) {
+    nearest = std::min(nearest, accept_paused_until_);
   }
-  uint64_t nearest = now + static_cast<uint64_t>(timeout_ms < 0 ? 0 : timeout_ms);
   for (auto& c : conns_) {
     net::PollItem item;
     item.socket = c->sock;
@@ -385,15 +440,18 @@ void Server::Poll(int timeout_ms) {
   int ready = net::Poll(items, wait);
   now = env_->MonotonicMs();
   if (ready > 0) {
+    bool accept = false;
     for (size_t i = 0; i < items.size(); ++i) {
       Conn* c = owners[i];
       if (c == nullptr) {
-        if (items[i].readable) AcceptAll(now);
+        accept = items[i].readable;
         continue;
       }
       if (items[i].readable && c->phase != Conn::Phase::kSending) OnReadable(*c, now);
       if (items[i].writable && c->phase == Conn::Phase::kSending) OnWritable(*c, now);
     }
+    // Last, because accepting may close other connections to make room.
+    if (accept) AcceptAll(now);
   }
   for (auto it = conns_.begin(); it != conns_.end();) {
     auto next = std::next(it);

@@ -8,7 +8,9 @@
 // Protection against slow or hostile clients: the head of a request must arrive within
 // 10 s, an idle keep-alive connection is closed after 30 s, a response the client does
 // not read for 30 s is dropped, heads are limited to 16 KiB and 100 headers, bodies to
-// 1 MiB, and one address may hold a limited number of connections at once.
+// 1 MiB, and one address may hold a limited number of connections at once. When a cap
+// is reached, or descriptors run out, the connection that has waited longest without
+// being answered is closed to make room; with none, accepting pauses briefly.
 #pragma once
 #include <cstdint>
 #include <functional>
@@ -16,6 +18,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/env.h"
 #include "platform/socket.h"
@@ -62,9 +65,11 @@ class Connection {
   // writes nothing (an empty chunk would end the body). HTTP/1.0 clients get the bytes
   // unframed and the connection closes after the response; HEAD gets no body bytes.
   virtual void WriteChunk(std::string_view data) = 0;
-  // Sends a local file (UTF-8 path) with ranges, entity tags, 304 and 301 for folders;
-  // answers errors itself. The handler then returns kMoreData.
-  virtual void SendFile(const std::string& utf8_path) = 0;
+  // Sends the local file root + names (see OpenBelow: no link below root is followed, and
+  // only regular files are sent) with ranges, entity tags, 304, and 301 for a folder named
+  // without its '/'; answers errors itself (404 for links, devices, FIFOs, sockets). The
+  // handler then returns kMoreData.
+  virtual void SendFile(const std::u16string& root, const std::vector<std::u16string>& names) = 0;
   // Writes the default error response for a code and closes the connection after it.
   virtual void SendError(int code) = 0;
 };
@@ -102,6 +107,9 @@ class Server {
   void FinishResponse(Conn& c, uint64_t now);
   void OnWritable(Conn& c, uint64_t now);
   void CloseConn(std::list<std::unique_ptr<Conn>>::iterator it);
+  // Closes the connection (of peer, when given) that has waited longest for a request
+  // while not being answered. False when there is none.
+  bool EvictOldestWaiting(const std::string* peer);
 
   RequestHandler handler_;
   Env* env_;
@@ -111,6 +119,7 @@ class Server {
   net::SocketHandle listener_ = net::kNoSocket;
   uint16_t port_ = 0;
   std::list<std::unique_ptr<Conn>> conns_;
+  uint64_t accept_paused_until_ = 0;  // out of descriptors: the listener rests until then
 };
 
 // Parses a "listening_port" value into address and port. False when malformed.

@@ -2,6 +2,7 @@
 
 #include "platform/file_stream.h"
 #include "platform/thumbnail.h"
+#include "util/utf.h"
 
 namespace nusk {
 
@@ -69,14 +70,19 @@ std::u16string ThumbnailCache::FileName(std::u16string_view path) {
 
 std::u16string ThumbnailCache::Get(const std::u16string& native_path) {
   std::u16string name = FileName(native_path);
-  PathInfo source, cached;
-  if (name.empty() || !StatPath(native_path, &source) || source.is_folder) return std::u16string();
+  PathInfo source;
+  if (name.empty() || folder_.size() < 2 || !StatPath(native_path, &source) || source.is_folder) {
+    return std::u16string();
+  }
+  std::u16string folder = folder_.substr(0, folder_.size() - 1);  // without its separator
+  if (!PrepareThumbnailFolder(folder_).ok()) return std::u16string();
+  // The cached file is looked at without following a link, as it will be sent.
+  OpenedItem cached;
   std::u16string target = folder_ + name;
-  if (StatPath(target, &cached) && !cached.is_folder && cached.mtime_unix >= source.mtime_unix) return target;
-  std::u16string folder = folder_;
-  if (folder.size() > 1) folder.pop_back();  // without its separator
-  if (!env_->CreateFolder(folder).ok()) return std::u16string();
-  std::u16string temporary = target + u".tmp";
+  if (OpenBelow(folder, {name}, &cached) && cached.file && cached.info.mtime_unix >= source.mtime_unix) return target;
+  // A fresh temporary name each time: it is created new, never over something planted.
+  std::u16string temporary = target + u"." + FromUtf8(std::to_string(env_->MonotonicMs())) + u"." +
+                             FromUtf8(std::to_string(++made_)) + u".tmp";
   if (!MakeThumbnailPng(native_path, size_, temporary).ok()) {
     env_->RemoveFile(temporary);
     return std::u16string();

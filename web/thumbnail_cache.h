@@ -7,8 +7,8 @@
 // a cache file and no path can name a file outside the folder or a stream of another
 // file. Over-long names keep their beginning and end with a hash of the whole path.
 //
-// Threads: one at a time (the service lock); other processes may share the folder, so
-// a thumbnail is written under a temporary name and moved into place.
+// Threads: one at a time (the service lock); other processes of the same user may share
+// the folder, so a thumbnail is written under a new temporary name and moved into place.
 #pragma once
 #include <string>
 #include <string_view>
@@ -27,10 +27,14 @@ class ThumbnailCache {
   static std::u16string FileName(std::u16string_view native_path);
 
   // The PNG thumbnail of an existing native file: reused while it is not older than the
-  // file, else made afresh. Empty when the file is missing or the system makes none.
+  // file, else made afresh. Empty when the file is missing, the system makes none, or the
+  // folder is not this user's own (see PrepareThumbnailFolder).
   std::u16string Get(const std::u16string& native_path);
+  // The folder given at construction (with its separator).
+  const std::u16string& folder() const { return folder_; }
 
  private:
+  uint64_t made_ = 0;
   std::u16string folder_;
   int size_;
   Env* env_;

@@ -34,6 +34,30 @@ bool ParsePort(const std::u16string& text, uint32_t* port) {
   return true;
 }
 
+const char kUsage[] =
+    "\nUSAGE: nusk webserver [options]\n\nOptions:\n"
+    "  --ip address     \tlistening address (default: the ip setting, else every address;\n"
+    "                   \tloopback only when no user name is set)\n"
+    "  --port number    \tlistening port (default: the port setting, else 8080)\n"
+    "  --username name  \tuser name of the login\n"
+    "  --password word  \tpassword of the login\n"
+    "  --no-login       \tserve an address other than loopback without a login\n"
+    "  --dbdir folder   \thome folder of the index\n";
+
+// Loopback literals and "localhost": only this machine can connect there.
+bool IsLoopback(const std::string& address) {
+  std::string a = address;
+  while (!a.empty() && a.back() == ' ') a.pop_back();
+  while (!a.empty() && a.front() == ' ') a.erase(0, 1);
+  if (a.size() >= 2 && a.front() == '[' && a.back() == ']') a = a.substr(1, a.size() - 2);
+  if (a == "::1" || a == "localhost") return true;
+  if (a.rfind("127.", 0) != 0) return false;
+  for (char c : a) {
+    if ((c < '0' || c > '9') && c != '.') return false;  // a host name that merely starts so
+  }
+  return true;
+}
+
 }  // namespace
 
 int RunWebCommand(const std::vector<std::u16string>& args) {
@@ -50,10 +74,19 @@ int RunWebCommand(const std::vector<std::u16string>& args) {
     return 1;
   }
   bool address_explicit = !ip.empty();
+  bool no_login = false;
   for (size_t i = 2; i < args.size(); ++i) {
     const std::u16string& a = args[i];
+    if (a == u"--no-login") {
+      no_login = true;
+      continue;
+    }
     bool known = a == u"--ip" || a == u"--port" || a == u"--username" || a == u"--password";
-    if (!known) continue;  // other arguments are skipped
+    if (!known) {
+      // A mistyped option must not start a server with other settings than meant.
+      PrintLine("Unknown option \"" + ToUtf8(a) + "\".\n" + kUsage);
+      return 2;
+    }
     if (i + 1 >= args.size()) {
       PrintLine("Failed to start web server:\n" + ToUtf8(a) + " needs a value\n");
       return 2;
@@ -74,14 +107,25 @@ int RunWebCommand(const std::vector<std::u16string>& args) {
     }
   }
   // Without a user name everyone who connects may download any indexed file: unless an
-  // address was chosen on purpose, only this machine may connect.
+  // address was chosen on purpose, only this machine may connect, and another machine is
+  // served without a login only when that is asked for by name.
   if (user.empty() && !address_explicit) {
     ip = u"127.0.0.1";
     PrintLine("No user name is set: listening on the loopback address only (use --ip to serve other machines).\n");
+  } else if (user.empty() && !IsLoopback(ToUtf8(ip))) {
+    if (!no_login) {
+      PrintLine("Failed to start web server:\nlistening on \"" + ToUtf8(ip) +
+                "\" without a user name would serve every indexed file to the network without a login.\n"
+                "Set --username and --password, or add --no-login to serve it without a login anyway.\n");
+      return 2;
+    }
+    PrintLine("Warning: no login (--no-login): anyone who can reach " + ToUtf8(ip) +
+              " may search and download every indexed file.\n");
   }
 
   std::string error;
-  std::unique_ptr<WebSearch> search = OpenIndexWebSearch(ps.home_folder, ps.settings_path, Env::Default(), &error);
+  std::unique_ptr<WebSearch> search = OpenIndexWebSearch(ps.home_folder, ps.settings_path, Env::Default(), &error,
+                                                         [](const std::string& line) { PrintLine(line + "\n"); });
   if (!search) {
     PrintLine("Failed to start web server:\ncannot load the index: " + error + "\n");
     return 1;

@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include "platform/file_stream.h"
 #include "platform/native_name.h"
 #include "util/utf.h"
 #include "web/http_text.h"
@@ -57,7 +58,7 @@ bool IsDriveForm(std::u16string_view path) {
 std::u16string LinkPath(const http::Request& request, bool backslash_in_names) {
   if (backslash_in_names) {
     const std::string_view target = std::string_view(request.target).substr(0, request.target.find('?'));
-    std::optional<std::string> decoded = http::UrlDecode(target, false, true);
+    std::optional<std::string> decoded = http::UrlDecode(target, false, false);
     if (decoded && decoded->find('\\') != std::string::npos) {
       const std::string escaped = ToUtf8(std::u16string(1, kEscapedBackslash));
       std::string kept;
@@ -124,6 +125,7 @@ void WebService::Stop() {
 
 HandleResult WebService::HandleRequest(Connection& c) {
   std::lock_guard<std::mutex> hold(lock_);
+  search_->Refresh();  // between requests: a newer index may take over here
   const std::string& uri = c.request().uri;
   if (uri == "/") return SendResults(c, /*page=*/true);
   if (uri == "/query.json") return SendResults(c, /*page=*/false);
@@ -136,8 +138,7 @@ HandleResult WebService::HandleRequest(Connection& c) {
     bool is_folder = false;
     if (search_->Shows(index_path, &is_folder) || IsDriveForm(tail)) return SendFileLink(c, index_path);
   }
-  c.WriteChunk("This is a reply from server instance # (null)");
-  return HandleResult::kComplete;
+  return HandleResult::kNotHandled;  // the layer answers 404
 }
 
 HandleResult WebService::SendResults(Connection& c, bool page) {
@@ -223,8 +224,15 @@ HandleResult WebService::SendFileLink(Connection& c, const std::u16string& index
                "\r\nContent-Length: 0\r\n\r\n");
     return HandleResult::kComplete;
   }
-  std::u16string native = search_->ToNativePath(is_folder ? index_path + u'\\' : index_path);
-  c.SendFile(ToUtf8(native));
+  // Opened below the drive's folder without following links: only the item the index
+  // shows is sent, never what a link put in its place points at.
+  std::u16string root;
+  std::vector<std::u16string> names;
+  if (!search_->Locate(index_path, &root, &names)) {
+    c.SendError(404);
+    return HandleResult::kComplete;
+  }
+  c.SendFile(root, names);
   return HandleResult::kMoreData;
 }
 
@@ -239,9 +247,18 @@ HandleResult WebService::SendThumbnail(Connection& c) {
       is_folder) {
     return HandleResult::kNotHandled;
   }
+  // The picture is made only of a regular file reached without links.
+  std::u16string root;
+  std::vector<std::u16string> names;
+  OpenedItem source;
+  if (!search_->Locate(index_path, &root, &names) || !OpenBelow(root, names, &source) || !source.file) {
+    return HandleResult::kNotHandled;
+  }
+  source.file.reset();
   std::u16string png = thumbnails_->Get(search_->ToNativePath(index_path));
-  if (png.empty()) return HandleResult::kNotHandled;
-  c.SendFile(ToUtf8(png));
+  const std::u16string& folder = thumbnails_->folder();
+  if (png.size() <= folder.size() || png.compare(0, folder.size(), folder) != 0) return HandleResult::kNotHandled;
+  c.SendFile(folder.substr(0, folder.size() - 1), {png.substr(folder.size())});
   return HandleResult::kMoreData;
 }
 

@@ -28,25 +28,84 @@ class PosixFileStream : public FileStream {
   int fd_;
 };
 
+void FillInfo(const struct stat& st, PathInfo* info) {
+  info->is_folder = S_ISDIR(st.st_mode);
+  info->size = info->is_folder ? 0 : static_cast<uint64_t>(st.st_size);
+  info->mtime_unix = st.st_mtim.tv_sec;
+  info->stamp = (static_cast<uint64_t>(st.st_mtim.tv_sec) * 1000000000ULL + static_cast<uint64_t>(st.st_mtim.tv_nsec)) ^
+                (static_cast<uint64_t>(st.st_ino) << 1);
+}
+
+bool BadName(const std::string& name) {
+  return name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos;
+}
+
+// Opens one entry of the folder dir without following a link and without waiting: the
+// entry is looked at first and opened only when it is a regular file or a folder, and the
+// opened item must be the one looked at (a swap in between fails). -1 for anything else.
+int OpenEntry(int dir, const std::string& name, bool must_be_folder, struct stat* st) {
+  struct stat seen;
+  if (::fstatat(dir, name.c_str(), &seen, AT_SYMLINK_NOFOLLOW) != 0) return -1;
+  if (!S_ISDIR(seen.st_mode) && (must_be_folder || !S_ISREG(seen.st_mode))) return -1;
+  int flags = O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | (must_be_folder ? O_DIRECTORY : 0);
+  int fd = ::openat(dir, name.c_str(), flags);
+  if (fd < 0) return -1;
+  if (::fstat(fd, st) != 0 || st->st_dev != seen.st_dev || st->st_ino != seen.st_ino ||
+      !(S_ISDIR(st->st_mode) || S_ISREG(st->st_mode))) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
 }  // namespace
+
+bool OpenBelow(const std::u16string& root, const std::vector<std::u16string>& names, OpenedItem* out) {
+  out->file.reset();
+  int fd = ::open(NativeFromPath(root).c_str(), O_RDONLY | O_CLOEXEC | O_DIRECTORY | O_NONBLOCK);
+  if (fd < 0) return false;
+  struct stat st;
+  if (::fstat(fd, &st) != 0) {
+    ::close(fd);
+    return false;
+  }
+  for (size_t i = 0; i < names.size(); ++i) {
+    std::string name = NativeFromPath(names[i]);
+    bool last = i + 1 == names.size();
+    int next = BadName(name) ? -1 : OpenEntry(fd, name, !last, &st);
+    ::close(fd);
+    if (next < 0) return false;
+    fd = next;
+  }
+  FillInfo(st, &out->info);
+  if (S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    return true;
+  }
+  int flags = ::fcntl(fd, F_GETFL);
+  if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  out->file = std::make_unique<PosixFileStream>(fd);
+  return true;
+}
 
 bool StatPath(const std::u16string& path, PathInfo* info) {
   struct stat st;
   if (::stat(NativeFromPath(path).c_str(), &st) != 0) return false;
-  info->is_folder = S_ISDIR(st.st_mode);
-  info->size = info->is_folder ? 0 : static_cast<uint64_t>(st.st_size);
-  info->mtime_unix = st.st_mtim.tv_sec;
+  FillInfo(st, info);
   return true;
 }
 
 std::unique_ptr<FileStream> FileStream::Open(const std::u16string& path) {
-  int fd = ::open(NativeFromPath(path).c_str(), O_RDONLY | O_CLOEXEC);
+  // Non-blocking, so that a FIFO fails at the check below instead of waiting for a writer.
+  int fd = ::open(NativeFromPath(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) return nullptr;
   struct stat st;
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     ::close(fd);
     return nullptr;
   }
+  int flags = ::fcntl(fd, F_GETFL);
+  if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
   return std::make_unique<PosixFileStream>(fd);
 }
 

@@ -119,6 +119,7 @@ AcceptResult Accept(SocketHandle listener, SocketHandle* out, std::string* peer)
     if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR || errno == ECONNABORTED) {
       return AcceptResult::kWouldBlock;
     }
+    if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) return AcceptResult::kOutOfResources;
     return AcceptResult::kError;
   }
   char text[INET6_ADDRSTRLEN] = "";

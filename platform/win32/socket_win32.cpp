@@ -141,8 +141,8 @@ AcceptResult Accept(SocketHandle listener, SocketHandle* out, std::string* peer)
   SOCKET s = accept(static_cast<SOCKET>(listener), reinterpret_cast<sockaddr*>(&ss), &len);
   if (s == INVALID_SOCKET) {
     int err = WSAGetLastError();
-    return (err == WSAEWOULDBLOCK || err == WSAECONNRESET || err == WSAEINTR) ? AcceptResult::kWouldBlock
-                                                                             : AcceptResult::kError;
+    if (err == WSAEWOULDBLOCK || err == WSAECONNRESET || err == WSAEINTR) return AcceptResult::kWouldBlock;
+    return (err == WSAEMFILE || err == WSAENOBUFS) ? AcceptResult::kOutOfResources : AcceptResult::kError;
   }
   if (!SetNonBlocking(s)) {
     closesocket(s);

@@ -206,7 +206,26 @@ std::u16string ThumbnailFolder() {
   return folder + u"nusk_thumbs\\";
 }
 
+Status PrepareThumbnailFolder(const std::u16string& folder) {
+  std::wstring path = W(folder);
+  while (path.size() > 3 && (path.back() == L'\\' || path.back() == L'/')) path.pop_back();
+  if (!CreateDirectoryW(path.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+    return Status::Error("cannot create the thumbnail folder (error " + std::to_string(GetLastError()) + ")");
+  }
+  DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
+      (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    return Status::Error("the thumbnail folder is not a plain folder");
+  }
+  return Status::Ok();
+}
+
 Status MakeThumbnailPng(const std::u16string& source, int size, const std::u16string& png_path) {
+  // Claim the name first: an existing file or reparse point there fails the call.
+  HANDLE claim = CreateFileW(W(png_path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (claim == INVALID_HANDLE_VALUE) return Status::Error("cannot create the thumbnail file");
+  CloseHandle(claim);
   ComScope com;
   const GdiplusApi* gp = LoadGdiplus();
   GdiplusScope gdiplus(gp);

@@ -68,7 +68,9 @@ class NamedSearchTest : public ::testing::Test {
 };
 
 TEST_F(NamedSearchTest, DefaultsWrittenOnceAndRestoredByMinusOne) {
-  EXPECT_EQ(named_.Lookup(u"Office"), u"");  // nothing before the defaults
+  // Before anything is written the built-in set answers, and reading writes nothing.
+  EXPECT_EQ(named_.Lookup(u"Office"), u"/f *.doc|*.xls|*.ppt|*.docx|*.xlsx|*.pptx");
+  EXPECT_FALSE(Env::Default()->FileExists(ini_));
   const auto names = named_.List();
   ASSERT_EQ(names.size(), 11u);
   EXPECT_EQ(names[0], u"File");
@@ -81,6 +83,17 @@ TEST_F(NamedSearchTest, DefaultsWrittenOnceAndRestoredByMinusOne) {
   EXPECT_EQ(named_.ToText(), u"Foo=/f *.foo\r\nBar=*.bar\r\n");
   Profile::Default()->WriteString(ini_, u"NamedSearch", u"Count", std::u16string_view(u"-1"));
   EXPECT_EQ(named_.List().size(), 11u);
+}
+
+TEST_F(NamedSearchTest, SettingsThatCannotBeWrittenStillGiveTheBuiltInSet) {
+  // A folder where the settings file should be: every write fails, every read is empty.
+  ASSERT_TRUE(Env::Default()->CreateFolder(ini_).ok());
+  EXPECT_FALSE(named_.EnsureDefaults());
+  EXPECT_EQ(named_.Lookup(u"text"), u"/f *.txt|*.html|*.xml|*.csv");
+  const auto names = named_.List();
+  ASSERT_EQ(names.size(), 11u);
+  EXPECT_EQ(names[1], u"Folder");
+  EXPECT_EQ(named_.Lookup(u"NoSuchName"), u"");
 }
 
 TEST_F(NamedSearchTest, BadEditorTextChangesNothing) {

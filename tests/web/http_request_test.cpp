@@ -45,6 +45,13 @@ TEST(RequestParseTest, KeepAliveRules) {
   }
 }
 
+TEST(RequestParseTest, EscapedControlCharactersOfNamesReachThePath) {
+  // File names may hold TAB, CR, LF, ESC and DEL; their links must open them.
+  Request req;
+  ASSERT_EQ(Parse("GET /C:/a%09b%0D%0Ac%1Bd%7F HTTP/1.1\r\nHost: t\r\n\r\n", &req).state, ParseState::kDone);
+  EXPECT_EQ(req.uri, "/C:/a\tb\r\nc\x1b" "d\x7f");
+}
+
 TEST(RequestParseTest, MalformedHeadsGetTheRightStatus) {
   struct Case {
     std::string head;
@@ -56,7 +63,7 @@ TEST(RequestParseTest, MalformedHeadsGetTheRightStatus) {
       {"GET / HTTP/2.0\r\n\r\n", 505},
       {"G(T / HTTP/1.1\r\n\r\n", 400},
       {"GET /a%zz HTTP/1.1\r\n\r\n", 400},
-      {"GET /a%0d%0aX:1 HTTP/1.1\r\n\r\n", 400},
+      {"GET /a%00b HTTP/1.1\r\n\r\n", 400},
       {"GET /../etc/passwd HTTP/1.1\r\n\r\n", 400},
       {"GET /C:/%2e%2e/%2e%2e/x HTTP/1.1\r\n\r\n", 400},
       {"GET http://example.com/ HTTP/1.1\r\n\r\n", 400},
@@ -101,21 +108,21 @@ TEST(RequestParseTest, SizeLimits) {
 
 // The client's side of RFC 2617 with qop=auth, written out independently of DigestAuth.
 std::string ClientResponse(const std::string& user, const std::string& password, const std::string& method,
-                           const std::string& uri, const std::string& nonce) {
+                           const std::string& uri, const std::string& nonce, const std::string& nc = "00000001") {
   std::string ha1 = Md5Hex(user + ":Nusk:" + password);
   std::string ha2 = Md5Hex(method + ":" + uri);
-  return Md5Hex(ha1 + ":" + nonce + ":00000001:0a4f113b:auth:" + ha2);
+  return Md5Hex(ha1 + ":" + nonce + ":" + nc + ":0a4f113b:auth:" + ha2);
 }
 
 Request AuthRequest(const std::string& target, const std::string& user, const std::string& response,
-                    const std::string& nonce, const std::string& header_uri = "") {
+                    const std::string& nonce, const std::string& header_uri = "", const std::string& nc = "00000001") {
   Request req;
   req.method = "GET";
   req.target = target;
   req.headers.push_back({"Authorization", "Digest username=\"" + user + "\", realm=\"Nusk\", nonce=\"" + nonce +
                                               "\", uri=\"" + (header_uri.empty() ? target : header_uri) +
                                               "\", response=\"" + response +
-                                              "\", qop=auth, nc=00000001, cnonce=\"0a4f113b\""});
+                                              "\", qop=auth, nc=" + nc + ", cnonce=\"0a4f113b\""});
   return req;
 }
 
@@ -144,9 +151,10 @@ TEST(DigestAuthTest, HandshakeAcceptsOnlyRightCredentialsOnOurNonces) {
   EXPECT_EQ(auth.Check(AuthRequest("/q?x=1", "joe", good, nonce), 1010, &seen), DigestAuth::Verdict::kPass);
   EXPECT_EQ(seen, "joe");
   // Upper-case hex digits in the response are fine.
-  std::string upper = good;
+  std::string upper = ClientResponse("joe", "pa:ss", "GET", "/q?x=1", nonce, "00000002");
   for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  EXPECT_EQ(auth.Check(AuthRequest("/q?x=1", "joe", upper, nonce), 1010, &seen), DigestAuth::Verdict::kPass);
+  EXPECT_EQ(auth.Check(AuthRequest("/q?x=1", "joe", upper, nonce, "", "00000002"), 1010, &seen),
+            DigestAuth::Verdict::kPass);
 
   std::string wrong_pw = ClientResponse("joe", "nope", "GET", "/q?x=1", nonce);
   EXPECT_EQ(auth.Check(AuthRequest("/q?x=1", "joe", wrong_pw, nonce), 1010, &seen), DigestAuth::Verdict::kRejected);
@@ -181,20 +189,54 @@ TEST(DigestAuthTest, ExpiredNonceIsStaleAndFutureNonceRejected) {
   std::string nonce = auth.MakeNonce(1000);
   std::string resp = ClientResponse("joe", "pw", "GET", "/", nonce);
   EXPECT_EQ(auth.Check(AuthRequest("/", "joe", resp, nonce), 1300, &seen), DigestAuth::Verdict::kPass);
-  EXPECT_EQ(auth.Check(AuthRequest("/", "joe", resp, nonce), 1301, &seen), DigestAuth::Verdict::kStale);
+  resp = ClientResponse("joe", "pw", "GET", "/", nonce, "00000002");
+  EXPECT_EQ(auth.Check(AuthRequest("/", "joe", resp, nonce, "", "00000002"), 1301, &seen), DigestAuth::Verdict::kStale);
   EXPECT_EQ(auth.Check(AuthRequest("/", "joe", resp, nonce), 900, &seen), DigestAuth::Verdict::kRejected);
   // A stale nonce with a wrong password is a failure, not a silent retry.
   std::string bad = ClientResponse("joe", "x", "GET", "/", nonce);
   EXPECT_EQ(auth.Check(AuthRequest("/", "joe", bad, nonce), 5000, &seen), DigestAuth::Verdict::kRejected);
 }
 
+TEST(DigestAuthTest, NonceCountsCannotBeReplayed) {
+  DigestAuth auth("k", 300, /*max_tracked=*/2);
+  auth.SetCredentials("joe", "pw");
+  std::string seen;
+  auto check = [&](const std::string& nonce, const std::string& nc, int64_t now) {
+    return auth.Check(AuthRequest("/", "joe", ClientResponse("joe", "pw", "GET", "/", nonce, nc), nonce, "", nc), now,
+                      &seen);
+  };
+  using V = DigestAuth::Verdict;
+  std::string a = auth.MakeNonce(1000);
+  EXPECT_EQ(check(a, "00000001", 1001), V::kPass);
+  EXPECT_EQ(check(a, "00000001", 1001), V::kStale);  // the same header again
+  EXPECT_EQ(check(a, "00000003", 1001), V::kPass);
+  EXPECT_EQ(check(a, "00000002", 1001), V::kPass);   // late, but never used
+  EXPECT_EQ(check(a, "00000002", 1001), V::kStale);
+  EXPECT_EQ(check(a, "0000004a", 1001), V::kPass);
+  EXPECT_EQ(check(a, "00000003", 1001), V::kStale);
+  EXPECT_EQ(check(a, "00000009", 1001), V::kStale);  // more than 64 below the highest
+  EXPECT_EQ(check(a, "00000000", 1001), V::kStale);
+  EXPECT_EQ(check(a, "zz", 1001), V::kRejected);
+  // The table is bounded: a third nonce in use pushes out the oldest, which then no
+  // longer passes at all (stale: the browser fetches a fresh one) instead of passing twice.
+  std::string b = auth.MakeNonce(1000), c = auth.MakeNonce(1000);
+  EXPECT_EQ(check(b, "00000001", 1001), V::kPass);
+  EXPECT_EQ(check(c, "00000001", 1001), V::kPass);
+  EXPECT_EQ(auth.tracked_nonces(), 2u);
+  EXPECT_EQ(check(a, "000000ff", 1001), V::kStale);
+  EXPECT_EQ(check(b, "00000002", 1001), V::kPass);
+}
+
 TEST(DigestAuthTest, ChallengeBytes) {
   DigestAuth auth("k", 300);
-  std::string nonce = auth.MakeNonce(1234567890);
-  EXPECT_EQ(auth.Challenge(1234567890, false),
-            "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Digest qop=\"auth\", realm=\"Nusk\", nonce=\"" + nonce +
-                "\"\r\n\r\n");
+  std::string challenge = auth.Challenge(1234567890, false);
+  const std::string head = "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Digest qop=\"auth\", realm=\"Nusk\", nonce=\"";
+  ASSERT_EQ(challenge.substr(0, head.size()), head);
+  std::string nonce = challenge.substr(head.size(), challenge.find('"', head.size()) - head.size());
+  EXPECT_EQ(challenge.substr(head.size() + nonce.size()), "\"\r\n\r\n");
   EXPECT_EQ(nonce.substr(0, 10), "1234567890");
+  for (char c : nonce) ASSERT_TRUE(c >= '0' && c <= '9') << nonce;
+  EXPECT_NE(auth.MakeNonce(1234567890), nonce);  // never the same nonce twice
   EXPECT_NE(auth.Challenge(1234567890, true).find("\", stale=true\r\n"), std::string::npos);
 }
 

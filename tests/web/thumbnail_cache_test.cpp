@@ -96,7 +96,8 @@ TEST(ThumbnailCacheTest, MakesOnceAndReuses) {
   EXPECT_EQ(cache.Get(dir.Sub(u"in/missing.png")), u"");
   EXPECT_EQ(cache.Get(dir.Sub(u"in")), u"");
   // A cache folder that cannot be created gives no thumbnail, and no error escapes.
-  ThumbnailCache broken(dir.Sub(u"no/such/parent/"), 48);
+  dir.WriteFile(u"plain", "a file, not a folder");
+  ThumbnailCache broken(dir.Sub(u"plain/thumbs/"), 48);
   EXPECT_EQ(broken.Get(source), u"");
 }
 

@@ -63,6 +63,9 @@ class FakeSearch : public WebSearch {
   }
   std::u16string ToNativePath(std::u16string_view p) override { return drives_.ToNativePath(p); }
   bool FromNativePath(std::u16string_view p, std::u16string* out) override { return drives_.FromNativePath(p, out); }
+  bool Locate(std::u16string_view p, std::u16string* root, std::vector<std::u16string>* names) override {
+    return drives_.Locate(p, root, names);
+  }
 
   std::vector<WebRow> rows;
   std::map<std::u16string, bool> shown;
@@ -146,7 +149,7 @@ TEST_F(WebServiceTest, ParametersFromQueryStringOrFormBody) {
   Fetch("/query.json?q=caf%C3%A9+bar");
   EXPECT_EQ(search_.queries.back(), "caf\xC3\xA9 bar");
   RawClient client(service_->port());
-  client.Send("POST /query.json HTTP/1.1\r\nContent-Type: application/x-www-form-urlencoded\r\nContent-Length: 17\r\n"
+  client.Send("POST /query.json HTTP/1.1\r\nHost: t\r\nContent-Type: application/x-www-form-urlencoded\r\nContent-Length: 17\r\n"
               "Connection: close\r\n\r\nq=posted&from=2&x");
   ASSERT_TRUE(client.ReadUntilClosed());
   EXPECT_EQ(search_.queries.back(), "posted");
@@ -252,10 +255,11 @@ TEST_F(WebServiceTest, ThumbnailsOfShownFilesOnly) {
   EXPECT_EQ(Status("/thumb.png"), "HTTP/1.1 404 Not Found");
 }
 
-TEST_F(WebServiceTest, OtherPathsGetTheInstanceReply) {
+TEST_F(WebServiceTest, OtherPathsAreNotFound) {
   std::string head;
-  EXPECT_EQ(Fetch("/favicon.ico", &head), "This is a reply from server instance # (null)");
-  EXPECT_EQ(head.substr(0, 17), "HTTP/1.1 200 OK\r\n");
+  EXPECT_EQ(Fetch("/favicon.ico", &head), "404 Not Found\n");
+  EXPECT_EQ(head.substr(0, 24), "HTTP/1.1 404 Not Found\r\n");
+  EXPECT_EQ(Status("/no/such/thing"), "HTTP/1.1 404 Not Found");
 }
 
 TEST_F(WebServiceTest, DigestProtectsEveryRoute) {
