@@ -167,6 +167,28 @@ TEST(ConsoleCleanTest, RefusedWhileABuildHoldsTheLock) {
   build.join();
 }
 
+// A thousand nested folders: find prints the whole path of the file at the bottom, and
+// a folder 300 levels down scopes a search to what lies below it.
+TEST(DeepTreeFindTest, WholePathsAndDeepFolderScopes) {
+  TestIndex t;
+  uint64_t parent = t.Folder(u"C:");
+  std::u16string path = u"C:", level300;
+  for (int level = 0; level < 1000; ++level) {
+    parent = t.Child(parent, u"d", true);
+    path += u"\\d";
+    if (level == 299) level300 = path;
+  }
+  t.Child(parent, u"bottom", false);
+  t.File(u"C:\\bottom.elsewhere");
+  t.Build();
+  Captured c;
+  EXPECT_EQ(FindCommand(FindArgs({u"bottom"}), CaptureIo(t, &c)), 0);
+  EXPECT_EQ(Lines(c.out), (V{u"C:\\bottom.elsewhere", path + u"\\bottom"}));
+  c = Captured();
+  EXPECT_EQ(FindCommand({u"nusk", u"find", u"--in", level300, u"bottom"}, CaptureIo(t, &c)), 0);
+  EXPECT_EQ(Lines(c.out), V{path + u"\\bottom"});
+}
+
 // sumtor hashes a real tree and /dup:2 then finds exactly the files with equal content.
 TEST(SumtorTest, FindsRealDuplicates) {
   TempDir tree;
