@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   env.files[path] = bytes;
   std::unique_ptr<nusk::Profile> profile = nusk::Profile::Create(&env);
   const nusk::SettingsFile settings(path, profile.get());
-  for (const std::u16string_view section : settings.SectionNames()) {
+  for (const std::u16string_view section : settings.ListSections()) {
     settings.ReadText(section, u"Count");
     settings.ReadInteger(section, u"Count");
   }
@@ -26,6 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   settings.ReadReal(nusk::kOptionsSection, u"BuildEveryValue");
   settings.ReadLineList(u"ExcludeNames");
   settings.HasKey(u"Drives", u"C");
+  char state[512];
+  settings.ReadStruct(nusk::kUIStateSection, u"RibbonState", state, sizeof state);
 
   // A value taken from the input's tail, decoded two bytes a unit, up to a NUL (values
   // cross the profile functions as C strings).
