@@ -220,7 +220,9 @@ IniDocument::Line IniDocument::MakeLine(std::u16string text) const {
 }
 
 void IniDocument::EnsureLastLineEnds() {
-  if (!lines_.empty() && !lines_.back().changed && lines_.back().eol.empty()) {
+  // Only a line feed ends a line: a last line without one (no line break, or a lone
+  // carriage return) would swallow the line added after it.
+  if (!lines_.empty() && !lines_.back().changed && lines_.back().eol.find('\n') == std::string::npos) {
     lines_.back().eol = encoding_ == IniEncoding::kUtf16Le ? std::string("\r\0\n\0", 4) : std::string("\r\n");
   }
 }

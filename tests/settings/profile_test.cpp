@@ -122,6 +122,20 @@ TEST_F(ProfileTest, WritesReplaceAddAndDeleteWithoutTouchingOtherLines) {
   EXPECT_EQ(Get(f, u"z", u"sp"), u"spaced");
 }
 
+// A file that ends in a lone carriage return (or no line break): what is written after
+// its last line starts a line of its own instead of running into that line.
+TEST_F(ProfileTest, WritesAfterALastLineWithoutLineFeed) {
+  for (const std::string& bytes : {std::string("[a]\r\nx=1\r"), std::string("[a]\r\nx=1"),
+                                   std::string("\xFF\xFE[\0a\0]\0\r\0\n\0x\0=\0" "1\0\r\0", 20)}) {
+    auto f = Write(bytes);
+    ASSERT_TRUE(profile_->WriteString(f, u"new", u"k", u"v"));
+    ASSERT_TRUE(profile_->WriteString(f, u"a", u"y", u"2"));
+    EXPECT_EQ(Get(f, u"new", u"k"), u"v");
+    EXPECT_EQ(Get(f, u"a", u"y"), u"2");
+    EXPECT_EQ(Get(f, u"a", u"x"), u"1");
+  }
+}
+
 TEST_F(ProfileTest, NewFilesAndConvertedAnsiFilesKeepEveryCharacter) {
   std::u16string f = dir_.Sub(u"fresh.ini");
   const std::u16string kJapanese = u"\u65E5\u672C\u8A9E \u00E9 \U0001F600";
