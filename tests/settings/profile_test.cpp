@@ -137,6 +137,16 @@ TEST_F(ProfileTest, WritesAfterALastLineWithoutLineFeed) {
   }
 }
 
+// A UTF-8 file cannot hold a surrogate without its partner; writing one must not lose it.
+TEST_F(ProfileTest, UnpairedSurrogateWrittenToAUtf8FileReadsBack) {
+  if (Env::Default()->PathSeparator() == u'\\') GTEST_SKIP() << "the system's profile functions decide this";
+  auto f = Write("\xEF\xBB\xBF[a]\r\nx=\xC3\xA9\r\n");
+  const std::u16string odd = u"1\xDC00 2\xD800";
+  ASSERT_TRUE(profile_->WriteString(f, u"a", u"y", std::u16string_view(odd)));
+  EXPECT_EQ(Get(f, u"a", u"y"), odd);
+  EXPECT_EQ(Get(f, u"a", u"x"), u"\u00E9");
+}
+
 TEST_F(ProfileTest, NewFilesAndConvertedAnsiFilesKeepEveryCharacter) {
   std::u16string f = dir_.Sub(u"fresh.ini");
   const std::u16string kJapanese = u"\u65E5\u672C\u8A9E \u00E9 \U0001F600";
