@@ -171,6 +171,11 @@ int FindCommand(const Args& args, const FindIo& io) {
   if (notes.hash_switch) {
     const Status h = hashes.Load(db, io.home);
     if (!h.ok()) io.error("nusk find: content hashes ignored: " + h.message() + "\n");
+    if (hashes.match().stale != 0) {
+      io.error("nusk find: " + std::to_string(hashes.match().stale) +
+               " content hashes no longer match their files (changed or renamed since hashing) and were "
+               "left out; run sumtor again\n");
+    }
   }
   const SearchView view(&db, &hashes);
   const uint64_t start = Env::Default()->MonotonicMs();

@@ -1,5 +1,6 @@
 #include "app/startup.h"
 
+#include <new>
 #include <string>
 
 #include "app/arguments.h"
@@ -64,7 +65,14 @@ int Dispatch(const Args& args, const SubcommandTable& table, std::FILE* out, std
     PrintUsage(out);
     status = kUsageError;
   } else {
-    status = RunSubcommand(args, table, out, err);
+    try {
+      status = RunSubcommand(args, table, out, err);
+    } catch (const std::bad_alloc&) {
+      // An index or a result too large for this process: say so instead of aborting.
+      std::fflush(out);
+      std::fprintf(err, "nusk %s: not enough memory\n", ToUtf8(args[1]).c_str());
+      status = 1;
+    }
   }
   std::fflush(out);
   FinishSubcommand();

@@ -1,5 +1,6 @@
 #include "index/db_files.h"
 
+#include "index/db_format.h"
 #include "util/utf.h"
 
 namespace nusk {
@@ -61,6 +62,53 @@ Status RecoverInterruptedCommit(const std::u16string& home, Env* env, IStatusSin
   for (const std::u16string* p : {&frs, &nrs}) {
     s = env->RemoveFile(*p + kOld);
     if (!s.ok()) return Status::Error("Cannot remove " + ToUtf8(*p + kOld) + ": " + s.message());
+  }
+  return Status::Ok();
+}
+
+namespace {
+struct FileHead {
+  bool exists = false;
+  std::string bytes;
+  uint64_t size = 0;
+};
+
+Status ReadHead(Env* env, const std::u16string& path, size_t max_bytes, FileHead* head) {
+  head->exists = env->FileExists(path);
+  if (!head->exists) return Status::Ok();
+  Status s = env->ReadFileHead(path, max_bytes, &head->bytes, &head->size);
+  if (s.ok()) return s;
+  if (!env->FileExists(path)) {  // removed since: as if missing
+    *head = FileHead();
+    return Status::Ok();
+  }
+  return Status::Error("Cannot read " + ToUtf8(path) + ": " + s.message());
+}
+
+std::string Damage(const std::u16string& path, const std::string& fault) {
+  return fault.empty() ? fault : ToUtf8(path) + " is damaged: " + fault + ".";
+}
+}  // namespace
+
+Status CheckDbSizes(const DbFileSet& files, bool with_hid, Env* env, std::string* fault) {
+  fault->clear();
+  FileHead frs, nrs, hid;
+  Status s = ReadHead(env, files.frs, dbformat::kFrsHeadSize, &frs);
+  if (s.ok()) s = ReadHead(env, files.nrs, dbformat::kCountHeadSize, &nrs);
+  if (s.ok() && with_hid) s = ReadHead(env, files.hid, dbformat::kCountHeadSize, &hid);
+  if (!s.ok()) return s;
+  uint32_t n = 0, m = 0;
+  *fault = Damage(files.frs, dbformat::CheckFrsSize(frs.bytes, frs.size, &n));
+  if (fault->empty()) *fault = Damage(files.nrs, dbformat::CheckNrsSize(nrs.bytes, nrs.size, &m));
+  if (fault->empty() && with_hid) *fault = Damage(files.hid, dbformat::CheckHidSize(hid.bytes, hid.size));
+  if (!fault->empty()) return Status::Ok();
+  // One file without the other: the one that is missing or empty is the one at fault.
+  if (m != 0 && frs.size == 0) {
+    *fault = ToUtf8(files.frs) + (frs.exists ? " is empty" : " is missing") + ", but " + ToUtf8(files.nrs) +
+             " holds " + std::to_string(m) + " names.";
+  } else if (n != 0 && nrs.size == 0) {
+    *fault = ToUtf8(files.nrs) + (nrs.exists ? " is empty" : " is missing") + ", but " + ToUtf8(files.frs) +
+             " holds " + std::to_string(n) + " items.";
   }
   return Status::Ok();
 }

@@ -60,6 +60,13 @@ Status RecoverInterruptedCommit(const std::u16string& home, Env* env = Env::Defa
 Status ViewOptional(Env* env, const std::u16string& path, std::unique_ptr<FileView>* view,
                     std::string_view* bytes);
 
+// Checks the counts in the heads of the files against the files' sizes and against each
+// other, before any body is mapped or read: a file whose header cannot be true costs one
+// small read, not a read of its whole size. *fault is the complete message naming the
+// file that is wrong ("" when all agree); the status fails only when a file cannot be
+// read. "nusk.hid" is checked when with_hid is set.
+Status CheckDbSizes(const DbFileSet& files, bool with_hid, Env* env, std::string* fault);
+
 // Moves "nusk.frs", "nusk.nrs" and "nusk.hid" aside to "<name>.bad" (or "<name>.bad.N"
 // when that exists) so a fresh index can be written without losing the damaged one.
 Status SetDamagedFilesAside(const std::u16string& home, Env* env = Env::Default(),

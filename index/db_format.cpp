@@ -6,6 +6,53 @@
 
 namespace nusk::dbformat {
 
+std::string CheckFrsSize(std::string_view head, uint64_t size, uint32_t* n) {
+  *n = 0;
+  if (size == 0) return {};
+  if (size < kRowsOffset || head.size() < kRowsOffset)
+    return "the file has " + std::to_string(size) + " bytes, fewer than its fixed header of " +
+           std::to_string(kRowsOffset);
+  const char* p = head.data();
+  const uint32_t items = Get32(p + 4);
+  uint64_t label_units = 0;
+  for (int d = 0; d < kDriveCount; ++d) label_units += Get32(p + kHeaderSize + d * kStateBlockSize + 28);
+  const uint64_t need = kRowsOffset + uint64_t{items} * kFileRowSize + 2 * label_units;
+  if (size != need && size != need + kMountBlocksSize) {
+    return "the file has " + std::to_string(size) + " bytes, but its header's " + std::to_string(items) +
+           " items and " + std::to_string(label_units) + " label characters make " + std::to_string(need) +
+           " bytes (" + std::to_string(need + kMountBlocksSize) + " with the mount table)";
+  }
+  *n = items;
+  return {};
+}
+
+std::string CheckNrsSize(std::string_view head, uint64_t size, uint32_t* m) {
+  *m = 0;
+  if (size == 0) return {};
+  if (size < 4 || head.size() < 4) return "the file has " + std::to_string(size) + " bytes, too few for its name count";
+  const uint32_t names = Get32(head.data());
+  // Each name has its row and a text of 1 (kind only) to 1 + 255 + 1 + 255 units of 1 or 2 bytes.
+  const uint64_t least = 4 + uint64_t{names} * (kNameRowSize + 1);
+  const uint64_t most = 4 + uint64_t{names} * (kNameRowSize + 2 * 512);
+  if (size < least || size > most) {
+    return "the file has " + std::to_string(size) + " bytes, but " + std::to_string(names) + " names need " +
+           std::to_string(least) + " to " + std::to_string(most);
+  }
+  *m = names;
+  return {};
+}
+
+std::string CheckHidSize(std::string_view head, uint64_t size) {
+  if (size == 0) return {};
+  if (size < 4 || head.size() < 4) return "the file has " + std::to_string(size) + " bytes, too few for its entry count";
+  const uint64_t k = Get32(head.data());
+  if (size < 4 + 4 * k || size > 4 + 5 * k) {
+    return "the file has " + std::to_string(size) + " bytes, but " + std::to_string(k) + " entries need " +
+           std::to_string(4 + 4 * k) + " to " + std::to_string(4 + 5 * k);
+  }
+  return {};
+}
+
 std::string CheckFrs(std::string_view bytes, FrsView* out) {
   *out = FrsView();
   if (bytes.empty()) return {};

@@ -31,6 +31,15 @@ inline void Set64(char* p, uint64_t v) { for (int i = 0; i < 8; ++i) p[i] = char
 inline void Put32(std::string* s, uint32_t v) { char b[4]; Set32(b, v); s->append(b, 4); }
 inline void Put64(std::string* s, uint64_t v) { char b[8]; Set64(b, v); s->append(b, 8); }
 
+// Size checks from a file's head alone, run before the body is mapped or read: a header
+// that cannot be true of a file of this size is refused at the cost of one small read.
+// head holds the file's first bytes (up to the sizes below); size is the whole file's.
+inline constexpr size_t kFrsHeadSize = kRowsOffset;  // header and drive blocks
+inline constexpr size_t kCountHeadSize = 4;          // "nusk.nrs" and "nusk.hid": the count
+std::string CheckFrsSize(std::string_view head, uint64_t size, uint32_t* n);
+std::string CheckNrsSize(std::string_view head, uint64_t size, uint32_t* m);
+std::string CheckHidSize(std::string_view head, uint64_t size);
+
 // "nusk.frs" as laid out in the bytes (views into them).
 struct FrsView {
   uint32_t n = 0;

@@ -9,11 +9,10 @@
 namespace nusk {
 
 namespace {
-constexpr size_t kPathUnits = 512;
-constexpr size_t kMaxChain = 256;
+constexpr size_t kPathUnits = 512;  // enough for nearly every path; deeper ones grow it
 }  // namespace
 
-NuskDb::NuskDb() { path_[kPathUnits - 1] = 0; }
+NuskDb::NuskDb() : path_(kPathUnits, 0) {}
 NuskDb::~NuskDb() = default;
 
 void NuskDb::Reset() {
@@ -40,7 +39,7 @@ void NuskDb::Reset() {
 void NuskDb::CopyName(uint32_t k, bool restore_case, size_t* pos) {
   const NameRow& row = rows_[k];
   *pos -= row.length;
-  char16_t* dst = path_ + *pos;
+  char16_t* dst = path_.data() + *pos;
   std::copy_n(text_ + row.text_offset, row.length, dst);
   if (!restore_case) return;
   const uint8_t* cases = CasePositions(k);
@@ -49,18 +48,30 @@ void NuskDb::CopyName(uint32_t k, bool restore_case, size_t* pos) {
 }
 
 std::u16string_view NuskDb::BuildPathInto(uint32_t item, bool mark_folders, bool restore_case) {
-  size_t pos = kPathUnits - 1;
-  path_[pos] = 0;
   if (item >= n_) return {};
-  if (mark_folders && IsFolder(item)) path_[--pos] = u'\\';
-  CopyName(name_of_[item], restore_case, &pos);
-  // Each step consumes at least one unit of the buffer, so the walk always ends.
-  for (uint32_t cur = item, p = parent_[item]; p != kNoItem && p != cur; cur = p, p = parent_[p]) {
-    if (size_t{rows_[name_of_[p]].length} + 1 > pos) break;
-    path_[--pos] = u'\\';
-    CopyName(name_of_[p], restore_case, &pos);
+  // Built right to left; a path that does not fit is built again in a buffer twice as
+  // large, so the usual path costs one walk and a deep one a few.
+  for (;;) {
+    const size_t end = path_.size() - 1;
+    size_t pos = end;
+    path_[pos] = 0;
+    if (mark_folders && IsFolder(item)) path_[--pos] = u'\\';
+    bool fits = rows_[name_of_[item]].length <= pos;
+    if (fits) CopyName(name_of_[item], restore_case, &pos);
+    // The loader refused looping chains; the step count guards the walk all the same.
+    uint32_t steps = 0;
+    for (uint32_t cur = item, p = parent_[item]; fits && p != kNoItem && p != cur && steps < n_;
+         cur = p, p = parent_[p], ++steps) {
+      if (size_t{rows_[name_of_[p]].length} + 1 > pos) {
+        fits = false;
+        break;
+      }
+      path_[--pos] = u'\\';
+      CopyName(name_of_[p], restore_case, &pos);
+    }
+    if (fits) return {path_.data() + pos, end - pos};
+    path_.assign(path_.size() * 2, 0);
   }
-  return {path_ + pos, kPathUnits - 1 - pos};
 }
 
 std::u16string_view NuskDb::BuildPath(uint32_t item, bool mark_folders) {
@@ -68,6 +79,28 @@ std::u16string_view NuskDb::BuildPath(uint32_t item, bool mark_folders) {
 }
 
 std::u16string_view NuskDb::BuildLowerPath(uint32_t item) { return BuildPathInto(item, true, false); }
+
+int NuskDb::CompareFolderKey(uint32_t k, std::u16string_view v) const {
+  const NameRow& row = rows_[k];
+  const size_t key_units = size_t{row.length} + (row.case_count ? 1 + size_t{row.case_count} : 0);
+  const uint8_t* cases = CasePositions(k);
+  for (size_t i = 0; i < key_units && i < v.size(); ++i) {
+    const char16_t u = i < row.length ? text_[row.text_offset + i]
+                       : i == row.length ? char16_t{0x1F}
+                                         : char16_t{cases[i - row.length - 1]};
+    if (u != v[i]) return u < v[i] ? -1 : 1;
+  }
+  return key_units == v.size() ? 0 : (key_units < v.size() ? -1 : 1);
+}
+
+uint32_t NuskDb::FolderKeyBound(std::u16string_view v) const {
+  uint32_t lo = 0, hi = fm_;
+  while (lo < hi) {
+    const uint32_t mid = lo + (hi - lo) / 2;
+    if (CompareFolderKey(mid, v) < 0) lo = mid + 1; else hi = mid;
+  }
+  return lo;
+}
 
 uint32_t NuskDb::FindFolderByPath(std::u16string_view path) const {
   std::u16string lower = ToLower(path);
@@ -80,15 +113,15 @@ uint32_t NuskDb::FindFolderByPath(std::u16string_view path) const {
     std::u16string_view part(lower.data() + start, end - start);
     start = end + 1;
     if (part.empty()) continue;
-    // Folder names 0 .. FM-1 are in key order, hence in lower-case text order.
-    auto less = [&](uint32_t k, std::u16string_view v) { return NameText(k) < v; };
-    uint32_t lo = 0, hi = fm_;
-    while (lo < hi) {
-      uint32_t mid = lo + (hi - lo) / 2;
-      if (less(mid, part)) lo = mid + 1; else hi = mid;
-    }
+    // Folder names 0 .. FM-1 are in key order. A name's key is its text, then for names
+    // with capitals the unit 0x1F and the case positions, so the names whose text is
+    // part lie among the keys from part up to part + 0x20 (a sibling like part + U+0001
+    // sorts between the lower-case and the capitalised spelling): all of them are looked at.
+    std::u16string past(part);
+    past.push_back(0x20);
     uint32_t next = kNoItem;
-    for (uint32_t k = lo; k < fm_ && NameText(k) == part && next == kNoItem; ++k) {
+    for (uint32_t k = FolderKeyBound(part); k < fm_ && CompareFolderKey(k, past) < 0 && next == kNoItem; ++k) {
+      if (NameText(k) != part) continue;
       const NameRow& row = rows_[k];
       if (first_part) {
         next = row.first;
@@ -170,11 +203,10 @@ void NuskDb::SetHideState(uint32_t item, bool removed) {
 }
 
 std::vector<uint32_t> NuskDb::AncestorChain(uint32_t item) {
-  uint32_t chain[kMaxChain];
-  size_t count = 0;
-  for (uint32_t x = item; x != kNoItem && x < n_ && count < kMaxChain; x = parent_[x]) chain[kMaxChain - 1 - count++] = x;
-  std::vector<uint32_t> names(count);
-  for (size_t i = 0; i < count; ++i) names[i] = name_of_[chain[kMaxChain - count + i]];
+  std::vector<uint32_t> names;
+  for (uint32_t x = item, steps = 0; x != kNoItem && x < n_ && steps <= n_; x = parent_[x], ++steps)
+    names.push_back(name_of_[x]);
+  std::reverse(names.begin(), names.end());
   return names;
 }
 

@@ -80,8 +80,8 @@ class NuskDb {
 
   // ---- Paths and names ----
   // Full path in exact case, folders separated by '\'; with mark_folders a folder's path
-  // ends with '\'. At most 511 units: a longer path keeps its rightmost part. The view
-  // points into a shared buffer and is valid until the next BuildPath/BuildLowerPath.
+  // ends with '\'. Paths of any depth are whole (the shared buffer grows to hold them).
+  // The view points into that buffer and is valid until the next BuildPath/BuildLowerPath.
   std::u16string_view BuildPath(uint32_t item, bool mark_folders);
   // The same in stored (lower-case) spelling; a folder's path always ends with '\'.
   std::u16string_view BuildLowerPath(uint32_t item);
@@ -114,7 +114,7 @@ class NuskDb {
   void SetHideState(uint32_t item, bool removed);
 
   // ---- Ordering and trees ----
-  // Name indexes of the item and its ancestors, root first (at most 256 levels).
+  // Name indexes of the item and its ancestors, root first, at any depth.
   std::vector<uint32_t> AncestorChain(uint32_t item);
   // Orders two items by the name chains of their parents (path order); <0, 0, >0.
   int CompareByAncestors(uint32_t a, uint32_t b);
@@ -133,6 +133,10 @@ class NuskDb {
   void CopyName(uint32_t k, bool restore_case, size_t* pos);
   std::u16string_view BuildPathInto(uint32_t item, bool mark_folders, bool restore_case);
   const std::vector<uint32_t>& CachedChain(uint32_t folder);
+  // Folder name k's key (without kind character) against v: <0, 0, >0 in key order.
+  int CompareFolderKey(uint32_t k, std::u16string_view v) const;
+  // The first folder name whose key is not below v.
+  uint32_t FolderKeyBound(std::u16string_view v) const;
 
   uint32_t n_ = 0, f_ = 0, m_ = 0, fm_ = 0;
   CompactTime last_full_build_ = 0;
@@ -152,7 +156,7 @@ class NuskDb {
   std::u16string labels_[kDriveCount];
   std::u16string drive_list_;
   bool drive_list_built_ = false;
-  char16_t path_[512];
+  std::vector<char16_t> path_;  // built from its end; grows for deep paths
   std::u16string home_;
   Env* env_ = nullptr;
   bool loaded_ = false;

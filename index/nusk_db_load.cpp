@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <new>
 
 #include "index/nusk_db.h"
 #include "util/utf.h"
@@ -30,10 +31,13 @@ struct DbBytes {
 Status ReadConsistent(const std::u16string& home, Env* env, DbBytes* out) {
   for (int attempt = 0;; ++attempt) {
     out->files = ResolveDbFiles(home, env);
-    Status s = ViewOptional(env, out->files.frs, &out->frs_view, &out->frs);
-    if (s.ok()) s = ViewOptional(env, out->files.nrs, &out->nrs_view, &out->nrs);
-    if (s.ok()) s = ViewOptional(env, out->files.hid, &out->hid_view, &out->hid);
+    std::string fault;
+    Status s = CheckDbSizes(out->files, true, env, &fault);
+    if (s.ok() && fault.empty()) s = ViewOptional(env, out->files.frs, &out->frs_view, &out->frs);
+    if (s.ok() && fault.empty()) s = ViewOptional(env, out->files.nrs, &out->nrs_view, &out->nrs);
+    if (s.ok() && fault.empty()) s = ViewOptional(env, out->files.hid, &out->hid_view, &out->hid);
     bool same = ResolveDbFiles(home, env) == out->files;
+    if (s.ok() && same && !fault.empty()) return Status::Error(fault);
     if (s.ok() && same) return s;
     if (attempt == 4) return s.ok() ? Status::Error("The index files kept changing while they were read.") : s;
   }
@@ -227,13 +231,16 @@ Status LoadNuskDb(NuskDb* db, const std::u16string& home, Env* env, IStatusSink*
   if (!env) env = Env::Default();
   if (!sink) sink = NullStatusSink();
   UnloadNuskDb(db);
-  DbBytes bytes;
-  Status s = ReadConsistent(home, env, &bytes);
-  if (!s.ok()) {
-    sink->Problem(s.message());
-    return s;
+  Status s;
+  try {
+    DbBytes bytes;
+    s = ReadConsistent(home, env, &bytes);
+    if (s.ok()) s = NuskDbLoader(db, env).Load(bytes);
+  } catch (const std::bad_alloc&) {
+    // A file read into memory or a table of the size its header gives: the index is
+    // larger than this process may hold.
+    s = Status::Error("Not enough memory to load the index in " + ToUtf8(home) + ".");
   }
-  s = NuskDbLoader(db, env).Load(bytes);
   if (!s.ok()) {
     db->Reset();
     sink->Problem(s.message());

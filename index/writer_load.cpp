@@ -1,6 +1,7 @@
 // LoadIndexForWrite: the database files into NuskDbWriter.
 #include <algorithm>
 #include <iterator>
+#include <new>
 
 #include "index/db_format.h"
 #include "index/nusk_db_writer.h"
@@ -46,6 +47,19 @@ class WriterLoader {
   }
 
   void MarkStart() { start_ = env_->MonotonicMs(); }
+
+  // Back to an empty index after a load that could not finish.
+  static void Reset(NuskDbWriter* w) {
+    w->names_.clear();
+    w->folders_.clear();
+    w->pool_.clear();
+    w->free_records_.clear();
+    w->item_count_ = 0;
+    w->loaded_count_ = 0;
+    std::memset(w->header_, 0, sizeof w->header_);
+    for (DriveState& d : w->drives_) d = DriveState();
+    for (MountState& m : w->mounts_) m = MountState();
+  }
 
  private:
   void LoadFiles(const dbformat::FrsView& frs) {
@@ -134,27 +148,29 @@ Status LoadIndexForWrite(NuskDbWriter* w, const std::u16string& home, Env* env, 
   loader.MarkStart();
   sink->Progress("Loading file records..");
   // Views, not copies: the bytes are decoded into the writer once and then released.
-  std::unique_ptr<FileView> frs_view, nrs_view;
-  std::string_view frs_bytes, nrs_bytes;
-  if (!(s = ViewOptional(env, DbPath(home, kFrsName, env), &frs_view, &frs_bytes)).ok()) return s;
-  if (!(s = ViewOptional(env, DbPath(home, kNrsName, env), &nrs_view, &nrs_bytes)).ok()) return s;
-
-  std::u16string bad_file;
-  std::string fault = loader.Fill(frs_bytes, nrs_bytes, &bad_file);
-  frs_view.reset();
-  nrs_view.reset();
-  if (!fault.empty()) {
+  std::string damage;
+  try {
+    std::unique_ptr<FileView> frs_view, nrs_view;
+    std::string_view frs_bytes, nrs_bytes;
+    DbFileSet files;
+    files.frs = DbPath(home, kFrsName, env);
+    files.nrs = DbPath(home, kNrsName, env);
+    if (!(s = CheckDbSizes(files, false, env, &damage)).ok()) return s;
+    if (damage.empty()) {
+      if (!(s = ViewOptional(env, files.frs, &frs_view, &frs_bytes)).ok()) return s;
+      if (!(s = ViewOptional(env, files.nrs, &nrs_view, &nrs_bytes)).ok()) return s;
+      std::u16string bad_file;
+      const std::string fault = loader.Fill(frs_bytes, nrs_bytes, &bad_file);
+      if (!fault.empty()) damage = ToUtf8(DbPath(home, bad_file, env)) + " is damaged: " + fault + ".";
+    }
+  } catch (const std::bad_alloc&) {
+    WriterLoader::Reset(w);
+    return Status::Error("Not enough memory to load the index in " + ToUtf8(home) + ".");
+  }
+  if (!damage.empty()) {
     // Start over from an empty index; the damaged files are kept beside it.
-    w->names_.clear();
-    w->folders_.clear();
-    w->pool_.clear();
-    w->free_records_.clear();
-    w->item_count_ = 0;
-    w->loaded_count_ = 0;
-    std::memset(w->header_, 0, sizeof w->header_);
-    for (DriveState& d : w->drives_) d = DriveState();
-    for (MountState& m : w->mounts_) m = MountState();
-    w->damage_ = ToUtf8(DbPath(home, bad_file, env)) + " is damaged: " + fault + ".";
+    WriterLoader::Reset(w);
+    w->damage_ = damage;
     sink->Problem(w->damage_);
     s = SetDamagedFilesAside(home, env, sink);
     if (!s.ok()) return s;
@@ -162,5 +178,6 @@ Status LoadIndexForWrite(NuskDbWriter* w, const std::u16string& home, Env* env, 
   w->loaded_ = true;
   return Status::Ok();
 }
+
 
 }  // namespace nusk

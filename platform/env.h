@@ -67,6 +67,12 @@ class Env {
   // Fails like ReadWholeFile.
   virtual Status ViewWholeFile(const std::u16string& path, std::unique_ptr<FileView>* view);
 
+  // The first max_bytes of the file (fewer when it is shorter) and its whole size, without
+  // reading the rest, so a loader can check a header against the size before it maps or
+  // reads a file that may be huge. Env's own form opens regular files through FileStream.
+  // Fails like ReadWholeFile.
+  virtual Status ReadFileHead(const std::u16string& path, size_t max_bytes, std::string* head, uint64_t* size);
+
   // Creates or truncates the file and writes the bytes. With flush, the data reaches the
   // disk before the call returns (fsync / FlushFileBuffers). Any short write is a failure.
   virtual Status WriteWholeFile(const std::u16string& path, std::string_view bytes, bool flush) = 0;
@@ -125,6 +131,8 @@ class EnvWrapper : public Env {
   Status ReadWholeFile(const std::u16string& p, std::string* b) override { return target_->ReadWholeFile(p, b); }
   // ViewWholeFile is deliberately not forwarded: Env's own form reads through this
   // wrapper's ReadWholeFile, so a wrapper that serves or fails reads serves views too.
+  // ReadFileHead does the same, cutting what the wrapper's ReadWholeFile gives.
+  Status ReadFileHead(const std::u16string& path, size_t max_bytes, std::string* head, uint64_t* size) override;
   Status WriteWholeFile(const std::u16string& p, std::string_view b, bool f) override {
     return target_->WriteWholeFile(p, b, f);
   }

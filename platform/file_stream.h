@@ -24,8 +24,10 @@ bool StatPath(const std::u16string& path, PathInfo* info);
 class FileStream {
  public:
   virtual ~FileStream() = default;
-  // Opens an existing regular file; null when missing, a folder or not readable.
-  static std::unique_ptr<FileStream> Open(const std::u16string& path);
+  // Opens an existing regular file; null when missing, a folder or not readable. Anything
+  // else (a FIFO, a device, a socket) is refused without waiting for a writer or a
+  // device, and *not_regular (when given) is set to say so.
+  static std::unique_ptr<FileStream> Open(const std::u16string& path, bool* not_regular = nullptr);
   // Reads up to size bytes at offset. Returns the count (0 at the end), or -1 on error.
   virtual int64_t ReadAt(uint64_t offset, char* buffer, size_t size) = 0;
 };

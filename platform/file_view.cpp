@@ -1,5 +1,10 @@
-// The portable form of Env::ViewWholeFile: one read into memory the view owns.
+// The portable forms of Env::ViewWholeFile (one read into memory the view owns) and
+// Env::ReadFileHead.
 #include "platform/env.h"
+#include "platform/file_stream.h"
+#include "util/utf.h"
+
+#include <algorithm>
 
 namespace nusk {
 
@@ -15,6 +20,33 @@ Status Env::ViewWholeFile(const std::u16string& path, std::unique_ptr<FileView>*
   auto owned = std::make_unique<OwnedFileView>();
   Status s = ReadWholeFile(path, &owned->data_);
   if (s.ok()) *view = std::move(owned);
+  return s;
+}
+
+Status Env::ReadFileHead(const std::u16string& path, size_t max_bytes, std::string* head, uint64_t* size) {
+  head->clear();
+  *size = 0;
+  PathInfo info;
+  std::unique_ptr<FileStream> file = FileStream::Open(path);
+  if (!file || !StatPath(path, &info)) {
+    return Status::Error("cannot read " + ToUtf8(path) + (FileExists(path) ? "" : ": the file is missing"));
+  }
+  *size = info.size;
+  head->resize(static_cast<size_t>(std::min<uint64_t>(max_bytes, info.size)));
+  size_t done = 0;
+  while (done < head->size()) {
+    const int64_t n = file->ReadAt(done, head->data() + done, head->size() - done);
+    if (n <= 0) break;  // shorter than its size said: the caller's checks see the short head
+    done += static_cast<size_t>(n);
+  }
+  head->resize(done);
+  return Status::Ok();
+}
+
+Status EnvWrapper::ReadFileHead(const std::u16string& path, size_t max_bytes, std::string* head, uint64_t* size) {
+  Status s = ReadWholeFile(path, head);
+  *size = s.ok() ? head->size() : 0;
+  if (head->size() > max_bytes) head->resize(max_bytes);
   return s;
 }
 

@@ -220,9 +220,17 @@ IniDocument::Line IniDocument::MakeLine(std::u16string text) const {
 }
 
 void IniDocument::EnsureLastLineEnds() {
-  if (!lines_.empty() && !lines_.back().changed && lines_.back().eol.empty()) {
-    lines_.back().eol = encoding_ == IniEncoding::kUtf16Le ? std::string("\r\0\n\0", 4) : std::string("\r\n");
+  // Only a line feed ends a line: a last line without one (no line break, or a lone
+  // carriage return) would swallow the line added after it.
+  if (lines_.empty() || lines_.back().changed || lines_.back().eol.find('\n') != std::string::npos) return;
+  Line& last = lines_.back();
+  if (encoding_ != IniEncoding::kUtf16Le) {
+    last.eol = "\r\n";
+    return;
   }
+  // A UTF-16 file may end in an odd byte, kept as it was; it is completed to a unit so
+  // that the lines after it stay aligned.
+  last.eol = last.raw.size() % 2 ? std::string("\0\r\0\n\0", 5) : std::string("\r\0\n\0", 4);
 }
 
 void IniDocument::Set(std::u16string_view section, std::u16string_view key, std::u16string_view value) {

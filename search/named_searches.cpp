@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/profile.h"
+#include "settings/settings_file.h"
 #include "util/utf.h"
 
 namespace nusk {
@@ -159,12 +160,15 @@ bool NamedSearches::FromText(std::u16string_view text, std::u16string* bad_line)
     }
     entries.emplace_back(std::u16string(Trim(trimmed.substr(0, eq))), std::u16string(Trim(trimmed.substr(eq + 1))));
   }
+  // Through the store's text writer, so a fragment such as "my file" (quotes included)
+  // reads back as written instead of losing its quotes to the profile reader.
+  const SettingsFile settings(file_, profile_);
   bool ok = true;
   for (size_t i = 0; i < entries.size(); ++i) {
-    ok &= profile_->WriteString(file_, kSection, Key("Name", static_cast<int>(i + 1)), entries[i].first);
-    ok &= profile_->WriteString(file_, kSection, Key("Search", static_cast<int>(i + 1)), entries[i].second);
+    ok &= settings.WriteText(kSection, Key("Name", static_cast<int>(i + 1)), entries[i].first);
+    ok &= settings.WriteText(kSection, Key("Search", static_cast<int>(i + 1)), entries[i].second);
   }
-  ok &= profile_->WriteString(file_, kSection, u"Count", U16(std::to_string(entries.size())));
+  ok &= settings.WriteInteger(kSection, u"Count", static_cast<int64_t>(entries.size()));
   return ok;
 }
 

@@ -4,9 +4,6 @@
 #include "search/path_rank.h"
 
 namespace nusk {
-namespace {
-constexpr int kMaxDepth = 256;  // deeper chains (or cycles in damaged data) are cut here
-}
 
 uint32_t SearchTextBits(std::u16string_view text) {
   uint32_t bits = 0;
@@ -38,7 +35,8 @@ SearchView::SearchView(NuskDb* db, const HashInfo* hashes) : db_(db) {
 
 bool SearchView::IsBelow(uint32_t item, uint32_t folder) const {
   uint32_t p = parents[item];
-  for (int depth = 0; p != kNoItem && depth < kMaxDepth; ++depth) {
+  // Any depth: the loader refused looping chains, so a chain has at most F folders.
+  for (uint32_t depth = 0; p != kNoItem && depth <= folder_count; ++depth) {
     if (p == folder) return true;
     p = parents[p];
   }

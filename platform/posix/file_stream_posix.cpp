@@ -95,17 +95,21 @@ bool StatPath(const std::u16string& path, PathInfo* info) {
   return true;
 }
 
-std::unique_ptr<FileStream> FileStream::Open(const std::u16string& path) {
-  // Non-blocking, so that a FIFO fails at the check below instead of waiting for a writer.
+std::unique_ptr<FileStream> FileStream::Open(const std::u16string& path, bool* not_regular) {
+  if (not_regular) *not_regular = false;
+  // Non-blocking, so a FIFO without writer or a device cannot hold the open; the kind is
+  // then checked on the opened file itself, not on a name that may change meanwhile.
   int fd = ::open(NativeFromPath(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) return nullptr;
   struct stat st;
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+  const bool examined = ::fstat(fd, &st) == 0;
+  if (!examined || !S_ISREG(st.st_mode)) {
+    if (not_regular && examined) *not_regular = !S_ISDIR(st.st_mode);
     ::close(fd);
     return nullptr;
   }
-  int flags = ::fcntl(fd, F_GETFL);
-  if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags != -1) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
   return std::make_unique<PosixFileStream>(fd);
 }
 

@@ -22,6 +22,18 @@ bool HasNonAscii(std::u16string_view s) {
   return false;
 }
 
+// A surrogate without its partner has no UTF-8 form; only a UTF-16 file keeps it.
+bool HasLoneSurrogate(std::u16string_view s) {
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (s[i] >= 0xD800 && s[i] <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
+      ++i;
+    } else if (s[i] >= 0xD800 && s[i] <= 0xDFFF) {
+      return true;
+    }
+  }
+  return false;
+}
+
 std::u16string CutToBuffer(std::u16string_view text, size_t buffer_chars) {
   if (buffer_chars == 0) return std::u16string();
   return std::u16string(text.substr(0, buffer_chars - 1));
@@ -52,8 +64,10 @@ class PosixProfile : public Profile {
     } else if (!value) {
       doc.RemoveKey(section, *key);
     } else {
-      if (doc.encoding() == IniEncoding::kAnsi &&
-          (HasNonAscii(section) || HasNonAscii(*key) || HasNonAscii(*value))) {
+      if ((doc.encoding() == IniEncoding::kAnsi &&
+           (HasNonAscii(section) || HasNonAscii(*key) || HasNonAscii(*value))) ||
+          (doc.encoding() == IniEncoding::kUtf8Bom &&
+           (HasLoneSurrogate(section) || HasLoneSurrogate(*key) || HasLoneSurrogate(*value)))) {
         doc.Reencode(IniEncoding::kUtf16Le);
       }
       doc.Set(section, *key, *value);

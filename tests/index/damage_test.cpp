@@ -2,6 +2,7 @@
 // partial, never reads out of range, and the build keeps the damaged files aside.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 #include <random>
 
@@ -36,16 +37,16 @@ std::vector<Damage> Damages() {
   auto frs_row = [](std::string* b, int i) { return b->data() + kRowsOffset + 20 * i; };
   return {
       {"frs shorter than its header", kFrsName, [](std::string* b) { b->resize(10); }, "fewer than"},
-      {"frs rows cut", kFrsName, [](std::string* b) { b->resize(kRowsOffset + 20 * 3); }, "promises"},
-      {"frs count too large", kFrsName, [](std::string* b) { Set32(b->data() + 4, 0x10000000); }, "promises"},
+      {"frs rows cut", kFrsName, [](std::string* b) { b->resize(kRowsOffset + 20 * 3); }, "items and 0 label characters make"},
+      {"frs count too large", kFrsName, [](std::string* b) { Set32(b->data() + 4, 0x10000000); }, "268435456 items"},
       {"frs parent beyond N", kFrsName, [&](std::string* b) { Set32(frs_row(b, 6) + 8, 1000); }, "parent index"},
       {"frs parent is a file", kFrsName, [&](std::string* b) { Set32(frs_row(b, 1) + 8, 7); }, "not a folder"},
       {"frs folder loop", kFrsName, [&](std::string* b) { Set32(frs_row(b, 0) + 8, 3); }, "loops"},
       {"frs self parent", kFrsName, [&](std::string* b) { Set32(frs_row(b, 4) + 8, 4); }, "loops"},
-      {"frs label too long", kFrsName, [](std::string* b) { Set32(b->data() + 128 + 28, 0x7FFFFFFF); }, "labels"},
-      {"frs mount table cut", kFrsName, [](std::string* b) { b->resize(b->size() - 100); }, "mount table is truncated"},
-      {"frs trailing bytes", kFrsName, [](std::string* b) { b->append("xyz"); }, "unexpected"},
-      {"nrs count too large", kNrsName, [](std::string* b) { Set32(b->data(), 0x20000000); }, "does not fit"},
+      {"frs label too long", kFrsName, [](std::string* b) { Set32(b->data() + 128 + 28, 0x7FFFFFFF); }, "2147483647 label characters"},
+      {"frs mount table cut", kFrsName, [](std::string* b) { b->resize(b->size() - 100); }, "with the mount table"},
+      {"frs trailing bytes", kFrsName, [](std::string* b) { b->append("xyz"); }, "with the mount table"},
+      {"nrs count too large", kNrsName, [](std::string* b) { Set32(b->data(), 0x20000000); }, "536870912 names need"},
       {"nrs too short", kNrsName, [](std::string* b) { b->resize(2); }, "too few"},
       {"nrs first not 0", kNrsName, [](std::string* b) { Set32(b->data() + 4 + 4, 1); }, "instead of 0"},
       {"nrs first beyond N", kNrsName, [](std::string* b) { Set32(b->data() + 4 + 11 + 4, 500); }, "beyond"},
@@ -58,7 +59,10 @@ std::vector<Damage> Damages() {
       {"nrs length past end", kNrsName, [](std::string* b) { (*b)[4 + 11 * 8 + 9] = char(200); }, "past the end"},
       {"nrs cut", kNrsName, [](std::string* b) { b->pop_back(); }, "past the end"},
       {"nrs trailing", kNrsName, [](std::string* b) { b->push_back('!'); }, "unexpected"},
-      {"nrs missing", kNrsName, [](std::string* b) { b->clear(); }, "empty"},
+      {"nrs missing", kNrsName, [](std::string* b) { b->clear(); }, "nusk.nrs is missing, but"},
+      // Names without items: the file records are what is lost, and the message says so.
+      {"frs missing", kFrsName, [](std::string* b) { b->clear(); }, "nusk.frs is missing, but"},
+      {"frs emptied", kFrsName, [](std::string* b) { b->assign(1, '\0'); }, "fewer than its fixed header"},
   };
 }
 
@@ -104,6 +108,48 @@ TEST_P(DamageTest, SearchFormRefusesAndBuildKeepsTheFilesAside) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, DamageTest, ::testing::Range(0, static_cast<int>(Damages().size())));
+
+// A header is checked against its file's size before the body is mapped or read: a 4 GB
+// file whose header describes a few kilobytes is refused by that check alone (its message
+// gives the size), not after reading all of it.
+TEST(OversizedFileTest, RefusedFromItsHeaderAlone) {
+  TempDir dir;
+  ASSERT_TRUE(WriteIndex(dir.path(), Tree()).ok());
+  const std::u16string frs = DbPath(dir.path(), kFrsName);
+  std::error_code ec;
+  std::filesystem::resize_file(std::filesystem::path(ToUtf8(frs)), 4ull << 30, ec);  // sparse where it can be
+  ASSERT_FALSE(ec) << ec.message();
+  NuskDb db;
+  const Status s = LoadNuskDb(&db, dir.path());
+  ASSERT_FALSE(s.ok());
+  EXPECT_NE(s.message().find(ToUtf8(frs) + " is damaged: the file has 4294967296 bytes, but its header's 9 items"),
+            std::string::npos)
+      << s.message();
+  NuskDbWriter w;
+  ASSERT_TRUE(LoadIndexForWrite(&w, dir.path()).ok());
+  EXPECT_NE(w.damage().find("4294967296 bytes"), std::string::npos) << w.damage();
+  EXPECT_TRUE(Env::Default()->FileExists(frs + u".bad"));
+}
+
+// Names without file records: the file records are what is wrong, whether missing or empty.
+TEST(OneFileWithoutTheOtherTest, MessageNamesTheFileThatIsWrong) {
+  TempDir dir;
+  ASSERT_TRUE(WriteIndex(dir.path(), Tree()).ok());
+  const std::u16string frs = DbPath(dir.path(), kFrsName), nrs = DbPath(dir.path(), kNrsName);
+  const std::string names = ReadFile(nrs);
+  const std::string m = std::to_string(dbformat::Get32(names.data()));
+  WriteFile(frs, "");
+  NuskDb db;
+  Status s = LoadNuskDb(&db, dir.path());
+  EXPECT_EQ(s.message(), ToUtf8(frs) + " is empty, but " + ToUtf8(nrs) + " holds " + m + " names.");
+  WriteFile(nrs, "");
+  WriteFile(frs, ReadFile(frs));  // still empty: both empty is an empty index
+  EXPECT_TRUE(LoadNuskDb(&db, dir.path()).ok());
+  Env::Default()->RemoveFile(frs);
+  WriteFile(nrs, names);
+  s = LoadNuskDb(&db, dir.path());
+  EXPECT_EQ(s.message(), ToUtf8(frs) + " is missing, but " + ToUtf8(nrs) + " holds " + m + " names.");
+}
 
 TEST(DamagedHiddenListTest, SearchRefusesAndCommitSetsItAside) {
   for (std::string hid : {std::string("\xFF\xFF\x00\x00", 4) + "abcd", std::string("\x01\x00\x00\x00\x02\x00\x00\x00\xFF\xFF", 10),
@@ -169,7 +215,8 @@ TEST(RandomDamageTest, LoadersSurviveRandomCorruption) {
     if (LoadNuskDb(&db, dir.path()).ok()) {
       ++loaded;
       for (uint32_t i = 0; i < db.item_count(); ++i) {
-        EXPECT_LE(db.BuildPath(i, true).size(), 511u);
+        // At most every name once with its separator: a walk that ends.
+        EXPECT_LE(db.BuildPath(i, true).size(), 257u * db.item_count());
         db.RootOf(i);
         db.ItemName(i);
         db.AncestorChain(i);

@@ -43,24 +43,54 @@ TEST_F(SearchFormTest, PathsInExactAndStoredCase) {
   EXPECT_EQ(db.ItemName(a), u"a.TXT");
 }
 
-TEST_F(SearchFormTest, LongPathsKeepTheirRightmostPart) {
+// Paths are whole at any depth and length: long names, and a thousand nested folders.
+TEST_F(SearchFormTest, DeepAndLongPathsAreWhole) {
   std::vector<ScanRecord> recs = {Rec(C(5), 0, u"C:", true)};
   uint64_t parent = C(5);
+  std::u16string expected = u"C:";
   for (uint32_t level = 0; level < 4; ++level) {  // four folders of 200 characters
     recs.push_back(Rec(C(10 + level), parent, std::u16string(200, u'a' + level), true));
     parent = C(10 + level);
+    expected += u"\\" + std::u16string(200, u'a' + level);
   }
   recs.push_back(Rec(C(50), parent, u"leaf.txt", false));
+  std::u16string deep = u"C:", level300;
+  parent = C(5);
+  for (uint32_t level = 0; level < 1000; ++level) {
+    recs.push_back(Rec(C(100 + level), parent, level % 2 ? u"D" : u"e", true));
+    parent = C(100 + level);
+    deep += level % 2 ? u"\\D" : u"\\e";
+    if (level == 299) level300 = deep;
+  }
+  recs.push_back(Rec(C(2000), parent, u"bottom", false));
   Load(recs);
-  uint32_t leaf = kNoItem;
-  for (uint32_t i = 0; i < db.item_count(); ++i)
-    if (db.ItemName(i) == u"leaf.txt") leaf = i;
-  ASSERT_NE(leaf, kNoItem);
-  std::u16string_view path = db.BuildPath(leaf, false);
-  // "leaf.txt" (8) + two whole folders with separators (402) fit; a third (201) does not.
-  EXPECT_EQ(path.size(), 8u + 2u * 201u);
-  EXPECT_EQ(path.substr(0, 201), std::u16string(200, u'c') + u"\\");
-  EXPECT_LE(path.size(), 511u);
+  EXPECT_EQ(db.BuildPath(Item(ToUtf8(expected + u"\\leaf.txt")), false), expected + u"\\leaf.txt");
+  const uint32_t bottom = Item(ToUtf8(deep + u"\\bottom"));
+  ASSERT_NE(bottom, kNoItem);
+  EXPECT_EQ(db.BuildPath(bottom, false), deep + u"\\bottom");
+  EXPECT_EQ(db.BuildLowerPath(bottom), ToLower(deep) + u"\\bottom");
+  EXPECT_EQ(db.BuildPath(db.Parent(bottom), true), deep + u"\\");
+  EXPECT_EQ(db.BuildPath(Item("C:"), true), u"C:\\");  // a short path after the buffer grew
+
+  const uint32_t folder300 = db.FindFolderByPath(level300);
+  ASSERT_NE(folder300, kNoItem);
+  EXPECT_EQ(db.BuildPath(folder300, false), level300);
+  EXPECT_EQ(db.AncestorChain(bottom).size(), 1002u);
+  EXPECT_EQ(db.AncestorChain(bottom).front(), db.NameOf(Item("C:")));
+}
+
+// Siblings whose names hold characters below U+0020 sort, as keys, between a lower-case
+// name and its capitalised spelling; the look-up must still find the folder.
+TEST_F(SearchFormTest, FindFolderByPathWithControlCharacterSiblings) {
+  Load({Rec(C(5), 0, u"C:", true), Rec(C(10), C(5), u"Docs", true), Rec(C(11), C(5), u"docs\x01x", true),
+        Rec(C(12), C(5), u"docs\x1e", true), Rec(C(13), C(10), u"Sub", true), Rec(C(14), C(11), u"sub", true),
+        Rec(D(5), 0, u"D:", true), Rec(D(10), D(5), u"docs", true)});
+  EXPECT_EQ(db.FindFolderByPath(u"C:\\docs"), Item("C:\\Docs"));
+  EXPECT_EQ(db.FindFolderByPath(u"C:\\Docs\\sub"), Item("C:\\Docs\\Sub"));
+  EXPECT_EQ(db.FindFolderByPath(u"D:\\docs"), Item("D:\\docs"));
+  EXPECT_EQ(db.FindFolderByPath(u"C:\\docs\x01x\\sub"), Item("C:\\docs\x01x\\sub"));
+  EXPECT_EQ(db.FindFolderByPath(u"C:\\docs\x1e"), Item("C:\\docs\x1e"));
+  EXPECT_EQ(db.FindFolderByPath(u"C:\\doc"), kNoItem);
 }
 
 TEST_F(SearchFormTest, FindFolderByPathIgnoresCaseAndEmptyParts) {

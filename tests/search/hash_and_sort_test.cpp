@@ -1,6 +1,8 @@
 // Content-hash values and duplicate counts from "nusk.hash", and sorting by every key.
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "search/hash_file.h"
 #include "search/hash_info.h"
 #include "search/sort.h"
@@ -19,13 +21,15 @@ HashRecord Rec(uint64_t ref, uint8_t digest_byte, uint32_t hashed = 1) {
 
 TEST(HashInfoTest, GroupsSingletonsZeroDigestsAndUnknownReferences) {
   TestIndex t;
-  const uint64_t a = t.File(u"C:\\a"), b = t.File(u"C:\\b"), c = t.File(u"C:\\c"), d = t.File(u"C:\\d"),
-                 e = t.File(u"C:\\e"), f = t.File(u"C:\\f");
+  for (const char16_t* p : {u"C:\\a", u"C:\\b", u"C:\\c", u"C:\\d", u"C:\\e", u"C:\\f"}) t.File(p, 10);
   t.Build();
-  HashRecord zero = Rec(e, 0);
+  const auto rec = [&t](const char16_t* p, uint8_t digest) { return t.RecordFor(p, digest); };
+  HashRecord no_hash = rec(u"C:\\d", 5);
+  no_hash.hashed = 0;
   const std::vector<HashRecord> records = {
       Rec(999999, 7),  // not in the index
-      Rec(a, 7), Rec(c, 9), Rec(b, 7), Rec(d, 5, 0), zero, Rec(f, 9), Rec(a, 9) /* repeated item */};
+      rec(u"C:\\a", 7), rec(u"C:\\c", 9), rec(u"C:\\b", 7), no_hash, rec(u"C:\\e", 0),
+      rec(u"C:\\f", 9), rec(u"C:\\a", 9) /* repeated item */};
   HashInfo h;
   h.Assign(t.db(), records);
   EXPECT_EQ(h.value(t.Item(u"C:\\a")), 0xF0000001u);  // first group in file order
@@ -39,20 +43,94 @@ TEST(HashInfoTest, GroupsSingletonsZeroDigestsAndUnknownReferences) {
   EXPECT_EQ(h.value(t.Item(u"C:\\Z")), 0u);
 
   // A content that only one item has: R + its item index, count 0.
-  h.Assign(t.db(), {Rec(a, 1), Rec(b, 2), Rec(c, 2)});
+  h.Assign(t.db(), {rec(u"C:\\a", 1), rec(u"C:\\b", 2), rec(u"C:\\c", 2)});
   EXPECT_EQ(h.value(t.Item(u"C:\\a")), 3u + t.Item(u"C:\\a"));
   EXPECT_EQ(h.count(t.Item(u"C:\\a")), 0u);
 }
 
 TEST(HashInfoTest, HugeGroupSaturatesItsCount) {
   TestIndex t;
-  std::vector<HashRecord> records;
-  for (int i = 0; i < 65537; ++i) records.push_back(Rec(t.File(u"C:\\f" + U16(std::to_string(i))), 4));
+  for (int i = 0; i < 65537; ++i) t.File(u"C:\\f" + U16(std::to_string(i)));
   t.Build();
+  const ItemChecks checks(t.db());
+  std::vector<HashRecord> records;
+  for (uint32_t i = t.db().folder_count(); i < t.db().item_count(); ++i) {
+    records.push_back(Rec(t.db().Reference(i), 4, checks(i)));
+  }
   HashInfo h;
   h.Assign(t.db(), records);
   EXPECT_EQ(h.count(t.Item(u"C:\\f0")), 65535u);  // not 1 (65537 wrapped in 16 bits)
   EXPECT_EQ(h.count(t.Item(u"C:\\f65536")), 65535u);
+}
+
+// Walked drives number items in walk order, so a rebuild gives old references to other
+// files. Hashes made for one index must follow their files into the next one or be
+// dropped, never land on whatever now holds the reference.
+TEST(HashInfoTest, RecordsFollowTheirFilesAcrossRenumbering) {
+  TestIndex before;
+  before.File(u"C:\\d\\a1", 4);
+  before.File(u"C:\\d\\a2", 4);
+  before.File(u"C:\\d\\big", 4);
+  before.Build();
+  const std::vector<HashRecord> records = {before.RecordFor(u"C:\\d\\a1", 1), before.RecordFor(u"C:\\d\\a2", 1),
+                                           before.RecordFor(u"C:\\d\\big", 2)};
+
+  // a1 is gone and "0first", of the same size, took its number; a2 and big moved up.
+  TestIndex after;
+  after.File(u"C:\\d\\0first", 4);
+  after.File(u"C:\\d\\extra", 4);
+  after.File(u"C:\\d\\a2", 4);
+  after.File(u"C:\\d\\big", 5);  // changed since hashing: same path, other size
+  after.Build();
+  ASSERT_EQ(after.Reference(u"C:\\d\\0first"), before.Reference(u"C:\\d\\a1"));
+  ASSERT_EQ(after.Reference(u"C:\\d\\extra"), before.Reference(u"C:\\d\\a2"));
+  after.SetHashes(records);
+  EXPECT_EQ(Find(after, u"/dup:2"), PathSet{});
+  EXPECT_EQ(after.view().hash_values[after.Item(u"C:\\d\\0first")], 0u);
+  EXPECT_EQ(after.view().hash_values[after.Item(u"C:\\d\\extra")], 0u);
+  EXPECT_EQ(after.view().hash_values[after.Item(u"C:\\d\\big")], 0u);
+  EXPECT_NE(after.view().hash_values[after.Item(u"C:\\d\\a2")], 0u);  // found again under its new number
+  HashInfo h;
+  h.Assign(after.db(), records);
+  EXPECT_EQ(h.match().matched, 0u);
+  EXPECT_EQ(h.match().moved, 1u);
+  EXPECT_EQ(h.match().stale, 2u);
+
+  // Both copies still there under new numbers: still one group of two.
+  TestIndex both;
+  both.File(u"C:\\d\\0first", 4);
+  both.File(u"C:\\d\\a1", 4);
+  both.File(u"C:\\d\\a2", 4);
+  both.Build();
+  both.SetHashes(records);
+  EXPECT_EQ(Find(both, u"/dup:2"), (PathSet{u"C:\\d\\a1", u"C:\\d\\a2"}));
+
+  // A record from before path checks existed (hashed flag 1) is not trusted.
+  HashRecord old = before.RecordFor(u"C:\\d\\a2", 1);
+  old.hashed = 1;
+  h.Assign(before.db(), {old, before.RecordFor(u"C:\\d\\a1", 1)});
+  EXPECT_EQ(h.count(before.Item(u"C:\\d\\a1")), 0u);
+  EXPECT_EQ(h.match().stale, 1u);
+}
+
+TEST(ItemChecksTest, DependOnEveryNameOfThePathAndItsCase) {
+  TestIndex t;
+  for (const char16_t* p : {u"C:\\x\\f", u"C:\\y\\f", u"D:\\x\\f", u"C:\\x\\y\\f", u"C:\\f"}) t.File(p);
+  t.Child(t.Reference(u"C:\\x"), u"F", false);                                  // C:\x\F
+  t.Child(t.Child(t.Reference(u"C:"), u"X", true, 0, 0, 2), u"f", false);  // C:\X\f
+  t.Build();
+  const ItemChecks checks(t.db());
+  std::set<uint32_t> seen;
+  for (uint32_t i = 0; i < t.db().item_count(); ++i) {
+    EXPECT_GE(checks(i), 2u);
+    EXPECT_TRUE(seen.insert(checks(i)).second) << ToUtf8(t.Path(i));
+  }
+  // The same path in another index gives the same check.
+  TestIndex other;
+  other.File(u"C:\\zzz\\q");
+  other.File(u"C:\\x\\y\\f");
+  other.Build();
+  EXPECT_EQ(ItemChecks(other.db())(other.Item(u"C:\\x\\y\\f")), checks(t.Item(u"C:\\x\\y\\f")));
 }
 
 TEST(HashFileTest, RoundTripAndDamage) {
@@ -81,27 +159,30 @@ TEST(HashFileTest, RoundTripAndDamage) {
 
 TEST(HashInfoTest, DamagedFileLoadsAsNoHashes) {
   TestIndex t;
-  const uint64_t a = t.File(u"C:\\a");
-  const uint64_t b = t.File(u"C:\\b");
+  t.File(u"C:\\a");
+  t.File(u"C:\\b");
   t.Build();
-  std::string bytes = EncodeHashFile({Rec(a, 1), Rec(b, 1)});
+  const std::vector<HashRecord> records = {t.RecordFor(u"C:\\a", 1), t.RecordFor(u"C:\\b", 1)};
+  std::string bytes = EncodeHashFile(records);
   bytes.resize(bytes.size() - 1);
   t.dir().WriteFile(u"nusk.hash", bytes);
   HashInfo h;
   EXPECT_FALSE(h.Load(t.db(), t.home()).ok());
   EXPECT_EQ(h.count(t.Item(u"C:\\a")), 0u);
-  t.dir().WriteFile(u"nusk.hash", EncodeHashFile({Rec(a, 1), Rec(b, 1)}));
+  t.dir().WriteFile(u"nusk.hash", EncodeHashFile(records));
   EXPECT_TRUE(h.Load(t.db(), t.home()).ok());
   EXPECT_EQ(h.count(t.Item(u"C:\\a")), 2u);
 }
 
 TEST(HashQueryTest, DupAndHashSwitches) {
   TestIndex t;
-  const uint64_t a = t.File(u"C:\\x\\a"), b = t.File(u"C:\\y\\b"), c = t.File(u"C:\\c");
+  t.File(u"C:\\x\\a");
+  t.File(u"C:\\y\\b");
+  t.File(u"C:\\c");
   t.File(u"C:\\none");
   t.Build();
   EXPECT_EQ(Find(t, u"/dup:2"), PathSet{});  // no hash information yet
-  t.SetHashes({Rec(a, 1), Rec(b, 1), Rec(c, 2)});
+  t.SetHashes({t.RecordFor(u"C:\\x\\a", 1), t.RecordFor(u"C:\\y\\b", 1), t.RecordFor(u"C:\\c", 2)});
   EXPECT_EQ(Find(t, u"/dup:2"), (PathSet{u"C:\\x\\a", u"C:\\y\\b"}));
   EXPECT_EQ(Find(t, u"/hash:f0000001"), (PathSet{u"C:\\x\\a", u"C:\\y\\b"}));
   char text[32];

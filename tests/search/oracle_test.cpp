@@ -277,9 +277,8 @@ class World {
     std::vector<HashRecord> records;
     for (const ModelItem& m : *items) {
       if (m.folder || rng_() % 3 == 0) continue;
-      HashRecord r;
-      r.reference = index->Reference(m.path);
-      r.hashed = rng_() % 10 != 0;
+      HashRecord r = index->RecordFor(m.path, 0);
+      if (rng_() % 10 == 0) r.hashed = 0;
       r.digest[0] = static_cast<uint8_t>(rng_() % 40);
       r.digest[1] = 1;
       records.push_back(r);

@@ -96,6 +96,16 @@ TEST_F(NamedSearchTest, SettingsThatCannotBeWrittenStillGiveTheBuiltInSet) {
   EXPECT_EQ(named_.Lookup(u"NoSuchName"), u"");
 }
 
+// Values the profile reader would alter (enclosing quotes, as in a phrase search) come
+// back from the editor exactly as typed, and so does the query they stand for.
+TEST_F(NamedSearchTest, EditorKeepsQuotedFragments) {
+  ASSERT_TRUE(named_.FromText(u"Mine=\"my file\"\nBoth=\"a\" \"b\"\nQ=\"\n", nullptr));
+  EXPECT_EQ(named_.Lookup(u"mine"), u"\"my file\"");
+  EXPECT_EQ(named_.Lookup(u"both"), u"\"a\" \"b\"");
+  EXPECT_EQ(named_.Lookup(u"q"), u"\"");
+  EXPECT_EQ(named_.ToText(), u"Mine=\"my file\"\r\nBoth=\"a\" \"b\"\r\nQ=\"\r\n");
+}
+
 TEST_F(NamedSearchTest, BadEditorTextChangesNothing) {
   ASSERT_TRUE(named_.FromText(u"book=mine\nBook=/f *.pdf", nullptr));
   EXPECT_EQ(named_.Lookup(u"BOOK"), u"mine");  // first entry wins

@@ -63,6 +63,19 @@ class TestIndex {
     view_ = std::make_unique<SearchView>(&db_, &hashes_);
   }
 
+  // The record the hashing tool writes for the file at path (after Build): its
+  // reference, size and path check, with digest byte 3 set to digest_byte.
+  HashRecord RecordFor(std::u16string_view path, uint8_t digest_byte) {
+    const uint32_t item = Item(path);
+    if (item == kNoItem) throw std::runtime_error("no item " + ToUtf8(path));
+    HashRecord r;
+    r.reference = db_.Reference(item);
+    r.size = db_.ItemSizeBytes(item);
+    r.hashed = ItemChecks(db_)(item);
+    r.digest[3] = digest_byte;
+    return r;
+  }
+
   NuskDb& db() { return db_; }
   const SearchView& view() const { return *view_; }
   const std::u16string& home() const { return dir_.path(); }

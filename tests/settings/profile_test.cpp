@@ -122,6 +122,31 @@ TEST_F(ProfileTest, WritesReplaceAddAndDeleteWithoutTouchingOtherLines) {
   EXPECT_EQ(Get(f, u"z", u"sp"), u"spaced");
 }
 
+// A file that ends in a lone carriage return, in no line break, or (UTF-16) in an odd
+// byte: what is written after its last line starts a line of its own, aligned.
+TEST_F(ProfileTest, WritesAfterALastLineWithoutLineFeed) {
+  for (const std::string& bytes : {std::string("[a]\r\nx=1\r"), std::string("[a]\r\nx=1"),
+                                   std::string("\xFF\xFE[\0a\0]\0\r\0\n\0x\0=\0" "1\0\r\0", 20),
+                                   std::string("\xFF\xFE[\0a\0]\0\r\0\n\0x\0=\0" "1\0\r\0\n\0z", 23)}) {
+    auto f = Write(bytes);
+    ASSERT_TRUE(profile_->WriteString(f, u"new", u"k", u"v"));
+    ASSERT_TRUE(profile_->WriteString(f, u"a", u"y", u"2"));
+    EXPECT_EQ(Get(f, u"new", u"k"), u"v");
+    EXPECT_EQ(Get(f, u"a", u"y"), u"2");
+    EXPECT_EQ(Get(f, u"a", u"x"), u"1");
+  }
+}
+
+// A UTF-8 file cannot hold a surrogate without its partner; writing one must not lose it.
+TEST_F(ProfileTest, UnpairedSurrogateWrittenToAUtf8FileReadsBack) {
+  if (Env::Default()->PathSeparator() == u'\\') GTEST_SKIP() << "the system's profile functions decide this";
+  auto f = Write("\xEF\xBB\xBF[a]\r\nx=\xC3\xA9\r\n");
+  const std::u16string odd = u"1\xDC00 2\xD800";
+  ASSERT_TRUE(profile_->WriteString(f, u"a", u"y", std::u16string_view(odd)));
+  EXPECT_EQ(Get(f, u"a", u"y"), odd);
+  EXPECT_EQ(Get(f, u"a", u"x"), u"\u00E9");
+}
+
 TEST_F(ProfileTest, NewFilesAndConvertedAnsiFilesKeepEveryCharacter) {
   std::u16string f = dir_.Sub(u"fresh.ini");
   const std::u16string kJapanese = u"\u65E5\u672C\u8A9E \u00E9 \U0001F600";

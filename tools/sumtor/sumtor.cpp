@@ -11,16 +11,21 @@
 #include "index/nusk_db.h"
 #include "platform/file_stream.h"
 #include "search/hash_file.h"
+#include "search/hash_info.h"
 
 namespace nusk {
 namespace {
 
 constexpr size_t kChunk = 1 << 20;
 
-// XXH3-128 of the whole file; false when it cannot be opened or read to its end.
-bool HashFile(const std::u16string& path, std::vector<char>* buffer, HashRecord* record, uint64_t* bytes) {
-  std::unique_ptr<FileStream> file = FileStream::Open(path);
-  if (!file) return false;
+enum class HashResult { kHashed, kUnreadable, kNotRegular };
+
+// XXH3-128 of the whole file. Only regular files are read: a FIFO or a device under an
+// indexed name could block or never end.
+HashResult HashFile(const std::u16string& path, std::vector<char>* buffer, HashRecord* record, uint64_t* bytes) {
+  bool not_regular = false;
+  std::unique_ptr<FileStream> file = FileStream::Open(path, &not_regular);
+  if (!file) return not_regular ? HashResult::kNotRegular : HashResult::kUnreadable;
   XXH3_state_t* state = XXH3_createState();
   XXH3_128bits_reset(state);
   uint64_t offset = 0;
@@ -37,14 +42,14 @@ bool HashFile(const std::u16string& path, std::vector<char>* buffer, HashRecord*
   }
   const XXH128_hash_t h = XXH3_128bits_digest(state);
   XXH3_freeState(state);
-  if (!ok) return false;
+  if (!ok) return HashResult::kUnreadable;
   XXH128_canonical_t canonical;
   XXH128_canonicalFromHash(&canonical, h);
   std::memcpy(record->digest.data(), canonical.digest, 16);
   // An all-zero digest means "no usable hash" to readers; nudge the (2^-128) exception.
   if (record->digest == std::array<uint8_t, 16>{}) record->digest[15] = 1;
   *bytes += offset;
-  return true;
+  return HashResult::kHashed;
 }
 
 }  // namespace
@@ -61,12 +66,13 @@ Status RunSumtor(const std::u16string& home, const DriveMap& drives, Env* env, S
   std::vector<HashRecord> records;
   records.reserve(db.item_count() - db.folder_count());
   std::vector<char> buffer(kChunk);
+  const ItemChecks checks(db);
   for (uint32_t i = db.folder_count(); i < db.item_count(); ++i) {
     ++stats->files;
     HashRecord r;
     r.reference = db.Reference(i);
     r.size = db.ItemSizeBytes(i);
-    r.hashed = 1;
+    r.hashed = checks(i);  // ties the record to this file's path (hash_info.h)
     if (files_per_size[r.size] < 2) {
       // Nothing else has this size: a digest made from the reference alone keeps it unique.
       const XXH128_hash_t h = XXH3_128bits_withSeed(&r.reference, sizeof r.reference, 0x5a17);
@@ -74,12 +80,13 @@ Status RunSumtor(const std::u16string& home, const DriveMap& drives, Env* env, S
       ++stats->unique_size;
     } else {
       const std::u16string path = drives.ToNativePath(db.BuildPath(i, false));
-      if (HashFile(path, &buffer, &r, &stats->bytes)) {
+      const HashResult result = HashFile(path, &buffer, &r, &stats->bytes);
+      if (result == HashResult::kHashed) {
         ++stats->hashed;
       } else {
         r.hashed = 0;
         r.digest = {};
-        ++stats->unreadable;
+        ++(result == HashResult::kNotRegular ? stats->not_regular : stats->unreadable);
       }
     }
     records.push_back(r);

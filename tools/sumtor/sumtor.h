@@ -3,8 +3,10 @@
 //
 // Only files whose indexed size is shared by another file are read (a unique size cannot
 // have a duplicate); the others get a record whose digest is unique to them, so every
-// file still has its own hash value. Files that cannot be read are recorded without a
-// hash and counted. The file is written to "nusk.hash.tmp" and moved over "nusk.hash".
+// file still has its own hash value. Files that cannot be read, and names that are not
+// regular files (FIFOs, devices), are recorded without a hash and counted. Each record
+// carries the file's path check (ItemChecks), so it never attaches to another file after
+// a rebuild renumbers the items. The file is written to "nusk.hash.tmp" and moved over "nusk.hash".
 #pragma once
 #include <cstdint>
 #include <string>
@@ -21,6 +23,7 @@ struct SumtorStats {
   uint64_t bytes = 0;          // bytes read
   uint64_t unique_size = 0;    // files recorded without reading (size shared by no other)
   uint64_t unreadable = 0;     // files that could not be read (recorded without hash)
+  uint64_t not_regular = 0;    // FIFOs, devices, sockets: never read (recorded without hash)
 };
 
 // Hashes the index of home and writes home + "nusk.hash". drives turns index paths into
