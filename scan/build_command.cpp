@@ -102,12 +102,6 @@ bool ParseBuildArgs(const std::vector<std::u16string>& args, BuildOptions* optio
   return true;
 }
 
-std::u16string BuildLockName(const std::u16string& home) {
-  std::u16string name = u"Global\\";
-  for (char16_t c : home) name.push_back(c == u'\\' ? u'/' : c);
-  return name + u"|NUSK_BUILD";
-}
-
 CBuildCommand::CBuildCommand(BuildEnvironment environment) : env_(std::move(environment)) {}
 
 CBuildCommand::~CBuildCommand() {
@@ -155,10 +149,7 @@ int CBuildCommand::BuildHere(const BuildOptions& options, const std::vector<std:
   Log(line);
   if (!InstallBuildCrashReport(env_.home, env_.drives)) Log("The crash handler could not be installed.");
   if (options.remote_drives) return BuildRemoteDrives();
-  if (!TakeBuildLock()) {
-    Say(kLockHeldMessage);
-    return kExitLockHeld;
-  }
+  if (!TakeBuildLock()) return kExitLockHeld;
   auto fixed_default = [this](char16_t letter) {
     // On POSIX the Drives section is the user's explicit choice: every mapped drive
     // counts as a default drive, whatever its file system.
@@ -173,9 +164,19 @@ int CBuildCommand::BuildHere(const BuildOptions& options, const std::vector<std:
 }
 
 bool CBuildCommand::TakeBuildLock() {
-  lock_ = env_.env->CreateNamedMutex(BuildLockName(env_.home));
-  if (lock_->TryLock()) return true;
+  lock_ = env_.env->CreateFolderLock(env_.home, kBuildLockTag);
+  bool taken = false;
+  Status s = lock_->TryLock(&taken);
+  if (taken) return true;
   lock_.reset();
+  if (!s.ok()) {
+    // Not knowing whether another build runs is no licence to build beside it.
+    Say("Cannot take the build lock: " + s.message());
+    Log("Cannot take the build lock: " + s.message());
+  } else {
+    Say(kLockHeldMessage);
+    if (remote_drives_) Log("Failed to obtain build lock.");
+  }
   return false;
 }
 
@@ -257,11 +258,8 @@ int CBuildCommand::BuildOneDrive(char16_t letter) {
 
 int CBuildCommand::BuildRemoteDrives() {
   Log("----------");
-  if (!TakeBuildLock()) {
-    Say(kLockHeldMessage);
-    Log("Failed to obtain build lock.");
-    return kExitLockHeld;
-  }
+  remote_drives_ = true;
+  if (!TakeBuildLock()) return kExitLockHeld;
   if (!OpenIndexForBuild()) return kExitDatabase;
   ReadExclusionSettings(env_.profile, env_.settings_path,
                         [this](char16_t l) { return IsFixedNtfsDrive(env_.drives, l); }, &exclusions_);

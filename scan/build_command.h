@@ -51,8 +51,8 @@ struct BuildOptions {
 // "Invalid drive arg". The last drive argument wins.
 bool ParseBuildArgs(const std::vector<std::u16string>& args, BuildOptions* options, std::string* error);
 
-// "Global\" + the home folder with '\' turned into '/' + "|NUSK_BUILD".
-std::u16string BuildLockName(const std::u16string& home);
+// The tag of the home folder's build lock (Env::CreateFolderLock), taken by build and clean.
+inline constexpr char16_t kBuildLockTag[] = u"NUSK_BUILD";
 
 // Where a build runs and what it may touch; tests fill it with their own parts.
 struct BuildEnvironment {
@@ -81,7 +81,7 @@ class CBuildCommand : public IStatusInfoListener {
   enum class DriveOutcome { kBuilt, kFailed, kCanceled };
 
   int BuildHere(const BuildOptions& options, const std::vector<std::u16string>& args);
-  bool TakeBuildLock();
+  bool TakeBuildLock();  // false: refused, and the reason was said
   bool OpenIndexForBuild();
   bool SelectedForBuild(char16_t letter) const;  // by BuildAllDrives
   void StartEarlyWalk(char16_t letter);          // when the drive is walked
@@ -123,6 +123,7 @@ class CBuildCommand : public IStatusInfoListener {
   std::atomic<char16_t> forgotten_on_load_{0};  // its items were left out of the load, not yet walked
   std::array<bool, 26> built_{};
   std::atomic<char16_t> building_{0};  // drive being built, for the Ctrl-C commit
+  bool remote_drives_ = false;          // the --remoteDrives build
 };
 
 }  // namespace nusk

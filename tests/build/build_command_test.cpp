@@ -32,7 +32,6 @@ TEST(BuildCommandTest, BadArgumentsBuildNothingAndTheLastDriveCounts) {
   EXPECT_EQ(ok.drive, u'E');
   EXPECT_TRUE(ok.delegate);
   EXPECT_TRUE(ok.remote_drives);
-  EXPECT_EQ(BuildLockName(u"C:\\x\\.nusk\\"), u"Global\\C:/x/.nusk/|NUSK_BUILD");
 }
 
 // Volume states and root markers choose the drives; naming a drive builds it whatever
