@@ -204,9 +204,8 @@ bool CBuildCommand::OpenIndexForBuild() {
   // From now on Ctrl-C may write the index from the control thread (after 3 s).
   std::lock_guard<std::mutex> lock(IndexMutex());
   SetCancelCommitHook([this] {
-    char16_t letter = building_.load();
-    if (letter) MarkForFullRebuildLocked(letter);
-    if (char16_t forgotten = forgotten_on_load_.load()) MarkForFullRebuildLocked(forgotten);
+    // The drive being built, and one left out of the load, go back to what the files hold.
+    RestoreDrivesLocked({building_.load(), forgotten_on_load_.load()});
     CommitIndex(writer_.get(), {});
   });
   return true;
@@ -302,11 +301,30 @@ int CBuildCommand::WriteIndex(bool all_drives, int status) {
 void CBuildCommand::KeepForgottenDriveConsistent() {
   char16_t letter = forgotten_on_load_.exchange(0);
   if (!letter) return;
+  std::string kept;
   {
     std::lock_guard<std::mutex> lock(IndexMutex());
-    MarkForFullRebuildLocked(letter);
+    kept = RestoreDrivesLocked({letter});
   }
-  Log("Drive " + Letter(letter) + " was not built; its records were removed and it will be scanned in full by the next build.");
+  Log("Drive " + Letter(letter) + " was not built; " + kept);
+}
+
+std::string CBuildCommand::RestoreDrivesLocked(std::initializer_list<char16_t> letters) {
+  std::vector<char16_t> todo;
+  for (char16_t letter : letters)
+    if (letter) todo.push_back(letter);
+  if (todo.empty()) return std::string();
+  // Nothing has been written by this build (it holds the lock), so the files still hold
+  // each drive as the previous build left it, records and journal positions together.
+  NuskDbWriter previous;
+  Status s = LoadIndexForWrite(&previous, env_.home, env_.env, nullptr);
+  if (s.ok() && previous.damage().empty()) {
+    for (char16_t letter : todo) writer_->RestoreDrive(letter, previous);
+    return "its previous records were kept.";
+  }
+  // The files cannot be read again: a partial drive must not be written as if whole.
+  for (char16_t letter : todo) MarkForFullRebuildLocked(letter);
+  return "its records were removed and it will be scanned in full by the next build.";
 }
 
 void CBuildCommand::SetBuildingDrive(char16_t letter) {
@@ -350,12 +368,13 @@ CBuildCommand::DriveOutcome CBuildCommand::BuildDrive(char16_t letter) {
   }
   if (outcome == DriveOutcome::kBuilt && Canceled()) outcome = DriveOutcome::kCanceled;
   if (outcome == DriveOutcome::kCanceled) {
+    std::string kept;
     {
       std::lock_guard<std::mutex> lock(IndexMutex());
-      MarkForFullRebuildLocked(letter);
+      kept = RestoreDrivesLocked({letter});
+      if (forgotten_on_load_ == letter) forgotten_on_load_ = 0;  // restored with it
     }
-    std::string msg = "Build of drive " + Letter(letter) +
-                      " canceled: its partial records were removed and it will be scanned in full by the next build.";
+    std::string msg = "Build of drive " + Letter(letter) + " canceled: " + kept;
     Log(msg);
     Say(msg);
   } else if (outcome == DriveOutcome::kBuilt) {

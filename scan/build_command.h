@@ -12,6 +12,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -103,6 +104,9 @@ class CBuildCommand : public IStatusInfoListener {
   char16_t DriveBuiltAs(const struct FolderMount& mount) const;
   DriveOutcome WalkOneDrive(char16_t letter, CNuskToDbListener* listener);
   void MarkForFullRebuildLocked(char16_t letter);  // caller holds IndexMutex()
+  // Gives drives whose build stopped part-way (0s are skipped) back what the database
+  // files hold; the text says what became of them. Caller holds IndexMutex().
+  std::string RestoreDrivesLocked(std::initializer_list<char16_t> letters);
   void KeepForgottenDriveConsistent();             // before the index is written
   void SetBuildingDrive(char16_t letter);
   void StoreIgnored();
