@@ -42,6 +42,7 @@ std::vector<Damage> Damages() {
       {"frs parent is a file", kFrsName, [&](std::string* b) { Set32(frs_row(b, 1) + 8, 7); }, "not a folder"},
       {"frs folder loop", kFrsName, [&](std::string* b) { Set32(frs_row(b, 0) + 8, 3); }, "loops"},
       {"frs self parent", kFrsName, [&](std::string* b) { Set32(frs_row(b, 4) + 8, 4); }, "loops"},
+      {"frs file its own parent", kFrsName, [&](std::string* b) { Set32(frs_row(b, 6) + 8, 6); }, "not a folder"},
       {"frs label too long", kFrsName, [](std::string* b) { Set32(b->data() + 128 + 28, 0x7FFFFFFF); }, "labels"},
       {"frs mount table cut", kFrsName, [](std::string* b) { b->resize(b->size() - 100); }, "mount table is truncated"},
       {"frs trailing bytes", kFrsName, [](std::string* b) { b->append("xyz"); }, "unexpected"},
