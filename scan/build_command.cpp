@@ -129,6 +129,10 @@ int CBuildCommand::Run(const std::vector<std::u16string>& args) {
   if (env_.may_delegate && !options.delegate && !IsProcessAdmin() && !network_drive && !options.remote_drives) {
     // Building needs administrator rights: hand the build to a process that has them.
     StartBuildContext start{env_.drives, env_.home, env_.program};
+    start.newer_system = Process().newer_system;
+    ReadExclusionSettings(env_.profile, env_.settings_path,
+                          [this](char16_t l) { return IsFixedNtfsDrive(env_.drives, l); }, &exclusions_);
+    start.volume_states = exclusions_.volume_states;
     bool ok = StartBuild(this, options.drive, start);
     NotifyMainWindows(0);
     if (!ok) Say("The build could not be started with administrator rights.");

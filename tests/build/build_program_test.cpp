@@ -69,6 +69,36 @@ TEST(StartBuildTest, ChildBuildRelaysItsStatusLines) {
   ExpectBuiltD(status, f);
 }
 
+// The earlier build service answers a request for all drives. With no network drive
+// selected nothing else is started, and the request counts as done: it must not lead to
+// an elevation prompt and a second build.
+TEST(StartBuildTest, EarlierServiceBuildNeedsNoChildWithoutASelectedNetworkDrive) {
+  BuildFixture f;
+  DriveSystem drives(DriveMap::Native(), Volumes::Default(), Env::Default());
+  StartBuildContext context{&drives, f.home().path(), u"/nonexistent/nusk"};
+  std::string request;
+  std::thread service([&request] {
+    std::unique_ptr<MessagePipe> pipe;
+    ASSERT_TRUE(MessagePipe::Serve(kEarlierServicePipe, 20000, &pipe).ok());
+    ASSERT_EQ(pipe->ReadPiece(4096, &request), MessagePipe::ReadResult::kPiece);
+    ASSERT_TRUE(pipe->WriteMessage(std::string("Built by the service\n", 21) + '\0'));
+    ASSERT_TRUE(pipe->WriteMessage(""));
+  });
+  bool asked = false;
+  CollectingStatus status;
+  for (int attempt = 0; attempt < 100 && !asked; ++attempt) {
+    asked = AskBuildService(&status, kEarlierServicePipe, 0, context);
+    if (!asked) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  service.join();
+  EXPECT_TRUE(asked) << ::testing::PrintToString(status.lines);
+  EXPECT_TRUE(status.Has("Built by the service"));
+  EXPECT_FALSE(status.Has("Failed to create build process")) << "no network drive is selected";
+  std::string line;  // the request is UTF-16LE; its text here is ASCII
+  for (size_t i = 0; i < request.size(); i += 2) line.push_back(request[i]);
+  EXPECT_NE(line.find("build --dbdir"), std::string::npos) << line;
+}
+
 TEST(BuildServerTest, ServesOneClientOverThePipe) {
   BuildFixture f;
   bool drives = testing::FixtureDrivesSupported();
