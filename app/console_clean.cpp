@@ -88,8 +88,14 @@ int CleanCommand(const Args& args, const CleanIo& io) {
       return 2;
     }
   }
-  std::unique_ptr<NamedMutex> lock = io.env->CreateNamedMutex(BuildLockName(io.home));
-  if (!lock->TryLock()) {
+  std::unique_ptr<NamedMutex> lock = io.env->CreateFolderLock(io.home, kBuildLockTag);
+  bool taken = false;
+  const Status locked = lock->TryLock(&taken);
+  if (!locked.ok()) {
+    StatusOutput::Get().Print("nusk clean: cannot take the build lock: " + locked.message());
+    return 1;
+  }
+  if (!taken) {
     StatusOutput::Get().Print("A build is in progress, operation canceled.");
     return 1;
   }

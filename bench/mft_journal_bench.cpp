@@ -27,6 +27,7 @@ class CountingListener : public INuskListener {
   void AddRecord(const ScanRecord&) override { ++events; }
   void UpdateRecord(const ScanRecord&, const std::u16string*) override { ++events; }
   void DeleteRecord(const ScanRecord&) override { ++events; }
+  void DeleteByReference(const ScanRecord&) override { ++events; }
   uint64_t events = 0;
 };
 

@@ -25,6 +25,7 @@ class CountingListener : public INuskListener {
   void AddRecord(const ScanRecord& r) override { count += 1 + (r.size & 1); }
   void UpdateRecord(const ScanRecord&, const std::u16string*) override {}
   void DeleteRecord(const ScanRecord&) override {}
+  void DeleteByReference(const ScanRecord&) override {}
   uint64_t count = 0;
 };
 

@@ -97,9 +97,32 @@ bool NuskDbWriter::DeleteRecord(const ScanRecord& r) {
   return !Frozen() && DeleteLocked(r);
 }
 
+bool NuskDbWriter::DeleteByReference(uint64_t reference, bool is_folder) {
+  std::lock_guard<std::mutex> lock(mu_);
+  if (Frozen()) return false;
+  const char16_t kind = is_folder ? u'1' : u'2';
+  for (NameTable::Entry* entry : names_.entries()) {
+    if (entry->first.empty() || entry->first[0] != kind) continue;
+    std::vector<FileRecord*>& items = entry->second.items;
+    for (size_t i = 0; i < items.size(); ++i) {
+      if (items[i]->reference != reference) continue;
+      if (is_folder) folders_.Erase(reference, items[i]);
+      FreeRecord(items[i]);
+      items.erase(items.begin() + i);
+      --item_count_;
+      return true;
+    }
+  }
+  return false;
+}
+
 size_t NuskDbWriter::ForgetVolume(char16_t letter, uint8_t mount) {
   std::lock_guard<std::mutex> lock(mu_);
   if (Frozen() || letter < u'A' || letter > u'Z') return 0;
+  return ForgetLocked(letter, mount);
+}
+
+size_t NuskDbWriter::ForgetLocked(char16_t letter, uint8_t mount) {
   const uint64_t d = letter - u'A';
   // Mount 0 matches the drive byte alone (the drive and everything mounted on it);
   // mount m matches drive and mount bytes together.
@@ -124,6 +147,43 @@ size_t NuskDbWriter::ForgetVolume(char16_t letter, uint8_t mount) {
   }
   item_count_ -= removed;
   return removed;
+}
+
+size_t NuskDbWriter::RestoreDrive(char16_t letter, const NuskDbWriter& from) {
+  std::scoped_lock lock(mu_, from.mu_);
+  if (Frozen() || letter < u'A' || letter > u'Z') return 0;
+  ForgetLocked(letter, 0);
+  const uint8_t d = static_cast<uint8_t>(letter - u'A');
+  size_t restored = 0;
+  for (const NameTable::Entry* entry : from.names_.entries()) {
+    NameRecord* name = nullptr;
+    for (const FileRecord* old : entry->second.items) {
+      if (RefDrive(old->reference) != d) continue;
+      if (!name) {
+        bool inserted = false;
+        name = &names_.FindOrInsert(entry->first, &inserted)->second;
+        if (inserted) {
+          name->bits = entry->second.bits;
+          name->wide = entry->second.wide;
+          name->length = entry->second.length;
+          name->case_count = entry->second.case_count;
+        }
+      }
+      FileRecord* rec = NewRecord();
+      *rec = *old;
+      if (entry->first[0] == u'1') folders_.Set(rec->reference, rec);  // kind "1": a folder
+      name->items.push_back(rec);
+      ++restored;
+    }
+  }
+  item_count_ += restored;
+  drives_[d] = from.drives_[d];
+  for (int slot = 1; slot < kMountSlots; ++slot) {
+    const bool mine = !mounts_[slot].free() && RefDrive(mounts_[slot].mount_folder_ref) == d;
+    const bool was_mine = !from.mounts_[slot].free() && RefDrive(from.mounts_[slot].mount_folder_ref) == d;
+    if (mine || was_mine) mounts_[slot] = from.mounts_[slot];
+  }
+  return restored;
 }
 
 void NuskDbWriter::DriveScanned(char16_t letter) {

@@ -61,9 +61,19 @@ class NuskDbWriter {
   // Removes the first item of r's name with r's reference. Items below a removed folder
   // stay; they are written with parent none.
   bool DeleteRecord(const ScanRecord& r);
+  // Removes the first item with this reference, whatever its name: for an item renamed
+  // from a name nobody knows any more. Looks through every name of the kind, so it is
+  // for rare events only.
+  bool DeleteByReference(uint64_t reference, bool is_folder);
   // Removes every item of a volume: mount 0 takes the drive's own volume and every volume
   // mounted in a folder on it; mount m takes only that mounted volume. Returns the count.
   size_t ForgetVolume(char16_t letter, uint8_t mount);
+  // Gives the drive (its own volume and every volume mounted on it) back exactly what
+  // `from` holds: its items, its DriveState and the mount slots that name it. `from` must
+  // be loaded from the same files as this writer, so restored items keep their loaded
+  // item indexes (the hidden-items list follows them). For a drive whose scan stopped
+  // part-way. Returns the number of items restored.
+  size_t RestoreDrive(char16_t letter, const NuskDbWriter& from);
   // Marks the drive built and sets its last-build time to now.
   void DriveScanned(char16_t letter);
   // Before LoadIndexForWrite: the load leaves out every item of the drive (all its
@@ -98,6 +108,7 @@ class NuskDbWriter {
   void FreeRecord(FileRecord* r);
   bool AddLocked(const ScanRecord& r);
   bool DeleteLocked(const ScanRecord& r);
+  size_t ForgetLocked(char16_t letter, uint8_t mount);
   bool Frozen() const { return written_; }
 
   EncodedName scratch_;  // AddLocked's encoding buffer, reused so an add allocates nothing

@@ -28,12 +28,14 @@ struct DirEntry {
   uint32_t attributes = 0;    // FILE_ATTRIBUTE_* bits (hidden 0x2, system 0x4, ...)
 };
 
-// A machine-wide lock known by name (Windows named mutex; POSIX flock on a lock file).
+// A machine-wide lock (Windows named mutex; POSIX flock on a lock file).
 class NamedMutex {
  public:
   virtual ~NamedMutex() = default;
-  // Takes the lock without waiting. True when this object now holds it.
-  virtual bool TryLock() = 0;
+  // Takes the lock without waiting. Ok with *taken true when this object now holds it,
+  // ok with *taken false when another holder has it; an error when the lock could not be
+  // examined at all (the lock file is a link or cannot be created...), *taken false.
+  virtual Status TryLock(bool* taken) = 0;
   // Releases a lock taken by TryLock; no effect otherwise.
   virtual void Unlock() = 0;
 };
@@ -110,9 +112,14 @@ class Env {
   // Monotonic milliseconds for measuring durations.
   virtual uint64_t MonotonicMs() = 0;
 
-  // A machine-wide lock. On POSIX the lock file lives in the system temp folder,
-  // named from the lock name. Never null.
-  virtual std::unique_ptr<NamedMutex> CreateNamedMutex(const std::u16string& name) = 0;
+  // A machine-wide lock that belongs to an existing folder; tag tells apart the locks of
+  // one folder (ASCII letters, digits and '_'). Never null.
+  // Windows: the named mutex "Global\" + folder with '\' turned into '/' + "|" + tag;
+  // a mutex that exists but may not be opened (made by an elevated process or a service)
+  // counts as held. POSIX: flock on the file tag (lower-cased) + ".lock" inside the folder
+  // itself, created with mode 0600 and never opened through a symbolic link, so that every
+  // spelling of the folder ("/a/./b", "//a/b", a link to it) meets the same lock.
+  virtual std::unique_ptr<NamedMutex> CreateFolderLock(const std::u16string& folder, const std::u16string& tag) = 0;
 
   // Diagnostic text for a debugger (OutputDebugStringW; stderr when NUSK_DEBUG is set on POSIX).
   virtual void DebugOutput(std::u16string_view text) = 0;
@@ -150,8 +157,8 @@ class EnvWrapper : public Env {
   std::u16string ExecutablePath() override { return target_->ExecutablePath(); }
   uint64_t NowFileTime() override { return target_->NowFileTime(); }
   uint64_t MonotonicMs() override { return target_->MonotonicMs(); }
-  std::unique_ptr<NamedMutex> CreateNamedMutex(const std::u16string& n) override {
-    return target_->CreateNamedMutex(n);
+  std::unique_ptr<NamedMutex> CreateFolderLock(const std::u16string& f, const std::u16string& t) override {
+    return target_->CreateFolderLock(f, t);
   }
   void DebugOutput(std::u16string_view t) override { target_->DebugOutput(t); }
   std::u16string GetEnvVar(std::u16string_view n) override { return target_->GetEnvVar(n); }

@@ -71,9 +71,11 @@ class Volumes {
   // device opens for reading, a folder can be listed).
   virtual bool CanOpenVolume(const std::u16string& root) = 0;
 
-  // Number of the physical disk holding the drive. False when the drive is not a plain
-  // disk (network, optical, or the system cannot tell).
-  virtual bool DiskNumber(const std::u16string& root, uint32_t* disk) = 0;
+  // Number of the physical disk holding the drive: kDisk with *disk set; kNotADisk when
+  // the drive opens but is not a plain disk (network, optical, or the system cannot
+  // tell); kCannotOpen when the drive cannot be opened at all (gone, no medium).
+  enum class DiskLookup { kDisk, kNotADisk, kCannotOpen };
+  virtual DiskLookup DiskNumber(const std::u16string& root, uint32_t* disk) = 0;
 
   // File index of a folder (Windows: opened with backup semantics, the reparse point
   // itself, never its target; POSIX: the inode of the folder itself). All ones when it

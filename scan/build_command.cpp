@@ -102,12 +102,6 @@ bool ParseBuildArgs(const std::vector<std::u16string>& args, BuildOptions* optio
   return true;
 }
 
-std::u16string BuildLockName(const std::u16string& home) {
-  std::u16string name = u"Global\\";
-  for (char16_t c : home) name.push_back(c == u'\\' ? u'/' : c);
-  return name + u"|NUSK_BUILD";
-}
-
 CBuildCommand::CBuildCommand(BuildEnvironment environment) : env_(std::move(environment)) {}
 
 CBuildCommand::~CBuildCommand() {
@@ -135,6 +129,10 @@ int CBuildCommand::Run(const std::vector<std::u16string>& args) {
   if (env_.may_delegate && !options.delegate && !IsProcessAdmin() && !network_drive && !options.remote_drives) {
     // Building needs administrator rights: hand the build to a process that has them.
     StartBuildContext start{env_.drives, env_.home, env_.program};
+    start.newer_system = Process().newer_system;
+    ReadExclusionSettings(env_.profile, env_.settings_path,
+                          [this](char16_t l) { return IsFixedNtfsDrive(env_.drives, l); }, &exclusions_);
+    start.volume_states = exclusions_.volume_states;
     bool ok = StartBuild(this, options.drive, start);
     NotifyMainWindows(0);
     if (!ok) Say("The build could not be started with administrator rights.");
@@ -155,10 +153,7 @@ int CBuildCommand::BuildHere(const BuildOptions& options, const std::vector<std:
   Log(line);
   if (!InstallBuildCrashReport(env_.home, env_.drives)) Log("The crash handler could not be installed.");
   if (options.remote_drives) return BuildRemoteDrives();
-  if (!TakeBuildLock()) {
-    Say(kLockHeldMessage);
-    return kExitLockHeld;
-  }
+  if (!TakeBuildLock()) return kExitLockHeld;
   auto fixed_default = [this](char16_t letter) {
     // On POSIX the Drives section is the user's explicit choice: every mapped drive
     // counts as a default drive, whatever its file system.
@@ -173,9 +168,19 @@ int CBuildCommand::BuildHere(const BuildOptions& options, const std::vector<std:
 }
 
 bool CBuildCommand::TakeBuildLock() {
-  lock_ = env_.env->CreateNamedMutex(BuildLockName(env_.home));
-  if (lock_->TryLock()) return true;
+  lock_ = env_.env->CreateFolderLock(env_.home, kBuildLockTag);
+  bool taken = false;
+  Status s = lock_->TryLock(&taken);
+  if (taken) return true;
   lock_.reset();
+  if (!s.ok()) {
+    // Not knowing whether another build runs is no licence to build beside it.
+    Say("Cannot take the build lock: " + s.message());
+    Log("Cannot take the build lock: " + s.message());
+  } else {
+    Say(kLockHeldMessage);
+    if (remote_drives_) Log("Failed to obtain build lock.");
+  }
   return false;
 }
 
@@ -203,9 +208,8 @@ bool CBuildCommand::OpenIndexForBuild() {
   // From now on Ctrl-C may write the index from the control thread (after 3 s).
   std::lock_guard<std::mutex> lock(IndexMutex());
   SetCancelCommitHook([this] {
-    char16_t letter = building_.load();
-    if (letter) MarkForFullRebuildLocked(letter);
-    if (char16_t forgotten = forgotten_on_load_.load()) MarkForFullRebuildLocked(forgotten);
+    // The drive being built, and one left out of the load, go back to what the files hold.
+    RestoreDrivesLocked({building_.load(), forgotten_on_load_.load()});
     CommitIndex(writer_.get(), {});
   });
   return true;
@@ -257,11 +261,8 @@ int CBuildCommand::BuildOneDrive(char16_t letter) {
 
 int CBuildCommand::BuildRemoteDrives() {
   Log("----------");
-  if (!TakeBuildLock()) {
-    Say(kLockHeldMessage);
-    Log("Failed to obtain build lock.");
-    return kExitLockHeld;
-  }
+  remote_drives_ = true;
+  if (!TakeBuildLock()) return kExitLockHeld;
   if (!OpenIndexForBuild()) return kExitDatabase;
   ReadExclusionSettings(env_.profile, env_.settings_path,
                         [this](char16_t l) { return IsFixedNtfsDrive(env_.drives, l); }, &exclusions_);
@@ -304,11 +305,30 @@ int CBuildCommand::WriteIndex(bool all_drives, int status) {
 void CBuildCommand::KeepForgottenDriveConsistent() {
   char16_t letter = forgotten_on_load_.exchange(0);
   if (!letter) return;
+  std::string kept;
   {
     std::lock_guard<std::mutex> lock(IndexMutex());
-    MarkForFullRebuildLocked(letter);
+    kept = RestoreDrivesLocked({letter});
   }
-  Log("Drive " + Letter(letter) + " was not built; its records were removed and it will be scanned in full by the next build.");
+  Log("Drive " + Letter(letter) + " was not built; " + kept);
+}
+
+std::string CBuildCommand::RestoreDrivesLocked(std::initializer_list<char16_t> letters) {
+  std::vector<char16_t> todo;
+  for (char16_t letter : letters)
+    if (letter) todo.push_back(letter);
+  if (todo.empty()) return std::string();
+  // Nothing has been written by this build (it holds the lock), so the files still hold
+  // each drive as the previous build left it, records and journal positions together.
+  NuskDbWriter previous;
+  Status s = LoadIndexForWrite(&previous, env_.home, env_.env, nullptr);
+  if (s.ok() && previous.damage().empty()) {
+    for (char16_t letter : todo) writer_->RestoreDrive(letter, previous);
+    return "its previous records were kept.";
+  }
+  // The files cannot be read again: a partial drive must not be written as if whole.
+  for (char16_t letter : todo) MarkForFullRebuildLocked(letter);
+  return "its records were removed and it will be scanned in full by the next build.";
 }
 
 void CBuildCommand::SetBuildingDrive(char16_t letter) {
@@ -352,12 +372,13 @@ CBuildCommand::DriveOutcome CBuildCommand::BuildDrive(char16_t letter) {
   }
   if (outcome == DriveOutcome::kBuilt && Canceled()) outcome = DriveOutcome::kCanceled;
   if (outcome == DriveOutcome::kCanceled) {
+    std::string kept;
     {
       std::lock_guard<std::mutex> lock(IndexMutex());
-      MarkForFullRebuildLocked(letter);
+      kept = RestoreDrivesLocked({letter});
+      if (forgotten_on_load_ == letter) forgotten_on_load_ = 0;  // restored with it
     }
-    std::string msg = "Build of drive " + Letter(letter) +
-                      " canceled: its partial records were removed and it will be scanned in full by the next build.";
+    std::string msg = "Build of drive " + Letter(letter) + " canceled: " + kept;
     Log(msg);
     Say(msg);
   } else if (outcome == DriveOutcome::kBuilt) {

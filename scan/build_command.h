@@ -12,6 +12,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -51,8 +52,8 @@ struct BuildOptions {
 // "Invalid drive arg". The last drive argument wins.
 bool ParseBuildArgs(const std::vector<std::u16string>& args, BuildOptions* options, std::string* error);
 
-// "Global\" + the home folder with '\' turned into '/' + "|NUSK_BUILD".
-std::u16string BuildLockName(const std::u16string& home);
+// The tag of the home folder's build lock (Env::CreateFolderLock), taken by build and clean.
+inline constexpr char16_t kBuildLockTag[] = u"NUSK_BUILD";
 
 // Where a build runs and what it may touch; tests fill it with their own parts.
 struct BuildEnvironment {
@@ -81,7 +82,7 @@ class CBuildCommand : public IStatusInfoListener {
   enum class DriveOutcome { kBuilt, kFailed, kCanceled };
 
   int BuildHere(const BuildOptions& options, const std::vector<std::u16string>& args);
-  bool TakeBuildLock();
+  bool TakeBuildLock();  // false: refused, and the reason was said
   bool OpenIndexForBuild();
   bool SelectedForBuild(char16_t letter) const;  // by BuildAllDrives
   void StartEarlyWalk(char16_t letter);          // when the drive is walked
@@ -103,6 +104,9 @@ class CBuildCommand : public IStatusInfoListener {
   char16_t DriveBuiltAs(const struct FolderMount& mount) const;
   DriveOutcome WalkOneDrive(char16_t letter, CNuskToDbListener* listener);
   void MarkForFullRebuildLocked(char16_t letter);  // caller holds IndexMutex()
+  // Gives drives whose build stopped part-way (0s are skipped) back what the database
+  // files hold; the text says what became of them. Caller holds IndexMutex().
+  std::string RestoreDrivesLocked(std::initializer_list<char16_t> letters);
   void KeepForgottenDriveConsistent();             // before the index is written
   void SetBuildingDrive(char16_t letter);
   void StoreIgnored();
@@ -123,6 +127,7 @@ class CBuildCommand : public IStatusInfoListener {
   std::atomic<char16_t> forgotten_on_load_{0};  // its items were left out of the load, not yet walked
   std::array<bool, 26> built_{};
   std::atomic<char16_t> building_{0};  // drive being built, for the Ctrl-C commit
+  bool remote_drives_ = false;          // the --remoteDrives build
 };
 
 }  // namespace nusk

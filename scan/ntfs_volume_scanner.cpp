@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 
 #include "platform/env.h"
 #include "platform/native_name.h"
@@ -490,13 +491,19 @@ bool NtfsVolumeScanner::ReadLiveInfo(uint64_t number, RecordInfo* info, std::str
   return true;
 }
 
-void NtfsVolumeScanner::QueryRecordInfo(uint64_t reference, ScanRecord* record) {
+void NtfsVolumeScanner::QueryRecordInfo(uint64_t reference, ScanRecord* record, bool indexed_name) {
   RecordInfo info;
   if (!ReadLiveInfo(RecordOf(reference), &info, &live_record_)) {
     // The item is gone or unreadable: report it empty rather than with stale values.
     record->time = 0;
     record->size = 0;
     return;
+  }
+  if (indexed_name && info.has_name) {
+    record->name = LiveName(info);
+    record->parent_reference = config_.drive_letter == 0 && RecordOf(info.parent) == kRootRecord
+                                   ? config_.mount_folder_reference
+                                   : ToIndexReference(info.parent, drive_mount_bits_);
   }
   record->time = ToCompactTime(info.has_standard_info ? info.time : 0);
   uint32_t size = info.has_data_size ? ToSizeForm(info.data_size) : kNoSizeMarker;
@@ -702,30 +709,36 @@ bool NtfsVolumeScanner::ReadChanges(int64_t* next_usn, ChangePassStats* stats_ou
             changed = false;  // the add already carries the current size and time
           } else if (jr.reason & kReasonRenameNewName) {
             if (r.is_folder) folder_cache_.clear();  // decisions below a moved folder may change
-            auto it = rename_map_.find(ref);
-            bool excluded = IsCreatedItemExcluded(r, jr.reference, jr.parent, jr.attributes) != 0;
-            if (it != rename_map_.end() && !excluded) {
-              QueryRecordInfo(ref, &r);
-              listener_->UpdateRecord(r, &it->second);
+            std::optional<std::u16string> old_name;
+            if (auto it = rename_map_.find(ref); it != rename_map_.end()) {
+              old_name = std::move(it->second);
               rename_map_.erase(it);
+            }
+            const bool keep = !IsCreatedItemExcluded(r, jr.reference, jr.parent, jr.attributes) &&
+                              !(jr.reason & kReasonFileDelete);
+            if (keep) QueryRecordInfo(ref, &r);
+            if (keep && old_name) {
+              listener_->UpdateRecord(r, &*old_name);
               ++stats.renamed;
-              changed = false;
-            } else {
-              // Old name unknown (seen before this pass) or moved where items are left out:
-              // drop the entry and, when it belongs in the index, add it under its new name.
-              listener_->DeleteRecord(r);
+            } else if (old_name) {  // moved where items are left out: drop it
+              ScanRecord old = r;
+              old.name = *old_name;
+              listener_->DeleteRecord(old);
               ++stats.deleted;
-              if (it != rename_map_.end()) rename_map_.erase(it);
-              if (!excluded && !(jr.reason & kReasonFileDelete)) {
-                QueryRecordInfo(ref, &r);
+            } else {
+              // The old name was read before this pass: the index knows the item under a
+              // name the scanner does not, so it goes by its reference.
+              listener_->DeleteByReference(r);
+              ++stats.deleted;
+              if (keep) {
                 listener_->AddRecord(r);
                 ++stats.added;
               }
-              changed = false;
             }
+            changed = false;
           }
           if (changed && !(jr.reason & kReasonFileDelete)) {
-            QueryRecordInfo(ref, &r);
+            QueryRecordInfo(ref, &r, true);
             listener_->UpdateRecord(r, nullptr);
             ++stats.updated;
           }
@@ -767,12 +780,16 @@ uint8_t NtfsVolumeScanner::IsCreatedItemExcluded(const ScanRecord& record, uint6
   } else {
     // The file's own name first: a kept parent must not let a matching name through.
     if (x.exclude_by_name && MatchesFilePattern(x, record.name)) return 1;
+    if (record.name == kIgnoreMarkerName) {
+      // A new marker, also in a folder already decided as kept: its folder and everything
+      // created in it from now on stay out, and the folder is reported as a full scan
+      // would report it.
+      listener_->IgnoredFolderFound(PathFromReference(ntfs_parent));
+      folder_cache_[RecordOf(ntfs_parent)] = 1;
+      return 1;
+    }
     auto it = folder_cache_.find(RecordOf(ntfs_parent));
     if (it != folder_cache_.end()) return it->second;
-    if (record.name == kIgnoreMarkerName) {
-      // A new marker: its folder and everything created in it from now on stay out.
-      folder_cache_[RecordOf(ntfs_parent)] = 1;
-    }
   }
   // The chain of folders from the item's own folder up to (not including) the root.
   struct Level { uint32_t record; std::u16string name; uint32_t attributes; };

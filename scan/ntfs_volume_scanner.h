@@ -88,7 +88,10 @@ class NtfsVolumeScanner {
   void UseOpened(std::unique_ptr<UsnJournal> journal, const UsnJournalData& data, std::unique_ptr<MftParser> live);
 
   // Live-volume queries. References are index file references.
-  void QueryRecordInfo(uint64_t reference, ScanRecord* record);
+  // With indexed_name, the record also takes the name and parent that a full scan gives
+  // the item: a file with several hard links is indexed under one of them, and the
+  // journal may name another.
+  void QueryRecordInfo(uint64_t reference, ScanRecord* record, bool indexed_name = false);
   uint64_t QuerySizeById(uint64_t reference);
   // "C:\a\b" for folder b; empty when the record cannot be read.
   std::u16string PathFromReference(uint64_t reference);

@@ -32,13 +32,19 @@ class INuskListener {
   virtual void AddRecord(const ScanRecord& record) = 0;
 
   // An item changed. With old_name non-null the item was renamed from that name
-  // (moved items carry their new parent in the record); with null only its time or size
-  // changed.
+  // (moved items carry their new parent in the record); when no item of that name has
+  // the reference, the old name was left out of the index (a temporary file saved under
+  // its final name), and the record is new to the index. With null only its time or
+  // size changed.
   virtual void UpdateRecord(const ScanRecord& record, const std::u16string* old_name) = 0;
 
-  // The item with record.reference is gone (deleted, or renamed from a name the
-  // scanner never saw).
+  // The item with record.reference and record.name is gone.
   virtual void DeleteRecord(const ScanRecord& record) = 0;
+
+  // The item with record.reference is gone under a name the scanner does not know (it
+  // was renamed from a name read before this scan began); record.name is its new name.
+  // Slower than DeleteRecord: the item is looked for by its reference alone.
+  virtual void DeleteByReference(const ScanRecord& record) = 0;
 };
 
 }  // namespace nusk

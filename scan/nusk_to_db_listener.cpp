@@ -26,16 +26,24 @@ void CNuskToDbListener::AddRecord(const ScanRecord& record) {
 
 void CNuskToDbListener::UpdateRecord(const ScanRecord& record, const std::u16string* old_name) {
   std::lock_guard<std::mutex> lock(IndexMutex());
-  if (old_name) {
-    writer_->RenameRecord(record, *old_name);
-  } else {
+  if (!old_name) {
     writer_->UpdateRecord(record);
+    return;
   }
+  if (writer_->RenameRecord(record, *old_name)) return;
+  // No item under the old name: it was left out of the index. The item is new, unless a
+  // pass that read these journal records before already added it.
+  if (!writer_->UpdateRecord(record)) writer_->AddRecord(record);
 }
 
 void CNuskToDbListener::DeleteRecord(const ScanRecord& record) {
   std::lock_guard<std::mutex> lock(IndexMutex());
   writer_->DeleteRecord(record);
+}
+
+void CNuskToDbListener::DeleteByReference(const ScanRecord& record) {
+  std::lock_guard<std::mutex> lock(IndexMutex());
+  writer_->DeleteByReference(record.reference, record.is_folder != 0);
 }
 
 }  // namespace nusk

@@ -23,6 +23,7 @@ class CNuskToDbListener : public INuskListener {
   void AddRecord(const ScanRecord& record) override;
   void UpdateRecord(const ScanRecord& record, const std::u16string* old_name) override;
   void DeleteRecord(const ScanRecord& record) override;
+  void DeleteByReference(const ScanRecord& record) override;
 
   // The folders holding a marker file, in the order found.
   const std::vector<std::u16string>& ignored_folders() const { return ignored_; }

@@ -47,6 +47,16 @@ class LineRelay {
   std::string pending_;
 };
 
+// Some network drive is selected for building (state 1, no marker in its root).
+bool NetworkDriveSelected(const StartBuildContext& context) {
+  for (char16_t letter : context.drives->PresentLetters()) {
+    if (context.volume_states[letter - u'A'] == 1 && context.drives->TypeOf(letter) == DriveType::kRemote &&
+        !context.drives->HasIgnoreMarker(letter))
+      return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 std::u16string MakeBuildCommandLine(const std::u16string& program, const std::u16string& home, char16_t drive) {
@@ -117,12 +127,11 @@ bool AskBuildService(IStatusInfoListener* listener, const std::u16string& pipe_n
     size_t nul = piece.find('\0');
     ForwardStatusText(listener, std::string_view(piece).substr(0, nul));
   }
-  bool ok = true;
-  if (pipe_name == kEarlierServicePipe && drive == 0) {
-    // The earlier service builds no network drives: build the selected ones here.
-    ok = RunBuildChild(listener, 0, context, {u"--remoteDrives"});
+  if (pipe_name == kEarlierServicePipe && drive == 0 && context.newer_system && NetworkDriveSelected(context) &&
+      !RunBuildChild(listener, 0, context, {u"--remoteDrives"})) {
+    ForwardStatusText(listener, "The selected network drives could not be built.");
   }
-  return ok;
+  return true;
 }
 
 void RelayServerStatus(IStatusInfoListener* listener, MessagePipe* pipe) {

@@ -7,6 +7,8 @@
 // asking side only relays text to an IStatusInfoListener. StartBuild blocks its caller
 // for the whole build (the window calls it on a worker thread).
 #pragma once
+#include <array>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,6 +28,11 @@ struct StartBuildContext {
   DriveSystem* drives = nullptr;
   std::u16string home;     // the home folder the build must use
   std::u16string program;  // this executable
+  // The drives' volume states (Options/VolumeStates as the build reads them) and whether
+  // the system is Windows 6.0 or later: the earlier build service builds no network
+  // drives, so they are built beside it, on such systems, when one is selected.
+  std::array<uint8_t, 26> volume_states{};
+  bool newer_system = true;
 };
 
 // "\"<program>\" build --dbdir \"<home>\" --delegate[ <letter>]", a trailing backslash of
@@ -51,6 +58,9 @@ bool RunBuildChild(IStatusInfoListener* listener, char16_t drive, const StartBui
 
 // One request to a build service on pipe_name: the command line as UTF-16 with its NUL,
 // then status messages until an empty one. False when the service is absent or fails.
+// After the earlier service's build of all drives, the selected network drives (state 1,
+// no marker in the root) are built by a child here; its failure (a share offline) is
+// reported on the listener and does not undo the service's build.
 bool AskBuildService(IStatusInfoListener* listener, const std::u16string& pipe_name, char16_t drive,
                      const StartBuildContext& context);
 

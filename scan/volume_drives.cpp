@@ -129,7 +129,14 @@ bool DriveSystem::IsDriveSpinning(char16_t letter) {
   std::u16string root = Root(letter);
   if (root.empty() || TypeOf(letter) == DriveType::kNoRootDir) return false;
   uint32_t disk = 0;
-  if (!volumes_->DiskNumber(root, &disk)) return true;  // not a plain disk: go ahead and touch it
+  switch (volumes_->DiskNumber(root, &disk)) {
+    case Volumes::DiskLookup::kCannotOpen:
+      return false;  // nothing to touch: callers leave it alone
+    case Volumes::DiskLookup::kNotADisk:
+      return true;  // not a plain disk: go ahead and touch it
+    case Volumes::DiskLookup::kDisk:
+      break;
+  }
   PowerEntry fresh;
   PowerEntry* by_disk = disk < 26 ? &disk_power_[disk] : &fresh;
   if (by_disk->state == 0 || now - by_disk->time_ms >= kPowerAnswerMs) {

@@ -1,5 +1,5 @@
 // Env over POSIX: UTF-16 paths become bytes as platform/native_name.h says (names that
-// are not UTF-8 or hold a '\' keep their bytes); locks are flock()ed files in the temp folder.
+// are not UTF-8 or hold a '\' keep their bytes); locks are flock()ed files in the folder they guard.
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -8,7 +8,6 @@
 #include <time.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -51,21 +50,35 @@ uint64_t ToFileTime(const struct timespec& ts) {
          static_cast<uint64_t>(ts.tv_nsec) / 100;
 }
 
-class PosixNamedMutex : public NamedMutex {
+// flock() on a lock file inside the folder it guards. Locks belong to the open file
+// description, so two objects of one process exclude each other like two processes.
+class PosixFolderLock : public NamedMutex {
  public:
-  explicit PosixNamedMutex(std::string lock_path) : path_(std::move(lock_path)) {}
-  ~PosixNamedMutex() override { Unlock(); }
+  explicit PosixFolderLock(std::string lock_path) : path_(std::move(lock_path)) {}
+  ~PosixFolderLock() override { Unlock(); }
 
-  bool TryLock() override {
-    if (fd_ >= 0) return true;
-    int fd = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0) return false;
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+  Status TryLock(bool* taken) override {
+    *taken = fd_ >= 0;
+    if (fd_ >= 0) return Status::Ok();
+    // O_NOFOLLOW: a planted link must not make us create or lock a file elsewhere;
+    // O_NONBLOCK: a planted FIFO must not hang the open.
+    int fd = ::open(path_.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+    if (fd < 0) return Problem("cannot open the lock file", errno);
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+      int err = errno;
       ::close(fd);
-      return false;
+      return Status::Error("the lock file " + path_ + " is not a regular file" +
+                           (err ? std::string(": ") + std::strerror(err) : std::string()));
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      int err = errno;
+      ::close(fd);
+      return err == EWOULDBLOCK ? Status::Ok() : Problem("cannot lock", err);
     }
     fd_ = fd;
-    return true;
+    *taken = true;
+    return Status::Ok();
   }
 
   void Unlock() override {
@@ -76,26 +89,13 @@ class PosixNamedMutex : public NamedMutex {
   }
 
  private:
+  Status Problem(const char* what, int err) const {
+    return Status::Error(std::string(what) + " " + path_ + ": " + std::strerror(err));
+  }
+
   std::string path_;
   int fd_ = -1;
 };
-
-// Lock names hold '\\', '/', ':' and '|': keep letters and digits, hex-escape the rest.
-std::string LockFileName(const std::u16string& name) {
-  std::string utf8 = ToUtf8(name), out = "nusk-lock-";
-  static const char kHex[] = "0123456789abcdef";
-  for (unsigned char c : utf8) {
-    if (std::isalnum(c) || c == '.' || c == '-' || c == '_') {
-      out.push_back(static_cast<char>(c));
-    } else {
-      out.push_back('%');
-      out.push_back(kHex[c >> 4]);
-      out.push_back(kHex[c & 15]);
-    }
-  }
-  if (out.size() > 200) out.resize(200);
-  return out;
-}
 
 // A private read-only mapping of a whole file. MAP_POPULATE fills the page tables in
 // one call, which is much cheaper than one fault per page when the loader then walks it.
@@ -273,10 +273,11 @@ class PosixEnv : public Env {
     return static_cast<uint64_t>(ts.tv_sec) * 1000 + static_cast<uint64_t>(ts.tv_nsec) / 1000000;
   }
 
-  std::unique_ptr<NamedMutex> CreateNamedMutex(const std::u16string& name) override {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string folder = (tmp && *tmp) ? tmp : "/tmp";
-    return std::make_unique<PosixNamedMutex>(folder + "/" + LockFileName(name));
+  std::unique_ptr<NamedMutex> CreateFolderLock(const std::u16string& folder, const std::u16string& tag) override {
+    std::string path = Native(folder);
+    if (path.empty() || path.back() != '/') path.push_back('/');
+    for (char16_t c : tag) path.push_back(static_cast<char>(c >= u'A' && c <= u'Z' ? c + 32 : c));
+    return std::make_unique<PosixFolderLock>(path + ".lock");
   }
 
   void DebugOutput(std::u16string_view text) override {

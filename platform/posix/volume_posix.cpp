@@ -150,11 +150,11 @@ class PosixVolumes : public Volumes {
     return ::access(path.c_str(), S_ISDIR(st.st_mode) ? (R_OK | X_OK) : R_OK) == 0;
   }
 
-  bool DiskNumber(const std::u16string& root, uint32_t* disk) override {
+  DiskLookup DiskNumber(const std::u16string& root, uint32_t* disk) override {
     struct stat st;
-    if (root.empty() || ::stat(NativeFromPath(root).c_str(), &st) != 0) return false;
+    if (root.empty() || ::stat(NativeFromPath(root).c_str(), &st) != 0) return DiskLookup::kCannotOpen;
     *disk = static_cast<uint32_t>(major(st.st_dev));
-    return true;
+    return DiskLookup::kDisk;
   }
 
   uint64_t FolderFileId(const std::u16string& path) override {

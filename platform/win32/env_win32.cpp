@@ -32,24 +32,31 @@ class HandleCloser {
   HANDLE h_;
 };
 
-class Win32NamedMutex : public NamedMutex {
+// The build lock of a folder as a named mutex in the machine-wide namespace. Windows
+// mutexes are re-entrant for the owning thread, so a second object of the same thread
+// takes it again; other threads and processes are refused.
+class Win32FolderLock : public NamedMutex {
  public:
-  explicit Win32NamedMutex(std::wstring name) : name_(std::move(name)) {}
-  ~Win32NamedMutex() override {
+  explicit Win32FolderLock(std::wstring name) : name_(std::move(name)) {}
+  ~Win32FolderLock() override {
     Unlock();
     if (handle_) CloseHandle(handle_);
   }
-  bool TryLock() override {
-    if (held_) return true;
+  Status TryLock(bool* taken) override {
+    *taken = held_;
+    if (held_) return Status::Ok();
     if (!handle_) {
       handle_ = CreateMutexW(nullptr, FALSE, name_.c_str());
-      // "Global\" needs a privilege on some systems; fall back to the session namespace.
-      if (!handle_ && name_.rfind(L"Global\\", 0) == 0) handle_ = CreateMutexW(nullptr, FALSE, name_.c_str() + 7);
-      if (!handle_) return false;
+      // The mutex exists and belongs to a process with more rights (an elevated build or
+      // a service): that is a running build. Falling back to a session-local name would
+      // let this build run beside it, and the last index written would win.
+      if (!handle_ && GetLastError() == ERROR_ACCESS_DENIED) return Status::Ok();
+      if (!handle_) return Status::Error("cannot create the build lock (error " + std::to_string(GetLastError()) + ")");
     }
     DWORD r = WaitForSingleObject(handle_, 0);
     held_ = (r == WAIT_OBJECT_0 || r == WAIT_ABANDONED);
-    return held_;
+    *taken = held_;
+    return Status::Ok();
   }
   void Unlock() override {
     if (held_) ReleaseMutex(handle_);
@@ -189,8 +196,10 @@ class Win32Env : public Env {
 
   uint64_t MonotonicMs() override { return GetTickCount64(); }
 
-  std::unique_ptr<NamedMutex> CreateNamedMutex(const std::u16string& name) override {
-    return std::make_unique<Win32NamedMutex>(W(name));
+  std::unique_ptr<NamedMutex> CreateFolderLock(const std::u16string& folder, const std::u16string& tag) override {
+    std::u16string name = u"Global\\";
+    for (char16_t c : folder) name.push_back(c == u'\\' ? u'/' : c);
+    return std::make_unique<Win32FolderLock>(W(name + u"|" + tag));
   }
 
   void DebugOutput(std::u16string_view text) override { OutputDebugStringW(W(text).c_str()); }

@@ -160,17 +160,17 @@ class Win32Volumes : public Volumes {
     return true;
   }
 
-  bool DiskNumber(const std::u16string& root, uint32_t* disk) override {
+  DiskLookup DiskNumber(const std::u16string& root, uint32_t* disk) override {
     HANDLE h = CreateFileW(DevicePath(root).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                            0, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
+    if (h == INVALID_HANDLE_VALUE) return DiskLookup::kCannotOpen;
     STORAGE_DEVICE_NUMBER number;
     DWORD got = 0;
     BOOL ok = DeviceIoControl(h, IOCTL_STORAGE_GET_DEVICE_NUMBER, nullptr, 0, &number, sizeof(number), &got, nullptr);
     CloseHandle(h);
-    if (!ok) return false;
+    if (!ok) return DiskLookup::kNotADisk;
     *disk = number.DeviceNumber;
-    return true;
+    return DiskLookup::kDisk;
   }
 
   uint64_t FolderFileId(const std::u16string& path) override {

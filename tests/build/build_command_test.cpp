@@ -32,7 +32,6 @@ TEST(BuildCommandTest, BadArgumentsBuildNothingAndTheLastDriveCounts) {
   EXPECT_EQ(ok.drive, u'E');
   EXPECT_TRUE(ok.delegate);
   EXPECT_TRUE(ok.remote_drives);
-  EXPECT_EQ(BuildLockName(u"C:\\x\\.nusk\\"), u"Global\\C:/x/.nusk/|NUSK_BUILD");
 }
 
 // Volume states and root markers choose the drives; naming a drive builds it whatever
@@ -71,9 +70,10 @@ TEST(BuildCommandTest, VolumeStatesAndMarkersChooseWhatIsBuilt) {
   EXPECT_TRUE(ReadIgnoredFolders(Profile::Default(), f.SettingsPath()).empty());
 }
 
-// A canceled drive is emptied and marked for a full rebuild; a drive that cannot be read
-// fails but keeps its records. Either way the other drives keep theirs.
-TEST(BuildCommandTest, CanceledOrUnreadableDriveLeavesNoHalfDriveAndKeepsTheOthers) {
+// A canceled drive keeps the records and state the previous build left (a walk has
+// already forgotten them when it is stopped); a drive that cannot be read fails but keeps
+// its records. Either way the other drives keep theirs.
+TEST(BuildCommandTest, CanceledOrUnreadableDriveKeepsItsPreviousRecordsAndTheOthers) {
   REQUIRE_FIXTURE_DRIVES();
   BuildFixture f;
   f.MapDrive(u'D', u"d");
@@ -81,27 +81,36 @@ TEST(BuildCommandTest, CanceledOrUnreadableDriveLeavesNoHalfDriveAndKeepsTheOthe
   f.drives().WriteFile(u"d/sub/a.txt", "a");
   f.drives().WriteFile(u"e/b.txt", "b");
   ASSERT_EQ(f.RunInProcess({}), 0);
-  ASSERT_EQ(f.Items().count(u"D:\\sub\\a.txt"), 1u);
-
-  std::atomic<bool> cancel{true};
-  EXPECT_EQ(f.RunInProcess({u"D"}, &cancel), kExitCanceled);
-  auto items = f.Items();
-  EXPECT_EQ(items.count(u"D:"), 0u) << "no half-filled drive";
-  EXPECT_EQ(items.count(u"E:\\b.txt"), 1u);
+  const auto before = f.Items();
+  ASSERT_EQ(before.count(u"D:\\sub\\a.txt"), 1u);
   auto w = f.Writer();
   ASSERT_TRUE(w);
-  EXPECT_FALSE(w->drive_state(3).built);
-  EXPECT_EQ(w->drive_state(3).serial, 0u);
+  const DriveState d_before = w->drive_state(3);
   w.reset();
-  EXPECT_NE(f.ReadLog().find("canceled"), std::string::npos);
+
+  f.drives().WriteFile(u"d/sub/new.txt", "n");
+  for (auto options : {std::vector<std::u16string>{u"D"}, std::vector<std::u16string>{}}) {
+    std::atomic<bool> cancel{true};
+    EXPECT_EQ(f.RunInProcess(options, &cancel), kExitCanceled);
+    EXPECT_EQ(f.Items(), before);
+    w = f.Writer();
+    ASSERT_TRUE(w);
+    EXPECT_TRUE(w->drive_state(3).built);
+    EXPECT_EQ(w->drive_state(3).serial, d_before.serial);
+    EXPECT_EQ(w->drive_state(3).last_build, d_before.last_build);
+    w.reset();
+    if (!options.empty()) {  // the drive's walk had begun
+      EXPECT_NE(f.ReadLog().find("canceled: its previous records were kept."), std::string::npos) << f.ReadLog();
+    }
+  }
   ASSERT_EQ(f.RunInProcess({u"D"}), 0);
-  EXPECT_EQ(f.Items().count(u"D:\\sub\\a.txt"), 1u);
+  EXPECT_EQ(f.Items().count(u"D:\\sub\\new.txt"), 1u);
 
   testing::RemoveTree(Env::Default(), f.drives().Sub(u"d"));
   f.drives().WriteFile(u"e/new.txt", "n");
   EXPECT_EQ(f.RunInProcess({}), 0) << "a missing drive is not present, so not selected";
   EXPECT_EQ(f.RunInProcess({u"D"}), kExitDriveFailed);
-  items = f.Items();
+  auto items = f.Items();
   EXPECT_EQ(items.count(u"D:\\sub\\a.txt"), 1u);
   EXPECT_EQ(items.count(u"E:\\new.txt"), 1u);
 }

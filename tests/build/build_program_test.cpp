@@ -5,7 +5,12 @@
 
 #include <chrono>
 #include <random>
+#include <set>
 #include <thread>
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 #include "platform/env.h"
 #include "platform/pipe.h"
@@ -64,6 +69,36 @@ TEST(StartBuildTest, ChildBuildRelaysItsStatusLines) {
   ExpectBuiltD(status, f);
 }
 
+// The earlier build service answers a request for all drives. With no network drive
+// selected nothing else is started, and the request counts as done: it must not lead to
+// an elevation prompt and a second build.
+TEST(StartBuildTest, EarlierServiceBuildNeedsNoChildWithoutASelectedNetworkDrive) {
+  BuildFixture f;
+  DriveSystem drives(DriveMap::Native(), Volumes::Default(), Env::Default());
+  StartBuildContext context{&drives, f.home().path(), u"/nonexistent/nusk"};
+  std::string request;
+  std::thread service([&request] {
+    std::unique_ptr<MessagePipe> pipe;
+    ASSERT_TRUE(MessagePipe::Serve(kEarlierServicePipe, 20000, &pipe).ok());
+    ASSERT_EQ(pipe->ReadPiece(4096, &request), MessagePipe::ReadResult::kPiece);
+    ASSERT_TRUE(pipe->WriteMessage(std::string("Built by the service\n", 21) + '\0'));
+    ASSERT_TRUE(pipe->WriteMessage(""));
+  });
+  bool asked = false;
+  CollectingStatus status;
+  for (int attempt = 0; attempt < 100 && !asked; ++attempt) {
+    asked = AskBuildService(&status, kEarlierServicePipe, 0, context);
+    if (!asked) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  service.join();
+  EXPECT_TRUE(asked) << ::testing::PrintToString(status.lines);
+  EXPECT_TRUE(status.Has("Built by the service"));
+  EXPECT_FALSE(status.Has("Failed to create build process")) << "no network drive is selected";
+  std::string line;  // the request is UTF-16LE; its text here is ASCII
+  for (size_t i = 0; i < request.size(); i += 2) line.push_back(request[i]);
+  EXPECT_NE(line.find("build --dbdir"), std::string::npos) << line;
+}
+
 TEST(BuildServerTest, ServesOneClientOverThePipe) {
   BuildFixture f;
   bool drives = testing::FixtureDrivesSupported();
@@ -113,8 +148,10 @@ TEST(BuildProgramTest, HeldLockRefusesAtOnceAndLeavesTheIndexAlone) {
     f.drives().WriteFile(u"d/two.txt", "2");
   }
   const std::string before = f.HomeFile(u"nusk.frs");
-  auto held = Env::Default()->CreateNamedMutex(BuildLockName(f.home().path()));
-  ASSERT_TRUE(held->TryLock());
+  auto held = Env::Default()->CreateFolderLock(f.home().path(), kBuildLockTag);
+  bool taken = false;
+  ASSERT_TRUE(held->TryLock(&taken).ok());
+  ASSERT_TRUE(taken);
   ChildResult r = f.RunProgram({});
   EXPECT_EQ(r.exit_code, kExitLockHeld);
   EXPECT_NE(r.out.find("A previous build command is still running. \nOperation canceled."), std::string::npos)
@@ -130,6 +167,60 @@ TEST(BuildProgramTest, HeldLockRefusesAtOnceAndLeavesTheIndexAlone) {
   EXPECT_EQ(f.RunInProcess({}), 0);
   EXPECT_EQ(f.Items().count(u"D:\\two.txt"), 1u);
 }
+
+#ifndef _WIN32
+// Builds started together under different spellings of one home folder ("./", "//", a
+// link to it) meet one lock: each either builds or is refused, and the written database
+// holds the whole tree every round, with no damaged file set aside.
+TEST(BuildProgramTest, ConcurrentBuildsUnderAnySpellingOfTheHomeMeetOneLock) {
+  REQUIRE_FIXTURE_DRIVES();
+  BuildFixture f;
+  f.MapDrive(u'D', u"d");
+  std::set<std::u16string> tree = {u"D:"};
+  for (int i = 0; i < 400; ++i) {
+    std::string folder = "f" + std::to_string(i % 20), file = folder + "/file" + std::to_string(i) + ".txt";
+    f.drives().WriteFile(U16("d/" + file), "x");
+    tree.insert(U16("D:\\" + folder));
+    tree.insert(U16("D:\\" + folder + "\\file" + std::to_string(i) + ".txt"));
+  }
+  const std::u16string home = f.home().path();  // ends with '/'
+  const std::u16string bare = home.substr(0, home.size() - 1);
+  const std::u16string link = f.drives().Sub(u"home-link");
+  ASSERT_EQ(::symlink(ToUtf8(bare).c_str(), ToUtf8(link).c_str()), 0);
+  const size_t cut = bare.rfind(u'/');
+  const std::vector<std::u16string> spellings = {home, bare.substr(0, cut) + u"/." + bare.substr(cut), u"/" + bare,
+                                                 link};
+  for (int processes : {2, 3}) {
+    for (int round = 0; round < 10; ++round) {
+      SCOPED_TRACE(std::to_string(processes) + " builds, round " + std::to_string(round));
+      if (round % 2 == 0) {  // half the rounds start from no database at all
+        Env::Default()->RemoveFile(home + u"nusk.frs");
+        Env::Default()->RemoveFile(home + u"nusk.nrs");
+      }
+      std::vector<std::unique_ptr<ChildProcess>> children(processes);
+      for (int i = 0; i < processes; ++i) {
+        std::vector<std::u16string> args = {u"build", u"--dbdir", spellings[(round + i) % spellings.size()]};
+        ASSERT_TRUE(ChildProcess::Start(BuildFixture::Program(), args, {}, &children[i]).ok());
+      }
+      int built = 0;
+      for (auto& child : children) {
+        int code = -1;
+        ASSERT_TRUE(child->Wait(60000, &code));
+        EXPECT_TRUE(code == 0 || code == kExitLockHeld) << code << child->Stdout() << child->Stderr();
+        built += code == 0;
+      }
+      EXPECT_GE(built, 1);
+      std::set<std::u16string> found;
+      for (const auto& [path, item] : f.Items()) found.insert(path);
+      EXPECT_EQ(found, tree);
+      Env::Default()->ListFolder(home, [](const DirEntry& e) {
+        EXPECT_EQ(e.name.find(u".bad"), std::u16string::npos) << ToUtf8(e.name);
+        return true;
+      });
+    }
+  }
+}
+#endif
 
 TEST(BuildProgramTest, KillAtRandomMomentsNeverLeavesAnUnloadableDatabase) {
   REQUIRE_FIXTURE_DRIVES();

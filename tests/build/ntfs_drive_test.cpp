@@ -3,6 +3,7 @@
 // slots kept, replaced and freed), and the mount table rules behind them.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -134,11 +135,35 @@ TEST(NtfsDriveTest, ImageDriveBuildsInFullThenFollowsItsJournal) {
   // The journal says a.b was deleted: the second build reads only that.
   AppendJournalRecord(image, kDelete | kClose, (uint64_t{RecordSequence(image, 69)} << 48) | 69,
                       (uint64_t{RecordSequence(image, 66)} << 48) | 66, u"a.b");
+  // Ctrl-C during the change pass: the drive keeps its records and its journal position
+  // exactly, so the next build reads the same changes again.
+  auto w = f.Writer();
+  ASSERT_TRUE(w);
+  const DriveState state = w->drive_state(13);
+  w.reset();
+  std::atomic<bool> cancel{true};
+  EXPECT_EQ(f.RunInProcess({u"n"}, &cancel), kExitCanceled);
+  EXPECT_EQ(f.Items(), items);
+  w = f.Writer();
+  ASSERT_TRUE(w);
+  EXPECT_EQ(w->drive_state(13).journal_id, state.journal_id);
+  EXPECT_EQ(w->drive_state(13).journal_next, state.journal_next);
+  EXPECT_EQ(w->drive_state(13).serial, state.serial);
+  w.reset();
+
   ASSERT_EQ(f.RunInProcess({u"n"}), 0);
   auto after = f.Items();
   EXPECT_NE(f.ReadLog().find("(No full scan needed)"), std::string::npos) << f.ReadLog();
   EXPECT_EQ(after.count(ab), 0u);
   EXPECT_EQ(after.size(), items.size() - 1);
+
+  // Nothing new since: the stored position is the journal's end, which is still inside
+  // it, so the change pass runs and finds nothing (no rescan).
+  ASSERT_EQ(f.RunInProcess({u"n"}), 0);
+  EXPECT_NE(f.ReadLog().find("(No full scan needed)"), std::string::npos) << f.ReadLog();
+  EXPECT_NE(f.ReadLog().find("0 change records processed."), std::string::npos) << f.ReadLog();
+  EXPECT_EQ(f.ReadLog().find("Doing full scan"), std::string::npos) << f.ReadLog();
+  EXPECT_EQ(f.Items(), after);
 }
 
 // An image mounted with ntfs-3g in a folder; unmounted when it goes out of scope.

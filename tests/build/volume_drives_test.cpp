@@ -18,7 +18,8 @@ struct FakeDrive {
   std::u16string fs = u"NTFS";
   uint32_t serial = 0x1234;
   uint64_t total = 0, free_bytes = 0;
-  bool disk = true;
+  bool disk = true;   // a plain disk (else: opens, but no disk number)
+  bool opens = true;  // the drive itself can be opened
   uint32_t disk_number = 0;
 };
 
@@ -54,10 +55,12 @@ class FakeVolumes : public Volumes {
   }
   std::u16string DisplayName(const std::u16string& root) override { return u"Disk (" + root.substr(0, 2) + u")"; }
   bool CanOpenVolume(const std::u16string& root) override { return Find(root) != nullptr; }
-  bool DiskNumber(const std::u16string& root, uint32_t* disk) override {
+  DiskLookup DiskNumber(const std::u16string& root, uint32_t* disk) override {
     const FakeDrive* d = Find(root);
-    if (d && d->disk) *disk = d->disk_number;
-    return d && d->disk;
+    if (!d || !d->opens) return DiskLookup::kCannotOpen;
+    if (!d->disk) return DiskLookup::kNotADisk;
+    *disk = d->disk_number;
+    return DiskLookup::kDisk;
   }
   uint64_t FolderFileId(const std::u16string&) override { return 0; }
   bool LogicalDisksByWmi(std::u16string* letters) override {
@@ -131,6 +134,12 @@ TEST(VolumeDrivesTest, PowerAnswersAreReusedForSevenSeconds) {
   EXPECT_FALSE(drives.IsDriveSpinning(u'C'));
   EXPECT_EQ(v.power_queries, 2);
   EXPECT_TRUE(drives.IsDriveSpinning(u'N'));
+  EXPECT_EQ(v.power_queries, 2);
+  // A drive that is listed but cannot be opened (a reader without a card) is not
+  // spinning, so callers do not touch it.
+  v.drives[u'R'].type = DriveType::kRemovable;
+  v.drives[u'R'].opens = false;
+  EXPECT_FALSE(drives.IsDriveSpinning(u'R'));
   EXPECT_EQ(v.power_queries, 2);
 }
 

@@ -32,6 +32,7 @@ class CollectingListener : public INuskListener {
   void AddRecord(const ScanRecord& r) override { records.push_back(r); }
   void UpdateRecord(const ScanRecord&, const std::u16string*) override { FAIL() << "walk never updates"; }
   void DeleteRecord(const ScanRecord&) override { FAIL() << "walk never deletes"; }
+  void DeleteByReference(const ScanRecord&) override { FAIL() << "walk never deletes"; }
 
   // "a/b/c.txt" -> record, relative to the drive root ("" for the root).
   std::map<std::string, ScanRecord> ByPath() const {

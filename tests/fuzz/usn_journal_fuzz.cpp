@@ -91,6 +91,7 @@ class IgnoringListener : public INuskListener {
     names_ += r.name.size() + (old_name ? old_name->size() : 0);
   }
   void DeleteRecord(const ScanRecord&) override {}
+  void DeleteByReference(const ScanRecord&) override {}
 
  private:
   size_t names_ = 0;

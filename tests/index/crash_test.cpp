@@ -85,19 +85,22 @@ int Check(const std::u16string& home, bool had_old) {
   return is_new ? 1 : 0;
 }
 
+// The old index with keep.txt hidden.
+void WriteOldIndex(const std::u16string& home) {
+  ASSERT_TRUE(WriteIndex(home, OldTree()).ok());
+  NuskDb db;
+  ASSERT_TRUE(LoadNuskDb(&db, home).ok());
+  for (uint32_t i = 0; i < db.item_count(); ++i)
+    if (db.ItemName(i) == u"keep.txt") db.SetHideState(i, false);
+  ASSERT_TRUE(SaveHiddenList(&db).ok());
+}
+
 void CrashAtEveryStep(bool had_old) {
   int outcomes[2] = {0, 0};
   for (int stop_at = 0;; ++stop_at) {
     ASSERT_LT(stop_at, 100) << "the commit never finished";
     TempDir dir;
-    if (had_old) {
-      ASSERT_TRUE(WriteIndex(dir.path(), OldTree()).ok());
-      NuskDb db;
-      ASSERT_TRUE(LoadNuskDb(&db, dir.path()).ok());
-      for (uint32_t i = 0; i < db.item_count(); ++i)
-        if (db.ItemName(i) == u"keep.txt") db.SetHideState(i, false);
-      ASSERT_TRUE(SaveHiddenList(&db).ok());
-    }
+    if (had_old) WriteOldIndex(dir.path());
     int rc = RunChild(stop_at, dir.path());
     SCOPED_TRACE("stopped before operation " + std::to_string(stop_at) + ", exit " + std::to_string(rc));
     int version = Check(dir.path(), had_old);
@@ -117,6 +120,44 @@ void CrashAtEveryStep(bool had_old) {
 
 TEST(CrashSafeCommitTest, StopAtEveryStepOverAnOldIndex) { CrashAtEveryStep(true); }
 TEST(CrashSafeCommitTest, StopAtEveryStepOfAFirstBuild) { CrashAtEveryStep(false); }
+
+// The machine goes down (what was not flushed or made durable by a folder sync is lost)
+// with the process stopped at any step of the commit: the old index or the new one
+// loads, and once CommitIndex has returned success, always the new one.
+TEST(CrashSafeCommitTest, MachineCrashKeepsOldOrNewAndTheNewOnceCommitted) {
+  for (bool had_old : {true, false}) {
+    int outcomes[2] = {0, 0};
+    for (int stop_at = 0;; ++stop_at) {
+      ASSERT_LT(stop_at, 100) << "the commit never finished";
+      SCOPED_TRACE(std::string(had_old ? "over an old index" : "first build") + ", machine down at step " +
+                   std::to_string(stop_at));
+      TempDir dir;
+      if (had_old) WriteOldIndex(dir.path());
+      FaultInjectionEnv env;
+      int step = 0;
+      env.before_step = [&](const std::u16string&) {
+        if (step++ == stop_at) env.dead = true;
+      };
+      NuskDbWriter w;
+      ASSERT_TRUE(LoadIndexForWrite(&w, dir.path(), &env).ok());
+      if (w.item_count() == 0)
+        for (const ScanRecord& r : OldTree()) w.AddRecord(r);
+      ToNewTree(&w);
+      const bool committed = CommitIndex(&w).ok();
+      env.DropUnsyncedData();
+      const int version = Check(dir.path(), had_old);
+      if (committed) {
+        EXPECT_EQ(version, 1) << "a committed index was lost";
+      }
+      ++outcomes[version];
+      if (!env.dead) break;  // every step ran
+    }
+    EXPECT_GT(outcomes[1], 0);
+    if (had_old) {
+      EXPECT_GT(outcomes[0], 0);
+    }
+  }
+}
 
 }  // namespace
 }  // namespace nusk::testing

@@ -43,6 +43,7 @@ std::vector<Damage> Damages() {
       {"frs parent is a file", kFrsName, [&](std::string* b) { Set32(frs_row(b, 1) + 8, 7); }, "not a folder"},
       {"frs folder loop", kFrsName, [&](std::string* b) { Set32(frs_row(b, 0) + 8, 3); }, "loops"},
       {"frs self parent", kFrsName, [&](std::string* b) { Set32(frs_row(b, 4) + 8, 4); }, "loops"},
+      {"frs file its own parent", kFrsName, [&](std::string* b) { Set32(frs_row(b, 6) + 8, 6); }, "not a folder"},
       {"frs label too long", kFrsName, [](std::string* b) { Set32(b->data() + 128 + 28, 0x7FFFFFFF); }, "2147483647 label characters"},
       {"frs mount table cut", kFrsName, [](std::string* b) { b->resize(b->size() - 100); }, "with the mount table"},
       {"frs trailing bytes", kFrsName, [](std::string* b) { b->append("xyz"); }, "with the mount table"},

@@ -133,20 +133,74 @@ std::set<uint32_t> IgnoredByMarkers(const std::map<uint32_t, OracleItem>& oracle
   return out;
 }
 
+void PrintTo(const WriterItem& item, std::ostream* os) {
+  *os << ToUtf8(item.key) << " parent " << std::hex << item.parent << std::dec << " size " << item.size << " time "
+      << item.time;
+}
+
+std::multimap<uint64_t, WriterItem> WriterItems(const NuskDbWriter& writer) {
+  std::multimap<uint64_t, WriterItem> out;
+  for (const NameTable::Entry* entry : writer.names().entries())
+    for (const FileRecord* r : entry->second.items)
+      out.emplace(r->reference, WriterItem{std::u16string(entry->first), r->parent_reference, r->size, r->time});
+  return out;
+}
+
+void CollectingListener::ForgetVolume(char16_t letter, uint8_t mount) {
+  forgets.emplace_back(letter, mount);
+  index.clear();
+  real.ForgetVolume(letter, mount);
+}
+
+void CollectingListener::AddRecord(const ScanRecord& r) {
+  added.push_back(r);
+  index[r.reference] = r;
+  real.AddRecord(r);
+}
+
 void CollectingListener::UpdateRecord(const ScanRecord& r, const std::u16string* old_name) {
+  real.UpdateRecord(r, old_name);
   auto it = index.find(r.reference);
-  if (it == index.end() || (old_name && *old_name != it->second.name)) {  // the index would not find it
-    ++unknown_updates;
+  const bool same = it != index.end() && it->second.is_folder == r.is_folder;
+  if (!old_name) {
+    if (same && it->second.name == r.name) {
+      ++updates;
+      it->second.time = r.time;
+      it->second.size = r.size;
+    } else {
+      ++unknown_updates;
+    }
     return;
   }
-  if (old_name) {
+  if (same && it->second.name == *old_name) {
     ++renames;
     it->second = r;
   } else {
-    ++updates;
-    it->second.time = r.time;
-    it->second.size = r.size;
+    ++unknown_updates;  // the old name was left out of the index: the item is new to it
+    if (!same || it->second.name != r.name) index[r.reference] = r;
   }
+}
+
+void CollectingListener::DeleteRecord(const ScanRecord& r) {
+  real.DeleteRecord(r);
+  auto it = index.find(r.reference);
+  if (it == index.end() || it->second.name != r.name || it->second.is_folder != r.is_folder) {
+    ++unknown_deletes;  // the index finds an item by name and reference
+    return;
+  }
+  ++deletes;
+  index.erase(it);
+}
+
+void CollectingListener::DeleteByReference(const ScanRecord& r) {
+  real.DeleteByReference(r);
+  ++deletes;
+  index.erase(r.reference);
+}
+
+void CollectingListener::SeedFrom(const CollectingListener& from) {
+  index = from.index;
+  for (const ScanRecord& r : from.added) real.AddRecord(r);
 }
 
 std::string Narrow(const std::u16string& s) { return ToUtf8(s); }

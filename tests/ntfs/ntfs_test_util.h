@@ -3,11 +3,14 @@
 #pragma once
 #include <cstdint>
 #include <map>
+#include <ostream>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "index/nusk_db_writer.h"
 #include "scan/nusk_listener.h"
+#include "scan/nusk_to_db_listener.h"
 
 namespace nusk::ntfs_test {
 
@@ -39,29 +42,39 @@ std::map<uint32_t, OracleItem> LoadOracle(const std::string& path);
 // "_nuskignore" and everything below them.
 std::set<uint32_t> IgnoredByMarkers(const std::map<uint32_t, OracleItem>& oracle);
 
+// One item of a real writer, as the change-pass tests compare them.
+struct WriterItem {
+  std::u16string key;  // NameKey: kind, lower-cased name, case positions
+  uint64_t parent = 0;
+  uint32_t size = 0, time = 0;
+  bool operator==(const WriterItem&) const = default;
+};
+void PrintTo(const WriterItem& item, std::ostream* os);
+// Every item of the writer by reference; a reference held twice appears twice.
+std::multimap<uint64_t, WriterItem> WriterItems(const NuskDbWriter& writer);
+
+// Collects what a scanner says. Every event also reaches a real index (writer) through
+// the build's own listener, and the quick view `index` follows the same rules: an item is
+// found by name and reference, as the real index finds it.
 class CollectingListener : public INuskListener {
  public:
   void DriveScanned(char16_t) override {}
   void IgnoredFolderFound(const std::u16string& path) override { ignored.push_back(path); }
-  void ForgetVolume(char16_t letter, uint8_t mount) override {
-    forgets.emplace_back(letter, mount);
-    index.clear();
-  }
-  void AddRecord(const ScanRecord& r) override {
-    added.push_back(r);
-    index[r.reference] = r;
-  }
+  void ForgetVolume(char16_t letter, uint8_t mount) override;
+  void AddRecord(const ScanRecord& r) override;
   void UpdateRecord(const ScanRecord& r, const std::u16string* old_name) override;
-  void DeleteRecord(const ScanRecord& r) override {
-    ++deletes;
-    index.erase(r.reference);
-  }
+  void DeleteRecord(const ScanRecord& r) override;
+  void DeleteByReference(const ScanRecord& r) override;
+  // Starts from what a full scan reported to `from` (its adds, replayed into the writer).
+  void SeedFrom(const CollectingListener& from);
 
   std::vector<ScanRecord> added;
   std::vector<std::u16string> ignored;
   std::vector<std::pair<char16_t, uint8_t>> forgets;
   std::map<uint64_t, ScanRecord> index;  // what an index would hold after the events
-  int updates = 0, renames = 0, deletes = 0, unknown_updates = 0;
+  int updates = 0, renames = 0, deletes = 0, unknown_updates = 0, unknown_deletes = 0;
+  NuskDbWriter writer;
+  CNuskToDbListener real{&writer};
 };
 
 std::string Narrow(const std::u16string& s);

@@ -6,6 +6,7 @@
 
 #include "app/console_clean.h"
 #include "app/console_find.h"
+#include "scan/build_command.h"
 #include "index/db_files.h"
 #include "platform/process.h"
 #include "search/hash_info.h"
@@ -196,15 +197,14 @@ TEST(ConsoleCleanTest, RefusedWhileABuildHoldsTheLock) {
   io.home = dir.path();
   io.notify_windows = false;
   dir.WriteFile(u"nusk.frs", "x");
-  std::u16string name = u"Global\\";
-  for (char16_t ch : dir.path()) name += ch == u'\\' ? u'/' : ch;
   // The build holds the lock on a thread of its own (Windows mutexes are re-entrant
   // for the thread that owns them, as a build in another process would not be).
   std::promise<bool> locked;
   std::promise<void> done;
   std::thread build([&] {
-    std::unique_ptr<NamedMutex> lock = Env::Default()->CreateNamedMutex(name + u"|NUSK_BUILD");
-    locked.set_value(lock->TryLock());
+    std::unique_ptr<NamedMutex> lock = Env::Default()->CreateFolderLock(dir.path(), kBuildLockTag);
+    bool taken = false;
+    locked.set_value(lock->TryLock(&taken).ok() && taken);
     done.get_future().wait();
     lock->Unlock();
   });

@@ -79,25 +79,98 @@ void RemoveTree(Env* env, const std::u16string& folder) {
   env->RemoveFolder(folder);
 }
 
+namespace {
+// The folder a path lies in, without a trailing separator.
+std::u16string FolderOf(std::u16string path) {
+  size_t cut = path.find_last_of(u"/\\");
+  return cut == std::u16string::npos ? std::u16string() : path.substr(0, cut);
+}
+std::u16string WithoutTrailingSeparator(std::u16string path) {
+  while (path.size() > 1 && (path.back() == u'/' || path.back() == u'\\')) path.pop_back();
+  return path;
+}
+}  // namespace
+
+bool FaultInjectionEnv::Step(const std::u16string& step) {
+  if (before_step) before_step(step);
+  return !dead;
+}
+
+void FaultInjectionEnv::Track(const std::u16string& path) {
+  if (!tracked_.insert(path).second) return;
+  std::string bytes;
+  if (!target()->FileExists(path) || !target()->ReadWholeFile(path, &bytes).ok()) return;
+  synced_.push_back(std::move(bytes));  // what was there before is durable
+  live_[path] = durable_[path] = synced_.size() - 1;
+}
+
 Status FaultInjectionEnv::WriteWholeFile(const std::u16string& path, std::string_view bytes, bool flush) {
-  if (before_step) before_step(u"write " + path);
+  if (!Step(u"write " + path)) return Status::Error("the process is dead");
   int budget = fail_writes_after.load();
   if (budget >= 0 && writes_ >= budget) return Status::Error("injected write failure: " + ToUtf8(path));
   ++writes_;
-  return EnvWrapper::WriteWholeFile(path, bytes, flush);
+  Status s = EnvWrapper::WriteWholeFile(path, bytes, flush);
+  std::lock_guard<std::mutex> lock(mu_);
+  Track(path);
+  // Truncating an existing file keeps its inode; the old data is gone either way.
+  auto it = live_.find(path);
+  size_t inode = it != live_.end() ? it->second : synced_.size();
+  if (inode == synced_.size()) synced_.emplace_back();
+  synced_[inode] = s.ok() && flush ? std::string(bytes) : std::string();
+  live_[path] = inode;
+  return s;
 }
 
 Status FaultInjectionEnv::RenameFile(const std::u16string& from, const std::u16string& to) {
-  if (before_step) before_step(u"rename " + from + u" -> " + to);
+  if (!Step(u"rename " + from + u" -> " + to)) return Status::Error("the process is dead");
   int budget = fail_renames_after.load();
   if (budget >= 0 && renames_ >= budget) return Status::Error("injected rename failure: " + ToUtf8(from));
   ++renames_;
-  return EnvWrapper::RenameFile(from, to);
+  std::lock_guard<std::mutex> lock(mu_);
+  Track(from);
+  Track(to);
+  Status s = EnvWrapper::RenameFile(from, to);
+  if (s.ok() && live_.count(from)) {
+    live_[to] = live_[from];
+    live_.erase(from);
+  }
+  return s;
 }
 
 Status FaultInjectionEnv::RemoveFile(const std::u16string& path) {
-  if (before_step) before_step(u"remove " + path);
-  return EnvWrapper::RemoveFile(path);
+  if (!Step(u"remove " + path)) return Status::Error("the process is dead");
+  std::lock_guard<std::mutex> lock(mu_);
+  Track(path);
+  Status s = EnvWrapper::RemoveFile(path);
+  if (s.ok()) live_.erase(path);
+  return s;
+}
+
+Status FaultInjectionEnv::SyncFolder(const std::u16string& path) {
+  if (!Step(u"sync " + path)) return Status::Error("the process is dead");
+  Status s = EnvWrapper::SyncFolder(path);
+  if (!s.ok()) return s;
+  const std::u16string folder = WithoutTrailingSeparator(path);
+  std::lock_guard<std::mutex> lock(mu_);
+  for (const std::u16string& p : tracked_) {
+    if (FolderOf(p) != folder) continue;
+    auto it = live_.find(p);
+    if (it == live_.end()) durable_.erase(p); else durable_[p] = it->second;
+  }
+  return s;
+}
+
+void FaultInjectionEnv::DropUnsyncedData() {
+  std::lock_guard<std::mutex> lock(mu_);
+  for (const std::u16string& p : tracked_) {
+    auto it = durable_.find(p);
+    if (it == durable_.end()) {
+      target()->RemoveFile(p);
+    } else {
+      target()->WriteWholeFile(p, synced_[it->second], true);
+    }
+  }
+  live_ = durable_;
 }
 
 }  // namespace nusk::testing

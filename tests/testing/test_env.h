@@ -2,7 +2,11 @@
 #pragma once
 #include <atomic>
 #include <functional>
+#include <map>
+#include <mutex>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "platform/env.h"
 
@@ -32,6 +36,11 @@ void RemoveTree(Env* env, const std::u16string& folder);
 
 // Env that fails chosen operations: writes after a budget of bytes, renames by count,
 // or calls a hook before each mutating step (to stop a child process there).
+//
+// It also keeps what a machine crash would leave: file data written without flush, and
+// names made, moved or removed in a folder since that folder's last SyncFolder, are not
+// durable. DropUnsyncedData() puts every path this Env touched back to that state (data
+// that was never flushed reads back empty). Only whole-file writes are modelled.
 class FaultInjectionEnv : public EnvWrapper {
  public:
   explicit FaultInjectionEnv(Env* target = Env::Default()) : EnvWrapper(target) {}
@@ -40,19 +49,35 @@ class FaultInjectionEnv : public EnvWrapper {
   std::atomic<int> fail_writes_after{-1};
   // Every rename fails once this many renames have succeeded (-1: never).
   std::atomic<int> fail_renames_after{-1};
-  // Called before every write, rename and remove with a description ("write <path>").
+  // Called before every write, rename, remove and folder sync with a description
+  // ("write <path>").
   std::function<void(const std::u16string& step)> before_step;
+  // Set (by before_step, say) when the process is to be taken as dead: that step and
+  // every later one fail and change nothing.
+  std::atomic<bool> dead{false};
 
   Status WriteWholeFile(const std::u16string& path, std::string_view bytes, bool flush) override;
   Status RenameFile(const std::u16string& from, const std::u16string& to) override;
   Status RemoveFile(const std::u16string& path) override;
+  Status SyncFolder(const std::u16string& path) override;
+
+  // The crash: every touched path goes back to its durable state.
+  void DropUnsyncedData();
 
   int writes() const { return writes_; }
   int renames() const { return renames_; }
 
  private:
+  bool Step(const std::u16string& step);  // false: the process is dead
+  void Track(const std::u16string& path);  // caller holds mu_
+
   std::atomic<int> writes_{0};
   std::atomic<int> renames_{0};
+  // Files as inodes: a path names one; `synced` is what its data reads after a crash.
+  std::mutex mu_;
+  std::vector<std::string> synced_;
+  std::map<std::u16string, size_t> live_, durable_;  // path -> inode; absent: no file
+  std::set<std::u16string> tracked_;
 };
 
 }  // namespace nusk::testing

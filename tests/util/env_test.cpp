@@ -3,10 +3,19 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <set>
 #include <thread>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include "tests/testing/test_env.h"
+#include "util/utf.h"
 
 namespace nusk {
 namespace {
@@ -106,29 +115,116 @@ TEST(Env, ListFolderReportsNamesKindsAndSizes) {
   EXPECT_FALSE(env->ListFolder(dir.Sub(u"missing"), [](const DirEntry&) { return true; }).ok());
 }
 
-TEST(Env, NamedMutexIsExclusiveUntilUnlocked) {
-  Env* env = Env::Default();
-  // Names are formed like the build lock: a folder with its separators turned into '/'.
-  auto lock_name = [](std::u16string folder) {
-    for (char16_t& c : folder) if (c == u'\\') c = u'/';
-    return u"nusk-test/" + folder + u"|LOCK";
-  };
-  auto a = env->CreateNamedMutex(lock_name(testing::TempDir().path()));
-  auto b = env->CreateNamedMutex(lock_name(testing::TempDir().path()));
-  // Different folders give different names, so both lock.
-  EXPECT_TRUE(a->TryLock());
-  EXPECT_TRUE(b->TryLock());
-  auto c = env->CreateNamedMutex(u"nusk-test|SAME");
-  auto d = env->CreateNamedMutex(u"nusk-test|SAME");
-  ASSERT_TRUE(c->TryLock());
-  // Windows mutexes are recursive per thread, so contend from another thread.
-  bool second = true;
-  std::thread([&] { second = d->TryLock(); if (second) d->Unlock(); }).join();
-  EXPECT_FALSE(second);
-  c->Unlock();
-  std::thread([&] { second = d->TryLock(); d->Unlock(); }).join();
-  EXPECT_TRUE(second);
+// Tries the lock from another thread (Windows mutexes are re-entrant for their owner).
+bool TakenElsewhere(NamedMutex* lock) {
+  bool taken = false;
+  std::thread([&] {
+    EXPECT_TRUE(lock->TryLock(&taken).ok());
+    if (taken) lock->Unlock();
+  }).join();
+  return taken;
 }
+
+TEST(Env, FolderLockIsExclusivePerFolderAndTag) {
+  Env* env = Env::Default();
+  TempDir one, two;
+  auto a = env->CreateFolderLock(one.path(), u"NUSK_TEST");
+  bool taken = false;
+  ASSERT_TRUE(a->TryLock(&taken).ok());
+  ASSERT_TRUE(taken);
+  auto same = env->CreateFolderLock(one.path(), u"NUSK_TEST");
+  EXPECT_FALSE(TakenElsewhere(same.get()));
+  // Another folder, or another tag of the same folder, is another lock.
+  auto other_folder = env->CreateFolderLock(two.path(), u"NUSK_TEST");
+  EXPECT_TRUE(TakenElsewhere(other_folder.get()));
+  auto other_tag = env->CreateFolderLock(one.path(), u"NUSK_OTHER");
+  EXPECT_TRUE(TakenElsewhere(other_tag.get()));
+  a->Unlock();
+  EXPECT_TRUE(TakenElsewhere(same.get()));
+}
+
+#ifdef _WIN32
+// A build mutex made by a process with more rights cannot be opened: that is a running
+// build, not a reason to lock some other name.
+TEST(Env, FolderLockCountsAMutexItMayNotOpenAsHeld) {
+  TempDir dir;
+  std::wstring name = L"Global\\";
+  for (char16_t c : dir.path()) name.push_back(c == u'\\' ? L'/' : static_cast<wchar_t>(c));
+  name += L"|NUSK_DENIED";
+  SECURITY_DESCRIPTOR sd;
+  ASSERT_TRUE(InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION));
+  ACL acl;
+  ASSERT_TRUE(InitializeAcl(&acl, sizeof(acl), ACL_REVISION));  // no entry: nobody may open it
+  ASSERT_TRUE(SetSecurityDescriptorDacl(&sd, TRUE, &acl, FALSE));
+  SECURITY_ATTRIBUTES sa{sizeof(sa), &sd, FALSE};
+  HANDLE owner = CreateMutexW(&sa, TRUE, name.c_str());
+  ASSERT_NE(owner, nullptr);
+  HANDLE probe = CreateMutexW(nullptr, FALSE, name.c_str());
+  if (probe) CloseHandle(probe);
+  if (probe || GetLastError() != ERROR_ACCESS_DENIED) {
+    CloseHandle(owner);
+    GTEST_SKIP() << "this system does not check access to mutexes";
+  }
+  auto lock = Env::Default()->CreateFolderLock(dir.path(), u"NUSK_DENIED");
+  bool taken = true;
+  EXPECT_TRUE(lock->TryLock(&taken).ok());
+  EXPECT_FALSE(taken);
+  CloseHandle(owner);
+}
+#else
+// Every spelling of a folder meets one lock, and nothing lands outside the folder.
+TEST(Env, FolderLockIgnoresHowTheFolderIsSpelled) {
+  Env* env = Env::Default();
+  TempDir dir;
+  dir.WriteFile(u"home/x", "");
+  std::u16string home = dir.Sub(u"home");
+  ASSERT_EQ(::symlink(ToUtf8(home).c_str(), ToUtf8(dir.Sub(u"link")).c_str()), 0);
+  auto a = env->CreateFolderLock(home + u"/", u"NUSK_TEST");
+  bool taken = false;
+  ASSERT_TRUE(a->TryLock(&taken).ok());
+  ASSERT_TRUE(taken);
+  for (std::u16string spelling : {home, dir.Sub(u"home/."), dir.Sub(u"./home//"), u"/" + home, dir.Sub(u"link/"),
+                                  dir.Sub(u"home/../home")}) {
+    auto b = env->CreateFolderLock(spelling, u"NUSK_TEST");
+    EXPECT_FALSE(TakenElsewhere(b.get())) << ToUtf8(spelling);
+  }
+  struct stat st;
+  ASSERT_EQ(::stat(ToUtf8(home + u"/nusk_test.lock").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+// A lock file planted as a link (to a file that does not exist yet, or to one that does)
+// or as a FIFO is refused with a message: nothing is created or locked through it, and
+// the call does not hang.
+TEST(Env, FolderLockRefusesAPlantedLinkOrFifo) {
+  Env* env = Env::Default();
+  TempDir dir;
+  dir.WriteFile(u"home/x", "");
+  dir.WriteFile(u"victim", "keep");
+  const std::string lock_file = ToUtf8(dir.Sub(u"home/nusk_test.lock"));
+  for (const char* target : {"created-by-root", "victim"}) {
+    ASSERT_EQ(::symlink(ToUtf8(dir.Sub(std::u16string(target, target + std::strlen(target)))).c_str(),
+                        lock_file.c_str()), 0);
+    auto lock = env->CreateFolderLock(dir.Sub(u"home"), u"NUSK_TEST");
+    bool taken = true;
+    Status s = lock->TryLock(&taken);
+    EXPECT_FALSE(s.ok()) << target;
+    EXPECT_FALSE(taken);
+    EXPECT_NE(s.message().find("nusk_test.lock"), std::string::npos) << s.message();
+    ::unlink(lock_file.c_str());
+  }
+  EXPECT_FALSE(env->FileExists(dir.Sub(u"created-by-root")));
+  std::string kept;
+  ASSERT_TRUE(env->ReadWholeFile(dir.Sub(u"victim"), &kept).ok());
+  EXPECT_EQ(kept, "keep");
+
+  ASSERT_EQ(::mkfifo(lock_file.c_str(), 0600), 0);
+  auto lock = env->CreateFolderLock(dir.Sub(u"home"), u"NUSK_TEST");
+  bool taken = true;
+  EXPECT_FALSE(lock->TryLock(&taken).ok());
+  EXPECT_FALSE(taken);
+}
+#endif
 
 }  // namespace
 }  // namespace nusk
