@@ -514,9 +514,9 @@ TEST(DbListenerTest, RenamesFromUnknownNamesAddOnceAndDeleteByReference) {
   NuskDbWriter writer;
   CNuskToDbListener listener(&writer);
   const uint64_t drive = uint64_t{13} << 32;
-  ScanRecord root{drive | 5, 0, 0, 0, true, u"N:"};
+  ScanRecord root{drive | 5, 0, 0, 0, true, u"N:", {}};
   listener.AddRecord(root);
-  ScanRecord saved{drive | 40, root.reference, 7, 10, false, u"report.docx"};
+  ScanRecord saved{drive | 40, root.reference, 7, 10, false, u"report.docx", {}};
   const std::u16string temporary = u"x.tmp";
   for (uint32_t size : {10u, 12u}) {
     saved.size = size;
