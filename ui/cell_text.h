@@ -72,9 +72,11 @@ std::u16string ParentPath(const NuskDb& db, uint32_t item);
 std::u16string ItemExtension(const NuskDb& db, uint32_t item);
 
 // The text of one cell. row: the row's index in the list (RNUM shows row + 1); details:
-// may be null. Size of a folder: its folder total (ComputeFolderSizes first) only with
-// show_folder_size, else empty. FCNT: folders only. HASH "%08X" and DCNT: only when the
-// view has hash tables.
+// may be null. Size of a folder: its folder total only with show_folder_size, else empty.
+// FCNT: folders only. HASH "%08X" and DCNT: only when the view has hash tables.
+// Reads the index only: the per-folder totals must already exist (the window computes
+// folder sizes when `ShowFolderSize` is on and file counts when the FCNT column is shown,
+// while no search runs), because a search worker may be reading the index meanwhile.
 std::u16string CellText(const SearchView& view, uint32_t item, int column, uint32_t row,
                         const CellOptions& options, const RowDetails* details);
 

@@ -34,7 +34,8 @@ struct ExportOptions {
 
 // The whole file: the byte-order mark EF BB BF, then for CSV the header line and one line
 // per row (name, parent path, size / 1024 truncated, local time "YYYY-MM-DD HH:MM"), or
-// for text one full path per row. rows: item indexes in list order.
+// for text one full path per row. rows: item indexes in list order. Reads the index only
+// (folder totals as computed by the window, see CellText).
 std::string ExportBytes(const SearchView& view, std::span<const uint32_t> rows, bool csv,
                         const ExportOptions& options);
 

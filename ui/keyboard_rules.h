@@ -18,7 +18,6 @@ struct KeyPress {
 struct KeyContext {
   UiFocus focus = UiFocus::kOther;
   bool box_has_text = false;
-  bool box_all_selected = false;    // the selection already spans the whole text
   bool box_dropdown_open = false;   // the recent-searches drop-down
   bool completion_open = false;     // the completion popup
   bool balloon_shown = false;       // a balloon tip waiting for a key

@@ -27,7 +27,8 @@ class NavHistory {
   // Records current, steps back and returns the entry to restore; nullopt (and nothing
   // recorded) when there is no earlier entry.
   std::optional<NavEntry> Back(const NavEntry& current);
-  // The same towards the last entry.
+  // The same towards the last entry. A current text other than the cursor's entry starts a
+  // new last entry, after which there is nothing to go forward to (nullopt).
   std::optional<NavEntry> Forward(const NavEntry& current);
 
   bool CanBack() const { return !entries_.empty() && cursor_ > 0; }

@@ -27,6 +27,9 @@ std::u16string SearchDoneStatus(std::u16string_view query, bool show_all_for_emp
 // is filled with the count and the size when present.
 std::u16string SelectionStatus(uint64_t count, uint64_t total_bytes, bool human);
 
+// The text an empty result list shows in its client area.
+std::u16string EmptyListText();
+
 // "abc - Nusk", or "Nusk" for an empty text; a home folder other than the default one
 // follows as " (D:\db\)".
 std::u16string WindowTitle(std::u16string_view search_text, std::u16string_view home, bool default_home);
