@@ -16,6 +16,7 @@
 #include "ui/column_sort.h"
 #include "ui/columns.h"
 #include "ui/keyboard_rules.h"
+#include "ui/list_rows.h"
 #include "ui/search_delay.h"
 #include "ui/zoom.h"
 #include "web/web_search.h"
@@ -150,6 +151,9 @@ void MainWindow::OnCreate() {
     }
   };
   hooks.box_text = [this] { return box_.Text(); };
+  hooks.wait_idle = [this] {
+    if (source_) source_->WaitIdle();
+  };
   hooks.put_in_box = [this](std::u16string_view text) {
     box_.SetText(text);
     SetFocus(box_.hwnd());
@@ -189,11 +193,15 @@ void MainWindow::Layout() {
 }
 
 void MainWindow::StartLoader() {
-  const bool counts = GetFlag(settings_, SettingId::kShowFilesCount);
-  loader_ = std::thread([this, counts] {
+  const bool counts = GetFlag(settings_, SettingId::kShowFilesCount) ||
+                      (ColumnsNeeds(list_.columns()) & kNeedsFileCounts) != 0;
+  const bool folder_sizes = options_.show_folder_size;
+  loader_ = std::thread([this, counts, folder_sizes] {
     Status s = LoadNuskDb(&db_, config_.home);
     if (!s.ok()) load_error_ = s.message();
+    // Cells only read the per-folder totals, so they are computed before any search runs.
     if (s.ok() && counts) db_.ComputeFolderFileCounts();
+    if (s.ok() && folder_sizes) db_.ComputeFolderSizes();
     PostMessageW(hwnd_, kMsgDbLoaded, 0, 0);
   });
 }
@@ -415,8 +423,7 @@ void MainWindow::Command(int id) {
       std::u16string text = GetText(settings_, SettingId::kGotoRow);
       if (AskGotoRow(hwnd_, &text)) {
         SetText(settings_, SettingId::kGotoRow, text);
-        const int64_t row = ParseSettingInteger(text);
-        if (row > 0) list_.GotoRow(static_cast<uint32_t>(row));
+        if (const std::optional<uint32_t> row = GotoRowIndex(text, list_.count())) list_.GotoRow(*row + 1);
       }
       break;
     }
@@ -465,7 +472,6 @@ bool MainWindow::HandleKey(const MSG& msg) {
   ctx.focus = focus == box_.hwnd() ? UiFocus::kSearchBox : focus == list_.hwnd() ? UiFocus::kResultList : UiFocus::kOther;
   const std::u16string text = box_.Text();
   ctx.box_has_text = !text.empty();
-  ctx.box_all_selected = box_.AllSelected();
   ctx.completion_open = box_.completion_open();
   ctx.list_on_first_row = list_.FocusedRow() == 0;
   ctx.column_count = static_cast<int>(list_.columns().size());

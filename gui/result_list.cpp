@@ -15,6 +15,7 @@
 #include "ui/column_sort.h"
 #include "ui/export.h"
 #include "ui/open_batch.h"
+#include "ui/status_text.h"
 #include "ui/zoom.h"
 #include "util/utf.h"
 
@@ -92,7 +93,7 @@ void ResultList::DrawEmptyText(HDC dc) {
   RECT header;
   if (GetWindowRect(ListView_GetHeader(hwnd_), &header)) rc.top += header.bottom - header.top;
   rc.top += 20;
-  const std::wstring text = W(Tr(u"MSG.LISTVIEW_EMPTY_MESSAGE", u"Please enter file name in the text box to start your search"));
+  const std::wstring text = W(EmptyListText());
   HGDIOBJ old = SelectObject(dc, font_ ? font_ : GetStockObject(DEFAULT_GUI_FONT));
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
@@ -175,7 +176,10 @@ void ResultList::ToggleColumn(int id) {
     auto it = std::find(ids.begin(), ids.end(), c);
     next_widths.push_back(it != ids.end() ? widths[it - ids.begin()] : ZoomedSize(Column(c).default_width, zoom_));
   }
-  if ((Column(id).needs & kNeedsFileCounts) && view_) view_->db().ComputeFolderFileCounts();
+  if ((Column(id).needs & kNeedsFileCounts) && view_) {
+    if (hooks_.wait_idle) hooks_.wait_idle();  // the worker may be reading the index
+    view_->db().ComputeFolderFileCounts();
+  }
   columns_ = next;
   RebuildColumns(next_widths);
 }
@@ -206,19 +210,13 @@ void ResultList::SetView(SearchView* view, const CellOptions& options) {
 void ResultList::Clear() {
   items_.clear();
   all_.clear();
-  hidden_.clear();
+  hidden_.Clear();
   ListView_SetItemCountEx(hwnd_, 0, 0);
   InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
 void ResultList::Refilter() {
-  if (hidden_.empty()) {
-    items_ = all_;
-  } else {
-    items_.clear();
-    for (uint32_t i : all_)
-      if (!std::binary_search(hidden_.begin(), hidden_.end(), i)) items_.push_back(i);
-  }
+  items_ = hidden_.count() ? hidden_.Filter(all_) : all_;
   ListView_SetItemState(hwnd_, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
   ListView_SetItemCountEx(hwnd_, static_cast<int>(items_.size()), LVSICF_NOSCROLL);
   InvalidateRect(hwnd_, nullptr, TRUE);
@@ -226,7 +224,7 @@ void ResultList::Refilter() {
 
 void ResultList::SetResult(std::vector<uint32_t> items) {
   all_ = std::move(items);
-  hidden_.clear();
+  hidden_.Clear();
   Refilter();
   if (!items_.empty()) ListView_EnsureVisible(hwnd_, 0, FALSE);
 }
@@ -265,6 +263,9 @@ void ResultList::SetSortKeys(const SortKeys& keys) {
 void ResultList::Resort() {
   if (!view_ || keys_.empty()) return;
   HCURSOR old = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+  // Sorting may fill the index's derived tables (file counts, path ranks): not while the
+  // worker reads them.
+  if (hooks_.wait_idle) hooks_.wait_idle();
   SortItems(&all_, keys_, *view_, cell_options_.show_folder_size);
   SetCursor(old);
   const uint32_t focused = FocusedRow();
@@ -413,11 +414,10 @@ void ResultList::OpenContainingFolders() {
 }
 
 void ResultList::HideSelected() {
-  const std::vector<uint32_t> items = SelectedItems();
-  if (items.empty()) return;
-  const uint32_t first = SelectedRows().front();
-  hidden_.insert(hidden_.end(), items.begin(), items.end());
-  std::sort(hidden_.begin(), hidden_.end());
+  const std::vector<uint32_t> rows = SelectedRows();
+  if (rows.empty()) return;
+  const uint32_t first = rows.front();
+  hidden_.Hide(items_, rows);
   Refilter();
   if (!items_.empty()) {
     const uint32_t r = std::min<uint32_t>(first, static_cast<uint32_t>(items_.size()) - 1);
@@ -426,8 +426,8 @@ void ResultList::HideSelected() {
 }
 
 void ResultList::UnhideAll() {
-  if (hidden_.empty()) return;
-  hidden_.clear();
+  if (!hidden_.count()) return;
+  hidden_.Clear();
   Refilter();
 }
 

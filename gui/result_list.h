@@ -14,6 +14,7 @@
 
 #include "ui/cell_text.h"
 #include "ui/columns.h"
+#include "ui/list_rows.h"
 #include "search/search_view.h"
 #include "search/sort.h"
 
@@ -28,6 +29,7 @@ class ResultList {
     std::function<bool(std::u16string_view)> ask;      // Yes/No question; true for Yes
     std::function<void(std::u16string_view)> opened;   // first opened item's path (20433)
     std::function<std::u16string()> box_text;             // the search box's text
+    std::function<void()> wait_idle;                      // before computing index totals
     std::function<void(std::u16string_view)> put_in_box;  // new text for the search box
   };
 
@@ -76,7 +78,7 @@ class ResultList {
   void OpenContainingFolders();
   void HideSelected();
   void UnhideAll();
-  uint32_t hidden_count() const { return static_cast<uint32_t>(hidden_.size()); }
+  uint32_t hidden_count() const { return static_cast<uint32_t>(hidden_.count()); }
   bool Export(const std::u16string& path);
   void BeginDrag();
 
@@ -107,7 +109,7 @@ class ResultList {
   std::vector<int> columns_ = DefaultColumns();
   std::vector<uint32_t> all_;    // the result as sorted
   std::vector<uint32_t> items_;  // the rows shown: all_ without hidden_
-  std::vector<uint32_t> hidden_;  // items hidden by the user, sorted
+  HiddenRows hidden_;             // items hidden by the user
   SortKeys keys_;
   int zoom_ = 100;
   std::wstring cell_;  // the text handed to the control for one cell

@@ -9,6 +9,7 @@
 #include "gui/resource.h"
 #include "gui/win_menu_text.h"
 #include "platform/win32/win_text.h"
+#include "ui/box_menu.h"
 
 namespace nusk {
 
@@ -100,12 +101,12 @@ void SearchBox::SelectAll() { SendMessageW(hwnd_, EM_SETSEL, 0, -1); }
 
 void SearchBox::SetTextAndCaret(std::u16string_view text, int caret) {
   applying_ = true;
-  change_seen_ = false;
   SetWindowTextW(hwnd_, W(text).c_str());
   SendMessageW(hwnd_, EM_SETSEL, caret, caret);
   applying_ = false;
-  // Not every control reports a change made by WM_SETTEXT: report it here then.
-  if (!change_seen_) OnEnChange();
+  // The control's own change report (if any) came before the caret was placed: the
+  // change is handled once here, whether or not the control reported it.
+  OnEnChange();
 }
 
 void SearchBox::SetText(std::u16string_view text) {
@@ -115,8 +116,7 @@ void SearchBox::SetText(std::u16string_view text) {
 }
 
 void SearchBox::OnEnChange() {
-  change_seen_ = true;
-  if (applying_) return;  // reported once the caret is placed
+  if (applying_) return;  // handled by SetTextAndCaret once the caret is placed
   const std::u16string text = Text();
   if (!replaying_) history_.Record({text, static_cast<size_t>(Caret())}, pending_kind_);
   pending_kind_ = EditKind::kOther;
@@ -208,18 +208,21 @@ void SearchBox::ShowRecent() {
 
 void SearchBox::ShowContextMenu(POINT screen) {
   HMENU menu = CreatePopupMenu();
-  const bool sel = HasSelection();
-  const bool text = IsClipboardFormatAvailable(CF_UNICODETEXT);
-  const UINT grey = MF_GRAYED;
-  AppendMenuW(menu, MF_STRING | (CanUndo() ? 0 : grey), IDM_BOX_UNDO, MenuText(u"search_box.undo", u"&Undo").c_str());
+  DWORD start = 0, end = 0;
+  SendMessageW(hwnd_, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+  const BoxMenuState on =
+      SearchBoxMenu(Text().size(), start, end, CanUndo(), IsClipboardFormatAvailable(CF_UNICODETEXT));
+  auto add = [menu](bool enabled, int id, std::u16string_view key, std::u16string_view english) {
+    AppendMenuW(menu, MF_STRING | (enabled ? 0 : MF_GRAYED), id, MenuText(key, english).c_str());
+  };
+  add(on.undo, IDM_BOX_UNDO, u"search_box.undo", u"&Undo");
   AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-  AppendMenuW(menu, MF_STRING | (sel ? 0 : grey), IDM_BOX_CUT, MenuText(u"search_box.cut", u"Cu&t").c_str());
-  AppendMenuW(menu, MF_STRING | (sel ? 0 : grey), IDM_BOX_COPY, MenuText(u"search_box.copy", u"&Copy").c_str());
-  AppendMenuW(menu, MF_STRING | (text ? 0 : grey), IDM_BOX_PASTE, MenuText(u"search_box.paste", u"&Paste").c_str());
-  AppendMenuW(menu, MF_STRING | (sel ? 0 : grey), IDM_BOX_DELETE, MenuText(u"search_box.delete", u"&Delete").c_str());
+  add(on.cut, IDM_BOX_CUT, u"search_box.cut", u"Cu&t");
+  add(on.copy, IDM_BOX_COPY, u"search_box.copy", u"&Copy");
+  add(on.paste, IDM_BOX_PASTE, u"search_box.paste", u"&Paste");
+  add(on.del, IDM_BOX_DELETE, u"search_box.delete", u"&Delete");
   AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-  AppendMenuW(menu, MF_STRING | (AllSelected() ? grey : 0), IDM_BOX_SELECT_ALL,
-              MenuText(u"search_box.select_all", u"Select &All").c_str());
+  add(on.select_all, IDM_BOX_SELECT_ALL, u"search_box.select_all", u"Select &All");
   if (screen.x == -1 && screen.y == -1) {
     RECT rc;
     GetWindowRect(hwnd_, &rc);

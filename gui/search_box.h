@@ -68,7 +68,6 @@ class SearchBox {
   bool rich_ = false;
   int height_ = 24;
   bool applying_ = false;     // inside our own SetWindowText
-  bool change_seen_ = false;  // EN_CHANGE arrived during it
   bool replaying_ = false;    // undo/redo: not a new step
   bool typed_ = false;        // the change came from a typed character (completion follows it)
   EditKind pending_kind_ = EditKind::kOther;

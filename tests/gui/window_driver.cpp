@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <objidl.h>
+
 #include <algorithm>
 using std::max;
 using std::min;
