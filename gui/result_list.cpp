@@ -129,7 +129,7 @@ void ResultList::RebuildColumns(const std::vector<int>& widths) {
     LVCOLUMNW col = {};
     col.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT | LVCF_SUBITEM;
     col.fmt = c.right_aligned && i > 0 ? LVCFMT_RIGHT : LVCFMT_LEFT;
-    col.cx = i < widths.size() && widths[i] > 0 ? widths[i] : ZoomedSize(c.default_width, zoom_);
+    col.cx = i < widths.size() && widths[i] > 0 ? widths[i] : DefaultWidth(columns_[i]);
     col.pszText = const_cast<wchar_t*>(title.c_str());
     col.iSubItem = static_cast<int>(i);
     ListView_InsertColumn(hwnd_, static_cast<int>(i), &col);
@@ -137,6 +137,21 @@ void ResultList::RebuildColumns(const std::vector<int>& widths) {
   SendMessageW(hwnd_, WM_SETREDRAW, TRUE, 0);
   UpdateHeaderArrows();
   InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+int ResultList::DefaultWidth(int id) const {
+  int width = ZoomedSize(Column(id).default_width, zoom_);
+  // Date columns hold a fixed-form text: never narrower than that text in the list's font.
+  if (id == kColDate || id == kColCreated) {
+    HDC dc = GetDC(hwnd_);
+    HGDIOBJ old = SelectObject(dc, font_);
+    SIZE size = {};
+    GetTextExtentPoint32W(dc, L"8888-88-88 88:88:88", 19, &size);
+    SelectObject(dc, old);
+    ReleaseDC(hwnd_, dc);
+    width = std::max<int>(width, size.cx + 16);
+  }
+  return width;
 }
 
 void ResultList::SetColumns(const std::vector<int>& ids, const std::vector<int>& widths) {
@@ -174,7 +189,7 @@ void ResultList::ToggleColumn(int id) {
   std::vector<int> next_widths;
   for (int c : next) {
     auto it = std::find(ids.begin(), ids.end(), c);
-    next_widths.push_back(it != ids.end() ? widths[it - ids.begin()] : ZoomedSize(Column(c).default_width, zoom_));
+    next_widths.push_back(it != ids.end() ? widths[it - ids.begin()] : DefaultWidth(c));
   }
   if ((Column(id).needs & kNeedsFileCounts) && view_) {
     if (hooks_.wait_idle) hooks_.wait_idle();  // the worker may be reading the index

@@ -96,6 +96,7 @@ class ResultList {
   static LRESULT CALLBACK SubclassProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
   void RebuildColumns(const std::vector<int>& widths);
   void ApplyFont();
+  int DefaultWidth(int id) const;  // a new column's width at the current zoom
   void DrawEmptyText(HDC dc);
   void Resort();
   void Refilter();  // items_ = all_ without the hidden rows

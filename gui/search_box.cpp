@@ -66,7 +66,7 @@ void SearchBox::SetFontHeight(int pixels) {
   if (popup_) SendMessageW(popup_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   if (font_) DeleteObject(font_);
   font_ = font;
-  height_ = -lf.lfHeight * 3 / 2 + 10;
+  height_ = -lf.lfHeight * 4 / 3 + 8;
 }
 
 std::u16string SearchBox::Text() const {
