@@ -159,6 +159,7 @@ void MainWindow::OnCreate() {
     SetFocus(box_.hwnd());
   };
   list_.Create(hwnd_, kListId, hooks);
+  list_.set_auto_stretch(options_.auto_stretch_columns);
   // The Columns set and widths apply before the window is shown.
   const std::vector<int> columns = ParseColumns(GetText(settings_, SettingId::kColumns), DefaultColumns());
   std::u16string widths_text = GetText(settings_, SettingId::kLvDynColWidths);

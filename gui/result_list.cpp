@@ -197,6 +197,7 @@ void ResultList::ToggleColumn(int id) {
   }
   columns_ = next;
   RebuildColumns(next_widths);
+  if (auto_stretch_) StretchColumns();
 }
 
 void ResultList::FitColumns() {

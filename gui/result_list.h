@@ -43,6 +43,7 @@ class ResultList {
   std::vector<int> Widths() const;        // widths in display order
   int ClientWidth() const;
   void ToggleColumn(int id);
+  void set_auto_stretch(bool on) { auto_stretch_ = on; }
   void FitColumns();
   void StretchColumns();
 
@@ -113,6 +114,7 @@ class ResultList {
   HiddenRows hidden_;             // items hidden by the user
   SortKeys keys_;
   int zoom_ = 100;
+  bool auto_stretch_ = false;  // `AutoStretchColumns`: columns fill the width after changes
   std::wstring cell_;  // the text handed to the control for one cell
 };
 

@@ -174,7 +174,7 @@ void SearchBox::UpdateCompletion() {
   ClientToScreen(hwnd_, &at);
   const int item_h = std::max<int>(16, static_cast<int>(SendMessageW(popup_, LB_GETITEMHEIGHT, 0, 0)));
   const int rows = std::min<int>(8, static_cast<int>(candidates_.size()));
-  SetWindowPos(popup_, HWND_TOPMOST, at.x, rc.bottom, 180, rows * item_h + 4, SWP_NOACTIVATE | SWP_SHOWWINDOW);
+  SetWindowPos(popup_, HWND_TOPMOST, at.x, rc.bottom, 180, rows * item_h + 8, SWP_NOACTIVATE | SWP_SHOWWINDOW);
 }
 
 std::vector<std::u16string> SearchBox::CompletionItems() const { return completion_open() ? candidates_ : std::vector<std::u16string>{}; }

@@ -54,7 +54,8 @@ wait_count() {  # expected: the list count settles on it within 5 s
 "$win/wine-run" "$win/app/nusk.exe" --dbdir "$home" > "$work/gui.out" 2>&1 &
 gui_pid=$!
 probe wait || { echo "no main window appeared"; cat "$work/gui.out"; exit 1; }
-xid=$(xdotool search --sync --name '^Nusk$' | head -1)
+xid=$(xdotool search --name '^Nusk( |$)' | head -1)
+[ -n "$xid" ] || { echo "xdotool does not see the window"; exit 1; }
 all=$(find_count)
 wait_count "$all"  # an empty box shows every item
 
@@ -66,7 +67,9 @@ want=$(find_count report)
 wait_count "$want"
 status=$(probe status)
 case "$status" in "Found $want items ("*") ms") ;; *) echo "status bar says: $status"; exit 1 ;; esac
-import -window root "$win/screenshots/e2e_report.png" 2>/dev/null || true
+mkdir -p "$win/screenshots"
+eval "$(xdotool getwindowgeometry --shell "$xid")"
+import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$win/screenshots/e2e_report.png" 2>/dev/null || true
 
 xdotool type --delay 30 " .txt"
 wait_count "$(find_count report .txt)"
