@@ -17,6 +17,7 @@ namespace {
 // The drag source: the drag goes on while the left button is held; Escape cancels it.
 class DropSource : public IDropSource {
  public:
+  virtual ~DropSource() = default;
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
     if (riid == IID_IUnknown || riid == IID_IDropSource) {
       *out = static_cast<IDropSource*>(this);

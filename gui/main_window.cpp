@@ -81,7 +81,8 @@ MainWindow::~MainWindow() {
 bool MainWindow::Register(HINSTANCE instance) {
   static bool done = false;
   if (done) return true;
-  WNDCLASSEXW wc = {sizeof(wc)};
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof(wc);
   wc.lpfnWndProc = Proc;
   wc.hInstance = instance;
   wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_NUSK));
@@ -397,7 +398,8 @@ void MainWindow::Command(int id) {
     case IDM_FILE_EXPORT: {
       wchar_t file[MAX_PATH] = L"result.csv";
       std::wstring title = W(Tr(u"TITLE.EXPORT", u"Export result list file:"));
-      OPENFILENAMEW ofn = {sizeof(ofn)};
+      OPENFILENAMEW ofn{};
+      ofn.lStructSize = sizeof(ofn);
       ofn.hwndOwner = hwnd_;
       ofn.lpstrFilter = L"Text Files(*.txt)\0*.txt\0CSV Files(*.csv)\0*.csv\0";
       ofn.nFilterIndex = 2;

@@ -23,6 +23,9 @@ namespace nusk {
 
 namespace {
 
+// Posted to the list itself when a visible row lacks its details.
+constexpr UINT kMsgWantDetails = WM_APP + 1;
+
 bool CtrlDown() { return GetKeyState(VK_CONTROL) < 0; }
 
 bool PutClipboardText(HWND owner, const std::u16string& text) {
@@ -54,6 +57,7 @@ bool ResultList::Create(HWND parent, int id, const Hooks& hooks) {
                                                LVS_EX_INFOTIP | LVS_EX_LABELTIP);
   SetWindowTheme(hwnd_, L"Explorer", nullptr);
   SetWindowSubclass(hwnd_, SubclassProc, 1, reinterpret_cast<DWORD_PTR>(this));
+  details_ = std::make_unique<RowDetailsWorker>(hwnd_);
   ApplyFont();
   RebuildColumns({});
   return true;
@@ -71,6 +75,15 @@ LRESULT CALLBACK ResultList::SubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM
         return r;
       }
       break;
+    case kMsgWantDetails:
+      self->details_asked_ = false;
+      self->RequestVisibleDetails();
+      return 0;
+    case kMsgRowDetail:
+      ListView_RedrawItems(hwnd, static_cast<int>(wp), static_cast<int>(wp));
+      return 0;
+    case kMsgRowDetailsDone:
+      return 0;
     case WM_CONTEXTMENU:
       if (reinterpret_cast<HWND>(wp) == ListView_GetHeader(hwnd)) {
         self->ShowHeaderMenu({GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
@@ -102,7 +115,8 @@ void ResultList::DrawEmptyText(HDC dc) {
 }
 
 void ResultList::ApplyFont() {
-  NONCLIENTMETRICSW ncm = {sizeof(ncm)};
+  NONCLIENTMETRICSW ncm{};
+  ncm.cbSize = sizeof(ncm);
   SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(ncm), &ncm, 0);
   LOGFONTW lf = ncm.lfMessageFont;
   if (lf.lfHeight == 0) lf.lfHeight = -12;
@@ -220,6 +234,7 @@ void ResultList::StretchColumns() {
 void ResultList::SetView(SearchView* view, const CellOptions& options) {
   view_ = view;
   cell_options_ = options;
+  details_->Clear();
   Clear();
 }
 
@@ -245,9 +260,30 @@ void ResultList::SetResult(std::vector<uint32_t> items) {
   if (!items_.empty()) ListView_EnsureVisible(hwnd_, 0, FALSE);
 }
 
+void ResultList::RequestVisibleDetails() {
+  if (!view_ || items_.empty()) return;
+  const uint32_t top = static_cast<uint32_t>(std::max(0, ListView_GetTopIndex(hwnd_)));
+  const uint32_t page = static_cast<uint32_t>(std::max(1, ListView_GetCountPerPage(hwnd_))) + 1;
+  std::vector<RowDetailsWorker::Row> rows;
+  for (uint32_t r = top; r < items_.size() && r < top + page; ++r) {
+    rows.push_back({r, items_[r], ItemFullPath(view_->db(), items_[r])});
+  }
+  details_->Request(std::move(rows));
+}
+
 std::u16string ResultList::CellText(uint32_t row, int column) {
   if (!view_ || row >= items_.size() || column < 0 || column >= static_cast<int>(columns_.size())) return {};
-  return nusk::CellText(*view_, items_[row], columns_[column], row, cell_options_, nullptr);
+  const uint32_t item = items_[row];
+  const uint32_t needs = Column(columns_[column]).needs;
+  if (needs & (kNeedsTypeName | kNeedsCreationTime | kNeedsAttributes)) {
+    RowDetails details;
+    if (details_->Get(item, &details)) return nusk::CellText(*view_, item, columns_[column], row, cell_options_, &details);
+    if (!details_asked_) {
+      details_asked_ = true;
+      PostMessageW(hwnd_, kMsgWantDetails, 0, 0);
+    }
+  }
+  return nusk::CellText(*view_, item, columns_[column], row, cell_options_, nullptr);
 }
 
 std::u16string ResultList::FullPath(uint32_t row) {
@@ -399,7 +435,8 @@ void ResultList::OpenSelection() {
       return;
     }
     const std::wstring path = W(FullPath(r));
-    SHELLEXECUTEINFOW sei = {sizeof(sei)};
+    SHELLEXECUTEINFOW sei{};
+    sei.cbSize = sizeof(sei);
     sei.fMask = SEE_MASK_NOASYNC;
     sei.hwnd = GetParent(hwnd_);
     sei.lpVerb = nullptr;

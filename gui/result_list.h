@@ -9,12 +9,14 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "ui/cell_text.h"
 #include "ui/columns.h"
 #include "ui/list_rows.h"
+#include "gui/row_details.h"
 #include "search/search_view.h"
 #include "search/sort.h"
 
@@ -55,6 +57,8 @@ class ResultList {
   uint32_t count() const { return static_cast<uint32_t>(items_.size()); }
   uint32_t ItemAt(uint32_t row) const { return items_[row]; }
   std::u16string CellText(uint32_t row, int column);
+  // The row-details worker (type names, creation times, attributes of the visible rows).
+  RowDetailsWorker* details() { return details_.get(); }
 
   // Sorting. SortByColumn returns false (and sorts nothing) for an unsortable column.
   bool SortByColumn(int column, bool add);
@@ -97,6 +101,7 @@ class ResultList {
   static LRESULT CALLBACK SubclassProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
   void RebuildColumns(const std::vector<int>& widths);
   void ApplyFont();
+  void RequestVisibleDetails();
   int DefaultWidth(int id) const;  // a new column's width at the current zoom
   void DrawEmptyText(HDC dc);
   void Resort();
@@ -116,6 +121,8 @@ class ResultList {
   int zoom_ = 100;
   bool auto_stretch_ = false;  // `AutoStretchColumns`: columns fill the width after changes
   std::wstring cell_;  // the text handed to the control for one cell
+  std::unique_ptr<RowDetailsWorker> details_;
+  bool details_asked_ = false;  // a request for the visible rows is on its way
 };
 
 }  // namespace nusk

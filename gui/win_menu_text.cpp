@@ -59,7 +59,8 @@ std::wstring ItemText(HMENU menu, int pos) {
 }
 
 void SetItemText(HMENU menu, int pos, const std::wstring& text) {
-  MENUITEMINFOW mii = {sizeof(mii)};
+  MENUITEMINFOW mii{};
+  mii.cbSize = sizeof(mii);
   mii.fMask = MIIM_STRING;
   mii.dwTypeData = const_cast<wchar_t*>(text.c_str());
   SetMenuItemInfoW(menu, pos, TRUE, &mii);

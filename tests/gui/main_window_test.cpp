@@ -433,6 +433,35 @@ TEST_F(WindowTest, JapaneseAndGermanTablesTranslateMenuHeadersAndEmptyText) {
   }
 }
 
+// Type, Date created and Attributes come from the disk through the row-details worker.
+TEST(WindowDetailsTest, TypeCreatedAndAttributesOfVisibleRowsComeFromTheDisk) {
+  TestIndex index;
+  const std::u16string file = index.dir().WriteFile(u"real/kept notes.txt", "hello");
+  const std::u16string folder = index.dir().Sub(u"real");
+  ASSERT_TRUE(SetFileAttributesW(W(file).c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE));
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  ASSERT_TRUE(GetFileAttributesExW(W(file).c_str(), GetFileExInfoStandard, &data));
+  const uint64_t created = (uint64_t{data.ftCreationTime.dwHighDateTime} << 32) | data.ftCreationTime.dwLowDateTime;
+  index.File(file, 5, kT1);
+  index.File(folder + u"\\missing.txt", 5, kT1);  // indexed, gone from the disk
+  index.Build();
+  WindowDriver d(&index, "[UIState]\r\nColumns=0,3,5,6\r\n");
+  ASSERT_TRUE(d.Open());
+  d.Type(u"notes|missing");
+  ASSERT_EQ(d.list().count(), 2u);
+  RowDetails unused;
+  PumpUntil(&d.window(), [&] {
+    return d.list().details()->Get(d.list().ItemAt(0), &unused) && d.list().details()->Get(d.list().ItemAt(1), &unused);
+  }, 5000);
+  const int kept = d.list().FullPath(0) == file ? 0 : 1;
+  EXPECT_FALSE(d.Cell(kept, 1).empty());  // the shell's type name for ".txt"
+  EXPECT_EQ(d.Cell(kept, 2), LocalText(CompactTimeFromFileTime(created)));
+  EXPECT_EQ(d.Cell(kept, 3), u"RA");
+  EXPECT_EQ(d.Cell(1 - kept, 2), u"");  // no file: no creation time, no attributes
+  EXPECT_EQ(d.Cell(1 - kept, 3), u"");
+  SetFileAttributesW(W(file).c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
 TEST_F(WindowTest, EnglishWindowWithResults) {
   WindowDriver& d = Open("[Options]\r\nHumanReadableSize=1\r\n");
   d.Type(u"i");
