@@ -161,6 +161,7 @@ void MainWindow::OnCreate() {
   };
   list_.Create(hwnd_, kListId, hooks);
   list_.set_auto_stretch(options_.auto_stretch_columns);
+  list_.set_info_tips(options_.show_info_tip_on_ctrl_down, options_.detailed_info_tip);
   // The Columns set and widths apply before the window is shown.
   const std::vector<int> columns = ParseColumns(GetText(settings_, SettingId::kColumns), DefaultColumns());
   std::u16string widths_text = GetText(settings_, SettingId::kLvDynColWidths);

@@ -290,6 +290,20 @@ std::u16string ResultList::FullPath(uint32_t row) {
   return ItemFullPath(view_->db(), items_[row]);
 }
 
+std::u16string ResultList::InfoTip(uint32_t row) {
+  if (!view_ || row >= items_.size() || (tip_ctrl_only_ && !CtrlDown())) return {};
+  std::u16string text = FullPath(row);
+  if (!tip_detailed_) return text;
+  const uint32_t item = items_[row];
+  RowDetails details;
+  const bool have = details_->Get(item, &details);
+  for (int id : {kColSize, kColDate, kColType, kColCreated, kColAttributes}) {
+    const std::u16string cell = nusk::CellText(*view_, item, id, row, cell_options_, have ? &details : nullptr);
+    if (!cell.empty()) text += u"\n" + ColumnTitle(id) + u": " + cell;
+  }
+  return text;
+}
+
 bool ResultList::SortByColumn(int column, bool add) {
   const std::optional<SortKeys> keys = nusk::SortByColumn(keys_, column, add);
   if (!keys) {
@@ -552,12 +566,7 @@ bool ResultList::OnNotify(NMHDR* hdr, LRESULT* result) {
     case LVN_GETINFOTIPW: {
       auto* tip = reinterpret_cast<NMLVGETINFOTIPW*>(hdr);
       if (tip->iItem >= 0 && static_cast<size_t>(tip->iItem) < items_.size() && tip->cchTextMax > 0) {
-        std::u16string text = FullPath(static_cast<uint32_t>(tip->iItem));
-        for (size_t c = 1; c < columns_.size(); ++c) {
-          const std::u16string cell = CellText(static_cast<uint32_t>(tip->iItem), static_cast<int>(c));
-          if (!cell.empty() && columns_[c] != 1) text += u"\n" + ColumnTitle(columns_[c]) + u": " + cell;
-        }
-        lstrcpynW(tip->pszText, W(text).c_str(), tip->cchTextMax);
+        lstrcpynW(tip->pszText, W(InfoTip(static_cast<uint32_t>(tip->iItem))).c_str(), tip->cchTextMax);
       }
       return true;
     }

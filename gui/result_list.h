@@ -46,6 +46,10 @@ class ResultList {
   int ClientWidth() const;
   void ToggleColumn(int id);
   void set_auto_stretch(bool on) { auto_stretch_ = on; }
+  // Info tips: only while Ctrl is held (`ShowInfoTipOnCtrlDown`); the longer form with every
+  // shown column and the row's details (`DetailedInfoTip`), else the full path alone.
+  void set_info_tips(bool ctrl_only, bool detailed) { tip_ctrl_only_ = ctrl_only, tip_detailed_ = detailed; }
+  std::u16string InfoTip(uint32_t row);
   void FitColumns();
   void StretchColumns();
 
@@ -119,7 +123,9 @@ class ResultList {
   HiddenRows hidden_;             // items hidden by the user
   SortKeys keys_;
   int zoom_ = 100;
-  bool auto_stretch_ = false;  // `AutoStretchColumns`: columns fill the width after changes
+  bool auto_stretch_ = false;
+  bool tip_ctrl_only_ = false;
+  bool tip_detailed_ = false;  // `AutoStretchColumns`: columns fill the width after changes
   std::wstring cell_;  // the text handed to the control for one cell
   std::unique_ptr<RowDetailsWorker> details_;
   bool details_asked_ = false;  // a request for the visible rows is on its way

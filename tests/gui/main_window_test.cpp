@@ -462,6 +462,31 @@ TEST(WindowDetailsTest, TypeCreatedAndAttributesOfVisibleRowsComeFromTheDisk) {
   SetFileAttributesW(W(file).c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
+TEST_F(WindowTest, InfoTipsFollowCtrlAndDetailOptions) {
+  WindowDriver& d = Open(std::string(kPlainIni) + "ShowInfoTipOnCtrlDown=1\r\nDetailedInfoTip=1\r\n");
+  d.Type(u"report draft");
+  ASSERT_EQ(d.list().count(), 1u);
+  auto tip = [&] {
+    wchar_t buf[512] = {};
+    NMLVGETINFOTIPW info = {};
+    info.hdr.hwndFrom = d.list().hwnd();
+    info.hdr.code = LVN_GETINFOTIPW;
+    info.pszText = buf;
+    info.cchTextMax = 511;
+    info.iItem = 0;
+    LRESULT result = 0;
+    d.list().OnNotify(&info.hdr, &result);
+    return U(buf);
+  };
+  EXPECT_EQ(tip(), u"");  // Ctrl is up
+  SetModifier(VK_CONTROL, true);
+  const std::u16string shown = tip();
+  SetModifier(VK_CONTROL, false);
+  EXPECT_EQ(shown.rfind(kPaths[1] + u"\nSize: 2 KB\nDate modified: " + LocalText(kT2), 0), 0u) << ToUtf8(shown);
+  d.list().set_info_tips(false, false);
+  EXPECT_EQ(tip(), kPaths[1]);
+}
+
 TEST_F(WindowTest, EnglishWindowWithResults) {
   WindowDriver& d = Open("[Options]\r\nHumanReadableSize=1\r\n");
   d.Type(u"i");
