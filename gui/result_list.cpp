@@ -248,9 +248,20 @@ void ResultList::Clear() {
 
 void ResultList::Refilter() {
   items_ = hidden_.count() ? hidden_.Filter(all_) : all_;
-  ListView_SetItemState(hwnd_, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+  ClearSelection();
   ListView_SetItemCountEx(hwnd_, static_cast<int>(items_.size()), LVSICF_NOSCROLL);
   InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+void ResultList::ClearSelection() {
+  // Clearing the state of "all items" (-1) visits every row of an owner-data list in some
+  // list-view implementations (1.4 s at a million rows under Wine): clear only the rows
+  // that hold a state.
+  if (ListView_GetSelectedCount(hwnd_) > 0) {
+    for (uint32_t r : SelectedRows()) ListView_SetItemState(hwnd_, r, 0, LVIS_SELECTED);
+  }
+  const int focused = ListView_GetNextItem(hwnd_, -1, LVNI_FOCUSED);
+  if (focused >= 0) ListView_SetItemState(hwnd_, focused, 0, LVIS_FOCUSED);
 }
 
 void ResultList::SetResult(std::vector<uint32_t> items) {

@@ -109,7 +109,8 @@ class ResultList {
   int DefaultWidth(int id) const;  // a new column's width at the current zoom
   void DrawEmptyText(HDC dc);
   void Resort();
-  void Refilter();  // items_ = all_ without the hidden rows
+  void Refilter();
+  void ClearSelection();  // no selected and no focused row  // items_ = all_ without the hidden rows
   std::vector<uint32_t> SelectedItems() const;
 
   HWND hwnd_ = nullptr;

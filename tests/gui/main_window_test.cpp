@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "gui/resource.h"
 #include "l10n/builtin_ui.h"
 #include "l10n/mui.h"
@@ -485,6 +487,22 @@ TEST_F(WindowTest, InfoTipsFollowCtrlAndDetailOptions) {
   EXPECT_EQ(shown.rfind(kPaths[1] + u"\nSize: 2 KB\nDate modified: " + LocalText(kT2), 0), 0u) << ToUtf8(shown);
   d.list().set_info_tips(false, false);
   EXPECT_EQ(tip(), kPaths[1]);
+}
+
+// Taking a new result must not visit every row of the old one: at a million rows that
+// took 1.4 s per keystroke under Wine.
+TEST_F(WindowTest, ANewResultOverAMillionRowsIsTakenQuickly) {
+  WindowDriver& d = Open(kPlainIni);
+  d.Type(u"report");
+  std::vector<uint32_t> many(1000000, d.list().ItemAt(0));
+  d.list().SetResult(many);
+  Select({5, 999999});
+  const auto start = std::chrono::steady_clock::now();
+  d.list().SetResult(many);
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_LT(ms, 300);
+  EXPECT_TRUE(d.list().SelectedRows().empty());
+  EXPECT_EQ(d.list().FocusedRow(), UINT32_MAX);
 }
 
 TEST_F(WindowTest, EnglishWindowWithResults) {
