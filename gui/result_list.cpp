@@ -210,8 +210,15 @@ void ResultList::ToggleColumn(int id) {
     view_->db().ComputeFolderFileCounts();
   }
   columns_ = next;
-  RebuildColumns(next_widths);
-  if (auto_stretch_) StretchColumns();
+  if (auto_stretch_) {
+    // Shares of the default widths fill the window: an earlier stretch does not squeeze
+    // the new column.
+    for (size_t i = 0; i < next.size(); ++i) next_widths[i] = DefaultWidth(next[i]);
+    RebuildColumns(next_widths);
+    StretchColumns();
+  } else {
+    RebuildColumns(next_widths);
+  }
 }
 
 void ResultList::FitColumns() {
