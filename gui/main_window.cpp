@@ -297,9 +297,14 @@ void MainWindow::SubmitCurrent() {
   std::u16string query = ComposeQuery(search_text_, global_filter_, options_.show_all_items_for_empty_search);
   // The list's own sort (header clicks) applies to every new result unless the query sorts.
   const SortKeys& keys = list_.sort_keys();
+  resort_on_arrival_ = false;
   if (!keys.empty() && query.find(u"/sort:") == std::u16string::npos) {
     const std::u16string clause = SortClauseText(keys);
-    if (ParseSortClause(clause) == keys) query += (query.empty() ? u"" : u" ") + clause;
+    if (ParseSortClause(clause) == keys) {
+      query += (query.empty() ? u"" : u" ") + clause;
+    } else {
+      resort_on_arrival_ = true;  // keys the clause cannot carry (the extension)
+    }
   }
   source_->Submit(query, true);
 }
@@ -315,6 +320,7 @@ void MainWindow::OnSearchDone() {
   if (!source_) return;
   const int64_t ms = std::max<int64_t>(0, (search_ready_us_.load() - search_started_us_.load()) / 1000);
   list_.SetResult(source_->Results());
+  if (resort_on_arrival_) list_.SetSortKeys(list_.sort_keys());
   if (restoring_) {
     list_.SetSortKeys(restoring_->keys);
     if (restoring_->focused_row >= 0) list_.SetFocusRow(static_cast<uint32_t>(restoring_->focused_row), restoring_->scroll_pos);

@@ -137,6 +137,7 @@ class MainWindow : public IFileListSourceChangeListener {
   bool quit_requested_ = false;
   uint64_t results_taken_ = 0;
   bool timer_pending_ = false;
+  bool resort_on_arrival_ = false;  // the list's sort could not go into the query
   std::atomic<int64_t> search_started_us_{0};
   std::atomic<int64_t> search_ready_us_{0};
 

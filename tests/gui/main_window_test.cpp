@@ -202,6 +202,24 @@ TEST_F(WindowTest, HeaderClicksSortAndCtrlAddsAKey) {
   EXPECT_EQ(d.list().sort_keys()[0].id, kSortPath);
 }
 
+// The extension has no sort-clause word: its order is kept for new results all the same.
+TEST_F(WindowTest, ExtensionSortHoldsForNewResults) {
+  WindowDriver& d = Open(std::string(kPlainIni) + "[UIState]\r\nColumns=7,0\r\n");
+  d.Type(u"o");
+  d.ClickHeader(0);  // Extension, ascending
+  auto extensions = [&] {
+    std::vector<std::u16string> v;
+    for (uint32_t r = 0; r < d.list().count(); ++r) v.push_back(d.Cell(r, 0));
+    return v;
+  };
+  std::vector<std::u16string> e = extensions();
+  ASSERT_GT(e.size(), 2u);
+  EXPECT_TRUE(std::is_sorted(e.begin(), e.end()));
+  d.SetText(u"n");  // notes.txt and Song One.mp3: name order is not extension order
+  e = extensions();
+  EXPECT_EQ(e, (std::vector<std::u16string>{u"mp3", u"txt"}));
+}
+
 TEST_F(WindowTest, HeaderMenuTogglesColumnsAndTheyAreSavedOnClose) {
   WindowDriver& d = Open("[UIState]\r\nColumns=0,99\r\n");
   ASSERT_EQ(d.list().columns(), (std::vector<int>{0}));
