@@ -1,4 +1,5 @@
-// Placeholder until the gui sub-command lands; delete this file when it does.
+// The gui sub-command where there is no window (POSIX builds): say so and fail. The
+// Windows build takes RunGui from gui/ instead of this file.
 #include <cstdio>
 
 #include "app/subcommands.h"

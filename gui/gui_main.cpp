@@ -1,0 +1,112 @@
+// The gui sub-command: what happens before the main window exists, the window, and the
+// message loop. The single-instance rules, the hand-over to a running window and the
+// abnormal-end question come first in the full start-up; RunGui keeps their places.
+#include <windows.h>
+
+#include <commctrl.h>
+#include <objbase.h>
+#include <ole2.h>
+
+#include "app/console_clean.h"
+#include "app/home.h"
+#include "app/subcommands.h"
+#include "gui/main_window.h"
+#include "index/db_files.h"
+#include "l10n/language_files.h"
+#include "l10n/mui.h"
+#include "platform/env.h"
+#include "platform/profile.h"
+#include "platform/win32/win_text.h"
+#include "settings/process_state.h"
+#include "settings/setting_keys.h"
+#include "ui/launch_text.h"
+
+namespace nusk {
+
+namespace {
+
+LocaleInfo SystemLocale() {
+  LocaleInfo info;
+  const LCID lcid = GetUserDefaultLCID();
+  info.lcid = lcid;
+  wchar_t buf[16] = {};
+  if (GetLocaleInfoW(lcid, LOCALE_SISO639LANGNAME, buf, 16)) info.language = U(buf);
+  if (GetLocaleInfoW(lcid, LOCALE_SISO3166CTRYNAME, buf, 16)) info.country = U(buf);
+  return info;
+}
+
+std::u16string ProgramFolder() {
+  wchar_t path[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring p = path;
+  const size_t slash = p.find_last_of(L"\\/");
+  return U(slash == std::wstring::npos ? L"" : p.substr(0, slash + 1));
+}
+
+bool PathExists(std::u16string_view path) {
+  return !path.empty() && GetFileAttributesW(W(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+int64_t NowFileTime() {
+  FILETIME ft;
+  GetSystemTimeAsFileTime(&ft);
+  return (static_cast<int64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+}
+
+}  // namespace
+
+// Step 3: the interface language.
+void InstallWindowLanguage(const SettingsFile& settings) {
+  InstallUI(CreateLanguageTable(GetInteger(settings, SettingId::kLanguage), GetText(settings, SettingId::kLanguageFile),
+                                SystemLocale(), ProgramFolder(), Env::Default(), Profile::Default()));
+}
+
+int RunGui(const Args& args) {
+  ProcessState& ps = Process();
+  const SettingsFile settings(ps.settings_path);
+  // A console opened only for this process would stay behind the window: let it go.
+  DWORD console_pids[2];
+  if (GetConsoleProcessList(console_pids, 2) == 1) FreeConsole();
+
+  // Steps 1 and 2 (the build mutex, the single-instance rule and the hand-over) belong here.
+  InstallWindowLanguage(settings);
+  // Step 4 (the question after an abnormal end) belongs here.
+
+  // Step 5: an index written by an incompatible version is cleaned before the window opens.
+  const std::u16string version = ReadFormatVersion(ps.home_folder);
+  if (HasDatabase(ps.home_folder) && version != u"3.0.0" && version != u"4.0.0") {
+    const std::u16string text = Tr(u"MSG.REBUILD_DATABASE_REQUIRED_PROMPT", nullptr);
+    if (MessageBoxW(nullptr, W(text).c_str(), L"Nusk", MB_OKCANCEL | MB_ICONINFORMATION) != IDOK) return 0;
+    CleanWholeDatabase(CleanIo::Process());
+    ResetLegacyDatabaseSettings(settings);
+  }
+  // Step 6.
+  SetInteger(settings, SettingId::kLastUIStartTime, NowFileTime());
+  // Step 7.
+  OleInitialize(nullptr);
+  INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_WIN95_CLASSES | ICC_BAR_CLASSES | ICC_LISTVIEW_CLASSES};
+  InitCommonControlsEx(&icc);
+  // Step 8: the initial search text from the arguments after the sub-command.
+  std::vector<std::u16string> words;
+  for (size_t i = 2; i < args.size(); ++i) words.push_back(args[i]);
+  MainWindowConfig config;
+  config.home = ps.home_folder;
+  config.settings_path = ps.settings_path;
+  config.default_home = ps.home_folder == DefaultHome(Env::Default());
+  config.initial_text = WithSpaceForExistingPath(JoinSearchArguments(words), PathExists);
+  // Steps 9 and 10. Without the notification-area icon a window started hidden could not
+  // be reached, so it is always shown.
+  MainWindow window;
+  if (!window.Create(config)) {
+    MessageBoxW(nullptr, L"The main window could not be created.", L"Nusk", MB_OK | MB_ICONERROR);
+    OleUninitialize();
+    return 1;
+  }
+  // Step 11.
+  const int status = RunMessageLoop(&window);
+  SetInteger(settings, SettingId::kLastUIEndTime, NowFileTime());
+  OleUninitialize();
+  return status;
+}
+
+}  // namespace nusk

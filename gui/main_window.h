@@ -1,0 +1,155 @@
+// The main window: search box, result list and status bar over one loaded index.
+//
+// The window loads the index on a loader thread (20425), searches as the user types
+// through one FileListSource whose worker posts 20427, and applies the keyboard rules
+// before any key message reaches its control (PreTranslate, called by the message loop).
+// Everything here runs on the window thread except the loader and the search worker,
+// which only post messages.
+#pragma once
+#include <windows.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "gui/result_list.h"
+#include "gui/search_box.h"
+#include "index/nusk_db.h"
+#include "search/file_list_source.h"
+#include "search/named_searches.h"
+#include "settings/settings_file.h"
+#include "ui/nav_history.h"
+#include "ui/status_text.h"
+#include "ui/window_options.h"
+
+namespace nusk {
+
+class WebService;
+class WebSearch;
+
+inline constexpr UINT kMsgDbLoaded = 20425;
+inline constexpr UINT kMsgSearchDone = 20427;
+inline constexpr UINT kMsgFocusBack = 20428;
+inline constexpr UINT kMsgOpenedItem = 20433;
+
+inline constexpr wchar_t kMainWindowClass[] = L"Nusk_Main_Window";
+
+struct MainWindowConfig {
+  std::u16string home;           // home folder, ends with the separator
+  std::u16string settings_path;  // "nusk.ini" in it
+  bool default_home = true;      // false: the title names the home folder
+  std::u16string initial_text;   // search text from the command line (may be empty)
+  int keyboard_speed = -1;       // -1: the system's setting (tests pin it)
+  bool show = true;              // show the window once created
+  bool quit_on_destroy = true;   // post WM_QUIT when the window is destroyed
+};
+
+class MainWindow : public IFileListSourceChangeListener {
+ public:
+  MainWindow();
+  ~MainWindow() override;
+  MainWindow(const MainWindow&) = delete;
+  MainWindow& operator=(const MainWindow&) = delete;
+
+  // Registers the window class (once per process).
+  static bool Register(HINSTANCE instance);
+  // Creates the window and its controls and starts loading the index. Null on failure.
+  HWND Create(const MainWindowConfig& config);
+
+  // The keyboard rules and accelerators; true when the message was consumed.
+  bool PreTranslate(MSG* msg);
+
+  HWND hwnd() const { return hwnd_; }
+  HWND search_box() const { return box_.hwnd(); }
+  HWND list() const { return list_.hwnd(); }
+  HWND status_bar() const { return status_; }
+  ResultList& results() { return list_; }
+  SearchBox& box() { return box_; }
+  bool loaded() const { return loaded_; }
+  // Number of results taken on 20427 (tests wait for it to grow).
+  uint64_t results_taken() const { return results_taken_; }
+  std::u16string StatusText() const;
+  std::u16string search_text() const { return search_text_; }
+  const NavHistory& history() const { return history_; }
+  const WindowOptions& options() const { return options_; }
+  bool search_timer_pending() const { return timer_pending_; }
+  FileListSource* source() { return source_.get(); }
+  // Runs a search now (the timer's action).
+  void RunSearch();
+  void Command(int id);
+
+  // IFileListSourceChangeListener (worker thread: only posts).
+  void OnSearchStarted(int) override;
+  void OnResultsReady(void*) override;
+  void OnSearchFinished(bool) override {}
+  void OnIndexReplaced() override {}
+
+ private:
+  static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+  LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
+  void OnCreate();
+  void Layout();
+  void StartLoader();
+  void OnDbLoaded();
+  void OnSearchDone();
+  void OnBoxChanged();
+  void SetStatus(std::u16string_view text);
+  void UpdateTitle();
+  void Navigate(bool forward);
+  void GoUp();
+  void RecordHistory();
+  NavEntry CurrentNavEntry() const;
+  void SaveState();
+  void StartWebServerIfWanted();
+  void StopWebServer();
+  bool HandleKey(const MSG& msg);
+  void ShowSelectionStatus();
+  void SubmitCurrent();
+
+  HWND hwnd_ = nullptr;
+  HWND status_ = nullptr;
+  HACCEL accel_ = nullptr;
+  SearchBox box_;
+  ResultList list_;
+  MainWindowConfig config_;
+  SettingsFile settings_{u""};
+  WindowOptions options_;
+  std::u16string global_filter_;
+  std::u16string search_text_;
+  std::u16string last_searched_;
+  StatusStack status_stack_;
+  NavHistory history_;
+  std::optional<NavEntry> restoring_;  // entry whose keys and positions apply to the next result
+
+  // The index: loaded by the loader thread, then read by the window and the worker.
+  NuskDb db_;
+  std::unique_ptr<SearchView> view_;
+  std::unique_ptr<FileListSource> source_;
+  std::unique_ptr<NamedSearches> named_;
+  std::thread loader_;
+  std::string load_error_;
+  bool loaded_ = false;
+  bool first_result_ = true;
+  bool quit_requested_ = false;
+  uint64_t results_taken_ = 0;
+  bool timer_pending_ = false;
+  bool resort_on_arrival_ = false;  // the list's sort could not go into the query
+  std::atomic<int64_t> search_started_us_{0};
+  std::atomic<int64_t> search_ready_us_{0};
+
+  std::unique_ptr<WebSearch> web_search_;
+  std::unique_ptr<WebService> web_;
+};
+
+// Runs the message loop of one main window (with its keyboard rules) until WM_QUIT.
+int RunMessageLoop(MainWindow* window);
+
+// Dispatches waiting messages through the window's rules until done() or the timeout;
+// true when done() became true. For waits that must keep the window alive (and tests).
+bool PumpUntil(MainWindow* window, const std::function<bool()>& done, int timeout_ms);
+
+}  // namespace nusk

@@ -1,0 +1,105 @@
+#include "gui/row_details.h"
+
+#include <objbase.h>
+#include <shellapi.h>
+
+#include "index/index_types.h"
+#include "platform/win32/win_text.h"
+
+namespace nusk {
+
+RowDetailsWorker::~RowDetailsWorker() {
+  stop_ = true;
+  restart_ = true;
+  if (thread_.joinable()) thread_.join();
+}
+
+void RowDetailsWorker::Request(std::vector<Row> rows) {
+  std::lock_guard<std::mutex> lock(mu_);
+  rows_ = std::move(rows);
+  ++requests_;
+  if (running_) {
+    restart_ = true;
+    return;
+  }
+  running_ = true;
+  if (thread_.joinable()) thread_.join();  // the previous pass has ended
+  thread_ = std::thread([this] { Run(); });
+}
+
+bool RowDetailsWorker::Get(uint32_t item, RowDetails* out) const {
+  std::lock_guard<std::mutex> lock(mu_);
+  auto it = cache_.find(item);
+  if (it == cache_.end()) return false;
+  *out = it->second;
+  return true;
+}
+
+void RowDetailsWorker::Clear() {
+  std::lock_guard<std::mutex> lock(mu_);
+  cache_.clear();
+}
+
+bool RowDetailsWorker::running() const {
+  std::lock_guard<std::mutex> lock(mu_);
+  return running_;
+}
+
+RowDetails RowDetailsWorker::Fetch(const std::u16string& path) {
+  RowDetails d;
+  const std::wstring wpath = W(path);
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileExW(wpath.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0);
+  DWORD attributes = FILE_ATTRIBUTE_NORMAL;
+  if (find != INVALID_HANDLE_VALUE) {
+    FindClose(find);
+    attributes = data.dwFileAttributes;
+    d.has_attributes = true;
+    d.attributes = data.dwFileAttributes;
+    const uint64_t created = (uint64_t{data.ftCreationTime.dwHighDateTime} << 32) | data.ftCreationTime.dwLowDateTime;
+    if (created) {
+      d.has_created = true;
+      d.created = CompactTimeFromFileTime(created);
+    }
+  }
+  SHFILEINFOW info = {};
+  if (SHGetFileInfoW(wpath.c_str(), attributes, &info, sizeof(info), SHGFI_TYPENAME | SHGFI_USEFILEATTRIBUTES)) {
+    d.type_name = U(info.szTypeName);
+  }
+  return d;
+}
+
+void RowDetailsWorker::Run() {
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);  // the shell's type names need COM
+  for (;;) {
+    std::vector<Row> rows;
+    uint64_t seen;
+    {
+      std::lock_guard<std::mutex> lock(mu_);
+      rows = rows_;
+      seen = requests_;
+      restart_ = false;
+    }
+    for (const Row& r : rows) {
+      if (restart_) break;  // newer rows are waiting
+      {
+        std::lock_guard<std::mutex> lock(mu_);
+        if (cache_.count(r.item)) continue;
+      }
+      RowDetails d = Fetch(r.path);
+      {
+        std::lock_guard<std::mutex> lock(mu_);
+        cache_[r.item] = std::move(d);
+      }
+      PostMessageW(notify_, kMsgRowDetail, r.row, 0);
+    }
+    std::lock_guard<std::mutex> lock(mu_);
+    if (!stop_ && requests_ != seen) continue;
+    running_ = false;
+    PostMessageW(notify_, kMsgRowDetailsDone, 0, 0);
+    break;
+  }
+  CoUninitialize();
+}
+
+}  // namespace nusk

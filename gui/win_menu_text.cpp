@@ -1,0 +1,141 @@
+#include "gui/win_menu_text.h"
+
+#include <iterator>
+
+#include "gui/resource.h"
+#include "l10n/mui.h"
+#include "platform/win32/win_text.h"
+
+namespace nusk {
+
+namespace {
+
+struct IdKey {
+  UINT id;
+  std::u16string_view key;
+};
+
+// The main menu's commands and the language key of each.
+constexpr IdKey kCommandKeys[] = {
+    {IDM_FILE_OPEN_PATH, u"file.open_path"},     {IDM_FILE_OPEN, u"file.open"},
+    {IDM_FILE_EXPORT, u"file.export"},           {IDM_FILE_CLOSE, u"file.close"},
+    {IDM_FILE_EXIT, u"file.exit"},               {IDM_EDIT_COPY, u"edit.copy"},
+    {IDM_EDIT_COPY_NAME, u"edit.copy_name"},     {IDM_EDIT_COPY_FULL_NAME, u"edit.copy_full_name"},
+    {IDM_EDIT_ZOOM_IN, u"edit.text_size.increase"}, {IDM_EDIT_ZOOM_OUT, u"edit.text_size.decrease"},
+    {IDM_EDIT_ZOOM_RESET, u"edit.text_size.reset"}, {IDM_EDIT_SELECT_ALL, u"edit.select_all"},
+    {IDM_EDIT_SELECT_NONE, u"edit.select_none"}, {IDM_EDIT_INVERT_SELECTION, u"edit.invert_selection"},
+    {IDM_EDIT_GOTO_ROW, u"edit.goto_row"},       {IDM_EDIT_HIDE_SELECTED, u"edit.hide_selected_items"},
+    {IDM_SEARCH_NEW, u"search.new_search"},      {IDM_SEARCH_BACK, u"search.go_back"},
+    {IDM_SEARCH_FORWARD, u"search.go_forward"},  {IDM_SEARCH_UP, u"search.go_up"},
+    {IDM_VIEW_STATUSBAR, u"view.statusbar"},     {IDM_HELP_ABOUT, u"help.about"},
+};
+
+// Each popup is named by the command of its first item.
+constexpr IdKey kPopupKeys[] = {
+    {IDM_FILE_OPEN_PATH, u"file"}, {IDM_EDIT_COPY, u"edit"},       {IDM_EDIT_ZOOM_IN, u"edit.text_size"},
+    {IDM_SEARCH_NEW, u"search"},   {IDM_VIEW_STATUSBAR, u"view"}, {IDM_HELP_ABOUT, u"help"},
+};
+
+std::u16string_view KeyOf(const IdKey* begin, const IdKey* end, UINT id) {
+  for (const IdKey* k = begin; k != end; ++k)
+    if (k->id == id) return k->key;
+  return {};
+}
+
+UINT FirstCommand(HMENU menu) {
+  const int n = GetMenuItemCount(menu);
+  for (int i = 0; i < n; ++i) {
+    HMENU sub = GetSubMenu(menu, i);
+    const UINT id = sub ? FirstCommand(sub) : GetMenuItemID(menu, i);
+    if (id != 0 && id != static_cast<UINT>(-1)) return id;
+  }
+  return 0;
+}
+
+std::wstring ItemText(HMENU menu, int pos) {
+  wchar_t buf[256] = {};
+  GetMenuStringW(menu, pos, buf, 255, MF_BYPOSITION);
+  return buf;
+}
+
+void SetItemText(HMENU menu, int pos, const std::wstring& text) {
+  MENUITEMINFOW mii{};
+  mii.cbSize = sizeof(mii);
+  mii.fMask = MIIM_STRING;
+  mii.dwTypeData = const_cast<wchar_t*>(text.c_str());
+  SetMenuItemInfoW(menu, pos, TRUE, &mii);
+}
+
+void TranslateItems(CMUI* ui, HMENU menu) {
+  const int n = GetMenuItemCount(menu);
+  for (int i = 0; i < n; ++i) {
+    const std::wstring old = ItemText(menu, i);
+    if (old.empty()) continue;  // separator
+    HMENU sub = GetSubMenu(menu, i);
+    std::u16string_view key;
+    if (sub) {
+      key = KeyOf(std::begin(kPopupKeys), std::end(kPopupKeys), FirstCommand(sub));
+      TranslateItems(ui, sub);
+      if (!key.empty()) SetItemText(menu, i, W(ui->PopupTitle(key, U(old))));
+      continue;
+    }
+    key = KeyOf(std::begin(kCommandKeys), std::end(kCommandKeys), GetMenuItemID(menu, i));
+    if (key.empty()) continue;
+    const size_t tab = old.find(L'\t');
+    const std::wstring english = old.substr(0, tab);
+    std::wstring text = W(ui->MenuText(key, U(english)));
+    if (tab != std::wstring::npos && text.find(L'\t') == std::wstring::npos) text += old.substr(tab);
+    SetItemText(menu, i, text);
+  }
+}
+
+INT_PTR CALLBACK GotoRowProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case WM_INITDIALOG: {
+      SetWindowLongPtrW(dlg, DWLP_USER, lp);
+      auto* text = reinterpret_cast<std::u16string*>(lp);
+      SetDlgItemTextW(dlg, IDC_GOTO_EDIT, W(*text).c_str());
+      if (CMUI* ui = CurrentUI()) {
+        SetWindowTextW(dlg, W(ui->DialogText(u"dialog.goto_row", u"Go to Row")).c_str());
+        SetDlgItemTextW(dlg, IDC_GOTO_LABEL, W(ui->DialogText(u"label.enter_row_number", u"Enter row number:")).c_str());
+        SetDlgItemTextW(dlg, IDOK, W(ui->DialogText(u"button.ok", u"OK")).c_str());
+        SetDlgItemTextW(dlg, IDCANCEL, W(ui->DialogText(u"button.cancel", u"Cancel")).c_str());
+      }
+      SendDlgItemMessageW(dlg, IDC_GOTO_EDIT, EM_SETSEL, 0, -1);
+      return TRUE;
+    }
+    case WM_COMMAND:
+      if (LOWORD(wp) == IDOK) {
+        wchar_t buf[32] = {};
+        GetDlgItemTextW(dlg, IDC_GOTO_EDIT, buf, 31);
+        *reinterpret_cast<std::u16string*>(GetWindowLongPtrW(dlg, DWLP_USER)) = U(buf);
+        EndDialog(dlg, IDOK);
+        return TRUE;
+      }
+      if (LOWORD(wp) == IDCANCEL) {
+        EndDialog(dlg, IDCANCEL);
+        return TRUE;
+      }
+      break;
+  }
+  return FALSE;
+}
+
+}  // namespace
+
+void TranslateMainMenu(HMENU menu) {
+  CMUI* ui = CurrentUI();
+  if (ui && menu) TranslateItems(ui, menu);
+}
+
+std::wstring MenuText(std::u16string_view key, std::u16string_view english) {
+  CMUI* ui = CurrentUI();
+  return W(ui ? ui->MenuText(key, english) : std::u16string(english));
+}
+
+bool AskGotoRow(HWND owner, std::u16string* text) {
+  return DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_GOTO_ROW), owner, GotoRowProc,
+                         reinterpret_cast<LPARAM>(text)) == IDOK;
+}
+
+}  // namespace nusk

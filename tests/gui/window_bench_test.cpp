@@ -1,0 +1,65 @@
+// Timing of the real window over a large generated index; runs only when
+// NUSK_WINDOW_BENCH_HOME names a home folder holding one (tools/gen_index), e.g.
+//   NUSK_WINDOW_BENCH_HOME='Z:\tmp\idx1m\' wine-run tests/nusk_gui_tests.exe --gtest_filter=WindowBench*
+// Prints window start to first rows, and text change to rows (debounce included) per query.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+
+#include "gui/main_window.h"
+#include "platform/win32/win_text.h"
+#include "util/utf.h"
+
+namespace nusk {
+namespace {
+
+double MsSince(std::chrono::steady_clock::time_point t) {
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t).count();
+}
+
+TEST(WindowBench, KeystrokeToRows) {
+  const char* home = std::getenv("NUSK_WINDOW_BENCH_HOME");
+  if (!home) GTEST_SKIP() << "NUSK_WINDOW_BENCH_HOME is not set";
+  MainWindow window;
+  MainWindowConfig config;
+  config.home = FromUtf8(home);
+  config.settings_path = config.home + u"nusk.ini";
+  config.keyboard_speed = 31;
+  config.quit_on_destroy = false;
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_TRUE(window.Create(config));
+  ASSERT_TRUE(PumpUntil(&window, [&] { return window.results_taken() > 0; }, 60000));
+  std::printf("window start to first rows: %.0f ms (%u rows)\n", MsSince(start), window.results().count());
+  // Each query as a user types it: one more character at a time.
+  const char16_t* words[] = {u"report", u"index.js", u"lib", u"conf", u"data.json", u"util"};
+  std::vector<double> times;
+  for (const char16_t* w : words) {
+    std::u16string text;
+    for (const char16_t* c = w; *c; ++c) {
+      text += *c;
+      const uint64_t before = window.results_taken();
+      const auto t = std::chrono::steady_clock::now();
+      SendMessageW(window.search_box(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(W(text).c_str()));
+      ASSERT_TRUE(PumpUntil(&window, [&] { return window.results_taken() > before && !window.search_timer_pending(); }, 30000));
+      window.source()->WaitIdle();
+      PumpUntil(&window, [] { return false; }, 1);
+      times.push_back(MsSince(t));
+      if (std::getenv("NUSK_WINDOW_BENCH_VERBOSE")) {
+        std::printf("%-10s %8.1f ms  %s\n", ToUtf8(text).c_str(), times.back(), ToUtf8(window.StatusText()).c_str());
+      }
+    }
+  }
+  std::sort(times.begin(), times.end());
+  std::printf("text change to rows: p50 %.1f ms, p90 %.1f ms, max %.1f ms over %zu changes\n", times[times.size() / 2],
+              times[times.size() * 9 / 10], times.back(), times.size());
+  PostMessageW(window.hwnd(), WM_CLOSE, 0, 0);
+  PumpUntil(&window, [&] { return !IsWindow(window.hwnd()); }, 10000);
+}
+
+}  // namespace
+}  // namespace nusk
