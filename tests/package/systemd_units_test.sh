@@ -26,11 +26,12 @@ fi
 
 # A second build of one home folder ends at once; its status must be a success status.
 home=$work/home
-mkdir -p "$home" "$work/tmp" "$work/data"
+mkdir -p "$home" "$work/data"
 printf '[Drives]\nD=%s\n' "$work/data" >"$home/nusk.ini"
-TMPDIR=$work/tmp "$nusk" --dbdir "$home" build >/dev/null || { echo "FAIL: first build"; failed=1; }
-lock=$(ls "$work/tmp")
-TMPDIR=$work/tmp flock "$work/tmp/$lock" "$nusk" --dbdir "$home" build >/dev/null
+"$nusk" --dbdir "$home" build >/dev/null || { echo "FAIL: first build"; failed=1; }
+# The build lock is a file inside the home folder itself.
+[ -f "$home/nusk_build.lock" ] || { echo "FAIL: no build lock file in the home folder"; failed=1; }
+flock "$home/nusk_build.lock" "$nusk" --dbdir "$home" build >/dev/null
 running=$?
 allowed=$(sed -n 's/^SuccessExitStatus=//p' "$units/nusk-build.service")
 if [ $running -eq 0 ] || ! grep -qw -- "$running" <<<"$allowed"; then

@@ -102,12 +102,8 @@ TEST_F(UiListFixture, DetailColumnsNeedRowDetails) {
 }
 
 TEST_F(UiListFixture, HashColumns) {
-  HashRecord a, b;
-  a.reference = idx_.Reference(u"C:\\Docs\\Makefile");
-  b.reference = idx_.Reference(u"C:\\Docs\\sub\\big.bin");
-  a.hashed = b.hashed = 1;
-  a.digest = b.digest = {0xde, 0xad, 0xbe, 0xef, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
-  idx_.SetHashes({a, b});
+  // Two files with one content (as the hashing tool records them).
+  idx_.SetHashes({idx_.RecordFor(u"C:\\Docs\\Makefile", 0xde), idx_.RecordFor(u"C:\\Docs\\sub\\big.bin", 0xde)});
   const std::u16string hash = Cell(u"C:\\Docs\\Makefile", kColHash);
   ASSERT_EQ(hash.size(), 8u);
   for (char16_t c : hash) EXPECT_TRUE((c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'F')) << ToUtf8(hash);
