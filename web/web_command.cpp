@@ -81,6 +81,10 @@ int RunWebCommand(const std::vector<std::u16string>& args) {
       no_login = true;
       continue;
     }
+    if (a == u"-h" || a == u"--help") {
+      PrintLine(kUsage);
+      return 0;
+    }
     bool known = a == u"--ip" || a == u"--port" || a == u"--username" || a == u"--password";
     if (!known) {
       // A mistyped option must not start a server with other settings than meant.

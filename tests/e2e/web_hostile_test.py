@@ -372,6 +372,10 @@ def check_options(nusk, home):
         out = r.stdout.decode(errors="replace")
         check(r.returncode == 2 and "USAGE: nusk webserver" in out and "started" not in out,
               what + ": usage and exit status 2", (r.returncode, out))
+    r = run([nusk, "--dbdir", home, "webserver", "--help"], timeout=10)
+    out = r.stdout.decode(errors="replace")
+    check(r.returncode == 0 and "USAGE: nusk webserver" in out and "started" not in out,
+          "--help: the usage text and exit status 0, nothing started", (r.returncode, out))
     r = run([nusk, "--dbdir", home, "webserver", "--ip", "0.0.0.0", "--port", str(port)], timeout=10)
     out = r.stdout.decode(errors="replace")
     check(r.returncode == 2 and "--no-login" in out and "started" not in out,
