@@ -509,16 +509,16 @@ TEST_F(WindowTest, InfoTipsFollowCtrlAndDetailOptions) {
 
 // Taking a new result must not visit every row of the old one: at a million rows that
 // took 1.4 s per keystroke under Wine.
-TEST_F(WindowTest, ANewResultOverAMillionRowsIsTakenQuickly) {
+// A new result drops the old selection and focus (only the rows that held them are
+// cleared: clearing every row of an owner-data list costs seconds at a million rows under
+// Wine; the time is measured by WindowBench, not here).
+TEST_F(WindowTest, ANewResultDropsTheOldSelectionAndFocus) {
   WindowDriver& d = Open(kPlainIni);
   d.Type(u"report");
   std::vector<uint32_t> many(1000000, d.list().ItemAt(0));
   d.list().SetResult(many);
   Select({5, 999999});
-  const auto start = std::chrono::steady_clock::now();
   d.list().SetResult(many);
-  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
-  EXPECT_LT(ms, 300);
   EXPECT_TRUE(d.list().SelectedRows().empty());
   EXPECT_EQ(d.list().FocusedRow(), UINT32_MAX);
 }
