@@ -462,6 +462,10 @@ def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--nusk", required=True)
     ap.add_argument("--sumtor")
+    # Sanitizer runtimes open a pipe to check memory before reporting; at the descriptor
+    # limit that check fails and reports a fault that is not there, so a sanitizer build
+    # skips the out-of-descriptors check.
+    ap.add_argument("--sanitized", action="store_true")
     a = ap.parse_args()
     work = tempfile.mkdtemp(prefix="nusk-hostile-")
     try:
@@ -485,7 +489,8 @@ def main():
         check_follows_builds(a.nusk, a.sumtor, home, tree, server.port, server)
         check_options(a.nusk, home)
         check_replay(a.nusk, home)
-        check_out_of_descriptors(a.nusk, home)
+        if not a.sanitized:
+            check_out_of_descriptors(a.nusk, home)
         check_thumbnails(a.nusk, home, tree, png, work)
     finally:
         shutil.rmtree(work, ignore_errors=True)
