@@ -125,20 +125,15 @@ void SearchBox::OnEnChange() {
   if (on_change_) on_change_();
 }
 
-bool SearchBox::Undo() {
-  const std::optional<EditState> s = history_.Undo();
-  if (!s) return false;
-  replaying_ = true;
-  SetTextAndCaret(s->text, static_cast<int>(s->caret));
-  replaying_ = false;
-  return true;
-}
+bool SearchBox::Undo() { return Replay(history_.Undo()); }
 
-bool SearchBox::Redo() {
-  const std::optional<EditState> s = history_.Redo();
-  if (!s) return false;
+bool SearchBox::Redo() { return Replay(history_.Redo()); }
+
+// Puts a state of the history back without recording it as a new edit.
+bool SearchBox::Replay(const std::optional<EditState>& state) {
+  if (!state) return false;
   replaying_ = true;
-  SetTextAndCaret(s->text, static_cast<int>(s->caret));
+  SetTextAndCaret(state->text, static_cast<int>(state->caret));
   replaying_ = false;
   return true;
 }

@@ -56,6 +56,7 @@ class SearchBox {
   void SetFontHeight(int pixels);
 
  private:
+  bool Replay(const std::optional<EditState>& state);
   static LRESULT CALLBACK SubclassProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
   static LRESULT CALLBACK PopupProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
   void UpdateCompletion();
