@@ -49,7 +49,7 @@ Status ReadConsistent(const std::u16string& home, Env* env, DbBytes* out) {
 // checks need), then the folder rows, the folder chains, and the file rows.
 class NuskDbLoader {
  public:
-  NuskDbLoader(NuskDb* db, Env* env) : db_(db), env_(env) {}
+  explicit NuskDbLoader(NuskDb* db) : db_(db) {}
 
   Status Load(const DbBytes& b) {
     dbformat::FrsView frs;
@@ -223,7 +223,6 @@ class NuskDbLoader {
   }
 
   NuskDb* db_;
-  Env* env_;
   std::vector<uint8_t> chains_;
 };
 

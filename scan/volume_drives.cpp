@@ -1,5 +1,6 @@
 #include "scan/volume_drives.h"
 
+#include <cmath>
 #include <cstdio>
 
 #include "platform/env.h"
@@ -23,7 +24,7 @@ std::string OneDecimalGib(uint64_t bytes) {
   if (value < 100) {
     std::snprintf(buf, sizeof(buf), "%.1f", value);
   } else {
-    std::snprintf(buf, sizeof(buf), "%.0f", static_cast<double>(tenths / 10));
+    std::snprintf(buf, sizeof(buf), "%.0f", std::floor(value));
   }
   return buf;
 }
