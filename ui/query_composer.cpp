@@ -274,4 +274,43 @@ ComposerFields FieldsFromQuery(std::u16string_view input) {
   return whole;
 }
 
+namespace {
+
+// A decimal integer with an optional minus sign filling the whole text, within int range.
+std::optional<int> ReadInt(std::u16string_view s) {
+  const bool negative = !s.empty() && s[0] == u'-';
+  if (negative) s.remove_prefix(1);
+  if (s.empty() || s.size() > 9) return std::nullopt;
+  int v = 0;
+  for (char16_t c : s) {
+    if (c < u'0' || c > u'9') return std::nullopt;
+    v = v * 10 + (c - u'0');
+  }
+  return negative ? -v : v;
+}
+
+}  // namespace
+
+std::optional<WindowPos> ParseWindowPos(std::u16string_view text) {
+  const size_t comma = text.find(u',');
+  if (comma == std::u16string_view::npos) return std::nullopt;
+  const std::optional<int> left = ReadInt(Trim(text.substr(0, comma))), top = ReadInt(Trim(text.substr(comma + 1)));
+  if (!left || !top) return std::nullopt;
+  return WindowPos{*left, *top};
+}
+
+std::u16string WindowPosText(WindowPos pos) {
+  auto num = [](int v) {
+    std::u16string s;
+    const bool negative = v < 0;
+    long long x = negative ? -static_cast<long long>(v) : v;
+    do {
+      s.insert(s.begin(), char16_t(u'0' + x % 10));
+      x /= 10;
+    } while (x > 0);
+    return negative ? u"-" + s : s;
+  };
+  return num(pos.left) + u"," + num(pos.top);
+}
+
 }  // namespace nusk

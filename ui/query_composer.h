@@ -56,4 +56,12 @@ std::u16string ComposeFieldsQuery(const ComposerFields& fields);
 // that the text does not show keep their defaults.
 ComposerFields FieldsFromQuery(std::u16string_view text);
 
+// The composer window's saved position ("%d,%d": left and top). nullopt for any other text.
+struct WindowPos {
+  int left = 0, top = 0;
+  bool operator==(const WindowPos&) const = default;
+};
+std::optional<WindowPos> ParseWindowPos(std::u16string_view text);
+std::u16string WindowPosText(WindowPos pos);
+
 }  // namespace nusk

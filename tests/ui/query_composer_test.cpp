@@ -184,5 +184,13 @@ TEST(UiQueryComposer, RandomFieldsRoundTrip) {
   }
 }
 
+TEST(UiQueryComposer, WindowPosition) {
+  EXPECT_EQ(ParseWindowPos(u"120,-40"), (WindowPos{120, -40}));
+  EXPECT_EQ(ParseWindowPos(WindowPosText({-1920, 7})), (WindowPos{-1920, 7}));
+  for (std::u16string_view bad : {u"", u"12", u"12,", u"a,3", u"1,2,3", u"99999999999,1"}) {
+    EXPECT_EQ(ParseWindowPos(bad), std::nullopt) << std::string(bad.begin(), bad.end());
+  }
+}
+
 }  // namespace
 }  // namespace nusk
