@@ -274,6 +274,32 @@ ComposerFields FieldsFromQuery(std::u16string_view input) {
   return whole;
 }
 
+std::u16string WithSearchFolder(std::u16string_view text, std::u16string_view folder) {
+  std::u16string_view rest = Trim(text);
+  // A previous choice of the tree's root.
+  if (rest == u"\\") rest = {};
+  if (rest.substr(0, 2) == u"\\ ") rest = Trim(rest.substr(2));
+  ComposerFields f = FieldsFromQuery(rest);
+  // Absolute folders among the further conditions go as well: the chosen folder replaces them.
+  for (const std::u16string& token : TokenizeQuery(f.misc)) {
+    if (token.size() < 2 || token[1] != u':') continue;
+    size_t at = f.misc.find(u"\"" + token + u"\"");
+    size_t len = token.size() + 2;
+    if (at == std::u16string::npos) at = f.misc.find(token), len = token.size();
+    if (at == std::u16string::npos) continue;
+    f.misc.erase(at, len);
+    if (at < f.misc.size() && f.misc[at] == u' ') f.misc.erase(at, 1);
+    else if (at > 0 && at == f.misc.size() && f.misc[at - 1] == u' ') f.misc.erase(at - 1, 1);
+  }
+  if (folder == u"\\") {
+    f.root_dir.clear();
+    const std::u16string others = ComposeFieldsQuery(f);
+    return others.empty() ? u"\\" : u"\\ " + others;
+  }
+  f.root_dir = folder;
+  return ComposeFieldsQuery(f);
+}
+
 namespace {
 
 // A decimal integer with an optional minus sign filling the whole text, within int range.

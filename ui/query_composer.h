@@ -56,6 +56,12 @@ std::u16string ComposeFieldsQuery(const ComposerFields& fields);
 // that the text does not show keep their defaults.
 ComposerFields FieldsFromQuery(std::u16string_view text);
 
+// The search text after a folder was chosen in the folder tree: the text's folder (its root
+// folder, as the composer reads it, and any other absolute folder term) gives way to
+// `folder`, which comes first; the other terms stay. A single backslash (the tree's root)
+// stands for every folder and is written alone.
+std::u16string WithSearchFolder(std::u16string_view text, std::u16string_view folder);
+
 // The composer window's saved position ("%d,%d": left and top). nullopt for any other text.
 struct WindowPos {
   int left = 0, top = 0;

@@ -184,6 +184,34 @@ TEST(UiQueryComposer, RandomFieldsRoundTrip) {
   }
 }
 
+TEST(UiQueryComposer, FolderChosenInTheTreeReplacesTheSearchFolder) {
+  struct Case {
+    std::u16string text, folder, expected;
+  };
+  const Case cases[] = {
+      {u"", u"C:\\Docs", u"C:\\Docs"},
+      {u"report", u"C:\\My Docs", u"C:\\My Docs\\ report"},
+      {u"C:\\Old report /size:1M", u"D:\\", u"D:\\ report /size:1M"},
+      {u"C:\\My Files\\ report", u"E:\\x", u"E:\\x report"},
+      {u"a | b D:\\y c", u"E:\\x", u"E:\\x a | b c"},
+      {u"x \"C:\\a b\"", u"E:\\x", u"E:\\x x"},
+      {u"docs\\ *.txt", u"C:\\", u"C:\\ docs\\ *.txt"},
+      {u"C:\\x report", u"\\", u"\\ report"},
+      {u"\\ report", u"C:\\x", u"C:\\x report"},
+      {u"C:\\x", u"\\", u"\\"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.text.begin(), c.text.end()));
+    const std::u16string got = WithSearchFolder(c.text, c.folder);
+    EXPECT_EQ(got, c.expected);
+    const ParsedQuery q = ParseQuery(got);
+    if (c.folder != u"\\") {
+      const std::u16string first = q.folder.empty() && !q.folders.empty() ? q.folders[0] : q.folder;
+      EXPECT_EQ(first.substr(0, c.folder.size()), c.folder);
+    }
+  }
+}
+
 TEST(UiQueryComposer, WindowPosition) {
   EXPECT_EQ(ParseWindowPos(u"120,-40"), (WindowPos{120, -40}));
   EXPECT_EQ(ParseWindowPos(WindowPosText({-1920, 7})), (WindowPos{-1920, 7}));
