@@ -42,18 +42,25 @@ std::vector<uint32_t> FolderChildren::Children(uint32_t folder) const {
   return out;
 }
 
+std::u16string TreeFolderPath(NuskDb& db, uint32_t folder) {
+  if (folder == kNoItem || folder >= db.folder_count()) return u"\\";
+  std::u16string path(db.BuildPath(folder, false));
+  if (path.size() == 2 && path[1] == u':') path += u'\\';
+  return path;
+}
+
 std::vector<FolderTreeEntry> ExpandFolder(NuskDb& db, const FolderChildren& index, uint32_t folder) {
   std::vector<FolderTreeEntry> rows;
   for (uint32_t c : index.Children(folder)) {
     FolderTreeEntry e;
     e.item = c;
-    e.path = std::u16string(db.BuildPath(c, false));
+    e.path = TreeFolderPath(db, c);
     e.has_children = index.HasChildren(c);
-    if (e.path.size() == 2 && e.path[1] == u':') {
-      // A drive root: "C:" becomes "C:\", shown with its volume label when it has one.
-      const std::u16string& label = db.DriveLabel(e.path[0]);
-      e.text = label.empty() ? e.path : label + u" (" + e.path + u")";
-      e.path += u'\\';
+    if (e.path.size() == 3 && e.path[1] == u':') {
+      // A drive root, shown as "C:", or with its volume label as "Label (C:)".
+      const std::u16string drive = e.path.substr(0, 2);
+      const std::u16string& label = db.DriveLabel(drive[0]);
+      e.text = label.empty() ? drive : label + u" (" + drive + u")";
     } else {
       e.text = db.ItemName(c);
     }

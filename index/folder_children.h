@@ -40,6 +40,10 @@ struct FolderTreeEntry {
   bool has_children = false;
 };
 
+// The path the tree hands over for a folder: its full path, a drive root with a trailing
+// backslash ("C:\"), and a single backslash for kNoItem (the tree's root).
+std::u16string TreeFolderPath(NuskDb& db, uint32_t folder);
+
 // The rows of a folder's child folders (kNoItem: the drive roots), in index order.
 std::vector<FolderTreeEntry> ExpandFolder(NuskDb& db, const FolderChildren& index, uint32_t folder);
 
