@@ -519,6 +519,7 @@ bool MainWindow::HandleKey(const MSG& msg) {
   ctx.close_by_esc = options_.close_by_esc;
   ctx.search_button = options_.search_button;
   ctx.box_text_changed = text != search_text_;
+  ctx.tree_shown = tree_shown_;
   if (ctx.focus == UiFocus::kResultList) {
     const uint32_t row = list_.FocusedRow();
     ctx.focused_row_is_folder = view_ && row < list_.count() && view_->is_folder(list_.ItemAt(row));
@@ -533,8 +534,11 @@ bool MainWindow::HandleKey(const MSG& msg) {
       SetFocus(list_.hwnd());
       if (list_.count() && list_.FocusedRow() == UINT32_MAX) list_.SetFocusRow(0, -1);
       return true;
-    case KeyAction::kOpenSelection:
-    case KeyAction::kShowFolderInTree: list_.OpenSelection(); return true;
+    case KeyAction::kOpenSelection: list_.OpenSelection(); return true;
+    case KeyAction::kShowFolderInTree:
+      // Enter on a folder while the tree is shown: the tree goes to it (and searches there).
+      if (const uint32_t row = list_.FocusedRow(); row < list_.count()) tree_.Locate(FolderChain(db_, list_.ItemAt(row)));
+      return true;
     case KeyAction::kRunSearch:
       search_text_ = text;
       UpdateTitle();

@@ -178,6 +178,16 @@ TEST_F(TreeTest, ShowingAFolderFollowsTheChainOrStopsQuietly) {
   EXPECT_EQ(ItemText(tree, TreeView_GetSelection(tree)), u"old");
   EXPECT_EQ(d.window().box().Text(), u"C:\\docs\\old");
   EXPECT_EQ(d.list().count(), 1u);
+  // Enter on a folder of the result list shows it in the tree, which searches inside it.
+  TreeView_SelectItem(tree, pane.root());
+  d.SetText(u"music");
+  ASSERT_EQ(d.list().count(), 1u);
+  SetFocus(d.list().hwnd());
+  d.list().SetFocusRow(0, -1);
+  d.Key(VK_RETURN);
+  d.Settle();
+  EXPECT_EQ(ItemText(tree, TreeView_GetSelection(tree)), u"music");
+  EXPECT_EQ(d.window().box().Text(), u"C:\\music music");
 }
 
 TEST_F(TreeTest, WidthAndVisibilitySurviveARestart) {
