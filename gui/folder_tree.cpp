@@ -1,11 +1,13 @@
 #include "gui/folder_tree.h"
 
 #include <shellapi.h>
+#include <shlobj.h>
 #include <uxtheme.h>
 
 #include <algorithm>
 
 #include "gui/resource.h"
+#include "gui/window_thunk.h"
 #include "l10n/mui.h"
 #include "platform/win32/win_text.h"
 
@@ -48,7 +50,7 @@ bool FolderTree::Create(HWND owner, std::function<void()> on_close, std::functio
   if (!registered) {
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = Proc;
+    wc.lpfnWndProc = ObjectWindowProc<FolderTree>;
     wc.hInstance = instance;
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
@@ -181,6 +183,46 @@ bool FolderTree::Locate(const std::vector<uint32_t>& chain) {
   return true;
 }
 
+void FolderTree::ShowContextMenu(HTREEITEM item, POINT at) {
+  const uint32_t record = Record(item);
+  if (!db_ || record == kNoItem) return;  // the root stands for no shell object
+  const std::wstring path = W(TreeFolderPath(*db_, record));
+  PIDLIST_ABSOLUTE pidl = nullptr;
+  if (FAILED(SHParseDisplayName(path.c_str(), nullptr, &pidl, 0, nullptr))) return;
+  IShellFolder* parent = nullptr;
+  PCUITEMID_CHILD child = nullptr;
+  IContextMenu* menu = nullptr;
+  HMENU popup = CreatePopupMenu();
+  if (SUCCEEDED(SHBindToParent(pidl, IID_IShellFolder, reinterpret_cast<void**>(&parent), &child)) &&
+      SUCCEEDED(parent->GetUIObjectOf(hwnd_, 1, &child, IID_IContextMenu, nullptr, reinterpret_cast<void**>(&menu))) &&
+      SUCCEEDED(menu->QueryContextMenu(popup, 0, 1, 0x7FFF, CMF_NORMAL))) {
+    if (set_status_) set_status_(u"{PUSH}");
+    const int chosen = static_cast<int>(TrackPopupMenuEx(popup, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, hwnd_, nullptr));
+    if (set_status_) set_status_(u"{POP}");
+    if (chosen > 0) {
+      wchar_t verb[64] = {};
+      if (FAILED(menu->GetCommandString(chosen - 1, GCS_VERBW, nullptr, reinterpret_cast<LPSTR>(verb), 63))) verb[0] = 0;
+      CMINVOKECOMMANDINFOEX info{};
+      info.cbSize = sizeof(info);
+      info.fMask = CMIC_MASK_UNICODE;
+      info.hwnd = hwnd_;
+      info.lpVerb = MAKEINTRESOURCEA(chosen - 1);
+      info.lpVerbW = MAKEINTRESOURCEW(chosen - 1);
+      info.nShow = SW_SHOWNORMAL;
+      const bool ran = SUCCEEDED(menu->InvokeCommand(reinterpret_cast<CMINVOKECOMMANDINFO*>(&info)));
+      // The item goes only when the folder is really gone: the user may have said no.
+      if (ran && lstrcmpiW(verb, L"delete") == 0 && GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        TreeView_DeleteItem(tree_, item);
+        SendMessageW(owner_, kMsgTreeItemRemoved, 0, 0);
+      }
+    }
+  }
+  if (menu) menu->Release();
+  if (parent) parent->Release();
+  DestroyMenu(popup);
+  CoTaskMemFree(pidl);
+}
+
 void FolderTree::SendPath(HTREEITEM item) {
   if (!db_ || !item) return;
   const std::wstring path = W(TreeFolderPath(*db_, Record(item)));
@@ -210,6 +252,17 @@ bool FolderTree::OnNotify(NMHDR* nm, LRESULT* result) {
       *result = 0;
       return true;
     }
+    case NM_RCLICK: {
+      POINT pt;
+      GetCursorPos(&pt);
+      TVHITTESTINFO hit{};
+      hit.pt = pt;
+      ScreenToClient(tree_, &hit.pt);
+      const HTREEITEM item = TreeView_HitTest(tree_, &hit);
+      if (item && (hit.flags & TVHT_ONITEM)) ShowContextMenu(item, pt);
+      *result = TRUE;
+      return true;
+    }
     case NM_CLICK: {
       // A click on the item that is already selected hands it over again.
       TVHITTESTINFO hit{};
@@ -225,17 +278,6 @@ bool FolderTree::OnNotify(NMHDR* nm, LRESULT* result) {
   return false;
 }
 
-LRESULT CALLBACK FolderTree::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  if (msg == WM_NCCREATE) {
-    auto* self = static_cast<FolderTree*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
-    self->hwnd_ = hwnd;
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  }
-  auto* self = reinterpret_cast<FolderTree*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
-  return self->Handle(msg, wp, lp);
-}
-
 LRESULT FolderTree::Handle(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_SIZE: Layout(); return 0;
@@ -247,6 +289,19 @@ LRESULT FolderTree::Handle(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_COMMAND:
       if (LOWORD(wp) == kCloseId && on_close_) on_close_();
       return 0;
+    case WM_CONTEXTMENU:
+      // From the keyboard (Shift+F10, the menu key): the selected item, at the item.
+      if (reinterpret_cast<HWND>(wp) == tree_ && lp == -1) {
+        const HTREEITEM item = TreeView_GetSelection(tree_);
+        RECT rc;
+        if (item && TreeView_GetItemRect(tree_, item, &rc, TRUE)) {
+          POINT pt = {rc.left, rc.bottom};
+          ClientToScreen(tree_, &pt);
+          ShowContextMenu(item, pt);
+        }
+        return 0;
+      }
+      break;
     case WM_SETCURSOR: {
       POINT pt;
       GetCursorPos(&pt);

@@ -18,6 +18,7 @@
 namespace nusk {
 
 inline constexpr UINT kMsgTreeFolder = 20441;
+inline constexpr UINT kMsgTreeItemRemoved = 20458;  // a folder was deleted through the shell menu
 inline constexpr wchar_t kFolderTreeClass[] = L"Nusk_Folder_Tree";
 
 class FolderTree {
@@ -30,6 +31,8 @@ class FolderTree {
   // Creates the (hidden) pane as a child of `owner`, which receives kMsgTreeFolder.
   // on_close runs when the title's close button is pressed; on_resize when the splitter moved.
   bool Create(HWND owner, std::function<void()> on_close, std::function<void()> on_resize);
+  // Sets the owner's status text ("{PUSH}" and "{POP}" save and restore it).
+  void set_status_hook(std::function<void(std::u16string_view)> hook) { set_status_ = std::move(hook); }
   HWND hwnd() const { return hwnd_; }
   HWND tree() const { return tree_; }
   int width() const { return width_; }
@@ -52,13 +55,17 @@ class FolderTree {
   HTREEITEM ChildWithRecord(HTREEITEM parent, uint32_t record);
   HTREEITEM root() const { return root_; }
 
- private:
-  static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+  // For ObjectWindowProc (gui/window_thunk.h).
+  void AttachWindow(HWND hwnd) { hwnd_ = hwnd; }
   LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
+
+ private:
   bool OnNotify(NMHDR* nm, LRESULT* result);
   void Layout();
   void InsertChildren(HTREEITEM parent, uint32_t folder);
   void SendPath(HTREEITEM item);
+  // The shell's context menu for the item's folder at a screen point.
+  void ShowContextMenu(HTREEITEM item, POINT at);
   uint32_t Record(HTREEITEM item) const;
 
   HWND hwnd_ = nullptr, owner_ = nullptr, tree_ = nullptr, title_ = nullptr, close_ = nullptr;
@@ -71,6 +78,7 @@ class FolderTree {
   bool suppress_ = false;   // a programmatic selection is no user's navigation
   bool dragging_ = false;   // the splitter is being dragged
   std::function<void()> on_close_, on_resize_;
+  std::function<void(std::u16string_view)> set_status_;
 };
 
 }  // namespace nusk

@@ -162,6 +162,7 @@ void MainWindow::OnCreate() {
   };
   list_.Create(hwnd_, kListId, hooks);
   tree_.Create(hwnd_, [this] { ShowTreePane(false); }, [this] { Layout(); });
+  tree_.set_status_hook([this](std::u16string_view text) { SetStatus(text); });
   if (const int64_t w = GetInteger(settings_, SettingId::kTreePaneWidth); w > 0 && w < 10000) tree_.set_width(static_cast<int>(w));
   tree_shown_ = GetFlag(settings_, SettingId::kShowTree);
   if (tree_shown_) ShowWindow(tree_.hwnd(), SW_SHOW);
@@ -634,6 +635,10 @@ LRESULT MainWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
     case kMsgFocusBack: SetFocus(box_.hwnd()); return 0;
     case kMsgComposedQuery:
       if (lp) TakeSearchText(U(reinterpret_cast<const wchar_t*>(lp)));
+      return 0;
+    case kMsgTreeItemRemoved:
+      // A folder was deleted from the tree's menu: the status and the list follow.
+      RunSearch();
       return 0;
     case kMsgTreeFolder:
       // The folder chosen in the tree becomes the folder of the search text.

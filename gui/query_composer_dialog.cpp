@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "gui/window_thunk.h"
 #include "l10n/mui.h"
 #include "platform/win32/win_text.h"
 #include "settings/setting_keys.h"
@@ -69,7 +70,7 @@ void QueryComposerDialog::Show(HWND owner, const std::u16string& settings_path, 
     InitCommonControlsEx(&icc);
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = Proc;
+    wc.lpfnWndProc = ObjectWindowProc<QueryComposerDialog>;
     wc.hInstance = instance;
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
@@ -295,17 +296,6 @@ void QueryComposerDialog::Close() {
 bool QueryComposerDialog::PreTranslate(MSG* msg) {
   if (!is_open() || (msg->hwnd != hwnd_ && !IsChild(hwnd_, msg->hwnd))) return false;
   return IsDialogMessageW(hwnd_, msg) != FALSE;
-}
-
-LRESULT CALLBACK QueryComposerDialog::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  if (msg == WM_NCCREATE) {
-    auto* self = static_cast<QueryComposerDialog*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
-    self->hwnd_ = hwnd;
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  }
-  auto* self = reinterpret_cast<QueryComposerDialog*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
-  return self->Handle(msg, wp, lp);
 }
 
 LRESULT QueryComposerDialog::Handle(UINT msg, WPARAM wp, LPARAM lp) {

@@ -58,9 +58,11 @@ class QueryComposerDialog {
   // The fields as the controls hold them now.
   ComposerFields Fields() const;
 
- private:
-  static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+  // For ObjectWindowProc (gui/window_thunk.h).
+  void AttachWindow(HWND hwnd) { hwnd_ = hwnd; }
   LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
+
+ private:
   void CreateControls();
   void SetFields(const ComposerFields& f);
   void FieldChanged();

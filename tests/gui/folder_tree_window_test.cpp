@@ -27,17 +27,12 @@ class TreeTest : public ::testing::Test {
     index_.File(u"C:\\docs\\old\\draft.txt");
     index_.File(u"C:\\music\\song.mp3");
     index_.Folder(u"C:\\empty");
+    index_.Folder(u"C:\\windows");  // exists in every prefix: the shell has a menu for it
     index_.File(u"D:\\top.txt");
     index_.File(u"D:\\data\\readme.md");
     index_.Build();
   }
   void TearDown() override { InstallUI(nullptr); }
-
-  std::string Ini() {
-    std::string bytes;
-    Env::Default()->ReadWholeFile(index_.home() + u"nusk.ini", &bytes);
-    return bytes;
-  }
 
   TestIndex index_;
 };
@@ -210,7 +205,7 @@ TEST_F(TreeTest, WidthAndVisibilitySurviveARestart) {
     ScreenToClient(d.hwnd(), &p);
     EXPECT_EQ(p.x, 310);
   }
-  ini = Ini();
+  ini = SavedSettings(index_);
   EXPECT_NE(ini.find("TreePaneWidth=310"), std::string::npos) << ini;
   EXPECT_NE(ini.find("ShowTree=1"), std::string::npos) << ini;
   {
@@ -228,11 +223,26 @@ TEST_F(TreeTest, WidthAndVisibilitySurviveARestart) {
     d.Pump(50);
     EXPECT_FALSE(IsWindowVisible(pane));
   }
-  ini = Ini();
+  ini = SavedSettings(index_);
   EXPECT_NE(ini.find("ShowTree=0"), std::string::npos) << ini;
   WindowDriver d(&index_, ini);
   ASSERT_TRUE(d.Open());
   EXPECT_FALSE(IsWindowVisible(d.window().folder_tree().hwnd()));
+}
+
+TEST_F(TreeTest, ShellMenuOfAFolderKeepsTheStatusText) {
+  WindowDriver d(&index_, "[Options]\r\nShowAllItemsForEmptySearch=1\r\n[UIState]\r\nShowTree=1\r\n");
+  ASSERT_TRUE(d.Open());
+  HWND tree = d.window().folder_tree().tree();
+  TreeView_SelectItem(tree, ChildNamed(tree, ChildNamed(tree, TreeView_GetRoot(tree), u"C:"), u"windows"));
+  d.Settle();
+  const std::u16string status = d.window().StatusText();
+  ASSERT_FALSE(status.empty());
+  SetFocus(tree);
+  EXPECT_TRUE(ScreenshotWithMenu(
+      d.hwnd(), [&] { SendMessageW(tree, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(tree), -1); }, "folder_tree_menu"));
+  d.Pump(50);
+  EXPECT_EQ(d.window().StatusText(), status);
 }
 
 TEST_F(TreeTest, JapaneseTitle) {

@@ -33,12 +33,6 @@ class ComposerTest : public ::testing::Test {
   }
   void TearDown() override { InstallUI(nullptr); }
 
-  std::string Ini() {
-    std::string bytes;
-    Env::Default()->ReadWholeFile(index_.home() + u"nusk.ini", &bytes);
-    return bytes;
-  }
-
   TestIndex index_;
 };
 
@@ -130,7 +124,7 @@ TEST_F(ComposerTest, PositionSurvivesARestart) {
     SetWindowPos(d.window().composer().hwnd(), nullptr, 123, 145, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     d.Pump(50);
   }  // closing the main window closes the form and saves its place
-  ini = Ini();
+  ini = SavedSettings(index_);
   EXPECT_NE(ini.find("QueryComposerPos=123,145"), std::string::npos) << ini;
   WindowDriver d(&index_, ini);
   ASSERT_TRUE(d.Open());
