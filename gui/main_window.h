@@ -77,6 +77,7 @@ class MainWindow : public IFileListSourceChangeListener {
   // Number of results taken on 20427 (tests wait for it to grow).
   uint64_t results_taken() const { return results_taken_; }
   std::u16string StatusText() const;
+  const StatusStack& status_stack() const { return status_stack_; }
   std::u16string search_text() const { return search_text_; }
   const NavHistory& history() const { return history_; }
   const WindowOptions& options() const { return options_; }

@@ -243,6 +243,7 @@ TEST_F(TreeTest, ShellMenuOfAFolderKeepsTheStatusText) {
       d.hwnd(), [&] { SendMessageW(tree, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(tree), -1); }, "folder_tree_menu"));
   d.Pump(50);
   EXPECT_EQ(d.window().StatusText(), status);
+  EXPECT_EQ(d.window().status_stack().depth(), 0u);  // what the menu saved was given back
 }
 
 TEST_F(TreeTest, JapaneseTitle) {
