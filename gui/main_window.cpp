@@ -332,6 +332,12 @@ void MainWindow::TakeSearchText(std::u16string text) {
   RunSearch();
 }
 
+void MainWindow::LocateInFolderTree(uint32_t item) {
+  if (!loaded_ || item >= db_.item_count()) return;
+  if (!tree_shown_) ShowTreePane(true);
+  tree_.Locate(FolderChain(db_, db_.IsFolder(item) ? item : db_.Parent(item)));
+}
+
 void MainWindow::ShowTreePane(bool show) {
   tree_shown_ = show;
   ShowWindow(tree_.hwnd(), show ? SW_SHOW : SW_HIDE);
@@ -538,7 +544,7 @@ bool MainWindow::HandleKey(const MSG& msg) {
     case KeyAction::kOpenSelection: list_.OpenSelection(); return true;
     case KeyAction::kShowFolderInTree:
       // Enter on a folder while the tree is shown: the tree goes to it (and searches there).
-      if (const uint32_t row = list_.FocusedRow(); row < list_.count()) tree_.Locate(FolderChain(db_, list_.ItemAt(row)));
+      if (const uint32_t row = list_.FocusedRow(); row < list_.count()) LocateInFolderTree(list_.ItemAt(row));
       return true;
     case KeyAction::kRunSearch:
       search_text_ = text;

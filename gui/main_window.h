@@ -86,6 +86,9 @@ class MainWindow : public IFileListSourceChangeListener {
   // Runs a search now (the timer's action).
   void RunSearch();
   void Command(int id);
+  // Shows the tree (when hidden) and goes to the item's folder there (a file: its folder),
+  // which searches inside it. The "Locate in folder tree" action.
+  void LocateInFolderTree(uint32_t item);
 
   // IFileListSourceChangeListener (worker thread: only posts).
   void OnSearchStarted(int) override;

@@ -8,6 +8,7 @@
 #include <set>
 
 #include "gui/folder_tree.h"
+#include "gui/resource.h"
 #include "index/folder_children.h"
 #include "l10n/builtin_ui.h"
 #include "l10n/mui.h"
@@ -183,6 +184,14 @@ TEST_F(TreeTest, ShowingAFolderFollowsTheChainOrStopsQuietly) {
   d.Settle();
   EXPECT_EQ(ItemText(tree, TreeView_GetSelection(tree)), u"music");
   EXPECT_EQ(d.window().box().Text(), u"C:\\music music");
+  // The action on a file, with the tree hidden (View, Folder Tree): shown, at the file's folder.
+  d.window().Command(IDM_VIEW_FOLDER_TREE);
+  ASSERT_FALSE(IsWindowVisible(pane.hwnd()));
+  d.window().LocateInFolderTree(index_.Item(u"C:\\docs\\old\\draft.txt"));
+  d.Settle();
+  EXPECT_TRUE(IsWindowVisible(pane.hwnd()));
+  EXPECT_EQ(ItemText(tree, TreeView_GetSelection(tree)), u"old");
+  EXPECT_EQ(d.window().box().Text(), u"C:\\docs\\old music");
 }
 
 TEST_F(TreeTest, WidthAndVisibilitySurviveARestart) {
