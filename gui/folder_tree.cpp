@@ -46,17 +46,7 @@ bool FolderTree::Create(HWND owner, std::function<void()> on_close, std::functio
   on_close_ = std::move(on_close);
   on_resize_ = std::move(on_resize);
   HINSTANCE instance = GetModuleHandleW(nullptr);
-  static bool registered = false;
-  if (!registered) {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = ObjectWindowProc<FolderTree>;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = kFolderTreeClass;
-    registered = RegisterClassExW(&wc) != 0;
-  }
+  if (!RegisterObjectWindowClass<FolderTree>(kFolderTreeClass)) return false;
   hwnd_ = CreateWindowExW(WS_EX_CONTROLPARENT, kFolderTreeClass, L"", WS_CHILD | WS_CLIPCHILDREN, 0, 0, width_, 100,
                           owner, nullptr, instance, this);
   if (!hwnd_) return false;

@@ -64,19 +64,9 @@ void QueryComposerDialog::Show(HWND owner, const std::u16string& settings_path, 
   owner_ = owner;
   settings_path_ = settings_path;
   HINSTANCE instance = GetModuleHandleW(nullptr);
-  static bool registered = false;
-  if (!registered) {
-    INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_DATE_CLASSES | ICC_STANDARD_CLASSES};
-    InitCommonControlsEx(&icc);
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = ObjectWindowProc<QueryComposerDialog>;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = kQueryComposerClass;
-    registered = RegisterClassExW(&wc) != 0;
-  }
+  INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_DATE_CLASSES | ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&icc);
+  if (!RegisterObjectWindowClass<QueryComposerDialog>(kQueryComposerClass)) return;
   const std::wstring caption = DlgText(u"dialog.query_composer", u"Query Composer");
   hwnd_ = CreateWindowExW(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, kQueryComposerClass, caption.c_str(),
                           WS_POPUP | WS_CAPTION | WS_SYSMENU, CW_USEDEFAULT, CW_USEDEFAULT, 400, 400, owner, nullptr,

@@ -19,4 +19,20 @@ LRESULT CALLBACK ObjectWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   return self->Handle(msg, wp, lp);
 }
 
+// Registers (once per process) a window class whose windows belong to objects of T.
+template <typename T>
+bool RegisterObjectWindowClass(const wchar_t* name) {
+  static const bool registered = [name] {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = ObjectWindowProc<T>;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = name;
+    return RegisterClassExW(&wc) != 0;
+  }();
+  return registered;
+}
+
 }  // namespace nusk

@@ -11,22 +11,13 @@ namespace {
 
 bool HasChar(std::u16string_view s, char16_t c) { return s.find(c) != std::u16string_view::npos; }
 
-std::u16string_view MinLetter(MinSizeUnit u) {
-  switch (u) {
-    case MinSizeUnit::kKB: return u"K";
-    case MinSizeUnit::kMB: return u"M";
-    case MinSizeUnit::kGB: return u"G";
-    default: return u"";
-  }
-}
-
-std::u16string_view MaxLetter(MaxSizeUnit u) {
-  switch (u) {
-    case MaxSizeUnit::kKB: return u"K";
-    case MaxSizeUnit::kMB: return u"M";
-    case MaxSizeUnit::kGB: return u"G";
-    default: return u"";
-  }
+// The unit letter of a list position: both size lists run none ("Same as below" or
+// "Bytes"), "KB", "MB", "GB".
+template <typename Unit>
+std::u16string_view UnitLetter(Unit u) {
+  static constexpr std::u16string_view kLetters[] = {u"", u"K", u"M", u"G"};
+  const int i = static_cast<int>(u);
+  return i >= 0 && i < 4 ? kLetters[i] : std::u16string_view();
 }
 
 std::u16string DateText(const ComposerDate& d) {
@@ -176,9 +167,9 @@ std::u16string ComposeFieldsQuery(const ComposerFields& f) {
   const bool has_min = !f.min_size.empty(), has_max = !f.max_size.empty();
   if (has_min || has_max) {
     tail += u" /size:";
-    if (has_min) tail += f.min_size + std::u16string(MinLetter(f.min_unit));
+    if (has_min) tail += f.min_size + std::u16string(UnitLetter(f.min_unit));
     if (has_max) tail += u"-" + f.max_size;
-    if (has_max || f.min_unit == MinSizeUnit::kSameAsBelow) tail += MaxLetter(f.max_unit);
+    if (has_max || f.min_unit == MinSizeUnit::kSameAsBelow) tail += UnitLetter(f.max_unit);
   }
   if (f.from || f.to) {
     tail += u" /date:";
