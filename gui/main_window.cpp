@@ -17,6 +17,7 @@
 #include "ui/columns.h"
 #include "ui/keyboard_rules.h"
 #include "ui/list_rows.h"
+#include "ui/query_composer.h"
 #include "ui/search_delay.h"
 #include "ui/zoom.h"
 #include "web/web_search.h"
@@ -160,6 +161,12 @@ void MainWindow::OnCreate() {
     SetFocus(box_.hwnd());
   };
   list_.Create(hwnd_, kListId, hooks);
+  tree_.Create(hwnd_, [this] { ShowTreePane(false); }, [this] { Layout(); });
+  tree_.set_status_hook([this](std::u16string_view text) { SetStatus(text); });
+  if (const int64_t w = GetInteger(settings_, SettingId::kTreePaneWidth); w > 0 && w < 10000) tree_.set_width(static_cast<int>(w));
+  tree_shown_ = GetFlag(settings_, SettingId::kShowTree);
+  if (tree_shown_) ShowWindow(tree_.hwnd(), SW_SHOW);
+  CheckMenuItem(GetMenu(hwnd_), IDM_VIEW_FOLDER_TREE, tree_shown_ ? MF_CHECKED : MF_UNCHECKED);
   list_.set_auto_stretch(options_.auto_stretch_columns);
   list_.set_info_tips(options_.show_info_tip_on_ctrl_down, options_.detailed_info_tip);
   // The Columns set and widths apply before the window is shown.
@@ -191,7 +198,13 @@ void MainWindow::Layout() {
   const int margin = 4;
   MoveWindow(box_.hwnd(), margin, margin, rc.right - 2 * margin, box_height, TRUE);
   const int top = box_height + 2 * margin;
-  MoveWindow(list_.hwnd(), 0, top, rc.right, std::max<int>(0, rc.bottom - top - status_height), TRUE);
+  const int height = std::max<int>(0, rc.bottom - top - status_height);
+  int left = 0;
+  if (tree_shown_ && tree_.hwnd()) {
+    left = std::min<int>(tree_.width(), std::max<int>(0, rc.right - 60));
+    MoveWindow(tree_.hwnd(), 0, top, left, height, TRUE);
+  }
+  MoveWindow(list_.hwnd(), left, top, std::max<int>(0, rc.right - left), height, TRUE);
   if (options_.auto_stretch_columns) list_.StretchColumns();
 }
 
@@ -236,6 +249,7 @@ void MainWindow::OnDbLoaded() {
   source_->set_term_context(ctx);
   box_.SetNamedSearchNames(named_->List());
   loaded_ = true;
+  if (load_error_.empty()) tree_.Fill(&db_);
   global_filter_ = GetText(settings_, SettingId::kGlobalFilter);
   RunSearch();
   StartWebServerIfWanted();
@@ -307,6 +321,28 @@ void MainWindow::SubmitCurrent() {
     }
   }
   source_->Submit(query, true);
+}
+
+void MainWindow::TakeSearchText(std::u16string text) {
+  search_text_ = std::move(text);
+  box_.SetText(search_text_);  // equal to the search text now: starts no timer
+  UpdateTitle();
+  KillTimer(hwnd_, kSearchTimer);
+  timer_pending_ = false;
+  RunSearch();
+}
+
+void MainWindow::LocateInFolderTree(uint32_t item) {
+  if (!loaded_ || item >= db_.item_count()) return;
+  if (!tree_shown_) ShowTreePane(true);
+  tree_.Locate(FolderChain(db_, db_.IsFolder(item) ? item : db_.Parent(item)));
+}
+
+void MainWindow::ShowTreePane(bool show) {
+  tree_shown_ = show;
+  ShowWindow(tree_.hwnd(), show ? SW_SHOW : SW_HIDE);
+  CheckMenuItem(GetMenu(hwnd_), IDM_VIEW_FOLDER_TREE, show ? MF_CHECKED : MF_UNCHECKED);
+  Layout();
 }
 
 void MainWindow::OnSearchStarted(int) { search_started_us_ = NowUs(); }
@@ -443,6 +479,8 @@ void MainWindow::Command(int id) {
     case IDM_SEARCH_BACK: Navigate(false); break;
     case IDM_SEARCH_FORWARD: Navigate(true); break;
     case IDM_SEARCH_UP: GoUp(); break;
+    case IDM_VIEW_FOLDER_TREE: ShowTreePane(!tree_shown_); break;
+    case IDM_SEARCH_QUERY_COMPOSER: composer_.Show(hwnd_, config_.settings_path, box_.Text()); break;
     case IDM_VIEW_STATUSBAR:
       options_.status_bar = !options_.status_bar;
       ShowWindow(status_, options_.status_bar ? SW_SHOW : SW_HIDE);
@@ -488,6 +526,7 @@ bool MainWindow::HandleKey(const MSG& msg) {
   ctx.close_by_esc = options_.close_by_esc;
   ctx.search_button = options_.search_button;
   ctx.box_text_changed = text != search_text_;
+  ctx.tree_shown = tree_shown_;
   if (ctx.focus == UiFocus::kResultList) {
     const uint32_t row = list_.FocusedRow();
     ctx.focused_row_is_folder = view_ && row < list_.count() && view_->is_folder(list_.ItemAt(row));
@@ -502,8 +541,11 @@ bool MainWindow::HandleKey(const MSG& msg) {
       SetFocus(list_.hwnd());
       if (list_.count() && list_.FocusedRow() == UINT32_MAX) list_.SetFocusRow(0, -1);
       return true;
-    case KeyAction::kOpenSelection:
-    case KeyAction::kShowFolderInTree: list_.OpenSelection(); return true;
+    case KeyAction::kOpenSelection: list_.OpenSelection(); return true;
+    case KeyAction::kShowFolderInTree:
+      // Enter on a folder while the tree is shown: the tree goes to it (and searches there).
+      if (const uint32_t row = list_.FocusedRow(); row < list_.count()) LocateInFolderTree(list_.ItemAt(row));
+      return true;
     case KeyAction::kRunSearch:
       search_text_ = text;
       UpdateTitle();
@@ -521,6 +563,7 @@ bool MainWindow::HandleKey(const MSG& msg) {
 }
 
 bool MainWindow::PreTranslate(MSG* msg) {
+  if (composer_.PreTranslate(msg)) return true;
   if (!hwnd_ || (msg->hwnd != hwnd_ && !IsChild(hwnd_, msg->hwnd))) return false;
   if (msg->message == WM_XBUTTONUP) {
     Navigate(GET_XBUTTON_WPARAM(msg->wParam) == XBUTTON2);
@@ -544,6 +587,9 @@ bool MainWindow::PreTranslate(MSG* msg) {
 }
 
 void MainWindow::SaveState() {
+  composer_.Close();
+  SetFlag(settings_, SettingId::kShowTree, tree_shown_);
+  SetInteger(settings_, SettingId::kTreePaneWidth, tree_.width());
   SetText(settings_, SettingId::kColumns, ColumnsText(list_.DisplayOrder()));
   SetText(settings_, SettingId::kLvDynColWidths, WidthsText(list_.Widths()));
   SetInteger(settings_, SettingId::kLvClientWidth, list_.ClientWidth());
@@ -593,6 +639,17 @@ LRESULT MainWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
     case kMsgDbLoaded: OnDbLoaded(); return 0;
     case kMsgSearchDone: OnSearchDone(); return 0;
     case kMsgFocusBack: SetFocus(box_.hwnd()); return 0;
+    case kMsgComposedQuery:
+      if (lp) TakeSearchText(U(reinterpret_cast<const wchar_t*>(lp)));
+      return 0;
+    case kMsgTreeItemRemoved:
+      // A folder was deleted from the tree's menu: the status and the list follow.
+      RunSearch();
+      return 0;
+    case kMsgTreeFolder:
+      // The folder chosen in the tree becomes the folder of the search text.
+      if (lp) TakeSearchText(WithSearchFolder(search_text_, U(reinterpret_cast<const wchar_t*>(lp))));
+      return 0;
     case WM_CLOSE:
       if (!loaded_ && loader_.joinable()) {
         quit_requested_ = true;  // ends once the load completes

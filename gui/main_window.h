@@ -16,6 +16,8 @@
 #include <string>
 #include <thread>
 
+#include "gui/folder_tree.h"
+#include "gui/query_composer_dialog.h"
 #include "gui/result_list.h"
 #include "gui/search_box.h"
 #include "index/nusk_db.h"
@@ -69,10 +71,13 @@ class MainWindow : public IFileListSourceChangeListener {
   HWND status_bar() const { return status_; }
   ResultList& results() { return list_; }
   SearchBox& box() { return box_; }
+  QueryComposerDialog& composer() { return composer_; }
+  FolderTree& folder_tree() { return tree_; }
   bool loaded() const { return loaded_; }
   // Number of results taken on 20427 (tests wait for it to grow).
   uint64_t results_taken() const { return results_taken_; }
   std::u16string StatusText() const;
+  const StatusStack& status_stack() const { return status_stack_; }
   std::u16string search_text() const { return search_text_; }
   const NavHistory& history() const { return history_; }
   const WindowOptions& options() const { return options_; }
@@ -81,6 +86,9 @@ class MainWindow : public IFileListSourceChangeListener {
   // Runs a search now (the timer's action).
   void RunSearch();
   void Command(int id);
+  // Shows the tree (when hidden) and goes to the item's folder there (a file: its folder),
+  // which searches inside it. The "Locate in folder tree" action.
+  void LocateInFolderTree(uint32_t item);
 
   // IFileListSourceChangeListener (worker thread: only posts).
   void OnSearchStarted(int) override;
@@ -109,12 +117,18 @@ class MainWindow : public IFileListSourceChangeListener {
   bool HandleKey(const MSG& msg);
   void ShowSelectionStatus();
   void SubmitCurrent();
+  // Makes text the search text (box and title) and searches at once.
+  void TakeSearchText(std::u16string text);
+  void ShowTreePane(bool show);
 
   HWND hwnd_ = nullptr;
   HWND status_ = nullptr;
   HACCEL accel_ = nullptr;
   SearchBox box_;
   ResultList list_;
+  QueryComposerDialog composer_;
+  FolderTree tree_;
+  bool tree_shown_ = false;
   MainWindowConfig config_;
   SettingsFile settings_{u""};
   WindowOptions options_;

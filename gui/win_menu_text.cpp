@@ -28,6 +28,7 @@ constexpr IdKey kCommandKeys[] = {
     {IDM_SEARCH_NEW, u"search.new_search"},      {IDM_SEARCH_BACK, u"search.go_back"},
     {IDM_SEARCH_FORWARD, u"search.go_forward"},  {IDM_SEARCH_UP, u"search.go_up"},
     {IDM_VIEW_STATUSBAR, u"view.statusbar"},     {IDM_HELP_ABOUT, u"help.about"},
+    {IDM_SEARCH_QUERY_COMPOSER, u"search.query_composer"}, {IDM_VIEW_FOLDER_TREE, u"view.folder_tree"},
 };
 
 // Each popup is named by the command of its first item.

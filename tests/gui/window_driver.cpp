@@ -143,6 +143,12 @@ std::u16string WindowDriver::HeaderText(int pos) {
   return U(buf);
 }
 
+std::string SavedSettings(TestIndex& index) {
+  std::string bytes;
+  Env::Default()->ReadWholeFile(index.home() + u"nusk.ini", &bytes);
+  return bytes;
+}
+
 bool SaveScreenPng(RECT rc, const std::string& name) {
   const int w = rc.right - rc.left, h = rc.bottom - rc.top;
   HDC screen = GetDC(nullptr);

@@ -71,6 +71,9 @@ class WindowDriver {
   std::unique_ptr<MainWindow> window_;
 };
 
+// The text of "nusk.ini" in the index's home, as the window left it.
+std::string SavedSettings(TestIndex& index);
+
 // Saves the screen area as <build>/screenshots/<name>.png (any thread).
 bool SaveScreenPng(RECT area, const std::string& name);
 

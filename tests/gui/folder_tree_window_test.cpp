@@ -1,0 +1,277 @@
+// The folder tree pane in the real main window, over a small index written by the real writer.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "gui/folder_tree.h"
+#include "gui/resource.h"
+#include "index/folder_children.h"
+#include "l10n/builtin_ui.h"
+#include "l10n/mui.h"
+#include "platform/win32/win_text.h"
+#include "search/file_list_source.h"
+#include "tests/gui/window_driver.h"
+#include "util/utf.h"
+
+namespace nusk::testing {
+namespace {
+
+class TreeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    index_.File(u"C:\\docs\\report 2014.docx");
+    index_.File(u"C:\\docs\\notes.txt");
+    index_.File(u"C:\\docs\\old\\draft.txt");
+    index_.File(u"C:\\music\\song.mp3");
+    index_.Folder(u"C:\\empty");
+    index_.Folder(u"C:\\windows");  // exists in every prefix: the shell has a menu for it
+    index_.File(u"D:\\top.txt");
+    index_.File(u"D:\\data\\readme.md");
+    index_.Build();
+  }
+  void TearDown() override { InstallUI(nullptr); }
+
+  TestIndex index_;
+};
+
+std::u16string ItemText(HWND tree, HTREEITEM item) {
+  wchar_t buf[260] = {};
+  TVITEMW it{};
+  it.mask = TVIF_TEXT | TVIF_HANDLE;
+  it.hItem = item;
+  it.pszText = buf;
+  it.cchTextMax = 259;
+  TreeView_GetItem(tree, &it);
+  return U(buf);
+}
+
+HTREEITEM ChildNamed(HWND tree, HTREEITEM parent, std::u16string_view name) {
+  TreeView_Expand(tree, parent, TVE_EXPAND);
+  for (HTREEITEM c = TreeView_GetChild(tree, parent); c; c = TreeView_GetNextSibling(tree, c)) {
+    if (ItemText(tree, c) == name) return c;
+  }
+  return nullptr;
+}
+
+std::vector<std::u16string> ChildTexts(HWND tree, HTREEITEM parent) {
+  TreeView_Expand(tree, parent, TVE_EXPAND);
+  std::vector<std::u16string> out;
+  for (HTREEITEM c = TreeView_GetChild(tree, parent); c; c = TreeView_GetNextSibling(tree, c)) out.push_back(ItemText(tree, c));
+  return out;
+}
+
+// Whether the tree view shows an expand button for the item (asked of the control).
+bool HasButton(HWND tree, HTREEITEM item) {
+  TVITEMW it{};
+  it.mask = TVIF_CHILDREN | TVIF_HANDLE;
+  it.hItem = item;
+  TreeView_GetItem(tree, &it);
+  return it.cChildren > 0;
+}
+
+// The full paths the find driver gives for a query over the same index.
+std::set<std::u16string> FindPaths(TestIndex& index, const std::u16string& query) {
+  NopFileListSourceChangeListener nop;
+  SearchView view(&index.db());
+  FileListSource source(&view, &nop);
+  source.Submit(query, false);
+  std::set<std::u16string> out;
+  for (uint32_t item : source.Results()) out.insert(std::u16string(index.db().BuildPath(item, false)));
+  return out;
+}
+
+std::set<std::u16string> ListPaths(WindowDriver& d) {
+  std::set<std::u16string> out;
+  for (uint32_t r = 0; r < d.list().count(); ++r) out.insert(d.list().FullPath(r));
+  return out;
+}
+
+TEST_F(TreeTest, FoldersOnlyLazyButtonsAndSelectionSearchesInside) {
+  WindowDriver d(&index_, "[Options]\r\nShowAllItemsForEmptySearch=1\r\n[UIState]\r\nShowTree=1\r\n");
+  ASSERT_TRUE(d.Open(u"report"));
+  FolderTree& pane = d.window().folder_tree();
+  HWND tree = pane.tree();
+  ASSERT_TRUE(IsWindowVisible(pane.hwnd()));
+  HTREEITEM root = TreeView_GetRoot(tree);
+  EXPECT_EQ(ItemText(tree, root), u"NUSK");
+  EXPECT_EQ(ChildTexts(tree, root), (std::vector<std::u16string>{u"C:", u"D:"}));
+  HTREEITEM c = ChildNamed(tree, root, u"C:");
+  HTREEITEM drive_d = ChildNamed(tree, root, u"D:");
+  // Not expanded yet: no children inserted, but the button is there.
+  EXPECT_EQ(TreeView_GetChild(tree, c), nullptr);
+  EXPECT_TRUE(HasButton(tree, c));
+  EXPECT_EQ(ChildTexts(tree, drive_d), std::vector<std::u16string>{u"data"});  // the file at the root is not listed
+  HTREEITEM empty = ChildNamed(tree, c, u"empty");
+  HTREEITEM docs = ChildNamed(tree, c, u"docs");
+  ASSERT_TRUE(empty && docs);
+  EXPECT_FALSE(HasButton(tree, empty));
+  EXPECT_FALSE(HasButton(tree, ChildNamed(tree, drive_d, u"data")));
+  EXPECT_TRUE(HasButton(tree, docs));
+
+  // Selecting a folder searches inside it, as the find driver does for that folder.
+  TreeView_SelectItem(tree, docs);
+  d.Settle();
+  EXPECT_EQ(d.window().box().Text(), u"C:\\docs report");
+  EXPECT_EQ(ListPaths(d), FindPaths(index_, u"C:\\docs report"));
+  EXPECT_EQ(d.list().count(), 1u);
+  TreeView_SelectItem(tree, c);
+  d.Settle();
+  EXPECT_EQ(d.window().box().Text(), u"C:\\ report");
+  EXPECT_EQ(ListPaths(d), FindPaths(index_, u"C:\\ report"));
+  d.SetText(u"");
+  TreeView_SelectItem(tree, docs);
+  d.Settle();
+  EXPECT_EQ(ListPaths(d), FindPaths(index_, u"C:\\docs"));
+  EXPECT_EQ(d.list().count(), 4u);  // two files, the folder "old" and the file inside it
+  EXPECT_TRUE(d.Screenshot("folder_tree_en"));
+  // The root hands over a single backslash.
+  TreeView_SelectItem(tree, root);
+  d.Settle();
+  EXPECT_EQ(d.window().box().Text(), u"\\");
+
+  // Clicking the selected item hands it over again.
+  TreeView_SelectItem(tree, docs);
+  d.Settle();
+  d.SetText(u"elsewhere");
+  RECT rc;
+  TreeView_GetItemRect(tree, docs, &rc, TRUE);
+  POINT pt = {(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
+  ClientToScreen(tree, &pt);
+  SetCursorPos(pt.x, pt.y);
+  ScreenToClient(tree, &pt);
+  PostMessageW(tree, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(pt.x, pt.y));
+  PostMessageW(tree, WM_LBUTTONUP, 0, MAKELPARAM(pt.x, pt.y));
+  d.Pump(100);
+  d.Settle();
+  EXPECT_EQ(d.window().box().Text(), u"C:\\docs elsewhere");
+}
+
+TEST_F(TreeTest, ShowingAFolderFollowsTheChainOrStopsQuietly) {
+  WindowDriver d(&index_, "[Options]\r\nShowAllItemsForEmptySearch=1\r\n[UIState]\r\nShowTree=1\r\n");
+  ASSERT_TRUE(d.Open());
+  FolderTree& pane = d.window().folder_tree();
+  HWND tree = pane.tree();
+  const uint32_t old = index_.Item(u"C:\\docs\\old");
+  std::vector<uint32_t> chain = FolderChain(index_.db(), old);
+  ASSERT_EQ(chain.size(), 3u);
+  // A level that is not in the tree: the levels found are expanded, nothing is selected.
+  std::vector<uint32_t> broken = {chain[0], chain[1], index_.Item(u"C:\\music")};
+  TreeView_SelectItem(tree, nullptr);
+  EXPECT_FALSE(pane.Locate(broken));
+  d.Settle();
+  EXPECT_EQ(TreeView_GetSelection(tree), nullptr);
+  HTREEITEM docs = pane.ChildWithRecord(pane.ChildWithRecord(pane.root(), chain[0]), chain[1]);
+  ASSERT_TRUE(docs);
+  EXPECT_TRUE(TreeView_GetItemState(tree, docs, TVIS_EXPANDED) & TVIS_EXPANDED);
+  EXPECT_EQ(d.window().box().Text(), u"");
+  // The whole chain: selected, and the search runs in it.
+  EXPECT_TRUE(pane.Locate(chain));
+  d.Settle();
+  EXPECT_EQ(ItemText(tree, TreeView_GetSelection(tree)), u"old");
+  EXPECT_EQ(d.window().box().Text(), u"C:\\docs\\old");
+  EXPECT_EQ(d.list().count(), 1u);
+  // Enter on a folder of the result list shows it in the tree, which searches inside it.
+  TreeView_SelectItem(tree, pane.root());
+  d.SetText(u"music");
+  ASSERT_EQ(d.list().count(), 1u);
+  SetFocus(d.list().hwnd());
+  d.list().SetFocusRow(0, -1);
+  d.Key(VK_RETURN);
+  d.Settle();
+  EXPECT_EQ(ItemText(tree, TreeView_GetSelection(tree)), u"music");
+  EXPECT_EQ(d.window().box().Text(), u"C:\\music music");
+  // The action on a file, with the tree hidden (View, Folder Tree): shown, at the file's folder.
+  d.window().Command(IDM_VIEW_FOLDER_TREE);
+  ASSERT_FALSE(IsWindowVisible(pane.hwnd()));
+  d.window().LocateInFolderTree(index_.Item(u"C:\\docs\\old\\draft.txt"));
+  d.Settle();
+  EXPECT_TRUE(IsWindowVisible(pane.hwnd()));
+  EXPECT_EQ(ItemText(tree, TreeView_GetSelection(tree)), u"old");
+  EXPECT_EQ(d.window().box().Text(), u"C:\\docs\\old music");
+}
+
+TEST_F(TreeTest, WidthAndVisibilitySurviveARestart) {
+  std::string ini = "[Options]\r\nShowAllItemsForEmptySearch=1\r\n[UIState]\r\nShowTree=1\r\nTreePaneWidth=200\r\n";
+  {
+    WindowDriver d(&index_, ini);
+    ASSERT_TRUE(d.Open());
+    HWND pane = d.window().folder_tree().hwnd();
+    RECT rc;
+    GetClientRect(pane, &rc);
+    EXPECT_EQ(rc.right, 200);
+    // Drag the splitter at the pane's right edge to 310.
+    SendMessageW(pane, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(rc.right - 2, 40));
+    SendMessageW(pane, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(308, 40));
+    SendMessageW(pane, WM_LBUTTONUP, 0, MAKELPARAM(308, 40));
+    d.Pump(50);
+    RECT lr;
+    GetWindowRect(d.list().hwnd(), &lr);
+    POINT p = {lr.left, lr.top};
+    ScreenToClient(d.hwnd(), &p);
+    EXPECT_EQ(p.x, 310);
+  }
+  ini = SavedSettings(index_);
+  EXPECT_NE(ini.find("TreePaneWidth=310"), std::string::npos) << ini;
+  EXPECT_NE(ini.find("ShowTree=1"), std::string::npos) << ini;
+  {
+    WindowDriver d(&index_, ini);
+    ASSERT_TRUE(d.Open());
+    HWND pane = d.window().folder_tree().hwnd();
+    ASSERT_TRUE(IsWindowVisible(pane));
+    RECT rc;
+    GetClientRect(pane, &rc);
+    EXPECT_EQ(rc.right, 310);
+    // The title's close button hides the pane, and that is kept too.
+    HWND close = FindWindowExW(pane, nullptr, WC_BUTTONW, nullptr);
+    ASSERT_TRUE(close);
+    SendMessageW(close, BM_CLICK, 0, 0);
+    d.Pump(50);
+    EXPECT_FALSE(IsWindowVisible(pane));
+  }
+  ini = SavedSettings(index_);
+  EXPECT_NE(ini.find("ShowTree=0"), std::string::npos) << ini;
+  WindowDriver d(&index_, ini);
+  ASSERT_TRUE(d.Open());
+  EXPECT_FALSE(IsWindowVisible(d.window().folder_tree().hwnd()));
+}
+
+TEST_F(TreeTest, ShellMenuOfAFolderKeepsTheStatusText) {
+  WindowDriver d(&index_, "[Options]\r\nShowAllItemsForEmptySearch=1\r\n[UIState]\r\nShowTree=1\r\n");
+  ASSERT_TRUE(d.Open());
+  HWND tree = d.window().folder_tree().tree();
+  TreeView_SelectItem(tree, ChildNamed(tree, ChildNamed(tree, TreeView_GetRoot(tree), u"C:"), u"windows"));
+  d.Settle();
+  const std::u16string status = d.window().StatusText();
+  ASSERT_FALSE(status.empty());
+  SetFocus(tree);
+  EXPECT_TRUE(ScreenshotWithMenu(
+      d.hwnd(), [&] { SendMessageW(tree, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(tree), -1); }, "folder_tree_menu"));
+  d.Pump(50);
+  EXPECT_EQ(d.window().StatusText(), status);
+  EXPECT_EQ(d.window().status_stack().depth(), 0u);  // what the menu saved was given back
+}
+
+TEST_F(TreeTest, JapaneseTitle) {
+  auto table = std::make_unique<CJaUI>();
+  table->Fill();
+  InstallUI(std::move(table));
+  WindowDriver d(&index_, "[Options]\r\nShowAllItemsForEmptySearch=1\r\n[UIState]\r\nShowTree=1\r\n");
+  ASSERT_TRUE(d.Open());
+  HWND pane = d.window().folder_tree().hwnd();
+  HWND title = FindWindowExW(pane, nullptr, WC_STATICW, nullptr);
+  wchar_t text[64] = {};
+  GetWindowTextW(title, text, 63);
+  EXPECT_EQ(U(text), CurrentUI()->Message(u"TITLE.FolderTree", u"Folders"));
+  EXPECT_NE(U(text), u"Folders");
+  HWND tree = d.window().folder_tree().tree();
+  TreeView_SelectItem(tree, ChildNamed(tree, ChildNamed(tree, TreeView_GetRoot(tree), u"C:"), u"docs"));
+  d.Settle();
+  EXPECT_TRUE(d.Screenshot("folder_tree_ja"));
+}
+
+}  // namespace
+}  // namespace nusk::testing
