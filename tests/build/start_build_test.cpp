@@ -1,0 +1,150 @@
+// How a build is delegated: an unprivileged asker without a build service starts the
+// build server (elevation injected: Wine always runs elevated, POSIX has no prompt) and
+// relays it; a declined elevation fails without a server; EndRelayedChild reaches the
+// child build and the published server while their status is relayed.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "index/db_files.h"
+#include "platform/elevation.h"
+#include "platform/env.h"
+#include "platform/process.h"
+#include "platform/process_relay.h"
+#include "platform/volume.h"
+#include "scan/start_build.h"
+#include "tests/build/build_test_support.h"
+#include "util/utf.h"
+
+namespace nusk {
+namespace {
+
+using testing::BuildFixture;
+
+// The build server started as a plain child in place of the elevation prompt. Terminate
+// records the request and interrupts the child.
+// The asker owns (and drops) its ElevatedProcess; the test keeps the child to wait for it.
+class ChildServer : public ElevatedProcess {
+ public:
+  explicit ChildServer(std::shared_ptr<ChildProcess> child) : child_(std::move(child)) {}
+  bool Wait(uint32_t timeout_ms) override {
+    int code = -1;
+    return child_->Wait(timeout_ms, &code);
+  }
+  void Terminate(int code) override {
+    terminated_with = code;
+    child_->Interrupt();
+  }
+  static inline std::atomic<int> terminated_with{0};
+
+ private:
+  std::shared_ptr<ChildProcess> child_;
+};
+
+// Calls `on_first` once, on the first status line.
+class FirstLineListener : public IStatusInfoListener {
+ public:
+  explicit FirstLineListener(std::function<void()> on_first = nullptr) : on_first_(std::move(on_first)) {}
+  void OnStatusInfo(std::u16string_view, std::string_view text) override {
+    lines.emplace_back(text);
+    if (on_first_ && lines.size() == 1) on_first_();
+  }
+  std::vector<std::string> lines;
+
+ private:
+  std::function<void()> on_first_;
+};
+
+struct Delegation {
+  BuildFixture f;
+  DriveSystem drives{DriveMap::Native(), Volumes::Default(), Env::Default()};
+  StartBuildContext context{&drives, f.home().path(), BuildFixture::Program()};
+  int starts = 0;
+  std::u16string parameters;
+  std::shared_ptr<ChildProcess> server;
+  bool ServerEnded() {
+    int code = -1;
+    return server && server->Wait(60000, &code);
+  }
+
+  explicit Delegation(bool elevation_accepted) {
+    context.is_admin = [] { return false; };
+    context.start_elevated = [this, elevation_accepted](const std::u16string& program, const std::u16string& params,
+                                                        std::unique_ptr<ElevatedProcess>* out) {
+      ++starts;
+      parameters = params;
+      if (!elevation_accepted) return Status::Error("the user declined");
+      std::vector<std::u16string> args = {u"build_server", u"--dbdir", f.home().path(), u"--delegate"};
+      if (params.back() != u'e') args.push_back(params.substr(params.size() - 1));  // a drive letter
+      std::unique_ptr<ChildProcess> child;
+      ChildOptions options;
+      options.interruptible = true;
+      Status s = ChildProcess::Start(program, args, options, &child);
+      if (!s.ok()) return s;
+      server = std::move(child);
+      *out = std::make_unique<ChildServer>(server);
+      return Status::Ok();
+    };
+  }
+};
+
+TEST(DelegationTest, UnprivilegedAskerWithoutServiceRelaysTheServerOrFailsWhenDeclined) {
+  {
+    Delegation d(false);
+    FirstLineListener status;
+    EXPECT_FALSE(StartBuild(&status, 0, d.context));
+    EXPECT_EQ(d.starts, 1) << "no service answers, so elevation is asked once";
+    EXPECT_TRUE(status.lines.empty());
+    EXPECT_FALSE(HasDatabase(d.f.home().path()));
+  }
+  Delegation d(true);
+  const bool drives = testing::FixtureDrivesSupported();
+  // All drives (only D is mapped) where fixture drives exist; else a missing drive, which
+  // still gives a whole conversation.
+  const char16_t letter = drives ? 0 : u'Y';
+  if (drives) {
+    d.f.MapDrive(u'D', u"d");
+    d.f.drives().WriteFile(u"d/x.txt", "x");
+  }
+  FirstLineListener status;
+  const bool built = StartBuild(&status, letter, d.context);
+  EXPECT_EQ(d.starts, 1);
+  EXPECT_EQ(d.parameters, MakeBuildServerParameters(d.f.home().path(), letter));
+  EXPECT_TRUE(d.ServerEnded());
+  EXPECT_NE(std::find(status.lines.begin(), status.lines.end(),
+                      "Building nusk for drive " + std::string(1, drives ? 'D' : 'Y') + " ..."),
+            status.lines.end())
+      << ::testing::PrintToString(status.lines);
+  EXPECT_TRUE(built) << "the server was reached and relayed";
+  if (drives) {
+    EXPECT_EQ(d.f.Items().count(u"D:\\x.txt"), 1u);
+  }
+  EXPECT_FALSE(EndRelayedChild(4)) << "the published server is cleared after the relay";
+}
+
+TEST(DelegationTest, EndRelayedChildReachesTheChildBuildAndThePublishedServer) {
+  EXPECT_FALSE(EndRelayedChild(4)) << "nothing runs";
+  {
+    BuildFixture f;
+    DriveSystem drives(DriveMap::Native(), Volumes::Default(), Env::Default());
+    StartBuildContext context{&drives, f.home().path(), BuildFixture::Program()};
+    std::atomic<bool> ended{false};
+    FirstLineListener status([&ended] { ended = EndRelayedChild(4); });
+    EXPECT_FALSE(RunBuildChild(&status, u'Y', context)) << "an ended child is no successful build";
+    EXPECT_TRUE(ended) << "the child was published while its output was relayed";
+    EXPECT_FALSE(EndRelayedChild(4));
+  }
+  Delegation d(true);
+  ChildServer::terminated_with = 0;
+  std::atomic<bool> ended{false};
+  FirstLineListener status([&ended] { ended = EndRelayedChild(4); });
+  ElevateBuildServer(&status, u'Y', d.context);
+  EXPECT_TRUE(ended) << ::testing::PrintToString(status.lines);
+  EXPECT_EQ(ChildServer::terminated_with.load(), 4);
+  EXPECT_TRUE(d.ServerEnded());
+  EXPECT_FALSE(EndRelayedChild(4));
+}
+
+}  // namespace
+}  // namespace nusk
