@@ -99,25 +99,26 @@ TEST(DelegationTest, UnprivilegedAskerWithoutServiceRelaysTheServerOrFailsWhenDe
     EXPECT_FALSE(HasDatabase(d.f.home().path()));
   }
   Delegation d(true);
+  // All drives: only D, a fixture folder, where such drives exist; elsewhere (Windows)
+  // every drive deselected, so the server's build writes the index and reads no disk.
   const bool drives = testing::FixtureDrivesSupported();
-  // All drives (only D is mapped) where fixture drives exist; else a missing drive, which
-  // still gives a whole conversation.
-  const char16_t letter = drives ? 0 : u'Y';
   if (drives) {
     d.f.MapDrive(u'D', u"d");
     d.f.drives().WriteFile(u"d/x.txt", "x");
+  } else {
+    d.f.SetSetting(u"Options", u"VolumeStates", u"A0B0C0D0E0F0G0H0I0J0K0L0M0N0O0P0Q0R0S0T0U0V0W0X0Y0Z0");
   }
   FirstLineListener status;
-  const bool built = StartBuild(&status, letter, d.context);
+  const bool built = StartBuild(&status, 0, d.context);
   EXPECT_EQ(d.starts, 1);
-  EXPECT_EQ(d.parameters, MakeBuildServerParameters(d.f.home().path(), letter));
+  EXPECT_EQ(d.parameters, MakeBuildServerParameters(d.f.home().path(), 0));
   EXPECT_TRUE(d.ServerEnded());
-  EXPECT_NE(std::find(status.lines.begin(), status.lines.end(),
-                      "Building nusk for drive " + std::string(1, drives ? 'D' : 'Y') + " ..."),
-            status.lines.end())
-      << ::testing::PrintToString(status.lines);
   EXPECT_TRUE(built) << "the server was reached and relayed";
+  EXPECT_FALSE(status.lines.empty()) << "the server's status lines reach the asker";
+  EXPECT_TRUE(HasDatabase(d.f.home().path())) << ::testing::PrintToString(status.lines);
   if (drives) {
+    EXPECT_NE(std::find(status.lines.begin(), status.lines.end(), "Building nusk for drive D ..."), status.lines.end())
+        << ::testing::PrintToString(status.lines);
     EXPECT_EQ(d.f.Items().count(u"D:\\x.txt"), 1u);
   }
   EXPECT_FALSE(EndRelayedChild(4)) << "the published server is cleared after the relay";
