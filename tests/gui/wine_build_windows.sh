@@ -21,6 +21,8 @@ else
 fi
 pids=()
 cleanup() {
+  # The windows are asked to close (killing the shell that started one may leave it).
+  for _ in "${pids[@]}"; do run "$win/tests/nusk_window_probe.exe" close >/dev/null 2>&1 || true; sleep 0.3; done
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
   rm -rf "$work"
   rm -f "$dosdevices/q:"
@@ -37,8 +39,19 @@ printf '[Options]\r\nMultiInstance=1\r\nShowAllItemsForEmptySearch=1\r\nVolumeSt
 
 probe() { run "$win/tests/nusk_window_probe.exe" "$@" | tr -d '\r'; }
 find_count() { run "$win/app/nusk.exe" find --dbdir "$home" 2>/dev/null | tr -d '\r' | grep -c .; }
+build() { run "$win/app/nusk.exe" build --dbdir "$home" q > "$work/build.out" 2>&1 || { cat "$work/build.out"; exit 1; }; }
+# Both windows settle on `want` rows within 10 s, or the script fails saying `when`.
+wait_counts() {
+  local want=$1 when=$2 got=
+  for _ in $(seq 1 100); do
+    got=$(probe counts | tr '\n' ' ')
+    [ "$got" = "$want $want " ] && return 0
+    sleep 0.1
+  done
+  echo "$when the windows show: $got (want $want each)"; exit 1
+}
 # A first database, built before any window is open.
-run "$win/app/nusk.exe" build --dbdir "$home" q > "$work/build.out" 2>&1 || { cat "$work/build.out"; exit 1; }
+build
 before=$(find_count)
 for n in 1 2; do
   run "$win/app/nusk.exe" --dbdir "$home" > "$work/gui$n.out" 2>&1 &
@@ -46,27 +59,13 @@ for n in 1 2; do
   probe wait || { echo "window $n did not appear"; exit 1; }
   sleep 1
 done
-for _ in $(seq 1 50); do [ "$(probe counts | grep -c .)" = 2 ] && break; sleep 0.1; done
-got=
-for _ in $(seq 1 50); do
-  got=$(probe counts | tr '\n' ' ')
-  [ "$got" = "$before $before " ] && break
-  sleep 0.1
-done
-[ "$got" = "$before $before " ] || { echo "windows before the build: $got (want $before each)"; exit 1; }
+wait_counts "$before" "before the build"
 for i in $(seq 6 25); do printf "r$i" > "$tree/docs/report_$i.txt"; done
 
-run "$win/app/nusk.exe" build --dbdir "$home" q > "$work/build.out" 2>&1 || { cat "$work/build.out"; exit 1; }
+build
 answered=$(probe answer 2 "Database changed, reload now?") ||
   { echo "reload prompts answered: $answered of 2"; exit 1; }
 want=$(find_count)
 [ "$want" -gt "$before" ] || { echo "find printed only $want lines"; exit 1; }
-got=
-for _ in $(seq 1 100); do
-  got=$(probe counts | tr '\n' ' ')
-  [ "$got" = "$want $want " ] && break
-  sleep 0.1
-done
-[ "$got" = "$want $want " ] || { echo "after the reload the windows show: $got (want $want each)"; exit 1; }
-for _ in 1 2; do probe close; sleep 0.5; done
+wait_counts "$want" "after the reload"
 echo "console build: both windows asked and reloaded $want items"
