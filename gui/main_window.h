@@ -100,6 +100,8 @@ class MainWindow : public IFileListSourceChangeListener {
   int builds_skipped() const { return builds_skipped_; }
   int reloads() const { return reloads_; }
   const std::u16string& last_build_note() const { return last_build_note_; }
+  HWND build_balloon() const { return balloon_; }
+  bool taskbar_progress_shown() const { return taskbar_shown_; }
 
   // IFileListSourceChangeListener (worker thread: only posts).
   void OnSearchStarted(int) override;
@@ -181,6 +183,7 @@ class MainWindow : public IFileListSourceChangeListener {
   int busy_step_ = 0;
   std::u16string last_build_note_;
   HWND balloon_ = nullptr;
+  bool taskbar_shown_ = false;  // the last build's taskbar progress was accepted
 
   std::unique_ptr<WebSearch> web_search_;
   std::unique_ptr<WebService> web_;

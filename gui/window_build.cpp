@@ -177,7 +177,7 @@ void MainWindow::StartBuildFromWindow(char16_t drive, bool periodic) {
   ++builds_started_;
   // The web service serves its own snapshot of the index: it keeps answering from the
   // old files during the build and takes the new ones over once they are committed.
-  if (Process().newer_system) taskbar_.Busy(hwnd_);
+  taskbar_shown_ = Process().newer_system && taskbar_.Busy(hwnd_);
   EnableBuildCommands(false);
   HideBuildBalloon();
   const std::u16string program = config_.program.empty() ? ThisProgram() : config_.program;
