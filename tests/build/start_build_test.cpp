@@ -4,12 +4,15 @@
 // child build and the published server while their status is relayed.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 #include "index/db_files.h"
 #include "platform/elevation.h"
 #include "platform/env.h"
+#include "platform/pipe.h"
 #include "platform/process.h"
 #include "platform/process_relay.h"
 #include "platform/volume.h"
@@ -122,6 +125,88 @@ TEST(DelegationTest, UnprivilegedAskerWithoutServiceRelaysTheServerOrFailsWhenDe
     EXPECT_EQ(d.f.Items().count(u"D:\\x.txt"), 1u);
   }
   EXPECT_FALSE(EndRelayedChild(4)) << "the published server is cleared after the relay";
+}
+
+// The system's volumes, with one root reported as a network drive.
+class OneRemoteVolume : public Volumes {
+ public:
+  explicit OneRemoteVolume(std::u16string root) : root_(std::move(root)) {}
+  uint32_t LogicalDrives() override { return base_->LogicalDrives(); }
+  DriveType TypeOf(const std::u16string& root) override {
+    return root == root_ ? DriveType::kRemote : base_->TypeOf(root);
+  }
+  bool QueryVolume(const std::u16string& root, VolumeInfo* info) override { return base_->QueryVolume(root, info); }
+  bool QuerySpace(const std::u16string& root, uint64_t* total, uint64_t* free_bytes) override {
+    return base_->QuerySpace(root, total, free_bytes);
+  }
+  std::u16string DisplayName(const std::u16string& root) override { return base_->DisplayName(root); }
+  bool CanOpenVolume(const std::u16string& root) override { return base_->CanOpenVolume(root); }
+  DiskLookup DiskNumber(const std::u16string& root, uint32_t* disk) override { return base_->DiskNumber(root, disk); }
+  uint64_t FolderFileId(const std::u16string& path) override { return base_->FolderFileId(path); }
+  DiskPower QueryDiskPower(uint32_t disk) override { return base_->QueryDiskPower(disk); }
+
+ private:
+  Volumes* base_ = Volumes::Default();
+  std::u16string root_;
+};
+
+// The earlier build service builds all drives; a selected network drive is then built by
+// a child here. When that child fails (the share is offline; here it cannot even start)
+// the failure is reported and the service's build stands: no elevation prompt follows.
+TEST(DelegationTest, FailedNetworkDriveChildIsReportedNotRetriedWithElevation) {
+  Delegation d(true);
+  // A fixture folder where drives are mapped; the system's first drive elsewhere.
+  if (testing::FixtureDrivesSupported()) d.f.MapDrive(u'N', u"n");
+  DriveSystem system(DriveMap::Load(d.f.SettingsPath()), Volumes::Default(), Env::Default());
+  const std::u16string letters = system.PresentLetters();
+  ASSERT_FALSE(letters.empty());
+  const char16_t letter = letters[0];
+  OneRemoteVolume volumes(system.Root(letter));
+  DriveSystem drives(system.map(), &volumes, Env::Default());
+  d.context.drives = &drives;
+  d.context.program = u"/nonexistent/nusk";
+  d.context.volume_states[letter - u'A'] = 1;
+  std::thread service([] {
+    std::unique_ptr<MessagePipe> pipe;
+    ASSERT_TRUE(MessagePipe::Serve(kEarlierServicePipe, 20000, &pipe).ok());
+    std::string request;
+    ASSERT_EQ(pipe->ReadPiece(4096, &request), MessagePipe::ReadResult::kPiece);
+    ASSERT_TRUE(pipe->WriteMessage(std::string("Built by the service\n", 21) + '\0'));
+    ASSERT_TRUE(pipe->WriteMessage(""));
+  });
+  FirstLineListener status;
+  bool asked = false;
+  for (int attempt = 0; attempt < 100 && !asked; ++attempt) {
+    asked = AskBuildService(&status, kEarlierServicePipe, 0, d.context);
+    if (!asked) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  service.join();
+  EXPECT_TRUE(asked) << ::testing::PrintToString(status.lines);
+  const auto has = [&status](const char* line) {
+    return std::find(status.lines.begin(), status.lines.end(), line) != status.lines.end();
+  };
+  EXPECT_TRUE(has("Built by the service"));
+  EXPECT_TRUE(has("Failed to create build process")) << "the network drives' child was started";
+  EXPECT_TRUE(has("The selected network drives could not be built.")) << ::testing::PrintToString(status.lines);
+  // An older system: the earlier service's build is all there is.
+  d.context.newer_system = false;
+  FirstLineListener older;
+  std::thread again([] {
+    std::unique_ptr<MessagePipe> pipe;
+    ASSERT_TRUE(MessagePipe::Serve(kEarlierServicePipe, 20000, &pipe).ok());
+    std::string request;
+    ASSERT_EQ(pipe->ReadPiece(4096, &request), MessagePipe::ReadResult::kPiece);
+    ASSERT_TRUE(pipe->WriteMessage(""));
+  });
+  asked = false;
+  for (int attempt = 0; attempt < 100 && !asked; ++attempt) {
+    asked = AskBuildService(&older, kEarlierServicePipe, 0, d.context);
+    if (!asked) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  again.join();
+  EXPECT_TRUE(asked);
+  EXPECT_TRUE(older.lines.empty()) << ::testing::PrintToString(older.lines);
+  EXPECT_EQ(d.starts, 0) << "no elevation after a service build";
 }
 
 TEST(DelegationTest, EndRelayedChildReachesTheChildBuildAndThePublishedServer) {
