@@ -104,6 +104,16 @@ TEST_F(WindowBuildTest, BuilderReloadsAtOnceAndTheOtherWindowAsksFirst) {
   EXPECT_EQ(b.builds_started(), 1);
 }
 
+TEST_F(WindowBuildTest, BuildAskedForDuringTheLoadStartsOnceLoaded) {
+  // BuildOnStartup asks for a build of all drives before the index is loaded.
+  auto d = OpenWindow(std::string(kNoDrives) + "BuildOnStartup=1\r\nBuildInBackground=1\r\n");
+  MainWindow& w = d->window();
+  EXPECT_EQ(w.builds_started(), 1) << "started with the first result";
+  EXPECT_FALSE(w.build_pending());
+  ASSERT_TRUE(PumpUntil(&w, [&] { return !w.building() && w.reloads() == 1 && w.loaded(); }, 60000));
+  EXPECT_EQ(w.builds_started(), 1);
+}
+
 TEST_F(WindowBuildTest, BackgroundBuildKeepsSearchesAnswering) {
   auto d = OpenWindow(std::string(kNoDrives) + "BuildInBackground=1\r\nShowBuiltNotification=1\r\n");
   MainWindow& w = d->window();
