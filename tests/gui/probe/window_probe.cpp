@@ -15,7 +15,11 @@
 #include <cstdio>
 #include <string>
 
+#include "tests/gui/dialog_text.h"
+
 namespace {
+
+using nusk::testing::DialogText;
 
 HWND MainWindow() { return FindWindowW(L"Nusk_Main_Window", nullptr); }
 
@@ -38,22 +42,6 @@ std::wstring StatusText(HWND status) {
   }
   CloseHandle(process);
   text.resize(wcsnlen(text.c_str(), chars));
-  return text;
-}
-
-std::wstring DialogText(HWND dlg) {
-  std::wstring text;
-  EnumChildWindows(
-      dlg,
-      [](HWND child, LPARAM lp) -> BOOL {
-        wchar_t cls[32] = {}, buf[1024] = {};
-        GetClassNameW(child, cls, 31);
-        if (lstrcmpiW(cls, L"Static") == 0 && GetWindowTextW(child, buf, 1023) > 0) {
-          *reinterpret_cast<std::wstring*>(lp) += buf;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&text));
   return text;
 }
 
