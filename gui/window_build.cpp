@@ -203,8 +203,10 @@ void MainWindow::RunForegroundBuild() {
   // the message loop is told to end meanwhile, the build process is ended (exit code 4).
   const bool done = PumpUntil(this, [this] { return build_thread_.finished(); }, INT_MAX);
   if (!done) {
+    // The wait took the message loop's WM_QUIT: end the build, and the loop after it.
     EndRelayedChild(4);
     quit_requested_ = true;
+    PostQuitMessage(0);
   }
   build_thread_.Join();
   KillTimer(hwnd_, kBuildBusyTimer);
