@@ -166,22 +166,28 @@ TEST(DelegationTest, FailedNetworkDriveChildIsReportedNotRetriedWithElevation) {
   d.context.drives = &drives;
   d.context.program = u"/nonexistent/nusk";
   d.context.volume_states[letter - u'A'] = 1;
-  std::thread service([] {
-    std::unique_ptr<MessagePipe> pipe;
-    ASSERT_TRUE(MessagePipe::Serve(kEarlierServicePipe, 20000, &pipe).ok());
-    std::string request;
-    ASSERT_EQ(pipe->ReadPiece(4096, &request), MessagePipe::ReadResult::kPiece);
-    ASSERT_TRUE(pipe->WriteMessage(std::string("Built by the service\n", 21) + '\0'));
-    ASSERT_TRUE(pipe->WriteMessage(""));
-  });
+  // The earlier service answers one request with `reply` (nothing when empty).
+  const auto ask = [&d](const std::string& reply, FirstLineListener* status) {
+    std::thread service([reply] {
+      std::unique_ptr<MessagePipe> pipe;
+      ASSERT_TRUE(MessagePipe::Serve(kEarlierServicePipe, 20000, &pipe).ok());
+      std::string request;
+      ASSERT_EQ(pipe->ReadPiece(4096, &request), MessagePipe::ReadResult::kPiece);
+      if (!reply.empty()) {
+        ASSERT_TRUE(pipe->WriteMessage(reply + '\0'));
+      }
+      ASSERT_TRUE(pipe->WriteMessage(""));
+    });
+    bool asked = false;
+    for (int attempt = 0; attempt < 100 && !asked; ++attempt) {
+      asked = AskBuildService(status, kEarlierServicePipe, 0, d.context);
+      if (!asked) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    service.join();
+    return asked;
+  };
   FirstLineListener status;
-  bool asked = false;
-  for (int attempt = 0; attempt < 100 && !asked; ++attempt) {
-    asked = AskBuildService(&status, kEarlierServicePipe, 0, d.context);
-    if (!asked) std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
-  service.join();
-  EXPECT_TRUE(asked) << ::testing::PrintToString(status.lines);
+  EXPECT_TRUE(ask("Built by the service\n", &status)) << ::testing::PrintToString(status.lines);
   const auto has = [&status](const char* line) {
     return std::find(status.lines.begin(), status.lines.end(), line) != status.lines.end();
   };
@@ -191,20 +197,7 @@ TEST(DelegationTest, FailedNetworkDriveChildIsReportedNotRetriedWithElevation) {
   // An older system: the earlier service's build is all there is.
   d.context.newer_system = false;
   FirstLineListener older;
-  std::thread again([] {
-    std::unique_ptr<MessagePipe> pipe;
-    ASSERT_TRUE(MessagePipe::Serve(kEarlierServicePipe, 20000, &pipe).ok());
-    std::string request;
-    ASSERT_EQ(pipe->ReadPiece(4096, &request), MessagePipe::ReadResult::kPiece);
-    ASSERT_TRUE(pipe->WriteMessage(""));
-  });
-  asked = false;
-  for (int attempt = 0; attempt < 100 && !asked; ++attempt) {
-    asked = AskBuildService(&older, kEarlierServicePipe, 0, d.context);
-    if (!asked) std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
-  again.join();
-  EXPECT_TRUE(asked);
+  EXPECT_TRUE(ask("", &older));
   EXPECT_TRUE(older.lines.empty()) << ::testing::PrintToString(older.lines);
   EXPECT_EQ(d.starts, 0) << "no elevation after a service build";
 }
