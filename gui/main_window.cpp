@@ -7,12 +7,14 @@
 #include "gui/resource.h"
 #include "gui/win_menu_text.h"
 #include "l10n/mui.h"
+#include "platform/process_relay.h"
 #include "platform/profile.h"
 #include "platform/win32/win_text.h"
 #include "search/present_drives.h"
 #include "settings/drive_map.h"
 #include "settings/recent_list.h"
 #include "settings/setting_keys.h"
+#include "ui/build_schedule.h"
 #include "ui/column_sort.h"
 #include "ui/columns.h"
 #include "ui/keyboard_rules.h"
@@ -134,6 +136,8 @@ void MainWindow::OnCreate() {
   HINSTANCE instance = GetModuleHandleW(nullptr);
   accel_ = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDA_MAIN));
   TranslateMainMenu(GetMenu(hwnd_));
+  FillBuildDriveMenu(GetSubMenu(GetSubMenu(GetMenu(hwnd_), 2), 1), config_.settings_path, IDM_BUILD_DRIVE_FIRST);
+  if (GetFlag(settings_, SettingId::kBuildOnStartup)) pending_build_ = 0;
   box_.Create(hwnd_, kSearchBoxId, [this] { OnBoxChanged(); });
   status_ = CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | (options_.status_bar ? WS_VISIBLE : 0) | SBARS_SIZEGRIP,
                             0, 0, 0, 0, hwnd_, reinterpret_cast<HMENU>(kStatusId), instance, nullptr);
@@ -252,7 +256,7 @@ void MainWindow::OnDbLoaded() {
   if (load_error_.empty()) tree_.Fill(&db_);
   global_filter_ = GetText(settings_, SettingId::kGlobalFilter);
   RunSearch();
-  StartWebServerIfWanted();
+  if (!web_) StartWebServerIfWanted();
 }
 
 void MainWindow::StartWebServerIfWanted() {
@@ -366,8 +370,10 @@ void MainWindow::OnSearchDone() {
   SetStatus(SearchDoneStatus(search_text_, options_.show_all_items_for_empty_search, db_.item_count(), list_.count(),
                              static_cast<uint64_t>(ms)));
   UpdateTitle();
+  if (pending_build_ >= 0 && !building_) StartBuildFromWindow(static_cast<char16_t>(pending_build_));
   if (first_result_) {
     first_result_ = false;
+    ReadAutoBuildSettings();
     if (GetText(settings_, SettingId::kLastRunVersion) != kVersion) {
       SetText(settings_, SettingId::kLastRunVersion, kVersion);
     }
@@ -475,6 +481,7 @@ void MainWindow::Command(int id) {
     }
     case IDM_EDIT_HIDE_SELECTED: list_.HideSelected(); break;
     case IDM_EDIT_UNHIDE_ALL: list_.UnhideAll(); break;
+    case IDM_DATABASE_BUILD_ALL: StartBuildFromWindow(0); break;
     case IDM_SEARCH_NEW: box_.SetText(u""); SetFocus(box_.hwnd()); break;
     case IDM_SEARCH_BACK: Navigate(false); break;
     case IDM_SEARCH_FORWARD: Navigate(true); break;
@@ -492,7 +499,9 @@ void MainWindow::Command(int id) {
       MessageBoxText(hwnd_, u"Nusk 4.4.0\nFile name search.", MB_OK | MB_ICONINFORMATION);
       break;
     default:
-      if (id > IDM_SORT_FIRST && id <= IDM_SORT_FIRST + 9) {
+      if (id >= IDM_BUILD_DRIVE_FIRST && id < IDM_BUILD_DRIVE_FIRST + 26) {
+        StartBuildFromWindow(static_cast<char16_t>(u'A' + (id - IDM_BUILD_DRIVE_FIRST)));
+      } else if (id > IDM_SORT_FIRST && id <= IDM_SORT_FIRST + 9) {
         list_.SortByPlace(id - IDM_SORT_FIRST);
       } else if (id >= IDM_RECENT_FIRST && id < IDM_RECENT_FIRST + 16) {
         // handled by the search box's drop-down
@@ -565,6 +574,7 @@ bool MainWindow::HandleKey(const MSG& msg) {
 bool MainWindow::PreTranslate(MSG* msg) {
   if (composer_.PreTranslate(msg)) return true;
   if (!hwnd_ || (msg->hwnd != hwnd_ && !IsChild(hwnd_, msg->hwnd))) return false;
+  if (msg->message == WM_KEYDOWN || msg->message == WM_LBUTTONDOWN) HideBuildBalloon();
   if (msg->message == WM_XBUTTONUP) {
     Navigate(GET_XBUTTON_WPARAM(msg->wParam) == XBUTTON2);
     return true;
@@ -616,6 +626,11 @@ LRESULT MainWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
         KillTimer(hwnd_, kSearchTimer);
         timer_pending_ = false;
         RunSearch();
+      } else if (wp == kAutoBuildTimer) {
+        OnAutoBuildTick();
+      } else if (wp == kBuildBusyTimer) {
+        static constexpr char16_t kSpin[] = u"|/-\\";
+        SetStatus(BuildingStatusText() + u" " + kSpin[busy_step_++ % 4] + u" " + FromUtf8(build_thread_.last_line()));
       }
       return 0;
     case WM_COMMAND:
@@ -650,7 +665,14 @@ LRESULT MainWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
       // The folder chosen in the tree becomes the folder of the search text.
       if (lp) TakeSearchText(WithSearchFolder(search_text_, U(reinterpret_cast<const wchar_t*>(lp))));
       return 0;
+    case kMsgDbChanged: OnDbChanged(wp); return 0;
+    case kMsgBackgroundBuildDone: OnBuildEnded(true); return 0;
     case WM_CLOSE:
+      if (building_ && foreground_build_) {
+        quit_requested_ = true;  // the wait for the build saves the state and ends
+        EndRelayedChild(4);
+        return 0;
+      }
       if (!loaded_ && loader_.joinable()) {
         quit_requested_ = true;  // ends once the load completes
         return 0;

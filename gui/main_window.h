@@ -20,6 +20,7 @@
 #include "gui/query_composer_dialog.h"
 #include "gui/result_list.h"
 #include "gui/search_box.h"
+#include "gui/window_build.h"
 #include "index/nusk_db.h"
 #include "search/file_list_source.h"
 #include "search/named_searches.h"
@@ -48,6 +49,8 @@ struct MainWindowConfig {
   int keyboard_speed = -1;       // -1: the system's setting (tests pin it)
   bool show = true;              // show the window once created
   bool quit_on_destroy = true;   // post WM_QUIT when the window is destroyed
+  std::u16string program;        // the program builds run; empty: this executable
+  int auto_build_tick_ms = 10000;  // the periodic build's timer (tests shorten it)
 };
 
 class MainWindow : public IFileListSourceChangeListener {
@@ -90,6 +93,24 @@ class MainWindow : public IFileListSourceChangeListener {
   // which searches inside it. The "Locate in folder tree" action.
   void LocateInFolderTree(uint32_t item);
 
+  // Builds (gui/window_build.cpp). drive 0: all drives. A periodic build that finds
+  // another build running is skipped without a word.
+  void StartBuildFromWindow(char16_t drive, bool periodic = false);
+  bool building() const { return building_; }
+  bool build_pending() const { return pending_build_ >= 0; }
+  int64_t auto_build_interval() const { return auto_build_interval_; }
+  // Reads AutoBuild, BuildEveryValue and BuildEveryUnit again and sets the timer.
+  void ReadAutoBuildSettings();
+  // Unloads the index and loads it again (20424).
+  void ReloadDatabase();
+  // For tests: builds started, reloads begun, and the last build-finished check's text.
+  int builds_started() const { return builds_started_; }
+  int builds_skipped() const { return builds_skipped_; }
+  int reloads() const { return reloads_; }
+  const std::u16string& last_build_note() const { return last_build_note_; }
+  HWND build_balloon() const { return balloon_; }
+  bool taskbar_progress_shown() const { return taskbar_shown_; }
+
   // IFileListSourceChangeListener (worker thread: only posts).
   void OnSearchStarted(int) override;
   void OnResultsReady(void*) override;
@@ -120,6 +141,14 @@ class MainWindow : public IFileListSourceChangeListener {
   // Makes text the search text (box and title) and searches at once.
   void TakeSearchText(std::u16string text);
   void ShowTreePane(bool show);
+  void ReleaseDatabase();
+  void RunForegroundBuild();
+  void OnBuildEnded(bool background);
+  void OnDbChanged(WPARAM sender);
+  void OnAutoBuildTick();
+  void EnableBuildCommands(bool enable);
+  void ShowBuildBalloon(const std::u16string& title, const std::u16string& text);
+  void HideBuildBalloon();
 
   HWND hwnd_ = nullptr;
   HWND status_ = nullptr;
@@ -154,6 +183,21 @@ class MainWindow : public IFileListSourceChangeListener {
   bool resort_on_arrival_ = false;  // the list's sort could not go into the query
   std::atomic<int64_t> search_started_us_{0};
   std::atomic<int64_t> search_ready_us_{0};
+
+  // Builds started from this window.
+  BuildThread build_thread_;
+  TaskbarProgress taskbar_;
+  bool building_ = false;
+  bool foreground_build_ = false;
+  int pending_build_ = -1;  // -1: none; 0: all drives; else the letter
+  int64_t auto_build_interval_ = 0;
+  int builds_started_ = 0;
+  int builds_skipped_ = 0;
+  int reloads_ = 0;
+  int busy_step_ = 0;
+  std::u16string last_build_note_;
+  HWND balloon_ = nullptr;
+  bool taskbar_shown_ = false;  // the last build's taskbar progress was accepted
 
   std::unique_ptr<WebSearch> web_search_;
   std::unique_ptr<WebService> web_;

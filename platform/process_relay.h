@@ -22,8 +22,16 @@ namespace nusk {
 Status RunRelayedChild(const std::u16string& program, const std::vector<std::u16string>& args,
                        const std::function<void(std::string_view)>& on_output, int* exit_code);
 
-// Ends the child of a running RunRelayedChild with the given exit code (Windows) or
-// SIGTERM (POSIX). False when none runs. Any thread.
+// Ends the child of a running RunRelayedChild, or the published build process, with the
+// given exit code (Windows) or SIGTERM (POSIX). False when none runs. Any thread.
 bool EndRelayedChild(int exit_code);
+
+class ElevatedProcess;
+// Publishes a build process started another way (the elevated build server) while its
+// status is relayed; null clears the slot. The caller keeps the object alive until it
+// clears the slot. EndRelayedChild ends the published process first.
+void PublishBuildProcess(ElevatedProcess* process);
+// Ends the published process; false when none is published.
+bool EndPublishedBuildProcess(int exit_code);
 
 }  // namespace nusk

@@ -144,7 +144,15 @@ void RelayServerStatus(IStatusInfoListener* listener, MessagePipe* pipe) {
 
 bool ElevateBuildServer(IStatusInfoListener* listener, char16_t drive, const StartBuildContext& context) {
   std::unique_ptr<ElevatedProcess> server;
-  if (!StartElevated(context.program, MakeBuildServerParameters(context.home, drive), &server).ok()) return false;
+  const std::u16string parameters = MakeBuildServerParameters(context.home, drive);
+  const Status started = context.start_elevated ? context.start_elevated(context.program, parameters, &server)
+                                                : StartElevated(context.program, parameters, &server);
+  if (!started.ok() || !server) return false;
+  // Published while the relay runs, so a window that is closed meanwhile can end it.
+  struct Published {
+    explicit Published(ElevatedProcess* p) { PublishBuildProcess(p); }
+    ~Published() { PublishBuildProcess(nullptr); }
+  } published(server.get());
   for (int attempt = 0; attempt < 10; ++attempt) {
     std::unique_ptr<MessagePipe> pipe;
     Status s = MessagePipe::Connect(kBuildServerPipe, 4000, &pipe);
@@ -164,7 +172,7 @@ bool StartBuild(IStatusInfoListener* listener, char16_t drive, const StartBuildC
     if (t == DriveType::kRemote || t == DriveType::kCdrom) return RunBuildChild(listener, drive, context);
     if (t != DriveType::kRemovable && t != DriveType::kFixed) return false;
   }
-  if (IsProcessAdmin()) return RunBuildChild(listener, drive, context);
+  if (context.is_admin ? context.is_admin() : IsProcessAdmin()) return RunBuildChild(listener, drive, context);
   if (AskBuildService(listener, kSudoServicePipe, drive, context)) return true;
   if (AskBuildService(listener, kEarlierServicePipe, drive, context)) return true;
   return ElevateBuildServer(listener, drive, context);

@@ -9,6 +9,8 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,7 +20,9 @@
 namespace nusk {
 
 class DriveSystem;
+class ElevatedProcess;
 class MessagePipe;
+class Status;
 
 inline constexpr char16_t kBuildServerPipe[] = u"\\\\.\\pipe\\nusk_server";
 inline constexpr char16_t kSudoServicePipe[] = u"\\\\.\\pipe\\sudo";
@@ -33,6 +37,11 @@ struct StartBuildContext {
   // drives, so they are built beside it, on such systems, when one is selected.
   std::array<uint8_t, 26> volume_states{};
   bool newer_system = true;
+  // Whether this process may build itself; empty: IsProcessAdmin.
+  std::function<bool()> is_admin{};
+  // Starts the elevated build server (program, parameters); empty: StartElevated.
+  std::function<Status(const std::u16string&, const std::u16string&, std::unique_ptr<ElevatedProcess>*)>
+      start_elevated{};
 };
 
 // "\"<program>\" build --dbdir \"<home>\" --delegate[ <letter>]", a trailing backslash of
@@ -65,7 +74,8 @@ bool AskBuildService(IStatusInfoListener* listener, const std::u16string& pipe_n
                      const StartBuildContext& context);
 
 // Starts an elevated build server and relays its status. False when the start fails
-// (elevation declined) or the server cannot be reached in 10 tries.
+// (elevation declined) or the server cannot be reached in 10 tries. While it runs the
+// server is published (PublishBuildProcess), so EndRelayedChild ends it.
 bool ElevateBuildServer(IStatusInfoListener* listener, char16_t drive, const StartBuildContext& context);
 
 // Relays every piece the build server sends until it closes the pipe.

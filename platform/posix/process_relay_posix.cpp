@@ -60,7 +60,8 @@ Status RunRelayedChild(const std::u16string& program, const std::vector<std::u16
   return Status::Ok();
 }
 
-bool EndRelayedChild(int) {
+bool EndRelayedChild(int exit_code) {
+  if (EndPublishedBuildProcess(exit_code)) return true;
   pid_t pid = g_running_child.load();
   return pid != 0 && ::kill(pid, SIGTERM) == 0;
 }

@@ -100,6 +100,7 @@ Status RunRelayedChild(const std::u16string& program, const std::vector<std::u16
 }
 
 bool EndRelayedChild(int exit_code) {
+  if (EndPublishedBuildProcess(exit_code)) return true;
   HANDLE h = g_running_child.load();
   return h != nullptr && TerminateProcess(h, static_cast<UINT>(exit_code));
 }

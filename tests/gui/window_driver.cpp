@@ -10,6 +10,7 @@ using std::min;
 #include <gdiplus.h>
 
 #include "platform/win32/win_text.h"
+#include "tests/gui/dialog_text.h"
 #include "util/casemap.h"
 
 namespace nusk::testing {
@@ -26,18 +27,7 @@ MessageBoxCatcher::MessageBoxCatcher(int button) : button_(button) {
     while (!stop_) {
       HWND dlg = FindWindowW(L"#32770", L"Nusk");
       if (dlg && IsWindowVisible(dlg)) {
-        std::u16string text;
-        EnumChildWindows(
-            dlg,
-            [](HWND child, LPARAM lp) -> BOOL {
-              wchar_t cls[32] = {}, buf[1024] = {};
-              GetClassNameW(child, cls, 31);
-              if (lstrcmpiW(cls, L"Static") == 0 && GetWindowTextW(child, buf, 1023) > 0) {
-                *reinterpret_cast<std::u16string*>(lp) += U(buf);
-              }
-              return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&text));
+        const std::u16string text = U(DialogText(dlg));
         text_ = text;
         seen_ = true;
         PostMessageW(dlg, WM_COMMAND, button_, 0);
@@ -77,6 +67,7 @@ bool WindowDriver::Open(const std::u16string& initial_text) {
   config.initial_text = initial_text;
   config.keyboard_speed = 31;
   config.quit_on_destroy = false;
+  if (configure) configure(&config);
   if (!window_->Create(config)) return false;
   SetForegroundWindow(window_->hwnd());
   if (!PumpUntil(window_.get(), [this] { return window_->results_taken() > 0; }, 10000)) return false;

@@ -4,6 +4,9 @@
 //   window_probe status          prints the status bar text
 //   window_probe settext TEXT    puts TEXT into the search box (WM_SETTEXT, as a paste would)
 //   window_probe close           asks the window to close
+//   window_probe counts          prints every main window's item count, one line each
+//   window_probe answer N TEXT   presses OK on message boxes captioned "Nusk" that say TEXT
+//                                until N were answered (15 s at most); prints how many
 // Exit status 0 on success, 1 when there is no window, 2 for a bad command line.
 #include <windows.h>
 
@@ -12,7 +15,11 @@
 #include <cstdio>
 #include <string>
 
+#include "tests/gui/dialog_text.h"
+
 namespace {
+
+using nusk::testing::DialogText;
 
 HWND MainWindow() { return FindWindowW(L"Nusk_Main_Window", nullptr); }
 
@@ -38,6 +45,19 @@ std::wstring StatusText(HWND status) {
   return text;
 }
 
+// Answers the matching boxes now showing; returns how many.
+int AnswerBoxes(const std::wstring& want) {
+  int answered = 0;
+  HWND dlg = nullptr;
+  while ((dlg = FindWindowExW(nullptr, dlg, L"#32770", L"Nusk")) != nullptr) {
+    if (IsWindowVisible(dlg) && DialogText(dlg) == want) {
+      SendMessageW(dlg, WM_COMMAND, IDOK, 0);
+      ++answered;
+    }
+  }
+  return answered;
+}
+
 void PrintUtf8(const std::wstring& text) {
   const int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
   std::string out(static_cast<size_t>(n), '\0');
@@ -54,8 +74,24 @@ int wmain(int argc, wchar_t** argv) {
     for (int i = 0; i < 200 && !MainWindow(); ++i) Sleep(50);
     return MainWindow() ? 0 : 1;
   }
+  if (cmd == L"answer" && argc == 4) {
+    const int want = _wtoi(argv[2]);
+    int answered = 0;
+    for (int i = 0; i < 300 && answered < want; ++i) {
+      answered += AnswerBoxes(argv[3]);
+      if (answered < want) Sleep(50);
+    }
+    std::printf("%d\n", answered);
+    return answered >= want ? 0 : 1;
+  }
   HWND window = MainWindow();
   if (!window) return 1;
+  if (cmd == L"counts") {
+    for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, L"Nusk_Main_Window", nullptr)) != nullptr;) {
+      std::printf("%d\n", static_cast<int>(SendMessageW(Child(w, WC_LISTVIEWW), LVM_GETITEMCOUNT, 0, 0)));
+    }
+    return 0;
+  }
   if (cmd == L"count") {
     std::printf("%d\n", static_cast<int>(SendMessageW(Child(window, WC_LISTVIEWW), LVM_GETITEMCOUNT, 0, 0)));
   } else if (cmd == L"status") {
