@@ -34,7 +34,7 @@ class WebSearch;
 inline constexpr UINT kMsgDbLoaded = 20425;
 inline constexpr UINT kMsgSearchDone = 20427;
 inline constexpr UINT kMsgFocusBack = 20428;
-inline constexpr UINT kMsgOpenedItem = 20433;
+inline constexpr UINT kMsgShowTip = 20429;
 
 inline constexpr wchar_t kMainWindowClass[] = L"Nusk_Main_Window";
 
@@ -46,6 +46,13 @@ struct MainWindowConfig {
   int keyboard_speed = -1;       // -1: the system's setting (tests pin it)
   bool show = true;              // show the window once created
   bool quit_on_destroy = true;   // post WM_QUIT when the window is destroyed
+  bool rebuild_required = false; // start-up cleaned an incompatible database: build unasked
+  // Parts of the window built elsewhere. start_build: starts a build of a drive letter (0:
+  // every drive), true when it started; build_running: whether a build runs anywhere; show_tip:
+  // the tip-of-the-day dialog (message 20429). Unset: nothing is started or shown.
+  std::function<bool(int drive)> start_build;
+  std::function<bool()> build_running;
+  std::function<void()> show_tip;
 };
 
 class MainWindow : public IFileListSourceChangeListener {
@@ -108,6 +115,8 @@ class MainWindow : public IFileListSourceChangeListener {
   void StopWebServer();
   bool HandleKey(const MSG& msg);
   void ShowSelectionStatus();
+  void AfterFirstResult();
+  void OnOpenedItem(uint32_t row);
   void SubmitCurrent();
 
   HWND hwnd_ = nullptr;

@@ -45,6 +45,11 @@ bool RowDetailsWorker::running() const {
   return running_;
 }
 
+void RowDetailsWorker::set_may_touch(std::function<bool(std::u16string_view)> may_touch) {
+  std::lock_guard<std::mutex> lock(mu_);
+  may_touch_ = std::move(may_touch);
+}
+
 RowDetails RowDetailsWorker::Fetch(const std::u16string& path) {
   RowDetails d;
   const std::wstring wpath = W(path);
@@ -74,9 +79,11 @@ void RowDetailsWorker::Run() {
   for (;;) {
     std::vector<Row> rows;
     uint64_t seen;
+    std::function<bool(std::u16string_view)> may_touch;
     {
       std::lock_guard<std::mutex> lock(mu_);
       rows = rows_;
+      may_touch = may_touch_;
       seen = requests_;
       restart_ = false;
     }
@@ -86,7 +93,8 @@ void RowDetailsWorker::Run() {
         std::lock_guard<std::mutex> lock(mu_);
         if (cache_.count(r.item)) continue;
       }
-      RowDetails d = Fetch(r.path);
+      // An item on a sleeping drive keeps empty details rather than waking the disk.
+      RowDetails d = !may_touch || may_touch(r.path) ? Fetch(r.path) : RowDetails();
       {
         std::lock_guard<std::mutex> lock(mu_);
         cache_[r.item] = std::move(d);

@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -44,6 +45,9 @@ class RowDetailsWorker {
   void Clear();
   // Whether a pass is running (tests wait for it).
   bool running() const;
+  // `AvoidWakingUpHdds`: a row whose path may not be touched gets empty details without
+  // any question to the file system or the shell. Null: every row is asked about.
+  void set_may_touch(std::function<bool(std::u16string_view)> may_touch);
 
  private:
   void Run();
@@ -55,6 +59,7 @@ class RowDetailsWorker {
   uint64_t requests_ = 0;
   bool running_ = false;
   std::unordered_map<uint32_t, RowDetails> cache_;
+  std::function<bool(std::u16string_view)> may_touch_;
   std::thread thread_;
   std::atomic<bool> restart_{false};
   std::atomic<bool> stop_{false};

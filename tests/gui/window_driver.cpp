@@ -77,6 +77,7 @@ bool WindowDriver::Open(const std::u16string& initial_text) {
   config.initial_text = initial_text;
   config.keyboard_speed = 31;
   config.quit_on_destroy = false;
+  if (configure) configure(&config);
   if (!window_->Create(config)) return false;
   SetForegroundWindow(window_->hwnd());
   if (!PumpUntil(window_.get(), [this] { return window_->results_taken() > 0; }, 10000)) return false;
