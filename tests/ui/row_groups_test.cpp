@@ -32,31 +32,46 @@ TEST(UiRowGroups, RunsOfEqualParentsAlternate) {
   }
 }
 
-TEST(UiRowGroups, LazyAcrossWordsAndReset) {
-  // 200 rows in groups of 3: asked out of order (last row first), across 64-bit words.
-  std::vector<uint32_t> keys;
-  for (uint32_t r = 0; r < 200; ++r) keys.push_back(r / 3);
+// Neighbouring rows share a colour exactly when they share a key.
+void ExpectBands(RowGroups& groups, const RowGroups::KeyOfRow& key, uint32_t from, uint32_t to) {
+  for (uint32_t r = from; r + 1 < to; ++r) {
+    EXPECT_EQ(groups.Odd(r, key) == groups.Odd(r + 1, key), key(r) == key(r + 1)) << "rows " << r << ", " << r + 1;
+  }
+}
+
+TEST(UiRowGroups, StretchGrowsBothWaysAndFarRowsStartAnew) {
   RowGroups groups;
-  groups.Reset(200);
+  groups.Reset(1000000);
   int asked = 0;
-  auto key = [&](uint32_t row) { ++asked; return keys[row]; };
-  EXPECT_EQ(groups.Odd(199, key), (199 / 3) % 2 == 1);
-  EXPECT_EQ(groups.known(), 200u);
+  auto key = [&](uint32_t row) {
+    ++asked;
+    return row / 3;
+  };
+  // Scrolling up from the end of a 200-row stretch, across 64-bit words.
+  EXPECT_FALSE(groups.Odd(199, key));  // a new stretch: the row's group untinted
+  EXPECT_EQ(asked, 1);
+  groups.Odd(0, key);
   EXPECT_EQ(asked, 200);
-  for (uint32_t r : {0u, 63u, 64u, 65u, 127u, 128u, 198u}) EXPECT_EQ(groups.Odd(r, key), (r / 3) % 2 == 1) << r;
-  EXPECT_EQ(asked, 200);  // known rows are not looked at again
-  EXPECT_FALSE(groups.Odd(200, key));  // past the end
+  ExpectBands(groups, key, 0, 200);
+  const int before = asked;
+  for (uint32_t r : {0u, 63u, 64u, 65u, 127u, 128u, 198u}) groups.Odd(r, key);
+  EXPECT_EQ(asked, before);  // known rows are not looked at again
+  // Down within reach: the stretch grows; far beyond it (a jump to the end): a new
+  // stretch, without walking the rows in between.
+  groups.Odd(200 + RowGroups::kReach - 1, key);
+  EXPECT_EQ(groups.known_end(), 200 + RowGroups::kReach);
+  ExpectBands(groups, key, 150, 260);
+  asked = 0;
+  groups.Odd(900000, key);
+  EXPECT_EQ(asked, 1);
+  EXPECT_EQ(groups.known_first(), 900000u);
+  ExpectBands(groups, key, 899990, 900010);
+  EXPECT_FALSE(groups.Odd(1000000, key));  // past the end
 
   // New rows: parities start over.
   groups.Reset(3);
   std::vector<uint32_t> other = {4, 5, 5};
   EXPECT_EQ(Parities(groups, other, 3), "011");
-  // Asking row by row gives what asking the last row at once gives.
-  groups.Reset(200);
-  std::string stepwise = Parities(groups, keys, 200);
-  groups.Reset(200);
-  groups.Odd(150, key);
-  EXPECT_EQ(Parities(groups, keys, 200), stepwise);
 }
 
 TEST(UiRowGroups, TintMovesATenthTowardsTheSelectionColour) {
