@@ -1,7 +1,5 @@
 #include "gui/list_look.h"
 
-#include <objbase.h>
-
 #include <algorithm>
 
 #include "gui/result_list.h"
@@ -17,26 +15,7 @@ namespace nusk {
 // ---- ThumbnailWorker ----
 
 ThumbnailWorker::ThumbnailWorker(HWND notify, int size, MayTouchFn may_touch)
-    : notify_(notify), size_(size), may_touch_(std::move(may_touch)) {}
-
-ThumbnailWorker::~ThumbnailWorker() {
-  stop_ = true;
-  restart_ = true;
-  if (thread_.joinable()) thread_.join();
-}
-
-void ThumbnailWorker::Request(std::vector<Row> rows) {
-  std::lock_guard<std::mutex> lock(mu_);
-  rows_ = std::move(rows);
-  ++requests_;
-  if (running_) {
-    restart_ = true;
-    return;
-  }
-  running_ = true;
-  if (thread_.joinable()) thread_.join();  // the previous pass has ended
-  thread_ = std::thread([this] { Run(); });
-}
+    : notify_(notify), size_(size), may_touch_(std::move(may_touch)), pass_([this](const Row& r) { Visit(r); }, {}) {}
 
 bool ThumbnailWorker::Take(uint32_t item, Picture* out) {
   std::lock_guard<std::mutex> lock(mu_);
@@ -47,46 +26,20 @@ bool ThumbnailWorker::Take(uint32_t item, Picture* out) {
   return true;
 }
 
-bool ThumbnailWorker::running() const {
-  std::lock_guard<std::mutex> lock(mu_);
-  return running_;
-}
-
-void ThumbnailWorker::Run() {
-  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);  // the shell's image factory needs COM
-  for (;;) {
-    std::vector<Row> rows;
-    uint64_t seen;
-    {
-      std::lock_guard<std::mutex> lock(mu_);
-      rows = rows_;
-      seen = requests_;
-      restart_ = false;
-    }
-    for (const Row& r : rows) {
-      if (restart_) break;  // newer rows are waiting
-      {
-        std::lock_guard<std::mutex> lock(mu_);
-        if (ready_.count(r.item)) continue;  // fetched, not taken yet
-      }
-      Picture p;
-      p.folder = r.folder;
-      // A sleeping drive is not woken for a picture: the generic icon stands in.
-      if (!may_touch_ || may_touch_(r.path)) {
-        p.generic = !MakeThumbnailPixels(r.path, size_, &p.pixels).ok();
-      }
-      {
-        std::lock_guard<std::mutex> lock(mu_);
-        ready_[r.item] = std::move(p);
-      }
-      PostMessageW(notify_, kMsgThumbnailReady, r.row, r.item);
-    }
+void ThumbnailWorker::Visit(const Row& r) {
+  {
     std::lock_guard<std::mutex> lock(mu_);
-    if (!stop_ && requests_ != seen) continue;
-    running_ = false;
-    break;
+    if (ready_.count(r.item)) return;  // fetched, not taken yet
   }
-  CoUninitialize();
+  Picture p;
+  p.folder = r.folder;
+  // A sleeping drive is not woken for a picture: the generic icon stands in.
+  if (!may_touch_ || may_touch_(r.path)) p.generic = !MakeThumbnailPixels(r.path, size_, &p.pixels).ok();
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    ready_[r.item] = std::move(p);
+  }
+  PostMessageW(notify_, kMsgThumbnailReady, r.row, r.item);
 }
 
 // ---- ListLook ----

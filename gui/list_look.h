@@ -8,16 +8,15 @@
 
 #include <commctrl.h>
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <unordered_map>
 #include <vector>
 
+#include "gui/row_pass.h"
 #include "platform/thumbnail.h"
 #include "ui/row_groups.h"
 
@@ -51,27 +50,21 @@ class ThumbnailWorker {
   };
 
   ThumbnailWorker(HWND notify, int size, MayTouchFn may_touch);
-  ~ThumbnailWorker();  // stops and waits
 
-  void Request(std::vector<Row> rows);
+  void Request(std::vector<Row> rows) { pass_.Request(std::move(rows)); }
   // Moves out the picture fetched for an item; false when none waits.
   bool Take(uint32_t item, Picture* out);
-  bool running() const;
+  bool running() const { return pass_.running(); }
 
  private:
-  void Run();
+  void Visit(const Row& r);
 
   HWND notify_;
   int size_;
   MayTouchFn may_touch_;
-  mutable std::mutex mu_;  // guards everything below
-  std::vector<Row> rows_;
-  uint64_t requests_ = 0;
-  bool running_ = false;
+  std::mutex mu_;  // guards ready_
   std::unordered_map<uint32_t, Picture> ready_;
-  std::thread thread_;
-  std::atomic<bool> restart_{false};
-  std::atomic<bool> stop_{false};
+  RowPass<Row> pass_;  // last: stopped before the members it uses go
 };
 
 class ListLook {

@@ -55,6 +55,16 @@ double RepaintMs(HWND list, int times) {
   return t[t.size() / 2];
 }
 
+// The window over the bench index, with the fastest search delay.
+MainWindowConfig BenchConfig(const char* home) {
+  MainWindowConfig config;
+  config.home = FromUtf8(home);
+  config.settings_path = config.home + u"nusk.ini";
+  config.keyboard_speed = 31;
+  config.quit_on_destroy = false;
+  return config;
+}
+
 void SetBoxText(MainWindow& window, const std::u16string& text) {
   const uint64_t before = window.results_taken();
   SendMessageW(window.search_box(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(W(text).c_str()));
@@ -70,11 +80,7 @@ TEST(WindowBench, RepaintAndMemoryPerRow) {
   const char* home = std::getenv("NUSK_WINDOW_BENCH_HOME");
   if (!home) GTEST_SKIP() << "NUSK_WINDOW_BENCH_HOME is not set";
   MainWindow window;
-  MainWindowConfig config;
-  config.home = FromUtf8(home);
-  config.settings_path = config.home + u"nusk.ini";
-  config.keyboard_speed = 31;
-  config.quit_on_destroy = false;
+  const MainWindowConfig config = BenchConfig(home);
   ASSERT_TRUE(window.Create(config));
   ASSERT_TRUE(PumpUntil(&window, [&] { return window.results_taken() > 0; }, 120000));
   SetBoxText(window, u"no-item-has-this-name-q7");
@@ -114,11 +120,7 @@ TEST(WindowBench, KeystrokeToRows) {
   const char* home = std::getenv("NUSK_WINDOW_BENCH_HOME");
   if (!home) GTEST_SKIP() << "NUSK_WINDOW_BENCH_HOME is not set";
   MainWindow window;
-  MainWindowConfig config;
-  config.home = FromUtf8(home);
-  config.settings_path = config.home + u"nusk.ini";
-  config.keyboard_speed = 31;
-  config.quit_on_destroy = false;
+  const MainWindowConfig config = BenchConfig(home);
   const auto start = std::chrono::steady_clock::now();
   ASSERT_TRUE(window.Create(config));
   ASSERT_TRUE(PumpUntil(&window, [&] { return window.results_taken() > 0; }, 60000));
