@@ -292,5 +292,35 @@ TEST(WindowOpenTest, OpenRecordsTheItemAndExportDialogWritesTheFile) {
   EXPECT_EQ(bytes.rfind("\xEF\xBB\xBF\"Name\",\"Path\",\"Size(KB)\",\"Date modified\"\r\n\"mark.cmd\",", 0), 0u) << bytes;
 }
 
+
+// Opening eleven items asks before the eleventh; No stops there.
+TEST(WindowOpenTest, ElevenItemsAskBeforeTheEleventh) {
+  TestIndex index;
+  std::vector<std::u16string> markers;
+  for (int i = 1; i <= 11; ++i) {
+    const std::u16string n = FromUtf8((i < 10 ? "0" : "") + std::to_string(i));
+    index.File(index.dir().WriteFile(u"many/m" + n + u".cmd", "@echo x> \"%~dp0done" + ToUtf8(n) + ".txt\"\r\n"), 40, kT);
+    markers.push_back(index.dir().Sub(u"many") + u"\\done" + n + u".txt");
+  }
+  index.Build();
+  WindowDriver d(&index, "");
+  ASSERT_TRUE(d.Open());
+  d.Type(u".cmd");
+  ASSERT_EQ(d.list().count(), 11u);
+  d.ClickHeader(0);
+  ListView_SetItemState(d.list().hwnd(), -1, LVIS_SELECTED, LVIS_SELECTED);
+  auto exists = [](const std::u16string& p) { return GetFileAttributesW(W(p).c_str()) != INVALID_FILE_ATTRIBUTES; };
+  {
+    MessageBoxCatcher box(IDNO);
+    d.window().Command(IDM_FILE_OPEN);
+    EXPECT_EQ(box.text(), u"You have opened 10 files, do you want to continue?");
+  }
+  EXPECT_TRUE(PumpUntil(&d.window(), [&] {
+    return std::all_of(markers.begin(), markers.begin() + 10, exists);
+  }, 30000));
+  d.Pump(1000);
+  EXPECT_FALSE(exists(markers[10]));
+}
+
 }  // namespace
 }  // namespace nusk::testing
