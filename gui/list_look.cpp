@@ -197,15 +197,30 @@ bool ListLook::HasOwnPicture(uint32_t item) const {
 // ---- options ----
 
 std::function<bool(char16_t)> SystemDriveSpinning() {
-  // One drive-state object for every thread that asks (it caches answers for 7 s).
+  // One drive-state object for every thread that asks (it keeps answers for 7 s).
   struct Shared {
     std::mutex mu;
+    Volumes* volumes = Volumes::Default();
     DriveSystem drives{DriveMap::Native(), Volumes::Default(), Env::Default()};
+    uint64_t not_asleep_until[26] = {};  // GetTickCount64 until which "not known asleep" holds
   };
   auto shared = std::make_shared<Shared>();
   return [shared](char16_t letter) {
+    if (letter < u'A' || letter > u'Z') return true;
     std::lock_guard<std::mutex> lock(shared->mu);
-    return shared->drives.IsDriveSpinning(letter);
+    const uint64_t now = GetTickCount64();
+    uint64_t& until = shared->not_asleep_until[letter - u'A'];
+    if (now < until || shared->drives.IsDriveSpinning(letter)) return true;
+    // IsDriveSpinning also says no when the volume or its disk cannot be opened or the disk
+    // does not tell its power state (every drive under Wine, and disks that need rights the
+    // user lacks). Such a drive is not known to sleep, and asking about its files wakes
+    // nothing that sleeps: only a disk that reports itself spun down is left alone.
+    uint32_t disk = 0;
+    const bool asleep = shared->volumes->DiskNumber(std::u16string{letter, u':', u'\\'}, &disk) ==
+                            Volumes::DiskLookup::kDisk &&
+                        shared->volumes->QueryDiskPower(disk) == DiskPower::kAsleep;
+    if (!asleep) until = now + 7000;
+    return !asleep;
   };
 }
 

@@ -123,7 +123,9 @@ class ListLook {
 // the pictures and the row details) to the list.
 void ApplyListLook(ResultList* list, const WindowOptions& options);
 
-// The drive-state question of `AvoidWakingUpHdds` for this machine's drives (any thread).
+// The drive-state question of `AvoidWakingUpHdds` for this machine's drives (any thread):
+// false only for a drive whose disk says it is spun down; a drive whose volume or disk
+// cannot be opened, or whose disk does not tell, counts as awake (nothing is known to sleep).
 std::function<bool(char16_t)> SystemDriveSpinning();
 
 }  // namespace nusk

@@ -185,8 +185,9 @@ TEST_F(ThumbnailTest, ASleepingDriveIsNotAskedForPicturesOrDetails) {
   EXPECT_EQ(d.Cell(row, 1), u"");  // no type name
   EXPECT_EQ(d.Cell(row, 2), u"");  // no attributes
   EXPECT_GE(asked.load(), 6);      // three pictures and three rows of details were refused
-  // The system's own answer for a drive that does not exist: not spinning, nothing touched.
-  EXPECT_FALSE(SystemDriveSpinning()(u'Q'));
+  // The system's own answer for a drive whose volume cannot be opened (a letter that does
+  // not exist): not known to sleep, so its items are asked about as usual.
+  EXPECT_TRUE(SystemDriveSpinning()(u'Q'));
 }
 
 // Steps after the first result: the empty-database question, LastRunVersion, the tip hook.
