@@ -14,6 +14,7 @@
 #include "index/db_files.h"
 #include "l10n/language_files.h"
 #include "l10n/mui.h"
+#include "l10n/ui_keys.h"
 #include "platform/env.h"
 #include "platform/profile.h"
 #include "platform/win32/win_text.h"
@@ -74,11 +75,13 @@ int RunGui(const Args& args) {
 
   // Step 5: an index written by an incompatible version is cleaned before the window opens.
   const std::u16string version = ReadFormatVersion(ps.home_folder);
+  bool rebuild_required = false;
   if (HasDatabase(ps.home_folder) && version != u"3.0.0" && version != u"4.0.0") {
-    const std::u16string text = Tr(u"MSG.REBUILD_DATABASE_REQUIRED_PROMPT", nullptr);
+    const std::u16string text = Tr(u"MSG.REBUILD_DATABASE_REQUIRED_PROMPT", EnglishMessage(u"MSG.REBUILD_DATABASE_REQUIRED_PROMPT"));
     if (MessageBoxW(nullptr, W(text).c_str(), L"Nusk", MB_OKCANCEL | MB_ICONINFORMATION) != IDOK) return 0;
     CleanWholeDatabase(CleanIo::Process());
     ResetLegacyDatabaseSettings(settings);
+    rebuild_required = true;  // the window builds without asking once it is up
   }
   // Step 6.
   SetInteger(settings, SettingId::kLastUIStartTime, NowFileTime());
@@ -93,6 +96,7 @@ int RunGui(const Args& args) {
   config.home = ps.home_folder;
   config.settings_path = ps.settings_path;
   config.default_home = ps.home_folder == DefaultHome(Env::Default());
+  config.rebuild_required = rebuild_required;
   config.initial_text = WithSpaceForExistingPath(JoinSearchArguments(words), PathExists);
   // Steps 9 and 10. Without the notification-area icon a window started hidden could not
   // be reached, so it is always shown.

@@ -4,9 +4,11 @@
 #include <commdlg.h>
 #include <windowsx.h>
 
+#include "gui/list_look.h"
 #include "gui/resource.h"
 #include "gui/win_menu_text.h"
 #include "l10n/mui.h"
+#include "l10n/ui_keys.h"
 #include "platform/process_relay.h"
 #include "platform/profile.h"
 #include "platform/win32/win_text.h"
@@ -17,6 +19,7 @@
 #include "ui/build_schedule.h"
 #include "ui/column_sort.h"
 #include "ui/columns.h"
+#include "ui/first_result.h"
 #include "ui/keyboard_rules.h"
 #include "ui/list_rows.h"
 #include "ui/query_composer.h"
@@ -34,7 +37,6 @@ constexpr int kSearchBoxId = 1001;
 constexpr int kListId = 1002;
 constexpr int kStatusId = 1003;
 constexpr UINT_PTR kSearchTimer = 1;
-constexpr char16_t kVersion[] = u"4.4.0";
 
 int64_t NowUs() {
   return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
@@ -148,14 +150,6 @@ void MainWindow::OnCreate() {
   hooks.ask = [this](std::u16string_view text) {
     return MessageBoxText(hwnd_, text, MB_YESNO | MB_ICONQUESTION) == IDYES;
   };
-  hooks.opened = [this](std::u16string_view path) {
-    if (options_.remember_recent_opened) {
-      RecentList opened(kRecentOpened);
-      opened.Load(settings_);
-      opened.Add(path);
-      opened.Save(settings_);
-    }
-  };
   hooks.box_text = [this] { return box_.Text(); };
   hooks.wait_idle = [this] {
     if (source_) source_->WaitIdle();
@@ -171,6 +165,7 @@ void MainWindow::OnCreate() {
   tree_shown_ = GetFlag(settings_, SettingId::kShowTree);
   if (tree_shown_) ShowWindow(tree_.hwnd(), SW_SHOW);
   CheckMenuItem(GetMenu(hwnd_), IDM_VIEW_FOLDER_TREE, tree_shown_ ? MF_CHECKED : MF_UNCHECKED);
+  ApplyListLook(&list_, options_);
   list_.set_auto_stretch(options_.auto_stretch_columns);
   list_.set_info_tips(options_.show_info_tip_on_ctrl_down, options_.detailed_info_tip);
   // The Columns set and widths apply before the window is shown.
@@ -374,10 +369,44 @@ void MainWindow::OnSearchDone() {
   if (first_result_) {
     first_result_ = false;
     ReadAutoBuildSettings();
-    if (GetText(settings_, SettingId::kLastRunVersion) != kVersion) {
-      SetText(settings_, SettingId::kLastRunVersion, kVersion);
-    }
+    AfterFirstResult();
   }
+}
+
+void MainWindow::AfterFirstResult() {
+  FirstResultState state;
+  state.pending_build = false;  // started above, through the build code's own pending request
+  state.database_empty = db_.item_count() == 0;
+  state.build_running = building_ || (config_.build_running && config_.build_running());
+  state.rebuild_required = config_.rebuild_required;
+  state.last_run_version = GetText(settings_, SettingId::kLastRunVersion);
+  state.show_tip_on_startup = GetInteger(settings_, SettingId::kShowTipOnStartup);
+  const FirstResultSteps steps = DecideFirstResultSteps(state);
+  bool build_started = false;
+  auto build_all = [&] {
+    if (config_.start_build) {
+      build_started = config_.start_build(0);
+      return;
+    }
+    StartBuildFromWindow(0);
+    build_started = building_ || build_pending();
+  };
+  if (steps.start_pending_build || steps.build_without_asking) build_all();
+  if (steps.ask_build_empty &&
+      MessageBoxText(hwnd_, Tr(u"MSG.BUILD_DATABASE_WHEN_EMPTY_PROMPT", EnglishMessage(u"MSG.BUILD_DATABASE_WHEN_EMPTY_PROMPT")), MB_YESNO | MB_ICONQUESTION) == IDYES) {
+    build_all();
+  }
+  if (steps.write_last_run_version) SetText(settings_, SettingId::kLastRunVersion, kProgramVersion);
+  if (ShowTipAfter(steps, build_started)) PostMessageW(hwnd_, kMsgShowTip, 0, 0);
+}
+
+void MainWindow::OnOpenedItem(uint32_t row) {
+  const std::u16string path = list_.OpenedPath(row);
+  if (path.empty() || !options_.remember_recent_opened) return;
+  RecentList opened(kRecentOpened);
+  opened.Load(settings_);
+  opened.Add(path);
+  opened.Save(settings_);
 }
 
 void MainWindow::ShowSelectionStatus() {
@@ -667,6 +696,10 @@ LRESULT MainWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
       return 0;
     case kMsgDbChanged: OnDbChanged(wp); return 0;
     case kMsgBackgroundBuildDone: OnBuildEnded(true); return 0;
+    case kMsgShowTip:
+      if (config_.show_tip) config_.show_tip();
+      return 0;
+    case kMsgOpenedItem: OnOpenedItem(static_cast<uint32_t>(wp)); return 0;
     case WM_CLOSE:
       if (building_ && foreground_build_) {
         quit_requested_ = true;  // the wait for the build saves the state and ends

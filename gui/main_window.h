@@ -37,7 +37,7 @@ class WebSearch;
 inline constexpr UINT kMsgDbLoaded = 20425;
 inline constexpr UINT kMsgSearchDone = 20427;
 inline constexpr UINT kMsgFocusBack = 20428;
-inline constexpr UINT kMsgOpenedItem = 20433;
+inline constexpr UINT kMsgShowTip = 20429;
 
 inline constexpr wchar_t kMainWindowClass[] = L"Nusk_Main_Window";
 
@@ -51,6 +51,14 @@ struct MainWindowConfig {
   bool quit_on_destroy = true;   // post WM_QUIT when the window is destroyed
   std::u16string program;        // the program builds run; empty: this executable
   int auto_build_tick_ms = 10000;  // the periodic build's timer (tests shorten it)
+  bool rebuild_required = false; // start-up cleaned an incompatible database: build unasked
+  // Hooks for tests and for parts built elsewhere. start_build: starts a build of a drive
+  // letter (0: every drive), true when it started (unset: the window's own build);
+  // build_running: whether a build runs in another process; show_tip: the tip-of-the-day
+  // dialog (message 20429; unset: no tip).
+  std::function<bool(int drive)> start_build;
+  std::function<bool()> build_running;
+  std::function<void()> show_tip;
 };
 
 class MainWindow : public IFileListSourceChangeListener {
@@ -137,6 +145,8 @@ class MainWindow : public IFileListSourceChangeListener {
   void StopWebServer();
   bool HandleKey(const MSG& msg);
   void ShowSelectionStatus();
+  void AfterFirstResult();
+  void OnOpenedItem(uint32_t row);
   void SubmitCurrent();
   // Makes text the search text (box and title) and searches at once.
   void TakeSearchText(std::u16string text);

@@ -58,6 +58,7 @@ bool ResultList::Create(HWND parent, int id, const Hooks& hooks) {
   SetWindowTheme(hwnd_, L"Explorer", nullptr);
   SetWindowSubclass(hwnd_, SubclassProc, 1, reinterpret_cast<DWORD_PTR>(this));
   details_ = std::make_unique<RowDetailsWorker>(hwnd_);
+  look_ = std::make_unique<ListLook>(hwnd_);
   ApplyFont();
   RebuildColumns({});
   return true;
@@ -83,6 +84,15 @@ LRESULT CALLBACK ResultList::SubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM
       ListView_RedrawItems(hwnd, static_cast<int>(wp), static_cast<int>(wp));
       return 0;
     case kMsgRowDetailsDone:
+      return 0;
+    case kMsgWantThumbnails:
+      self->look_->RequestShown(self->count(), [self](uint32_t row) {
+        const uint32_t item = self->items_[row];
+        return ThumbnailWorker::Row{row, item, self->view_->is_folder(item), self->FullPath(row)};
+      });
+      return 0;
+    case kMsgThumbnailReady:
+      self->look_->OnThumbnailReady(static_cast<uint32_t>(wp), static_cast<uint32_t>(lp));
       return 0;
     case WM_CONTEXTMENU:
       if (reinterpret_cast<HWND>(wp) == ListView_GetHeader(hwnd)) {
@@ -249,12 +259,14 @@ void ResultList::Clear() {
   items_.clear();
   all_.clear();
   hidden_.Clear();
+  look_->RowsChanged(0);
   ListView_SetItemCountEx(hwnd_, 0, 0);
   InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
 void ResultList::Refilter() {
   items_ = hidden_.count() ? hidden_.Filter(all_) : all_;
+  look_->RowsChanged(static_cast<uint32_t>(items_.size()));
   ClearSelection();
   ListView_SetItemCountEx(hwnd_, static_cast<int>(items_.size()), LVSICF_NOSCROLL);
   InvalidateRect(hwnd_, nullptr, TRUE);
@@ -306,6 +318,13 @@ std::u16string ResultList::CellText(uint32_t row, int column) {
 
 std::u16string ResultList::FullPath(uint32_t row) {
   return ItemFullPath(view_->db(), items_[row]);
+}
+
+std::u16string ResultList::OpenedPath(uint32_t row) {
+  if (!view_ || row >= items_.size()) return {};
+  std::u16string path = FullPath(row);
+  if (view_->is_folder(items_[row])) path += u'\\';
+  return path;
 }
 
 std::u16string ResultList::InfoTip(uint32_t row) {
@@ -476,11 +495,9 @@ void ResultList::OpenSelection() {
     sei.nShow = SW_SHOWNORMAL;
     const bool ok = ShellExecuteExW(&sei);
     ++opened;
-    if (ok && !reported && hooks_.opened) {
+    if (ok && !reported) {
       reported = true;
-      std::u16string p = U(path);
-      if (view_->is_folder(items_[r])) p += u'\\';
-      hooks_.opened(p);
+      SendMessageW(GetParent(hwnd_), kMsgOpenedItem, r, 0);
     }
   }
 }
@@ -579,6 +596,11 @@ bool ResultList::OnNotify(NMHDR* hdr, LRESULT* result) {
         cell_ = W(CellText(static_cast<uint32_t>(info->item.iItem), info->item.iSubItem));
         lstrcpynW(info->item.pszText, cell_.c_str(), info->item.cchTextMax);
       }
+      if ((info->item.mask & LVIF_IMAGE) && info->item.iSubItem == 0) {
+        const uint32_t row = static_cast<uint32_t>(info->item.iItem);
+        info->item.iImage = row < items_.size() && view_ ? look_->ImageOf(row, items_[row], view_->is_folder(items_[row]))
+                                                         : I_IMAGENONE;
+      }
       return true;
     }
     case LVN_GETINFOTIPW: {
@@ -604,6 +626,11 @@ bool ResultList::OnNotify(NMHDR* hdr, LRESULT* result) {
     }
     case LVN_ODSTATECHANGED:
       if (hooks_.selection_changed) hooks_.selection_changed();
+      return true;
+    case NM_CUSTOMDRAW:
+      *result = look_->OnCustomDraw(reinterpret_cast<NMLVCUSTOMDRAW*>(hdr), [this](uint32_t row) {
+        return row < items_.size() && view_ ? view_->db().Parent(items_[row]) : 0u;
+      });
       return true;
     case NM_DBLCLK:
       OpenSelection();

@@ -16,11 +16,16 @@
 #include "ui/cell_text.h"
 #include "ui/columns.h"
 #include "ui/list_rows.h"
+#include "gui/list_look.h"
 #include "gui/row_details.h"
 #include "search/search_view.h"
 #include "search/sort.h"
 
 namespace nusk {
+
+// Sent by the list to its parent for the first item an Open command opened (wParam: the
+// row; the main window adds the item to the recently-opened list).
+inline constexpr UINT kMsgOpenedItem = 20433;
 
 class ResultList {
  public:
@@ -29,7 +34,6 @@ class ResultList {
     std::function<void()> selection_changed;
     std::function<void(std::u16string_view)> message;  // information box with this text
     std::function<bool(std::u16string_view)> ask;      // Yes/No question; true for Yes
-    std::function<void(std::u16string_view)> opened;   // first opened item's path (20433)
     std::function<std::u16string()> box_text;             // the search box's text
     std::function<void()> wait_idle;                      // before computing index totals
     std::function<void(std::u16string_view)> put_in_box;  // new text for the search box
@@ -63,6 +67,10 @@ class ResultList {
   std::u16string CellText(uint32_t row, int column);
   // The row-details worker (type names, creation times, attributes of the visible rows).
   RowDetailsWorker* details() { return details_.get(); }
+  // Alternate row-group colours and thumbnails.
+  ListLook& look() { return *look_; }
+  // The path the recently-opened list keeps for a row: folders end with a backslash.
+  std::u16string OpenedPath(uint32_t row);
 
   // Sorting. SortByColumn returns false (and sorts nothing) for an unsortable column.
   bool SortByColumn(int column, bool add);
@@ -129,6 +137,7 @@ class ResultList {
   bool tip_detailed_ = false;  // `AutoStretchColumns`: columns fill the width after changes
   std::wstring cell_;  // the text handed to the control for one cell
   std::unique_ptr<RowDetailsWorker> details_;
+  std::unique_ptr<ListLook> look_;
   bool details_asked_ = false;  // a request for the visible rows is on its way
 };
 

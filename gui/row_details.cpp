@@ -1,6 +1,5 @@
 #include "gui/row_details.h"
 
-#include <objbase.h>
 #include <shellapi.h>
 
 #include "index/index_types.h"
@@ -8,24 +7,11 @@
 
 namespace nusk {
 
-RowDetailsWorker::~RowDetailsWorker() {
-  stop_ = true;
-  restart_ = true;
-  if (thread_.joinable()) thread_.join();
-}
+RowDetailsWorker::RowDetailsWorker(HWND notify)
+    : notify_(notify),
+      pass_([this](const Row& r) { Visit(r); }, [this] { PostMessageW(notify_, kMsgRowDetailsDone, 0, 0); }) {}
 
-void RowDetailsWorker::Request(std::vector<Row> rows) {
-  std::lock_guard<std::mutex> lock(mu_);
-  rows_ = std::move(rows);
-  ++requests_;
-  if (running_) {
-    restart_ = true;
-    return;
-  }
-  running_ = true;
-  if (thread_.joinable()) thread_.join();  // the previous pass has ended
-  thread_ = std::thread([this] { Run(); });
-}
+void RowDetailsWorker::Request(std::vector<Row> rows) { pass_.Request(std::move(rows)); }
 
 bool RowDetailsWorker::Get(uint32_t item, RowDetails* out) const {
   std::lock_guard<std::mutex> lock(mu_);
@@ -40,9 +26,9 @@ void RowDetailsWorker::Clear() {
   cache_.clear();
 }
 
-bool RowDetailsWorker::running() const {
+void RowDetailsWorker::set_may_touch(std::function<bool(std::u16string_view)> may_touch) {
   std::lock_guard<std::mutex> lock(mu_);
-  return running_;
+  may_touch_ = std::move(may_touch);
 }
 
 RowDetails RowDetailsWorker::Fetch(const std::u16string& path) {
@@ -69,37 +55,20 @@ RowDetails RowDetailsWorker::Fetch(const std::u16string& path) {
   return d;
 }
 
-void RowDetailsWorker::Run() {
-  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);  // the shell's type names need COM
-  for (;;) {
-    std::vector<Row> rows;
-    uint64_t seen;
-    {
-      std::lock_guard<std::mutex> lock(mu_);
-      rows = rows_;
-      seen = requests_;
-      restart_ = false;
-    }
-    for (const Row& r : rows) {
-      if (restart_) break;  // newer rows are waiting
-      {
-        std::lock_guard<std::mutex> lock(mu_);
-        if (cache_.count(r.item)) continue;
-      }
-      RowDetails d = Fetch(r.path);
-      {
-        std::lock_guard<std::mutex> lock(mu_);
-        cache_[r.item] = std::move(d);
-      }
-      PostMessageW(notify_, kMsgRowDetail, r.row, 0);
-    }
+void RowDetailsWorker::Visit(const Row& r) {
+  std::function<bool(std::u16string_view)> may_touch;
+  {
     std::lock_guard<std::mutex> lock(mu_);
-    if (!stop_ && requests_ != seen) continue;
-    running_ = false;
-    PostMessageW(notify_, kMsgRowDetailsDone, 0, 0);
-    break;
+    if (cache_.count(r.item)) return;
+    may_touch = may_touch_;
   }
-  CoUninitialize();
+  // An item on a sleeping drive keeps empty details rather than waking the disk.
+  RowDetails d = !may_touch || may_touch(r.path) ? Fetch(r.path) : RowDetails();
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    cache_[r.item] = std::move(d);
+  }
+  PostMessageW(notify_, kMsgRowDetail, r.row, 0);
 }
 
 }  // namespace nusk

@@ -10,14 +10,14 @@
 #pragma once
 #include <windows.h>
 
-#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <unordered_map>
 #include <vector>
 
+#include "gui/row_pass.h"
 #include "ui/cell_text.h"
 
 namespace nusk {
@@ -33,8 +33,7 @@ class RowDetailsWorker {
     std::u16string path;
   };
 
-  explicit RowDetailsWorker(HWND notify) : notify_(notify) {}
-  ~RowDetailsWorker();  // stops and waits
+  explicit RowDetailsWorker(HWND notify);
 
   // Fetches the details of these rows (replacing any pass in progress).
   void Request(std::vector<Row> rows);
@@ -43,21 +42,20 @@ class RowDetailsWorker {
   // Forgets every stored detail (a new result, or the files may have changed).
   void Clear();
   // Whether a pass is running (tests wait for it).
-  bool running() const;
+  bool running() const { return pass_.running(); }
+  // `AvoidWakingUpHdds`: a row whose path may not be touched gets empty details without
+  // any question to the file system or the shell. Null: every row is asked about.
+  void set_may_touch(std::function<bool(std::u16string_view)> may_touch);
 
  private:
-  void Run();
+  void Visit(const Row& r);
   static RowDetails Fetch(const std::u16string& path);
 
   HWND notify_;
-  mutable std::mutex mu_;  // guards everything below
-  std::vector<Row> rows_;
-  uint64_t requests_ = 0;
-  bool running_ = false;
+  mutable std::mutex mu_;  // guards cache_ and may_touch_
   std::unordered_map<uint32_t, RowDetails> cache_;
-  std::thread thread_;
-  std::atomic<bool> restart_{false};
-  std::atomic<bool> stop_{false};
+  std::function<bool(std::u16string_view)> may_touch_;
+  RowPass<Row> pass_;  // last: stopped before the members it uses go
 };
 
 }  // namespace nusk

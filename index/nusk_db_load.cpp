@@ -234,7 +234,7 @@ Status LoadNuskDb(NuskDb* db, const std::u16string& home, Env* env, IStatusSink*
   try {
     DbBytes bytes;
     s = ReadConsistent(home, env, &bytes);
-    if (s.ok()) s = NuskDbLoader(db, env).Load(bytes);
+    if (s.ok()) s = NuskDbLoader(db).Load(bytes);
   } catch (const std::bad_alloc&) {
     // A file read into memory or a table of the size its header gives: the index is
     // larger than this process may hold.

@@ -6,7 +6,10 @@
 // POSIX: there is no shell thumbnailer; a PNG file small enough to serve as its own
 // thumbnail is copied as it is, anything else is declined.
 #pragma once
+#include <cstdint>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "util/status.h"
 
@@ -29,5 +32,31 @@ Status PrepareThumbnailFolder(const std::u16string& folder);
 // The source is read without following a link in its last component.
 // Fails, with nothing useful at png_path, when the system can make no picture of it.
 Status MakeThumbnailPng(const std::u16string& source, int size, const std::u16string& png_path);
+
+// A picture in memory: 32-bit pixels, top row first, bytes B, G, R, A.
+struct ThumbnailPixels {
+  int width = 0;
+  int height = 0;
+  std::vector<uint32_t> bgra;
+  bool premultiplied = false;  // colour already multiplied by alpha
+};
+
+// The picture MakeThumbnailPng writes, in memory: the shell's thumbnail; where the shell
+// has none or answers with a token picture (Wine gives 1x1), an image file GDI+ can read
+// (IsDecodableImageName) decoded and scaled to fit size x size; else the file's icon.
+// POSIX: declined.
+Status MakeThumbnailPixels(const std::u16string& source, int size, ThumbnailPixels* out);
+
+// The generic icon of a file or a folder, without touching anything on disk (for items on
+// a sleeping drive). POSIX: declined.
+Status GenericIconPixels(bool folder, ThumbnailPixels* out);
+
+// The size of a width x height picture scaled to fit a size x size square with its
+// proportions kept: never larger than the picture itself, never below 1 pixel.
+void FitInSquare(int width, int height, int size, int* fit_width, int* fit_height);
+
+// Names whose content GDI+ decodes: .bmp .dib .png .jpg .jpeg .jpe .jfif .gif .tif .tiff
+// .ico, in any case.
+bool IsDecodableImageName(std::u16string_view name);
 
 }  // namespace nusk

@@ -149,7 +149,11 @@ std::u16string CellText(const SearchView& view, uint32_t item, int column, uint3
   switch (column) {
     case kColName: return db.ItemName(item);
     case kColPath: return ParentPath(db, item);
-    case kColDate: return DateTimeText(LocalCivilTime(db.Time(item), options.utc_offset));
+    case kColDate:
+      // A stored time of 0 means the scanner had none (folders of some file systems, drive
+      // roots): an empty cell, not the first second of the time scale.
+      if (db.Time(item) == 0) return {};
+      return DateTimeText(LocalCivilTime(db.Time(item), options.utc_offset));
     case kColType: return details ? details->type_name : std::u16string();
     case kColSize:
       if (!db.IsFolder(item)) return FormatSize(BytesFromSizeForm(db.SizeForm(item)), options.human_sizes);

@@ -73,7 +73,7 @@ std::u16string ItemExtension(const NuskDb& db, uint32_t item);
 
 // The text of one cell. row: the row's index in the list (RNUM shows row + 1); details:
 // may be null. Size of a folder: its folder total only with show_folder_size, else empty.
-// FCNT: folders only. HASH "%08X" and DCNT: only when the view has hash tables.
+// DATE: empty when the stored time is 0 (no time known). FCNT: folders only. HASH "%08X" and DCNT: only when the view has hash tables.
 // Reads the index only: the per-folder totals must already exist (the window computes
 // folder sizes when `ShowFolderSize` is on and file counts when the FCNT column is shown,
 // while no search runs), because a search worker may be reading the index meanwhile.

@@ -64,8 +64,10 @@ std::string ExportBytes(const SearchView& view, std::span<const uint32_t> rows, 
       const uint64_t bytes = db.IsFolder(item) ? db.FolderSize(item) : BytesFromSizeForm(db.SizeForm(item));
       for (char c : std::to_string(bytes / 1024)) size += char16_t(c);
     }
-    out += CsvLine(db.ItemName(item), ParentPath(db, item), size,
-                   DateMinuteText(LocalCivilTime(db.Time(item), options.utc_offset)));
+    // A stored time of 0 is no time at all (as in the list's date cell).
+    const std::u16string date =
+        db.Time(item) == 0 ? std::u16string() : DateMinuteText(LocalCivilTime(db.Time(item), options.utc_offset));
+    out += CsvLine(db.ItemName(item), ParentPath(db, item), size, date);
   }
   return out;
 }

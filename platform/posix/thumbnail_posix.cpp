@@ -95,4 +95,10 @@ Status MakeThumbnailPng(const std::u16string& source, int /*size*/, const std::u
   return Status::Ok();
 }
 
+Status MakeThumbnailPixels(const std::u16string&, int, ThumbnailPixels*) {
+  return Status::Error("no thumbnails in memory on this system");
+}
+
+Status GenericIconPixels(bool, ThumbnailPixels*) { return Status::Error("no icons on this system"); }
+
 }  // namespace nusk

@@ -438,7 +438,7 @@ TEST_F(WindowTest, JapaneseAndGermanTablesTranslateMenuHeadersAndEmptyText) {
     c.table->Fill();
     InstallUI(std::move(c.table));
     CMUI* ui = CurrentUI();
-    WindowDriver d(&index_, "[Options]\r\nShowAllItemsForEmptySearch=0\r\n");
+    WindowDriver d(&index_, "[Options]\r\nShowAllItemsForEmptySearch=0\r\nAltRowGroupColor=1\r\n");
     ASSERT_TRUE(d.Open());
     wchar_t text[128] = {};
     GetMenuStringW(GetMenu(d.hwnd()), 0, text, 127, MF_BYPOSITION);
@@ -524,7 +524,7 @@ TEST_F(WindowTest, ANewResultDropsTheOldSelectionAndFocus) {
 }
 
 TEST_F(WindowTest, EnglishWindowWithResults) {
-  WindowDriver& d = Open("[Options]\r\nHumanReadableSize=1\r\n");
+  WindowDriver& d = Open("[Options]\r\nHumanReadableSize=1\r\nAltRowGroupColor=1\r\n");
   d.Type(u"i");
   d.ClickHeader(2);
   Select({0});

@@ -1,8 +1,12 @@
 // Timing of the real window over a large generated index; runs only when
 // NUSK_WINDOW_BENCH_HOME names a home folder holding one (tools/gen_index), e.g.
 //   NUSK_WINDOW_BENCH_HOME='Z:\tmp\idx1m\' wine-run tests/nusk_gui_tests.exe --gtest_filter=WindowBench*
-// Prints window start to first rows, and text change to rows (debounce included) per query.
+// Prints window start to first rows, and text change to rows (debounce included) per query;
+// the full repaint of a page of rows (plain and with alternate row-group colours); and the
+// window's memory per result row beyond the loaded search form.
 #include <windows.h>
+
+#include <psapi.h>
 
 #include <gtest/gtest.h>
 
@@ -10,6 +14,9 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
+
+#include <commctrl.h>
 
 #include "gui/main_window.h"
 #include "platform/win32/win_text.h"
@@ -22,15 +29,98 @@ double MsSince(std::chrono::steady_clock::time_point t) {
   return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t).count();
 }
 
-TEST(WindowBench, KeystrokeToRows) {
-  const char* home = std::getenv("NUSK_WINDOW_BENCH_HOME");
-  if (!home) GTEST_SKIP() << "NUSK_WINDOW_BENCH_HOME is not set";
-  MainWindow window;
+// Committed private bytes of the process (Wine reports them as the pagefile usage), and the
+// pages actually touched (working set).
+struct Memory {
+  uint64_t committed = 0;
+  uint64_t touched = 0;
+};
+Memory ProcessMemory() {
+  PROCESS_MEMORY_COUNTERS_EX pmc = {};
+  pmc.cb = sizeof(pmc);
+  GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&pmc), sizeof(pmc));
+  return {std::max<uint64_t>(pmc.PrivateUsage, pmc.PagefileUsage), pmc.WorkingSetSize};
+}
+
+// Median time of a full repaint of the list's visible rows (every cell asked and drawn).
+double RepaintMs(HWND list, int times) {
+  std::vector<double> t;
+  for (int i = 0; i < times; ++i) {
+    const auto start = std::chrono::steady_clock::now();
+    RedrawWindow(list, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    GdiFlush();
+    t.push_back(MsSince(start));
+  }
+  std::sort(t.begin(), t.end());
+  return t[t.size() / 2];
+}
+
+// The window over the bench index, with the fastest search delay.
+MainWindowConfig BenchConfig(const char* home) {
   MainWindowConfig config;
   config.home = FromUtf8(home);
   config.settings_path = config.home + u"nusk.ini";
   config.keyboard_speed = 31;
   config.quit_on_destroy = false;
+  return config;
+}
+
+void SetBoxText(MainWindow& window, const std::u16string& text) {
+  const uint64_t before = window.results_taken();
+  SendMessageW(window.search_box(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(W(text).c_str()));
+  PumpUntil(&window, [&] { return window.results_taken() > before && !window.search_timer_pending(); }, 60000);
+  window.source()->WaitIdle();
+  PumpUntil(&window, [] { return false; }, 20);
+}
+
+// Every item in the list (the empty query with ShowAllItemsForEmptySearch), the default
+// columns Name, Path, Size, Date modified: a page repainted in the middle of the list, and
+// the process's private bytes with every row shown against a result of no rows.
+TEST(WindowBench, RepaintAndMemoryPerRow) {
+  const char* home = std::getenv("NUSK_WINDOW_BENCH_HOME");
+  if (!home) GTEST_SKIP() << "NUSK_WINDOW_BENCH_HOME is not set";
+  MainWindow window;
+  const MainWindowConfig config = BenchConfig(home);
+  ASSERT_TRUE(window.Create(config));
+  ASSERT_TRUE(PumpUntil(&window, [&] { return window.results_taken() > 0; }, 120000));
+  SetBoxText(window, u"no-item-has-this-name-q7");
+  ASSERT_EQ(window.results().count(), 0u);
+  const Memory empty = ProcessMemory();
+  SetBoxText(window, u"");
+  const uint32_t rows = window.results().count();
+  // Row-group colours at the last row (the most the parities can hold).
+  window.results().look().SetAltRowColors(true);
+  window.results().SetFocusRow(rows - 1, -1);
+  PumpUntil(&window, [] { return false; }, 50);
+  window.results().look().SetAltRowColors(false);
+  const Memory full = ProcessMemory();
+  auto per_row = [rows](uint64_t a, uint64_t b) { return rows ? double(int64_t(b - a)) / rows : 0.0; };
+  std::printf("memory with %u rows shown, beyond the search form: committed %.2f bytes per row, touched %.2f "
+              "(committed %.1f MB with no row)\n",
+              rows, per_row(empty.committed, full.committed), per_row(empty.touched, full.touched),
+              empty.committed / 1048576.0);
+  ASSERT_GT(rows, 1000u);
+  window.results().SetFocusRow(rows / 2, static_cast<int>(rows / 2));
+  PumpUntil(&window, [] { return false; }, 50);
+  const HWND list = window.list();
+  std::printf("full repaint of %d visible rows (%zu columns): %.2f ms\n", ListView_GetCountPerPage(list),
+              window.results().columns().size(), RepaintMs(list, 21));
+  // Row-group colours: the first paint after a jump works out the groups of the page.
+  window.results().look().SetAltRowColors(true);
+  const auto first = std::chrono::steady_clock::now();
+  RedrawWindow(list, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+  const double first_ms = MsSince(first);
+  std::printf("repaint with row-group colours at row %u: first %.2f ms, then %.2f ms\n", rows / 2, first_ms,
+              RepaintMs(list, 21));
+  PostMessageW(window.hwnd(), WM_CLOSE, 0, 0);
+  PumpUntil(&window, [&] { return !IsWindow(window.hwnd()); }, 10000);
+}
+
+TEST(WindowBench, KeystrokeToRows) {
+  const char* home = std::getenv("NUSK_WINDOW_BENCH_HOME");
+  if (!home) GTEST_SKIP() << "NUSK_WINDOW_BENCH_HOME is not set";
+  MainWindow window;
+  const MainWindowConfig config = BenchConfig(home);
   const auto start = std::chrono::steady_clock::now();
   ASSERT_TRUE(window.Create(config));
   ASSERT_TRUE(PumpUntil(&window, [&] { return window.results_taken() > 0; }, 60000));

@@ -41,6 +41,8 @@ class WindowDriver {
   WindowDriver(TestIndex* index, std::string_view settings_ini);
   ~WindowDriver();
 
+  // Called with the window's configuration just before the window is created (hooks).
+  std::function<void(MainWindowConfig*)> configure;
   // Creates the window and waits for the first result. False when either fails.
   bool Open(const std::u16string& initial_text = u"");
   // Changes the window's configuration before Open creates it.

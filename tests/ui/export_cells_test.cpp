@@ -20,6 +20,9 @@ class UiListFixture : public ::testing::Test {
     idx_.File(u"C:\\Docs\\say \"hi\".TXT", 5000, kMarch5);
     idx_.File(u"C:\\Docs\\Makefile", 1536, kMarch5);
     idx_.File(u"C:\\Docs\\sub\\big.bin", 3ull << 30, kMarch5);
+    // Stored times of 0 (no time known) and of 1 (the first second of the time scale).
+    idx_.Folder(u"C:\\NoTime", 0);
+    idx_.File(u"C:\\NoTime\\old.txt", 1, 1);
     // A path of more than 511 units and more than 844 UTF-8 bytes.
     deep_ = u"C:";
     for (char16_t c : {u'\u00e9', u'\u00e8', u'\u00ea'}) deep_ += u"\\" + std::u16string(200, c);
@@ -81,6 +84,10 @@ TEST_F(UiListFixture, SizesDatesAndCounts) {
   tokyo.utc_offset = [](int64_t) { return int64_t{9 * 3600}; };
   EXPECT_EQ(Cell(u"C:\\Docs\\Makefile", kColDate), u"2024-03-05 07:08:09");
   EXPECT_EQ(Cell(u"C:\\Docs\\Makefile", kColDate, tokyo), u"2024-03-05 16:08:09");
+  // No stored time: an empty cell (in any zone), where 1 second later is a real date.
+  EXPECT_EQ(Cell(u"C:\\NoTime", kColDate), u"");
+  EXPECT_EQ(Cell(u"C:\\NoTime", kColDate, tokyo), u"");
+  EXPECT_EQ(Cell(u"C:\\NoTime\\old.txt", kColDate), u"1977-10-02 00:00:01");
 }
 
 TEST_F(UiListFixture, DetailColumnsNeedRowDetails) {
@@ -139,6 +146,9 @@ TEST_F(UiListFixture, CsvBytes) {
   o.utc_offset = [](int64_t) { return int64_t{-8 * 3600}; };
   const std::string folders = ExportBytes(idx_.view(), std::vector<uint32_t>{Item(u"C:\\Docs")}, true, o);
   EXPECT_NE(folders.find("\"Docs\",\"C:\",\"3145734\",\"2024-03-04 23:08\"\r\n"), std::string::npos) << folders;
+  // A folder without a stored time has an empty date, not the start of the time scale.
+  EXPECT_EQ(ExportBytes(idx_.view(), std::vector<uint32_t>{Item(u"C:\\NoTime")}, true, {}),
+            "\xEF\xBB\xBF\"Name\",\"Path\",\"Size(KB)\",\"Date modified\"\r\n\"NoTime\",\"C:\",\"\",\"\"\r\n");
 }
 
 TEST_F(UiListFixture, TextBytesAndFiles) {
