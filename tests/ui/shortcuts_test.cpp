@@ -6,6 +6,9 @@
 
 #include "settings/settings_file.h"
 #include "tests/testing/test_env.h"
+#include "l10n/builtin_ui.h"
+#include "l10n/mui.h"
+#include "ui/menu_help.h"
 #include "ui/shortcuts.h"
 #include "util/utf.h"
 
@@ -138,6 +141,17 @@ TEST(UiShortcuts, SearchBoxKeepsItsEditingKeys) {
                         {C | S, 'C', false},      {C, 'N', false},        {A, vk::kLeft, false},
                         {0, vk::kF7, false},      {C | A, 'C', false}};
   for (const Case& c : cases) EXPECT_EQ(SearchBoxKeepsKey(c.mods, c.key), c.kept) << int(c.mods) << "/" << c.key;
+}
+
+TEST(UiMenuHelp, EnglishTextsAndTheLanguageTable) {
+  EXPECT_EQ(MenuHelpText(u"search.go_backword"), u"Go back to previous search.");
+  EXPECT_EQ(MenuHelpText(u"edit.copy_full_name"), u"Copy selected items's full names");
+  EXPECT_EQ(MenuHelpText(u"search.recent"), u"");  // a key without an English text
+  auto de = std::make_unique<CDeUI>();
+  de->Fill();
+  InstallUI(std::move(de));
+  EXPECT_EQ(MenuHelpText(u"file.close"), u"Fenster schlie\u00dfen");
+  InstallUI(nullptr);
 }
 
 }  // namespace
