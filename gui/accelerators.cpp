@@ -80,13 +80,16 @@ void ShowIn(HMENU menu, std::span<const Shortcut> table) {
       continue;
     }
     const int id = static_cast<int>(GetMenuItemID(menu, i));
-    bool listed = false;
-    for (const Shortcut& s : table) listed = listed || s.command == id;
-    if (!listed) continue;
+    // A named command shows its shortcut or none (a translated text may carry another);
+    // Hide Selected Items shows the list's Delete key. Other items keep their text.
+    std::u16string keys = ShortcutTextOf(table, id);
+    if (keys.empty() && id == IDM_EDIT_HIDE_SELECTED) keys = ShortcutText(kAccelVirtKey, VK_DELETE, SystemKeyName);
+    if (keys.empty() && CommandNameOf(id).empty()) continue;
     wchar_t buf[256] = {};
     if (GetMenuStringW(menu, i, buf, 255, MF_BYPOSITION) <= 0) continue;
     std::wstring text = buf;
-    text = text.substr(0, text.find(L'\t')) + L"\t" + W(ShortcutTextOf(table, id));
+    text = text.substr(0, text.find(L'\t'));
+    if (!keys.empty()) text += L"\t" + W(keys);
     MENUITEMINFOW mii{};
     mii.cbSize = sizeof(mii);
     mii.fMask = MIIM_STRING;

@@ -33,8 +33,8 @@ std::u16string SystemKeyName(uint16_t key, bool extended);
 // The shortcut text of a command in the table, empty when it has none.
 std::u16string ShortcutTextOf(std::span<const Shortcut> table, int command);
 
-// Puts each command's shortcut text after a tab in its menu item (popups included); an item
-// whose command has no entry in the table keeps its text.
+// Puts each command's shortcut text after a tab in its menu item (popups included); a named
+// command without a shortcut shows none; an item of another command keeps its text.
 void ShowShortcutsInMenu(HMENU menu, std::span<const Shortcut> table);
 
 }  // namespace nusk

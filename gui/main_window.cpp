@@ -480,6 +480,7 @@ bool MainWindow::HandleKey(const MSG& msg) {
   else if (vk == VK_ESCAPE) key.key = UiKey::kEscape;
   else return false;
   if (AltDown() || (ShiftDown() && key.key != UiKey::kTab)) return false;
+  if (key.key == UiKey::kEnter && key.ctrl) return false;  // Ctrl+Enter is a shortcut (Open Path)
   const HWND focus = GetFocus();
   KeyContext ctx;
   ctx.focus = focus == box_.hwnd() ? UiFocus::kSearchBox : focus == list_.hwnd() ? UiFocus::kResultList : UiFocus::kOther;

@@ -58,8 +58,10 @@ TEST(ShortcutTableTest, DisplayTextsWithTheSystemsKeyNames) {
   EXPECT_EQ(text(kAccelVirtKey | kAccelCtrl, VK_OEM_PLUS), u"Ctrl + =");
   EXPECT_EQ(text(kAccelVirtKey | kAccelCtrl, VK_OEM_MINUS), u"Ctrl + -");
   // Page Down is asked for with the extended bit; without it the scan code names the pad's 3.
-  EXPECT_EQ(text(kAccelVirtKey, VK_NEXT), u"Page Down");
-  EXPECT_NE(SystemKeyName(VK_NEXT, false), u"Page Down");
+  EXPECT_EQ(text(kAccelVirtKey, VK_NEXT), SystemKeyName(VK_NEXT, true));
+  EXPECT_NE(SystemKeyName(VK_NEXT, true), SystemKeyName(VK_NEXT, false));
+  EXPECT_EQ(text(kAccelVirtKey, VK_DIVIDE), SystemKeyName(VK_DIVIDE, true));  // the pad's key, not "/"
+  EXPECT_NE(SystemKeyName(VK_DIVIDE, true), SystemKeyName(VK_DIVIDE, false));
   EXPECT_EQ(text(kAccelVirtKey | kAccelCtrl, VK_DELETE), u"Ctrl + Delete");
 }
 
@@ -229,6 +231,7 @@ TEST_F(CommandsWindowTest, CopyReboundToCtrlXInTheTableTheListAndTheMenu) {
   EXPECT_EQ(table.size(), BuiltinShortcuts().size());
   EXPECT_EQ(ItemText(GetMenu(d.hwnd()), IDM_EDIT_COPY), u"&Copy\tCtrl + X");
   EXPECT_EQ(ItemText(GetMenu(d.hwnd()), IDM_EDIT_COPY_NAME), u"Copy &Name\tCtrl + Shift + C");
+  EXPECT_EQ(ItemText(GetMenu(d.hwnd()), IDM_FILE_EXPORT), u"&Export...");  // no shortcut
   d.Type(u"report");
   Select({0, 1});
   SetFocus(d.list().hwnd());
@@ -248,7 +251,7 @@ TEST_F(CommandsWindowTest, AltDFocusesTheSearchBoxWithItsTextSelected) {
   DWORD from = 1, to = 0;
   SendMessageW(d.window().search_box(), EM_GETSEL, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&to));
   EXPECT_EQ(from, 0u);
-  EXPECT_EQ(to, 6u);
+  EXPECT_GE(to, 6u);  // the whole text (the rich edit may count its closing paragraph mark)
 }
 
 TEST_F(CommandsWindowTest, MoreActionsMenuHasTheDefaultsAndGreysWithoutSelection) {
@@ -282,11 +285,11 @@ TEST_F(CommandsWindowTest, ActionsStartAProgramWithTheExactPath) {
   WindowDriver& d = Open(kIni, [&](const SettingsFile& f) { WriteCustomActions(f, actions); });
   const std::u16string out = index_.dir().Sub(u"args.txt");
   SetEnvironmentVariableW(L"NUSK_ARG_ECHO_OUT", W(out).c_str());
-  auto run = [&](int index) {
+  auto run = [&](int index, int wait_ms = 10000) {
     DeleteFileW(W(out).c_str());
     d.window().Command(IDM_CUSTOM_ACTION_FIRST + index);
     std::string bytes;
-    for (int i = 0; i < 500 && GetFileAttributesW(W(out).c_str()) == INVALID_FILE_ATTRIBUTES; ++i) d.Pump(20);
+    for (int i = 0; i < wait_ms / 20 && GetFileAttributesW(W(out).c_str()) == INVALID_FILE_ATTRIBUTES; ++i) d.Pump(20);
     Env::Default()->ReadWholeFile(out, &bytes);
     return FromUtf8(bytes);
   };
@@ -308,7 +311,7 @@ TEST_F(CommandsWindowTest, ActionsStartAProgramWithTheExactPath) {
   Select({});
   {
     MessageBoxCatcher box(IDOK);
-    EXPECT_EQ(run(0), u"");
+    EXPECT_EQ(run(0, 1500), u"");
     EXPECT_EQ(box.text(), u"Please select a file first");
   }
   EXPECT_EQ(run(1), u"fixed\n");
@@ -481,6 +484,9 @@ TEST_F(CommandsWindowTest, MoreActionsMenuScreenshotsInThreeLanguages) {
                                     {u"\u30e1\u30e2\u5e33 / Editor", u"notepad.exe"}});
     ASSERT_TRUE(d.Open());
     ListView_SetItemState(d.list().hwnd(), 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    // A translated text's own shortcut gives way to the table's (Export has none).
+    EXPECT_EQ(ItemText(GetMenu(d.hwnd()), IDM_FILE_EXPORT).find(u'\t'), std::u16string::npos) << c.shot;
+    EXPECT_TRUE(ItemText(GetMenu(d.hwnd()), IDM_FILE_CLOSE).ends_with(u"\tCtrl + W")) << c.shot;
     // The File menu with its "More actions" popup open.
     std::atomic<bool> saved{false};
     std::thread shooter([&] {
