@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <algorithm>
 #include <chrono>
 #include <thread>
@@ -21,6 +23,13 @@
 #include "ui/custom_actions.h"
 #include "ui/shortcuts.h"
 #include "util/utf.h"
+
+namespace nusk {
+// Failure messages name a shortcut's fields.
+inline void PrintTo(const Shortcut& s, std::ostream* os) {
+  *os << "{" << s.command << "," << int(s.flags) << "," << s.key << "}";
+}
+}  // namespace nusk
 
 namespace nusk::testing {
 namespace {

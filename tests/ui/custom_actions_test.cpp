@@ -50,6 +50,7 @@ TEST(UiCustomActions, ConfigurationTextAndItsRefusals) {
   const Bad bad[] = {
       {u"A=x\r\n=notepad.exe\r\n", CustomActionsError::kBadLine, u"=notepad.exe"},
       {u"Notepad=\r\n", CustomActionsError::kBadLine, u"Notepad="},
+      {u"A=b=", CustomActionsError::kBadLine, u"A=b="},
       {u"  Notepad = \r\n", CustomActionsError::kBadLine, u"Notepad ="},
       {u"just a name", CustomActionsError::kBadLine, u"just a name"},
       {u"  = x", CustomActionsError::kBadLine, u"= x"},

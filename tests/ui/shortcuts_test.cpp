@@ -2,6 +2,8 @@
 // saving writes, and the display text of a shortcut.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <string>
 
 #include "settings/settings_file.h"
@@ -11,6 +13,13 @@
 #include "ui/menu_help.h"
 #include "ui/shortcuts.h"
 #include "util/utf.h"
+
+namespace nusk {
+// Failure messages name a shortcut's fields.
+inline void PrintTo(const Shortcut& s, std::ostream* os) {
+  *os << "{" << s.command << "," << int(s.flags) << "," << s.key << "}";
+}
+}  // namespace nusk
 
 namespace nusk {
 namespace {
