@@ -11,6 +11,7 @@
 #include "gui/accelerators.h"
 #include "gui/main_window.h"
 #include "gui/resource.h"
+#include "gui/shortcut_dialog.h"
 #include "gui/win_menu_text.h"
 #include "l10n/mui.h"
 #include "platform/win32/win_text.h"
@@ -254,6 +255,18 @@ bool MainWindow::MoreCommand(int id) {
     case IDM_FILE_MORE_ACTIONS_CONFIG: ConfigureCustomActions(); return true;
     case IDM_FILE_PROPERTIES: ShowProperties(); return true;
     case IDM_MORE_ACTIONS_EMPTY: return true;
+    case IDM_SEARCH_RECENT_SEARCHES: box_.ShowRecent(); return true;
+    case IDM_TOOLS_KEYBOARD_SHORTCUTS: {
+      std::vector<Shortcut> table = shortcuts_;
+      if (EditShortcuts(hwnd_, &table)) {
+        if (!SaveUserShortcuts(settings_, BuiltinShortcuts(), table)) {
+          MessageBoxW(hwnd_, W(u"The keyboard shortcuts could not be saved in " + settings_.path() + u".").c_str(),
+                      L"Nusk", MB_OK | MB_ICONWARNING);
+        }
+        ReloadShortcuts();
+      }
+      return true;
+    }
   }
   return false;
 }

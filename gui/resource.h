@@ -79,6 +79,15 @@
 #define IDC_GOTO_LABEL 201
 #define IDC_GOTO_EDIT 202
 
+// Dialog: keyboard shortcuts.
+#define IDD_SHORTCUTS 220
+#define IDC_SHORTCUT_LIST 221
+#define IDC_SHORTCUT_LABEL 222
+#define IDC_SHORTCUT_KEY 223
+#define IDC_SHORTCUT_ASSIGN 224
+#define IDC_SHORTCUT_REMOVE 225
+#define IDC_SHORTCUT_RESET 226
+
 // Dialog: custom actions.
 #define IDD_CUSTOM_ACTIONS 210
 #define IDC_ACTIONS_LABEL 211

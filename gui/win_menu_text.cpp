@@ -28,14 +28,14 @@ constexpr IdKey kCommandKeys[] = {
     {IDM_SEARCH_NEW, u"search.new_search"},      {IDM_SEARCH_BACK, u"search.go_back"},
     {IDM_SEARCH_FORWARD, u"search.go_forward"},  {IDM_SEARCH_UP, u"search.go_up"},
     {IDM_VIEW_STATUSBAR, u"view.statusbar"},     {IDM_HELP_ABOUT, u"help.about"},
-    {IDM_FILE_PROPERTIES, u"file.properties"},   {IDM_FILE_MORE_ACTIONS_CONFIG, u"file.more_actions.config"},
+    {IDM_FILE_PROPERTIES, u"file.properties"},   {IDM_TOOLS_KEYBOARD_SHORTCUTS, u"tools.keyboard_shortcuts"},   {IDM_FILE_MORE_ACTIONS_CONFIG, u"file.more_actions.config"},
 };
 
 // Each popup is named by the command of its first item.
 constexpr IdKey kPopupKeys[] = {
     {IDM_FILE_OPEN_PATH, u"file"}, {IDM_EDIT_COPY, u"edit"},       {IDM_EDIT_ZOOM_IN, u"edit.text_size"},
     {IDM_SEARCH_NEW, u"search"},   {IDM_VIEW_STATUSBAR, u"view"}, {IDM_HELP_ABOUT, u"help"},
-    {IDM_MORE_ACTIONS_EMPTY, u"file.more_actions"},
+    {IDM_MORE_ACTIONS_EMPTY, u"file.more_actions"}, {IDM_TOOLS_KEYBOARD_SHORTCUTS, u"tools"},
 };
 
 std::u16string_view KeyOf(const IdKey* begin, const IdKey* end, UINT id) {

@@ -162,6 +162,27 @@ bool SaveUserShortcuts(const SettingsFile& file, std::span<const Shortcut> defau
   return SaveNumberedList(file, kKeyboardShortcutList, items);
 }
 
+int AssignShortcut(std::vector<Shortcut>* table, int command, uint8_t flags, uint16_t key) {
+  flags &= static_cast<uint8_t>(~kAccelNoInvert);
+  int lost = 0;
+  if (key != 0) {
+    for (const Shortcut& s : *table) {
+      if (s.command != command && s.key == key && s.flags == flags) lost = s.command;
+    }
+  }
+  std::erase_if(*table, [&](const Shortcut& s) { return s.command == command || (lost && s.command == lost); });
+  if (key != 0) table->push_back(Shortcut{command, flags, key});
+  return lost;
+}
+
+uint8_t AccelFlagsFromHotkey(uint8_t hotkey_modifiers) {
+  uint8_t flags = kAccelVirtKey;
+  if (hotkey_modifiers & 0x01) flags |= kAccelShift;
+  if (hotkey_modifiers & 0x02) flags |= kAccelCtrl;
+  if (hotkey_modifiers & 0x04) flags |= kAccelAlt;
+  return flags;
+}
+
 bool SearchBoxKeepsKey(uint8_t modifiers, uint16_t key) {
   const uint8_t mods = modifiers & (kAccelCtrl | kAccelShift | kAccelAlt);
   const bool moving = key == vk::kLeft || key == vk::kRight || key == vk::kHome || key == vk::kEnd ||

@@ -84,6 +84,14 @@ bool NeedsExtendedBit(uint16_t key);
 // key takes key_name. Empty for key 0.
 std::u16string ShortcutText(uint8_t flags, uint16_t key, const KeyNameFn& key_name);
 
+// The shortcut editor's change: gives `command` the shortcut (flags, key), or takes its
+// shortcut away with key 0. A key combination belongs to one command: another command that
+// had it loses it. Returns the command that lost it, 0 when none.
+int AssignShortcut(std::vector<Shortcut>* table, int command, uint8_t flags, uint16_t key);
+
+// Accelerator flags from the modifiers of a hot-key control (1 Shift, 2 Ctrl, 4 Alt).
+uint8_t AccelFlagsFromHotkey(uint8_t hotkey_modifiers);
+
 // Whether the search box keeps a key for its own editing even when a shortcut uses it
 // (modifiers as accelerator flags): copy, cut, paste, undo, redo and select all with Ctrl,
 // moving and deleting by character or word, Shift+Insert and Shift+Delete.

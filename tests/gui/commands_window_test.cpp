@@ -449,6 +449,63 @@ TEST_F(CommandsWindowTest, EachCommandSentAsWmCommandHasItsEffect) {
   }
 }
 
+TEST_F(CommandsWindowTest, ShortcutEditorAssignsSavesAndResets) {
+  WindowDriver& d = Open(kIni);
+  size_t copy_row = 0;
+  while (NamedCommands()[copy_row].name != u"Edit.Copy") ++copy_row;
+  // Runs `work` on the editor once it shows, then presses `button`.
+  auto edit = [&](const std::function<void(HWND dlg, HWND list)>& work, int button) {
+    std::thread helper([&] {
+      for (int i = 0; i < 500; ++i, Sleep(10)) {
+        HWND dlg = FindWindowW(L"#32770", L"Keyboard Shortcuts");
+        if (!dlg || !IsWindowVisible(dlg)) continue;
+        work(dlg, GetDlgItem(dlg, IDC_SHORTCUT_LIST));
+        PostMessageW(dlg, WM_COMMAND, button, 0);
+        return;
+      }
+    });
+    d.window().Command(IDM_TOOLS_KEYBOARD_SHORTCUTS);
+    helper.join();
+  };
+  auto cell = [](HWND list, size_t row) {
+    wchar_t buf[64] = {};
+    ListView_GetItemText(list, static_cast<int>(row), 1, buf, 63);
+    return U(buf);
+  };
+  int rows = 0;
+  std::u16string before, after;
+  edit(
+      [&](HWND dlg, HWND list) {
+        rows = ListView_GetItemCount(list);
+        ListView_SetItemState(list, static_cast<int>(copy_row), LVIS_SELECTED, LVIS_SELECTED);
+        before = cell(list, copy_row);
+        SendDlgItemMessageW(dlg, IDC_SHORTCUT_KEY, HKM_SETHOTKEY, MAKEWORD('X', HOTKEYF_CONTROL), 0);
+        SendMessageW(dlg, WM_COMMAND, IDC_SHORTCUT_ASSIGN, 0);
+        after = cell(list, copy_row);
+        RECT rc;
+        GetWindowRect(dlg, &rc);
+        Sleep(200);
+        SaveScreenPng(rc, "shortcut_editor_en");
+      },
+      IDOK);
+  EXPECT_EQ(rows, static_cast<int>(NamedCommands().size()));
+  EXPECT_EQ(before, u"Ctrl + C");
+  EXPECT_EQ(after, u"Ctrl + X");
+  EXPECT_EQ(Settings().ReadInteger(u"KeyboardShortcuts", u"Count"), 1);
+  EXPECT_EQ(Settings().ReadText(u"KeyboardShortcuts", u"Item1"), u"40010,9,88");
+  EXPECT_EQ(ItemText(GetMenu(d.hwnd()), IDM_EDIT_COPY), u"&Copy\tCtrl + X");
+  const std::vector<Shortcut>& table = d.window().shortcuts();
+  EXPECT_NE(std::find(table.begin(), table.end(), Shortcut{IDM_EDIT_COPY, 9, 88}), table.end());
+
+  // Cancel keeps the table; Reset All and OK bring every default back and save no item.
+  edit([&](HWND dlg, HWND) { SendMessageW(dlg, WM_COMMAND, IDC_SHORTCUT_RESET, 0); }, IDCANCEL);
+  EXPECT_EQ(Settings().ReadInteger(u"KeyboardShortcuts", u"Count"), 1);
+  edit([&](HWND dlg, HWND) { SendMessageW(dlg, WM_COMMAND, IDC_SHORTCUT_RESET, 0); }, IDOK);
+  EXPECT_EQ(Settings().ReadText(u"KeyboardShortcuts", u"Count"), u"0");
+  EXPECT_FALSE(Settings().HasKey(u"KeyboardShortcuts", u"Item1"));
+  EXPECT_EQ(Sorted(d.window().shortcuts()), Sorted(BuiltinShortcuts()));
+}
+
 TEST_F(CommandsWindowTest, MenuHelpShowsInTheStatusBarAndGoesAway) {
   WindowDriver& d = Open(kIni);
   const std::u16string before = d.window().StatusText();

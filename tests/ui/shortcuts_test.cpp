@@ -110,6 +110,21 @@ TEST(UiShortcuts, SavingWritesOnlyTheChangedCommands) {
   EXPECT_EQ(ReadUserShortcuts(file, defaults), changed);
 }
 
+TEST(UiShortcuts, EditorAssignsOneCombinationToOneCommand) {
+  std::vector<Shortcut> table = {{kOpen, V | C, 'O'}, {kCopy, V | C, 'C'}};
+  // Open takes Ctrl+C: Copy loses it and is named.
+  EXPECT_EQ(AssignShortcut(&table, kOpen, V | C, 'C'), kCopy);
+  EXPECT_EQ(table, (std::vector<Shortcut>{{kOpen, V | C, 'C'}}));
+  // Ctrl+Shift+C is another combination: nobody loses anything.
+  EXPECT_EQ(AssignShortcut(&table, kCopy, V | C | S, 'C'), 0);
+  EXPECT_EQ(table, (std::vector<Shortcut>{{kOpen, V | C, 'C'}, {kCopy, V | C | S, 'C'}}));
+  // Key 0 takes the shortcut away.
+  EXPECT_EQ(AssignShortcut(&table, kOpen, 0, 0), 0);
+  EXPECT_EQ(table, (std::vector<Shortcut>{{kCopy, V | C | S, 'C'}}));
+  EXPECT_EQ(AccelFlagsFromHotkey(0x01 | 0x02), V | C | S);
+  EXPECT_EQ(AccelFlagsFromHotkey(0x04), V | A);
+}
+
 TEST(UiShortcuts, DisplayTexts) {
   struct Case {
     uint8_t flags;
