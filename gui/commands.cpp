@@ -6,6 +6,7 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <map>
 #include <span>
 
 #include "gui/accelerators.h"
@@ -82,6 +83,45 @@ std::u16string Expand(std::u16string_view text) {
   if (got == 0 || got > n) return std::u16string(text);
   out.resize(got - 1);
   return U(out);
+}
+
+// The small icon of the program a command line starts, as a menu bitmap; null when the
+// program is not found. Kept for the life of the process, one per program.
+HBITMAP ProgramBitmap(std::u16string_view expanded_command) {
+  static std::map<std::wstring, HBITMAP> cache;
+  const std::wstring program = W(CommandProgram(expanded_command));
+  if (program.empty()) return nullptr;
+  wchar_t found[MAX_PATH] = {};
+  const DWORD n = SearchPathW(nullptr, program.c_str(), L".exe", MAX_PATH, found, nullptr);
+  if (n == 0 || n >= MAX_PATH) return nullptr;
+  const std::wstring key = found;
+  if (auto it = cache.find(key); it != cache.end()) return it->second;
+  HICON icon = nullptr;
+  HBITMAP bitmap = nullptr;
+  if (ExtractIconExW(found, 0, nullptr, &icon, 1) > 0 && icon) {
+    const int cx = GetSystemMetrics(SM_CXSMICON), cy = GetSystemMetrics(SM_CYSMICON);
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+    bi.bmiHeader.biWidth = cx;
+    bi.bmiHeader.biHeight = -cy;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HDC screen = GetDC(nullptr);
+    bitmap = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (bitmap) {
+      HDC dc = CreateCompatibleDC(screen);
+      HGDIOBJ old = SelectObject(dc, bitmap);
+      DrawIconEx(dc, 0, 0, icon, cx, cy, 0, nullptr, DI_NORMAL);
+      SelectObject(dc, old);
+      DeleteDC(dc);
+    }
+    ReleaseDC(nullptr, screen);
+    DestroyIcon(icon);
+  }
+  cache[key] = bitmap;
+  return bitmap;
 }
 
 int Warn(HWND owner, std::u16string_view text, std::u16string_view title) {
@@ -163,8 +203,16 @@ void MainWindow::FillMoreActions(HMENU popup) {
     std::wstring text = W(actions[i].name);
     const std::u16string keys = ShortcutTextOf(shortcuts_, id);
     if (!keys.empty()) text += L"\t" + W(keys);
-    const bool grey = !selected && NeedsSelection(Expand(actions[i].command));
+    const std::u16string expanded = Expand(actions[i].command);
+    const bool grey = !selected && NeedsSelection(expanded);
     AppendMenuW(popup, MF_STRING | (grey ? MF_GRAYED : 0), id, text.c_str());
+    if (HBITMAP icon = ProgramBitmap(expanded)) {
+      MENUITEMINFOW mii{};
+      mii.cbSize = sizeof(mii);
+      mii.fMask = MIIM_BITMAP;
+      mii.hbmpItem = icon;
+      SetMenuItemInfoW(popup, static_cast<UINT>(id), FALSE, &mii);
+    }
   }
 }
 

@@ -272,10 +272,25 @@ TEST_F(CommandsWindowTest, MoreActionsMenuHasTheDefaultsAndGreysWithoutSelection
   EXPECT_EQ(Settings().ReadInteger(u"CustomAction", u"Count"), 3);
   ASSERT_EQ(GetMenuItemCount(popup), 3);
   EXPECT_EQ(ItemText(popup, IDM_CUSTOM_ACTION_FIRST + 1), u"Notepad");
+  // Entries carry the icon of the program they start, found on the search path.
+  auto icon = [&](int i) {
+    MENUITEMINFOW mii{};
+    mii.cbSize = sizeof(mii);
+    mii.fMask = MIIM_BITMAP;
+    GetMenuItemInfoW(popup, IDM_CUSTOM_ACTION_FIRST + i, FALSE, &mii);
+    return mii.hbmpItem;
+  };
+  EXPECT_NE(icon(0), nullptr);  // cmd
+  EXPECT_NE(icon(1), nullptr);  // notepad.exe
   for (int i = 0; i < 3; ++i) EXPECT_TRUE(GetMenuState(popup, IDM_CUSTOM_ACTION_FIRST + i, MF_BYCOMMAND) & MF_GRAYED);
   Select({0});
   SendMessageW(d.hwnd(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(popup), 0);
   for (int i = 0; i < 3; ++i) EXPECT_FALSE(GetMenuState(popup, IDM_CUSTOM_ACTION_FIRST + i, MF_BYCOMMAND) & MF_GRAYED);
+  // A program that cannot be found has no icon.
+  WriteCustomActions(Settings(), {{u"Missing", u"\"C:\\no such\\tool.exe\" \"%1\""}, {u"Pad", u"notepad \"%1\""}});
+  SendMessageW(d.hwnd(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(popup), 0);
+  EXPECT_EQ(icon(0), nullptr);
+  EXPECT_NE(icon(1), nullptr);
   // An empty list shows "(Empty)".
   WriteCustomActions(Settings(), {});
   SendMessageW(d.hwnd(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(popup), 0);
