@@ -143,7 +143,11 @@ INT_PTR CALLBACK CustomActionsProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
         SetDlgItemTextW(dlg, IDOK, W(ui->DialogText(u"button.ok", u"OK")).c_str());
         SetDlgItemTextW(dlg, IDCANCEL, W(ui->DialogText(u"button.cancel", u"Cancel")).c_str());
       }
-      return TRUE;
+      // The caret at the end of the text, nothing selected, so a keystroke cannot replace it all.
+      HWND edit = GetDlgItem(dlg, IDC_ACTIONS_EDIT);
+      SetFocus(edit);
+      SendMessageW(edit, EM_SETSEL, GetWindowTextLengthW(edit), GetWindowTextLengthW(edit));
+      return FALSE;
     }
     case WM_COMMAND:
       if (LOWORD(wp) == IDOK) {

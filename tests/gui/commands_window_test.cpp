@@ -74,49 +74,6 @@ TEST(ShortcutTableTest, DisplayTextsWithTheSystemsKeyNames) {
   EXPECT_EQ(text(kAccelVirtKey | kAccelCtrl, VK_DELETE), u"Ctrl + Delete");
 }
 
-// Answers the next dialog with this caption by pressing `button`, keeping its static text.
-class DialogAnswer {
- public:
-  DialogAnswer(std::wstring caption, int button) : caption_(std::move(caption)), button_(button) {
-    thread_ = std::thread([this] {
-      for (int i = 0; i < 1000 && !stop_; ++i) {
-        HWND dlg = FindWindowW(L"#32770", caption_.c_str());
-        if (dlg && IsWindowVisible(dlg)) {
-          EnumChildWindows(
-              dlg,
-              [](HWND child, LPARAM lp) -> BOOL {
-                wchar_t cls[32] = {}, buf[2048] = {};
-                GetClassNameW(child, cls, 31);
-                if (lstrcmpiW(cls, L"Static") == 0 && GetWindowTextW(child, buf, 2047) > 0) {
-                  *reinterpret_cast<std::u16string*>(lp) += U(buf);
-                }
-                return TRUE;
-              },
-              reinterpret_cast<LPARAM>(&text_));
-          seen_ = true;
-          PostMessageW(dlg, WM_COMMAND, button_, 0);
-          return;
-        }
-        Sleep(10);
-      }
-    });
-  }
-  ~DialogAnswer() { Join(); }
-  void Join() {
-    if (thread_.joinable()) thread_.join();
-  }
-  bool seen() const { return seen_; }
-  const std::u16string& text() const { return text_; }
-
- private:
-  std::wstring caption_;
-  int button_;
-  std::thread thread_;
-  std::atomic<bool> stop_{false};
-  std::atomic<bool> seen_{false};
-  std::u16string text_;
-};
-
 std::wstring ExeFolder() {
   wchar_t buf[MAX_PATH] = {};
   GetModuleFileNameW(nullptr, buf, MAX_PATH);
@@ -124,20 +81,6 @@ std::wstring ExeFolder() {
   return path.substr(0, path.rfind(L'\\') + 1);
 }
 
-std::vector<std::u16string> ClipboardFiles() {
-  std::vector<std::u16string> files;
-  if (!OpenClipboard(nullptr)) return files;
-  if (HDROP drop = static_cast<HDROP>(GetClipboardData(CF_HDROP))) {
-    const UINT n = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
-    for (UINT i = 0; i < n; ++i) {
-      wchar_t buf[MAX_PATH] = {};
-      DragQueryFileW(drop, i, buf, MAX_PATH);
-      files.push_back(U(buf));
-    }
-  }
-  CloseClipboard();
-  return files;
-}
 
 void EmptyTheClipboard() {
   if (OpenClipboard(nullptr)) {
@@ -351,11 +294,10 @@ TEST_F(CommandsWindowTest, ConfigurationDialogRefusesBadTextAndSavesGoodText) {
         HWND dlg = FindWindowW(L"#32770", L"Custom Actions");
         if (dlg && IsWindowVisible(dlg)) {
           SetDlgItemTextW(dlg, IDC_ACTIONS_EDIT, W(text).c_str());
-          std::unique_ptr<DialogAnswer> warn;
-          if (warning_title) warn = std::make_unique<DialogAnswer>(warning_title, IDOK);
+          std::unique_ptr<MessageBoxCatcher> warn;
+          if (warning_title) warn = std::make_unique<MessageBoxCatcher>(IDOK, warning_title);
           SendMessageW(dlg, WM_COMMAND, IDOK, 0);
           if (warn) {
-            warn->Join();
             *warning = warn->text();
             PostMessageW(dlg, WM_COMMAND, IDCANCEL, 0);
           }
@@ -383,16 +325,6 @@ TEST_F(CommandsWindowTest, ConfigurationDialogRefusesBadTextAndSavesGoodText) {
 }
 
 
-std::u16string ClipboardText() {
-  std::u16string text;
-  if (!OpenClipboard(nullptr)) return text;
-  if (HANDLE h = GetClipboardData(CF_UNICODETEXT)) {
-    text = U(static_cast<const wchar_t*>(GlobalLock(h)));
-    GlobalUnlock(h);
-  }
-  CloseClipboard();
-  return text;
-}
 
 // Every command the window carries out itself, sent as WM_COMMAND (the route of the menu,
 // the toolbar and the accelerators), each with the effect it must have.
@@ -436,7 +368,7 @@ TEST_F(CommandsWindowTest, EachCommandSentAsWmCommandHasItsEffect) {
   };
   for (const Step& step : steps) {
     if (step.before) step.before();
-    std::unique_ptr<DialogAnswer> answer;
+    std::unique_ptr<MessageBoxCatcher> answer;
     std::thread typist;
     if (step.id == IDM_EDIT_GOTO_ROW) {
       // The go-to-row box: type row 1, then OK.
@@ -451,14 +383,11 @@ TEST_F(CommandsWindowTest, EachCommandSentAsWmCommandHasItsEffect) {
         }
       });
     } else if (step.dialog) {
-      answer = std::make_unique<DialogAnswer>(step.dialog, IDOK);
+      answer = std::make_unique<MessageBoxCatcher>(IDOK, step.dialog);
     }
     SendMessageW(d.hwnd(), WM_COMMAND, MAKEWPARAM(step.id, 0), 0);
     if (typist.joinable()) typist.join();
-    if (answer) {
-      answer->Join();
-      dialog_text = answer->text();
-    }
+    if (answer) dialog_text = answer->text();
     d.Pump(30);
     EXPECT_TRUE(step.effect()) << step.id;
   }
@@ -593,6 +522,28 @@ TEST_F(CommandsWindowTest, MoreActionsMenuScreenshotsInThreeLanguages) {
     TrackPopupMenuEx(GetSubMenu(GetMenu(d.hwnd()), 0), TPM_RETURNCMD, wr.left + 10, wr.top + 40, d.hwnd(), nullptr);
     shooter.join();
     EXPECT_TRUE(saved);
+    // The two configuration dialogs in the same language.
+    for (const auto& [command, suffix] : {std::pair{IDM_TOOLS_KEYBOARD_SHORTCUTS, "shortcuts"},
+                                          std::pair{IDM_FILE_MORE_ACTIONS_CONFIG, "actions"}}) {
+      const std::string name = std::string(c.shot) + "_" + suffix;
+      std::atomic<bool> shot{false};
+      const HWND owner = d.hwnd();
+      std::thread helper([&] {
+        for (int i = 0; i < 500; ++i, Sleep(10)) {
+          HWND dlg = FindWindowW(L"#32770", nullptr);
+          if (!dlg || !IsWindowVisible(dlg) || GetWindow(dlg, GW_OWNER) != owner) continue;
+          Sleep(300);
+          RECT rc;
+          GetWindowRect(dlg, &rc);
+          shot = SaveScreenPng(rc, name);
+          PostMessageW(dlg, WM_COMMAND, IDCANCEL, 0);
+          return;
+        }
+      });
+      d.window().Command(command);
+      helper.join();
+      EXPECT_TRUE(shot) << name;
+    }
   }
 }
 
