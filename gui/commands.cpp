@@ -281,6 +281,44 @@ void MainWindow::ShowProperties() {
   ShellExecuteExW(&sei);
 }
 
+void MainWindow::ShowListMenu(POINT screen) {
+  const bool selected = !list_.SelectedRows().empty();
+  // From the keyboard (-1, -1): at the focused row, or at the list's top-left corner.
+  if (screen.x == -1 && screen.y == -1) {
+    RECT rc{};
+    const uint32_t row = list_.FocusedRow();
+    screen = {0, 0};
+    if (row != UINT32_MAX && ListView_GetItemRect(list_.hwnd(), row, &rc, LVIR_LABEL)) screen = {rc.left, rc.bottom};
+    ClientToScreen(list_.hwnd(), &screen);
+  }
+  HMENU menu = CreatePopupMenu();
+  HMENU more = CreatePopupMenu();
+  FillMoreActions(more);
+  const UINT on = selected ? 0 : MF_GRAYED;
+  auto add = [&](UINT flags, UINT id, std::u16string_view key, std::u16string_view english) {
+    std::wstring text = MenuText(key, english);
+    const std::u16string keys = ShortcutTextOf(shortcuts_, static_cast<int>(id));
+    if (!keys.empty()) text += L"\t" + W(keys);
+    AppendMenuW(menu, MF_STRING | flags, id, text.c_str());
+  };
+  add(on, IDM_FILE_OPEN, u"file.open", u"&Open");
+  add(on, IDM_FILE_OPEN_PATH, u"file.open_path", u"Open &Path");
+  AppendMenuW(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(more),
+              W(CurrentUI() ? CurrentUI()->PopupTitle(u"file.more_actions", u"&More Actions") : u"&More Actions").c_str());
+  AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+  add(on, IDM_EDIT_COPY, u"edit.copy", u"&Copy");
+  add(on, IDM_EDIT_COPY_NAME, u"edit.copy_name", u"Copy &Name");
+  add(on, IDM_EDIT_COPY_FULL_NAME, u"edit.copy_full_name", u"Copy &Full Name");
+  AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+  add(on, IDM_EDIT_HIDE_SELECTED, u"edit.hide_selected_items", u"&Hide Selected Items");
+  add(on, IDM_FILE_PROPERTIES, u"file.properties", u"P&roperties");
+  SetStatus(u"{PUSH}");
+  const int id = TrackPopupMenuEx(menu, TPM_RETURNCMD | TPM_LEFTALIGN | TPM_TOPALIGN, screen.x, screen.y, hwnd_, nullptr);
+  SetStatus(u"{POP}");
+  DestroyMenu(menu);  // the More actions popup goes with it
+  if (id > 0) Command(id);
+}
+
 void MainWindow::OnMenuSelect(UINT id, UINT flags, HMENU menu) {
   if (flags == 0xFFFF && !menu) return;  // the menu closed: WM_EXITMENULOOP restores the text
   std::u16string_view key;

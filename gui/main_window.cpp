@@ -592,6 +592,10 @@ LRESULT MainWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
         list_.ShowHeaderMenu({GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
         return 0;
       }
+      if (reinterpret_cast<HWND>(wp) == list_.hwnd()) {
+        ShowListMenu({GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
+        return 0;
+      }
       break;
     case WM_INITMENUPOPUP:
       if (reinterpret_cast<HMENU>(wp) == more_actions_menu_) FillMoreActions(more_actions_menu_);

@@ -126,6 +126,7 @@ class MainWindow : public IFileListSourceChangeListener {
   void ShowMoreActionsMenu();
   void ConfigureCustomActions();
   void ShowProperties();
+  void ShowListMenu(POINT screen);
   void OnMenuSelect(UINT id, UINT flags, HMENU menu);
   void SubmitCurrent();
 

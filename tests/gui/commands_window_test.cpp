@@ -450,6 +450,55 @@ TEST_F(CommandsWindowTest, ShortcutEditorAssignsSavesAndResets) {
   EXPECT_EQ(Sorted(d.window().shortcuts()), Sorted(BuiltinShortcuts()));
 }
 
+// The list's context menu, read through its window while it is open, then closed or used.
+TEST_F(CommandsWindowTest, ListContextMenuOffersTheItemCommands) {
+  WindowDriver& d = Open(kIni);
+  d.Type(u"report");
+  struct Seen {
+    std::vector<UINT> ids;
+    std::vector<bool> grey;
+  };
+  auto open = [&](int choose) {
+    Seen seen;
+    std::thread reader([&] {
+      for (int i = 0; i < 500; ++i, Sleep(10)) {
+        HWND m = nullptr;
+        for (HWND w = FindWindowExW(nullptr, nullptr, L"#32768", nullptr); w && !m;
+             w = FindWindowExW(nullptr, w, L"#32768", nullptr)) {
+          if (IsWindowVisible(w)) m = w;
+        }
+        if (!m) continue;
+        HMENU menu = reinterpret_cast<HMENU>(SendMessageW(m, MN_GETHMENU, 0, 0));
+        for (int k = 0; k < GetMenuItemCount(menu); ++k) {
+          seen.ids.push_back(GetMenuItemID(menu, k));
+          seen.grey.push_back(GetMenuState(menu, k, MF_BYPOSITION) & MF_GRAYED);
+        }
+        // Down `choose` times and Enter, or Escape.
+        for (int k = 0; k < choose; ++k) PostMessageW(m, WM_KEYDOWN, VK_DOWN, 0);
+        PostMessageW(m, WM_KEYDOWN, choose ? VK_RETURN : VK_ESCAPE, 0);
+        return;
+      }
+    });
+    SendMessageW(d.hwnd(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(d.list().hwnd()), MAKELPARAM(-1, -1));
+    reader.join();
+    d.Pump(30);
+    return seen;
+  };
+  const UINT sub = static_cast<UINT>(-1), sep = 0;
+  const std::vector<UINT> want = {IDM_FILE_OPEN, IDM_FILE_OPEN_PATH, sub, sep, IDM_EDIT_COPY, IDM_EDIT_COPY_NAME,
+                                  IDM_EDIT_COPY_FULL_NAME, sep, IDM_EDIT_HIDE_SELECTED, IDM_FILE_PROPERTIES};
+  Select({});
+  Seen none = open(0);
+  EXPECT_EQ(none.ids, want);
+  ASSERT_EQ(none.grey.size(), want.size());
+  EXPECT_TRUE(none.grey[0] && none.grey[4] && none.grey[8]);  // nothing selected
+  Select({0});
+  Seen one = open(7);  // the seventh enabled entry (separators are skipped): Hide Selected Items
+  ASSERT_EQ(one.grey.size(), want.size());
+  EXPECT_FALSE(one.grey[0] || one.grey[4] || one.grey[8]);
+  EXPECT_EQ(d.list().count(), 1u);
+}
+
 TEST_F(CommandsWindowTest, MenuHelpShowsInTheStatusBarAndGoesAway) {
   WindowDriver& d = Open(kIni);
   const std::u16string before = d.window().StatusText();
