@@ -5,6 +5,7 @@
 #include <windowsx.h>
 
 #include "gui/list_look.h"
+#include "gui/accelerators.h"
 #include "gui/resource.h"
 #include "gui/win_menu_text.h"
 #include "l10n/mui.h"
@@ -77,6 +78,7 @@ MainWindow::~MainWindow() {
   if (loader_.joinable()) loader_.join();
   if (source_) source_->WaitIdle();
   StopWebServer();
+  if (accel_) DestroyAcceleratorTable(accel_);
   if (hwnd_ && IsWindow(hwnd_)) {
     SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
     DestroyWindow(hwnd_);
@@ -136,10 +138,10 @@ LRESULT CALLBACK MainWindow::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 
 void MainWindow::OnCreate() {
   HINSTANCE instance = GetModuleHandleW(nullptr);
-  accel_ = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDA_MAIN));
   TranslateMainMenu(GetMenu(hwnd_));
   FillBuildDriveMenu(GetSubMenu(GetSubMenu(GetMenu(hwnd_), 2), 1), config_.settings_path, IDM_BUILD_DRIVE_FIRST);
   if (GetFlag(settings_, SettingId::kBuildOnStartup)) pending_build_ = 0;
+  ReloadShortcuts();
   box_.Create(hwnd_, kSearchBoxId, [this] { OnBoxChanged(); });
   status_ = CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | (options_.status_bar ? WS_VISIBLE : 0) | SBARS_SIZEGRIP,
                             0, 0, 0, 0, hwnd_, reinterpret_cast<HMENU>(kStatusId), instance, nullptr);
@@ -470,6 +472,7 @@ void MainWindow::GoUp() {
 }
 
 void MainWindow::Command(int id) {
+  if (command_hook && command_hook(id)) return;
   switch (id) {
     case IDM_FILE_OPEN: list_.OpenSelection(); break;
     case IDM_FILE_OPEN_PATH: list_.OpenContainingFolders(); break;
@@ -534,7 +537,7 @@ void MainWindow::Command(int id) {
         list_.SortByPlace(id - IDM_SORT_FIRST);
       } else if (id >= IDM_RECENT_FIRST && id < IDM_RECENT_FIRST + 16) {
         // handled by the search box's drop-down
-      } else {
+      } else if (!MoreCommand(id)) {
         list_.OnCommand(id);
       }
   }
@@ -553,6 +556,7 @@ bool MainWindow::HandleKey(const MSG& msg) {
   else if (vk == VK_ESCAPE) key.key = UiKey::kEscape;
   else return false;
   if (AltDown() || (ShiftDown() && key.key != UiKey::kTab)) return false;
+  if (key.key == UiKey::kEnter && key.ctrl) return false;  // Ctrl+Enter is a shortcut (Open Path)
   const HWND focus = GetFocus();
   KeyContext ctx;
   ctx.focus = focus == box_.hwnd() ? UiFocus::kSearchBox : focus == list_.hwnd() ? UiFocus::kResultList : UiFocus::kOther;
@@ -612,11 +616,10 @@ bool MainWindow::PreTranslate(MSG* msg) {
     // The completion popup takes Tab, Enter, arrows and Escape first.
     if (box_.completion_open() && msg->hwnd == box_.hwnd()) return false;
     if (msg->message == WM_KEYDOWN && HandleKey(*msg)) return true;
-    // Ctrl+C in the list copies the files; in the box it stays the box's own copy.
-    if (msg->message == WM_KEYDOWN && msg->wParam == 'C' && CtrlDown() && !ShiftDown() && GetFocus() == list_.hwnd()) {
-      list_.CopyFiles();
-      return true;
-    }
+    // The box keeps its editing keys (Ctrl+C copies its text there) whatever the shortcuts say.
+    const uint8_t mods = static_cast<uint8_t>((CtrlDown() ? kAccelCtrl : 0) | (ShiftDown() ? kAccelShift : 0) |
+                                              (AltDown() ? kAccelAlt : 0));
+    if (GetFocus() == box_.hwnd() && SearchBoxKeepsKey(mods, static_cast<uint16_t>(msg->wParam))) return false;
     if (msg->message == WM_KEYDOWN && msg->wParam == VK_DELETE && GetFocus() == list_.hwnd()) {
       list_.HideSelected();
       return true;
@@ -679,7 +682,17 @@ LRESULT MainWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
         list_.ShowHeaderMenu({GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
         return 0;
       }
+      if (reinterpret_cast<HWND>(wp) == list_.hwnd()) {
+        ShowListMenu({GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
+        return 0;
+      }
       break;
+    case WM_INITMENUPOPUP:
+      if (reinterpret_cast<HMENU>(wp) == more_actions_menu_) FillMoreActions(more_actions_menu_);
+      break;
+    case WM_MENUSELECT: OnMenuSelect(LOWORD(wp), HIWORD(wp), reinterpret_cast<HMENU>(lp)); return 0;
+    case WM_ENTERMENULOOP: SetStatus(u"{PUSH}"); break;
+    case WM_EXITMENULOOP: SetStatus(u"{POP}"); break;
     case kMsgDbLoaded: OnDbLoaded(); return 0;
     case kMsgSearchDone: OnSearchDone(); return 0;
     case kMsgFocusBack: SetFocus(box_.hwnd()); return 0;

@@ -26,6 +26,7 @@
 #include "search/named_searches.h"
 #include "settings/settings_file.h"
 #include "ui/nav_history.h"
+#include "ui/shortcuts.h"
 #include "ui/status_text.h"
 #include "ui/window_options.h"
 
@@ -118,6 +119,17 @@ class MainWindow : public IFileListSourceChangeListener {
   const std::u16string& last_build_note() const { return last_build_note_; }
   HWND build_balloon() const { return balloon_; }
   bool taskbar_progress_shown() const { return taskbar_shown_; }
+  // Called with every command before it runs; returning true swallows it (tests).
+  std::function<bool(int)> command_hook;
+
+  // The shortcut table in use (built-in with the user's section laid over it).
+  const std::vector<Shortcut>& shortcuts() const { return shortcuts_; }
+  // Builds the accelerator table again from the settings file and shows it in the menus.
+  void ReloadShortcuts();
+  // Runs custom action `index` (from 0) on the first selected item.
+  void RunCustomAction(size_t index);
+  // The "More actions" popup of the main menu (filled when it opens).
+  HMENU more_actions_menu() const { return more_actions_menu_; }
 
   // IFileListSourceChangeListener (worker thread: only posts).
   void OnSearchStarted(int) override;
@@ -147,6 +159,14 @@ class MainWindow : public IFileListSourceChangeListener {
   void ShowSelectionStatus();
   void AfterFirstResult();
   void OnOpenedItem(uint32_t row);
+  // gui/commands.cpp: the commands beyond the core ones, the menus they fill, menu help.
+  bool MoreCommand(int id);
+  void FillMoreActions(HMENU popup);
+  void ShowMoreActionsMenu();
+  void ConfigureCustomActions();
+  void ShowProperties();
+  void ShowListMenu(POINT screen);
+  void OnMenuSelect(UINT id, UINT flags, HMENU menu);
   void SubmitCurrent();
   // Makes text the search text (box and title) and searches at once.
   void TakeSearchText(std::u16string text);
@@ -163,6 +183,8 @@ class MainWindow : public IFileListSourceChangeListener {
   HWND hwnd_ = nullptr;
   HWND status_ = nullptr;
   HACCEL accel_ = nullptr;
+  std::vector<Shortcut> shortcuts_;
+  HMENU more_actions_menu_ = nullptr;
   SearchBox box_;
   ResultList list_;
   QueryComposerDialog composer_;

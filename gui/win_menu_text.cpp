@@ -30,6 +30,7 @@ constexpr IdKey kCommandKeys[] = {
     {IDM_VIEW_STATUSBAR, u"view.statusbar"},     {IDM_HELP_ABOUT, u"help.about"},
     {IDM_SEARCH_QUERY_COMPOSER, u"search.query_composer"}, {IDM_VIEW_FOLDER_TREE, u"view.folder_tree"},
     {IDM_DATABASE_BUILD_ALL, u"database.build_all"},
+    {IDM_FILE_PROPERTIES, u"file.properties"},   {IDM_TOOLS_KEYBOARD_SHORTCUTS, u"tools.keyboard_shortcuts"},   {IDM_FILE_MORE_ACTIONS_CONFIG, u"file.more_actions.config"},
 };
 
 // Each popup is named by the command of its first item.
@@ -37,6 +38,7 @@ constexpr IdKey kPopupKeys[] = {
     {IDM_FILE_OPEN_PATH, u"file"}, {IDM_EDIT_COPY, u"edit"},       {IDM_EDIT_ZOOM_IN, u"edit.text_size"},
     {IDM_SEARCH_NEW, u"search"},   {IDM_VIEW_STATUSBAR, u"view"}, {IDM_HELP_ABOUT, u"help"},
     {IDM_DATABASE_BUILD_ALL, u"database"}, {IDM_BUILD_DRIVE_FIRST, u"database.build"},
+    {IDM_MORE_ACTIONS_EMPTY, u"file.more_actions"}, {IDM_TOOLS_KEYBOARD_SHORTCUTS, u"tools"},
 };
 
 std::u16string_view KeyOf(const IdKey* begin, const IdKey* end, UINT id) {

@@ -50,32 +50,6 @@ std::string ReadBytes(const std::u16string& path) {
   return bytes;
 }
 
-std::u16string ClipboardText() {
-  std::u16string text;
-  if (!OpenClipboard(nullptr)) return text;
-  if (HANDLE h = GetClipboardData(CF_UNICODETEXT)) {
-    text = U(static_cast<const wchar_t*>(GlobalLock(h)));
-    GlobalUnlock(h);
-  }
-  CloseClipboard();
-  return text;
-}
-
-std::vector<std::u16string> ClipboardFiles() {
-  std::vector<std::u16string> files;
-  if (!OpenClipboard(nullptr)) return files;
-  if (HDROP drop = static_cast<HDROP>(GetClipboardData(CF_HDROP))) {
-    const UINT n = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
-    for (UINT i = 0; i < n; ++i) {
-      wchar_t buf[MAX_PATH] = {};
-      DragQueryFileW(drop, i, buf, MAX_PATH);
-      files.push_back(U(buf));
-    }
-  }
-  CloseClipboard();
-  return files;
-}
-
 class WindowTest : public ::testing::Test {
  protected:
   void SetUp() override {

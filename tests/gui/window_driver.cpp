@@ -1,6 +1,7 @@
 #include "tests/gui/window_driver.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <objidl.h>
 
@@ -22,10 +23,10 @@ void SetModifier(int vk, bool down) {
   SetKeyboardState(state);
 }
 
-MessageBoxCatcher::MessageBoxCatcher(int button) : button_(button) {
+MessageBoxCatcher::MessageBoxCatcher(int button, std::wstring caption) : button_(button), caption_(std::move(caption)) {
   thread_ = std::thread([this] {
     while (!stop_) {
-      HWND dlg = FindWindowW(L"#32770", L"Nusk");
+      HWND dlg = FindWindowW(L"#32770", caption_.c_str());
       if (dlg && IsWindowVisible(dlg)) {
         const std::u16string text = U(DialogText(dlg));
         text_ = text;
@@ -204,6 +205,32 @@ bool ScreenshotWithMenu(HWND window, const std::function<void()>& open, const st
   open();
   shooter.join();
   return saved;
+}
+
+std::u16string ClipboardText() {
+  std::u16string text;
+  if (!OpenClipboard(nullptr)) return text;
+  if (HANDLE h = GetClipboardData(CF_UNICODETEXT)) {
+    text = U(static_cast<const wchar_t*>(GlobalLock(h)));
+    GlobalUnlock(h);
+  }
+  CloseClipboard();
+  return text;
+}
+
+std::vector<std::u16string> ClipboardFiles() {
+  std::vector<std::u16string> files;
+  if (!OpenClipboard(nullptr)) return files;
+  if (HDROP drop = static_cast<HDROP>(GetClipboardData(CF_HDROP))) {
+    const UINT n = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < n; ++i) {
+      wchar_t buf[MAX_PATH] = {};
+      DragQueryFileW(drop, i, buf, MAX_PATH);
+      files.push_back(U(buf));
+    }
+  }
+  CloseClipboard();
+  return files;
 }
 
 size_t CountNamesContaining(const std::vector<std::u16string>& paths, std::u16string_view part) {

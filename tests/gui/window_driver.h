@@ -19,10 +19,11 @@ namespace nusk::testing {
 // Sets or clears a modifier in this thread's key state (what GetKeyState reads).
 void SetModifier(int vk, bool down);
 
-// Answers the next message box captioned "Nusk" with `button` and keeps its text.
+// Answers the next message box (or dialog) with this caption by pressing `button` and keeps
+// its static text.
 class MessageBoxCatcher {
  public:
-  explicit MessageBoxCatcher(int button);
+  explicit MessageBoxCatcher(int button, std::wstring caption = L"Nusk");
   ~MessageBoxCatcher();
   std::u16string text() const;
   bool seen() const { return seen_; }
@@ -33,7 +34,12 @@ class MessageBoxCatcher {
   std::atomic<bool> seen_{false};
   std::u16string text_;
   int button_;
+  std::wstring caption_;
 };
+
+// The clipboard's text, and the files it holds (CF_HDROP).
+std::u16string ClipboardText();
+std::vector<std::u16string> ClipboardFiles();
 
 class WindowDriver {
  public:

@@ -1,0 +1,600 @@
+// The window's shortcut table, custom actions, the "More actions" menu and menu help, in a
+// real window in this process.
+#include <windows.h>
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+#include "gui/accelerators.h"
+#include "gui/resource.h"
+#include "l10n/builtin_ui.h"
+#include "l10n/mui.h"
+#include "platform/win32/win_text.h"
+#include "settings/settings_file.h"
+#include "tests/gui/window_driver.h"
+#include "ui/custom_actions.h"
+#include "ui/shortcuts.h"
+#include "util/utf.h"
+
+namespace nusk {
+// Failure messages name a shortcut's fields.
+inline void PrintTo(const Shortcut& s, std::ostream* os) {
+  *os << "{" << s.command << "," << int(s.flags) << "," << s.key << "}";
+}
+}  // namespace nusk
+
+namespace nusk::testing {
+namespace {
+
+std::vector<Shortcut> Sorted(std::vector<Shortcut> v) {
+  std::sort(v.begin(), v.end(), [](const Shortcut& a, const Shortcut& b) { return a.command < b.command; });
+  return v;
+}
+
+TEST(ShortcutTableTest, BuiltinResourceHoldsEveryNamedDefault) {
+  std::vector<Shortcut> want;
+  std::vector<int> ids;
+  for (const NamedCommand& c : NamedCommands()) {
+    const int id = CommandIdOf(c.name);
+    ASSERT_NE(id, 0) << ToUtf8(c.name);
+    EXPECT_EQ(CommandNameOf(id), c.name);
+    ids.push_back(id);
+    if (c.key) want.push_back({id, c.flags, c.key});
+  }
+  std::sort(ids.begin(), ids.end());
+  EXPECT_EQ(std::adjacent_find(ids.begin(), ids.end()), ids.end());  // one identifier per name
+  EXPECT_EQ(Sorted(BuiltinShortcuts()), Sorted(want));
+  EXPECT_EQ(CommandIdOf(u"MoreActions.Action1"), IDM_CUSTOM_ACTION_FIRST);
+  EXPECT_EQ(CommandIdOf(u"MoreActions.Action9"), 40348);
+}
+
+TEST(ShortcutTableTest, DisplayTextsWithTheSystemsKeyNames) {
+  auto text = [](uint8_t flags, uint16_t key) { return ShortcutText(flags, key, SystemKeyName); };
+  EXPECT_EQ(text(kAccelVirtKey | kAccelCtrl | kAccelShift, 'C'), u"Ctrl + Shift + C");
+  EXPECT_EQ(text(kAccelVirtKey | kAccelCtrl | kAccelShift | kAccelAlt, 'C'), u"Ctrl + Shift + Alt + C");
+  EXPECT_EQ(text(kAccelVirtKey | kAccelAlt, VK_LEFT), u"Alt + Left");
+  EXPECT_EQ(text(kAccelVirtKey | kAccelShift, VK_APPS), u"Shift + ContextMenu");
+  EXPECT_EQ(text(kAccelVirtKey, VK_F7), u"F7");
+  // Keys without a name of their own: the name of their scan code.
+  EXPECT_EQ(text(kAccelVirtKey | kAccelCtrl, VK_OEM_PLUS), u"Ctrl + =");
+  EXPECT_EQ(text(kAccelVirtKey | kAccelCtrl, VK_OEM_MINUS), u"Ctrl + -");
+  // Page Down is asked for with the extended bit; without it the scan code names the pad's 3.
+  EXPECT_EQ(text(kAccelVirtKey, VK_NEXT), SystemKeyName(VK_NEXT, true));
+  EXPECT_NE(SystemKeyName(VK_NEXT, true), SystemKeyName(VK_NEXT, false));
+  EXPECT_EQ(text(kAccelVirtKey, VK_DIVIDE), SystemKeyName(VK_DIVIDE, true));  // the pad's key, not "/"
+  EXPECT_NE(SystemKeyName(VK_DIVIDE, true), SystemKeyName(VK_DIVIDE, false));
+  EXPECT_EQ(text(kAccelVirtKey | kAccelCtrl, VK_DELETE), u"Ctrl + Delete");
+}
+
+std::wstring ExeFolder() {
+  wchar_t buf[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, buf, MAX_PATH);
+  std::wstring path = buf;
+  return path.substr(0, path.rfind(L'\\') + 1);
+}
+
+
+void EmptyTheClipboard() {
+  if (OpenClipboard(nullptr)) {
+    EmptyClipboard();
+    CloseClipboard();
+  }
+}
+
+// The text of the menu item with this command, anywhere in the menu.
+std::u16string ItemText(HMENU menu, UINT id) {
+  wchar_t buf[256] = {};
+  GetMenuStringW(menu, id, buf, 255, MF_BYCOMMAND);
+  return U(buf);
+}
+
+const std::u16string kOdd = u"C:\\odd [1] & b^c\\100% !x! %PATH% %1 (a).txt";
+const std::u16string kRoot = u"C:\\root [x].txt";
+
+class CommandsWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    index_.File(u"C:\\docs\\report one.txt", 100, 1500000000);
+    index_.File(u"C:\\docs\\report two.txt", 200, 1500000000);
+    index_.File(kOdd, 300, 1500000000);
+    index_.File(kRoot, 400, 1500000000);
+  }
+  void TearDown() override {
+    InstallUI(nullptr);
+    SetModifier(VK_SHIFT, false);
+  }
+
+  // Opens the window over the index; `before` runs on the settings file first.
+  WindowDriver& Open(std::string ini, const std::function<void(const SettingsFile&)>& before = {}) {
+    index_.Build();
+    driver_ = std::make_unique<WindowDriver>(&index_, ini);
+    if (before) before(SettingsFile(index_.home() + u"nusk.ini"));
+    EXPECT_TRUE(driver_->Open());
+    return *driver_;
+  }
+  SettingsFile Settings() { return SettingsFile(index_.home() + u"nusk.ini"); }
+
+  int RowOf(std::u16string_view path) {
+    ResultList& list = driver_->list();
+    for (uint32_t r = 0; r < list.count(); ++r)
+      if (list.FullPath(r) == path) return static_cast<int>(r);
+    return -1;
+  }
+  void Select(std::initializer_list<int> rows) {
+    HWND lv = driver_->list().hwnd();
+    ListView_SetItemState(lv, -1, 0, LVIS_SELECTED);
+    for (int r : rows) ListView_SetItemState(lv, r, LVIS_SELECTED, LVIS_SELECTED);
+  }
+  // Presses a key with the modifiers of accelerator flags on the focused control.
+  void Press(uint8_t flags, uint16_t key) {
+    SetModifier(VK_CONTROL, flags & kAccelCtrl);
+    SetModifier(VK_SHIFT, flags & kAccelShift);
+    SetModifier(VK_MENU, flags & kAccelAlt);
+    const bool alt = flags & kAccelAlt;
+    HWND target = GetFocus() ? GetFocus() : driver_->hwnd();
+    PostMessageW(target, alt ? WM_SYSKEYDOWN : WM_KEYDOWN, key, 1 | (alt ? (1 << 29) : 0));
+    driver_->Pump(30);
+    SetModifier(VK_CONTROL, false);
+    SetModifier(VK_SHIFT, false);
+    SetModifier(VK_MENU, false);
+  }
+
+  TestIndex index_;
+  std::unique_ptr<WindowDriver> driver_;
+};
+
+constexpr char kIni[] = "[Options]\r\nShowAllItemsForEmptySearch=1\r\n";
+
+TEST_F(CommandsWindowTest, EveryDefaultShortcutReachesItsCommandInTheList) {
+  WindowDriver& d = Open(kIni);
+  std::vector<int> seen;
+  d.window().command_hook = [&](int id) {
+    seen.push_back(id);
+    return true;
+  };
+  ASSERT_EQ(Sorted(d.window().shortcuts()), Sorted(BuiltinShortcuts()));
+  for (const Shortcut& s : d.window().shortcuts()) {
+    SetFocus(d.list().hwnd());
+    seen.clear();
+    Press(s.flags, s.key);
+    EXPECT_EQ(seen, std::vector<int>{s.command}) << ToUtf8(CommandNameOf(s.command));
+  }
+  // In the search box the box's editing keys stay its own; the others still reach the window.
+  SetFocus(d.window().search_box());
+  seen.clear();
+  Press(kAccelCtrl, 'C');
+  EXPECT_TRUE(seen.empty());
+  Press(kAccelAlt, VK_LEFT);
+  EXPECT_EQ(seen, std::vector<int>{IDM_SEARCH_BACK});
+}
+
+TEST_F(CommandsWindowTest, CopyReboundToCtrlXInTheTableTheListAndTheMenu) {
+  WindowDriver& d = Open(std::string(kIni) + "[KeyboardShortcuts]\r\nCount=2\r\nItem1=40010,9,88\r\nItem2=bad\r\n");
+  const std::vector<Shortcut>& table = d.window().shortcuts();
+  EXPECT_NE(std::find(table.begin(), table.end(), Shortcut{IDM_EDIT_COPY, 9, 88}), table.end());
+  EXPECT_EQ(table.size(), BuiltinShortcuts().size());
+  EXPECT_EQ(ItemText(GetMenu(d.hwnd()), IDM_EDIT_COPY), u"&Copy\tCtrl + X");
+  EXPECT_EQ(ItemText(GetMenu(d.hwnd()), IDM_EDIT_COPY_NAME), u"Copy &Name\tCtrl + Shift + C");
+  EXPECT_EQ(ItemText(GetMenu(d.hwnd()), IDM_FILE_EXPORT), u"&Export...");  // no shortcut
+  d.Type(u"report");
+  Select({0, 1});
+  SetFocus(d.list().hwnd());
+  EmptyTheClipboard();
+  Press(kAccelCtrl, 'C');  // no longer Copy
+  EXPECT_TRUE(ClipboardFiles().empty());
+  Press(kAccelCtrl, 'X');
+  EXPECT_EQ(ClipboardFiles().size(), 2u);
+}
+
+TEST_F(CommandsWindowTest, AltDFocusesTheSearchBoxWithItsTextSelected) {
+  WindowDriver& d = Open(kIni);
+  d.Type(u"report");
+  SetFocus(d.list().hwnd());
+  Press(kAccelAlt, 'D');
+  EXPECT_EQ(d.Focus(), d.window().search_box());
+  DWORD from = 1, to = 0;
+  SendMessageW(d.window().search_box(), EM_GETSEL, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&to));
+  EXPECT_EQ(from, 0u);
+  EXPECT_GE(to, 6u);  // the whole text (the rich edit may count its closing paragraph mark)
+}
+
+TEST_F(CommandsWindowTest, MoreActionsMenuHasTheDefaultsAndGreysWithoutSelection) {
+  WindowDriver& d = Open(kIni);
+  EXPECT_FALSE(Settings().HasKey(u"CustomAction", u"Count"));
+  HMENU popup = d.window().more_actions_menu();
+  ASSERT_NE(popup, nullptr);
+  SendMessageW(d.hwnd(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(popup), 0);
+  EXPECT_EQ(Settings().ReadInteger(u"CustomAction", u"Count"), 3);
+  ASSERT_EQ(GetMenuItemCount(popup), 3);
+  EXPECT_EQ(ItemText(popup, IDM_CUSTOM_ACTION_FIRST + 1), u"Notepad");
+  // Entries carry the icon of the program they start, found on the search path.
+  auto icon = [&](int i) {
+    MENUITEMINFOW mii{};
+    mii.cbSize = sizeof(mii);
+    mii.fMask = MIIM_BITMAP;
+    GetMenuItemInfoW(popup, IDM_CUSTOM_ACTION_FIRST + i, FALSE, &mii);
+    return mii.hbmpItem;
+  };
+  EXPECT_NE(icon(0), nullptr);  // cmd
+  EXPECT_NE(icon(1), nullptr);  // notepad.exe
+  for (int i = 0; i < 3; ++i) EXPECT_TRUE(GetMenuState(popup, IDM_CUSTOM_ACTION_FIRST + i, MF_BYCOMMAND) & MF_GRAYED);
+  Select({0});
+  SendMessageW(d.hwnd(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(popup), 0);
+  for (int i = 0; i < 3; ++i) EXPECT_FALSE(GetMenuState(popup, IDM_CUSTOM_ACTION_FIRST + i, MF_BYCOMMAND) & MF_GRAYED);
+  // A program that cannot be found has no icon.
+  WriteCustomActions(Settings(), {{u"Missing", u"\"C:\\no such\\tool.exe\" \"%1\""}, {u"Pad", u"notepad \"%1\""}});
+  SendMessageW(d.hwnd(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(popup), 0);
+  EXPECT_EQ(icon(0), nullptr);
+  EXPECT_NE(icon(1), nullptr);
+  // An empty list shows "(Empty)".
+  WriteCustomActions(Settings(), {});
+  SendMessageW(d.hwnd(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(popup), 0);
+  ASSERT_EQ(GetMenuItemCount(popup), 1);
+  EXPECT_EQ(ItemText(popup, IDM_MORE_ACTIONS_EMPTY), u"(Empty)");
+}
+
+TEST_F(CommandsWindowTest, ActionsStartAProgramWithTheExactPath) {
+  const std::wstring echo = ExeFolder() + L"nusk_arg_echo.exe";
+  ASSERT_NE(GetFileAttributesW(echo.c_str()), INVALID_FILE_ATTRIBUTES);
+  const std::u16string q = u"\"" + U(echo) + u"\"";
+  const std::vector<CustomAction> actions = {
+      {u"Echo", q + u" \"%1\" \"%~dp1\" [--flag]"},
+      {u"Plain", q + u" fixed"},
+  };
+  WindowDriver& d = Open(kIni, [&](const SettingsFile& f) { WriteCustomActions(f, actions); });
+  const std::u16string out = index_.dir().Sub(u"args.txt");
+  SetEnvironmentVariableW(L"NUSK_ARG_ECHO_OUT", W(out).c_str());
+  auto run = [&](int index, int wait_ms = 10000) {
+    DeleteFileW(W(out).c_str());
+    d.window().Command(IDM_CUSTOM_ACTION_FIRST + index);
+    std::string bytes;
+    for (int i = 0; i < wait_ms / 20 && GetFileAttributesW(W(out).c_str()) == INVALID_FILE_ATTRIBUTES; ++i) d.Pump(20);
+    Env::Default()->ReadWholeFile(out, &bytes);
+    return FromUtf8(bytes);
+  };
+  struct Case {
+    std::u16string path, want;
+  };
+  const Case cases[] = {
+      {kOdd, kOdd + u"\n" + u"C:\\odd [1] & b^c\n--flag\n"},
+      {kRoot, kRoot + u"\nC:\n--flag\n"},  // a file at a drive root: the folder is "C:"
+      {u"C:\\docs\\report one.txt", u"C:\\docs\\report one.txt\nC:\\docs\n--flag\n"},
+  };
+  for (const Case& c : cases) {
+    const int row = RowOf(c.path);
+    ASSERT_GE(row, 0) << ToUtf8(c.path);
+    Select({row});
+    EXPECT_EQ(run(0), c.want) << ToUtf8(c.path);
+  }
+  // Nothing selected: the action with "%" asks for a file and starts nothing; the one without runs.
+  Select({});
+  {
+    MessageBoxCatcher box(IDOK);
+    EXPECT_EQ(run(0, 1500), u"");
+    EXPECT_EQ(box.text(), u"Please select a file first");
+  }
+  EXPECT_EQ(run(1), u"fixed\n");
+  SetEnvironmentVariableW(L"NUSK_ARG_ECHO_OUT", nullptr);
+}
+
+TEST_F(CommandsWindowTest, ConfigurationDialogRefusesBadTextAndSavesGoodText) {
+  WindowDriver& d = Open(kIni);
+  // Types into the dialog's box and presses OK, from another thread while the dialog runs.
+  auto answer = [&](std::u16string text, const wchar_t* warning_title, std::u16string* warning) {
+    std::thread typist([&] {
+      for (int i = 0; i < 500; ++i) {
+        HWND dlg = FindWindowW(L"#32770", L"Custom Actions");
+        if (dlg && IsWindowVisible(dlg)) {
+          SetDlgItemTextW(dlg, IDC_ACTIONS_EDIT, W(text).c_str());
+          std::unique_ptr<MessageBoxCatcher> warn;
+          if (warning_title) warn = std::make_unique<MessageBoxCatcher>(IDOK, warning_title);
+          SendMessageW(dlg, WM_COMMAND, IDOK, 0);
+          if (warn) {
+            *warning = warn->text();
+            PostMessageW(dlg, WM_COMMAND, IDCANCEL, 0);
+          }
+          return;
+        }
+        Sleep(10);
+      }
+    });
+    d.window().Command(IDM_FILE_MORE_ACTIONS_CONFIG);
+    typist.join();
+  };
+  std::u16string warning;
+  answer(u"Good=x.exe\r\n=notepad.exe \"%1\"\r\n", L"Invalid custom action config", &warning);
+  EXPECT_EQ(warning, u"=notepad.exe \"%1\"");
+  EXPECT_EQ(Settings().ReadInteger(u"CustomAction", u"Count"), 3);  // the defaults, untouched
+  answer(u"Notepad=\r\n", L"Invalid custom action config", &warning);
+  EXPECT_EQ(warning, u"Notepad=");
+  std::u16string many;
+  for (int i = 1; i <= 25; ++i) many += u"A" + U16(std::to_string(i)) + u"=calc.exe\r\n";
+  answer(many, L"Invalid config", &warning);
+  EXPECT_EQ(warning, u"Custom actions is limited to 24 items");
+  answer(u"Viewer = \"C:\\v.exe\" \"%1\"\r\n\r\nPad=notepad.exe", nullptr, nullptr);
+  EXPECT_EQ(ReadCustomActions(Settings()),
+            (std::vector<CustomAction>{{u"Viewer", u"\"C:\\v.exe\" \"%1\""}, {u"Pad", u"notepad.exe"}}));
+}
+
+
+
+// Every command the window carries out itself, sent as WM_COMMAND (the route of the menu,
+// the toolbar and the accelerators), each with the effect it must have.
+TEST_F(CommandsWindowTest, EachCommandSentAsWmCommandHasItsEffect) {
+  WindowDriver& d = Open(kIni);
+  d.Type(u"report");
+  ASSERT_EQ(d.list().count(), 2u);
+  ResultList& list = d.list();
+  HWND box = d.window().search_box();
+  auto selected = [&] { return list.SelectedRows(); };
+  using Rows = std::vector<uint32_t>;
+  struct Step {
+    int id;
+    std::function<void()> before;
+    std::function<bool()> effect;
+    const wchar_t* dialog = nullptr;  // the caption of a dialog the command shows, answered with OK
+  };
+  std::u16string dialog_text;
+  const Step steps[] = {
+      {IDM_EDIT_ZOOM_IN, [&] { list.SetZoom(100); }, [&] { return list.zoom() > 100; }},
+      {IDM_EDIT_ZOOM_OUT, [&] { list.SetZoom(100); }, [&] { return list.zoom() < 100; }},
+      {IDM_EDIT_ZOOM_RESET, [&] { list.SetZoom(300); }, [&] { return list.zoom() == 100; }},
+      {IDM_EDIT_SELECT_ALL, [&] { Select({}); }, [&] { return selected() == Rows{0, 1}; }},
+      {IDM_EDIT_SELECT_NONE, [&] { Select({0, 1}); }, [&] { return selected().empty(); }},
+      {IDM_EDIT_INVERT_SELECTION, [&] { Select({0}); }, [&] { return selected() == Rows{1}; }},
+      {IDM_EDIT_COPY, [&] { Select({0}); EmptyTheClipboard(); }, [&] { return ClipboardFiles().size() == 1; }},
+      {IDM_EDIT_COPY_NAME, [&] { Select({0}); },
+       [&] { return ClipboardText() == list.FullPath(0).substr(list.FullPath(0).rfind(u'\\') + 1); }},
+      {IDM_EDIT_COPY_FULL_NAME, [&] { Select({1}); }, [&] { return ClipboardText() == list.FullPath(1); }},
+      {IDM_EDIT_HIDE_SELECTED, [&] { Select({0}); }, [&] { return list.count() == 1; }},
+      {IDM_EDIT_UNHIDE_ALL, nullptr, [&] { return list.count() == 2; }},
+      {IDM_OTHER_FOCUS_SEARCH_BOX, [&] { SetFocus(list.hwnd()); }, [&] { return GetFocus() == box; }},
+      {IDM_VIEW_STATUSBAR, nullptr, [&] { return !IsWindowVisible(d.window().status_bar()); }},
+      {IDM_VIEW_STATUSBAR, nullptr, [&] { return IsWindowVisible(d.window().status_bar()); }},
+      {IDM_EDIT_GOTO_ROW, [&] { Select({}); }, [&] { return selected() == Rows{0}; }, L"Go to Row"},
+      {IDM_HELP_ABOUT, nullptr, [&] { return dialog_text.find(u"Nusk") != std::u16string::npos; }, L"Nusk"},
+      {IDM_SEARCH_NEW, nullptr, [&] { return d.window().box().Text().empty() && GetFocus() == box; }},
+      {IDM_SEARCH_BACK, [&] { d.Settle(); }, [&] { return d.window().box().Text() == u"report"; }},
+      {IDM_SEARCH_FORWARD, nullptr, [&] { return d.window().box().Text().empty(); }},
+      {IDM_FILE_CLOSE, nullptr, [&] { return !IsWindow(d.hwnd()); }},
+  };
+  for (const Step& step : steps) {
+    if (step.before) step.before();
+    std::unique_ptr<MessageBoxCatcher> answer;
+    std::thread typist;
+    if (step.id == IDM_EDIT_GOTO_ROW) {
+      // The go-to-row box: type row 1, then OK.
+      typist = std::thread([] {
+        for (int i = 0; i < 500; ++i, Sleep(10)) {
+          HWND dlg = FindWindowW(L"#32770", L"Go to Row");
+          if (dlg && IsWindowVisible(dlg)) {
+            SetDlgItemTextW(dlg, IDC_GOTO_EDIT, L"1");
+            PostMessageW(dlg, WM_COMMAND, IDOK, 0);
+            return;
+          }
+        }
+      });
+    } else if (step.dialog) {
+      answer = std::make_unique<MessageBoxCatcher>(IDOK, step.dialog);
+    }
+    SendMessageW(d.hwnd(), WM_COMMAND, MAKEWPARAM(step.id, 0), 0);
+    if (typist.joinable()) typist.join();
+    if (answer) dialog_text = answer->text();
+    d.Pump(30);
+    EXPECT_TRUE(step.effect()) << step.id;
+  }
+}
+
+TEST_F(CommandsWindowTest, ShortcutEditorAssignsSavesAndResets) {
+  WindowDriver& d = Open(kIni);
+  size_t copy_row = 0;
+  while (NamedCommands()[copy_row].name != u"Edit.Copy") ++copy_row;
+  // Runs `work` on the editor once it shows, then presses `button`.
+  auto edit = [&](const std::function<void(HWND dlg, HWND list)>& work, int button) {
+    std::thread helper([&] {
+      for (int i = 0; i < 500; ++i, Sleep(10)) {
+        HWND dlg = FindWindowW(L"#32770", L"Keyboard Shortcuts");
+        if (!dlg || !IsWindowVisible(dlg)) continue;
+        work(dlg, GetDlgItem(dlg, IDC_SHORTCUT_LIST));
+        PostMessageW(dlg, WM_COMMAND, button, 0);
+        return;
+      }
+    });
+    d.window().Command(IDM_TOOLS_KEYBOARD_SHORTCUTS);
+    helper.join();
+  };
+  auto cell = [](HWND list, size_t row) {
+    wchar_t buf[64] = {};
+    ListView_GetItemText(list, static_cast<int>(row), 1, buf, 63);
+    return U(buf);
+  };
+  int rows = 0;
+  std::u16string before, after;
+  edit(
+      [&](HWND dlg, HWND list) {
+        rows = ListView_GetItemCount(list);
+        ListView_SetItemState(list, static_cast<int>(copy_row), LVIS_SELECTED, LVIS_SELECTED);
+        before = cell(list, copy_row);
+        SendDlgItemMessageW(dlg, IDC_SHORTCUT_KEY, HKM_SETHOTKEY, MAKEWORD('X', HOTKEYF_CONTROL), 0);
+        SendMessageW(dlg, WM_COMMAND, IDC_SHORTCUT_ASSIGN, 0);
+        after = cell(list, copy_row);
+        RECT rc;
+        GetWindowRect(dlg, &rc);
+        Sleep(200);
+        SaveScreenPng(rc, "shortcut_editor_en");
+      },
+      IDOK);
+  EXPECT_EQ(rows, static_cast<int>(NamedCommands().size()));
+  EXPECT_EQ(before, u"Ctrl + C");
+  EXPECT_EQ(after, u"Ctrl + X");
+  EXPECT_EQ(Settings().ReadInteger(u"KeyboardShortcuts", u"Count"), 1);
+  EXPECT_EQ(Settings().ReadText(u"KeyboardShortcuts", u"Item1"), u"40010,9,88");
+  EXPECT_EQ(ItemText(GetMenu(d.hwnd()), IDM_EDIT_COPY), u"&Copy\tCtrl + X");
+  const std::vector<Shortcut>& table = d.window().shortcuts();
+  EXPECT_NE(std::find(table.begin(), table.end(), Shortcut{IDM_EDIT_COPY, 9, 88}), table.end());
+
+  // Cancel keeps the table; Reset All and OK bring every default back and save no item.
+  edit([&](HWND dlg, HWND) { SendMessageW(dlg, WM_COMMAND, IDC_SHORTCUT_RESET, 0); }, IDCANCEL);
+  EXPECT_EQ(Settings().ReadInteger(u"KeyboardShortcuts", u"Count"), 1);
+  edit([&](HWND dlg, HWND) { SendMessageW(dlg, WM_COMMAND, IDC_SHORTCUT_RESET, 0); }, IDOK);
+  EXPECT_EQ(Settings().ReadText(u"KeyboardShortcuts", u"Count"), u"0");
+  EXPECT_FALSE(Settings().HasKey(u"KeyboardShortcuts", u"Item1"));
+  EXPECT_EQ(Sorted(d.window().shortcuts()), Sorted(BuiltinShortcuts()));
+}
+
+// The list's context menu, read through its window while it is open, then closed or used.
+TEST_F(CommandsWindowTest, ListContextMenuOffersTheItemCommands) {
+  WindowDriver& d = Open(kIni);
+  d.Type(u"report");
+  struct Seen {
+    std::vector<UINT> ids;
+    std::vector<bool> grey;
+  };
+  auto open = [&](int choose) {
+    Seen seen;
+    std::thread reader([&] {
+      for (int i = 0; i < 500; ++i, Sleep(10)) {
+        HWND m = nullptr;
+        for (HWND w = FindWindowExW(nullptr, nullptr, L"#32768", nullptr); w && !m;
+             w = FindWindowExW(nullptr, w, L"#32768", nullptr)) {
+          if (IsWindowVisible(w)) m = w;
+        }
+        if (!m) continue;
+        HMENU menu = reinterpret_cast<HMENU>(SendMessageW(m, MN_GETHMENU, 0, 0));
+        for (int k = 0; k < GetMenuItemCount(menu); ++k) {
+          seen.ids.push_back(GetMenuItemID(menu, k));
+          seen.grey.push_back(GetMenuState(menu, k, MF_BYPOSITION) & MF_GRAYED);
+        }
+        // Down `choose` times and Enter, or Escape.
+        for (int k = 0; k < choose; ++k) PostMessageW(m, WM_KEYDOWN, VK_DOWN, 0);
+        PostMessageW(m, WM_KEYDOWN, choose ? VK_RETURN : VK_ESCAPE, 0);
+        return;
+      }
+    });
+    SendMessageW(d.hwnd(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(d.list().hwnd()), MAKELPARAM(-1, -1));
+    reader.join();
+    d.Pump(30);
+    return seen;
+  };
+  const UINT sub = static_cast<UINT>(-1), sep = 0;
+  const std::vector<UINT> want = {IDM_FILE_OPEN, IDM_FILE_OPEN_PATH, sub, sep, IDM_EDIT_COPY, IDM_EDIT_COPY_NAME,
+                                  IDM_EDIT_COPY_FULL_NAME, sep, IDM_EDIT_HIDE_SELECTED, IDM_FILE_PROPERTIES};
+  Select({});
+  Seen none = open(0);
+  EXPECT_EQ(none.ids, want);
+  ASSERT_EQ(none.grey.size(), want.size());
+  EXPECT_TRUE(none.grey[0] && none.grey[4] && none.grey[8]);  // nothing selected
+  Select({0});
+  Seen one = open(7);  // the seventh enabled entry (separators are skipped): Hide Selected Items
+  ASSERT_EQ(one.grey.size(), want.size());
+  EXPECT_FALSE(one.grey[0] || one.grey[4] || one.grey[8]);
+  EXPECT_EQ(d.list().count(), 1u);
+}
+
+TEST_F(CommandsWindowTest, MenuHelpShowsInTheStatusBarAndGoesAway) {
+  WindowDriver& d = Open(kIni);
+  const std::u16string before = d.window().StatusText();
+  SendMessageW(d.hwnd(), WM_ENTERMENULOOP, FALSE, 0);
+  HMENU menu = GetMenu(d.hwnd());
+  SendMessageW(d.hwnd(), WM_MENUSELECT, MAKEWPARAM(IDM_EDIT_COPY, MF_HILITE), reinterpret_cast<LPARAM>(menu));
+  EXPECT_EQ(d.window().StatusText(), u"Copy selected items.");
+  SendMessageW(d.hwnd(), WM_MENUSELECT, MAKEWPARAM(IDM_SEARCH_BACK, MF_HILITE), reinterpret_cast<LPARAM>(menu));
+  EXPECT_EQ(d.window().StatusText(), u"Go back to previous search.");
+  // The Text Size popup is named by its first command.
+  HMENU edit = GetSubMenu(menu, 1);
+  int pos = -1;
+  for (int i = 0; i < GetMenuItemCount(edit); ++i)
+    if (HMENU sub = GetSubMenu(edit, i); sub && GetMenuItemID(sub, 0) == IDM_EDIT_ZOOM_IN) pos = i;
+  ASSERT_GE(pos, 0);
+  SendMessageW(d.hwnd(), WM_MENUSELECT, MAKEWPARAM(pos, MF_POPUP | MF_HILITE), reinterpret_cast<LPARAM>(edit));
+  EXPECT_EQ(d.window().StatusText(), u"Contains commands for adjusting the font size.");
+  SendMessageW(d.hwnd(), WM_MENUSELECT, MAKEWPARAM(IDM_EDIT_SELECT_ALL, MF_HILITE), reinterpret_cast<LPARAM>(menu));
+  EXPECT_EQ(d.window().StatusText(), u"");
+  SendMessageW(d.hwnd(), WM_EXITMENULOOP, FALSE, 0);
+  EXPECT_EQ(d.window().StatusText(), before);
+}
+
+TEST_F(CommandsWindowTest, MoreActionsMenuScreenshotsInThreeLanguages) {
+  struct Case {
+    std::unique_ptr<CMUI> table;
+    const char* shot;
+  };
+  Case cases[3];
+  cases[0].shot = "more_actions_en";
+  cases[1].table = std::make_unique<CDeUI>();
+  cases[1].shot = "more_actions_de";
+  cases[2].table = std::make_unique<CJaUI>();
+  cases[2].shot = "more_actions_ja";
+  index_.Build();
+  for (Case& c : cases) {
+    if (c.table) c.table->Fill();
+    InstallUI(std::move(c.table));
+    WindowDriver d(&index_, kIni);
+    WriteCustomActions(Settings(), {{u"Open path in command prompt", u"cmd /K cd /d \"%~dp1\""},
+                                    {u"Notepad", u"notepad.exe \"%1\""},
+                                    {u"\u30e1\u30e2\u5e33 / Editor", u"notepad.exe"}});
+    ASSERT_TRUE(d.Open());
+    ListView_SetItemState(d.list().hwnd(), 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    // A translated text's own shortcut gives way to the table's (Export has none).
+    EXPECT_EQ(ItemText(GetMenu(d.hwnd()), IDM_FILE_EXPORT).find(u'\t'), std::u16string::npos) << c.shot;
+    EXPECT_TRUE(ItemText(GetMenu(d.hwnd()), IDM_FILE_CLOSE).ends_with(u"\tCtrl + W")) << c.shot;
+    // The File menu with its "More actions" popup open.
+    std::atomic<bool> saved{false};
+    std::thread shooter([&] {
+      HWND file = nullptr;
+      for (int i = 0; i < 500 && !file; ++i, Sleep(10)) file = FindWindowW(L"#32768", nullptr);
+      if (!file) return;
+      for (int i = 0; i < 4; ++i) PostMessageW(file, WM_KEYDOWN, VK_DOWN, 0);
+      PostMessageW(file, WM_KEYDOWN, VK_RIGHT, 0);
+      Sleep(600);
+      RECT rc;
+      GetWindowRect(d.hwnd(), &rc);
+      for (HWND m = FindWindowExW(nullptr, nullptr, L"#32768", nullptr); m; m = FindWindowExW(nullptr, m, L"#32768", nullptr)) {
+        RECT mr;
+        if (IsWindowVisible(m) && GetWindowRect(m, &mr)) UnionRect(&rc, &rc, &mr);
+      }
+      saved = SaveScreenPng(rc, c.shot);
+      PostMessageW(file, WM_KEYDOWN, VK_ESCAPE, 0);
+      PostMessageW(file, WM_KEYDOWN, VK_ESCAPE, 0);
+      PostMessageW(file, WM_KEYDOWN, VK_ESCAPE, 0);
+    });
+    RECT wr;
+    GetWindowRect(d.hwnd(), &wr);
+    TrackPopupMenuEx(GetSubMenu(GetMenu(d.hwnd()), 0), TPM_RETURNCMD, wr.left + 10, wr.top + 40, d.hwnd(), nullptr);
+    shooter.join();
+    EXPECT_TRUE(saved);
+    // The two configuration dialogs in the same language.
+    for (const auto& [command, suffix] : {std::pair{IDM_TOOLS_KEYBOARD_SHORTCUTS, "shortcuts"},
+                                          std::pair{IDM_FILE_MORE_ACTIONS_CONFIG, "actions"}}) {
+      const std::string name = std::string(c.shot) + "_" + suffix;
+      std::atomic<bool> shot{false};
+      const HWND owner = d.hwnd();
+      std::thread helper([&] {
+        for (int i = 0; i < 500; ++i, Sleep(10)) {
+          HWND dlg = FindWindowW(L"#32770", nullptr);
+          if (!dlg || !IsWindowVisible(dlg) || GetWindow(dlg, GW_OWNER) != owner) continue;
+          Sleep(300);
+          RECT rc;
+          GetWindowRect(dlg, &rc);
+          shot = SaveScreenPng(rc, name);
+          PostMessageW(dlg, WM_COMMAND, IDCANCEL, 0);
+          return;
+        }
+      });
+      d.window().Command(command);
+      helper.join();
+      EXPECT_TRUE(shot) << name;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace nusk::testing
