@@ -51,8 +51,6 @@ class WindowDriver {
   std::function<void(MainWindowConfig*)> configure;
   // Creates the window and waits for the first result. False when either fails.
   bool Open(const std::u16string& initial_text = u"");
-  // Changes the window's configuration before Open creates it.
-  std::function<void(MainWindowConfig*)> configure;
   MainWindow& window() { return *window_; }
   ResultList& list() { return window_->results(); }
   HWND hwnd() { return window_->hwnd(); }
