@@ -1,5 +1,10 @@
 #include "search/find_result.h"
 
+#include <bit>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <vector>
 
 #include "util/casemap.h"
@@ -85,16 +90,41 @@ FindResultPtr MakeScan(const SearchView& view, Test test, const char* kind) {
   return std::make_unique<NameScanResult<Test>>(view, std::move(test), kind);
 }
 
-// First-character filter, then the rest: the substring test of the plain cursors.
+// The substring test of the plain cursors. A start position is a candidate when the
+// name has the text's first character there and its last character where the text would
+// end; only candidates compare the characters between. Eight start positions are tried
+// at once with SSE2 (both loads stay inside the name); the rest one by one.
 bool ContainsText(const NameRow& n, const char16_t* name, const std::u16string& text) {
   const size_t len = text.size();
   if (len == 0) return true;
-  const char16_t first = text[0];
-  for (size_t i = 0; i + len <= n.length; ++i) {
-    if (name[i] == first && std::char_traits<char16_t>::compare(name + i + 1, text.data() + 1, len - 1) == 0) {
-      return true;
+  if (n.length < len) return false;
+  const char16_t* t = text.data();
+  const char16_t first = t[0], last = t[len - 1];
+  const size_t middle = len >= 2 ? len - 2 : 0;
+  auto middle_equal = [&](size_t at) {
+    for (size_t j = 0; j < middle; ++j)
+      if (name[at + 1 + j] != t[1 + j]) return false;
+    return true;
+  };
+  const size_t starts = n.length - len + 1;
+  size_t i = 0;
+#if defined(__SSE2__)
+  const __m128i want_first = _mm_set1_epi16(static_cast<short>(first));
+  const __m128i want_last = _mm_set1_epi16(static_cast<short>(last));
+  for (; i + 8 <= starts; i += 8) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(name + i));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(name + i + len - 1));
+    unsigned mask = static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi16(a, want_first), _mm_cmpeq_epi16(b, want_last))));
+    while (mask) {
+      const int bit = std::countr_zero(mask);
+      if (middle_equal(i + bit / 2)) return true;
+      mask &= ~(3u << bit);
     }
   }
+#endif
+  for (; i < starts; ++i)
+    if (name[i] == first && name[i + len - 1] == last && middle_equal(i)) return true;
   return false;
 }
 

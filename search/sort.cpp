@@ -107,7 +107,9 @@ class Comparer {
 // One key: each item's (key, tie) read once, then a radix sort. A descending sort
 // complements both, which reverses the whole order, tie-break included.
 bool SortByRadix(std::vector<uint32_t>* items, const SortKey& k, const Comparer& cmp) {
-  std::vector<KeyedItem> keyed(items->size());
+  // Kept for the next sort on this thread, like the radix sort's scratch array.
+  thread_local std::vector<KeyedItem> keyed;
+  keyed.resize(items->size());
   for (size_t j = 0; j < items->size(); ++j) {
     if (!cmp.RadixKey(k.id, (*items)[j], &keyed[j])) return false;
     if (!k.ascending) keyed[j].key = ~keyed[j].key, keyed[j].tie = ~keyed[j].tie;
