@@ -3,8 +3,9 @@
 
 For every query, each round runs every command once, in turn (so all see the same
 machine load), and records the wall time and the peak resident set of that one process
-(os.wait4). Prints per command the median and best wall, the median peak memory, the
-result count (output lines) and the ratio of each nusk median to plocate's.
+(os.wait4). Prints per command the median and best wall, the median CPU (user + system),
+the median peak memory, the result count (output lines), and the ratios of the medians
+to plocate's.
 
     bench/find_vs_plocate.py --nusk build/native/app/nusk --dbdir /tmp/perfhome \\
         --plocate-db /tmp/perf_plocate.db [--baseline /tmp/nusk_base] [--runs 31] abc q '*a*b*c*'
@@ -26,7 +27,7 @@ def run_once(argv):
     _, status, usage = os.wait4(proc.pid, 0)
     wall = time.perf_counter() - start
     proc.returncode = os.waitstatus_to_exitcode(status)
-    return wall, usage.ru_maxrss, out.count(b"\n")
+    return wall, usage.ru_maxrss, out.count(b"\n"), usage.ru_utime + usage.ru_stime
 
 
 def main():
@@ -48,19 +49,25 @@ def main():
             run_once(argv)
         walls = {k: [] for k in cmds}
         rss = {k: [] for k in cmds}
+        cpu = {k: [] for k in cmds}
         count = {}
         for _ in range(a.runs):
             for k, argv in cmds.items():
-                w, m, c = run_once(argv)
+                w, m, c, t = run_once(argv)
                 walls[k].append(w)
+                cpu[k].append(t)
                 rss[k].append(m)
                 count[k] = c
         base = statistics.median(walls["plocate"])
+        base_cpu = statistics.median(cpu["plocate"])
         print("query %r" % q)
         for k in cmds:
             med = statistics.median(walls[k])
-            print("  %-8s median %6.1f ms  best %6.1f ms  peak %6.1f MiB  results %7d  ratio to plocate %.2f"
-                  % (k, med * 1000, min(walls[k]) * 1000, statistics.median(rss[k]) / 1024, count[k], med / base))
+            med_cpu = statistics.median(cpu[k])
+            print("  %-8s wall median %6.1f ms (best %6.1f), ratio %.2f | CPU median %6.1f ms, ratio %.2f | "
+                  "peak %5.1f MiB | results %d"
+                  % (k, med * 1000, min(walls[k]) * 1000, med / base, med_cpu * 1000, med_cpu / base_cpu,
+                     statistics.median(rss[k]) / 1024, count[k]))
     print("load average after: %.2f %.2f %.2f" % os.getloadavg())
 
 

@@ -1,5 +1,5 @@
 // Query latency per query class on generated indexes of 1 M items (and 5 M with
-// NUSK_BENCH_5M=1), through the same driver the window uses (FileListSource, synchronous).
+// NUSK_BENCH_5M=1; 20 M with NUSK_BENCH_20M=1), through the same driver the window uses (FileListSource, synchronous).
 // BM_Baseline_NaiveScan is the reference in the same run: a plain find() over every name.
 #include <benchmark/benchmark.h>
 
@@ -107,6 +107,8 @@ void Sizes(benchmark::internal::Benchmark* b) {
   b->Arg(1000000);
   const char* big = std::getenv("NUSK_BENCH_5M");
   if (big && *big == '1') b->Arg(5000000);
+  const char* huge = std::getenv("NUSK_BENCH_20M");
+  if (huge && *huge == '1') b->Arg(20000000);
   b->Unit(benchmark::kMillisecond);
 }
 
