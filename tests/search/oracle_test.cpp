@@ -8,6 +8,7 @@
 #include <functional>
 #include <random>
 
+#include "search/find_result.h"
 #include "search/query_parser.h"
 #include "search/query_ranges.h"
 #include "tests/search/search_fixture.h"
@@ -382,20 +383,28 @@ void RunSeed(uint32_t seed, int queries) {
     expected.push_back(oracle.Run(lines.back()));
   }
   // The same queries over the index as decoded from its files and as mapped from its
-  // search snapshot.
-  for (bool from_snapshot : {false, true}) {
-    index.Reload(from_snapshot);
+  // search snapshot, and with every name scan split over two threads.
+  const struct {
+    bool from_snapshot;
+    int threads;
+    const char* what;
+  } modes[] = {{false, 1, "decoded, one thread"}, {true, 1, "snapshot, one thread"},
+               {true, 2, "snapshot, two threads"}};
+  const NameScanSplit saved = CurrentNameScanSplit();
+  for (const auto& mode : modes) {
+    index.Reload(mode.from_snapshot);
+    SetNameScanSplit({mode.threads, 0});
     int differences = 0;
     for (int k = 0; k < queries && differences < 5; ++k) {
       const PathSet actual = Find(index, lines[k], ctx);
       if (expected[k] != actual) {
         ++differences;
-        ADD_FAILURE() << "seed " << seed << (from_snapshot ? " (snapshot)" : " (decoded)") << " query #" << k
-                      << " [" << ToUtf8(lines[k]) << "]: engine " << actual.size() << " items, reference "
-                      << expected[k].size();
+        ADD_FAILURE() << "seed " << seed << " (" << mode.what << ") query #" << k << " [" << ToUtf8(lines[k])
+                      << "]: engine " << actual.size() << " items, reference " << expected[k].size();
       }
     }
   }
+  SetNameScanSplit(saved);
 }
 
 TEST(OracleTest, FixedSeeds) {
