@@ -97,6 +97,79 @@ void BM_LoadNuskDb(benchmark::State& state) {
 }
 BENCHMARK(BM_LoadNuskDb)->Arg(1000000)->Arg(5000000)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(2);
 
+// Serves the database files as mapped views and hides the search snapshot (nor may one
+// be written): every load decodes, as before snapshots existed.
+class NoSnapshotEnv : public EnvWrapper {
+ public:
+  NoSnapshotEnv() : EnvWrapper(Env::Default()) {}
+  static bool IsSnapshot(const std::u16string& p) { return p.find(u"nusk.snap") != std::u16string::npos; }
+  Status ViewWholeFile(const std::u16string& p, std::unique_ptr<FileView>* v) override {
+    return IsSnapshot(p) ? Status::Error("hidden") : target()->ViewWholeFile(p, v);
+  }
+  bool FileExists(const std::u16string& p) override { return !IsSnapshot(p) && target()->FileExists(p); }
+  Status WriteWholeFile(const std::u16string& p, std::string_view b, bool f) override {
+    return IsSnapshot(p) ? Status::Error("hidden") : target()->WriteWholeFile(p, b, f);
+  }
+  Status RenameFile(const std::u16string& from, const std::u16string& to) override {
+    return IsSnapshot(to) ? Status::Error("hidden") : target()->RenameFile(from, to);
+  }
+  Status RemoveFile(const std::u16string& p) override {
+    return IsSnapshot(p) ? Status::Ok() : target()->RemoveFile(p);
+  }
+};
+
+// Decoding the files against mapping the search snapshot, alternating in each iteration
+// so both see the same machine load; best wall and CPU of each, and what the snapshot
+// load adds to the resident set per item (its mapped pages).
+void BM_LoadFromSnapshot(benchmark::State& state) {
+  const uint64_t items = state.range(0);
+  std::u16string home = FromUtf8(IndexFolder(items));
+  {
+    NuskDb db;  // leaves a snapshot that matches
+    LoadNuskDb(&db, home);
+  }
+  NoSnapshotEnv decode_env;
+  double dec_wall = 1e9, dec_cpu = 1e9, snap_wall = 1e9, snap_cpu = 1e9, rss = 0;
+  for (auto _ : state) {
+    {
+      NuskDb db;
+      auto t = std::chrono::steady_clock::now();
+      double c = ThreadCpuSeconds();
+      Status s = LoadNuskDb(&db, home, &decode_env);
+      dec_cpu = std::min(dec_cpu, ThreadCpuSeconds() - c);
+      dec_wall = std::min(dec_wall, Seconds(t));
+      if (!s.ok() || db.from_snapshot()) state.SkipWithError("the decode did not decode");
+    }
+    malloc_trim(0);
+    const int64_t before = RssBytes();
+    NuskDb db;
+    auto t = std::chrono::steady_clock::now();
+    double c = ThreadCpuSeconds();
+    Status s = LoadNuskDb(&db, home);
+    const double secs = Seconds(t);
+    snap_cpu = std::min(snap_cpu, ThreadCpuSeconds() - c);
+    snap_wall = std::min(snap_wall, secs);
+    rss = double(RssBytes() - before) / items;
+    if (!s.ok() || !db.from_snapshot()) state.SkipWithError("the snapshot was not used");
+    state.SetIterationTime(secs);
+  }
+  state.counters["decode_ms"] = dec_wall * 1000;
+  state.counters["decode_cpu_ms"] = dec_cpu * 1000;
+  state.counters["snapshot_ms"] = snap_wall * 1000;
+  state.counters["snapshot_cpu_ms"] = snap_cpu * 1000;
+  state.counters["ratio_wall"] = snap_wall / dec_wall;
+  state.counters["ratio_cpu"] = snap_cpu / dec_cpu;
+  state.counters["resident_bytes_per_item"] = rss;
+  state.counters["snapshot_bytes_per_item"] =
+      double(Env::Default()->FileSize(home + u"/nusk.snap")) / items;
+}
+BENCHMARK(BM_LoadFromSnapshot)
+    ->Apply([](benchmark::internal::Benchmark* b) {
+      b->Arg(1000000)->Arg(5000000);
+      if (std::getenv("NUSK_BENCH_20M")) b->Arg(20000000);
+    })
+    ->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
+
 void BM_SearchFormMemory(benchmark::State& state) {
   const uint64_t items = state.range(0);
   std::u16string home = FromUtf8(IndexFolder(items));

@@ -1,5 +1,5 @@
 // Query latency per query class on generated indexes of 1 M items (and 5 M with
-// NUSK_BENCH_5M=1), through the same driver the window uses (FileListSource, synchronous).
+// NUSK_BENCH_5M=1; 20 M with NUSK_BENCH_20M=1), through the same driver the window uses (FileListSource, synchronous).
 // BM_Baseline_NaiveScan is the reference in the same run: a plain find() over every name.
 #include <benchmark/benchmark.h>
 
@@ -14,6 +14,7 @@
 #include "index/nusk_db_writer.h"
 #include "platform/env.h"
 #include "search/file_list_source.h"
+#include "search/find_result.h"
 #include "search/query_parser.h"
 #include "search/search_view.h"
 #include "tools/gen_index/generator.h"
@@ -54,6 +55,9 @@ uint32_t SizeArg(const benchmark::State& state) { return static_cast<uint32_t>(s
 
 void TimeQuery(benchmark::State& state, const char16_t* query) {
   GeneratedIndex* g = Generate(SizeArg(state));
+  // NUSK_BENCH_SCAN_THREADS=1 or 2: the name scan on one thread or split over two (for
+  // runs that alternate the two); unset: the program's default.
+  if (const char* t = std::getenv("NUSK_BENCH_SCAN_THREADS"); t && *t) SetNameScanSplit({std::atoi(t), 100000});
   NopFileListSourceChangeListener nop;
   FileListSource source(g->view.get(), &nop);
   uint32_t count = 0;
@@ -107,6 +111,8 @@ void Sizes(benchmark::internal::Benchmark* b) {
   b->Arg(1000000);
   const char* big = std::getenv("NUSK_BENCH_5M");
   if (big && *big == '1') b->Arg(5000000);
+  const char* huge = std::getenv("NUSK_BENCH_20M");
+  if (huge && *huge == '1') b->Arg(20000000);
   b->Unit(benchmark::kMillisecond);
 }
 

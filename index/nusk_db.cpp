@@ -19,6 +19,7 @@ void NuskDb::Reset() {
   n_ = f_ = m_ = fm_ = 0;
   last_full_build_ = 0;
   tables_.Release();
+  snapshot_.reset();
   parent_ = time_ = size_ = name_of_ = nullptr;
   drive_ = case_ = nullptr;
   ref_ = nullptr;

@@ -46,6 +46,8 @@ class NuskDb {
   NuskDb& operator=(const NuskDb&) = delete;
 
   bool loaded() const { return loaded_; }
+  // The tables were mapped from a search snapshot that matched the files (search_snapshot.h).
+  bool from_snapshot() const { return snapshot_ != nullptr; }
   uint32_t item_count() const { return n_; }        // N
   uint32_t folder_count() const { return f_; }      // F: items 0 .. F-1 are folders
   uint32_t name_count() const { return m_; }        // M
@@ -125,6 +127,7 @@ class NuskDb {
 
  private:
   friend class NuskDbLoader;
+  friend class SearchSnapshot;
   friend Status LoadNuskDb(NuskDb*, const std::u16string&, Env*, IStatusSink*);
   friend void UnloadNuskDb(NuskDb*);
   friend Status SaveHiddenList(NuskDb*);
@@ -142,6 +145,8 @@ class NuskDb {
   CompactTime last_full_build_ = 0;
   // The item and name tables, all in one arena sized at load.
   TableArena tables_;
+  // Or, after a load from a matching snapshot, the mapped snapshot they point into.
+  std::unique_ptr<FileView> snapshot_;
   uint32_t *parent_ = nullptr, *time_ = nullptr, *size_ = nullptr, *name_of_ = nullptr;
   uint8_t* drive_ = nullptr;
   uint64_t* ref_ = nullptr;

@@ -6,6 +6,7 @@
 #include <new>
 
 #include "index/nusk_db.h"
+#include "index/search_snapshot.h"
 #include "util/utf.h"
 
 static_assert(std::endian::native == std::endian::little,
@@ -234,7 +235,17 @@ Status LoadNuskDb(NuskDb* db, const std::u16string& home, Env* env, IStatusSink*
   try {
     DbBytes bytes;
     s = ReadConsistent(home, env, &bytes);
-    if (s.ok()) s = NuskDbLoader(db).Load(bytes);
+    if (s.ok() && !(bytes.frs.empty() && bytes.nrs.empty())) {
+      // A snapshot that matches the bytes just read stands in for decoding them; any
+      // other is replaced by the snapshot of this decode.
+      const SnapshotStamp stamp = StampOf(bytes.frs, bytes.nrs, bytes.hid);
+      if (!SearchSnapshot::Use(db, home, stamp, env)) {
+        s = NuskDbLoader(db).Load(bytes);
+        if (s.ok()) SearchSnapshot::Write(*db, home, stamp, env);
+      }
+    } else if (s.ok()) {
+      s = NuskDbLoader(db).Load(bytes);
+    }
   } catch (const std::bad_alloc&) {
     // A file read into memory or a table of the size its header gives: the index is
     // larger than this process may hold.

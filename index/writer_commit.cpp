@@ -6,6 +6,7 @@
 
 #include "index/db_format.h"
 #include "index/nusk_db_writer.h"
+#include "index/search_snapshot.h"
 #include "util/utf.h"
 
 namespace nusk {
@@ -330,7 +331,13 @@ Status CommitIndex(NuskDbWriter* w, const CommitOptions& options) {
   if (w->written_) return w->commit_result_;
   if (!w->loaded_) return Status::Error("The index was not loaded, so it was not written.");
   w->written_ = true;
+  // The search snapshot of the old files goes first, so no crash during the commit can
+  // leave one beside files it did not come from; the new one follows a good commit.
+  const std::u16string snap = DbPath(w->home_, kSnapName, w->env_);
+  w->env_->RemoveFile(snap + u".tmp");
+  w->env_->RemoveFile(snap);
   w->commit_result_ = WriterCommitter(w, options).Run();
+  if (w->commit_result_.ok()) RefreshSearchSnapshot(w->home_, w->env_);
   if (!w->commit_result_.ok()) w->sink_->Problem(w->commit_result_.message());
   return w->commit_result_;
 }

@@ -1,10 +1,31 @@
 #include "search/find_result.h"
 
+#include <bit>
+#include <new>
+#include <system_error>
+#include <thread>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <vector>
 
 #include "util/casemap.h"
 
 namespace nusk {
+
+namespace {
+std::atomic<int> g_split_threads{std::thread::hardware_concurrency() >= 2 ? 2 : 1};
+std::atomic<uint32_t> g_split_min_names{100000};
+}  // namespace
+
+void SetNameScanSplit(NameScanSplit split) {
+  g_split_threads.store(split.threads);
+  g_split_min_names.store(split.min_names);
+}
+
+NameScanSplit CurrentNameScanSplit() { return {g_split_threads.load(), g_split_min_names.load()}; }
+
 namespace {
 
 class EmptyResult : public INuskFindResult {
@@ -38,6 +59,12 @@ class NameScanResult : public INuskFindResult {
  public:
   NameScanResult(const SearchView& view, Test test, const char* kind)
       : view_(view), names_(view.names), count_(view.name_count), test_(std::move(test)), kind_(kind) {}
+  ~NameScanResult() override {
+    if (helper_thread_.joinable()) {
+      abandon_.store(true, std::memory_order_relaxed);
+      helper_thread_.join();
+    }
+  }
 
   bool Next() override {
     if (item_ < item_end_) {
@@ -45,22 +72,33 @@ class NameScanResult : public INuskFindResult {
       return true;
     }
     interrupted_ = false;
-    while (row_ < count_) {
-      if (--budget_ == 0) {
-        budget_ = kStopCheckNames;
-        if (stop_ && stop_->load(std::memory_order_relaxed)) {
-          interrupted_ = true;
-          names_examined_ = row_;
-          return false;
+    if (!split_decided_) StartHelper();
+    for (;;) {
+      const uint32_t limit = helper_ ? mid_ : count_;
+      while (row_ < limit) {
+        if (--budget_ == 0) {
+          budget_ = kStopCheckNames;
+          if (stop_ && stop_->load(std::memory_order_relaxed)) {
+            interrupted_ = true;
+            names_examined_ = row_;
+            return false;
+          }
         }
+        const uint32_t r = row_++;
+        if (Accept(r)) return true;
       }
-      const NameRow& n = names_[row_++];
-      if (n.count == 0 || !test_(n, view_.TextPtr(n))) continue;
-      current_ = n.first;
-      item_ = n.first + 1;
-      item_end_ = n.first + n.count;
-      names_examined_ = row_;
-      return true;
+      if (!helper_) break;
+      // The second half, as the helper found it: the same rows in the same order.
+      if (helper_thread_.joinable()) helper_thread_.join();
+      if (taken_ < found_.size()) {
+        const uint32_t r = found_[taken_++];
+        row_ = r + 1;
+        Accept(r);
+        return true;
+      }
+      // Whatever the helper did not get to (it stops early on the stop flag).
+      row_ = helper_end_;
+      helper_ = false;
     }
     names_examined_ = row_;
     return false;
@@ -69,6 +107,53 @@ class NameScanResult : public INuskFindResult {
   const char* kind() const override { return kind_; }
 
  private:
+  bool Accept(uint32_t r) {
+    const NameRow& n = names_[r];
+    if (n.count == 0 || !test_(n, view_.TextPtr(n))) return false;
+    current_ = n.first;
+    item_ = n.first + 1;
+    item_end_ = n.first + n.count;
+    names_examined_ = r + 1;
+    return true;
+  }
+
+  // A large name table: a helper thread tests the second half while this one walks the
+  // first; its accepted rows are taken in order once the first half is done.
+  void StartHelper() {
+    split_decided_ = true;
+    const NameScanSplit split = CurrentNameScanSplit();
+    if (split.threads < 2 || count_ < split.min_names || count_ < 2) return;
+    mid_ = count_ / 2;
+    helper_end_ = count_;
+    try {
+      helper_thread_ = std::thread([this] { ScanSecondHalf(); });
+      helper_ = true;
+    } catch (const std::system_error&) {
+      // No thread to be had: one thread scans it all.
+    }
+  }
+
+  void ScanSecondHalf() {
+    uint32_t budget = kStopCheckNames;
+    for (uint32_t r = mid_; r < count_; ++r) {
+      if (--budget == 0) {
+        budget = kStopCheckNames;
+        if (abandon_.load(std::memory_order_relaxed) || (stop_ && stop_->load(std::memory_order_relaxed))) {
+          helper_end_ = r;
+          return;
+        }
+      }
+      const NameRow& n = names_[r];
+      if (n.count == 0 || !test_(n, view_.TextPtr(n))) continue;
+      try {
+        found_.push_back(r);
+      } catch (const std::bad_alloc&) {
+        helper_end_ = r;  // the walking thread tests the rest itself
+        return;
+      }
+    }
+  }
+
   const SearchView& view_;
   const NameRow* names_;
   uint32_t count_;
@@ -78,6 +163,13 @@ class NameScanResult : public INuskFindResult {
   uint32_t budget_ = kStopCheckNames;
   uint32_t item_ = 0, item_end_ = 0;
   uint32_t current_ = kNoItem;
+  // The split scan: rows [mid_, count_) belong to the helper while helper_ is set.
+  bool split_decided_ = false, helper_ = false;
+  uint32_t mid_ = 0, helper_end_ = 0;
+  size_t taken_ = 0;
+  std::vector<uint32_t> found_;  // written by the helper, read after the join
+  std::atomic<bool> abandon_{false};
+  std::thread helper_thread_;
 };
 
 template <class Test>
@@ -85,16 +177,41 @@ FindResultPtr MakeScan(const SearchView& view, Test test, const char* kind) {
   return std::make_unique<NameScanResult<Test>>(view, std::move(test), kind);
 }
 
-// First-character filter, then the rest: the substring test of the plain cursors.
+// The substring test of the plain cursors. A start position is a candidate when the
+// name has the text's first character there and its last character where the text would
+// end; only candidates compare the characters between. Eight start positions are tried
+// at once with SSE2 (both loads stay inside the name); the rest one by one.
 bool ContainsText(const NameRow& n, const char16_t* name, const std::u16string& text) {
   const size_t len = text.size();
   if (len == 0) return true;
-  const char16_t first = text[0];
-  for (size_t i = 0; i + len <= n.length; ++i) {
-    if (name[i] == first && std::char_traits<char16_t>::compare(name + i + 1, text.data() + 1, len - 1) == 0) {
-      return true;
+  if (n.length < len) return false;
+  const char16_t* t = text.data();
+  const char16_t first = t[0], last = t[len - 1];
+  const size_t middle = len >= 2 ? len - 2 : 0;
+  auto middle_equal = [&](size_t at) {
+    for (size_t j = 0; j < middle; ++j)
+      if (name[at + 1 + j] != t[1 + j]) return false;
+    return true;
+  };
+  const size_t starts = n.length - len + 1;
+  size_t i = 0;
+#if defined(__SSE2__)
+  const __m128i want_first = _mm_set1_epi16(static_cast<short>(first));
+  const __m128i want_last = _mm_set1_epi16(static_cast<short>(last));
+  for (; i + 8 <= starts; i += 8) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(name + i));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(name + i + len - 1));
+    unsigned mask = static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi16(a, want_first), _mm_cmpeq_epi16(b, want_last))));
+    while (mask) {
+      const int bit = std::countr_zero(mask);
+      if (middle_equal(i + bit / 2)) return true;
+      mask &= ~(3u << bit);
     }
   }
+#endif
+  for (; i < starts; ++i)
+    if (name[i] == first && name[i + len - 1] == last && middle_equal(i)) return true;
   return false;
 }
 

@@ -10,7 +10,9 @@
 // kStopCheckNames rows, and when it is set Next returns false with interrupted() true
 // and the position kept, so calling Next again resumes. This bounds the work a newer
 // query has to wait for even when an old query finds nothing for a long time.
-// One thread per cursor; the view must outlive it.
+// One thread walks a cursor; the view must outlive it. A name scan of a large table
+// tests the second half of the rows on a helper thread of its own while the walking
+// thread tests the first (NameScanSplit); the results come out in the same order.
 #pragma once
 #include <atomic>
 #include <cstdint>
@@ -47,6 +49,16 @@ class INuskFindResult {
 };
 
 using FindResultPtr = std::unique_ptr<INuskFindResult>;
+
+// When the plain cursors split their name scan: with threads 2, a table of at least
+// min_names rows. Process-wide; the default is 2 threads from 100,000 names on a machine
+// with two or more cores, else 1.
+struct NameScanSplit {
+  int threads = 1;
+  uint32_t min_names = 0;
+};
+void SetNameScanSplit(NameScanSplit split);
+NameScanSplit CurrentNameScanSplit();
 
 // Yields nothing (an empty query when empty queries show nothing).
 FindResultPtr MakeEmptyResult();

@@ -24,7 +24,10 @@ void RadixSort(std::vector<KeyedItem>* v) {
   for (const KeyedItem& e : *v)
     for (int d = 0; d < kDigits; ++d) ++count[d][Digit(e, d)];
 
-  std::vector<KeyedItem> scratch(n);
+  // The scratch array is kept for the next sort on this thread: a fresh one of a few
+  // million entries costs more in page faults than the passes themselves.
+  thread_local std::vector<KeyedItem> scratch;
+  if (scratch.size() < n) scratch = std::vector<KeyedItem>(n);
   std::vector<KeyedItem>* from = v;
   std::vector<KeyedItem>* to = &scratch;
   for (int d = 0; d < kDigits; ++d) {
@@ -36,10 +39,15 @@ void RadixSort(std::vector<KeyedItem>* v) {
       x = sum;
       sum += k;
     }
-    for (const KeyedItem& e : *from) (*to)[c[Digit(e, d)]++] = e;
+    const KeyedItem* src = from->data();  // the first n entries: the kept scratch may be longer
+    KeyedItem* dst = to->data();
+    for (size_t j = 0; j < n; ++j) dst[c[Digit(src[j], d)]++] = src[j];
     std::swap(from, to);
   }
-  if (from != v) v->swap(scratch);
+  if (from != v) {
+    v->swap(scratch);
+    v->resize(n);  // the kept scratch may have been longer
+  }
 }
 
 }  // namespace nusk

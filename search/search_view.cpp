@@ -50,4 +50,14 @@ uint32_t SearchView::ParentPathRank(uint32_t item) const {
   return p < folder_count ? folder_ranks_[p] : folder_count + 1;  // a file as parent: damaged data
 }
 
+void SearchView::ParentPathRanks(const uint32_t* items, size_t count, uint64_t* keys, size_t key_stride) const {
+  std::call_once(ranks_once_, [this] { folder_ranks_ = ComputeFolderPathRanks(parents, name_of_item, folder_count); });
+  const uint32_t* ranks = folder_ranks_.data();
+  const uint32_t folders = folder_count;
+  for (size_t j = 0; j < count; ++j, keys += key_stride) {
+    const uint32_t p = parents[items[j]];
+    *keys = p == kNoItem ? kNoParentRank : p < folders ? ranks[p] : folders + 1;
+  }
+}
+
 }  // namespace nusk

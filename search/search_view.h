@@ -56,6 +56,9 @@ class SearchView {
   // folder ranks are computed on first use, once per view (so once per loaded index),
   // safely from any thread.
   uint32_t ParentPathRank(uint32_t item) const;
+  // ParentPathRank of items[0 .. count) into keys, for whole result lists: the ranks are
+  // looked up once, not per item.
+  void ParentPathRanks(const uint32_t* items, size_t count, uint64_t* keys, size_t key_stride) const;
 
  private:
   NuskDb* db_;

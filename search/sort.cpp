@@ -42,6 +42,7 @@ int Cmp(T a, T b) {
 class Comparer {
  public:
   explicit Comparer(const SearchView& v) : v_(v), db_(v.db()) {}
+  const SearchView& view() const { return v_; }
 
   // Ascending order of one key; 0 when equal under it.
   int Key(uint32_t id, uint32_t a, uint32_t b) const {
@@ -107,11 +108,22 @@ class Comparer {
 // One key: each item's (key, tie) read once, then a radix sort. A descending sort
 // complements both, which reverses the whole order, tie-break included.
 bool SortByRadix(std::vector<uint32_t>* items, const SortKey& k, const Comparer& cmp) {
-  std::vector<KeyedItem> keyed(items->size());
-  for (size_t j = 0; j < items->size(); ++j) {
-    if (!cmp.RadixKey(k.id, (*items)[j], &keyed[j])) return false;
-    if (!k.ascending) keyed[j].key = ~keyed[j].key, keyed[j].tie = ~keyed[j].tie;
+  // Kept for the next sort on this thread, like the radix sort's scratch array.
+  thread_local std::vector<KeyedItem> keyed;
+  const size_t n = items->size();
+  if (n == 0) return true;
+  keyed.resize(n);
+  const uint32_t* in = items->data();
+  if (k.id == kSortPath) {  // the commonest whole-list sort: one pass per table
+    cmp.view().ParentPathRanks(in, n, &keyed[0].key, sizeof(KeyedItem) / sizeof(uint64_t));
+    const uint32_t* name_of = cmp.view().name_of_item;
+    for (size_t j = 0; j < n; ++j) keyed[j].item = in[j], keyed[j].tie = name_of[in[j]];
+  } else {
+    for (size_t j = 0; j < n; ++j)
+      if (!cmp.RadixKey(k.id, in[j], &keyed[j])) return false;
   }
+  if (!k.ascending)
+    for (KeyedItem& e : keyed) e.key = ~e.key, e.tie = ~e.tie;
   RadixSort(&keyed);
   for (size_t j = 0; j < keyed.size(); ++j) (*items)[j] = keyed[j].item;
   return true;

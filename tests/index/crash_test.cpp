@@ -70,11 +70,17 @@ int RunChild(int stop_at, const std::u16string& home) {
   return rc;
 }
 
-// Which index the folder holds: 0 old, 1 new; fails the test on anything else.
+int snapshots_used = 0;
+
+// Which index the folder holds: 0 old, 1 new; fails the test on anything else. A search
+// snapshot left beside the files is used only when it gives what decoding them gives.
 int Check(const std::u16string& home, bool had_old) {
+  const std::vector<std::string> decoded = DecodedSearchForm(home);
   NuskDb db;
   Status s = LoadNuskDb(&db, home);
   EXPECT_TRUE(s.ok()) << s.message();
+  EXPECT_EQ(DumpSearchForm(&db), decoded) << (db.from_snapshot() ? "from the snapshot" : "decoded");
+  snapshots_used += db.from_snapshot();
   std::vector<std::string> paths = AllPaths(&db);
   bool is_new = paths == kNewPaths;
   bool is_old = had_old ? paths == kOldPaths : paths.empty();
@@ -93,10 +99,12 @@ void WriteOldIndex(const std::u16string& home) {
   for (uint32_t i = 0; i < db.item_count(); ++i)
     if (db.ItemName(i) == u"keep.txt") db.SetHideState(i, false);
   ASSERT_TRUE(SaveHiddenList(&db).ok());
+  ASSERT_TRUE(LoadNuskDb(&db, home).ok());  // leaves a snapshot of the old files
 }
 
 void CrashAtEveryStep(bool had_old) {
   int outcomes[2] = {0, 0};
+  snapshots_used = 0;
   for (int stop_at = 0;; ++stop_at) {
     ASSERT_LT(stop_at, 100) << "the commit never finished";
     TempDir dir;
@@ -116,6 +124,7 @@ void CrashAtEveryStep(bool had_old) {
   }
   EXPECT_GT(outcomes[0], 0);
   EXPECT_GT(outcomes[1], 1);  // the cut-offs after the commit point load the new index
+  EXPECT_GT(snapshots_used, 0);
 }
 
 TEST(CrashSafeCommitTest, StopAtEveryStepOverAnOldIndex) { CrashAtEveryStep(true); }

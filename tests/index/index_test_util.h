@@ -72,4 +72,38 @@ inline std::vector<std::string> AllPaths(NuskDb* db) {
   return out;
 }
 
+// Everything a load puts in the search form, one line per item (path, time, size form,
+// drive, reference, hidden state) after the counts: two loads agree exactly when this does.
+inline std::vector<std::string> DumpSearchForm(NuskDb* db) {
+  std::vector<std::string> out;
+  out.push_back(std::to_string(db->item_count()) + " items, " + std::to_string(db->folder_count()) +
+                " folders, " + std::to_string(db->name_count()) + " names, built " +
+                std::to_string(db->last_full_build()));
+  for (uint32_t i = 0; i < db->item_count(); ++i)
+    out.push_back(ToUtf8(db->BuildPath(i, true)) + " " + std::to_string(db->Time(i)) + " " +
+                  std::to_string(db->SizeForm(i)) + " " + std::to_string(db->Drive(i)) + " " +
+                  std::to_string(db->Reference(i)) + " " + std::to_string(static_cast<int>(db->GetHideState(i))));
+  return out;
+}
+
+// The search form that decoding the database files of home gives: they are copied into a
+// folder of their own and loaded there, so no snapshot can take part.
+inline std::vector<std::string> DecodedSearchForm(const std::u16string& home) {
+  const std::u16string copy = home + u"decoded" + std::u16string(1, Env::Default()->PathSeparator());
+  Env::Default()->CreateFolder(copy);
+  // With the companions of an interrupted commit, which the load resolves the same way.
+  const std::u16string names[] = {kFrsName, kNrsName, kHidName, u"nusk.frs.tmp", u"nusk.nrs.tmp",
+                                  u"nusk.hid.tmp", u"nusk.frs.old", u"nusk.nrs.old", u"nusk.snap"};
+  for (const std::u16string& name : names) {
+    const std::u16string from = DbPath(home, name);
+    if (name != u"nusk.snap" && Env::Default()->FileExists(from)) WriteFile(DbPath(copy, name), ReadFile(from));
+  }
+  NuskDb db;
+  Status s = LoadNuskDb(&db, copy);
+  std::vector<std::string> out = s.ok() ? DumpSearchForm(&db) : std::vector<std::string>{s.message()};
+  for (const std::u16string& name : names) Env::Default()->RemoveFile(DbPath(copy, name));
+  Env::Default()->RemoveFolder(copy);
+  return out;
+}
+
 }  // namespace nusk::testing

@@ -8,6 +8,7 @@
 #include <functional>
 #include <random>
 
+#include "search/find_result.h"
 #include "search/query_parser.h"
 #include "search/query_ranges.h"
 #include "tests/search/search_fixture.h"
@@ -375,17 +376,35 @@ void RunSeed(uint32_t seed, int queries) {
                 [&](size_t i) { return view.dup_counts[to_index[i]]; }, today);
   TermContext ctx;
   ctx.today = today;
-  int differences = 0;
-  for (int k = 0; k < queries && differences < 5; ++k) {
-    const std::u16string q = world.Query(items, index);
-    const PathSet expected = oracle.Run(q);
-    const PathSet actual = Find(index, q, ctx);
-    if (expected != actual) {
-      ++differences;
-      ADD_FAILURE() << "seed " << seed << " query #" << k << " [" << ToUtf8(q) << "]: engine "
-                    << actual.size() << " items, reference " << expected.size();
+  std::vector<std::u16string> lines;
+  std::vector<PathSet> expected;
+  for (int k = 0; k < queries; ++k) {
+    lines.push_back(world.Query(items, index));
+    expected.push_back(oracle.Run(lines.back()));
+  }
+  // The same queries over the index as decoded from its files and as mapped from its
+  // search snapshot, and with every name scan split over two threads.
+  const struct {
+    bool from_snapshot;
+    int threads;
+    const char* what;
+  } modes[] = {{false, 1, "decoded, one thread"}, {true, 1, "snapshot, one thread"},
+               {true, 2, "snapshot, two threads"}};
+  const NameScanSplit saved = CurrentNameScanSplit();
+  for (const auto& mode : modes) {
+    index.Reload(mode.from_snapshot);
+    SetNameScanSplit({mode.threads, 0});
+    int differences = 0;
+    for (int k = 0; k < queries && differences < 5; ++k) {
+      const PathSet actual = Find(index, lines[k], ctx);
+      if (expected[k] != actual) {
+        ++differences;
+        ADD_FAILURE() << "seed " << seed << " (" << mode.what << ") query #" << k << " [" << ToUtf8(lines[k])
+                      << "]: engine " << actual.size() << " items, reference " << expected[k].size();
+      }
     }
   }
+  SetNameScanSplit(saved);
 }
 
 TEST(OracleTest, FixedSeeds) {

@@ -11,6 +11,7 @@
 #include "index/db_files.h"
 #include "index/nusk_db.h"
 #include "index/nusk_db_writer.h"
+#include "index/search_snapshot.h"
 #include "search/hash_info.h"
 #include "search/search_view.h"
 #include "tests/testing/test_env.h"
@@ -54,6 +55,18 @@ class TestIndex {
     if (!s.ok()) throw std::runtime_error(s.message());
     s = LoadNuskDb(&db_, dir_.path());
     if (!s.ok()) throw std::runtime_error(s.message());
+    view_ = std::make_unique<SearchView>(&db_, hashes_.size() ? &hashes_ : nullptr);
+  }
+
+  // Saves the hidden states and loads the index again (after Build), from its search
+  // snapshot or, with from_snapshot false, by decoding the files (the snapshot is
+  // removed first; the load writes it again). Item indexes stay as they were.
+  void Reload(bool from_snapshot) {
+    Status s = SaveHiddenList(&db_);
+    if (s.ok() && !from_snapshot) s = Env::Default()->RemoveFile(DbPath(dir_.path(), kSnapName));
+    if (s.ok()) s = LoadNuskDb(&db_, dir_.path());
+    if (!s.ok()) throw std::runtime_error(s.message());
+    if (db_.from_snapshot() != from_snapshot) throw std::runtime_error("the load did not take the asked way");
     view_ = std::make_unique<SearchView>(&db_, hashes_.size() ? &hashes_ : nullptr);
   }
 

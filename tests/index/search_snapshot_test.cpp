@@ -1,0 +1,167 @@
+// The search snapshot stands in for decoding only while it matches the database files
+// it came from: a changed database, a damaged or truncated snapshot, or one from another
+// home is passed over, the files are decoded, and a matching snapshot is written again.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "index/search_snapshot.h"
+#include "tests/index/index_test_util.h"
+#include "tests/testing/test_env.h"
+
+namespace nusk::testing {
+namespace {
+
+std::vector<ScanRecord> FirstTree() {
+  return {Rec(C(5), 0, u"C:", true, 7), Rec(C(10), C(5), u"Users", true, 8), Rec(C(11), C(10), u"Ärger", true, 9),
+          Rec(C(20), C(10), u"ReadMe.TXT", false, 10, 300), Rec(C(21), C(11), u"notes.txt", false, 11, 5000),
+          Rec(C(22), C(11), u"keep.txt", false, 12, 70), Rec(D(5), 0, u"D:", true, 13),
+          Rec(D(6), D(5), u"data.bin", false, 14, 1 << 20)};
+}
+
+// The same shape with other times and one name more: same counts would not tell them apart.
+std::vector<ScanRecord> SecondTree() {
+  std::vector<ScanRecord> t = FirstTree();
+  for (ScanRecord& r : t) r.time += 100;
+  t.push_back(Rec(C(23), C(10), u"extra.log", false, 50, 9));
+  return t;
+}
+
+std::u16string Snap(const std::u16string& home) { return DbPath(home, kSnapName); }
+
+void Hide(const std::u16string& home, std::string_view path) {
+  NuskDb db;
+  ASSERT_TRUE(LoadNuskDb(&db, home).ok());
+  const uint32_t item = FindItem(&db, path);
+  ASSERT_NE(item, kNoItem) << path;
+  db.SetHideState(item, false);
+  ASSERT_TRUE(SaveHiddenList(&db).ok());
+}
+
+std::string Flip(std::string bytes, size_t at) {
+  bytes[at] = static_cast<char>(bytes[at] ^ 0x10);
+  return bytes;
+}
+
+struct Case {
+  const char* what;
+  // Changes home (whose snapshot bytes are given) so that the snapshot no longer matches.
+  std::function<void(const std::u16string& home, const std::string& snap, const std::u16string& other)> change;
+};
+
+TEST(SearchSnapshotTest, PassedOverAndWrittenAgainWhenItDoesNotMatch) {
+  const Case cases[] = {
+      {"database rewritten, old snapshot put back",
+       [](const std::u16string& home, const std::string& snap, const std::u16string&) {
+         ASSERT_TRUE(WriteIndex(home, SecondTree()).ok());
+         WriteFile(Snap(home), snap);
+       }},
+      {"another item hidden", [](const std::u16string& home, const std::string&,
+                                 const std::u16string&) { Hide(home, "C:\\Users\\ReadMe.TXT"); }},
+      {"hidden list removed",
+       [](const std::u16string& home, const std::string&, const std::u16string&) {
+         ASSERT_TRUE(Env::Default()->RemoveFile(DbPath(home, kHidName)).ok());
+       }},
+      {"one byte of a file row flipped (the files still load)",
+       [](const std::u16string& home, const std::string&, const std::u16string&) {
+         const std::string frs = ReadFile(DbPath(home, kFrsName));
+         WriteFile(DbPath(home, kFrsName), Flip(frs, kRowsOffset + kFileRowSize + 13));  // a time
+       }},
+      {"snapshot cut in half",
+       [](const std::u16string& home, const std::string& snap, const std::u16string&) {
+         WriteFile(Snap(home), snap.substr(0, snap.size() / 2));
+       }},
+      {"snapshot one byte short",
+       [](const std::u16string& home, const std::string& snap, const std::u16string&) {
+         WriteFile(Snap(home), snap.substr(0, snap.size() - 1));
+       }},
+      {"snapshot empty",
+       [](const std::u16string& home, const std::string&, const std::u16string&) { WriteFile(Snap(home), ""); }},
+      {"snapshot byte flipped in the header counts",
+       [](const std::u16string& home, const std::string& snap, const std::u16string&) {
+         WriteFile(Snap(home), Flip(snap, 64));
+       }},
+      {"snapshot byte flipped in the first table",
+       [](const std::u16string& home, const std::string& snap, const std::u16string&) {
+         WriteFile(Snap(home), Flip(snap, 256));
+       }},
+      {"snapshot from another home",
+       [](const std::u16string& home, const std::string&, const std::u16string& other) {
+         ASSERT_TRUE(WriteIndex(other, SecondTree()).ok());
+         WriteFile(Snap(home), ReadFile(Snap(other)));
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir home, other;
+    ASSERT_TRUE(WriteIndex(home.path(), FirstTree()).ok());
+    Hide(home.path(), "C:\\Users\\Ärger\\keep.txt");
+    {
+      NuskDb db;  // decodes (the hidden list changed) and writes the snapshot
+      ASSERT_TRUE(LoadNuskDb(&db, home.path()).ok());
+      EXPECT_FALSE(db.from_snapshot());
+    }
+    NuskDb before;
+    ASSERT_TRUE(LoadNuskDb(&before, home.path()).ok());
+    ASSERT_TRUE(before.from_snapshot()) << "a snapshot that matches is used";
+    EXPECT_EQ(DumpSearchForm(&before), DecodedSearchForm(home.path()));
+    UnloadNuskDb(&before);
+
+    c.change(home.path(), ReadFile(Snap(home.path())), other.path());
+    const std::vector<std::string> truth = DecodedSearchForm(home.path());
+    NuskDb db;
+    ASSERT_TRUE(LoadNuskDb(&db, home.path()).ok());
+    EXPECT_FALSE(db.from_snapshot());
+    EXPECT_EQ(DumpSearchForm(&db), truth);
+    NuskDb again;
+    ASSERT_TRUE(LoadNuskDb(&again, home.path()).ok());
+    EXPECT_TRUE(again.from_snapshot()) << "the load wrote a matching snapshot";
+    EXPECT_EQ(DumpSearchForm(&again), truth);
+  }
+}
+
+// A flipped bit of the snapshot, wherever it falls (header, tables, padding), makes
+// the load decode the files.
+TEST(SearchSnapshotTest, EveryFlippedByteIsNoticed) {
+  TempDir home;
+  ASSERT_TRUE(WriteIndex(home.path(), FirstTree()).ok());
+  Hide(home.path(), "C:\\Users\\Ärger\\keep.txt");
+  NuskDb db;
+  ASSERT_TRUE(LoadNuskDb(&db, home.path()).ok());  // the snapshot with the hidden list
+  const std::vector<std::string> truth = DecodedSearchForm(home.path());
+  const std::string snap = ReadFile(Snap(home.path()));
+  ASSERT_GT(snap.size(), 256u);
+  int used = 0;
+  for (size_t at = 0; at < snap.size(); at += at < 256 ? 1 : 5) {  // the whole header, then a sample
+    WriteFile(Snap(home.path()), Flip(snap, at));
+    ASSERT_TRUE(LoadNuskDb(&db, home.path()).ok());
+    if (db.from_snapshot() && used++ < 3) ADD_FAILURE() << "a snapshot with byte " << at << " flipped was used";
+    if (db.from_snapshot() && DumpSearchForm(&db) != truth) ADD_FAILURE() << "and gave another index";
+  }
+  EXPECT_EQ(used, 0);
+}
+
+// A snapshot that cannot be written (full disk, read-only home) costs nothing but speed,
+// and a commit that fails leaves no snapshot of the files it did not replace.
+TEST(SearchSnapshotTest, WriteFailuresLeaveNoSnapshotThatIsUsed) {
+  TempDir home;
+  ASSERT_TRUE(WriteIndex(home.path(), FirstTree()).ok());
+  FaultInjectionEnv env;
+  env.fail_writes_after = 0;
+  ASSERT_TRUE(Env::Default()->RemoveFile(Snap(home.path())).ok());
+  NuskDb db;
+  ASSERT_TRUE(LoadNuskDb(&db, home.path(), &env).ok());
+  EXPECT_FALSE(db.from_snapshot());
+  EXPECT_EQ(DumpSearchForm(&db), DecodedSearchForm(home.path()));
+  EXPECT_FALSE(Env::Default()->FileExists(Snap(home.path())));
+  EXPECT_FALSE(Env::Default()->FileExists(Snap(home.path()) + u".tmp"));
+
+  ASSERT_TRUE(LoadNuskDb(&db, home.path()).ok());  // writes one
+  ASSERT_TRUE(Env::Default()->FileExists(Snap(home.path())));
+  EXPECT_FALSE(WriteIndex(home.path(), SecondTree(), &env).ok());
+  ASSERT_TRUE(LoadNuskDb(&db, home.path()).ok());
+  EXPECT_EQ(DumpSearchForm(&db), DecodedSearchForm(home.path()));
+}
+
+}  // namespace
+}  // namespace nusk::testing
