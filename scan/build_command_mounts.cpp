@@ -182,17 +182,16 @@ void CBuildCommand::BuildMountedVolume(char16_t letter, int slot, uint64_t ref, 
   config.mount_folder_reference = ref;
   if (!env_.drives->map().native_letters()) {
     config.escape_backslash = true;  // shown as POSIX paths: a '\' in a name stays in it
-    const DriveMap* map = &env_.drives->map();
-    Env* env = env_.env;
-    config.marker_exists = [map, env](const std::u16string& folder) {
-      return env->FileExists(map->ToNativePath(folder) + u"/_nuskignore");
-    };
+  } else {
+    config.marker_lookup = NtfsVolumeConfig::MarkerLookup::kFileSystem;  // the live volume in its folder
   }
   std::vector<MountedVolume> nested;  // volumes mounted inside this one are not followed
-  NtfsVolumeScanner scanner(config, &exclusions_, listener, [this](const std::string& l) { Log(l); }, env_.cancel);
+  NtfsVolumeScanner scanner(env_.env, config, &exclusions_, listener, [this](const std::string& l) { Log(l); },
+                            env_.cancel);
   if (!scanner.ScanVolume(&journal_id, &next_usn, &nested)) {
     Log("Mounted volume " + Narrow(mount.folder) + " could not be read completely; it will be scanned in full next time.");
   }
+  if (config.marker_lookup == NtfsVolumeConfig::MarkerLookup::kVolume) NoteVolumeMarkers(&scanner, index_path);
   std::lock_guard<std::mutex> lock(IndexMutex());
   MountState& m = writer_->mount_state(slot);
   m.journal_id = journal_id;
