@@ -586,6 +586,37 @@ TEST(ChangeJournalStateTest, LongScatteredPassReportsWhatTheFullScanFound) {
   }
 }
 
+// Markers are read from the folders' own indexes on the volume, also where an index has
+// outgrown its record into blocks of its own (a folder of hundreds of items, the marker
+// in a leaf below the index root), and only from the folder asked about.
+TEST(ChangeJournalStateTest, MarkersAreFoundInTheVolumesFolderIndexes) {
+  std::string image, why;
+  if (!ntfs_test::CanMakeImages(&why)) GTEST_SKIP() << why;
+  if (!FreshCopy("basic4k", ".index.img", &image, &why)) GTEST_SKIP() << why;
+  const std::string mount = image + ".mnt";
+  fs::create_directories(mount);
+  ASSERT_TRUE(ntfs_test::Shell("ntfs-3g '" + image + "' '" + mount + "'"));
+  for (const char* folder : {"Big", "Big/Marked", "Plain"}) fs::create_directory(mount + "/" + folder);
+  for (int i = 0; i < 300; ++i) {
+    const std::string n = std::to_string(i);
+    fs::create_directory(mount + "/Big/folder " + n);
+    std::ofstream(mount + "/Big/Marked/file " + n + ".txt") << n;
+    std::ofstream(mount + "/Plain/file " + n + ".txt") << n;
+  }
+  std::ofstream(mount + "/Big/Marked/_nuskignore");
+  std::ofstream(mount + "/Plain/_nuskignore.txt");  // another name
+  ntfs_test::Shell("fusermount -u '" + mount + "' || umount '" + mount + "'");
+  fs::remove(mount);
+
+  ExclusionSettings settings;
+  ntfs_test::CollectingListener listener;
+  NtfsVolumeScanner scanner(Env::Default(), ImageConfig(image), &settings, &listener, nullptr, nullptr);
+  EXPECT_TRUE(scanner.FolderHoldsMarker(u"N:\\Big\\Marked"));
+  EXPECT_TRUE(scanner.FolderHoldsMarker(u"N:\\Private"));
+  for (const char16_t* folder : {u"N:\\Plain", u"N:\\Big", u"N:\\Big\\Missing", u"N:\\Docs", u"N:"})
+    EXPECT_FALSE(scanner.FolderHoldsMarker(folder)) << ntfs_test::Narrow(folder);
+}
+
 TEST(ChangeJournalStateTest, CancelledBeforeThePassReadsNothing) {
   std::string image, why;
   if (!FreshCopy("rec4096", ".cancel.img", &image, &why)) GTEST_SKIP() << why;
