@@ -58,7 +58,7 @@ uint64_t CBuildCommand::FindWalkedFolder(char16_t letter, const std::vector<std:
     return 0;
   };
   uint64_t at = find(std::u16string{letter, u':'}, [d](const FileRecord& r) {
-    return r.parent_reference == 0 && RefDrive(r.reference) == d && ((r.reference >> 40) & 0xFF) == 0;
+    return r.parent_reference == 0 && RefDrive(r.reference) == d && RefMount(r.reference) == 0;
   });
   for (const std::u16string& part : parts) {
     if (at == 0) break;
@@ -117,7 +117,7 @@ void CBuildCommand::BuildFolderMounts(char16_t letter, bool walked_host, bool ho
       ref = FindWalkedFolder(letter, parts);
     } else {
       uint64_t id = env_.drives->volumes()->FolderFileId(mount.folder);
-      ref = id == ~uint64_t{0} ? 0 : (id & 0xFFFF0000FFFFFFFFull) | (uint64_t{d} << 32);
+      ref = id == ~uint64_t{0} ? 0 : IndexReferenceOf(id, MakeDriveMountBits(d, 0));
     }
     if (ref == 0) {
       Log("Mount folder " + Narrow(mount.folder) + " is left out of the index; its volume is not indexed.");

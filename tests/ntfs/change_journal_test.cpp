@@ -131,7 +131,7 @@ const ScanRecord* Named(const Scan& scan, std::u16string_view name) {
 }
 
 // A scanned reference as the journal names it (without the drive number in bits 32-47).
-uint64_t NtfsRef(uint64_t ref) { return ref & 0xFFFF0000FFFFFFFFull; }
+uint64_t NtfsRef(uint64_t ref) { return NtfsReferenceOf(ref); }
 
 // Overwrites n bytes of MFT record `number` in the image itself, at the offset locate
 // finds in the record's bytes (0: not there). Fails when the record lies beyond the
