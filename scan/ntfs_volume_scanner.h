@@ -4,6 +4,10 @@
 //
 // Created by the per-drive build for one volume and used on the build thread only.
 // Everything found goes to the INuskListener; the scanner never touches the index.
+//
+// Its parts: the full scan (ntfs_full_scan.cpp), the change pass (ntfs_change_pass.cpp,
+// records decoded by usn_record.h), the volume's current records (LiveRecordReader) and
+// the exclusions of items that appear during a pass (CreatedItemFilter).
 #pragma once
 #include <atomic>
 #include <cstdint>
