@@ -82,7 +82,7 @@ bool ReadRuns(RawVolume* volume, const std::vector<Run>& runs, uint32_t cluster_
 std::optional<uint64_t> FindFolderChild(const uint8_t* record, size_t record_size, std::u16string_view name,
                                         RawVolume* volume, uint32_t cluster_size, uint64_t total_clusters) {
   const size_t root = FindAttribute(record, record_size, kAttrIndexRoot, false);
-  if (root == 0 || record[root + 8] != 0 || root + 24 > record_size) return std::nullopt;
+  if (root == 0 || root + 24 > record_size || record[root + 8] != 0) return std::nullopt;  // absent or not resident
   const uint32_t value_length = U32(record + root + 16);
   const uint16_t value_offset = U16(record + root + 20);
   const uint32_t attribute_length = U32(record + root + 4);
@@ -97,7 +97,7 @@ std::optional<uint64_t> FindFolderChild(const uint8_t* record, size_t record_siz
 
   // The allocation: its runs, then the blocks the links name, each once.
   const size_t allocation = FindAttribute(record, record_size, kAttrIndexAllocation, false);
-  if (allocation == 0 || record[allocation + 8] != 1 || allocation + 64 > record_size || cluster_size == 0 ||
+  if (allocation == 0 || allocation + 64 > record_size || record[allocation + 8] != 1 || cluster_size == 0 ||
       block_size < 512 || block_size > kMaxBlockSize || block_size % 512 != 0)
     return std::nullopt;
   const uint32_t allocation_length = U32(record + allocation + 4);

@@ -11,8 +11,9 @@ class UsnJournalFile {
   // Reads the journal the first build of the image created (ok() false when none).
   explicit UsnJournalFile(const std::string& image);
   bool ok() const { return bytes_.size() >= 64; }
-  // Appends one record at the journal's next USN and advances it. A version the reader
-  // does not know (neither 2 nor 3) is written in the version 2 layout.
+  // Appends one record at the journal's next USN and advances it, in the layout of its
+  // version (one the decoder does not know takes the version 2 layout). The stand-in
+  // journal finds records by the version 2 USN field, so records for a pass are version 2.
   void Add(uint32_t reason, uint64_t reference, uint64_t parent, uint32_t attributes, const std::u16string& name,
            uint16_t version = 2);
   void SetJournalId(uint64_t id);
