@@ -458,7 +458,8 @@ CBuildCommand::DriveOutcome CBuildCommand::BuildNtfsDrive(char16_t letter, CNusk
   NtfsVolumeScanner scanner(env_.env, config, &exclusions_, listener, [this](const std::string& l) { Log(l); },
                             env_.cancel);
   bool ok = scanner.ScanVolume(&journal_id, &next_usn, &mounted);
-  if (config.marker_lookup == NtfsVolumeConfig::MarkerLookup::kVolume) NoteVolumeMarkers(&scanner, std::u16string{letter, u':'});
+  if (config.marker_lookup == NtfsVolumeConfig::MarkerLookup::kVolume)
+    NoteVolumeMarkers(&scanner, std::u16string{letter, u':'});
   {
     std::lock_guard<std::mutex> lock(IndexMutex());
     writer_->drive_state(d).journal_id = journal_id;

@@ -1,6 +1,7 @@
 // The change pass: the journal read from the stored position in windows, each window's
 // MFT records fetched together, then every record applied to the index in order.
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 

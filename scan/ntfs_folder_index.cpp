@@ -31,7 +31,8 @@ struct NodeResult {
 
 // Walks the entries of one node (header at node, bounded by end): a match ends the walk,
 // every sub-node link is queued.
-NodeResult ScanNode(const uint8_t* node, const uint8_t* end, std::u16string_view name, std::vector<uint64_t>* subnodes) {
+NodeResult ScanNode(const uint8_t* node, const uint8_t* end, std::u16string_view name,
+                    std::vector<uint64_t>* subnodes) {
   NodeResult out;
   if (end - node < 16) return {std::nullopt, false};
   const uint32_t entries = U32(node), used = U32(node + 4);
@@ -64,7 +65,8 @@ bool ReadRuns(RawVolume* volume, const std::vector<Run>& runs, uint32_t cluster_
               size_t length) {
   while (length != 0) {
     const uint64_t vcn = offset / cluster_size;
-    auto run = std::find_if(runs.begin(), runs.end(), [vcn](const Run& r) { return vcn >= r.vcn && vcn - r.vcn < r.length; });
+    auto run = std::find_if(runs.begin(), runs.end(),
+                            [vcn](const Run& r) { return vcn >= r.vcn && vcn - r.vcn < r.length; });
     if (run == runs.end() || run->sparse) return false;
     const uint64_t run_end = (run->vcn + run->length) * cluster_size;
     const size_t piece = static_cast<size_t>(std::min<uint64_t>(length, run_end - offset));

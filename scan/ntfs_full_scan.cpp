@@ -138,9 +138,9 @@ void NtfsVolumeScanner::MarkExclusions(const MftParser& parser, std::vector<uint
         marks, f, &walk,
         [&parser, n](uint32_t at) {
           const uint64_t p = parser.entry(at).parent;
-          if (p >= n || !parser.entry(static_cast<uint32_t>(p)).in_use() || !parser.entry(static_cast<uint32_t>(p)).has_name())
-            return kChainEnd;
-          return static_cast<uint32_t>(p);
+          if (p >= n) return kChainEnd;
+          const MftEntry& pe = parser.entry(static_cast<uint32_t>(p));
+          return pe.in_use() && pe.has_name() ? static_cast<uint32_t>(p) : kChainEnd;
         },
         [](uint32_t) { return uint8_t{kExcluded}; }, [](const std::vector<uint32_t>&) { return uint8_t{kExcluded}; });
   }

@@ -4,6 +4,7 @@
 #include "scan/ntfs_volume_scanner.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "index/file_reference.h"
 #include "platform/env.h"

@@ -116,7 +116,8 @@ struct Scan {
   bool Run(const std::string& image, const ExclusionSettings& settings) {
     NtfsVolumeConfig config = ImageConfig(image);
     // Markers come from the image itself (its folders' indexes), as a build reads them.
-    NtfsVolumeScanner scanner(Env::Default(), config, &settings, &listener, [this](const std::string& l) { log.push_back(l); }, nullptr);
+    NtfsVolumeScanner scanner(Env::Default(), config, &settings, &listener,
+                              [this](const std::string& l) { log.push_back(l); }, nullptr);
     std::vector<MountedVolume> mounted;
     return scanner.ScanVolume(&journal_id, &next_usn, &mounted);
   }
@@ -631,7 +632,8 @@ TEST(ChangeJournalStateTest, CancelledBeforeThePassReadsNothing) {
   ntfs_test::CollectingListener listener;
   std::vector<std::string> log;
   NtfsVolumeConfig config = ImageConfig(image);
-  NtfsVolumeScanner scanner(Env::Default(), config, &settings, &listener, [&log](const std::string& l) { log.push_back(l); }, &cancel);
+  NtfsVolumeScanner scanner(Env::Default(), config, &settings, &listener,
+                            [&log](const std::string& l) { log.push_back(l); }, &cancel);
   ASSERT_TRUE(scanner.OpenVolumeJournal());
   int64_t usn = 0;
   EXPECT_TRUE(scanner.ReadChanges(&usn));
