@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "scan/mft_parser.h"
+#include "platform/env.h"
 #include "scan/ntfs_volume_scanner.h"
 #include "util/utf.h"
 
@@ -113,7 +114,7 @@ void RunPass(benchmark::State& state, bool only_old_names, bool scattered = fals
     config.drive_letter = u'N';
     config.volume_path = FromUtf8(image);
     config.marker_exists = [](const std::u16string&) { return false; };
-    NtfsVolumeScanner scanner(config, &settings, &listener, nullptr, nullptr);
+    NtfsVolumeScanner scanner(Env::Default(), config, &settings, &listener, nullptr, nullptr);
     if (!scanner.OpenVolumeJournal()) { state.SkipWithError("journal"); return; }
     ChangePassStats stats;
     int64_t usn = 0;

@@ -11,6 +11,7 @@
 
 #include "bench/mft_synthetic.h"
 #include "scan/mft_parser.h"
+#include "platform/env.h"
 #include "scan/ntfs_volume_scanner.h"
 #include "util/utf.h"
 
@@ -71,7 +72,7 @@ void BM_SyntheticFullScan(benchmark::State& state) {
     NtfsVolumeConfig config;
     config.drive_letter = u'N';
     config.escape_backslash = state.range(0) != 0;
-    NtfsVolumeScanner scanner(config, &settings, &listener, nullptr, nullptr);
+    NtfsVolumeScanner scanner(Env::Default(), config, &settings, &listener, nullptr, nullptr);
     MftParser parser(std::make_unique<bench::SyntheticVolume>(kSyntheticRecords), nullptr);
     if (!scanner.ScanMft(&parser)) { state.SkipWithError("synthetic scan failed"); return; }
     delivered = scanner.delivered();
@@ -121,7 +122,7 @@ void BM_ImageFullScan(benchmark::State& state) {
     NtfsVolumeConfig config;
     config.drive_letter = u'N';
     config.volume_path = FromUtf8(image);
-    NtfsVolumeScanner scanner(config, &settings, &listener, nullptr, nullptr);
+    NtfsVolumeScanner scanner(Env::Default(), config, &settings, &listener, nullptr, nullptr);
     if (!scanner.ScanMft()) { state.SkipWithError("scan failed"); return; }
     records = scanner.delivered();
     benchmark::DoNotOptimize(listener.count);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "index/db_files.h"
+#include "index/folder_chain.h"
 #include "index/index_types.h"
 
 namespace nusk::dbformat {
@@ -174,20 +175,24 @@ std::string CheckParents(uint32_t n, uint32_t f, ParentFn parent) {
     uint32_t p = parent(i);
     if (p != kNoItem && p >= f) return ParentFault(i, p, n);
   }
-  // Folder chains: 0 unvisited, 1 on the current walk, 2 known to end at a root.
-  std::vector<uint8_t> state(f, 0);
+  // Folder chains: each is walked once; one that comes back on itself is a fault.
+  constexpr uint8_t kReachesRoot = 0;
+  std::vector<uint8_t> verdicts(f, kChainUndecided);
   std::vector<uint32_t> walk;
   for (uint32_t start = 0; start < f; ++start) {
-    walk.clear();
-    uint32_t i = start;
-    while (i != kNoItem && state[i] == 0) {
-      state[i] = 1;
-      walk.push_back(i);
-      i = parent(i);
-    }
-    if (i != kNoItem && state[i] == 1)
-      return "the folder chain of item " + std::to_string(start) + " loops back on itself";
-    for (uint32_t w : walk) state[w] = 2;
+    if (verdicts[start] != kChainUndecided) continue;
+    bool loops = false;
+    DecideChain(
+        verdicts, start, &walk, [&parent](uint32_t x) {
+          const uint32_t p = parent(x);
+          return p == kNoItem ? kChainEnd : p;
+        },
+        [](uint32_t) { return kReachesRoot; },
+        [&loops](const std::vector<uint32_t>&) {
+          loops = true;
+          return kReachesRoot;
+        });
+    if (loops) return "the folder chain of item " + std::to_string(start) + " loops back on itself";
   }
   return {};
 }

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "index/file_reference.h"
+
 namespace nusk {
 
 // Item index meaning "no item" (no parent, not found).
@@ -13,16 +15,7 @@ inline constexpr uint32_t kNoItem = 0xFFFFFFFFu;
 // Longest name the index can hold: the name length is stored in 8 bits.
 inline constexpr size_t kMaxNameLength = 255;
 
-// ---- Index file reference (64 bits) ----
-// bits 0-31 record number, 32-39 drive number (0 = A:), 40-47 mount index
-// (0 = the drive's own volume, 1-255 = a volume mounted in a folder), 48-63 sequence.
-inline constexpr uint32_t RefRecord(uint64_t ref) { return static_cast<uint32_t>(ref); }
-inline constexpr uint8_t RefDrive(uint64_t ref) { return static_cast<uint8_t>(ref >> 32); }
-inline constexpr uint8_t RefMount(uint64_t ref) { return static_cast<uint8_t>(ref >> 40); }
-inline constexpr uint16_t RefSequence(uint64_t ref) { return static_cast<uint16_t>(ref >> 48); }
-inline constexpr uint64_t MakeRef(uint32_t record, uint8_t drive, uint8_t mount = 0, uint16_t sequence = 0) {
-  return uint64_t{record} | (uint64_t{drive} << 32) | (uint64_t{mount} << 40) | (uint64_t{sequence} << 48);
-}
+// ---- Index file reference (64 bits): index/file_reference.h ----
 
 // ---- CompactTime: whole seconds since 1977-10-02 00:00 UTC, modulo 2^32 ----
 using CompactTime = uint32_t;

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "index/folder_chain.h"
 #include "index/nusk_db.h"
 #include "index/search_snapshot.h"
 #include "util/utf.h"
@@ -79,7 +80,7 @@ class NuskDbLoader {
 
  private:
   // Folder chain verdicts, one byte per folder.
-  enum : uint8_t { kUnknown = 0, kOnWalk = 1, kReachesRoot = 2, kReachesOrphan = 3 };
+  enum : uint8_t { kReachesRoot = 0, kReachesOrphan = 1 };
 
   bool AllocateTables(uint32_t n, const dbformat::NrsLayout& names) {
     if (n == 0 && names.m == 0) return true;
@@ -178,31 +179,22 @@ class NuskDbLoader {
   // below it is hidden as an orphan.
   std::string ResolveFolderChains() {
     const uint32_t f = db_->f_;
-    chains_.assign(f, kUnknown);
+    chains_.assign(f, kChainUndecided);
     std::vector<uint32_t> walk;
     for (uint32_t start = 0; start < f; ++start) {
-      if (chains_[start] != kUnknown) continue;
-      walk.clear();
-      uint8_t verdict;
-      for (uint32_t x = start;;) {
-        chains_[x] = kOnWalk;
-        walk.push_back(x);
-        const uint32_t p = db_->parent_[x];
-        if (p == kNoItem) {
-          verdict = IsRootName(x) ? kReachesRoot : kReachesOrphan;
-          break;
-        }
-        if (chains_[p] == kOnWalk) return "the folder chain of item " + std::to_string(start) + " loops back on itself";
-        if (chains_[p] != kUnknown) {
-          verdict = chains_[p];
-          break;
-        }
-        x = p;
-      }
-      for (uint32_t w : walk) {
-        chains_[w] = verdict;
-        if (verdict == kReachesOrphan) Hide(w);
-      }
+      if (chains_[start] != kChainUndecided) continue;
+      bool loops = false;
+      const uint8_t verdict = DecideChain(
+          chains_, start, &walk,
+          [this](uint32_t x) { return db_->parent_[x] == kNoItem ? kChainEnd : db_->parent_[x]; },
+          [this](uint32_t x) { return IsRootName(x) ? kReachesRoot : kReachesOrphan; },
+          [&loops](const std::vector<uint32_t>&) {
+            loops = true;
+            return kReachesOrphan;
+          });
+      if (loops) return "the folder chain of item " + std::to_string(start) + " loops back on itself";
+      if (verdict == kReachesOrphan)
+        for (uint32_t w : walk) Hide(w);
     }
     return {};
   }

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "index/db_format.h"
+#include "index/folder_chain.h"
 #include "index/nusk_db_writer.h"
 #include "index/search_snapshot.h"
 #include "util/utf.h"
@@ -183,18 +184,17 @@ class WriterCommitter {
     const uint32_t f = folder_items_;
     std::vector<uint32_t> parent(f);
     for (uint32_t i = 0; i < f; ++i) parent[i] = ParentIndex(i);
-    std::vector<uint8_t> state(f, 0);
+    std::vector<uint8_t> verdicts(f, kChainUndecided);
     std::vector<uint32_t> walk;
     for (uint32_t start = 0; start < f; ++start) {
-      walk.clear();
-      uint32_t i = start;
-      while (i != kNoItem && state[i] == 0) {
-        state[i] = 1;
-        walk.push_back(i);
-        i = parent[i];
-      }
-      if (i != kNoItem && state[i] == 1) parent[walk.back()] = kNoItem;  // cut the loop
-      for (uint32_t x : walk) state[x] = 2;
+      if (verdicts[start] != kChainUndecided) continue;
+      DecideChain(
+          verdicts, start, &walk, [&parent](uint32_t x) { return parent[x] == kNoItem ? kChainEnd : parent[x]; },
+          [](uint32_t) { return uint8_t{0}; },
+          [&parent](const std::vector<uint32_t>& loop) {
+            parent[loop.back()] = kNoItem;  // cut the loop
+            return uint8_t{0};
+          });
     }
     return parent;
   }

@@ -26,8 +26,19 @@ struct UsnJournalData {
   uint64_t allocation_delta = 0;
 };
 
-constexpr uint32_t kErrorJournalNotActive = 1179;
-constexpr uint32_t kErrorDiskFull = 112;
+// Why a journal call failed. The system's own error number rides along for the log only;
+// decisions are taken on the kind.
+struct UsnJournalError {
+  enum Kind : uint8_t {
+    kNone,
+    kNotActive,     // the volume has no active journal (it can be created)
+    kNotSupported,  // the file system keeps no journals at all (Wine's drives)
+    kDiskFull,      // no room to create one
+    kOther,
+  };
+  Kind kind = kNone;
+  uint32_t system_code = 0;
+};
 
 class UsnJournal {
  public:
@@ -37,11 +48,11 @@ class UsnJournal {
   static Status Open(const std::u16string& volume_path, std::unique_ptr<UsnJournal>* journal,
                      uint32_t* error_code);
 
-  // Describes the journal. False with *error_code (kErrorJournalNotActive when none).
-  virtual bool Query(UsnJournalData* data, uint32_t* error_code) = 0;
+  // Describes the journal. False with *error (kNotActive when there is none).
+  virtual bool Query(UsnJournalData* data, UsnJournalError* error) = 0;
 
-  // Creates (or resizes) the journal. False with *error_code (kErrorDiskFull, ...).
-  virtual bool Create(uint64_t max_size, uint64_t allocation_delta, uint32_t* error_code) = 0;
+  // Creates (or resizes) the journal. False with *error (kDiskFull, ...).
+  virtual bool Create(uint64_t max_size, uint64_t allocation_delta, UsnJournalError* error) = 0;
 
   // Reads records from start_usn whose reasons meet reason_mask into buffer. On success
   // returns the bytes written: the 8-byte USN to continue from, then whole records.

@@ -445,6 +445,8 @@ CBuildCommand::DriveOutcome CBuildCommand::BuildNtfsDrive(char16_t letter, CNusk
   if (!env_.drives->map().native_letters()) {
     config.volume_path = env_.drives->Root(letter);
     config.escape_backslash = true;  // shown as POSIX paths: a '\' in a name stays in it
+  } else {
+    config.marker_lookup = NtfsVolumeConfig::MarkerLookup::kFileSystem;  // the live volume at its letter
   }
   uint64_t journal_id, next_usn;
   {
@@ -453,8 +455,11 @@ CBuildCommand::DriveOutcome CBuildCommand::BuildNtfsDrive(char16_t letter, CNusk
     next_usn = writer_->item_count() != 0 ? writer_->drive_state(d).journal_next : 0;
   }
   std::vector<MountedVolume> mounted;
-  NtfsVolumeScanner scanner(config, &exclusions_, listener, [this](const std::string& l) { Log(l); }, env_.cancel);
+  NtfsVolumeScanner scanner(env_.env, config, &exclusions_, listener, [this](const std::string& l) { Log(l); },
+                            env_.cancel);
   bool ok = scanner.ScanVolume(&journal_id, &next_usn, &mounted);
+  if (config.marker_lookup == NtfsVolumeConfig::MarkerLookup::kVolume)
+    NoteVolumeMarkers(&scanner, std::u16string{letter, u':'});
   {
     std::lock_guard<std::mutex> lock(IndexMutex());
     writer_->drive_state(d).journal_id = journal_id;
@@ -490,13 +495,23 @@ void CBuildCommand::MarkForFullRebuildLocked(char16_t letter) {
   }
 }
 
+void CBuildCommand::NoteVolumeMarkers(NtfsVolumeScanner* scanner, const std::u16string& prefix) {
+  for (const std::u16string& folder : ReadIgnoredFolders(env_.profile, env_.settings_path)) {
+    if (folder.size() > prefix.size() + 1 && folder.compare(0, prefix.size(), prefix) == 0 &&
+        folder[prefix.size()] == u'\\')
+      volume_markers_[folder] = scanner->FolderHoldsMarker(folder);
+  }
+}
+
 void CBuildCommand::StoreIgnored() {
   const DriveMap& map = env_.drives->map();
   Env* env = env_.env;
+  const std::map<std::u16string, bool>& on_volumes = volume_markers_;
   StoreIgnoredFolders(env_.profile, env_.settings_path, built_, exclusions_.ignored_folders_found,
-                      [&map, env](const std::u16string& folder) {
+                      [&map, env, &on_volumes](const std::u16string& folder) {
+                        if (auto it = on_volumes.find(folder); it != on_volumes.end()) return it->second;
                         std::u16string native = map.ToNativePath(folder);
-                        return env->FileExists(native + env->PathSeparator() + u"_nuskignore");
+                        return env->FileExists(native + env->PathSeparator() + std::u16string(kIgnoreMarkerName));
                       });
 }
 

@@ -13,6 +13,7 @@
 #include <atomic>
 #include <cstdint>
 #include <initializer_list>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -110,6 +111,10 @@ class CBuildCommand : public IStatusInfoListener {
   void KeepForgottenDriveConsistent();             // before the index is written
   void SetBuildingDrive(char16_t letter);
   void StoreIgnored();
+  // Notes, for the stored ignored folders below prefix (an NTFS volume read from its own
+  // bytes), whether the volume still holds their marker: the host path of such a folder
+  // names nothing on the host.
+  void NoteVolumeMarkers(class NtfsVolumeScanner* scanner, const std::u16string& prefix);
   bool Canceled() const { return env_.cancel && env_.cancel->load(); }
   void Log(const std::string& line) { log_.Line(line); }
   void Say(const std::string& line) { StatusOutput::Get().Print(line); }
@@ -117,6 +122,8 @@ class CBuildCommand : public IStatusInfoListener {
   BuildEnvironment env_;
   BuildLog log_;
   ExclusionSettings exclusions_;
+  // Stored ignored folders of volumes read from their own bytes -> marker still there.
+  std::map<std::u16string, bool> volume_markers_;
   std::unique_ptr<NamedMutex> lock_;
   std::unique_ptr<IStatusSink> sink_;  // index progress -> status output; outlives writer_
   std::unique_ptr<NuskDbWriter> writer_;

@@ -58,7 +58,7 @@ uint64_t CBuildCommand::FindWalkedFolder(char16_t letter, const std::vector<std:
     return 0;
   };
   uint64_t at = find(std::u16string{letter, u':'}, [d](const FileRecord& r) {
-    return r.parent_reference == 0 && RefDrive(r.reference) == d && ((r.reference >> 40) & 0xFF) == 0;
+    return r.parent_reference == 0 && RefDrive(r.reference) == d && RefMount(r.reference) == 0;
   });
   for (const std::u16string& part : parts) {
     if (at == 0) break;
@@ -117,7 +117,7 @@ void CBuildCommand::BuildFolderMounts(char16_t letter, bool walked_host, bool ho
       ref = FindWalkedFolder(letter, parts);
     } else {
       uint64_t id = env_.drives->volumes()->FolderFileId(mount.folder);
-      ref = id == ~uint64_t{0} ? 0 : (id & 0xFFFF0000FFFFFFFFull) | (uint64_t{d} << 32);
+      ref = id == ~uint64_t{0} ? 0 : IndexReferenceOf(id, MakeDriveMountBits(d, 0));
     }
     if (ref == 0) {
       Log("Mount folder " + Narrow(mount.folder) + " is left out of the index; its volume is not indexed.");
@@ -182,17 +182,16 @@ void CBuildCommand::BuildMountedVolume(char16_t letter, int slot, uint64_t ref, 
   config.mount_folder_reference = ref;
   if (!env_.drives->map().native_letters()) {
     config.escape_backslash = true;  // shown as POSIX paths: a '\' in a name stays in it
-    const DriveMap* map = &env_.drives->map();
-    Env* env = env_.env;
-    config.marker_exists = [map, env](const std::u16string& folder) {
-      return env->FileExists(map->ToNativePath(folder) + u"/_nuskignore");
-    };
+  } else {
+    config.marker_lookup = NtfsVolumeConfig::MarkerLookup::kFileSystem;  // the live volume in its folder
   }
   std::vector<MountedVolume> nested;  // volumes mounted inside this one are not followed
-  NtfsVolumeScanner scanner(config, &exclusions_, listener, [this](const std::string& l) { Log(l); }, env_.cancel);
+  NtfsVolumeScanner scanner(env_.env, config, &exclusions_, listener, [this](const std::string& l) { Log(l); },
+                            env_.cancel);
   if (!scanner.ScanVolume(&journal_id, &next_usn, &nested)) {
     Log("Mounted volume " + Narrow(mount.folder) + " could not be read completely; it will be scanned in full next time.");
   }
+  if (config.marker_lookup == NtfsVolumeConfig::MarkerLookup::kVolume) NoteVolumeMarkers(&scanner, index_path);
   std::lock_guard<std::mutex> lock(IndexMutex());
   MountState& m = writer_->mount_state(slot);
   m.journal_id = journal_id;

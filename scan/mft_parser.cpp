@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "index/file_reference.h"
 #include "util/utf.h"
 
 namespace nusk {
@@ -114,7 +115,7 @@ bool MftParser::CollectMftRuns(const uint8_t* record, uint32_t) {
       uint16_t elen = U16(v + pos + 4);
       if (elen < 26 || pos + elen > vlen) break;
       uint32_t type = U32(v + pos);
-      uint32_t rec = static_cast<uint32_t>(U64(v + pos + 16) & 0xFFFFFFFFFFFFull);
+      uint32_t rec = static_cast<uint32_t>(U64(v + pos + 16) & kNtfsRecordBits);
       if (type == kAttrData && v[pos + 6] == 0 && rec != 0 &&
           std::find(extension_records.begin(), extension_records.end(), rec) == extension_records.end())
         extension_records.push_back(rec);

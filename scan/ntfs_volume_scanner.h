@@ -4,6 +4,10 @@
 //
 // Created by the per-drive build for one volume and used on the build thread only.
 // Everything found goes to the INuskListener; the scanner never touches the index.
+//
+// Its parts: the full scan (ntfs_full_scan.cpp), the change pass (ntfs_change_pass.cpp,
+// records decoded by usn_record.h), the volume's current records (LiveRecordReader) and
+// the exclusions of items that appear during a pass (CreatedItemFilter).
 #pragma once
 #include <atomic>
 #include <cstdint>
@@ -13,14 +17,17 @@
 #include <unordered_map>
 #include <vector>
 
-#include "platform/raw_volume.h"
 #include "platform/usn_journal.h"
+#include "scan/created_item_filter.h"
 #include "scan/exclusion.h"
+#include "scan/live_record_reader.h"
 #include "scan/mft_parser.h"
-#include "scan/mft_record_cache.h"
 #include "scan/nusk_listener.h"
+#include "scan/usn_record.h"
 
 namespace nusk {
+
+class Env;
 
 struct NtfsVolumeConfig {
   char16_t drive_letter = 0;       // 'A'..'Z'; 0 for a volume mounted in a folder
@@ -33,9 +40,14 @@ struct NtfsVolumeConfig {
   std::u16string volume_path;
   // What the root record is called; empty: the letter and a colon ("C:").
   std::u16string root_name;
-  // Answers whether the marker file "_nuskignore" exists in a folder given by its full
-  // path ("C:\\a\\b"). Empty: the path is asked of Env::Default() (right for live
-  // volumes; image files need their own answer).
+  // Where the change pass looks for the marker "_nuskignore" in a folder that existed
+  // before it: kVolume reads the folder's index on the volume itself (images and devices,
+  // whose index paths name no host folder); kFileSystem asks the Env for the folder's
+  // index path (a live volume the system has mounted at its letter, whose raw index
+  // blocks may lag behind the system's cache). The full scan always reads the volume.
+  enum class MarkerLookup : uint8_t { kVolume, kFileSystem };
+  MarkerLookup marker_lookup = MarkerLookup::kVolume;
+  // Tests and tools: answers for a folder path ("C:\a\b") in place of the lookup.
   std::function<bool(const std::u16string& folder_path)> marker_exists;
   // NTFS itself allows '\' inside a name (ntfs-3g on Linux makes such names; Windows
   // cannot). Where index paths are shown as POSIX paths (a DriveMap without native
@@ -58,8 +70,8 @@ struct ChangePassStats {
 
 class NtfsVolumeScanner {
  public:
-  // exclusions, listener and cancel must outlive the scanner; cancel may be null.
-  NtfsVolumeScanner(NtfsVolumeConfig config, const ExclusionSettings* exclusions, INuskListener* listener,
+  // env, exclusions, listener and cancel must outlive the scanner; cancel may be null.
+  NtfsVolumeScanner(Env* env, NtfsVolumeConfig config, const ExclusionSettings* exclusions, INuskListener* listener,
                     ScanLog log, const std::atomic<bool>* cancel);
   ~NtfsVolumeScanner();
 
@@ -95,32 +107,31 @@ class NtfsVolumeScanner {
   uint64_t QuerySizeById(uint64_t reference);
   // "C:\a\b" for folder b; empty when the record cannot be read.
   std::u16string PathFromReference(uint64_t reference);
+  // Whether the folder at an index path of this volume ("C:\a\b") holds the marker, in
+  // the volume's own view (as the change pass sees markers).
+  bool FolderHoldsMarker(const std::u16string& folder_path);
 
   uint32_t delivered() const { return delivered_; }
   uint16_t drive_mount_bits() const { return drive_mount_bits_; }
   const UsnJournalData& journal() const { return journal_; }
 
  private:
-  struct LiveInfo;
-  bool OpenLive();
-  void MakeRecordCache();
-  const uint8_t* ReadLiveRecord(uint64_t record_number, size_t* length);
-  bool ReadLiveInfo(uint64_t record_number, ntfs::RecordInfo* info, std::string* storage);
-  void CollectWantedRecords(const uint8_t* records, size_t length);
-  bool RawWanted();
-  size_t SpanEnd(size_t i) const;
-  bool WantedLieApart();
-  void ReadWantedRecords();
+  struct PassState;
+  std::unique_ptr<MftParser> OpenParser();
   std::u16string VolumePath() const;
   std::u16string RootPrefix() const;
-  void MarkExclusions(const MftParser& parser, std::vector<uint8_t>* map);
-  uint8_t IsCreatedItemExcluded(const ScanRecord& record, uint64_t ntfs_reference, uint64_t ntfs_parent,
-                                uint32_t attributes);
+  uint64_t ParentReference(uint64_t ntfs_parent) const;
+  void MarkExclusions(const MftParser& parser, std::vector<uint8_t>* marks);
+  bool ReadWindow(PassState* pass);
+  bool DecodeInto(const uint8_t* bytes, size_t length, PassState* pass);
+  void ApplyClose(const UsnRecord& jr, const std::u16string& name, ChangePassStats* stats);
+  void ApplyRename(const UsnRecord& jr, ScanRecord* r, ChangePassStats* stats);
+  bool MarkerIn(uint32_t folder_record, const std::u16string& folder_path);
   void ToIndexName(std::u16string* name) const;
-  std::u16string LiveName(const ntfs::RecordInfo& info) const;
   void Log(const std::string& line) const { if (log_) log_(line); }
   bool Cancelled() const { return cancel_ && cancel_->load(); }
 
+  Env* env_;
   NtfsVolumeConfig config_;
   const ExclusionSettings* exclusions_;
   INuskListener* listener_;
@@ -129,22 +140,14 @@ class NtfsVolumeScanner {
   uint16_t drive_mount_bits_ = 0;
   uint32_t delivered_ = 0;
 
-  std::unique_ptr<MftParser> live_;        // raw MFT access for the live queries
-  bool live_tried_ = false;
-  std::unique_ptr<MftRecordCache> record_cache_;  // records read for the current journal window
-  bool in_pass_ = false;                   // inside ReadChanges: the cache may serve copies
-  std::string live_record_;                // a record whose attribute list is being followed
-  std::string fetched_record_;             // a record from the file system or a single raw read
-  std::vector<uint8_t> record_group_;      // reused buffer of a raw group read
-  std::vector<uint8_t> window_;            // journal records of the current window
-  std::vector<uint64_t> wanted_;           // MFT records the window asks for
-  std::vector<uint8_t> span_;              // one coalesced raw read
+  LiveRecordReader live_;           // the volume's records as they are now
+  CreatedItemFilter filter_;        // exclusions of items that appear in a change pass
   std::unique_ptr<UsnJournal> journal_handle_;
   UsnJournalData journal_{};
+  std::vector<uint8_t> window_;     // journal records of the current window
+  std::vector<std::pair<size_t, UsnRecord>> window_records_;  // the same, decoded: (offset, fields)
   // Previous names of renamed items, keyed by index reference, for the whole scanner.
   std::unordered_map<uint64_t, std::u16string> rename_map_;
-  // Folder decisions of one change pass: NTFS reference -> 1 excluded, 0 kept.
-  std::unordered_map<uint64_t, uint8_t> folder_cache_;
 };
 
 }  // namespace nusk

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "platform/env.h"
+#include "scan/exclusion.h"
 #include "util/utf.h"
 
 namespace nusk {
@@ -89,7 +90,7 @@ std::u16string DriveSystem::DisplayName(char16_t letter) {
 bool DriveSystem::HasIgnoreMarker(char16_t letter) {
   if (!map_.IsFolderTarget(letter)) return false;
   std::u16string root = Root(letter);
-  return !root.empty() && env_->FileExists(root + u"_nuskignore");
+  return !root.empty() && env_->FileExists(root + std::u16string(kIgnoreMarkerName));
 }
 
 std::u16string DriveSystem::ListVolumesByWmi() {

@@ -11,6 +11,7 @@
 #include "index/index_types.h"
 #include "platform/process_info.h"
 #include "platform/volume_lister.h"
+#include "scan/exclusion.h"
 #include "scan/lister_pacer.h"
 #include "util/utf.h"
 
@@ -18,8 +19,8 @@ namespace nusk {
 
 namespace {
 
-constexpr char16_t kMarkerName[] = u"_nuskignore";
-constexpr uint32_t kRootRecord = 1024;
+// Walked drives number their items from here; the root folder takes this number.
+constexpr uint32_t kWalkRootRecord = 1024;
 
 // The walk's listing threads read folders (system calls, name conversion, sorting,
 // exclusions) while the calling thread hands the results to the listener (index
@@ -183,7 +184,7 @@ class TreeLister {
         out_(out) {
     Pending& root = pending_.emplace_back();
     root.folder.path = target.root_path;
-    root.folder.reference = MakeRef(kRootRecord, drive_);
+    root.folder.reference = MakeRef(kWalkRootRecord, drive_);
     root.folder.root = true;
     root.listed = std::make_unique<ListedFolder>();
     root.listed->entries = std::move(root_entries);
@@ -355,7 +356,7 @@ class TreeLister {
 
   static bool HoldsMarker(const ListedFolder& listed) {
     return std::any_of(listed.entries.begin(), listed.entries.end(),
-                       [](const VolumeEntry& e) { return !e.is_folder && e.name == kMarkerName; });
+                       [](const VolumeEntry& e) { return !e.is_folder && e.name == kIgnoreMarkerName; });
   }
 
   // Adds the files of a listing and queues (or, for links and mount points, adds) its
@@ -426,7 +427,7 @@ class TreeLister {
 
   // Used only by the thread holding the emitting role.
   std::unique_ptr<Chunk> chunk_;
-  uint32_t next_reference_ = kRootRecord + 1;
+  uint32_t next_reference_ = kWalkRootRecord + 1;
 };
 
 // Starts the listing threads; stops and joins them however the inserting side leaves.
@@ -501,7 +502,7 @@ class Walker {
     Log(std::string("Deleting all records for drive ") + static_cast<char>(ctx_->drive_letter));
     ctx_->listener->ForgetVolume(ctx_->drive_letter, 0);
     ScanRecord root;
-    root.reference = MakeRef(kRootRecord, static_cast<uint8_t>(ctx_->drive_letter - u'A'));
+    root.reference = MakeRef(kWalkRootRecord, static_cast<uint8_t>(ctx_->drive_letter - u'A'));
     root.is_folder = true;
     root.name = std::u16string{ctx_->drive_letter, u':'};
     ctx_->listener->AddRecord(root);

@@ -19,14 +19,14 @@ class FileUsnJournal : public UsnJournal {
  public:
   explicit FileUsnJournal(std::string path) : path_(std::move(path)) {}
 
-  bool Query(UsnJournalData* data, uint32_t* error_code) override {
+  bool Query(UsnJournalData* data, UsnJournalError* error) override {
     std::string header;
-    if (!Load(&header, kHeader)) { *error_code = kErrorJournalNotActive; return false; }
+    if (!Load(&header, kHeader)) { *error = {UsnJournalError::kNotActive, 0}; return false; }
     std::memcpy(data, header.data() + 8, 56);
     return true;
   }
 
-  bool Create(uint64_t max_size, uint64_t allocation_delta, uint32_t* error_code) override {
+  bool Create(uint64_t max_size, uint64_t allocation_delta, UsnJournalError* error) override {
     std::string bytes;
     UsnJournalData data;
     if (Load(&bytes)) {
@@ -41,7 +41,7 @@ class FileUsnJournal : public UsnJournal {
     std::memcpy(bytes.data() + 8, &data, 56);
     std::ofstream out(path_, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!out) { *error_code = kErrorDiskFull; return false; }
+    if (!out) { *error = {UsnJournalError::kDiskFull, 0}; return false; }
     return true;
   }
 

@@ -11,16 +11,26 @@
 namespace nusk {
 namespace {
 
+UsnJournalError ErrorOf(DWORD code) {
+  switch (code) {
+    case ERROR_JOURNAL_NOT_ACTIVE: return {UsnJournalError::kNotActive, code};
+    case ERROR_NOT_SUPPORTED:
+    case ERROR_INVALID_FUNCTION: return {UsnJournalError::kNotSupported, code};
+    case ERROR_DISK_FULL: return {UsnJournalError::kDiskFull, code};
+    default: return {UsnJournalError::kOther, code};
+  }
+}
+
 class WinUsnJournal : public UsnJournal {
  public:
   explicit WinUsnJournal(HANDLE handle) : handle_(handle) {}
   ~WinUsnJournal() override { CloseHandle(handle_); }
 
-  bool Query(UsnJournalData* data, uint32_t* error_code) override {
+  bool Query(UsnJournalData* data, UsnJournalError* error) override {
     USN_JOURNAL_DATA out{};
     DWORD got = 0;
     if (!DeviceIoControl(handle_, FSCTL_QUERY_USN_JOURNAL, nullptr, 0, &out, sizeof(out), &got, nullptr)) {
-      *error_code = GetLastError();
+      *error = ErrorOf(GetLastError());
       return false;
     }
     data->journal_id = out.UsnJournalID;
@@ -33,11 +43,11 @@ class WinUsnJournal : public UsnJournal {
     return true;
   }
 
-  bool Create(uint64_t max_size, uint64_t allocation_delta, uint32_t* error_code) override {
+  bool Create(uint64_t max_size, uint64_t allocation_delta, UsnJournalError* error) override {
     CREATE_USN_JOURNAL_DATA in{max_size, allocation_delta};
     DWORD got = 0;
     if (!DeviceIoControl(handle_, FSCTL_CREATE_USN_JOURNAL, &in, sizeof(in), nullptr, 0, &got, nullptr)) {
-      *error_code = GetLastError();
+      *error = ErrorOf(GetLastError());
       return false;
     }
     return true;

@@ -7,13 +7,20 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <tuple>
 
 #include "platform/env.h"
+#include "platform/profile.h"
+#include "platform/raw_volume.h"
 #include "platform/volume_mounts.h"
+#include "scan/exclusion.h"
+#include "scan/mft_parser.h"
+#include "scan/usn_record.h"
 #include "tests/build/build_test_support.h"
+#include "tests/testing/usn_journal_file.h"
 #include "util/utf.h"
 
 #ifndef _WIN32
@@ -74,7 +81,7 @@ TEST(MountTableTest, ChrootWithoutItsHostMountStillFindsMountsBelowTheRoot) {
 
 #ifndef _WIN32
 
-constexpr uint32_t kDelete = 0x200, kClose = 0x80000000u;
+constexpr uint32_t kDelete = kUsnFileDelete, kClose = kUsnClose, kCreate = kUsnFileCreate;
 
 // The sequence number of MFT record n in an image, from its boot sector and record header.
 uint16_t RecordSequence(const std::string& image, uint32_t n) {
@@ -95,27 +102,13 @@ uint16_t RecordSequence(const std::string& image, uint32_t n) {
   return static_cast<uint16_t>(seq[0] | (seq[1] << 8));
 }
 
-// Appends one version 2 record to the image's stand-in journal (platform/usn_journal.h).
+// Appends one version 2 record to the image's stand-in journal.
 void AppendJournalRecord(const std::string& image, uint32_t reason, uint64_t ref, uint64_t parent,
                          const std::u16string& name) {
-  std::string path = image + ".usnjrnl";
-  std::ifstream in(path, std::ios::binary);
-  std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  in.close();
-  ASSERT_GE(bytes.size(), 64u) << "the first build creates the journal";
-  int64_t next;
-  std::memcpy(&next, bytes.data() + 24, 8);
-  uint32_t len = static_cast<uint32_t>((60 + name.size() * 2 + 7) & ~size_t{7});
-  std::string r(len, '\0');
-  uint16_t version = 2, name_bytes = static_cast<uint16_t>(name.size() * 2), name_offset = 60;
-  for (auto [at, value, size] : {std::tuple<size_t, const void*, size_t>{0, &len, 4}, {4, &version, 2}, {8, &ref, 8},
-                                 {16, &parent, 8}, {24, &next, 8}, {40, &reason, 4}, {56, &name_bytes, 2},
-                                 {58, &name_offset, 2}, {60, name.data(), name.size() * 2}}) {
-    std::memcpy(&r[at], value, size);
-  }
-  next += len;
-  std::memcpy(bytes.data() + 24, &next, 8);
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes << r;
+  testing::UsnJournalFile journal(image);
+  ASSERT_TRUE(journal.ok()) << "the first build creates the journal";
+  journal.Add(reason, ref, parent, 0, name);
+  ASSERT_TRUE(journal.Save());
 }
 
 TEST(NtfsDriveTest, ImageDriveBuildsInFullThenFollowsItsJournal) {
@@ -164,6 +157,74 @@ TEST(NtfsDriveTest, ImageDriveBuildsInFullThenFollowsItsJournal) {
   EXPECT_NE(f.ReadLog().find("0 change records processed."), std::string::npos) << f.ReadLog();
   EXPECT_EQ(f.ReadLog().find("Doing full scan"), std::string::npos) << f.ReadLog();
   EXPECT_EQ(f.Items(), after);
+}
+
+// The NTFS reference of the item at a path below an image's root ("Private/Inner").
+uint64_t ImageReference(const std::string& image, const std::vector<std::u16string>& path) {
+  std::unique_ptr<RawVolume> volume;
+  if (!RawVolume::Open(FromUtf8(image), &volume).ok()) return 0;
+  MftParser parser(std::move(volume), nullptr);
+  if (parser.LoadMFT() == 0) return 0;
+  parser.ReadMftRecords();
+  uint64_t at = ntfs::kRootRecord;
+  for (const std::u16string& name : path) {
+    uint32_t found = 0;
+    for (uint32_t i = ntfs::kFirstUserRecord; i < parser.entry_count() && found == 0; ++i) {
+      const MftEntry& e = parser.entry(i);
+      if (e.in_use() && e.parent == at && parser.name(e) == name) found = i;
+    }
+    if (found == 0) return 0;
+    at = found;
+  }
+  return at | (uint64_t{parser.entry(static_cast<uint32_t>(at)).sequence} << 48);
+}
+
+// Markers of an image drive are read from the image: the marked folder stays out of the
+// full scan and of the change pass after it, the ignored-folder list keeps it across
+// builds, and a file of the marker's name on the host at the folder's index path counts
+// for nothing.
+TEST(NtfsDriveTest, ImageDriveMarkersComeFromTheImage) {
+  BuildFixture f;
+  std::string image = f.UnpackImage("basic4k", "markers.img");
+  f.MapImage(u'N', image);
+  // Host files where an index path of the image, read as a host path, would lead.
+  for (const char* host : {"N:/Docs/_nuskignore", "N:\\Docs\\_nuskignore"}) {
+    std::filesystem::create_directories(std::filesystem::path(host).parent_path().empty()
+                                            ? std::filesystem::path(".")
+                                            : std::filesystem::path(host).parent_path());
+    std::ofstream(host) << "";
+  }
+  struct Cleanup {
+    ~Cleanup() {
+      std::filesystem::remove_all("N:");
+      std::filesystem::remove("N:\\Docs\\_nuskignore");
+    }
+  } cleanup;
+  ASSERT_EQ(f.RunInProcess({u"n"}), 0) << f.ReadLog();
+  const std::vector<std::u16string> ignored{u"N:\\Private"};
+  EXPECT_EQ(ReadIgnoredFolders(Profile::Default(), f.SettingsPath()), ignored);
+  auto items = f.Items();
+  EXPECT_EQ(items.count(u"N:\\Private"), 0u);
+  EXPECT_EQ(items.count(u"N:\\Docs\\readme.txt"), 1u);
+
+  auto w = f.Writer();
+  ASSERT_TRUE(w);
+  const size_t count = w->item_count();
+  w.reset();
+  const uint64_t inner = ImageReference(image, {u"Private", u"Inner"});
+  const uint64_t docs = ImageReference(image, {u"Docs"});
+  ASSERT_NE(inner, 0u);
+  ASSERT_NE(docs, 0u);
+  AppendJournalRecord(image, kCreate | kClose, (uint64_t{1} << 48) | 900, inner, u"late.txt");
+  AppendJournalRecord(image, kCreate | kClose, (uint64_t{1} << 48) | 901, docs, u"fresh.txt");
+  ASSERT_EQ(f.RunInProcess({u"n"}), 0) << f.ReadLog();
+  EXPECT_NE(f.ReadLog().find("(No full scan needed)"), std::string::npos) << f.ReadLog();
+  items = f.Items();
+  EXPECT_EQ(items.count(u"N:\\Docs\\fresh.txt"), 1u);
+  w = f.Writer();
+  ASSERT_TRUE(w);
+  EXPECT_EQ(w->item_count(), count + 1) << "late.txt went in below the marked folder";
+  EXPECT_EQ(ReadIgnoredFolders(Profile::Default(), f.SettingsPath()), ignored);
 }
 
 // An image mounted with ntfs-3g in a folder; unmounted when it goes out of scope.

@@ -17,6 +17,7 @@
 #include "bench/mft_synthetic.h"
 #include "scan/exclusion.h"
 #include "scan/mft_parser.h"
+#include "platform/env.h"
 #include "scan/ntfs_volume_scanner.h"
 
 namespace nusk {
@@ -64,8 +65,8 @@ class GivenVolume : public RawVolume {
 class GivenJournal : public UsnJournal {
  public:
   GivenJournal(const uint8_t* data, size_t size) : bytes_(data, data + size) {}
-  bool Query(UsnJournalData*, uint32_t*) override { return false; }
-  bool Create(uint64_t, uint64_t, uint32_t*) override { return false; }
+  bool Query(UsnJournalData*, UsnJournalError*) override { return false; }
+  bool Create(uint64_t, uint64_t, UsnJournalError*) override { return false; }
   int64_t Read(int64_t, uint32_t, uint64_t, void* buffer, size_t length) override {
     if (length <= 8) return -1;
     const size_t n = std::min(length - 8, bytes_.size() - at_);
@@ -124,7 +125,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const bool markers = options & 0x20;
   config.marker_exists = [markers](const std::u16string&) { return markers; };
   IgnoringListener listener;
-  NtfsVolumeScanner scanner(config, &settings, &listener, nullptr, nullptr);
+  NtfsVolumeScanner scanner(Env::Default(), config, &settings, &listener, nullptr, nullptr);
   UsnJournalData journal_data;
   journal_data.journal_id = 1;
   journal_data.max_size = 1 << 20;

@@ -15,8 +15,11 @@
 #include "platform/profile.h"
 #include "scan/mft_parser.h"
 #include "scan/mft_record.h"
+#include "platform/env.h"
 #include "scan/ntfs_volume_scanner.h"
+#include "scan/usn_record.h"
 #include "tests/testing/test_env.h"
+#include "tests/testing/usn_journal_file.h"
 #include "util/utf.h"
 
 namespace nusk {
@@ -24,48 +27,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr uint32_t kOverwrite = 0x1, kExtend = 0x2, kCreate = 0x100, kDelete = 0x200, kOldName = 0x1000,
-                   kNewName = 0x2000, kClose = 0x80000000u;
+constexpr uint32_t kOverwrite = kUsnDataOverwrite, kExtend = kUsnDataExtend, kCreate = kUsnFileCreate,
+                   kDelete = kUsnFileDelete, kOldName = kUsnRenameOldName, kNewName = kUsnRenameNewName,
+                   kClose = kUsnClose;
 
-// Appends records to the stand-in journal of an image (format in platform/usn_journal.h).
-class JournalWriter {
- public:
-  explicit JournalWriter(const std::string& image) : path_(image + ".usnjrnl") {
-    std::ifstream in(path_, std::ios::binary);
-    bytes_.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  }
-  bool ok() const { return bytes_.size() >= 64; }
-  void Add(uint32_t reason, uint64_t ref, uint64_t parent, uint32_t attributes, const std::u16string& name,
-           uint16_t version = 2) {
-    int64_t next;
-    std::memcpy(&next, bytes_.data() + 8 + 16, 8);
-    uint32_t len = static_cast<uint32_t>((60 + name.size() * 2 + 7) & ~size_t{7});
-    std::string r(len, '\0');
-    auto put = [&r](size_t at, const void* v, size_t n) { std::memcpy(&r[at], v, n); };
-    uint16_t minor = 0, name_bytes = static_cast<uint16_t>(name.size() * 2), name_offset = 60;
-    put(0, &len, 4);
-    put(4, &version, 2);
-    put(6, &minor, 2);
-    put(8, &ref, 8);
-    put(16, &parent, 8);
-    put(24, &next, 8);
-    put(40, &reason, 4);
-    put(52, &attributes, 4);
-    put(56, &name_bytes, 2);
-    put(58, &name_offset, 2);
-    for (size_t i = 0; i < name.size(); ++i) put(60 + 2 * i, &name[i], 2);
-    bytes_ += r;
-    next = static_cast<int64_t>(static_cast<uint64_t>(next) + len);
-    std::memcpy(bytes_.data() + 8 + 16, &next, 8);
-  }
-  void Save() { std::ofstream(path_, std::ios::binary | std::ios::trunc) << bytes_; }
-  void SetJournalId(uint64_t id) { std::memcpy(bytes_.data() + 8, &id, 8); }
-  void SetNextUsn(int64_t usn) { std::memcpy(bytes_.data() + 8 + 16, &usn, 8); }
-
- private:
-  std::string path_;
-  std::string bytes_;
-};
+using JournalWriter = testing::UsnJournalFile;
 
 uint32_t Inode(const fs::path& p) {
   struct stat st;
@@ -149,10 +115,9 @@ struct Scan {
   uint64_t journal_id = 0, next_usn = 0;
   bool Run(const std::string& image, const ExclusionSettings& settings) {
     NtfsVolumeConfig config = ImageConfig(image);
-    config.marker_exists = [](const std::u16string& folder) {
-      return folder == u"N:\\Private" || folder == u"N:\\NewIgnored";
-    };
-    NtfsVolumeScanner scanner(config, &settings, &listener, [this](const std::string& l) { log.push_back(l); }, nullptr);
+    // Markers come from the image itself (its folders' indexes), as a build reads them.
+    NtfsVolumeScanner scanner(Env::Default(), config, &settings, &listener,
+                              [this](const std::string& l) { log.push_back(l); }, nullptr);
     std::vector<MountedVolume> mounted;
     return scanner.ScanVolume(&journal_id, &next_usn, &mounted);
   }
@@ -167,7 +132,7 @@ const ScanRecord* Named(const Scan& scan, std::u16string_view name) {
 }
 
 // A scanned reference as the journal names it (without the drive number in bits 32-47).
-uint64_t NtfsRef(uint64_t ref) { return ref & 0xFFFF0000FFFFFFFFull; }
+uint64_t NtfsRef(uint64_t ref) { return NtfsReferenceOf(ref); }
 
 // Overwrites n bytes of MFT record `number` in the image itself, at the offset locate
 // finds in the record's bytes (0: not there). Fails when the record lies beyond the
@@ -485,7 +450,7 @@ TEST(ChangeJournalStateTest, RecordsReadInAnEarlierPassAreReadAgain) {
   ntfs_test::CollectingListener listener;
   listener.index = first.listener.index;
   NtfsVolumeConfig config = ImageConfig(image);
-  NtfsVolumeScanner scanner(config, &settings, &listener, nullptr, nullptr);
+  NtfsVolumeScanner scanner(Env::Default(), config, &settings, &listener, nullptr, nullptr);
   ASSERT_TRUE(scanner.OpenVolumeJournal());
   int64_t usn = 0;
   ASSERT_TRUE(scanner.ReadChanges(&usn));
@@ -498,7 +463,7 @@ TEST(ChangeJournalStateTest, RecordsReadInAnEarlierPassAreReadAgain) {
     size_t data = ntfs::FindAttribute(r, size, ntfs::kAttrData, true);
     return data == 0 ? 0 : data + (r[data + 8] == 0 ? 16 : 48);  // resident value length or data size
   };
-  ASSERT_NO_FATAL_FAILURE(PatchMftRecord(image, ReferenceRecord(item.reference), size_field, &smaller, 4));
+  ASSERT_NO_FATAL_FAILURE(PatchMftRecord(image, RefRecord(item.reference), size_field, &smaller, 4));
   journal.Add(kExtend | kClose, ntfs_ref, ntfs_parent, 0x20, item.name);
   journal.Save();
   ASSERT_TRUE(scanner.ReadChanges(&usn));
@@ -554,7 +519,7 @@ TEST(ChangeJournalStateTest, NewMarkerInAnExistingFolderIsReportedAndKeepsLaterI
   ntfs_test::CollectingListener listener;
   NtfsVolumeConfig config = ImageConfig(image);
   config.marker_exists = [](const std::u16string&) { return false; };  // only the journal tells
-  NtfsVolumeScanner scanner(config, &settings, &listener, nullptr, nullptr);
+  NtfsVolumeScanner scanner(Env::Default(), config, &settings, &listener, nullptr, nullptr);
   ASSERT_TRUE(scanner.OpenVolumeJournal());
   int64_t usn = 0;
   ASSERT_TRUE(scanner.ReadChanges(&usn));
@@ -574,12 +539,12 @@ TEST(ChangeJournalStateTest, CreatedItemBelowAParentCycleIsLeftOut) {
   ASSERT_TRUE(first.Run(image, settings));
   const ScanRecord* docs = Named(first, u"Docs");
   ASSERT_NE(docs, nullptr);
-  const uint64_t self = ReferenceRecord(docs->reference);  // the folder's parent becomes itself
+  const uint64_t self = RefRecord(docs->reference);  // the folder's parent becomes itself
   auto parent_field = [](const uint8_t* r, size_t size) -> size_t {
     const size_t name = ntfs::FindAttribute(r, size, ntfs::kAttrFileName, false);
     return name == 0 ? 0 : name + ntfs::U16(r + name + 20);  // the parent reference
   };
-  ASSERT_NO_FATAL_FAILURE(PatchMftRecord(image, ReferenceRecord(docs->reference), parent_field, &self, 6));
+  ASSERT_NO_FATAL_FAILURE(PatchMftRecord(image, RefRecord(docs->reference), parent_field, &self, 6));
   JournalWriter journal(image);
   journal.Add(kCreate | kClose, 100, NtfsRef(docs->reference), 0x20, u"inside.txt");
   journal.Save();
@@ -622,6 +587,37 @@ TEST(ChangeJournalStateTest, LongScatteredPassReportsWhatTheFullScanFound) {
   }
 }
 
+// Markers are read from the folders' own indexes on the volume, also where an index has
+// outgrown its record into blocks of its own (a folder of hundreds of items, the marker
+// in a leaf below the index root), and only from the folder asked about.
+TEST(ChangeJournalStateTest, MarkersAreFoundInTheVolumesFolderIndexes) {
+  std::string image, why;
+  if (!ntfs_test::CanMakeImages(&why)) GTEST_SKIP() << why;
+  if (!FreshCopy("basic4k", ".index.img", &image, &why)) GTEST_SKIP() << why;
+  const std::string mount = image + ".mnt";
+  fs::create_directories(mount);
+  ASSERT_TRUE(ntfs_test::Shell("ntfs-3g '" + image + "' '" + mount + "'"));
+  for (const char* folder : {"Big", "Big/Marked", "Plain"}) fs::create_directory(mount + "/" + folder);
+  for (int i = 0; i < 300; ++i) {
+    const std::string n = std::to_string(i);
+    fs::create_directory(mount + "/Big/folder " + n);
+    std::ofstream(mount + "/Big/Marked/file " + n + ".txt") << n;
+    std::ofstream(mount + "/Plain/file " + n + ".txt") << n;
+  }
+  std::ofstream(mount + "/Big/Marked/_nuskignore");
+  std::ofstream(mount + "/Plain/_nuskignore.txt");  // another name
+  ntfs_test::Shell("fusermount -u '" + mount + "' || umount '" + mount + "'");
+  fs::remove(mount);
+
+  ExclusionSettings settings;
+  ntfs_test::CollectingListener listener;
+  NtfsVolumeScanner scanner(Env::Default(), ImageConfig(image), &settings, &listener, nullptr, nullptr);
+  EXPECT_TRUE(scanner.FolderHoldsMarker(u"N:\\Big\\Marked"));
+  EXPECT_TRUE(scanner.FolderHoldsMarker(u"N:\\Private"));
+  for (const char16_t* folder : {u"N:\\Plain", u"N:\\Big", u"N:\\Big\\Missing", u"N:\\Docs", u"N:"})
+    EXPECT_FALSE(scanner.FolderHoldsMarker(folder)) << ntfs_test::Narrow(folder);
+}
+
 TEST(ChangeJournalStateTest, CancelledBeforeThePassReadsNothing) {
   std::string image, why;
   if (!FreshCopy("rec4096", ".cancel.img", &image, &why)) GTEST_SKIP() << why;
@@ -636,7 +632,8 @@ TEST(ChangeJournalStateTest, CancelledBeforeThePassReadsNothing) {
   ntfs_test::CollectingListener listener;
   std::vector<std::string> log;
   NtfsVolumeConfig config = ImageConfig(image);
-  NtfsVolumeScanner scanner(config, &settings, &listener, [&log](const std::string& l) { log.push_back(l); }, &cancel);
+  NtfsVolumeScanner scanner(Env::Default(), config, &settings, &listener,
+                            [&log](const std::string& l) { log.push_back(l); }, &cancel);
   ASSERT_TRUE(scanner.OpenVolumeJournal());
   int64_t usn = 0;
   EXPECT_TRUE(scanner.ReadChanges(&usn));
@@ -646,7 +643,7 @@ TEST(ChangeJournalStateTest, CancelledBeforeThePassReadsNothing) {
 
   // A full scan that is cancelled reports failure so the build does not trust it.
   ntfs_test::CollectingListener full;
-  NtfsVolumeScanner scanner2(config, &settings, &full, nullptr, &cancel);
+  NtfsVolumeScanner scanner2(Env::Default(), config, &settings, &full, nullptr, &cancel);
   EXPECT_FALSE(scanner2.ScanMft());
 }
 

@@ -27,7 +27,7 @@ void FullScan(const std::string& image, const ExclusionSettings& settings, ScanR
   NtfsVolumeConfig config;
   config.drive_letter = u'N';
   config.volume_path = FromUtf8(image);
-  NtfsVolumeScanner scanner(config, &settings, &out->listener,
+  NtfsVolumeScanner scanner(Env::Default(), config, &settings, &out->listener,
                             [out](const std::string& line) { out->log.push_back(line); }, nullptr);
   out->ok = scanner.ScanMft();
 }
@@ -51,14 +51,14 @@ void ExpectScanMatchesOracle(const std::string& image, const std::string& oracle
   EXPECT_EQ(added[0].name, u"N:");
   EXPECT_EQ(added[0].parent_reference, 0u);
   EXPECT_EQ(added[0].is_folder, 1);
-  EXPECT_EQ(ReferenceRecord(added[0].reference), 5u);
+  EXPECT_EQ(RefRecord(added[0].reference), 5u);
 
   std::map<uint32_t, const ScanRecord*> by_record;
   for (size_t i = 1; i < added.size(); ++i) {
     const ScanRecord& r = added[i];
-    EXPECT_EQ(ReferenceDriveMountBits(r.reference), 'N' - 'A');
-    EXPECT_TRUE(by_record.emplace(ReferenceRecord(r.reference), &r).second)
-        << "record delivered twice: " << ReferenceRecord(r.reference);
+    EXPECT_EQ(RefDriveMountBits(r.reference), 'N' - 'A');
+    EXPECT_TRUE(by_record.emplace(RefRecord(r.reference), &r).second)
+        << "record delivered twice: " << RefRecord(r.reference);
   }
   for (const auto& [rec, item] : oracle) {
     auto it = by_record.find(rec);
@@ -71,7 +71,7 @@ void ExpectScanMatchesOracle(const std::string& image, const std::string& oracle
     const ScanRecord& r = *it->second;
     std::string label = ntfs_test::Narrow(r.name);
     EXPECT_TRUE(item.names.count(r.name)) << label;
-    EXPECT_TRUE(item.parents.count(ReferenceRecord(r.parent_reference))) << label;
+    EXPECT_TRUE(item.parents.count(RefRecord(r.parent_reference))) << label;
     EXPECT_EQ(r.is_folder, item.is_folder ? 1 : 0) << label;
     EXPECT_EQ(r.size, item.is_folder ? 0u : ntfs::ToSizeForm(item.size)) << label;
     EXPECT_EQ(r.time, ntfs::ToCompactTime(item.filetime)) << label;
