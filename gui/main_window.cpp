@@ -4,7 +4,9 @@
 #include <commdlg.h>
 #include <windowsx.h>
 
+#include "gui/crash_handler.h"
 #include "gui/resource.h"
+#include "gui/tray_icon.h"
 #include "gui/win_menu_text.h"
 #include "l10n/mui.h"
 #include "platform/profile.h"
@@ -104,13 +106,14 @@ HWND MainWindow::Create(const MainWindowConfig& config) {
   hwnd_ = CreateWindowExW(0, kMainWindowClass, L"Nusk", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT,
                           CW_USEDEFAULT, 940, 620, nullptr, nullptr, instance, this);
   if (!hwnd_) return nullptr;
+  const bool show = StartLife(config.show);
   if (!config.initial_text.empty()) {
     box_.SetText(config.initial_text);
     search_text_ = config.initial_text;
     UpdateTitle();
   }
-  if (config.show) {
-    ShowWindow(hwnd_, SW_SHOWNORMAL);
+  if (show) {
+    ShowWindow(hwnd_, show_command_);
     UpdateWindow(hwnd_);
   }
   SetFocus(box_.hwnd());
@@ -212,8 +215,7 @@ void MainWindow::StartLoader() {
 void MainWindow::OnDbLoaded() {
   if (loader_.joinable()) loader_.join();
   if (quit_requested_) {
-    SaveState();
-    DestroyWindow(hwnd_);
+    EndWindow();
     return;
   }
   if (!load_error_.empty()) {
@@ -293,6 +295,7 @@ void MainWindow::RunSearch() {
 }
 
 void MainWindow::SubmitCurrent() {
+  NoteLastSearchForCrash(last_searched_);
   SetStatus(u"Searching ..");
   std::u16string query = ComposeQuery(search_text_, global_filter_, options_.show_all_items_for_empty_search);
   // The list's own sort (header clicks) applies to every new result unless the query sorts.
@@ -557,10 +560,10 @@ void MainWindow::SaveState() {
     recent.Add(last_searched_);
     recent.Save(settings_);
   }
-  if (web_) SetFlag(settings_, SettingId::kWebServerRunning, web_->IsRunning());
 }
 
 LRESULT MainWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
+  if (LRESULT life; HandleLifeMessage(msg, wp, lp, &life)) return life;
   switch (msg) {
     case WM_CREATE: OnCreate(); return 0;
     case WM_SIZE: Layout(); return 0;
@@ -593,17 +596,6 @@ LRESULT MainWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
     case kMsgDbLoaded: OnDbLoaded(); return 0;
     case kMsgSearchDone: OnSearchDone(); return 0;
     case kMsgFocusBack: SetFocus(box_.hwnd()); return 0;
-    case WM_CLOSE:
-      if (!loaded_ && loader_.joinable()) {
-        quit_requested_ = true;  // ends once the load completes
-        return 0;
-      }
-      SaveState();
-      ShowWindow(hwnd_, SW_HIDE);
-      if (source_) source_->WaitIdle();
-      StopWebServer();
-      DestroyWindow(hwnd_);
-      return 0;
     case WM_DESTROY:
       if (config_.quit_on_destroy) PostQuitMessage(0);
       return 0;
@@ -614,6 +606,7 @@ LRESULT MainWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
 int RunMessageLoop(MainWindow* window) {
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    CrashIfTestAllows(msg);
     if (window->PreTranslate(&msg)) continue;
     TranslateMessage(&msg);
     DispatchMessageW(&msg);

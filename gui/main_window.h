@@ -30,6 +30,7 @@ namespace nusk {
 
 class WebService;
 class WebSearch;
+class TrayIcon;
 
 inline constexpr UINT kMsgDbLoaded = 20425;
 inline constexpr UINT kMsgSearchDone = 20427;
@@ -82,6 +83,9 @@ class MainWindow : public IFileListSourceChangeListener {
   void RunSearch();
   void Command(int id);
 
+  // The notification-area icon (null while `CloseToTray` is off).
+  TrayIcon* tray() { return tray_.get(); }
+
   // IFileListSourceChangeListener (worker thread: only posts).
   void OnSearchStarted(int) override;
   void OnResultsReady(void*) override;
@@ -109,6 +113,18 @@ class MainWindow : public IFileListSourceChangeListener {
   bool HandleKey(const MSG& msg);
   void ShowSelectionStatus();
   void SubmitCurrent();
+
+  // The window's life (gui/window_life.cpp): instances, notification area, closing.
+  bool StartLife(bool show);  // after creation: icon and placement; true: show the window
+  bool HandleLifeMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result);
+  void OnHandOver();
+  void RequestClose();
+  void EndWindow();  // saves the state, stops the workers and destroys the window
+  std::unique_ptr<TrayIcon> tray_;
+  bool balloon_silenced_ = false;
+  bool exit_requested_ = false;
+  UINT taskbar_created_ = 0;
+  int show_command_ = SW_SHOWNORMAL;
 
   HWND hwnd_ = nullptr;
   HWND status_ = nullptr;

@@ -1,0 +1,136 @@
+// The main window's notification-area icon and its end, in this process: closing hides
+// the window to the icon, a click on the icon restores it, Exit ends the window, removes
+// the icon and saves the state; and the icon's menu in English and Japanese.
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "gui/instance.h"
+#include "gui/tray_icon.h"
+#include "l10n/builtin_ui.h"
+#include "l10n/mui.h"
+#include "platform/env.h"
+#include "settings/setting_keys.h"
+#include "tests/gui/window_driver.h"
+#include "ui/window_life.h"
+
+namespace nusk::testing {
+namespace {
+
+// True while the system holds an icon for (window, 1): modifying it succeeds.
+bool IconPresent(HWND window) {
+  NOTIFYICONDATAW d{};
+  d.cbSize = sizeof(d);
+  d.hWnd = window;
+  d.uID = 1;
+  d.uFlags = NIF_TIP;
+  wcscpy(d.szTip, L"Nusk Running..");
+  return Shell_NotifyIconW(NIM_MODIFY, &d) != FALSE;
+}
+
+class WindowLifeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    index_.File(u"C:\\docs\\report.txt", 10);
+    index_.File(u"C:\\docs\\notes.txt", 10);
+    index_.Build();
+  }
+  void TearDown() override { InstallUI(nullptr); }
+  TestIndex index_;
+};
+
+TEST_F(WindowLifeTest, CloseHidesToTheIconClickRestoresExitEndsRemovesTheIconAndSaves) {
+  WindowDriver d(&index_, "[Options]\r\nCloseToTray=1\r\n[WebServer]\r\nRunning=1\r\nport=1\r\n");
+  ASSERT_TRUE(d.Open(u"report"));
+  HWND window = d.hwnd();
+  TrayIcon* tray = d.window().tray();
+  ASSERT_TRUE(tray);
+  ASSERT_TRUE(tray->shown());
+  EXPECT_TRUE(IconPresent(window));
+
+  PostMessageW(window, WM_CLOSE, 0, 0);
+  d.Pump(100);
+  ASSERT_TRUE(IsWindow(window));
+  EXPECT_FALSE(IsWindowVisible(window));
+  EXPECT_TRUE(IconPresent(window));
+  const SettingsFile settings(index_.home() + u"nusk.ini");
+  EXPECT_EQ(GetInteger(settings, SettingId::kLastUIEndTime), 0);  // hiding is no end
+
+  SendMessageW(window, kMsgTrayIcon, 1, WM_LBUTTONUP);
+  d.Pump(100);
+  EXPECT_TRUE(IsWindowVisible(window));
+
+  // A restored window that was moved keeps its place for the next start.
+  MoveWindow(window, 40, 50, 700, 500, TRUE);
+  RECT placed;
+  GetWindowRect(window, &placed);
+  PostMessageW(window, kMsgExitProgram, 0, 0);
+  ASSERT_TRUE(PumpUntil(&d.window(), [&] { return !IsWindow(window); }, 5000));
+  EXPECT_FALSE(tray->shown());
+  EXPECT_FALSE(IconPresent(window));
+  const std::optional<SavedPlacement> p = ParsePlacement(GetText(settings, SettingId::kWindowPlacement));
+  ASSERT_TRUE(p);
+  EXPECT_FALSE(p->maximized);
+  EXPECT_EQ(p->left, placed.left);
+  EXPECT_EQ(p->bottom, placed.bottom);
+  EXPECT_GT(GetInteger(settings, SettingId::kLastUIEndTime), 0);
+  // The web service could not start on port 1 here: it was not running, and that is saved.
+  EXPECT_FALSE(GetFlag(settings, SettingId::kWebServerRunning));
+}
+
+TEST_F(WindowLifeTest, WithoutCloseToTrayThereIsNoIconAndCloseEnds) {
+  WindowDriver d(&index_, "[Options]\r\nCloseToTray=0\r\n");
+  ASSERT_TRUE(d.Open());
+  EXPECT_EQ(d.window().tray(), nullptr);
+  EXPECT_FALSE(IconPresent(d.hwnd()));
+  HWND window = d.hwnd();
+  PostMessageW(window, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(PumpUntil(&d.window(), [&] { return !IsWindow(window); }, 5000));
+}
+
+TEST_F(WindowLifeTest, TheIconMenuHasExitInTheChosenLanguage) {
+  for (const bool japanese : {false, true}) {
+    if (japanese) {
+      auto table = std::make_unique<CJaUI>();
+      table->Fill();
+      InstallUI(std::move(table));
+    }
+    WindowDriver d(&index_, "[Options]\r\nCloseToTray=1\r\nNoMinimizeNotification=1\r\n");
+    ASSERT_TRUE(d.Open());
+    RECT rc;
+    GetWindowRect(d.hwnd(), &rc);
+    // A helper thread reads the open menu, saves the screen with it and chooses its entry.
+    std::wstring entry;
+    std::atomic<bool> shot{false};
+    std::thread reader([&] {
+      HWND menu = nullptr;
+      for (int i = 0; i < 500 && !(menu = FindWindowW(L"#32768", nullptr)); ++i) Sleep(10);
+      if (!menu) return;
+      Sleep(300);  // let it paint
+      HMENU items = reinterpret_cast<HMENU>(SendMessageW(menu, MN_GETHMENU, 0, 0));
+      wchar_t text[64] = {};
+      GetMenuStringW(items, 0, text, 63, MF_BYPOSITION);
+      entry = text;
+      RECT mr, area = rc;
+      GetWindowRect(menu, &mr);
+      UnionRect(&area, &area, &mr);
+      shot = SaveScreenPng(area, japanese ? "tray_menu_ja" : "tray_menu_en");
+      PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
+    });
+    HWND window = d.hwnd();
+    d.window().tray()->ShowMenu({rc.left + 200, rc.top + 120});
+    reader.join();
+    EXPECT_TRUE(shot);
+    EXPECT_EQ(entry, japanese ? L"終了(&X)" : L"E&xit");
+    // The entry chosen, the window ends.
+    EXPECT_TRUE(PumpUntil(&d.window(), [&] { return !IsWindow(window); }, 5000));
+  }
+}
+
+}  // namespace
+}  // namespace nusk::testing
