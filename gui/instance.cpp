@@ -65,7 +65,13 @@ std::optional<int> RunInstanceSteps(std::span<const std::u16string> search_args,
   if (!running) return 0;
   // Held until this process ends: the running window takes its activation as the hand-over.
   CreateMutexW(nullptr, FALSE, kInstanceActivateMutex);
-  SetText(settings, SettingId::kMessageFindStr, HandOverMessage(search_args));
+  const HandOver message = HandOverMessage(search_args);
+  SetText(settings, SettingId::kMessageFindStr, message.find_str);
+  if (message.find_text.empty()) {
+    settings.DeleteKey(u"Message", kFindTextKey);
+  } else {
+    settings.WriteText(u"Message", kFindTextKey, message.find_text);
+  }
   DWORD_PTR answer = 0;
   SendMessageTimeoutW(running, kMsgHandOver, 0, 0, SMTO_ABORTIFHUNG, 10000, &answer);
   ShowWindow(running, SW_SHOW);

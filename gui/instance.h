@@ -15,6 +15,8 @@ namespace nusk {
 
 // Sent by a second start to the running window: take the search text from `Message`/`FindStr`.
 inline constexpr UINT kMsgHandOver = 20434;
+// Beside `Message`/`FindStr`: the handed-over text when it holds a '|' (ui/window_life.h).
+inline constexpr char16_t kFindTextKey[] = u"FindText";
 // Held by a second start while it hands over (until it ends).
 inline constexpr wchar_t kInstanceActivateMutex[] = L"NUSK_INSTANCE_ACTIVATE";
 

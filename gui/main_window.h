@@ -85,6 +85,8 @@ class MainWindow : public IFileListSourceChangeListener {
 
   // The notification-area icon (null while `CloseToTray` is off).
   TrayIcon* tray() { return tray_.get(); }
+  // Adds or removes the icon after the cached `CloseToTray` changed (the options dialog).
+  void ApplyTrayOption();
 
   // IFileListSourceChangeListener (worker thread: only posts).
   void OnSearchStarted(int) override;

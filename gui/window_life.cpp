@@ -11,12 +11,18 @@
 
 namespace nusk {
 
+void MainWindow::ApplyTrayOption() {
+  if (!options_.close_to_tray) {
+    tray_.reset();  // removes the icon
+    return;
+  }
+  if (!tray_) tray_ = std::make_unique<TrayIcon>();
+  if (!tray_->shown()) tray_->Add(hwnd_);
+}
+
 bool MainWindow::StartLife(bool show) {
   taskbar_created_ = RegisterWindowMessageW(L"TaskbarCreated");
-  if (options_.close_to_tray) {
-    tray_ = std::make_unique<TrayIcon>();
-    tray_->Add(hwnd_);
-  }
+  ApplyTrayOption();
   // A saved rectangle that lies on no screen any more is not used.
   if (const std::optional<SavedPlacement> p = ParsePlacement(GetText(settings_, SettingId::kWindowPlacement))) {
     RECT rc = {p->left, p->top, p->right, p->bottom};
@@ -59,7 +65,8 @@ bool MainWindow::HandleLifeMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* resu
 void MainWindow::OnHandOver() {
   ShowWindow(hwnd_, IsIconic(hwnd_) ? SW_RESTORE : SW_SHOW);
   SetForegroundWindow(hwnd_);
-  const std::u16string text = ReceivedSearchText(GetText(settings_, SettingId::kMessageFindStr), PathExists);
+  const std::u16string text = ReceivedSearchText(GetText(settings_, SettingId::kMessageFindStr),
+                                                 settings_.ReadText(u"Message", kFindTextKey), PathExists);
   // Equal to the search text before the box changes: the change starts no timer.
   search_text_ = text;
   box_.SetText(text);

@@ -13,12 +13,59 @@ std::u16string InstanceMutexName(std::u16string_view home) {
   return name + u"|NUSK_GUI";
 }
 
-std::u16string HandOverMessage(std::span<const std::u16string> args) {
-  return ToHandOverText(JoinSearchArguments(args));
+namespace {
+
+constexpr char16_t kHex[] = u"0123456789ABCDEF";
+
+int HexValue(char16_t c) {
+  if (c >= u'0' && c <= u'9') return c - u'0';
+  if (c >= u'A' && c <= u'F') return c - u'A' + 10;
+  if (c >= u'a' && c <= u'f') return c - u'a' + 10;
+  return -1;
 }
 
-std::u16string ReceivedSearchText(std::u16string_view stored, const std::function<bool(std::u16string_view)>& exists) {
-  return WithSpaceForExistingPath(FromHandOverText(stored), exists);
+// "%HH" for the characters that cannot stand in `FindText`; nullopt for a malformed text.
+std::optional<std::u16string> Unescape(std::u16string_view text) {
+  std::u16string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != u'%') {
+      out += text[i];
+      continue;
+    }
+    if (i + 2 >= text.size()) return std::nullopt;
+    const int hi = HexValue(text[i + 1]), lo = HexValue(text[i + 2]);
+    if (hi < 0 || lo < 0) return std::nullopt;
+    out += static_cast<char16_t>(hi * 16 + lo);
+    i += 2;
+  }
+  return out;
+}
+
+}  // namespace
+
+HandOver HandOverMessage(std::span<const std::u16string> args) {
+  const std::u16string text = JoinSearchArguments(args);
+  HandOver h;
+  h.find_str = ToHandOverText(text);
+  if (text.find(u'|') == std::u16string::npos) return h;
+  for (char16_t c : text) {
+    if (c == u'%' || c == u'"' || c == u'|') {
+      h.find_text += u'%';
+      h.find_text += kHex[c >> 4];
+      h.find_text += kHex[c & 15];
+    } else {
+      h.find_text += c;
+    }
+  }
+  return h;
+}
+
+std::u16string ReceivedSearchText(std::u16string_view find_str, std::u16string_view find_text,
+                                  const std::function<bool(std::u16string_view)>& exists) {
+  std::optional<std::u16string> text;
+  if (!find_text.empty()) text = Unescape(find_text);
+  if (!text) text = FromHandOverText(find_str);
+  return WithSpaceForExistingPath(std::move(*text), exists);
 }
 
 bool AskCleanAfterAbnormalEnd(bool other_instance_running, int64_t last_start, int64_t last_end) {

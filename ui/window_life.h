@@ -15,13 +15,23 @@ namespace nusk {
 // with every backslash turned into a forward slash, then "|NUSK_GUI".
 std::u16string InstanceMutexName(std::u16string_view home);
 
-// What a second start writes to `Message`/`FindStr`: the arguments after the sub-command
-// joined and quoted as for the initial search text, every double quote stored as '|'.
-std::u16string HandOverMessage(std::span<const std::u16string> args);
+// What a second start writes to `Message`: in `FindStr` the arguments after the
+// sub-command joined and quoted as for the initial search text, every double quote
+// stored as '|' (profile functions strip a value's outer quotes). A '|' of the text
+// itself (the query's "or") would come back as a quote, so a text holding one also goes
+// to `FindText` with '%', '"' and '|' written as "%25", "%22" and "%7C"; find_text is
+// empty otherwise.
+struct HandOver {
+  std::u16string find_str;
+  std::u16string find_text;
+};
+HandOver HandOverMessage(std::span<const std::u16string> args);
 
-// What the running window searches for a stored hand-over text: the double quotes put
-// back, and one space added when the text without quotes names an existing item.
-std::u16string ReceivedSearchText(std::u16string_view stored, const std::function<bool(std::u16string_view)>& exists);
+// What the running window searches for a stored hand-over: `FindText` when it is there
+// and well formed, otherwise `FindStr` with its bars turned back into double quotes; one
+// space added when the text without quotes names an existing item.
+std::u16string ReceivedSearchText(std::u16string_view find_str, std::u16string_view find_text,
+                                  const std::function<bool(std::u16string_view)>& exists);
 
 // True when the question after an abnormal end is asked: no other instance runs and the
 // last recorded end (FILETIME count, 0 when never written) is earlier than the last start.

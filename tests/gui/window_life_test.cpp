@@ -45,7 +45,7 @@ class WindowLifeTest : public ::testing::Test {
 };
 
 TEST_F(WindowLifeTest, CloseHidesToTheIconClickRestoresExitEndsRemovesTheIconAndSaves) {
-  WindowDriver d(&index_, "[Options]\r\nCloseToTray=1\r\n[WebServer]\r\nRunning=1\r\nport=1\r\n");
+  WindowDriver d(&index_, "[Options]\r\nCloseToTray=1\r\n[WebServer]\r\nRunning=1\r\nip=999.1.1.1\r\n");
   ASSERT_TRUE(d.Open(u"report"));
   HWND window = d.hwnd();
   TrayIcon* tray = d.window().tray();
@@ -79,7 +79,7 @@ TEST_F(WindowLifeTest, CloseHidesToTheIconClickRestoresExitEndsRemovesTheIconAnd
   EXPECT_EQ(p->left, placed.left);
   EXPECT_EQ(p->bottom, placed.bottom);
   EXPECT_GT(GetInteger(settings, SettingId::kLastUIEndTime), 0);
-  // The web service could not start on port 1 here: it was not running, and that is saved.
+  // The web service could not start on that address: it was not running, and that is saved.
   EXPECT_FALSE(GetFlag(settings, SettingId::kWebServerRunning));
 }
 
@@ -120,6 +120,7 @@ TEST_F(WindowLifeTest, TheIconMenuHasExitInTheChosenLanguage) {
       GetWindowRect(menu, &mr);
       UnionRect(&area, &area, &mr);
       shot = SaveScreenPng(area, japanese ? "tray_menu_ja" : "tray_menu_en");
+      PostMessageW(menu, WM_KEYDOWN, VK_DOWN, 0);  // highlight the entry, then choose it
       PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
     });
     HWND window = d.hwnd();

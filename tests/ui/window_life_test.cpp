@@ -16,31 +16,41 @@ TEST(UiWindowLife, InstanceMutexNameTurnsBackslashesOnly) {
   EXPECT_EQ(InstanceMutexName(u"/home/a b/"), u"/home/a b/|NUSK_GUI");
 }
 
-// A second start's arguments travel through the settings file as bars and come back as
-// the first window's search text.
+// A second start's arguments travel through the settings file and come back as the
+// first window's search text.
 TEST(UiWindowLife, HandOverRoundTrip) {
   const std::set<std::u16string> existing = {u"C:\\My Files", u"C:\\a.txt"};
   auto exists = [&](std::u16string_view p) { return existing.count(std::u16string(p)) != 0; };
   struct Case {
     std::vector<std::u16string> args;
-    std::u16string stored;    // Message/FindStr
-    std::u16string searched;  // what the running window searches
+    std::u16string find_str;   // Message/FindStr
+    std::u16string find_text;  // Message/FindText
+    std::u16string searched;   // what the running window searches
   };
   const Case cases[] = {
-      {{u"C:\\My Files"}, u"|C:\\My Files|", u"\"C:\\My Files\" "},
-      {{u"\"C:\\My Files\""}, u"|C:\\My Files|", u"\"C:\\My Files\" "},  // already quoted: not wrapped twice
-      {{u"C:\\a.txt"}, u"C:\\a.txt", u"C:\\a.txt "},
-      {{u"abc", u"*.txt"}, u"abc *.txt", u"abc *.txt"},
-      {{u"two words", u"x"}, u"|two words| x", u"\"two words\" x"},  // not an item: no space
-      {{u"say \"hi\""}, u"|say |hi||", u"\"say \"hi\"\""},
-      {{}, u"", u""},
+      {{u"C:\\My Files"}, u"|C:\\My Files|", u"", u"\"C:\\My Files\" "},
+      {{u"\"C:\\My Files\""}, u"|C:\\My Files|", u"", u"\"C:\\My Files\" "},  // quoted: not wrapped twice
+      {{u"C:\\a.txt"}, u"C:\\a.txt", u"", u"C:\\a.txt "},
+      {{u"abc", u"*.txt"}, u"abc *.txt", u"", u"abc *.txt"},
+      {{u"two words", u"x"}, u"|two words| x", u"", u"\"two words\" x"},  // not an item: no space
+      {{u"say \"hi\""}, u"|say |hi||", u"", u"\"say \"hi\"\""},
+      {{}, u"", u"", u""},
+      // The query's "or" keeps its meaning.
+      {{u"*.jpg|*.png", u"50%"}, u"*.jpg|*.png 50%", u"*.jpg%7C*.png 50%25", u"*.jpg|*.png 50%"},
+      {{u"a b|c"}, u"|a b|c|", u"%22a b%7Cc%22", u"\"a b|c\""},
   };
   for (const Case& c : cases) {
-    const std::u16string stored = HandOverMessage(c.args);
-    EXPECT_EQ(stored, c.stored);
-    EXPECT_EQ(stored.find(u'"'), std::u16string::npos);
-    EXPECT_EQ(ReceivedSearchText(stored, exists), c.searched);
+    const HandOver h = HandOverMessage(c.args);
+    EXPECT_EQ(h.find_str, c.find_str);
+    EXPECT_EQ(h.find_str.find(u'"'), std::u16string::npos);
+    EXPECT_EQ(h.find_text, c.find_text);
+    EXPECT_EQ(ReceivedSearchText(h.find_str, h.find_text, exists), c.searched);
   }
+  // A damaged FindText falls back to the bars.
+  for (std::u16string_view bad : {u"%", u"ab%2", u"%G1", u"x%7"}) {
+    EXPECT_EQ(ReceivedSearchText(u"|q|", bad, exists), u"\"q\"") << std::string(bad.begin(), bad.end());
+  }
+  EXPECT_EQ(ReceivedSearchText(u"|q|", u"%7c%22", exists), u"|\"");
 }
 
 TEST(UiWindowLife, CleanQuestionOnlyAfterAnAbnormalEndWithoutAnotherInstance) {
