@@ -133,5 +133,24 @@ TEST_F(WindowLifeTest, TheIconMenuHasExitInTheChosenLanguage) {
   }
 }
 
+// A close while the index loads waits for the load, then ends with the state saved.
+TEST_F(WindowLifeTest, CloseDuringTheLoadEndsOnceLoaded) {
+  index_.dir().WriteFile(u"nusk.ini", "");
+  MainWindow window;
+  MainWindowConfig config;
+  config.home = index_.home();
+  config.settings_path = index_.home() + u"nusk.ini";
+  config.quit_on_destroy = false;
+  ASSERT_TRUE(window.Create(config));
+  HWND hwnd = window.hwnd();
+  // Sent, so it comes before the loader's posted message: the load is still running.
+  SendMessageW(hwnd, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(IsWindow(hwnd));
+  EXPECT_FALSE(window.loaded());
+  EXPECT_TRUE(PumpUntil(&window, [&] { return !IsWindow(hwnd); }, 10000));
+  EXPECT_EQ(window.results_taken(), 0u);  // no search ran
+  EXPECT_GT(GetInteger(SettingsFile(config.settings_path), SettingId::kLastUIEndTime), 0);
+}
+
 }  // namespace
 }  // namespace nusk::testing
