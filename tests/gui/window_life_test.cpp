@@ -14,6 +14,7 @@
 #include "gui/tray_icon.h"
 #include "l10n/builtin_ui.h"
 #include "l10n/mui.h"
+#include "platform/win32/win_text.h"
 #include "platform/env.h"
 #include "settings/setting_keys.h"
 #include "tests/gui/window_driver.h"
@@ -150,6 +151,49 @@ TEST_F(WindowLifeTest, CloseDuringTheLoadEndsOnceLoaded) {
   EXPECT_TRUE(PumpUntil(&window, [&] { return !IsWindow(hwnd); }, 10000));
   EXPECT_EQ(window.results_taken(), 0u);  // no search ran
   EXPECT_GT(GetInteger(SettingsFile(config.settings_path), SettingId::kLastUIEndTime), 0);
+}
+
+// The text of the shown balloon that carries the hiding notice, or empty.
+std::u16string HidingBalloonText() {
+  std::u16string found;
+  EnumWindows(
+      [](HWND w, LPARAM lp) -> BOOL {
+        wchar_t cls[64] = {}, text[512] = {};
+        GetClassNameW(w, cls, 63);
+        if (!IsWindowVisible(w) || lstrcmpiW(cls, L"tooltips_class32") != 0) return TRUE;
+        DWORD_PTR got = 0;
+        SendMessageTimeoutW(w, WM_GETTEXT, 511, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 1000, &got);
+        if (wcsstr(text, L"Nusk is still running")) *reinterpret_cast<std::u16string*>(lp) = U(text);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+// Hiding shows the balloon unless NoMinimizeNotification is 1. The system draws it a few
+// seconds later; the English one is also saved as a screenshot.
+TEST_F(WindowLifeTest, HidingShowsTheBalloonUnlessSwitchedOff) {
+  for (const bool off : {false, true}) {
+    WindowDriver d(&index_, off ? "[Options]\r\nCloseToTray=1\r\nNoMinimizeNotification=1\r\n"
+                                : "[Options]\r\nCloseToTray=1\r\n");
+    ASSERT_TRUE(d.Open());
+    HWND window = d.hwnd();
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    PumpUntil(&d.window(), [] { return !HidingBalloonText().empty(); }, 5000);
+    EXPECT_FALSE(IsWindowVisible(window));
+    if (off) {
+      EXPECT_EQ(HidingBalloonText(), u"");
+    } else {
+      EXPECT_EQ(HidingBalloonText(),
+                u"Nusk is still running,if you want to exit, use tray icon's context menu.\n"
+                u"If you don't want to see this message again, click on it.");
+      d.Pump(500);
+      EXPECT_TRUE(
+          SaveScreenPng({0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN) / 4}, "tray_balloon_en"));
+    }
+    PostMessageW(window, kMsgExitProgram, 0, 0);  // the icon goes, and its balloon with it
+    EXPECT_TRUE(PumpUntil(&d.window(), [&] { return !IsWindow(window) && HidingBalloonText().empty(); }, 5000));
+  }
 }
 
 }  // namespace
