@@ -185,6 +185,12 @@ TEST_F(InstanceTest, SecondStartHandsItsFolderToTheRunningWindowAndEnds) {
   ASSERT_LT(expected, Matches(u""));
   EXPECT_TRUE(WaitFor([&] { return ListCount(first) == static_cast<int>(expected); }, 5000)) << ListCount(first);
   EXPECT_NE(Ini().find("FindStr=|C:\\nusk life\\My Folder|"), std::string::npos) << Ini();
+
+  // The query's own "|" arrives as it was typed.
+  ChildProcess* third = StartGui({u"*.txt|*.jpg"});
+  ASSERT_TRUE(third->Wait(20000, &code));
+  EXPECT_TRUE(WaitFor([&] { return TextOf(SearchBoxOf(first)) == u"*.txt|*.jpg"; }, 5000)) << ToUtf8(TextOf(SearchBoxOf(first)));
+  EXPECT_TRUE(WaitFor([&] { return ListCount(first) == static_cast<int>(Matches(u"*.txt|*.jpg")); }, 5000));
 }
 
 TEST_F(InstanceTest, WithMultiInstanceBothWindowsStayAndNoQuestionWhileOneRuns) {

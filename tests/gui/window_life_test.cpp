@@ -84,14 +84,17 @@ TEST_F(WindowLifeTest, CloseHidesToTheIconClickRestoresExitEndsRemovesTheIconAnd
   EXPECT_FALSE(GetFlag(settings, SettingId::kWebServerRunning));
 }
 
-TEST_F(WindowLifeTest, WithoutCloseToTrayThereIsNoIconAndCloseEnds) {
-  WindowDriver d(&index_, "[Options]\r\nCloseToTray=0\r\n");
+TEST_F(WindowLifeTest, WithoutCloseToTrayThereIsNoIconAndCloseEndsWithTheWebServiceRecorded) {
+  // A web service that runs at the end is recorded as running, for the next start.
+  const std::string port = std::to_string(30000 + GetCurrentProcessId() % 20000);
+  WindowDriver d(&index_, "[Options]\r\nCloseToTray=0\r\n[WebServer]\r\nRunning=1\r\nip=127.0.0.1\r\nport=" + port + "\r\n");
   ASSERT_TRUE(d.Open());
   EXPECT_EQ(d.window().tray(), nullptr);
   EXPECT_FALSE(IconPresent(d.hwnd()));
   HWND window = d.hwnd();
   PostMessageW(window, WM_CLOSE, 0, 0);
   EXPECT_TRUE(PumpUntil(&d.window(), [&] { return !IsWindow(window); }, 5000));
+  EXPECT_TRUE(GetFlag(SettingsFile(index_.home() + u"nusk.ini"), SettingId::kWebServerRunning));
 }
 
 TEST_F(WindowLifeTest, TheIconMenuHasExitInTheChosenLanguage) {
