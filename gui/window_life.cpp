@@ -52,6 +52,11 @@ bool MainWindow::HandleLifeMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* resu
       RequestClose();
       return true;
     case WM_CLOSE: RequestClose(); return true;
+    case WM_ENDSESSION:
+      // The session ends without a close: save the state now, or the next start would
+      // take the missing end time for a crash.
+      if (wp && IsWindow(hwnd_)) EndWindow();
+      return true;
     case WM_ACTIVATE:
       // The activation by a second start is its hand-over, not the start of menu mode.
       if (LOWORD(wp) != WA_INACTIVE && HandOverActivationPending()) PostMessageW(hwnd_, WM_CANCELMODE, 0, 0);

@@ -97,6 +97,17 @@ TEST_F(WindowLifeTest, WithoutCloseToTrayThereIsNoIconAndCloseEndsWithTheWebServ
   EXPECT_TRUE(GetFlag(SettingsFile(index_.home() + u"nusk.ini"), SettingId::kWebServerRunning));
 }
 
+// The end of the session ends even a window kept in the tray, with its end recorded.
+TEST_F(WindowLifeTest, EndOfSessionSavesTheState) {
+  WindowDriver d(&index_, "[Options]\r\nCloseToTray=1\r\n");
+  ASSERT_TRUE(d.Open());
+  HWND window = d.hwnd();
+  SendMessageW(window, WM_ENDSESSION, TRUE, 0);
+  EXPECT_FALSE(IsWindow(window));
+  EXPECT_FALSE(d.window().tray()->shown());
+  EXPECT_GT(GetInteger(SettingsFile(index_.home() + u"nusk.ini"), SettingId::kLastUIEndTime), 0);
+}
+
 TEST_F(WindowLifeTest, TheIconMenuHasExitInTheChosenLanguage) {
   for (const bool japanese : {false, true}) {
     if (japanese) {
