@@ -10,6 +10,8 @@
 #include "app/console_clean.h"
 #include "app/home.h"
 #include "app/subcommands.h"
+#include "gui/crash_handler.h"
+#include "gui/instance.h"
 #include "gui/main_window.h"
 #include "index/db_files.h"
 #include "l10n/language_files.h"
@@ -44,16 +46,6 @@ std::u16string ProgramFolder() {
   return U(slash == std::wstring::npos ? L"" : p.substr(0, slash + 1));
 }
 
-bool PathExists(std::u16string_view path) {
-  return !path.empty() && GetFileAttributesW(W(path).c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-int64_t NowFileTime() {
-  FILETIME ft;
-  GetSystemTimeAsFileTime(&ft);
-  return (static_cast<int64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
-}
-
 }  // namespace
 
 // Step 3: the interface language.
@@ -69,46 +61,54 @@ int RunGui(const Args& args) {
   DWORD console_pids[2];
   if (GetConsoleProcessList(console_pids, 2) == 1) FreeConsole();
 
-  // Steps 1 and 2 (the build mutex, the single-instance rule and the hand-over) belong here.
+  // The arguments after the sub-command: the search text (steps 2 and 8).
+  std::vector<std::u16string> words;
+  for (size_t i = 2; i < args.size(); ++i) words.push_back(args[i]);
+  // Steps 1 and 2: a running build, or another window of this folder that takes the search.
+  bool other_instance = false;
+  if (const std::optional<int> status = RunInstanceSteps(words, settings, ps.home_folder, &other_instance)) {
+    return *status;
+  }
   InstallWindowLanguage(settings);
-  // Step 4 (the question after an abnormal end) belongs here.
+  // Step 4.
+  if (!CleanAfterAbnormalEndStep(settings, other_instance)) return 0;
 
   // Step 5: an index written by an incompatible version is cleaned before the window opens.
   const std::u16string version = ReadFormatVersion(ps.home_folder);
   bool rebuild_required = false;
   if (HasDatabase(ps.home_folder) && version != u"3.0.0" && version != u"4.0.0") {
-    const std::u16string text = Tr(u"MSG.REBUILD_DATABASE_REQUIRED_PROMPT", EnglishMessage(u"MSG.REBUILD_DATABASE_REQUIRED_PROMPT"));
+    constexpr char16_t kKey[] = u"MSG.REBUILD_DATABASE_REQUIRED_PROMPT";
+    const std::u16string text = Tr(kKey, EnglishMessage(kKey));
     if (MessageBoxW(nullptr, W(text).c_str(), L"Nusk", MB_OKCANCEL | MB_ICONINFORMATION) != IDOK) return 0;
     CleanWholeDatabase(CleanIo::Process());
     ResetLegacyDatabaseSettings(settings);
     rebuild_required = true;  // the window builds without asking once it is up
   }
   // Step 6.
-  SetInteger(settings, SettingId::kLastUIStartTime, NowFileTime());
+  if (!other_instance) SetInteger(settings, SettingId::kLastUIStartTime, NowFileTime());
   // Step 7.
+  InstallGuiCrashHandler(ps.home_folder);
   OleInitialize(nullptr);
   INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_WIN95_CLASSES | ICC_BAR_CLASSES | ICC_LISTVIEW_CLASSES};
   InitCommonControlsEx(&icc);
-  // Step 8: the initial search text from the arguments after the sub-command.
-  std::vector<std::u16string> words;
-  for (size_t i = 2; i < args.size(); ++i) words.push_back(args[i]);
+  // Step 8: the initial search text.
   MainWindowConfig config;
   config.home = ps.home_folder;
   config.settings_path = ps.settings_path;
   config.default_home = ps.home_folder == DefaultHome(Env::Default());
   config.rebuild_required = rebuild_required;
   config.initial_text = WithSpaceForExistingPath(JoinSearchArguments(words), PathExists);
-  // Steps 9 and 10. Without the notification-area icon a window started hidden could not
-  // be reached, so it is always shown.
+  // Steps 9 and 10 (a window that starts hidden shows when its icon could not be added).
+  const WindowOptions options = ReadWindowOptions(settings);
+  config.show = !(options.start_minimized && options.close_to_tray);
   MainWindow window;
   if (!window.Create(config)) {
     MessageBoxW(nullptr, L"The main window could not be created.", L"Nusk", MB_OK | MB_ICONERROR);
     OleUninitialize();
     return 1;
   }
-  // Step 11.
+  // Step 11 (the window records its clean end while saving its state).
   const int status = RunMessageLoop(&window);
-  SetInteger(settings, SettingId::kLastUIEndTime, NowFileTime());
   OleUninitialize();
   return status;
 }

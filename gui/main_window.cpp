@@ -6,7 +6,9 @@
 
 #include "gui/list_look.h"
 #include "gui/accelerators.h"
+#include "gui/crash_handler.h"
 #include "gui/resource.h"
+#include "gui/tray_icon.h"
 #include "gui/win_menu_text.h"
 #include "l10n/mui.h"
 #include "l10n/ui_keys.h"
@@ -111,13 +113,14 @@ HWND MainWindow::Create(const MainWindowConfig& config) {
   hwnd_ = CreateWindowExW(0, kMainWindowClass, L"Nusk", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT,
                           CW_USEDEFAULT, 940, 620, nullptr, nullptr, instance, this);
   if (!hwnd_) return nullptr;
+  const bool show = StartLife(config.show);
   if (!config.initial_text.empty()) {
     box_.SetText(config.initial_text);
     search_text_ = config.initial_text;
     UpdateTitle();
   }
-  if (config.show) {
-    ShowWindow(hwnd_, SW_SHOWNORMAL);
+  if (show) {
+    ShowWindow(hwnd_, show_command_);
     UpdateWindow(hwnd_);
   }
   SetFocus(box_.hwnd());
@@ -226,8 +229,7 @@ void MainWindow::StartLoader() {
 void MainWindow::OnDbLoaded() {
   if (loader_.joinable()) loader_.join();
   if (quit_requested_) {
-    SaveState();
-    DestroyWindow(hwnd_);
+    EndWindow();
     return;
   }
   if (!load_error_.empty()) {
@@ -308,6 +310,7 @@ void MainWindow::RunSearch() {
 }
 
 void MainWindow::SubmitCurrent() {
+  NoteLastSearchForCrash(last_searched_);
   SetStatus(u"Searching ..");
   std::u16string query = ComposeQuery(search_text_, global_filter_, options_.show_all_items_for_empty_search);
   // The list's own sort (header clicks) applies to every new result unless the query sorts.
@@ -645,10 +648,10 @@ void MainWindow::SaveState() {
     recent.Add(last_searched_);
     recent.Save(settings_);
   }
-  if (web_) SetFlag(settings_, SettingId::kWebServerRunning, web_->IsRunning());
 }
 
 LRESULT MainWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
+  if (LRESULT life; HandleLifeMessage(msg, wp, lp, &life)) return life;
   switch (msg) {
     case WM_CREATE: OnCreate(); return 0;
     case WM_SIZE: Layout(); return 0;
@@ -713,22 +716,6 @@ LRESULT MainWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
       if (config_.show_tip) config_.show_tip();
       return 0;
     case kMsgOpenedItem: OnOpenedItem(static_cast<uint32_t>(wp)); return 0;
-    case WM_CLOSE:
-      if (building_ && foreground_build_) {
-        quit_requested_ = true;  // the wait for the build saves the state and ends
-        EndRelayedChild(4);
-        return 0;
-      }
-      if (!loaded_ && loader_.joinable()) {
-        quit_requested_ = true;  // ends once the load completes
-        return 0;
-      }
-      SaveState();
-      ShowWindow(hwnd_, SW_HIDE);
-      if (source_) source_->WaitIdle();
-      StopWebServer();
-      DestroyWindow(hwnd_);
-      return 0;
     case WM_DESTROY:
       if (config_.quit_on_destroy) PostQuitMessage(0);
       return 0;
@@ -739,6 +726,7 @@ LRESULT MainWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
 int RunMessageLoop(MainWindow* window) {
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    CrashIfTestAllows(msg);
     if (window->PreTranslate(&msg)) continue;
     TranslateMessage(&msg);
     DispatchMessageW(&msg);

@@ -34,6 +34,7 @@ namespace nusk {
 
 class WebService;
 class WebSearch;
+class TrayIcon;
 
 inline constexpr UINT kMsgDbLoaded = 20425;
 inline constexpr UINT kMsgSearchDone = 20427;
@@ -131,6 +132,11 @@ class MainWindow : public IFileListSourceChangeListener {
   // The "More actions" popup of the main menu (filled when it opens).
   HMENU more_actions_menu() const { return more_actions_menu_; }
 
+  // The notification-area icon (null while `CloseToTray` is off).
+  TrayIcon* tray() { return tray_.get(); }
+  // Adds or removes the icon after the cached `CloseToTray` changed (the options dialog).
+  void ApplyTrayOption();
+
   // IFileListSourceChangeListener (worker thread: only posts).
   void OnSearchStarted(int) override;
   void OnResultsReady(void*) override;
@@ -179,6 +185,18 @@ class MainWindow : public IFileListSourceChangeListener {
   void EnableBuildCommands(bool enable);
   void ShowBuildBalloon(const std::u16string& title, const std::u16string& text);
   void HideBuildBalloon();
+
+  // The window's life (gui/window_life.cpp): instances, notification area, closing.
+  bool StartLife(bool show);  // after creation: icon and placement; true: show the window
+  bool HandleLifeMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result);
+  void OnHandOver();
+  void RequestClose();
+  void EndWindow();  // saves the state, stops the workers and destroys the window
+  std::unique_ptr<TrayIcon> tray_;
+  bool balloon_silenced_ = false;
+  bool exit_requested_ = false;
+  UINT taskbar_created_ = 0;
+  int show_command_ = SW_SHOWNORMAL;
 
   HWND hwnd_ = nullptr;
   HWND status_ = nullptr;

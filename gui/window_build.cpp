@@ -220,8 +220,7 @@ void MainWindow::OnBuildEnded(bool background) {
   if (quit_requested_ && !background) {
     building_ = false;
     taskbar_.Clear(hwnd_);
-    SaveState();
-    DestroyWindow(hwnd_);
+    EndWindow();
     return;
   }
   if (!build_thread_.succeeded()) {

@@ -14,15 +14,25 @@
 // async-signal-safe calls and runs on its own stack, so it also reports a stack overflow.
 #pragma once
 #include <string>
+#include <string_view>
 
 namespace nusk {
 
 struct CrashReportSetup {
   std::u16string log_path;     // report appended here (created when missing)
-  std::u16string dump_folder;  // Windows: "nusk.build.mini.dmp" (or "nusk.build.max.dmp"
+  std::u16string dump_folder;  // Windows: "<dump_stem>.mini.dmp" (or "<dump_stem>.max.dmp"
                                // when the folder holds "_MAX_DMP") is written here
+  std::u16string dump_stem = u"nusk.build";
   std::string prepared;        // report lines known before the crash, each ending in '\n'
 };
+
+// Lines that follow the prepared ones and change while the process runs (the window's
+// last search). One thread sets them; a crash meanwhile reports the old or the new text,
+// never a mix. At most 2,047 bytes are kept (cut at a character); each call replaces the
+// earlier text.
+void SetCrashReportTail(std::string_view lines);
+// The current tail (empty until set); safe to read while crashing.
+std::string_view CrashReportTail();
 
 // Installs (or replaces the setup of) the process-wide handler. Call from the main thread
 // before the work it guards; the handler may then run on any thread. False when the

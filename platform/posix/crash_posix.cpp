@@ -99,6 +99,8 @@ void OnFatalSignal(int sig) {
     int fd = ::open(g_log_path->c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
     if (fd >= 0) {
       WriteAll(fd, g_prepared->data(), g_prepared->size());
+      const std::string_view tail = CrashReportTail();
+      WriteAll(fd, tail.data(), tail.size());
       WriteLine(fd, "Signal: ", static_cast<unsigned long long>(sig));
       WriteMemory(fd);
       ::close(fd);

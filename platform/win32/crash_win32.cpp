@@ -20,6 +20,7 @@ namespace {
 // Prepared at installation; the filter only reads them.
 std::wstring* g_log_path = nullptr;
 std::wstring* g_dump_folder = nullptr;
+std::wstring* g_dump_stem = nullptr;
 std::string* g_prepared = nullptr;
 bool g_end_after_report = false;
 
@@ -46,7 +47,7 @@ BOOL CALLBACK SmallDumpFilter(PVOID, const PMINIDUMP_CALLBACK_INPUT input, PMINI
 void WriteDump(EXCEPTION_POINTERS* info) {
   std::wstring folder = *g_dump_folder;
   bool full = GetFileAttributesW((folder + L"_MAX_DMP").c_str()) != INVALID_FILE_ATTRIBUTES;
-  std::wstring path = folder + (full ? L"nusk.build.max.dmp" : L"nusk.build.mini.dmp");
+  std::wstring path = folder + *g_dump_stem + (full ? L".max.dmp" : L".mini.dmp");
   HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return;
   MINIDUMP_EXCEPTION_INFORMATION exception{GetCurrentThreadId(), info, FALSE};
@@ -82,6 +83,8 @@ LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS* info) {
                             OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file != INVALID_HANDLE_VALUE) {
     Append(file, g_prepared->data(), g_prepared->size());
+    const std::string_view tail = CrashReportTail();
+    Append(file, tail.data(), tail.size());
     if (info && info->ExceptionRecord) AppendLine(file, "Exception: 0x%llx\n", info->ExceptionRecord->ExceptionCode);
     WriteMemory(file);
     CloseHandle(file);
@@ -120,12 +123,14 @@ void CountProcessors(int* cores, int* logical) {
 }  // namespace
 
 bool InstallCrashHandler(const CrashReportSetup& setup) {
-  static std::wstring log_path, dump_folder;
+  static std::wstring log_path, dump_folder, dump_stem;
   static std::string prepared;
   log_path = W(setup.log_path);
   dump_folder = W(setup.dump_folder);
   if (!dump_folder.empty() && dump_folder.back() != L'\\') dump_folder.push_back(L'\\');
+  dump_stem = W(setup.dump_stem);
   prepared = setup.prepared;
+  g_dump_stem = &dump_stem;
   g_log_path = &log_path;
   g_dump_folder = &dump_folder;
   g_prepared = &prepared;
