@@ -12,6 +12,7 @@
 #include <iterator>
 #include <vector>
 
+#include "platform/env.h"
 #include "scan/mft_parser.h"
 #include "scan/ntfs_volume_scanner.h"
 #include "util/utf.h"
@@ -40,7 +41,7 @@ struct FileRef {
 std::vector<FileRef> FilesOf(const std::string& image) {
   std::vector<FileRef> out;
   std::unique_ptr<RawVolume> v;
-  if (!RawVolume::Open(FromUtf8(image), &v).ok()) return out;
+  if (!Env::Default()->OpenRawVolume(FromUtf8(image), &v).ok()) return out;
   MftParser p(std::move(v), nullptr);
   if (p.LoadMFT() == 0 || !p.ReadMftRecords()) return out;
   for (uint32_t i = 16; i < p.entry_count(); ++i) {
@@ -110,6 +111,7 @@ void RunPass(benchmark::State& state, bool only_old_names, bool scattered = fals
   for (auto _ : state) {
     CountingListener listener;
     NtfsVolumeConfig config;
+    config.env = Env::Default();
     config.drive_letter = u'N';
     config.volume_path = FromUtf8(image);
     config.marker_exists = [](const std::u16string&) { return false; };

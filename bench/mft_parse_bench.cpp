@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/env.h"
 #include "bench/mft_synthetic.h"
 #include "scan/mft_parser.h"
 #include "scan/ntfs_volume_scanner.h"
@@ -69,6 +70,7 @@ void BM_SyntheticFullScan(benchmark::State& state) {
   for (auto _ : state) {
     CountingListener listener;
     NtfsVolumeConfig config;
+    config.env = Env::Default();
     config.drive_letter = u'N';
     config.escape_backslash = state.range(0) != 0;
     NtfsVolumeScanner scanner(config, &settings, &listener, nullptr, nullptr);
@@ -92,7 +94,7 @@ void BM_ImageReadOnly(benchmark::State& state) {
   std::string image = BenchImage();
   if (image.empty()) { state.SkipWithError("set NUSK_NTFS_BENCH_IMAGE"); return; }
   std::unique_ptr<RawVolume> volume;
-  if (!RawVolume::Open(FromUtf8(image), &volume).ok()) { state.SkipWithError("cannot open image"); return; }
+  if (!Env::Default()->OpenRawVolume(FromUtf8(image), &volume).ok()) { state.SkipWithError("cannot open image"); return; }
   MftParser parser(std::move(volume), nullptr);
   uint64_t bytes = parser.LoadMFT();
   if (bytes == 0) { state.SkipWithError("not NTFS"); return; }
@@ -119,6 +121,7 @@ void BM_ImageFullScan(benchmark::State& state) {
   for (auto _ : state) {
     CountingListener listener;
     NtfsVolumeConfig config;
+    config.env = Env::Default();
     config.drive_letter = u'N';
     config.volume_path = FromUtf8(image);
     NtfsVolumeScanner scanner(config, &settings, &listener, nullptr, nullptr);

@@ -230,7 +230,7 @@ void MainWindow::OnDbLoaded() {
   source_->set_folder_sizes_shown(options_.show_folder_size);
   named_ = std::make_unique<NamedSearches>(Profile::Default(), config_.settings_path);
   TermContext ctx;
-  ctx.present_drives = PresentDrives(DriveMap::Load(config_.settings_path));
+  ctx.present_drives = PresentDrives(DriveMap::Load(config_.settings_path), Env::Default());
   NamedSearches* named = named_.get();
   ctx.lookup_named = [named](std::u16string_view name) { return named->Lookup(name); };
   source_->set_term_context(ctx);

@@ -139,13 +139,17 @@ int CBuildCommand::Run(const std::vector<std::u16string>& args) {
     return ok ? 0 : kExitDriveFailed;
   }
   int status = BuildHere(options, args);
+  if (int lost = log_.failed_lines()) {
+    Say("The build log " + ToUtf8(BuildLog::PathIn(env_.home, env_.env)) + " could not be written (" +
+        std::to_string(lost) + " lines lost); the database itself is not affected.");
+  }
   if (!options.delegate) NotifyMainWindows(0);
   log_.Close();
   return status;
 }
 
 int CBuildCommand::BuildHere(const BuildOptions& options, const std::vector<std::u16string>& args) {
-  Status opened = log_.Open(env_.home, options.remote_drives);
+  Status opened = log_.Open(env_.env, env_.home, options.remote_drives);
   if (!opened.ok()) Say("Cannot write the build log: " + opened.message());
   if (options.remote_drives) Log("--------------------------------");
   std::string line;
@@ -229,7 +233,8 @@ void CBuildCommand::StartEarlyWalk(char16_t letter) {
   // read while the previous index loads.
   if (!letter || env_.drives->IsNtfsDrive(letter) || !env_.drives->map().IsFolderTarget(letter)) return;
   walk_exclusions_ = std::make_unique<WalkExclusionAdapter>(exclusions_);
-  early_walk_ = StartWalkListing(WalkTarget{letter, env_.drives->Root(letter), walk_exclusions_.get()}, true);
+  early_walk_ =
+      StartWalkListing(WalkTarget{letter, env_.drives->Root(letter), walk_exclusions_.get(), env_.env}, true);
 }
 
 int CBuildCommand::BuildAllDrives() {
@@ -413,6 +418,7 @@ CBuildCommand::DriveOutcome CBuildCommand::WalkOneDrive(char16_t letter, CNuskTo
   }
   if (!walk_exclusions_) walk_exclusions_ = std::make_unique<WalkExclusionAdapter>(exclusions_);
   WalkContext ctx;
+  ctx.env = env_.env;
   ctx.drive_letter = letter;
   ctx.root_path = root;
   ctx.listener = listener;
@@ -421,7 +427,7 @@ CBuildCommand::DriveOutcome CBuildCommand::WalkOneDrive(char16_t letter, CNuskTo
   ctx.status = [this](const std::string& l) { Say(l); };
   ctx.cancel_requested = [this] { return Canceled(); };
   // The early listing is used: the walk itself now forgets the drive's items.
-  if (forgotten_on_load_ == letter && early_walk_ && early_walk_->target() == WalkTarget{letter, root, ctx.exclusions})
+  if (forgotten_on_load_ == letter && early_walk_ && early_walk_->target() == WalkTarget{letter, root, ctx.exclusions, ctx.env})
     forgotten_on_load_ = 0;
   switch (WalkDrive(&ctx, std::move(early_walk_))) {
     case WalkResult::kDone:
@@ -441,6 +447,7 @@ CBuildCommand::DriveOutcome CBuildCommand::WalkOneDrive(char16_t letter, CNuskTo
 CBuildCommand::DriveOutcome CBuildCommand::BuildNtfsDrive(char16_t letter, CNuskToDbListener* listener) {
   int d = letter - u'A';
   NtfsVolumeConfig config;
+  config.env = env_.env;
   config.drive_letter = letter;
   if (!env_.drives->map().native_letters()) {
     config.volume_path = env_.drives->Root(letter);
@@ -462,7 +469,18 @@ CBuildCommand::DriveOutcome CBuildCommand::BuildNtfsDrive(char16_t letter, CNusk
   }
   if (Canceled()) return DriveOutcome::kCanceled;
   if (!ok) {
-    std::string msg = "Drive " + Letter(letter) + " could not be read completely; it will be scanned in full next time.";
+    // A scan that stopped part-way (a read error, a damaged record) must not replace the
+    // drive's records with the part it read: the previous ones come back, and the journal
+    // position goes, so the next build reads the whole volume.
+    std::string kept;
+    {
+      std::lock_guard<std::mutex> lock(IndexMutex());
+      kept = RestoreDrivesLocked({letter});
+      writer_->drive_state(d).journal_id = 0;
+      writer_->drive_state(d).journal_next = 0;
+    }
+    std::string msg = "Drive " + Letter(letter) + " could not be read completely: " + kept +
+                      " It will be scanned in full next time.";
     Log(msg);
     Say(msg);
     return DriveOutcome::kFailed;

@@ -175,6 +175,7 @@ void CBuildCommand::BuildMountedVolume(char16_t letter, int slot, uint64_t ref, 
   for (const std::u16string& p : parts) index_path += u"\\" + p;
   Log("Mounted volume " + Narrow(mount.folder) + " (slot " + std::to_string(slot) + ")");
   NtfsVolumeConfig config;
+  config.env = env_.env;
   config.volume_guid = mount.volume_id;
   config.volume_path = mount.device;
   config.mount_path = index_path;

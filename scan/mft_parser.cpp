@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/env.h"
 #include "util/utf.h"
 
 namespace nusk {
@@ -21,9 +22,9 @@ std::string Hex(uint64_t v) {
 
 }  // namespace
 
-std::unique_ptr<MftParser> MftParser::OpenDisk(const std::u16string& path, const ScanLog& log) {
+std::unique_ptr<MftParser> MftParser::OpenDisk(Env* env, const std::u16string& path, const ScanLog& log) {
   std::unique_ptr<RawVolume> volume;
-  Status s = RawVolume::Open(path, &volume);
+  Status s = env->OpenRawVolume(path, &volume);
   if (!s.ok()) {
     if (log) log("Failed on MftParser::OpenDisk, " + ToUtf8(path) + " (" + s.message() + ")");
     return nullptr;

@@ -142,7 +142,7 @@ std::u16string NtfsVolumeScanner::LiveName(const RecordInfo& info) const {
 // ---------------------------------------------------------------- full scan
 
 bool NtfsVolumeScanner::ScanMft() {
-  std::unique_ptr<MftParser> parser = MftParser::OpenDisk(VolumePath(), log_);
+  std::unique_ptr<MftParser> parser = MftParser::OpenDisk(config_.env, VolumePath(), log_);
   return parser && ScanMft(parser.get());
 }
 
@@ -279,7 +279,7 @@ bool NtfsVolumeScanner::OpenLive() {
   if (live_) return true;
   if (live_tried_) return false;
   live_tried_ = true;
-  std::unique_ptr<MftParser> p = MftParser::OpenDisk(VolumePath(), log_);
+  std::unique_ptr<MftParser> p = MftParser::OpenDisk(config_.env, VolumePath(), log_);
   if (!p || !p->ok() || p->LoadMFT() == 0) return false;
   live_ = std::move(p);
   MakeRecordCache();
@@ -541,7 +541,7 @@ bool NtfsVolumeScanner::OpenVolumeJournal() {
   if (journal_handle_) return true;
   uint32_t err = 0;
   std::unique_ptr<UsnJournal> j;
-  if (!UsnJournal::Open(VolumePath(), &j, &err).ok()) {
+  if (!config_.env->OpenUsnJournal(VolumePath(), &j, &err).ok()) {
     Log("Failed to obtain a file handle for the root drive(err=" + std::to_string(err) + ")");
     return false;
   }
@@ -592,7 +592,7 @@ bool NtfsVolumeScanner::ScanVolume(uint64_t* journal_id, uint64_t* next_usn, std
     // The volume's records are forgotten only once its MFT is known to be readable: a
     // volume that cannot be read keeps what the index had, and is scanned in full the
     // next time.
-    std::unique_ptr<MftParser> parser = MftParser::OpenDisk(VolumePath(), log_);
+    std::unique_ptr<MftParser> parser = MftParser::OpenDisk(config_.env, VolumePath(), log_);
     if (!parser || !parser->ok() || parser->LoadMFT() == 0) {
       Log("Assertion failed: LoadMFT returns zero");
       *journal_id = 0;

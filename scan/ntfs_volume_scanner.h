@@ -22,7 +22,10 @@
 
 namespace nusk {
 
+class Env;
+
 struct NtfsVolumeConfig {
+  Env* env = nullptr;              // opens the volume and its journal; required
   char16_t drive_letter = 0;       // 'A'..'Z'; 0 for a volume mounted in a folder
   std::u16string volume_guid;      // without braces, for a volume mounted in a folder
   std::u16string mount_path;       // "C:\\mnt\\data" for a volume mounted in a folder

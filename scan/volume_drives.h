@@ -32,6 +32,7 @@ struct VolumeRow {
 class DriveSystem {
  public:
   DriveSystem(DriveMap map, Volumes* volumes, Env* env);
+  Env* env() const { return env_; }
 
   const DriveMap& map() const { return map_; }
   Volumes* volumes() const { return volumes_; }

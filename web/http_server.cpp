@@ -133,7 +133,7 @@ struct Server::Conn : public Connection {
   void SendFile(const std::u16string& root, const std::vector<std::u16string>& names) override {
     int64_t now = static_cast<int64_t>((server->env_->NowFileTime() - kUnixEpochFileTime) / 10000000ULL);
     OpenedItem item;
-    bool found = OpenBelow(root, names, &item);
+    bool found = server->env_->OpenBelow(root, names, &item);
     std::string name = ToUtf8(names.empty() ? root : names.back());
     FileReply reply = PrepareFileReply(req, found ? &item : nullptr, name, now, req.WantsKeepAlive());
     if (reply.error != 0) {

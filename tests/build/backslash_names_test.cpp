@@ -88,6 +88,7 @@ class OddNamesTest : public ::testing::Test {
   // find's output lines, as bytes.
   std::set<std::string> Find(std::vector<std::u16string> words) {
     FindIo io;
+    io.env = Env::Default();
     std::u16string out;
     io.result = [&out](std::u16string_view s) { out += s; };
     io.note = [](std::u16string_view) {};

@@ -115,6 +115,24 @@ TEST(BuildCommandTest, CanceledOrUnreadableDriveKeepsItsPreviousRecordsAndTheOth
   EXPECT_EQ(items.count(u"E:\\new.txt"), 1u);
 }
 
+TEST(BuildCommandTest, ABuildLogThatCannotBeWrittenIsSaidAndTheDatabaseIsStillWritten) {
+  REQUIRE_FIXTURE_DRIVES();
+  for (bool at_open : {true, false}) {
+    BuildFixture f;
+    f.MapDrive(u'D', u"d");
+    f.drives().WriteFile(u"d/a.txt", "a");
+    testing::FaultInjectionEnv env;
+    (at_open ? env.fail_append_open : env.fail_append_writes) = true;
+    ::testing::internal::CaptureStdout();
+    EXPECT_EQ(f.RunInProcess({}, nullptr, &env), 0) << at_open;
+    const std::string said = ::testing::internal::GetCapturedStdout();
+    EXPECT_NE(said.find(at_open ? "Cannot write the build log: cannot create" : "could not be written ("),
+              std::string::npos)
+        << said;
+    EXPECT_EQ(f.Items().count(u"D:\\a.txt"), 1u) << at_open;
+  }
+}
+
 TEST(BuildCommandTest, UnwritableDatabaseFailsWithAMessage) {
   REQUIRE_FIXTURE_DRIVES();
   BuildFixture f;

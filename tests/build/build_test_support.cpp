@@ -62,10 +62,11 @@ void BuildFixture::SetSetting(const std::u16string& section, const std::u16strin
   ASSERT_TRUE(Profile::Default()->WriteString(SettingsPath(), section, key, value));
 }
 
-int BuildFixture::RunInProcess(const std::vector<std::u16string>& options, const std::atomic<bool>* cancel) {
-  system_ = std::make_unique<DriveSystem>(DriveMap::FromTargets(targets_, folder_), Volumes::Default(),
-                                          Env::Default());
-  BuildEnvironment e = MakeBuildEnvironment(home_.path(), system_.get(), Env::Default());
+int BuildFixture::RunInProcess(const std::vector<std::u16string>& options, const std::atomic<bool>* cancel,
+                               Env* env) {
+  if (!env) env = Env::Default();
+  system_ = std::make_unique<DriveSystem>(DriveMap::FromTargets(targets_, folder_), Volumes::Default(), env);
+  BuildEnvironment e = MakeBuildEnvironment(home_.path(), system_.get(), env);
   e.cancel = cancel;
   std::vector<std::u16string> args = {Program(), u"build"};
   args.insert(args.end(), options.begin(), options.end());

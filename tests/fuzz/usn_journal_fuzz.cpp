@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/env.h"
 #include "bench/mft_synthetic.h"
 #include "scan/exclusion.h"
 #include "scan/mft_parser.h"
@@ -119,6 +120,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ParseExcludeNames(u"*.tmp:Temp\\", &settings);
   }
   NtfsVolumeConfig config;
+  config.env = Env::Default();
   config.drive_letter = u'N';
   config.escape_backslash = true;
   const bool markers = options & 0x20;

@@ -36,6 +36,7 @@ struct Captured {
 
 FindIo CaptureIo(const std::u16string& home, Captured* c, DriveMap drives = DriveMap::Native()) {
   FindIo io;
+  io.env = Env::Default();
   io.result = [c](std::u16string_view s) { c->out += s; };
   io.note = [c](std::u16string_view s) { c->note += s; };
   io.error = [c](std::string_view s) { c->err += s; };
