@@ -73,8 +73,8 @@ int RunGui(const Args& args) {
   // Step 4 (the question after an abnormal end) belongs here.
 
   // Step 5: an index written by an incompatible version is cleaned before the window opens.
-  const std::u16string version = ReadFormatVersion(ps.home_folder);
-  if (HasDatabase(ps.home_folder) && version != u"3.0.0" && version != u"4.0.0") {
+  const std::u16string version = ReadFormatVersion(ps.home_folder, Env::Default());
+  if (HasDatabase(ps.home_folder, Env::Default()) && version != u"3.0.0" && version != u"4.0.0") {
     const std::u16string text = Tr(u"MSG.REBUILD_DATABASE_REQUIRED_PROMPT", nullptr);
     if (MessageBoxW(nullptr, W(text).c_str(), L"Nusk", MB_OKCANCEL | MB_ICONINFORMATION) != IDOK) return 0;
     CleanWholeDatabase(CleanIo::Process());

@@ -61,8 +61,6 @@ class WalkExclusionAdapter : public IWalkExclusions {
   const ExclusionSettings& s_;
 };
 
-namespace {
-
 // The drive's listener; it notes when a scan forgot all of the drive's items (a full MFT
 // scan or a walk), which also dropped the items of the volumes mounted in its folders.
 class DriveListener : public CNuskToDbListener {
@@ -74,6 +72,8 @@ class DriveListener : public CNuskToDbListener {
   }
   bool host_forgotten = false;
 };
+
+namespace {
 
 bool Buildable(DriveType t) {
   return t == DriveType::kRemovable || t == DriveType::kFixed || t == DriveType::kRemote || t == DriveType::kCdrom;
@@ -179,8 +179,7 @@ bool CBuildCommand::TakeBuildLock() {
   lock_.reset();
   if (!s.ok()) {
     // Not knowing whether another build runs is no licence to build beside it.
-    Say("Cannot take the build lock: " + s.message());
-    Log("Cannot take the build lock: " + s.message());
+    Report("Cannot take the build lock: " + s.message());
   } else {
     Say(kLockHeldMessage);
     if (remote_drives_) Log("Failed to obtain build lock.");
@@ -189,7 +188,7 @@ bool CBuildCommand::TakeBuildLock() {
 }
 
 bool CBuildCommand::OpenIndexForBuild() {
-  Log("Openning database..");
+  Log("Opening the database..");
   writer_ = std::make_unique<NuskDbWriter>();
   // The writer keeps the sink for its commit: it lives as long as this command.
   sink_ = std::make_unique<BuildStatusSink>(&log_);
@@ -203,8 +202,7 @@ bool CBuildCommand::OpenIndexForBuild() {
   }
   Status s = LoadIndexForWrite(writer_.get(), env_.home, env_.env, sink_.get());
   if (!s.ok()) {
-    Say("Failed to open the database: " + s.message());
-    Log("Failed to open the database: " + s.message());
+    Report("Failed to open the database: " + s.message());
     writer_.reset();
     return false;
   }
@@ -220,11 +218,11 @@ bool CBuildCommand::OpenIndexForBuild() {
 }
 
 bool CBuildCommand::SelectedForBuild(char16_t letter) const {
-  uint8_t state = exclusions_.volume_states[letter - u'A'];
+  VolumeState state = exclusions_.volume_states[letter - u'A'];
   DriveType t = env_.drives->TypeOf(letter);
-  if (state == 0 || !Buildable(t)) return false;
-  if (state == 255 && t != DriveType::kFixed) return false;
-  if (state == 1 && !env_.drives->CanOpenVolume(letter)) return false;
+  if (state == kVolumeSkipped || !Buildable(t)) return false;
+  if (state == kVolumeUnlisted && t != DriveType::kFixed) return false;
+  if (state == kVolumeSelected && !env_.drives->CanOpenVolume(letter)) return false;
   return !env_.drives->HasIgnoreMarker(letter);
 }
 
@@ -243,6 +241,10 @@ int CBuildCommand::BuildAllDrives() {
     if (SelectedForBuild(letter)) letters.push_back(letter);
   if (!letters.empty()) StartEarlyWalk(letters.front());
   if (!OpenIndexForBuild()) return kExitDatabase;
+  return WriteIndex(true, BuildDrives(letters));
+}
+
+int CBuildCommand::BuildDrives(const std::vector<char16_t>& letters) {
   int status = 0;
   for (char16_t letter : letters) {
     if (Canceled()) break;
@@ -250,8 +252,7 @@ int CBuildCommand::BuildAllDrives() {
     if (outcome == DriveOutcome::kFailed) status = kExitDriveFailed;
     if (outcome != DriveOutcome::kFailed) built_[letter - u'A'] = true;
   }
-  if (Canceled()) status = kExitCanceled;
-  return WriteIndex(true, status);
+  return Canceled() ? kExitCanceled : status;
 }
 
 int CBuildCommand::BuildOneDrive(char16_t letter) {
@@ -271,16 +272,13 @@ int CBuildCommand::BuildRemoteDrives() {
   if (!OpenIndexForBuild()) return kExitDatabase;
   ReadExclusionSettings(env_.profile, env_.settings_path,
                         [this](char16_t l) { return IsFixedNtfsDrive(env_.drives, l); }, &exclusions_);
-  int status = 0;
+  std::vector<char16_t> letters;
   for (char16_t letter : env_.drives->PresentLetters()) {
-    if (Canceled()) break;
-    if (exclusions_.volume_states[letter - u'A'] != 1) continue;
+    if (exclusions_.volume_states[letter - u'A'] != kVolumeSelected) continue;
     if (env_.drives->TypeOf(letter) != DriveType::kRemote || env_.drives->HasIgnoreMarker(letter)) continue;
-    DriveOutcome outcome = BuildDrive(letter);
-    if (outcome == DriveOutcome::kFailed) status = kExitDriveFailed;
-    if (outcome != DriveOutcome::kFailed) built_[letter - u'A'] = true;
+    letters.push_back(letter);
   }
-  if (Canceled()) status = kExitCanceled;
+  const int status = BuildDrives(letters);
   lock_.reset();
   StoreIgnored();
   return WriteIndex(false, status);
@@ -299,8 +297,7 @@ int CBuildCommand::WriteIndex(bool all_drives, int status) {
     s = CommitIndex(writer_.get(), options);
   }
   if (!s.ok()) {
-    Say("Failed to write the database: " + s.message());
-    Log("Failed to write the database: " + s.message());
+    Report("Failed to write the database: " + s.message());
     return kExitDatabase;
   }
   Log("Database written.");
@@ -350,8 +347,7 @@ CBuildCommand::DriveOutcome CBuildCommand::BuildDrive(char16_t letter) {
   uint32_t serial = env_.drives->VolumeSerial(letter);
   if (serial == 0) {
     std::string msg = "Error getting drive serial number: " + Letter(letter) + ", build canceled.";
-    Log(msg);
-    Say(msg);
+    Report(msg);
     SetBuildingDrive(0);
     return DriveOutcome::kFailed;
   }
@@ -384,8 +380,7 @@ CBuildCommand::DriveOutcome CBuildCommand::BuildDrive(char16_t letter) {
       if (forgotten_on_load_ == letter) forgotten_on_load_ = 0;  // restored with it
     }
     std::string msg = "Build of drive " + Letter(letter) + " canceled: " + kept;
-    Log(msg);
-    Say(msg);
+    Report(msg);
   } else if (outcome == DriveOutcome::kBuilt) {
     for (const std::u16string& folder : listener.ignored_folders()) exclusions_.ignored_folders_found.push_back(folder);
     std::lock_guard<std::mutex> lock(IndexMutex());
@@ -412,8 +407,7 @@ CBuildCommand::DriveOutcome CBuildCommand::WalkOneDrive(char16_t letter, CNuskTo
   std::u16string root = env_.drives->Root(letter);
   if (!env_.drives->map().IsFolderTarget(letter)) {
     std::string msg = "Drive " + Letter(letter) + ": " + ToUtf8(root) + " is neither a folder nor an NTFS volume.";
-    Log(msg);
-    Say(msg);
+    Report(msg);
     return DriveOutcome::kFailed;
   }
   if (!walk_exclusions_) walk_exclusions_ = std::make_unique<WalkExclusionAdapter>(exclusions_);
@@ -439,12 +433,11 @@ CBuildCommand::DriveOutcome CBuildCommand::WalkOneDrive(char16_t letter, CNuskTo
       break;
   }
   std::string msg = "Drive " + Letter(letter) + " cannot be read; its records were kept.";
-  Log(msg);
-  Say(msg);
+  Report(msg);
   return DriveOutcome::kFailed;
 }
 
-CBuildCommand::DriveOutcome CBuildCommand::BuildNtfsDrive(char16_t letter, CNuskToDbListener* listener) {
+CBuildCommand::DriveOutcome CBuildCommand::BuildNtfsDrive(char16_t letter, DriveListener* listener) {
   int d = letter - u'A';
   NtfsVolumeConfig config;
   config.env = env_.env;
@@ -481,11 +474,10 @@ CBuildCommand::DriveOutcome CBuildCommand::BuildNtfsDrive(char16_t letter, CNusk
     }
     std::string msg = "Drive " + Letter(letter) + " could not be read completely: " + kept +
                       " It will be scanned in full next time.";
-    Log(msg);
-    Say(msg);
+    Report(msg);
     return DriveOutcome::kFailed;
   }
-  BuildFolderMounts(letter, false, static_cast<DriveListener*>(listener)->host_forgotten, listener);
+  BuildFolderMounts(letter, false, listener->host_forgotten, listener);
   return Canceled() ? DriveOutcome::kCanceled : DriveOutcome::kBuilt;
 }
 

@@ -128,14 +128,15 @@ int RunWebCommand(const std::vector<std::u16string>& args) {
   }
 
   std::string error;
-  std::unique_ptr<WebSearch> search = OpenIndexWebSearch(ps.home_folder, ps.settings_path, Env::Default(), &error,
+  Env* env = Env::Default();  // this sub-command's entry point hands the system down
+  std::unique_ptr<WebSearch> search = OpenIndexWebSearch(ps.home_folder, ps.settings_path, env, &error,
                                                          [](const std::string& line) { PrintLine(line + "\n"); });
   if (!search) {
     PrintLine("Failed to start web server:\ncannot load the index: " + error + "\n");
     return 1;
   }
-  ThumbnailCache thumbnails(ThumbnailFolder(), static_cast<int>(GetInteger(SettingId::kThumbnailSize)));
-  WebService service(search.get());
+  ThumbnailCache thumbnails(ThumbnailFolder(), static_cast<int>(GetInteger(SettingId::kThumbnailSize)), env);
+  WebService service(search.get(), env);
   service.SetThumbnails(&thumbnails);
   service.SetLog([](const std::string& line) { PrintLine(line + "\n"); });
   service.Configure(ip, port, user, password);

@@ -136,7 +136,7 @@ TEST_F(OddNamesTest, HashedAndServedByTheirLinks) {
   std::unique_ptr<WebSearch> search =
       OpenIndexWebSearch(f_.home().path(), f_.home().path() + u"nusk.ini", Env::Default(), &error);
   ASSERT_TRUE(search) << error;
-  WebService service(search.get());
+  WebService service(search.get(), Env::Default());
   service.Configure(u"127.0.0.1", 0, u"", u"");
   ASSERT_TRUE(service.Start());
   const auto fetch = [&service](const std::string& target) {

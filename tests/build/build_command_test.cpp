@@ -25,7 +25,7 @@ TEST(BuildCommandTest, BadArgumentsBuildNothingAndTheLastDriveCounts) {
     EXPECT_EQ(error, message);
     EXPECT_EQ(f.RunInProcess({arg}), kExitUsage);
   }
-  EXPECT_FALSE(HasDatabase(f.home().path()));
+  EXPECT_FALSE(HasDatabase(f.home().path(), Env::Default()));
   BuildOptions ok;
   std::string error;
   ASSERT_TRUE(ParseBuildArgs({u"d", u"--delegate", u"E", u"--remoteDrives"}, &ok, &error));

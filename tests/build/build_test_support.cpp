@@ -99,7 +99,7 @@ ChildResult BuildFixture::RunProgram(const std::vector<std::u16string>& options)
 
 std::map<std::u16string, BuildFixture::Item> BuildFixture::Items() {
   NuskDb db;
-  Status s = LoadNuskDb(&db, home_.path());
+  Status s = LoadNuskDb(&db, home_.path(), Env::Default());
   EXPECT_TRUE(s.ok()) << s.message();
   std::map<std::u16string, Item> items;
   for (uint32_t i = 0; i < db.item_count(); ++i) {
@@ -111,7 +111,7 @@ std::map<std::u16string, BuildFixture::Item> BuildFixture::Items() {
 
 std::unique_ptr<NuskDbWriter> BuildFixture::Writer() {
   auto w = std::make_unique<NuskDbWriter>();
-  Status s = LoadIndexForWrite(w.get(), home_.path());
+  Status s = LoadIndexForWrite(w.get(), home_.path(), Env::Default());
   EXPECT_TRUE(s.ok()) << s.message();
   return s.ok() ? std::move(w) : nullptr;
 }

@@ -73,7 +73,7 @@ int RunChild(int stop_at, const std::u16string& home) {
 // Which index the folder holds: 0 old, 1 new; fails the test on anything else.
 int Check(const std::u16string& home, bool had_old) {
   NuskDb db;
-  Status s = LoadNuskDb(&db, home);
+  Status s = LoadNuskDb(&db, home, Env::Default());
   EXPECT_TRUE(s.ok()) << s.message();
   std::vector<std::string> paths = AllPaths(&db);
   bool is_new = paths == kNewPaths;
@@ -89,7 +89,7 @@ int Check(const std::u16string& home, bool had_old) {
 void WriteOldIndex(const std::u16string& home) {
   ASSERT_TRUE(WriteIndex(home, OldTree()).ok());
   NuskDb db;
-  ASSERT_TRUE(LoadNuskDb(&db, home).ok());
+  ASSERT_TRUE(LoadNuskDb(&db, home, Env::Default()).ok());
   for (uint32_t i = 0; i < db.item_count(); ++i)
     if (db.ItemName(i) == u"keep.txt") db.SetHideState(i, false);
   ASSERT_TRUE(SaveHiddenList(&db).ok());
@@ -107,11 +107,11 @@ void CrashAtEveryStep(bool had_old) {
     ++outcomes[version];
     // A writer load settles the files on the same version and leaves no companions.
     NuskDbWriter w;
-    ASSERT_TRUE(LoadIndexForWrite(&w, dir.path()).ok());
+    ASSERT_TRUE(LoadIndexForWrite(&w, dir.path(), Env::Default()).ok());
     EXPECT_TRUE(w.damage().empty()) << w.damage();
     EXPECT_EQ(Check(dir.path(), had_old), version);
     for (const char16_t* c : {u"nusk.frs.tmp", u"nusk.nrs.tmp", u"nusk.hid.tmp", u"nusk.frs.old", u"nusk.nrs.old"})
-      EXPECT_FALSE(Env::Default()->FileExists(DbPath(dir.path(), c)));
+      EXPECT_FALSE(Env::Default()->FileExists(DbPath(dir.path(), c, Env::Default())));
     if (rc == 0) break;  // the child got through every step
   }
   EXPECT_GT(outcomes[0], 0);

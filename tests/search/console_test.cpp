@@ -158,7 +158,7 @@ TEST_F(ConsoleFindTest, HiddenItemsAndNulSeparatedPaths) {
 
 TEST_F(ConsoleFindTest, DamagedDatabaseFailsWithAReason) {
   std::string bytes;
-  ASSERT_TRUE(Env::Default()->ReadWholeFile(DbPath(t_.home(), u"nusk.nrs"), &bytes).ok());
+  ASSERT_TRUE(Env::Default()->ReadWholeFile(DbPath(t_.home(), u"nusk.nrs", Env::Default()), &bytes).ok());
   bytes.resize(bytes.size() / 2);
   t_.dir().WriteFile(u"nusk.nrs", bytes);
   Captured c;
@@ -184,12 +184,12 @@ TEST(ConsoleCleanTest, DriveAndWholeDatabase) {
   io.notify_windows = false;
   EXPECT_EQ(CleanCommand({u"nusk", u"clean", u"d"}, io), 0);
   NuskDb db;
-  ASSERT_TRUE(LoadNuskDb(&db, t.home()).ok());
+  ASSERT_TRUE(LoadNuskDb(&db, t.home(), Env::Default()).ok());
   for (uint32_t i = 0; i < db.item_count(); ++i) EXPECT_EQ(db.Drive(i), 2) << ToUtf8(db.BuildPath(i, false));
   EXPECT_EQ(db.item_count(), 16u);  // the 25 items less D:, data and its seven files
   EXPECT_EQ(CleanCommand({u"nusk", u"clean", u"1"}, io), 2);
   EXPECT_EQ(CleanCommand({u"nusk", u"clean"}, io), 0);
-  EXPECT_FALSE(HasDatabase(t.home()));
+  EXPECT_FALSE(HasDatabase(t.home(), Env::Default()));
 }
 
 TEST(ConsoleCleanTest, RefusedWhileABuildHoldsTheLock) {
@@ -268,12 +268,12 @@ TEST(SumtorTest, FindsRealDuplicates) {
   EXPECT_NE(r.out.find("Hashed 3 of 5 files"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("1 unreadable and 0 not regular skipped"), std::string::npos) << r.out;
   std::string bytes;
-  ASSERT_TRUE(Env::Default()->ReadWholeFile(DbPath(t.home(), u"nusk.hash"), &bytes).ok());
+  ASSERT_TRUE(Env::Default()->ReadWholeFile(DbPath(t.home(), u"nusk.hash", Env::Default()), &bytes).ok());
   std::vector<HashRecord> records;
   ASSERT_TRUE(DecodeHashFile(bytes, &records).ok());
   t.SetHashes(records);
   EXPECT_EQ(Find(t, u"/dup:2"), (PathSet{index_path(u"one/same.txt"), index_path(u"two/copy.txt")}));
-  EXPECT_FALSE(Env::Default()->FileExists(DbPath(t.home(), u"nusk.hash.tmp")));
+  EXPECT_FALSE(Env::Default()->FileExists(DbPath(t.home(), u"nusk.hash.tmp", Env::Default())));
   // Every file has a value; the unique-size one is alone.
   char text[32];
   std::snprintf(text, sizeof text, "/hash:%X", t.view().hash_values[t.Item(index_path(u"unique.bin"))]);
