@@ -1,25 +1,12 @@
 // The system's own forms of the Env operations that make objects (folder listers, raw
 // volumes, change journals, file streams, append files), one per platform in
-// posix/*_posix.cpp and win32/*_win32.cpp. Only env_posix.cpp / env_win32.cpp call
-// them: everything else goes through the Env it was given, so a test's Env stands in.
+// posix/*_posix.cpp and win32/*_win32.cpp. Only SystemServicesEnv, the base of each
+// platform's Env, calls them: everything else goes through the Env it was given, so a
+// test's Env stands in.
 #pragma once
-#include <cstdint>
-#include <memory>
-#include <string>
-#include <vector>
-
 #include "platform/env.h"
-#include "util/status.h"
 
 namespace nusk {
-
-class AppendFile;
-class FileStream;
-class RawVolume;
-class UsnJournal;
-class VolumeLister;
-struct OpenedItem;
-
 namespace system_services {
 
 Status NewVolumeLister(const std::u16string& root, std::unique_ptr<VolumeLister>* lister);
