@@ -54,7 +54,7 @@ bool CleanWholeDatabase(const CleanIo& io) {
 
 Status CleanDrive(const CleanIo& io, char16_t letter) {
   BuildLog log;
-  log.Open(io.home, false);
+  log.Open(io.env, io.home, false);
   StatusSink sink;
   NuskDbWriter writer;
   Status s = LoadIndexForWrite(&writer, io.home, io.env, &sink);

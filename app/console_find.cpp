@@ -112,8 +112,9 @@ const char* SwitchHint(std::u16string_view term) {
 
 }  // namespace
 
-FindIo FindIo::Process() {
+FindIo FindIo::Process(Env* env) {
   FindIo io;
+  io.env = env;
   const bool flush_each = StdoutIsTerminal();
   io.result = [flush_each](std::u16string_view line) { WriteStdout(line, flush_each); };
   io.note = [](std::u16string_view text) { WriteTerminalNote(text); };
@@ -138,7 +139,7 @@ int FindCommand(const Args& args, const FindIo& io) {
   std::u16string text = JoinWords(opt.words, 0);
   if (opt.files_only) text = text.empty() ? u"/f" : u"/f " + text;
   TermContext ctx;
-  ctx.present_drives = PresentDrives(io.drives);
+  ctx.present_drives = PresentDrives(io.drives, io.env);
   NamedSearches named(Profile::Default(), io.settings_path);
   if (text.find(u'@') != std::u16string::npos) {
     named.EnsureDefaults();
@@ -161,7 +162,7 @@ int FindCommand(const Args& args, const FindIo& io) {
   }
 
   NuskDb db;
-  const Status loaded = LoadNuskDb(&db, io.home);
+  const Status loaded = LoadNuskDb(&db, io.home, io.env);
   if (!loaded.ok()) {
     io.error("nusk find: the database cannot be used: " + loaded.message() +
              "\nRun \"nusk build\" to rebuild it.\n");
@@ -169,7 +170,7 @@ int FindCommand(const Args& args, const FindIo& io) {
   }
   HashInfo hashes;
   if (notes.hash_switch) {
-    const Status h = hashes.Load(db, io.home);
+    const Status h = hashes.Load(db, io.home, io.env);
     if (!h.ok()) io.error("nusk find: content hashes ignored: " + h.message() + "\n");
     if (hashes.match().stale != 0) {
       io.error("nusk find: " + std::to_string(hashes.match().stale) +
@@ -178,7 +179,7 @@ int FindCommand(const Args& args, const FindIo& io) {
     }
   }
   const SearchView view(&db, &hashes);
-  const uint64_t start = Env::Default()->MonotonicMs();
+  const uint64_t start = io.env->MonotonicMs();
   // The console lists in cursor order, prints hidden items like all others and matches a
   // folder without a drive against the whole path of each item.
   uint64_t found = 0;
@@ -196,7 +197,7 @@ int FindCommand(const Args& args, const FindIo& io) {
   stop.flag = &nusk::Process().cancel_requested;
   stop.every = kCancelCheckEvery;
   RunQuery(view, query, ctx, options, stop);
-  const uint64_t ms = Env::Default()->MonotonicMs() - start;
+  const uint64_t ms = io.env->MonotonicMs() - start;
   char summary[96];
   std::snprintf(summary, sizeof summary, "\nFound %llu items (%llu ms)\n\n", static_cast<unsigned long long>(found),
                 static_cast<unsigned long long>(ms));
@@ -204,6 +205,6 @@ int FindCommand(const Args& args, const FindIo& io) {
   return 0;
 }
 
-int RunFind(const Args& args) { return FindCommand(args, FindIo::Process()); }
+int RunFind(const Args& args) { return FindCommand(args, FindIo::Process(Env::Default())); }
 
 }  // namespace nusk

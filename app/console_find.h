@@ -17,6 +17,8 @@
 
 namespace nusk {
 
+class Env;
+
 extern const char kFindHelpText[];
 
 // Where find writes and what it reads; the defaults are the process's own.
@@ -27,7 +29,9 @@ struct FindIo {
   std::u16string home;                                    // database folder
   std::u16string settings_path;                           // "nusk.ini"
   DriveMap drives = DriveMap::Native();                   // index paths <-> shown paths
-  static FindIo Process();
+  Env* env = nullptr;                                     // the system; required
+  // The process's own: its standard streams, home folder, drive map, and env.
+  static FindIo Process(Env* env);
 };
 
 // Exit status: 0 after listing (also with no results or when interrupted), 1 when the

@@ -115,7 +115,8 @@ int RunProgram(Args args) {
     return Fail("cannot use the database folder \"" + ToUtf8(state.home_folder) + "\": " + created.message());
   }
   if (state.newer_system && !EnsureFolderIcon(state.home_folder, env->ExecutablePath())) {
-    env->DebugOutput(u"WTF");
+    // Only the folder's look is lost; the database works the same.
+    env->DebugOutput(u"The icon of the database folder " + state.home_folder + u" could not be set.");
   }
   state.settings_path = state.home_folder + u"nusk.ini";
   state.entry_points = LoadOptionalEntryPoints();

@@ -81,7 +81,7 @@ void BM_LoadNuskDb(benchmark::State& state) {
     NuskDb db;
     t = std::chrono::steady_clock::now();
     c = ThreadCpuSeconds();
-    Status s = LoadNuskDb(&db, home);
+    Status s = LoadNuskDb(&db, home, Env::Default());
     double secs = Seconds(t);
     load_cpu = std::min(load_cpu, ThreadCpuSeconds() - c);
     load_wall = std::min(load_wall, secs);
@@ -177,7 +177,7 @@ void BM_SearchFormMemory(benchmark::State& state) {
     malloc_trim(0);
     int64_t before = RssBytes();
     NuskDb db;
-    Status s = LoadNuskDb(&db, home);
+    Status s = LoadNuskDb(&db, home, Env::Default());
     if (!s.ok()) state.SkipWithError(s.message().c_str());
     malloc_trim(0);  // the file buffers are freed; count only what the form keeps
     int64_t after = RssBytes();
@@ -190,7 +190,7 @@ BENCHMARK(BM_SearchFormMemory)->Arg(1000000)->Iterations(1)->Unit(benchmark::kMi
 // Every item of a generated index as a ScanRecord (prepared outside the timing).
 std::vector<ScanRecord> RecordsOf(const std::u16string& home) {
   NuskDb db;
-  LoadNuskDb(&db, home);
+  LoadNuskDb(&db, home, Env::Default());
   std::vector<ScanRecord> out(db.item_count());
   for (uint32_t i = 0; i < db.item_count(); ++i) {
     ScanRecord& r = out[i];
@@ -234,7 +234,7 @@ void BM_WriterAddAndCommit(benchmark::State& state) {
     double cpu0 = ThreadCpuSeconds(), secs = 0;
     {
       NuskDbWriter w;
-      LoadIndexForWrite(&w, FromUtf8(out));
+      LoadIndexForWrite(&w, FromUtf8(out), Env::Default());
       for (const ScanRecord& r : records) w.AddRecord(r);
       double cpu1 = ThreadCpuSeconds();
       state.counters["writer_bytes_per_item"] = double(RssBytes() - before) / items;
@@ -262,7 +262,7 @@ void BM_LoadIndexForWrite(benchmark::State& state) {
   std::u16string home = FromUtf8(IndexFolder(items));
   for (auto _ : state) {
     NuskDbWriter w;
-    Status s = LoadIndexForWrite(&w, home);
+    Status s = LoadIndexForWrite(&w, home, Env::Default());
     if (!s.ok()) state.SkipWithError(s.message().c_str());
     benchmark::DoNotOptimize(w.item_count());
   }

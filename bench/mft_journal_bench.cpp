@@ -12,6 +12,7 @@
 #include <iterator>
 #include <vector>
 
+#include "platform/env.h"
 #include "scan/mft_parser.h"
 #include "platform/env.h"
 #include "scan/ntfs_volume_scanner.h"
@@ -41,7 +42,7 @@ struct FileRef {
 std::vector<FileRef> FilesOf(const std::string& image) {
   std::vector<FileRef> out;
   std::unique_ptr<RawVolume> v;
-  if (!RawVolume::Open(FromUtf8(image), &v).ok()) return out;
+  if (!Env::Default()->OpenRawVolume(FromUtf8(image), &v).ok()) return out;
   MftParser p(std::move(v), nullptr);
   if (p.LoadMFT() == 0 || !p.ReadMftRecords()) return out;
   for (uint32_t i = 16; i < p.entry_count(); ++i) {

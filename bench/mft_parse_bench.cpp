@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/env.h"
 #include "bench/mft_synthetic.h"
 #include "scan/mft_parser.h"
 #include "platform/env.h"
@@ -93,7 +94,7 @@ void BM_ImageReadOnly(benchmark::State& state) {
   std::string image = BenchImage();
   if (image.empty()) { state.SkipWithError("set NUSK_NTFS_BENCH_IMAGE"); return; }
   std::unique_ptr<RawVolume> volume;
-  if (!RawVolume::Open(FromUtf8(image), &volume).ok()) { state.SkipWithError("cannot open image"); return; }
+  if (!Env::Default()->OpenRawVolume(FromUtf8(image), &volume).ok()) { state.SkipWithError("cannot open image"); return; }
   MftParser parser(std::move(volume), nullptr);
   uint64_t bytes = parser.LoadMFT();
   if (bytes == 0) { state.SkipWithError("not NTFS"); return; }

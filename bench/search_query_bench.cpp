@@ -39,14 +39,14 @@ GeneratedIndex* Generate(uint32_t n) {
   const char* tmp = std::getenv("TMPDIR");
   const std::string folder = std::string(tmp && *tmp ? tmp : "/tmp") + "/nusk-bench-gen-" + std::to_string(n);
   slot->home = U16(folder) + u"/";
-  if (!HasCompleteDatabase(slot->home)) {
+  if (!HasCompleteDatabase(slot->home, Env::Default())) {
     Env::Default()->CreateFolder(slot->home);
     gen::Options opt;
     opt.items = n;
     const gen::Result r = gen::Generate(folder, opt);
     if (!r.error.empty()) std::fprintf(stderr, "gen_index: %s\n", r.error.c_str());
   }
-  LoadNuskDb(&slot->db, slot->home);
+  LoadNuskDb(&slot->db, slot->home, Env::Default());
   slot->view = std::make_unique<SearchView>(&slot->db);
   return slot.get();
 }

@@ -32,7 +32,7 @@ std::u16string RandomName(std::mt19937& rng, bool file) {
 
 Status MakeIndex(const std::u16string& home, uint32_t items) {
   NuskDbWriter w;
-  Status st = LoadIndexForWrite(&w, home);
+  Status st = LoadIndexForWrite(&w, home, Env::Default());
   if (!st.ok()) return st;
   std::mt19937 rng(12345);
   const uint8_t drive = 2;  // C:
@@ -83,7 +83,7 @@ struct Fixture {
     if (!st.ok()) std::fprintf(stderr, "index: %s\n", st.message().c_str());
     std::string error;
     search = OpenIndexWebSearch(home, home + u"nusk.ini", Env::Default(), &error);
-    service = std::make_unique<WebService>(search.get());
+    service = std::make_unique<WebService>(search.get(), Env::Default());
     service->Configure(u"127.0.0.1", 0, u"", u"");
     service->Start();
   }

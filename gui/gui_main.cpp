@@ -74,9 +74,9 @@ int RunGui(const Args& args) {
   if (!CleanAfterAbnormalEndStep(settings, other_instance)) return 0;
 
   // Step 5: an index written by an incompatible version is cleaned before the window opens.
-  const std::u16string version = ReadFormatVersion(ps.home_folder);
+  const std::u16string version = ReadFormatVersion(ps.home_folder, Env::Default());
   bool rebuild_required = false;
-  if (HasDatabase(ps.home_folder) && version != u"3.0.0" && version != u"4.0.0") {
+  if (HasDatabase(ps.home_folder, Env::Default()) && version != u"3.0.0" && version != u"4.0.0") {
     constexpr char16_t kKey[] = u"MSG.REBUILD_DATABASE_REQUIRED_PROMPT";
     const std::u16string text = Tr(kKey, EnglishMessage(kKey));
     if (MessageBoxW(nullptr, W(text).c_str(), L"Nusk", MB_OKCANCEL | MB_ICONINFORMATION) != IDOK) return 0;

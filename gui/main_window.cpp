@@ -217,7 +217,7 @@ void MainWindow::StartLoader() {
                       (ColumnsNeeds(list_.columns()) & kNeedsFileCounts) != 0;
   const bool folder_sizes = options_.show_folder_size;
   loader_ = std::thread([this, counts, folder_sizes] {
-    Status s = LoadNuskDb(&db_, config_.home);
+    Status s = LoadNuskDb(&db_, config_.home, Env::Default());
     if (!s.ok()) load_error_ = s.message();
     // Cells only read the per-folder totals, so they are computed before any search runs.
     if (s.ok() && counts) db_.ComputeFolderFileCounts();
@@ -246,7 +246,7 @@ void MainWindow::OnDbLoaded() {
   source_->set_folder_sizes_shown(options_.show_folder_size);
   named_ = std::make_unique<NamedSearches>(Profile::Default(), config_.settings_path);
   TermContext ctx;
-  ctx.present_drives = PresentDrives(DriveMap::Load(config_.settings_path));
+  ctx.present_drives = PresentDrives(DriveMap::Load(config_.settings_path), Env::Default());
   NamedSearches* named = named_.get();
   ctx.lookup_named = [named](std::u16string_view name) { return named->Lookup(name); };
   source_->set_term_context(ctx);
@@ -263,7 +263,7 @@ void MainWindow::StartWebServerIfWanted() {
   std::string error;
   web_search_ = OpenIndexWebSearch(config_.home, config_.settings_path, Env::Default(), &error);
   if (!web_search_) return;
-  web_ = std::make_unique<WebService>(web_search_.get());
+  web_ = std::make_unique<WebService>(web_search_.get(), Env::Default());
   const int64_t port = GetInteger(settings_, SettingId::kWebServerPort);
   web_->Configure(GetText(settings_, SettingId::kWebServerIp), port > 0 && port < 65536 ? uint32_t(port) : 8080,
                   GetText(settings_, SettingId::kWebServerUserName), GetText(settings_, SettingId::kWebServerPassword));

@@ -38,7 +38,7 @@ inline constexpr char16_t kNrsName[] = u"nusk.nrs";
 inline constexpr char16_t kHidName[] = u"nusk.hid";
 
 // home + name, inserting the native separator when home lacks one.
-std::u16string DbPath(const std::u16string& home, std::u16string_view name, Env* env = Env::Default());
+std::u16string DbPath(const std::u16string& home, std::u16string_view name, Env* env);
 
 // Which files make up the current index, taking an interrupted commit into account.
 // Read-only: safe while another process commits (callers retry when it changed).
@@ -47,12 +47,12 @@ struct DbFileSet {
   bool rotation_pending = false;  // an interrupted commit was found
   bool operator==(const DbFileSet&) const = default;
 };
-DbFileSet ResolveDbFiles(const std::u16string& home, Env* env = Env::Default());
+DbFileSet ResolveDbFiles(const std::u16string& home, Env* env);
 
 // Finishes a commit that was interrupted after its ".tmp" files were complete, or
 // removes the ".tmp" files of one interrupted before. Call only while holding the build
 // lock (LoadIndexForWrite does). Ok when nothing was pending.
-Status RecoverInterruptedCommit(const std::u16string& home, Env* env = Env::Default(),
+Status RecoverInterruptedCommit(const std::u16string& home, Env* env,
                                 IStatusSink* sink = nullptr);
 
 // The whole file as a view (mapped where the system allows); a missing file reads as
@@ -69,15 +69,15 @@ Status CheckDbSizes(const DbFileSet& files, bool with_hid, Env* env, std::string
 
 // Moves "nusk.frs", "nusk.nrs" and "nusk.hid" aside to "<name>.bad" (or "<name>.bad.N"
 // when that exists) so a fresh index can be written without losing the damaged one.
-Status SetDamagedFilesAside(const std::u16string& home, Env* env = Env::Default(),
+Status SetDamagedFilesAside(const std::u16string& home, Env* env,
                             IStatusSink* sink = nullptr);
 
 // "%d.%d.%d" of bytes 1, 2, 3 of the first u32 of "nusk.frs"; empty when the file
 // cannot be read or is shorter than 4 bytes.
-std::u16string ReadFormatVersion(const std::u16string& home, Env* env = Env::Default());
+std::u16string ReadFormatVersion(const std::u16string& home, Env* env);
 
 // True when "nusk.frs" or "nusk.nrs" exists / when both exist.
-bool HasDatabase(const std::u16string& home, Env* env = Env::Default());
-bool HasCompleteDatabase(const std::u16string& home, Env* env = Env::Default());
+bool HasDatabase(const std::u16string& home, Env* env);
+bool HasCompleteDatabase(const std::u16string& home, Env* env);
 
 }  // namespace nusk

@@ -172,7 +172,7 @@ class NuskDb {
 // checked against the file sizes: a damaged file fails with a message naming the file
 // and the fault, db is left empty, and the caller must not present results as complete.
 // An interrupted commit is resolved read-only (db_files.h).
-Status LoadNuskDb(NuskDb* db, const std::u16string& home, Env* env = Env::Default(),
+Status LoadNuskDb(NuskDb* db, const std::u16string& home, Env* env,
                   IStatusSink* sink = nullptr);
 
 // Frees every table; db becomes empty and not loaded.

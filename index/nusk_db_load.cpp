@@ -220,7 +220,6 @@ class NuskDbLoader {
 };
 
 Status LoadNuskDb(NuskDb* db, const std::u16string& home, Env* env, IStatusSink* sink) {
-  if (!env) env = Env::Default();
   if (!sink) sink = NullStatusSink();
   UnloadNuskDb(db);
   Status s;

@@ -191,7 +191,7 @@ void NuskDbWriter::DriveScanned(char16_t letter) {
   if (Frozen() || letter < u'A' || letter > u'Z') return;
   DriveState& d = drives_[letter - u'A'];
   d.built = true;
-  d.last_build = CompactTimeFromFileTime((env_ ? env_ : Env::Default())->NowFileTime());
+  if (env_) d.last_build = CompactTimeFromFileTime(env_->NowFileTime());  // env_: set by the load
 }
 
 }  // namespace nusk

@@ -141,7 +141,7 @@ class NuskDbWriter {
 // is still Ok then. Fails only when the files cannot be read or set aside; the writer
 // is then not loaded and CommitIndex refuses to run. Call once, on the build thread.
 Status LoadIndexForWrite(NuskDbWriter* writer, const std::u16string& home,
-                         Env* env = Env::Default(), IStatusSink* sink = nullptr);
+                         Env* env, IStatusSink* sink = nullptr);
 
 // Writes the index to the files of its home folder, crash-safely (db_files.h), and
 // carries the hidden-items list over to the new item indexes. Runs at most once; a second

@@ -88,19 +88,15 @@ class WriterCommitter {
     // Key order: sort the non-empty names once.
     std::vector<std::pair<std::u16string_view, NameRecord*>> sorted;
     sorted.reserve(w_->names_.size());
-    size_t text_bytes = 0, emptied = 0, items = 0;
+    size_t text_bytes = 0, items = 0;
     for (NameTable::Entry* entry : w_->names_.entries()) {
       const std::u16string_view key = entry->first;
       NameRecord& name = entry->second;
-      if (name.items.empty()) {
-        ++emptied;
-        continue;
-      }
+      if (name.items.empty()) continue;  // names left without items are not written
       sorted.emplace_back(key, &name);
       text_bytes += TextBytes(key, name);
       items += name.items.size();
     }
-    if (emptied) env_->DebugOutput(u"DEL??");  // names left without items are not written
     SortByKey(&sorted);
     table_.assign(items, nullptr);
     old_to_new_.assign(w_->loaded_count_, kNoItem);

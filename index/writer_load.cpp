@@ -73,7 +73,9 @@ class WriterLoader {
     if (frs.mounts) {
       for (int m = 0; m < kMountSlots; ++m) dbformat::DecodeMountState(frs.mounts + m * kStateBlockSize, &w_->mounts_[m]);
     } else {
-      env_->DebugOutput(u"Old ver");
+      // Files of an older version hold no mount slots: every volume mounted in a folder
+      // starts unknown, so the next build reads each one in full.
+      env_->DebugOutput(u"nusk.frs has no mount slots (an older format): mounted volumes will be read in full.");
     }
     // Rows of a forgotten drive get no record (null in table_); they keep their row
     // number, so the hidden-items list maps them to "removed" like any forgotten item.
@@ -135,7 +137,6 @@ class WriterLoader {
 
 Status LoadIndexForWrite(NuskDbWriter* w, const std::u16string& home, Env* env, IStatusSink* sink) {
   if (!sink) sink = NullStatusSink();
-  if (!env) env = Env::Default();
   std::lock_guard<std::mutex> lock(w->mu_);
   if (w->loaded_ || w->item_count_ != 0) return Status::Error("The index was already loaded or changed.");
   w->home_ = home;

@@ -13,9 +13,7 @@ class AppendFile {
  public:
   virtual ~AppendFile() = default;
 
-  // Opens path for writing (others may read it meanwhile): appending when append is
-  // set, else truncating. Creates the file when missing.
-  static Status Open(const std::u16string& path, bool append, std::unique_ptr<AppendFile>* file);
+  // Made by Env::NewAppendFile; others may read the file meanwhile.
 
   // Writes the bytes and flushes them to the system. False when not all were written.
   virtual bool Write(std::string_view bytes) = 0;

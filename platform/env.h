@@ -1,9 +1,14 @@
-// The operating-system seam for files, folders, clocks, locks and diagnostics.
+// The operating-system seam for files, folders, clocks, locks and diagnostics, and the
+// maker of the objects that keep a system handle open: a walk's folder lister, a raw
+// volume, a change journal, a file read piece by piece (also the served file) and the
+// build log.
 //
 // Everything outside platform/ reaches the system through Env (or the other small
 // interfaces in this folder), so the core builds and is tested without OS headers.
-// Env::Default() is the real system (env_posix.cpp / env_win32.cpp); tests wrap it
-// with EnvWrapper to inject faults (failed writes, a crash between two steps).
+// Env::Default() is the real system (env_posix.cpp / env_win32.cpp); only the entry
+// points (app/, gui/) call it and hand the Env down. Tests wrap it with EnvWrapper to
+// inject faults (failed writes, a crash between two steps, an unreadable folder, a
+// short volume read, a read error mid-file, a log that cannot be written).
 //
 // Paths are UTF-16. On Windows they are used as they are; on POSIX they are converted
 // to UTF-8. Every method is safe to call from any thread unless it says otherwise.
@@ -13,10 +18,18 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "util/status.h"
 
 namespace nusk {
+
+class AppendFile;
+class FileStream;
+class RawVolume;
+class UsnJournal;
+class VolumeLister;
+struct OpenedItem;
 
 // One entry of a folder listing.
 struct DirEntry {
@@ -126,6 +139,38 @@ class Env {
 
   // Value of an environment variable, empty when unset.
   virtual std::u16string GetEnvVar(std::u16string_view name) = 0;
+
+  // --- Objects that keep a handle open (their interfaces are in platform/*.h) ---
+
+  // A lister for the walk of the volume holding root (a folder path ending with the
+  // separator); see platform/volume_lister.h. POSIX: folders on another device than root
+  // come back flagged no_descend. Fails, *lister null, when root cannot be examined.
+  virtual Status NewVolumeLister(const std::u16string& root, std::unique_ptr<VolumeLister>* lister) = 0;
+
+  // Opens a volume's raw bytes for reading (an NTFS image file, a block device, "\\.\C:");
+  // see platform/raw_volume.h. Fails, *volume null, with the path and the system's text.
+  virtual Status OpenRawVolume(const std::u16string& path, std::unique_ptr<RawVolume>* volume) = 0;
+
+  // Opens the change journal of a volume (platform/usn_journal.h says where POSIX keeps
+  // one). Fails, *journal null, with the system's error number in *error_code.
+  virtual Status OpenUsnJournal(const std::u16string& volume_path, std::unique_ptr<UsnJournal>* journal,
+                                uint32_t* error_code) = 0;
+
+  // Opens an existing regular file for reading piece by piece (platform/file_stream.h).
+  // Null when missing, a folder or not readable; anything else (FIFO, device, socket) is
+  // refused without waiting on it, and *not_regular (when not null) is set to say so.
+  virtual std::unique_ptr<FileStream> OpenFileStream(const std::u16string& path, bool* not_regular) = 0;
+
+  // Opens root + names[0] + ... without following a link below root, for serving an item
+  // the index shows (platform/file_stream.h states the whole contract). True for a
+  // regular file (out->file set) or a folder (out->file null); false for anything else.
+  virtual bool OpenBelow(const std::u16string& root, const std::vector<std::u16string>& names,
+                         OpenedItem* out) = 0;
+
+  // Opens a text file to be written line by line, each write flushed to the system
+  // (platform/append_file.h): appending when append is set, else truncating; created when
+  // missing. Fails, *file null, with the path and the system's text.
+  virtual Status NewAppendFile(const std::u16string& path, bool append, std::unique_ptr<AppendFile>* file) = 0;
 };
 
 // Forwards every call to another Env; tests derive from it and override what they break.
@@ -162,6 +207,22 @@ class EnvWrapper : public Env {
   }
   void DebugOutput(std::u16string_view t) override { target_->DebugOutput(t); }
   std::u16string GetEnvVar(std::u16string_view n) override { return target_->GetEnvVar(n); }
+  Status NewVolumeLister(const std::u16string& r, std::unique_ptr<VolumeLister>* l) override {
+    return target_->NewVolumeLister(r, l);
+  }
+  Status OpenRawVolume(const std::u16string& p, std::unique_ptr<RawVolume>* v) override {
+    return target_->OpenRawVolume(p, v);
+  }
+  Status OpenUsnJournal(const std::u16string& p, std::unique_ptr<UsnJournal>* j, uint32_t* e) override {
+    return target_->OpenUsnJournal(p, j, e);
+  }
+  std::unique_ptr<FileStream> OpenFileStream(const std::u16string& p, bool* n) override;
+  bool OpenBelow(const std::u16string& r, const std::vector<std::u16string>& n, OpenedItem* o) override {
+    return target_->OpenBelow(r, n, o);
+  }
+  Status NewAppendFile(const std::u16string& p, bool a, std::unique_ptr<AppendFile>* f) override {
+    return target_->NewAppendFile(p, a, f);
+  }
 
  private:
   Env* target_;

@@ -24,26 +24,23 @@ bool StatPath(const std::u16string& path, PathInfo* info);
 class FileStream {
  public:
   virtual ~FileStream() = default;
-  // Opens an existing regular file; null when missing, a folder or not readable. Anything
-  // else (a FIFO, a device, a socket) is refused without waiting for a writer or a
-  // device, and *not_regular (when given) is set to say so.
-  static std::unique_ptr<FileStream> Open(const std::u16string& path, bool* not_regular = nullptr);
+  // Made by Env::OpenFileStream (an existing regular file) and Env::OpenBelow.
   // Reads up to size bytes at offset. Returns the count (0 at the end), or -1 on error.
   virtual int64_t ReadAt(uint64_t offset, char* buffer, size_t size) = 0;
 };
 
-// What OpenBelow found.
+// What Env::OpenBelow found.
 struct OpenedItem {
   PathInfo info;                     // of the item actually opened
   std::unique_ptr<FileStream> file;  // set for a regular file; null for a folder
 };
 
-// Opens root + names[0] + ... + names[n-1] for reading without following a symbolic link
-// (POSIX) or a reparse point (Windows) anywhere below root; root itself is resolved as the
-// system resolves it. Each name is one path component as NativeFromPath takes it (no
-// separators; "", "." and ".." are refused). Succeeds only for a regular file (file set)
-// or a folder (file null); a link, a folder reached through a link, a device, a socket
-// or a FIFO fails, and no open ever waits on such an item. An empty names opens root.
-bool OpenBelow(const std::u16string& root, const std::vector<std::u16string>& names, OpenedItem* out);
+// Env::OpenBelow opens root + names[0] + ... + names[n-1] for reading without following a
+// symbolic link (POSIX) or a reparse point (Windows) anywhere below root; root itself is
+// resolved as the system resolves it. Each name is one path component as NativeFromPath
+// takes it (no separators; "", "." and ".." are refused). Succeeds only for a regular
+// file (file set) or a folder (file null); a link, a folder reached through a link, a
+// device, a socket or a FIFO fails, and no open ever waits on such an item. An empty
+// names opens root.
 
 }  // namespace nusk

@@ -27,7 +27,7 @@ Status Env::ReadFileHead(const std::u16string& path, size_t max_bytes, std::stri
   head->clear();
   *size = 0;
   PathInfo info;
-  std::unique_ptr<FileStream> file = FileStream::Open(path);
+  std::unique_ptr<FileStream> file = OpenFileStream(path, nullptr);
   if (!file || !StatPath(path, &info)) {
     return Status::Error("cannot read " + ToUtf8(path) + (FileExists(path) ? "" : ": the file is missing"));
   }
@@ -41,6 +41,10 @@ Status Env::ReadFileHead(const std::u16string& path, size_t max_bytes, std::stri
   }
   head->resize(done);
   return Status::Ok();
+}
+
+std::unique_ptr<FileStream> EnvWrapper::OpenFileStream(const std::u16string& path, bool* not_regular) {
+  return target_->OpenFileStream(path, not_regular);
 }
 
 Status EnvWrapper::ReadFileHead(const std::u16string& path, size_t max_bytes, std::string* head, uint64_t* size) {

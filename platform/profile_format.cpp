@@ -76,4 +76,11 @@ Profile* Profile::Default() {
   return profile;
 }
 
+bool HasNonAscii(std::u16string_view text) {
+  for (char16_t c : text) {
+    if (c > 0x7F) return true;
+  }
+  return false;
+}
+
 }  // namespace nusk

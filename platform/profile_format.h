@@ -11,6 +11,10 @@ namespace nusk {
 // The profile reader drops one enclosing pair of matching quotes (" or '), once.
 std::u16string_view StripEnclosingQuotes(std::u16string_view value);
 
+// True when text holds a character outside ASCII, which a file in the ANSI code page
+// cannot be trusted to keep (the profile then rewrites the file as UTF-16).
+bool HasNonAscii(std::u16string_view text);
+
 // Each byte as two upper-case hex digits, then the checksum byte (sum modulo 256).
 std::u16string EncodeStructHex(const void* data, size_t size);
 

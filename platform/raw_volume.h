@@ -23,9 +23,8 @@ class RawVolume {
  public:
   virtual ~RawVolume() = default;
 
-  // Opens path for reading (sharing read and write with others). On failure *volume is
-  // null and the status carries the path and the system's error text.
-  static Status Open(const std::u16string& path, std::unique_ptr<RawVolume>* volume);
+  // Made by Env::OpenRawVolume: the path opened for reading, sharing read and write
+  // with others.
 
   // Reads up to length bytes at byte offset into buffer. Returns the number of bytes
   // read: fewer than asked at the end of the volume, -1 on a read error. Offsets and

@@ -44,9 +44,7 @@ class UsnJournal {
  public:
   virtual ~UsnJournal() = default;
 
-  // Opens the volume for journal access. Fails with the system error in *error_code.
-  static Status Open(const std::u16string& volume_path, std::unique_ptr<UsnJournal>* journal,
-                     uint32_t* error_code);
+  // Made by Env::OpenUsnJournal for one volume.
 
   // Describes the journal. False with *error (kNotActive when there is none).
   virtual bool Query(UsnJournalData* data, UsnJournalError* error) = 0;

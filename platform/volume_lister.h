@@ -28,10 +28,8 @@ class VolumeLister {
  public:
   virtual ~VolumeLister() = default;
 
-  // A lister for the volume holding root (a folder path ending with the separator).
-  // POSIX: folders on another device than root are flagged no_descend. Fails when root
-  // cannot be examined.
-  static Status Create(const std::u16string& root, std::unique_ptr<VolumeLister>* lister);
+  // Made by Env::NewVolumeLister for the volume holding a root folder. POSIX: folders
+  // on another device than that root are flagged no_descend.
 
   // Replaces *entries with the entries of folder (a path ending with the separator).
   // Fails when the folder cannot be listed (access denied, vanished).

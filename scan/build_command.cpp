@@ -61,8 +61,6 @@ class WalkExclusionAdapter : public IWalkExclusions {
   const ExclusionSettings& s_;
 };
 
-namespace {
-
 // The drive's listener; it notes when a scan forgot all of the drive's items (a full MFT
 // scan or a walk), which also dropped the items of the volumes mounted in its folders.
 class DriveListener : public CNuskToDbListener {
@@ -74,6 +72,8 @@ class DriveListener : public CNuskToDbListener {
   }
   bool host_forgotten = false;
 };
+
+namespace {
 
 bool Buildable(DriveType t) {
   return t == DriveType::kRemovable || t == DriveType::kFixed || t == DriveType::kRemote || t == DriveType::kCdrom;
@@ -139,13 +139,17 @@ int CBuildCommand::Run(const std::vector<std::u16string>& args) {
     return ok ? 0 : kExitDriveFailed;
   }
   int status = BuildHere(options, args);
+  if (int lost = log_.failed_lines()) {
+    Say("The build log " + ToUtf8(BuildLog::PathIn(env_.home, env_.env)) + " could not be written (" +
+        std::to_string(lost) + " lines lost); the database itself is not affected.");
+  }
   if (!options.delegate) NotifyMainWindows(0);
   log_.Close();
   return status;
 }
 
 int CBuildCommand::BuildHere(const BuildOptions& options, const std::vector<std::u16string>& args) {
-  Status opened = log_.Open(env_.home, options.remote_drives);
+  Status opened = log_.Open(env_.env, env_.home, options.remote_drives);
   if (!opened.ok()) Say("Cannot write the build log: " + opened.message());
   if (options.remote_drives) Log("--------------------------------");
   std::string line;
@@ -175,8 +179,7 @@ bool CBuildCommand::TakeBuildLock() {
   lock_.reset();
   if (!s.ok()) {
     // Not knowing whether another build runs is no licence to build beside it.
-    Say("Cannot take the build lock: " + s.message());
-    Log("Cannot take the build lock: " + s.message());
+    Report("Cannot take the build lock: " + s.message());
   } else {
     Say(kLockHeldMessage);
     if (remote_drives_) Log("Failed to obtain build lock.");
@@ -185,7 +188,7 @@ bool CBuildCommand::TakeBuildLock() {
 }
 
 bool CBuildCommand::OpenIndexForBuild() {
-  Log("Openning database..");
+  Log("Opening the database..");
   writer_ = std::make_unique<NuskDbWriter>();
   // The writer keeps the sink for its commit: it lives as long as this command.
   sink_ = std::make_unique<BuildStatusSink>(&log_);
@@ -199,8 +202,7 @@ bool CBuildCommand::OpenIndexForBuild() {
   }
   Status s = LoadIndexForWrite(writer_.get(), env_.home, env_.env, sink_.get());
   if (!s.ok()) {
-    Say("Failed to open the database: " + s.message());
-    Log("Failed to open the database: " + s.message());
+    Report("Failed to open the database: " + s.message());
     writer_.reset();
     return false;
   }
@@ -216,11 +218,11 @@ bool CBuildCommand::OpenIndexForBuild() {
 }
 
 bool CBuildCommand::SelectedForBuild(char16_t letter) const {
-  uint8_t state = exclusions_.volume_states[letter - u'A'];
+  VolumeState state = exclusions_.volume_states[letter - u'A'];
   DriveType t = env_.drives->TypeOf(letter);
-  if (state == 0 || !Buildable(t)) return false;
-  if (state == 255 && t != DriveType::kFixed) return false;
-  if (state == 1 && !env_.drives->CanOpenVolume(letter)) return false;
+  if (state == kVolumeSkipped || !Buildable(t)) return false;
+  if (state == kVolumeUnlisted && t != DriveType::kFixed) return false;
+  if (state == kVolumeSelected && !env_.drives->CanOpenVolume(letter)) return false;
   return !env_.drives->HasIgnoreMarker(letter);
 }
 
@@ -229,7 +231,8 @@ void CBuildCommand::StartEarlyWalk(char16_t letter) {
   // read while the previous index loads.
   if (!letter || env_.drives->IsNtfsDrive(letter) || !env_.drives->map().IsFolderTarget(letter)) return;
   walk_exclusions_ = std::make_unique<WalkExclusionAdapter>(exclusions_);
-  early_walk_ = StartWalkListing(WalkTarget{letter, env_.drives->Root(letter), walk_exclusions_.get()}, true);
+  early_walk_ =
+      StartWalkListing(WalkTarget{letter, env_.drives->Root(letter), walk_exclusions_.get(), env_.env}, true);
 }
 
 int CBuildCommand::BuildAllDrives() {
@@ -238,6 +241,10 @@ int CBuildCommand::BuildAllDrives() {
     if (SelectedForBuild(letter)) letters.push_back(letter);
   if (!letters.empty()) StartEarlyWalk(letters.front());
   if (!OpenIndexForBuild()) return kExitDatabase;
+  return WriteIndex(true, BuildDrives(letters));
+}
+
+int CBuildCommand::BuildDrives(const std::vector<char16_t>& letters) {
   int status = 0;
   for (char16_t letter : letters) {
     if (Canceled()) break;
@@ -245,8 +252,7 @@ int CBuildCommand::BuildAllDrives() {
     if (outcome == DriveOutcome::kFailed) status = kExitDriveFailed;
     if (outcome != DriveOutcome::kFailed) built_[letter - u'A'] = true;
   }
-  if (Canceled()) status = kExitCanceled;
-  return WriteIndex(true, status);
+  return Canceled() ? kExitCanceled : status;
 }
 
 int CBuildCommand::BuildOneDrive(char16_t letter) {
@@ -266,16 +272,13 @@ int CBuildCommand::BuildRemoteDrives() {
   if (!OpenIndexForBuild()) return kExitDatabase;
   ReadExclusionSettings(env_.profile, env_.settings_path,
                         [this](char16_t l) { return IsFixedNtfsDrive(env_.drives, l); }, &exclusions_);
-  int status = 0;
+  std::vector<char16_t> letters;
   for (char16_t letter : env_.drives->PresentLetters()) {
-    if (Canceled()) break;
-    if (exclusions_.volume_states[letter - u'A'] != 1) continue;
+    if (exclusions_.volume_states[letter - u'A'] != kVolumeSelected) continue;
     if (env_.drives->TypeOf(letter) != DriveType::kRemote || env_.drives->HasIgnoreMarker(letter)) continue;
-    DriveOutcome outcome = BuildDrive(letter);
-    if (outcome == DriveOutcome::kFailed) status = kExitDriveFailed;
-    if (outcome != DriveOutcome::kFailed) built_[letter - u'A'] = true;
+    letters.push_back(letter);
   }
-  if (Canceled()) status = kExitCanceled;
+  const int status = BuildDrives(letters);
   lock_.reset();
   StoreIgnored();
   return WriteIndex(false, status);
@@ -294,8 +297,7 @@ int CBuildCommand::WriteIndex(bool all_drives, int status) {
     s = CommitIndex(writer_.get(), options);
   }
   if (!s.ok()) {
-    Say("Failed to write the database: " + s.message());
-    Log("Failed to write the database: " + s.message());
+    Report("Failed to write the database: " + s.message());
     return kExitDatabase;
   }
   Log("Database written.");
@@ -345,8 +347,7 @@ CBuildCommand::DriveOutcome CBuildCommand::BuildDrive(char16_t letter) {
   uint32_t serial = env_.drives->VolumeSerial(letter);
   if (serial == 0) {
     std::string msg = "Error getting drive serial number: " + Letter(letter) + ", build canceled.";
-    Log(msg);
-    Say(msg);
+    Report(msg);
     SetBuildingDrive(0);
     return DriveOutcome::kFailed;
   }
@@ -379,8 +380,7 @@ CBuildCommand::DriveOutcome CBuildCommand::BuildDrive(char16_t letter) {
       if (forgotten_on_load_ == letter) forgotten_on_load_ = 0;  // restored with it
     }
     std::string msg = "Build of drive " + Letter(letter) + " canceled: " + kept;
-    Log(msg);
-    Say(msg);
+    Report(msg);
   } else if (outcome == DriveOutcome::kBuilt) {
     for (const std::u16string& folder : listener.ignored_folders()) exclusions_.ignored_folders_found.push_back(folder);
     std::lock_guard<std::mutex> lock(IndexMutex());
@@ -407,12 +407,12 @@ CBuildCommand::DriveOutcome CBuildCommand::WalkOneDrive(char16_t letter, CNuskTo
   std::u16string root = env_.drives->Root(letter);
   if (!env_.drives->map().IsFolderTarget(letter)) {
     std::string msg = "Drive " + Letter(letter) + ": " + ToUtf8(root) + " is neither a folder nor an NTFS volume.";
-    Log(msg);
-    Say(msg);
+    Report(msg);
     return DriveOutcome::kFailed;
   }
   if (!walk_exclusions_) walk_exclusions_ = std::make_unique<WalkExclusionAdapter>(exclusions_);
   WalkContext ctx;
+  ctx.env = env_.env;
   ctx.drive_letter = letter;
   ctx.root_path = root;
   ctx.listener = listener;
@@ -421,7 +421,7 @@ CBuildCommand::DriveOutcome CBuildCommand::WalkOneDrive(char16_t letter, CNuskTo
   ctx.status = [this](const std::string& l) { Say(l); };
   ctx.cancel_requested = [this] { return Canceled(); };
   // The early listing is used: the walk itself now forgets the drive's items.
-  if (forgotten_on_load_ == letter && early_walk_ && early_walk_->target() == WalkTarget{letter, root, ctx.exclusions})
+  if (forgotten_on_load_ == letter && early_walk_ && early_walk_->target() == WalkTarget{letter, root, ctx.exclusions, ctx.env})
     forgotten_on_load_ = 0;
   switch (WalkDrive(&ctx, std::move(early_walk_))) {
     case WalkResult::kDone:
@@ -433,12 +433,11 @@ CBuildCommand::DriveOutcome CBuildCommand::WalkOneDrive(char16_t letter, CNuskTo
       break;
   }
   std::string msg = "Drive " + Letter(letter) + " cannot be read; its records were kept.";
-  Log(msg);
-  Say(msg);
+  Report(msg);
   return DriveOutcome::kFailed;
 }
 
-CBuildCommand::DriveOutcome CBuildCommand::BuildNtfsDrive(char16_t letter, CNuskToDbListener* listener) {
+CBuildCommand::DriveOutcome CBuildCommand::BuildNtfsDrive(char16_t letter, DriveListener* listener) {
   int d = letter - u'A';
   NtfsVolumeConfig config;
   config.drive_letter = letter;
@@ -467,12 +466,22 @@ CBuildCommand::DriveOutcome CBuildCommand::BuildNtfsDrive(char16_t letter, CNusk
   }
   if (Canceled()) return DriveOutcome::kCanceled;
   if (!ok) {
-    std::string msg = "Drive " + Letter(letter) + " could not be read completely; it will be scanned in full next time.";
-    Log(msg);
-    Say(msg);
+    // A scan that stopped part-way (a read error, a damaged record) must not replace the
+    // drive's records with the part it read: the previous ones come back, and the journal
+    // position goes, so the next build reads the whole volume.
+    std::string kept;
+    {
+      std::lock_guard<std::mutex> lock(IndexMutex());
+      kept = RestoreDrivesLocked({letter});
+      writer_->drive_state(d).journal_id = 0;
+      writer_->drive_state(d).journal_next = 0;
+    }
+    std::string msg = "Drive " + Letter(letter) + " could not be read completely: " + kept +
+                      " It will be scanned in full next time.";
+    Report(msg);
     return DriveOutcome::kFailed;
   }
-  BuildFolderMounts(letter, false, static_cast<DriveListener*>(listener)->host_forgotten, listener);
+  BuildFolderMounts(letter, false, listener->host_forgotten, listener);
   return Canceled() ? DriveOutcome::kCanceled : DriveOutcome::kBuilt;
 }
 

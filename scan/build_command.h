@@ -32,6 +32,8 @@ class NamedMutex;
 class IStatusSink;
 class WalkExclusionAdapter;
 class WalkListing;
+class CNuskToDbListener;
+class DriveListener;
 
 inline constexpr int kExitUsage = 1;
 inline constexpr int kExitLockHeld = 2;
@@ -90,9 +92,10 @@ class CBuildCommand : public IStatusInfoListener {
   int BuildAllDrives();
   int BuildOneDrive(char16_t letter);
   int BuildRemoteDrives();
+  int BuildDrives(const std::vector<char16_t>& letters);  // status: 0, kExitDriveFailed or kExitCanceled
   int WriteIndex(bool all_drives, int status);
   DriveOutcome BuildDrive(char16_t letter);
-  DriveOutcome BuildNtfsDrive(char16_t letter, class CNuskToDbListener* listener);
+  DriveOutcome BuildNtfsDrive(char16_t letter, DriveListener* listener);
   // Volumes mounted in folders of the drive (scan/build_command_mounts.cpp). walked_host:
   // the drive was walked (mount folders are found by name); host_rescanned: the drive's
   // items were all forgotten this build, so every mounted volume is read in full.
@@ -118,6 +121,10 @@ class CBuildCommand : public IStatusInfoListener {
   bool Canceled() const { return env_.cancel && env_.cancel->load(); }
   void Log(const std::string& line) { log_.Line(line); }
   void Say(const std::string& line) { StatusOutput::Get().Print(line); }
+  void Report(const std::string& line) {  // both: the build log and the status output
+    Log(line);
+    Say(line);
+  }
 
   BuildEnvironment env_;
   BuildLog log_;

@@ -8,19 +8,20 @@ namespace nusk {
 BuildLog::BuildLog() = default;
 BuildLog::~BuildLog() = default;
 
-std::u16string BuildLog::PathIn(const std::u16string& home) {
+std::u16string BuildLog::PathIn(const std::u16string& home, Env* env) {
   std::u16string path = home;
-  char16_t sep = Env::Default()->PathSeparator();
+  char16_t sep = env->PathSeparator();
   if (!path.empty() && path.back() != sep) path.push_back(sep);
   return path + u"nusk.build.log";
 }
 
-Status BuildLog::Open(const std::u16string& home, bool append) {
+Status BuildLog::Open(Env* env, const std::u16string& home, bool append) {
   std::unique_ptr<AppendFile> file;
-  Status s = AppendFile::Open(PathIn(home), append, &file);
+  Status s = env->NewAppendFile(PathIn(home, env), append, &file);
   if (!s.ok()) return s;
   std::lock_guard<std::mutex> lock(mu_);
   file_ = std::move(file);
+  failed_lines_ = 0;
   return Status::Ok();
 }
 
@@ -39,7 +40,12 @@ void BuildLog::Line(std::string_view text) {
   if (!file_) return;
   std::string line(text);
   line.push_back('\n');
-  file_->Write(line);  // a log that cannot be written must not stop the build
+  if (!file_->Write(line)) ++failed_lines_;  // a log that cannot be written must not stop the build
+}
+
+int BuildLog::failed_lines() const {
+  std::lock_guard<std::mutex> lock(mu_);
+  return failed_lines_;
 }
 
 }  // namespace nusk

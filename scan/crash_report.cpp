@@ -42,7 +42,7 @@ std::string CrashReportPrelude(const std::u16string& home, DriveSystem* drives) 
 
 bool InstallBuildCrashReport(const std::u16string& home, DriveSystem* drives) {
   CrashReportSetup setup;
-  setup.log_path = BuildLog::PathIn(home);
+  setup.log_path = BuildLog::PathIn(home, drives->env());
   setup.dump_folder = home;
   setup.prepared = CrashReportPrelude(home, drives);
   return InstallCrashHandler(setup);

@@ -85,16 +85,18 @@ void ParseExcludeNames(std::u16string_view value, ExclusionSettings* s) {
 }
 
 void ParseVolumeStates(std::u16string_view v, const FixedNtfsDriveQuery& is_fixed_ntfs,
-                       std::array<uint8_t, 26>* states) {
+                       VolumeStates* states) {
   while (!v.empty() && (v.front() == u' ' || v.front() == u'\t' || v.front() == u'\r' || v.front() == u'\n')) v.remove_prefix(1);
   while (!v.empty() && (v.back() == u' ' || v.back() == u'\t' || v.back() == u'\r' || v.back() == u'\n')) v.remove_suffix(1);
   if (v.empty()) {
-    for (int i = 0; i < 26; ++i) (*states)[i] = is_fixed_ntfs && is_fixed_ntfs(static_cast<char16_t>(u'A' + i)) ? 1 : 0;
+    for (int i = 0; i < 26; ++i) {
+      (*states)[i] = is_fixed_ntfs && is_fixed_ntfs(static_cast<char16_t>(u'A' + i)) ? kVolumeSelected : kVolumeSkipped;
+    }
     return;
   }
-  states->fill(255);
+  states->fill(kVolumeUnlisted);
   for (size_t i = 0; i < v.size(); ++i) {
-    if (v[i] >= u'A' && v[i] <= u'Z') (*states)[v[i] - u'A'] = (i + 1 < v.size() && v[i + 1] == u'0') ? 0 : 1;
+    if (v[i] >= u'A' && v[i] <= u'Z') (*states)[v[i] - u'A'] = (i + 1 < v.size() && v[i + 1] == u'0') ? kVolumeSkipped : kVolumeSelected;
   }
 }
 

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "scan/volume_state.h"
+
 namespace nusk {
 
 class Profile;
@@ -23,8 +25,8 @@ struct ExclusionSettings {
   std::vector<std::u16string> file_patterns;
   std::vector<uint16_t> folder_pattern_kinds;
   std::vector<uint16_t> file_pattern_kinds;
-  // Per drive A..Z: 0 = do not build, 1 = build, 255 = default (fixed drives only).
-  std::array<uint8_t, 26> volume_states{};
+  // Per drive A..Z.
+  VolumeStates volume_states{};
   std::vector<std::u16string> ignored_folders_found;  // filled by the build
 };
 
@@ -42,7 +44,7 @@ void ParseExcludeNames(std::u16string_view value, ExclusionSettings* settings);
 
 // Parses a VolumeStates value (exposed for tests).
 void ParseVolumeStates(std::u16string_view value, const FixedNtfsDriveQuery& is_fixed_ntfs,
-                       std::array<uint8_t, 26>* states);
+                       VolumeStates* states);
 
 // Pattern tests, ASCII letters compared without case, any match excludes.
 bool MatchesFolderPattern(const ExclusionSettings& settings, std::u16string_view name);

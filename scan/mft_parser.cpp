@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "index/file_reference.h"
+#include "platform/env.h"
 #include "util/utf.h"
 
 namespace nusk {
@@ -22,9 +23,9 @@ std::string Hex(uint64_t v) {
 
 }  // namespace
 
-std::unique_ptr<MftParser> MftParser::OpenDisk(const std::u16string& path, const ScanLog& log) {
+std::unique_ptr<MftParser> MftParser::OpenDisk(Env* env, const std::u16string& path, const ScanLog& log) {
   std::unique_ptr<RawVolume> volume;
-  Status s = RawVolume::Open(path, &volume);
+  Status s = env->OpenRawVolume(path, &volume);
   if (!s.ok()) {
     if (log) log("Failed on MftParser::OpenDisk, " + ToUtf8(path) + " (" + s.message() + ")");
     return nullptr;

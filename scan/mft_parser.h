@@ -19,6 +19,8 @@
 
 namespace nusk {
 
+class Env;
+
 // One log line for the build log (no newline); may be empty (then nothing is logged).
 using ScanLog = std::function<void(const std::string& line)>;
 
@@ -47,10 +49,10 @@ static_assert(std::is_trivially_copyable_v<MftEntry> && std::is_aggregate_v<MftE
 
 class MftParser {
  public:
-  // Opens the volume at path and reads its boot sector. Null (with a log line) when the
+  // Opens the volume at path through env and reads its boot sector. Null (with a log line) when the
   // path cannot be opened; a parser whose boot sector is not NTFS is returned with
   // ok() false and every later operation does nothing.
-  static std::unique_ptr<MftParser> OpenDisk(const std::u16string& path, const ScanLog& log);
+  static std::unique_ptr<MftParser> OpenDisk(Env* env, const std::u16string& path, const ScanLog& log);
   // The same over an already opened volume (tests, images).
   MftParser(std::unique_ptr<RawVolume> volume, ScanLog log);
 

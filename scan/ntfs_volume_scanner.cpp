@@ -74,7 +74,7 @@ uint64_t NtfsVolumeScanner::ParentReference(uint64_t ntfs_parent) const {
 // The volume's MFT, its run list loaded; null (logged) when it cannot be read. The one
 // place the scanner opens the volume for reading.
 std::unique_ptr<MftParser> NtfsVolumeScanner::OpenParser() {
-  std::unique_ptr<MftParser> parser = MftParser::OpenDisk(VolumePath(), log_);
+  std::unique_ptr<MftParser> parser = MftParser::OpenDisk(env_, VolumePath(), log_);
   if (!parser || !parser->ok() || parser->LoadMFT() == 0) {
     Log("The volume's Master File Table cannot be read");
     return nullptr;
@@ -86,7 +86,7 @@ bool NtfsVolumeScanner::OpenVolumeJournal() {
   if (journal_handle_) return true;
   uint32_t err = 0;
   std::unique_ptr<UsnJournal> j;
-  if (!UsnJournal::Open(VolumePath(), &j, &err).ok()) {
+  if (!env_->OpenUsnJournal(VolumePath(), &j, &err).ok()) {
     Log("Failed to obtain a file handle for the root drive(err=" + std::to_string(err) + ")");
     return false;
   }

@@ -50,7 +50,7 @@ class LineRelay {
 // Some network drive is selected for building (state 1, no marker in its root).
 bool NetworkDriveSelected(const StartBuildContext& context) {
   for (char16_t letter : context.drives->PresentLetters()) {
-    if (context.volume_states[letter - u'A'] == 1 && context.drives->TypeOf(letter) == DriveType::kRemote &&
+    if (context.volume_states[letter - u'A'] == kVolumeSelected && context.drives->TypeOf(letter) == DriveType::kRemote &&
         !context.drives->HasIgnoreMarker(letter))
       return true;
   }

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "scan/status_output.h"
+#include "scan/volume_state.h"
 
 namespace nusk {
 
@@ -35,7 +36,7 @@ struct StartBuildContext {
   // The drives' volume states (Options/VolumeStates as the build reads them) and whether
   // the system is Windows 6.0 or later: the earlier build service builds no network
   // drives, so they are built beside it, on such systems, when one is selected.
-  std::array<uint8_t, 26> volume_states{};
+  VolumeStates volume_states{};
   bool newer_system = true;
   // Whether this process may build itself; empty: IsProcessAdmin.
   std::function<bool()> is_admin{};

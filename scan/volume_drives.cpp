@@ -149,20 +149,20 @@ bool DriveSystem::IsDriveSpinning(char16_t letter) {
   return by_letter.state == 1;
 }
 
-std::u16string DriveSystem::DrivesToBuild(const std::array<uint8_t, 26>& volume_states) {
+std::u16string DriveSystem::DrivesToBuild(const VolumeStates& volume_states) {
   std::u16string out;
   for (char16_t letter : PresentLetters()) {
-    uint8_t state = volume_states[letter - u'A'];
+    VolumeState state = volume_states[letter - u'A'];
     DriveType t = TypeOf(letter);
-    if (state == 0 || !Listable(t)) continue;
-    if (t != DriveType::kFixed && state >= 255) continue;
+    if (state == kVolumeSkipped || !Listable(t)) continue;
+    if (t != DriveType::kFixed && state == kVolumeUnlisted) continue;
     if (HasIgnoreMarker(letter)) continue;
     out.push_back(letter);
   }
   return out;
 }
 
-std::vector<VolumeRow> DriveSystem::FillVolumeRows(const std::array<uint8_t, 26>& volume_states) {
+std::vector<VolumeRow> DriveSystem::FillVolumeRows(const VolumeStates& volume_states) {
   std::vector<VolumeRow> rows;
   for (char16_t letter : PresentLetters()) {
     DriveType t = TypeOf(letter);
@@ -183,8 +183,8 @@ std::vector<VolumeRow> DriveSystem::FillVolumeRows(const std::array<uint8_t, 26>
     rows.push_back(std::move(row));
   }
   for (VolumeRow& row : rows) {
-    uint8_t state = volume_states[row.letter - u'A'];
-    row.checked = (row.local && row.ntfs) ? state != 0 : state == 1;
+    VolumeState state = volume_states[row.letter - u'A'];
+    row.checked = (row.local && row.ntfs) ? state != kVolumeSkipped : state == kVolumeSelected;
   }
   return rows;
 }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/volume.h"
+#include "scan/volume_state.h"
 #include "settings/drive_map.h"
 
 namespace nusk {
@@ -32,6 +33,7 @@ struct VolumeRow {
 class DriveSystem {
  public:
   DriveSystem(DriveMap map, Volumes* volumes, Env* env);
+  Env* env() const { return env_; }
 
   const DriveMap& map() const { return map_; }
   Volumes* volumes() const { return volumes_; }
@@ -66,11 +68,11 @@ class DriveSystem {
   // The drives the build menu marks as built by an all-drives build: state not 0, type
   // removable, fixed, remote or optical, fixed or with a state below 255, and no marker
   // file in the root (index 0 of volume_states = A:).
-  std::u16string DrivesToBuild(const std::array<uint8_t, 26>& volume_states);
+  std::u16string DrivesToBuild(const VolumeStates& volume_states);
 
   // The options page's rows; checked from the volume states (index 0 = A:; 0 never
   // build, 1 build, 255 default).
-  std::vector<VolumeRow> FillVolumeRows(const std::array<uint8_t, 26>& volume_states);
+  std::vector<VolumeRow> FillVolumeRows(const VolumeStates& volume_states);
 
  private:
   struct PowerEntry {

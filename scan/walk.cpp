@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "index/index_types.h"
+#include "platform/env.h"
 #include "platform/process_info.h"
 #include "platform/volume_lister.h"
 #include "scan/exclusion.h"
@@ -199,7 +200,7 @@ class TreeLister {
   // queue the walk ended.
   void RunThread(int index) {
     std::unique_ptr<VolumeLister> lister;
-    Status created = VolumeLister::Create(target_.root_path, &lister);
+    Status created = target_.env->NewVolumeLister(target_.root_path, &lister);
     std::unique_lock<std::mutex> lock(mu_);
     ++running_;
     try {
@@ -472,7 +473,7 @@ std::unique_ptr<WalkListing> StartWalkListing(const WalkTarget& target, bool ear
   state->target = target;
   std::unique_ptr<VolumeLister> lister;
   std::vector<VolumeEntry> root_entries;
-  Status s = VolumeLister::Create(target.root_path, &lister);
+  Status s = target.env->NewVolumeLister(target.root_path, &lister);
   if (s.ok()) s = lister->List(target.root_path, &root_entries);
   state->root_status = s;
   if (s.ok()) {
@@ -556,7 +557,7 @@ class Walker {
 }  // namespace
 
 WalkResult WalkDrive(WalkContext* ctx, std::unique_ptr<WalkListing> started) {
-  WalkTarget target{ctx->drive_letter, ctx->root_path, ctx->exclusions};
+  WalkTarget target{ctx->drive_letter, ctx->root_path, ctx->exclusions, ctx->env};
   if (!started || !(started->target() == target)) started = StartWalkListing(target, false);
   return Walker(ctx, started->state_.get()).Run();
 }

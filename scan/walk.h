@@ -30,6 +30,7 @@
 
 namespace nusk {
 
+class Env;
 class VolumeLister;
 struct VolumeEntry;
 
@@ -51,6 +52,7 @@ enum class WalkResult {
 };
 
 struct WalkContext {
+  Env* env = nullptr;                  // lists the folders (Env::NewVolumeLister); required
   char16_t drive_letter = u'C';        // 'A'..'Z'
   std::u16string root_path;            // native root, ending with the separator ("C:\\", "/", "/data/")
   INuskListener* listener = nullptr;
@@ -73,8 +75,10 @@ struct WalkTarget {
   char16_t drive_letter = u'C';
   std::u16string root_path;
   const IWalkExclusions* exclusions = nullptr;
+  Env* env = nullptr;  // required
   bool operator==(const WalkTarget& o) const {
-    return drive_letter == o.drive_letter && root_path == o.root_path && exclusions == o.exclusions;
+    return drive_letter == o.drive_letter && root_path == o.root_path && exclusions == o.exclusions &&
+           env == o.env;
   }
 };
 

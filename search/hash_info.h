@@ -54,7 +54,7 @@ class HashInfo {
   // file gives all zeros and Ok. A damaged file gives all zeros and an error. Records
   // that match no file (above), records without hash and repeated records of one item
   // are ignored.
-  Status Load(const NuskDb& db, const std::u16string& home, Env* env = Env::Default());
+  Status Load(const NuskDb& db, const std::u16string& home, Env* env);
   // The same from records already read (tests and the hashing tool).
   void Assign(const NuskDb& db, const std::vector<HashRecord>& records);
   // How the records of the last Load or Assign met the index.

@@ -5,10 +5,9 @@
 
 namespace nusk {
 
-uint32_t PresentDrives(const DriveMap& drives) {
+uint32_t PresentDrives(const DriveMap& drives, Env* env) {
   if (drives.native_letters()) return Volumes::Default()->LogicalDrives();
   uint32_t mask = 0;
-  Env* env = Env::Default();
   for (char16_t letter : drives.Letters()) {
     const std::u16string target = drives.Target(letter);
     if (env->FolderExists(target) || env->FileExists(target)) mask |= 1u << (letter - u'A');

@@ -6,7 +6,9 @@
 
 namespace nusk {
 
-// Windows: the system's logical drives. POSIX: the mapped letters whose target exists.
-uint32_t PresentDrives(const DriveMap& drives);
+class Env;
+
+// Windows: the system's logical drives. POSIX: the mapped letters whose target exists in env.
+uint32_t PresentDrives(const DriveMap& drives, Env* env);
 
 }  // namespace nusk

@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/env.h"
 #include "util/utf.h"
 
 namespace nusk {
@@ -120,7 +119,6 @@ class Tokenizer {
       return false;
     }
     // Nested groups left open: drop this "<" and read on after it.
-    Env::Default()->DebugOutput(u"WTF");
     return true;
   }
 

@@ -23,6 +23,9 @@ constexpr const char* kAllowedMethods = "GET, HEAD, POST, OPTIONS";  // how long
 // FILETIME of the Unix epoch.
 constexpr uint64_t kUnixEpochFileTime = 116444736000000000ULL;
 
+// Whole seconds since 1970-01-01 UTC.
+int64_t UnixNow(Env* env) { return static_cast<int64_t>((env->NowFileTime() - kUnixEpochFileTime) / 10000000ULL); }
+
 std::string RandomSecret() {
   std::random_device rd;
   std::string s;
@@ -54,15 +57,7 @@ bool ParseListeningPort(std::string_view value, std::string* address, uint16_t* 
     *address = addr;
     port_text = value.substr(colon + 1);
   }
-  if (port_text.empty() || port_text.size() > 5) return false;
-  unsigned v = 0;
-  for (char c : port_text) {
-    if (c < '0' || c > '9') return false;
-    v = v * 10 + static_cast<unsigned>(c - '0');
-  }
-  if (v > 65535) return false;
-  *port = static_cast<uint16_t>(v);
-  return true;
+  return ParsePortNumber(port_text, port);
 }
 
 // One client connection and the response in progress.
@@ -131,9 +126,9 @@ struct Server::Conn : public Connection {
   }
 
   void SendFile(const std::u16string& root, const std::vector<std::u16string>& names) override {
-    int64_t now = static_cast<int64_t>((server->env_->NowFileTime() - kUnixEpochFileTime) / 10000000ULL);
+    int64_t now = UnixNow(server->env_);
     OpenedItem item;
-    bool found = OpenBelow(root, names, &item);
+    bool found = server->env_->OpenBelow(root, names, &item);
     std::string name = ToUtf8(names.empty() ? root : names.back());
     FileReply reply = PrepareFileReply(req, found ? &item : nullptr, name, now, req.WantsKeepAlive());
     if (reply.error != 0) {
@@ -329,7 +324,7 @@ void Server::Dispatch(Conn& c, uint64_t now) {
     return;
   }
   if (auth_.enabled()) {
-    int64_t unix_now = static_cast<int64_t>((env_->NowFileTime() - kUnixEpochFileTime) / 10000000ULL);
+    int64_t unix_now = UnixNow(env_);
     std::string user_seen;
     DigestAuth::Verdict v = auth_.Check(c.req, unix_now, &user_seen);
     if (v != DigestAuth::Verdict::kPass) {

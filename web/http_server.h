@@ -76,7 +76,7 @@ class Connection {
 
 class Server {
  public:
-  Server(RequestHandler handler, Env* env = Env::Default(), ServerLimits limits = ServerLimits());
+  Server(RequestHandler handler, Env* env, ServerLimits limits = ServerLimits());
   ~Server();
   Server(const Server&) = delete;
   Server& operator=(const Server&) = delete;

@@ -284,4 +284,16 @@ bool ConstantTimeEquals(std::string_view a, std::string_view b) {
   return diff == 0;
 }
 
+bool ParsePortNumber(std::string_view text, uint16_t* port) {
+  if (text.empty() || text.size() > 5) return false;
+  unsigned v = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    v = v * 10 + static_cast<unsigned>(c - '0');
+  }
+  if (v > 65535) return false;
+  *port = static_cast<uint16_t>(v);
+  return true;
+}
+
 }  // namespace nusk::http

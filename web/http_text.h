@@ -50,4 +50,7 @@ bool EndsWithIgnoreCase(std::string_view text, std::string_view suffix);
 // Equality whose time depends only on the lengths, not on where the texts differ.
 bool ConstantTimeEquals(std::string_view a, std::string_view b);
 
+// A TCP port written in decimal digits only (no sign, no spaces), 0..65535.
+bool ParsePortNumber(std::string_view text, uint16_t* port);
+
 }  // namespace nusk::http

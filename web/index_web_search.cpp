@@ -108,7 +108,7 @@ class IndexWebSearch : public WebSearch {
     Snapshot& s = *current_;
     if (WantsHashes(query)) UpdateHashes(&s);
     TermContext ctx;
-    ctx.present_drives = PresentDrives(drives_);
+    ctx.present_drives = PresentDrives(drives_, env_);
     ResultCache::Key key{std::u16string(query), ctx.today.year * 10000LL + ctx.today.month * 100 + ctx.today.day,
                          ctx.present_drives};
     auto lookup = [this](std::u16string_view name) { return named_.Lookup(name); };

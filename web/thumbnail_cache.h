@@ -21,7 +21,7 @@ class ThumbnailCache {
  public:
   // folder: where the PNG files go, ending with the path separator; created on first use
   // (its parent must exist). size: the longest edge asked of the system, in pixels.
-  ThumbnailCache(std::u16string folder, int size, Env* env = Env::Default());
+  ThumbnailCache(std::u16string folder, int size, Env* env);
 
   // The cache file name (no folder) of an absolute native path; empty for anything else.
   static std::u16string FileName(std::u16string_view native_path);

@@ -10,6 +10,7 @@
 #include "settings/process_state.h"
 #include "settings/setting_keys.h"
 #include "util/utf.h"
+#include "web/http_text.h"
 #include "web/web_command.h"
 #include "web/web_service.h"
 
@@ -23,13 +24,8 @@ void PrintLine(const std::string& text) {
 }
 
 bool ParsePort(const std::u16string& text, uint32_t* port) {
-  if (text.empty() || text.size() > 5) return false;
-  uint32_t v = 0;
-  for (char16_t c : text) {
-    if (c < u'0' || c > u'9') return false;
-    v = v * 10 + static_cast<uint32_t>(c - u'0');
-  }
-  if (v > 65535) return false;
+  uint16_t v = 0;
+  if (!http::ParsePortNumber(ToUtf8(text), &v)) return false;  // a non-ASCII character is no digit in UTF-8
   *port = v;
   return true;
 }
@@ -128,14 +124,15 @@ int RunWebCommand(const std::vector<std::u16string>& args) {
   }
 
   std::string error;
-  std::unique_ptr<WebSearch> search = OpenIndexWebSearch(ps.home_folder, ps.settings_path, Env::Default(), &error,
+  Env* env = Env::Default();  // this sub-command's entry point hands the system down
+  std::unique_ptr<WebSearch> search = OpenIndexWebSearch(ps.home_folder, ps.settings_path, env, &error,
                                                          [](const std::string& line) { PrintLine(line + "\n"); });
   if (!search) {
     PrintLine("Failed to start web server:\ncannot load the index: " + error + "\n");
     return 1;
   }
-  ThumbnailCache thumbnails(ThumbnailFolder(), static_cast<int>(GetInteger(SettingId::kThumbnailSize)));
-  WebService service(search.get());
+  ThumbnailCache thumbnails(ThumbnailFolder(), static_cast<int>(GetInteger(SettingId::kThumbnailSize)), env);
+  WebService service(search.get(), env);
   service.SetThumbnails(&thumbnails);
   service.SetLog([](const std::string& line) { PrintLine(line + "\n"); });
   service.Configure(ip, port, user, password);

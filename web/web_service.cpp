@@ -251,7 +251,7 @@ HandleResult WebService::SendThumbnail(Connection& c) {
   std::u16string root;
   std::vector<std::u16string> names;
   OpenedItem source;
-  if (!search_->Locate(index_path, &root, &names) || !OpenBelow(root, names, &source) || !source.file) {
+  if (!search_->Locate(index_path, &root, &names) || !env_->OpenBelow(root, names, &source) || !source.file) {
     return HandleResult::kNotHandled;
   }
   source.file.reset();

@@ -27,7 +27,7 @@ namespace nusk {
 class WebService {
  public:
   // search: borrowed; must outlive the service. Never null.
-  explicit WebService(WebSearch* search, Env* env = Env::Default());
+  explicit WebService(WebSearch* search, Env* env);
   ~WebService();  // stops a running service
   WebService(const WebService&) = delete;
   WebService& operator=(const WebService&) = delete;

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/append_file.h"
+#include "platform/system_services.h"
 #include "platform/native_name.h"
 #include "util/utf.h"
 
@@ -33,7 +34,7 @@ class PosixAppendFile : public AppendFile {
 
 }  // namespace
 
-Status AppendFile::Open(const std::u16string& path, bool append, std::unique_ptr<AppendFile>* file) {
+Status system_services::NewAppendFile(const std::u16string& path, bool append, std::unique_ptr<AppendFile>* file) {
   int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : O_TRUNC);
   int fd = ::open(NativeFromPath(path).c_str(), flags, 0644);
   if (fd < 0) return Status::Error("cannot open " + ToUtf8(path) + ": " + std::strerror(errno));

@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include "platform/env.h"
+#include "platform/system_services.h"
 #include "platform/native_name.h"
 #include "util/utf.h"
 
@@ -112,7 +113,7 @@ class MappedFileView : public FileView {
   size_t size_;
 };
 
-class PosixEnv : public Env {
+class PosixEnv : public SystemServicesEnv {
  public:
   char16_t PathSeparator() const override { return u'/'; }
 

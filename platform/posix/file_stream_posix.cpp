@@ -6,6 +6,7 @@
 #include <cerrno>
 
 #include "platform/file_stream.h"
+#include "platform/system_services.h"
 #include "platform/native_name.h"
 
 namespace nusk {
@@ -60,7 +61,7 @@ int OpenEntry(int dir, const std::string& name, bool must_be_folder, struct stat
 
 }  // namespace
 
-bool OpenBelow(const std::u16string& root, const std::vector<std::u16string>& names, OpenedItem* out) {
+bool system_services::OpenBelow(const std::u16string& root, const std::vector<std::u16string>& names, OpenedItem* out) {
   out->file.reset();
   int fd = ::open(NativeFromPath(root).c_str(), O_RDONLY | O_CLOEXEC | O_DIRECTORY | O_NONBLOCK);
   if (fd < 0) return false;
@@ -95,7 +96,7 @@ bool StatPath(const std::u16string& path, PathInfo* info) {
   return true;
 }
 
-std::unique_ptr<FileStream> FileStream::Open(const std::u16string& path, bool* not_regular) {
+std::unique_ptr<FileStream> system_services::OpenFileStream(const std::u16string& path, bool* not_regular) {
   if (not_regular) *not_regular = false;
   // Non-blocking, so a FIFO without writer or a device cannot hold the open; the kind is
   // then checked on the opened file itself, not on a name that may change meanwhile.

@@ -15,13 +15,6 @@ namespace nusk {
 
 namespace {
 
-bool HasNonAscii(std::u16string_view s) {
-  for (char16_t c : s) {
-    if (c > 0x7F) return true;
-  }
-  return false;
-}
-
 // A surrogate without its partner has no UTF-8 form; only a UTF-16 file keeps it.
 bool HasLoneSurrogate(std::u16string_view s) {
   for (size_t i = 0; i < s.size(); ++i) {

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "platform/raw_volume.h"
+#include "platform/system_services.h"
 #include "platform/native_name.h"
 
 namespace nusk {
@@ -41,7 +42,7 @@ class PosixRawVolume : public RawVolume {
 
 }  // namespace
 
-Status RawVolume::Open(const std::u16string& path, std::unique_ptr<RawVolume>* volume) {
+Status system_services::OpenRawVolume(const std::u16string& path, std::unique_ptr<RawVolume>* volume) {
   volume->reset();
   std::string native = NativeFromPath(path);
   int fd = open(native.c_str(), O_RDONLY | O_CLOEXEC);

@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "platform/usn_journal.h"
+#include "platform/system_services.h"
 #include "platform/native_name.h"
 
 namespace nusk {
@@ -113,7 +114,7 @@ class FileUsnJournal : public UsnJournal {
 
 }  // namespace
 
-Status UsnJournal::Open(const std::u16string& volume_path, std::unique_ptr<UsnJournal>* journal,
+Status system_services::OpenUsnJournal(const std::u16string& volume_path, std::unique_ptr<UsnJournal>* journal,
                         uint32_t* error_code) {
   *error_code = 0;
   std::string image = NativeFromPath(volume_path);

@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "platform/volume_lister.h"
+#include "platform/system_services.h"
 #include "platform/native_name.h"
 
 namespace nusk {
@@ -160,7 +161,7 @@ class PosixVolumeLister : public VolumeLister {
 
 }  // namespace
 
-Status VolumeLister::Create(const std::u16string& root, std::unique_ptr<VolumeLister>* lister) {
+Status system_services::NewVolumeLister(const std::u16string& root, std::unique_ptr<VolumeLister>* lister) {
   struct stat st;
   std::string path = NativeFromPath(root);
   if (::stat(path.c_str(), &st) != 0) return Status::Error(path + ": " + std::strerror(errno));

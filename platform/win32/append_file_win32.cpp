@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "platform/append_file.h"
+#include "platform/system_services.h"
 #include "platform/win32/win_text.h"
 #include "util/utf.h"
 
@@ -29,7 +30,7 @@ class Win32AppendFile : public AppendFile {
 
 }  // namespace
 
-Status AppendFile::Open(const std::u16string& path, bool append, std::unique_ptr<AppendFile>* file) {
+Status system_services::NewAppendFile(const std::u16string& path, bool append, std::unique_ptr<AppendFile>* file) {
   DWORD access = append ? FILE_APPEND_DATA : GENERIC_WRITE;
   HANDLE h = CreateFileW(W(path).c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                          append ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);

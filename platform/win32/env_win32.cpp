@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/env.h"
+#include "platform/system_services.h"
 #include "platform/win32/win_text.h"
 #include "util/utf.h"
 
@@ -68,7 +69,7 @@ class Win32FolderLock : public NamedMutex {
   bool held_ = false;
 };
 
-class Win32Env : public Env {
+class Win32Env : public SystemServicesEnv {
  public:
   char16_t PathSeparator() const override { return u'\\'; }
 

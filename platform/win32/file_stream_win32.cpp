@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/file_stream.h"
+#include "platform/system_services.h"
 #include "platform/win32/win_text.h"
 
 namespace nusk {
@@ -54,7 +55,7 @@ struct HandleList {
 
 }  // namespace
 
-bool OpenBelow(const std::u16string& root, const std::vector<std::u16string>& names, OpenedItem* out) {
+bool system_services::OpenBelow(const std::u16string& root, const std::vector<std::u16string>& names, OpenedItem* out) {
   out->file.reset();
   HandleList held;
   std::u16string path = root;
@@ -106,7 +107,7 @@ bool StatPath(const std::u16string& path, PathInfo* info) {
   return true;
 }
 
-std::unique_ptr<FileStream> FileStream::Open(const std::u16string& path, bool* not_regular) {
+std::unique_ptr<FileStream> system_services::OpenFileStream(const std::u16string& path, bool* not_regular) {
   if (not_regular) *not_regular = false;
   HANDLE h = CreateFileW(W(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                          nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);

@@ -15,13 +15,6 @@ namespace nusk {
 
 namespace {
 
-bool HasNonAscii(std::u16string_view s) {
-  for (char16_t c : s) {
-    if (c > 0x7F) return true;
-  }
-  return false;
-}
-
 bool IsUtf16(const std::string& bytes) {
   return bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
          static_cast<unsigned char>(bytes[1]) == 0xFE;

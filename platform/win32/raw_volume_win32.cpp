@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/raw_volume.h"
+#include "platform/system_services.h"
 #include "platform/win32/win_text.h"
 #include "util/utf.h"
 
@@ -153,7 +154,7 @@ class WinRawVolume : public RawVolume {
 
 }  // namespace
 
-Status RawVolume::Open(const std::u16string& path, std::unique_ptr<RawVolume>* volume) {
+Status system_services::OpenRawVolume(const std::u16string& path, std::unique_ptr<RawVolume>* volume) {
   volume->reset();
   HANDLE handle = CreateFileW(W(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_EXISTING, 0, nullptr);

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/usn_journal.h"
+#include "platform/system_services.h"
 #include "platform/win32/win_text.h"
 #include "util/utf.h"
 
@@ -71,7 +72,7 @@ class WinUsnJournal : public UsnJournal {
 
 }  // namespace
 
-Status UsnJournal::Open(const std::u16string& volume_path, std::unique_ptr<UsnJournal>* journal,
+Status system_services::OpenUsnJournal(const std::u16string& volume_path, std::unique_ptr<UsnJournal>* journal,
                         uint32_t* error_code) {
   *error_code = 0;
   HANDLE handle = CreateFileW(W(volume_path).c_str(), GENERIC_READ | GENERIC_WRITE,

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "platform/volume_lister.h"
+#include "platform/system_services.h"
 #include "platform/win32/win_text.h"
 #include "util/utf.h"
 
@@ -38,7 +39,7 @@ class Win32VolumeLister : public VolumeLister {
 
 }  // namespace
 
-Status VolumeLister::Create(const std::u16string& root, std::unique_ptr<VolumeLister>* lister) {
+Status system_services::NewVolumeLister(const std::u16string& root, std::unique_ptr<VolumeLister>* lister) {
   DWORD attrs = GetFileAttributesW(W(root).c_str());
   if (attrs == INVALID_FILE_ATTRIBUTES || !(attrs & FILE_ATTRIBUTE_DIRECTORY)) {
     return Status::Error(ToUtf8(root) + ": cannot be listed (error " + std::to_string(GetLastError()) + ")");

@@ -27,14 +27,14 @@ TEST(MemoryLimitTest, IndexTooLargeForTheProcessIsAnErrorNotAnAbort) {
   std::string header(kRowsOffset, '\0');
   dbformat::Set32(header.data(), kFormatVersion);
   dbformat::Set32(header.data() + 4, kItems);
-  const std::u16string frs = DbPath(home.path(), kFrsName);
+  const std::u16string frs = DbPath(home.path(), kFrsName, Env::Default());
   ASSERT_TRUE(Env::Default()->WriteWholeFile(frs, header, false).ok());
   std::filesystem::resize_file(ToUtf8(frs), kRowsOffset + uint64_t{kItems} * kFileRowSize + kMountBlocksSize);
   std::string nrs(4 + kNameRowSize, '\0');
   dbformat::Set32(nrs.data(), 1);
   nrs[4 + 9] = 1;  // length 1, narrow, no case positions, first item 0
   nrs += "1x";
-  ASSERT_TRUE(Env::Default()->WriteWholeFile(DbPath(home.path(), kNrsName), nrs, false).ok());
+  ASSERT_TRUE(Env::Default()->WriteWholeFile(DbPath(home.path(), kNrsName, Env::Default()), nrs, false).ok());
 
   ChildResult r;
   ASSERT_TRUE(RunChild(u"/bin/sh",

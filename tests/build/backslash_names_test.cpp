@@ -88,6 +88,7 @@ class OddNamesTest : public ::testing::Test {
   // find's output lines, as bytes.
   std::set<std::string> Find(std::vector<std::u16string> words) {
     FindIo io;
+    io.env = Env::Default();
     std::u16string out;
     io.result = [&out](std::u16string_view s) { out += s; };
     io.note = [](std::u16string_view) {};
@@ -135,7 +136,7 @@ TEST_F(OddNamesTest, HashedAndServedByTheirLinks) {
   std::unique_ptr<WebSearch> search =
       OpenIndexWebSearch(f_.home().path(), f_.home().path() + u"nusk.ini", Env::Default(), &error);
   ASSERT_TRUE(search) << error;
-  WebService service(search.get());
+  WebService service(search.get(), Env::Default());
   service.Configure(u"127.0.0.1", 0, u"", u"");
   ASSERT_TRUE(service.Start());
   const auto fetch = [&service](const std::string& target) {

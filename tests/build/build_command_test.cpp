@@ -25,7 +25,7 @@ TEST(BuildCommandTest, BadArgumentsBuildNothingAndTheLastDriveCounts) {
     EXPECT_EQ(error, message);
     EXPECT_EQ(f.RunInProcess({arg}), kExitUsage);
   }
-  EXPECT_FALSE(HasDatabase(f.home().path()));
+  EXPECT_FALSE(HasDatabase(f.home().path(), Env::Default()));
   BuildOptions ok;
   std::string error;
   ASSERT_TRUE(ParseBuildArgs({u"d", u"--delegate", u"E", u"--remoteDrives"}, &ok, &error));
@@ -113,6 +113,24 @@ TEST(BuildCommandTest, CanceledOrUnreadableDriveKeepsItsPreviousRecordsAndTheOth
   auto items = f.Items();
   EXPECT_EQ(items.count(u"D:\\sub\\a.txt"), 1u);
   EXPECT_EQ(items.count(u"E:\\new.txt"), 1u);
+}
+
+TEST(BuildCommandTest, ABuildLogThatCannotBeWrittenIsSaidAndTheDatabaseIsStillWritten) {
+  REQUIRE_FIXTURE_DRIVES();
+  for (bool at_open : {true, false}) {
+    BuildFixture f;
+    f.MapDrive(u'D', u"d");
+    f.drives().WriteFile(u"d/a.txt", "a");
+    testing::FaultInjectionEnv env;
+    (at_open ? env.fail_append_open : env.fail_append_writes) = true;
+    ::testing::internal::CaptureStdout();
+    EXPECT_EQ(f.RunInProcess({}, nullptr, &env), 0) << at_open;
+    const std::string said = ::testing::internal::GetCapturedStdout();
+    EXPECT_NE(said.find(at_open ? "Cannot write the build log: cannot create" : "could not be written ("),
+              std::string::npos)
+        << said;
+    EXPECT_EQ(f.Items().count(u"D:\\a.txt"), 1u) << at_open;
+  }
 }
 
 TEST(BuildCommandTest, UnwritableDatabaseFailsWithAMessage) {

@@ -269,7 +269,7 @@ TEST(BuildProgramTest, DatabaseHoldsTheDriveAndTheLogNamesEachStep) {
                       {u"D:\\Mixed Case", {true, 0}}, {u"D:\\Mixed Case\\Ünïcode.TXT", {false, 1}},
                       {u"D:\\.dot", {true, 0}}, {u"D:\\.dot\\file", {false, 0}}}));
 
-  testing::ExpectInOrder(f.ReadLog(), {"Openning database..", "Database opened.", "Building drive D",
+  testing::ExpectInOrder(f.ReadLog(), {"Opening the database..", "Database opened.", "Building drive D",
                                        "(Non-NTFS Mode)", "Deleting all records for drive D",
                                        "Performing full scan..", "Recorded 4 folders, 4 files.", "Drive build done (",
                                        "Writing database..", "Database written."});

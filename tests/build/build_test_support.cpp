@@ -62,10 +62,11 @@ void BuildFixture::SetSetting(const std::u16string& section, const std::u16strin
   ASSERT_TRUE(Profile::Default()->WriteString(SettingsPath(), section, key, value));
 }
 
-int BuildFixture::RunInProcess(const std::vector<std::u16string>& options, const std::atomic<bool>* cancel) {
-  system_ = std::make_unique<DriveSystem>(DriveMap::FromTargets(targets_, folder_), Volumes::Default(),
-                                          Env::Default());
-  BuildEnvironment e = MakeBuildEnvironment(home_.path(), system_.get(), Env::Default());
+int BuildFixture::RunInProcess(const std::vector<std::u16string>& options, const std::atomic<bool>* cancel,
+                               Env* env) {
+  if (!env) env = Env::Default();
+  system_ = std::make_unique<DriveSystem>(DriveMap::FromTargets(targets_, folder_), Volumes::Default(), env);
+  BuildEnvironment e = MakeBuildEnvironment(home_.path(), system_.get(), env);
   e.cancel = cancel;
   std::vector<std::u16string> args = {Program(), u"build"};
   args.insert(args.end(), options.begin(), options.end());
@@ -98,7 +99,7 @@ ChildResult BuildFixture::RunProgram(const std::vector<std::u16string>& options)
 
 std::map<std::u16string, BuildFixture::Item> BuildFixture::Items() {
   NuskDb db;
-  Status s = LoadNuskDb(&db, home_.path());
+  Status s = LoadNuskDb(&db, home_.path(), Env::Default());
   EXPECT_TRUE(s.ok()) << s.message();
   std::map<std::u16string, Item> items;
   for (uint32_t i = 0; i < db.item_count(); ++i) {
@@ -110,7 +111,7 @@ std::map<std::u16string, BuildFixture::Item> BuildFixture::Items() {
 
 std::unique_ptr<NuskDbWriter> BuildFixture::Writer() {
   auto w = std::make_unique<NuskDbWriter>();
-  Status s = LoadIndexForWrite(w.get(), home_.path());
+  Status s = LoadIndexForWrite(w.get(), home_.path(), Env::Default());
   EXPECT_TRUE(s.ok()) << s.message();
   return s.ok() ? std::move(w) : nullptr;
 }

@@ -43,8 +43,10 @@ class BuildFixture {
   // Writes key=value into the settings file.
   void SetSetting(const std::u16string& section, const std::u16string& key, const std::u16string& value);
 
-  // Runs the build command in this process with the given options after "build".
-  int RunInProcess(const std::vector<std::u16string>& options, const std::atomic<bool>* cancel = nullptr);
+  // Runs the build command in this process with the given options after "build", on
+  // env (null: the real system).
+  int RunInProcess(const std::vector<std::u16string>& options, const std::atomic<bool>* cancel = nullptr,
+                   Env* env = nullptr);
 
   // Path of the real program, and its arguments for a build of this home.
   static std::u16string Program();

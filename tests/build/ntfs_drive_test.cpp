@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -162,7 +163,7 @@ TEST(NtfsDriveTest, ImageDriveBuildsInFullThenFollowsItsJournal) {
 // The NTFS reference of the item at a path below an image's root ("Private/Inner").
 uint64_t ImageReference(const std::string& image, const std::vector<std::u16string>& path) {
   std::unique_ptr<RawVolume> volume;
-  if (!RawVolume::Open(FromUtf8(image), &volume).ok()) return 0;
+  if (!Env::Default()->OpenRawVolume(FromUtf8(image), &volume).ok()) return 0;
   MftParser parser(std::move(volume), nullptr);
   if (parser.LoadMFT() == 0) return 0;
   parser.ReadMftRecords();
@@ -225,6 +226,33 @@ TEST(NtfsDriveTest, ImageDriveMarkersComeFromTheImage) {
   ASSERT_TRUE(w);
   EXPECT_EQ(w->item_count(), count + 1) << "late.txt went in below the marked folder";
   EXPECT_EQ(ReadIgnoredFolders(Profile::Default(), f.SettingsPath()), ignored);
+TEST(NtfsDriveTest, AShortVolumeReadFailsTheDriveAndKeepsItsRecords) {
+  BuildFixture f;
+  std::string image = f.UnpackImage("basic4k", "basic4k.img");
+  f.MapImage(u'N', image);
+  ASSERT_EQ(f.RunInProcess({u"n"}), 0) << f.ReadLog();
+  const auto before = f.Items();
+  // Without a journal the next build reads the whole MFT; the volume ends 20 records in.
+  std::remove((image + ".usnjrnl").c_str());
+  std::ifstream in(image, std::ios::binary);
+  char boot[512];
+  ASSERT_TRUE(in.read(boot, sizeof boot));
+  uint16_t sector;
+  uint64_t mft_cluster;
+  std::memcpy(&sector, boot + 0x0B, 2);
+  std::memcpy(&mft_cluster, boot + 0x30, 8);
+  const uint64_t cluster = uint64_t{sector} * static_cast<uint8_t>(boot[0x0D]);
+  testing::FaultInjectionEnv env;
+  env.volume_bytes = static_cast<int64_t>(mft_cluster * cluster + 20 * 1024);
+  EXPECT_EQ(f.RunInProcess({u"n"}, nullptr, &env), kExitDriveFailed);
+  EXPECT_NE(f.ReadLog().find("Drive N could not be read completely"), std::string::npos) << f.ReadLog();
+  EXPECT_EQ(f.Items(), before);
+  auto w = f.Writer();
+  ASSERT_TRUE(w);
+  EXPECT_EQ(w->drive_state(13).journal_id, 0u) << "the next build reads the volume in full";
+  w.reset();
+  ASSERT_EQ(f.RunInProcess({u"n"}), 0) << f.ReadLog();
+  EXPECT_EQ(f.Items(), before);
 }
 
 // An image mounted with ntfs-3g in a folder; unmounted when it goes out of scope.

@@ -37,6 +37,7 @@ class SumtorBuildTest : public ::testing::Test {
   // find's output lines (names only) and its error text.
   std::set<std::u16string> Find(const std::u16string& query, std::string* errors) {
     FindIo io;
+    io.env = Env::Default();
     std::u16string out;
     io.result = [&out](std::u16string_view s) { out += s; };
     io.note = [](std::u16string_view) {};

@@ -159,9 +159,9 @@ TEST(VolumeDrivesTest, SizeTextAndRows) {
   v.drives[u'Z'].type = DriveType::kRemote;
   env.markers.insert(u"Z:\\_nuskignore");
   DriveSystem drives(DriveMap::Native(), &v, &env);
-  std::array<uint8_t, 26> states;
-  states.fill(255);
-  states[u'D' - u'A'] = 1;
+  VolumeStates states;
+  states.fill(kVolumeUnlisted);
+  states[u'D' - u'A'] = kVolumeSelected;
   auto rows = drives.FillVolumeRows(states);
   ASSERT_EQ(rows.size(), 4u);
   EXPECT_EQ(rows[0].text, u"Disk (C:)");
@@ -177,9 +177,9 @@ TEST(VolumeDrivesTest, SizeTextAndRows) {
 
   // Default state: fixed drives only; state 1 adds others; a root marker removes any.
   EXPECT_EQ(drives.DrivesToBuild(states), u"CD");
-  states[u'C' - u'A'] = 0;
-  states[u'F' - u'A'] = 1;
-  states[u'Z' - u'A'] = 1;
+  states[u'C' - u'A'] = kVolumeSkipped;
+  states[u'F' - u'A'] = kVolumeSelected;
+  states[u'Z' - u'A'] = kVolumeSelected;
   EXPECT_EQ(drives.DrivesToBuild(states), u"DF");
 }
 

@@ -33,7 +33,7 @@ std::map<std::u16string, uint64_t> FillFolder(const std::u16string& folder, int 
 
 void ExpectListedOnce(const std::u16string& folder, const std::map<std::u16string, uint64_t>& made) {
   std::unique_ptr<VolumeLister> lister;
-  ASSERT_TRUE(VolumeLister::Create(folder, &lister).ok());
+  ASSERT_TRUE(Env::Default()->NewVolumeLister(folder, &lister).ok());
   // Twice through the same lister: the second listing reuses the first one's strings.
   for (int pass = 0; pass < 2; ++pass) {
     std::vector<VolumeEntry> entries;

@@ -80,8 +80,9 @@ struct WalkRun {
 
 std::unique_ptr<WalkRun> Walk(const std::u16string& root, const IWalkExclusions* ex = nullptr,
                               std::function<bool()> cancel = nullptr, char16_t letter = u'D',
-                              std::unique_ptr<WalkListing> started = nullptr) {
+                              std::unique_ptr<WalkListing> started = nullptr, Env* env = Env::Default()) {
   auto run = std::make_unique<WalkRun>();
+  run->ctx.env = env;
   run->ctx.drive_letter = letter;
   run->ctx.root_path = root;
   run->ctx.listener = &run->listener;
@@ -119,6 +120,25 @@ TEST(WalkTest, EmptyDriveHoldsOnlyItsRoot) {
   ASSERT_EQ(run->listener.forgets.size(), 1u);
   EXPECT_EQ(run->listener.forgets[0], std::make_pair(u'D', uint8_t{0}));
   EXPECT_EQ(run->log.back(), "Recorded 0 folders, 0 files.");
+}
+
+TEST(WalkTest, AFolderThatCannotBeListedMidWalkIsSaidAndEverythingElseIsKept) {
+  testing::TempDir dir;
+  dir.WriteFile(u"a/locked/inner.txt", "x");
+  dir.WriteFile(u"a/locked/deeper/more.txt", "x");
+  dir.WriteFile(u"a/open.txt", "y");
+  dir.WriteFile(u"b/z.txt", "z");
+  testing::FaultInjectionEnv env;
+  const std::u16string locked = dir.Sub(u"a/locked/");
+  env.fail_listing = [locked](const std::u16string& folder) { return folder == locked; };
+  auto run = Walk(dir.path(), nullptr, nullptr, u'D', nullptr, &env);
+  ASSERT_EQ(run->result, WalkResult::kDone);
+  auto items = run->listener.ByPath();
+  EXPECT_TRUE(items.count("a/locked") && items["a/locked"].is_folder);
+  EXPECT_EQ(items.count("a/locked/inner.txt"), 0u);
+  for (const char* kept : {"a/open.txt", "b", "b/z.txt"}) EXPECT_EQ(items.count(kept), 1u) << kept;
+  EXPECT_EQ(items.size(), 6u);  // root, a, a/locked, a/open.txt, b, b/z.txt
+  EXPECT_EQ(run->status, std::vector<std::string>{"Find files in " + ToUtf8(locked) + " failed.."});
 }
 
 TEST(WalkTest, RecordsTreeBreadthFirstWithSyntheticReferences) {
@@ -192,7 +212,7 @@ TEST(WalkTest, UnreadableRootChangesNothing) {
   EXPECT_NE(missing->status[0].find("failed.."), std::string::npos);
 
   // Started ahead, the failure is reported only when the walk is run.
-  auto early = StartWalkListing({u'D', dir.Sub(u"no-such-folder/"), nullptr}, true);
+  auto early = StartWalkListing({u'D', dir.Sub(u"no-such-folder/"), nullptr, Env::Default()}, true);
   auto late = Walk(dir.Sub(u"no-such-folder/"), nullptr, nullptr, u'D', std::move(early));
   EXPECT_EQ(late->result, WalkResult::kRootFailed);
   EXPECT_TRUE(late->listener.forgets.empty());
@@ -208,15 +228,15 @@ TEST(WalkTest, ListingStartedAheadIsUsedOnlyForItsTarget) {
   dir.WriteFile(u"node_modules/m.js", "m");
   FakeExclusions ex;
   auto direct = Walk(dir.path(), &ex);
-  auto ahead = Walk(dir.path(), &ex, nullptr, u'D', StartWalkListing({u'D', dir.path(), &ex}, true));
+  auto ahead = Walk(dir.path(), &ex, nullptr, u'D', StartWalkListing({u'D', dir.path(), &ex, Env::Default()}, true));
   ExpectSameRecords(ahead->listener.records, direct->listener.records);
   EXPECT_EQ(ahead->log, direct->log);
 
   // Started without exclusions, then run with them: the early listing is dropped.
-  auto other = Walk(dir.path(), &ex, nullptr, u'D', StartWalkListing({u'D', dir.path(), nullptr}, true));
+  auto other = Walk(dir.path(), &ex, nullptr, u'D', StartWalkListing({u'D', dir.path(), nullptr, Env::Default()}, true));
   ExpectSameRecords(other->listener.records, direct->listener.records);
   // Never run: dropping it stops its threads (the queue holds the whole tree meanwhile).
-  StartWalkListing({u'D', dir.path(), nullptr}, true).reset();
+  StartWalkListing({u'D', dir.path(), nullptr, Env::Default()}, true).reset();
 }
 
 // Enough folders that the listing threads run ahead, fill the hand-over queue and wait.
@@ -255,6 +275,7 @@ TEST(WalkTest, ManyFoldersKeepQueueOrderAndStopCleanly) {
     }
   } failing;
   WalkContext ctx;
+  ctx.env = Env::Default();
   ctx.drive_letter = u'D';
   ctx.root_path = dir.path();
   ctx.listener = &failing;

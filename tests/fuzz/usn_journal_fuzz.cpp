@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/env.h"
 #include "bench/mft_synthetic.h"
 #include "scan/exclusion.h"
 #include "scan/mft_parser.h"

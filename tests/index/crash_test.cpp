@@ -77,7 +77,7 @@ int snapshots_used = 0;
 int Check(const std::u16string& home, bool had_old) {
   const std::vector<std::string> decoded = DecodedSearchForm(home);
   NuskDb db;
-  Status s = LoadNuskDb(&db, home);
+  Status s = LoadNuskDb(&db, home, Env::Default());
   EXPECT_TRUE(s.ok()) << s.message();
   EXPECT_EQ(DumpSearchForm(&db), decoded) << (db.from_snapshot() ? "from the snapshot" : "decoded");
   snapshots_used += db.from_snapshot();
@@ -95,7 +95,7 @@ int Check(const std::u16string& home, bool had_old) {
 void WriteOldIndex(const std::u16string& home) {
   ASSERT_TRUE(WriteIndex(home, OldTree()).ok());
   NuskDb db;
-  ASSERT_TRUE(LoadNuskDb(&db, home).ok());
+  ASSERT_TRUE(LoadNuskDb(&db, home, Env::Default()).ok());
   for (uint32_t i = 0; i < db.item_count(); ++i)
     if (db.ItemName(i) == u"keep.txt") db.SetHideState(i, false);
   ASSERT_TRUE(SaveHiddenList(&db).ok());
@@ -115,11 +115,11 @@ void CrashAtEveryStep(bool had_old) {
     ++outcomes[version];
     // A writer load settles the files on the same version and leaves no companions.
     NuskDbWriter w;
-    ASSERT_TRUE(LoadIndexForWrite(&w, dir.path()).ok());
+    ASSERT_TRUE(LoadIndexForWrite(&w, dir.path(), Env::Default()).ok());
     EXPECT_TRUE(w.damage().empty()) << w.damage();
     EXPECT_EQ(Check(dir.path(), had_old), version);
     for (const char16_t* c : {u"nusk.frs.tmp", u"nusk.nrs.tmp", u"nusk.hid.tmp", u"nusk.frs.old", u"nusk.nrs.old"})
-      EXPECT_FALSE(Env::Default()->FileExists(DbPath(dir.path(), c)));
+      EXPECT_FALSE(Env::Default()->FileExists(DbPath(dir.path(), c, Env::Default())));
     if (rc == 0) break;  // the child got through every step
   }
   EXPECT_GT(outcomes[0], 0);

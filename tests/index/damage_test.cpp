@@ -77,11 +77,11 @@ TEST_P(DamageTest, SearchFormRefusesAndBuildKeepsTheFilesAside) {
   const Damage d = Damages()[GetParam()];
   SCOPED_TRACE(d.what);
   ASSERT_TRUE(WriteIndex(home(), Tree()).ok());
-  std::u16string path = DbPath(home(), d.file);
+  std::u16string path = DbPath(home(), d.file, Env::Default());
   std::string bytes = ReadFile(path);
   d.apply(&bytes);
   if (bytes.empty()) Env::Default()->RemoveFile(path); else WriteFile(path, bytes);
-  std::string other = ReadFile(DbPath(home(), d.file == kFrsName ? kNrsName : kFrsName));
+  std::string other = ReadFile(DbPath(home(), d.file == kFrsName ? kNrsName : kFrsName, Env::Default()));
 
   RecordingSink sink;
   NuskDb db;
@@ -101,10 +101,10 @@ TEST_P(DamageTest, SearchFormRefusesAndBuildKeepsTheFilesAside) {
   if (!bytes.empty()) {
     EXPECT_EQ(ReadFile(path + u".bad"), bytes);
   }
-  EXPECT_EQ(ReadFile(DbPath(home(), d.file == kFrsName ? u"nusk.nrs.bad" : u"nusk.frs.bad")), other);
+  EXPECT_EQ(ReadFile(DbPath(home(), d.file == kFrsName ? u"nusk.nrs.bad" : u"nusk.frs.bad", Env::Default())), other);
   ASSERT_TRUE(w.AddRecord(Rec(C(5), 0, u"C:", true)));
   ASSERT_TRUE(CommitIndex(&w).ok());
-  ASSERT_TRUE(LoadNuskDb(&db, home()).ok());
+  ASSERT_TRUE(LoadNuskDb(&db, home(), Env::Default()).ok());
   EXPECT_EQ(db.item_count(), 1u);
 }
 
@@ -116,18 +116,18 @@ INSTANTIATE_TEST_SUITE_P(Cases, DamageTest, ::testing::Range(0, static_cast<int>
 TEST(OversizedFileTest, RefusedFromItsHeaderAlone) {
   TempDir dir;
   ASSERT_TRUE(WriteIndex(dir.path(), Tree()).ok());
-  const std::u16string frs = DbPath(dir.path(), kFrsName);
+  const std::u16string frs = DbPath(dir.path(), kFrsName, Env::Default());
   std::error_code ec;
   std::filesystem::resize_file(std::filesystem::path(ToUtf8(frs)), 4ull << 30, ec);  // sparse where it can be
   ASSERT_FALSE(ec) << ec.message();
   NuskDb db;
-  const Status s = LoadNuskDb(&db, dir.path());
+  const Status s = LoadNuskDb(&db, dir.path(), Env::Default());
   ASSERT_FALSE(s.ok());
   EXPECT_NE(s.message().find(ToUtf8(frs) + " is damaged: the file has 4294967296 bytes, but its header's 9 items"),
             std::string::npos)
       << s.message();
   NuskDbWriter w;
-  ASSERT_TRUE(LoadIndexForWrite(&w, dir.path()).ok());
+  ASSERT_TRUE(LoadIndexForWrite(&w, dir.path(), Env::Default()).ok());
   EXPECT_NE(w.damage().find("4294967296 bytes"), std::string::npos) << w.damage();
   EXPECT_TRUE(Env::Default()->FileExists(frs + u".bad"));
 }
@@ -136,19 +136,19 @@ TEST(OversizedFileTest, RefusedFromItsHeaderAlone) {
 TEST(OneFileWithoutTheOtherTest, MessageNamesTheFileThatIsWrong) {
   TempDir dir;
   ASSERT_TRUE(WriteIndex(dir.path(), Tree()).ok());
-  const std::u16string frs = DbPath(dir.path(), kFrsName), nrs = DbPath(dir.path(), kNrsName);
+  const std::u16string frs = DbPath(dir.path(), kFrsName, Env::Default()), nrs = DbPath(dir.path(), kNrsName, Env::Default());
   const std::string names = ReadFile(nrs);
   const std::string m = std::to_string(dbformat::Get32(names.data()));
   WriteFile(frs, "");
   NuskDb db;
-  Status s = LoadNuskDb(&db, dir.path());
+  Status s = LoadNuskDb(&db, dir.path(), Env::Default());
   EXPECT_EQ(s.message(), ToUtf8(frs) + " is empty, but " + ToUtf8(nrs) + " holds " + m + " names.");
   WriteFile(nrs, "");
   WriteFile(frs, ReadFile(frs));  // still empty: both empty is an empty index
-  EXPECT_TRUE(LoadNuskDb(&db, dir.path()).ok());
+  EXPECT_TRUE(LoadNuskDb(&db, dir.path(), Env::Default()).ok());
   Env::Default()->RemoveFile(frs);
   WriteFile(nrs, names);
-  s = LoadNuskDb(&db, dir.path());
+  s = LoadNuskDb(&db, dir.path(), Env::Default());
   EXPECT_EQ(s.message(), ToUtf8(frs) + " is missing, but " + ToUtf8(nrs) + " holds " + m + " names.");
 }
 
@@ -157,18 +157,18 @@ TEST(DamagedHiddenListTest, SearchRefusesAndCommitSetsItAside) {
                           std::string("\x01\x00", 2)}) {
     TempDir dir;
     ASSERT_TRUE(WriteIndex(dir.path(), Tree()).ok());
-    std::u16string path = DbPath(dir.path(), kHidName);
+    std::u16string path = DbPath(dir.path(), kHidName, Env::Default());
     WriteFile(path, hid);
     NuskDb db;
-    Status s = LoadNuskDb(&db, dir.path());
+    Status s = LoadNuskDb(&db, dir.path(), Env::Default());
     ASSERT_FALSE(s.ok());
     EXPECT_NE(s.message().find("nusk.hid"), std::string::npos);
     NuskDbWriter w;
-    ASSERT_TRUE(LoadIndexForWrite(&w, dir.path()).ok());
+    ASSERT_TRUE(LoadIndexForWrite(&w, dir.path(), Env::Default()).ok());
     ASSERT_TRUE(CommitIndex(&w).ok());
     EXPECT_EQ(ReadFile(path + u".bad"), hid);
     EXPECT_FALSE(Env::Default()->FileExists(path));
-    EXPECT_TRUE(LoadNuskDb(&db, dir.path()).ok());
+    EXPECT_TRUE(LoadNuskDb(&db, dir.path(), Env::Default()).ok());
   }
 }
 
@@ -177,9 +177,9 @@ TEST(DamagedHiddenListTest, ShortStateTailCountsAsRemovedAndFarIndexesAreIgnored
   ASSERT_TRUE(WriteIndex(dir.path(), Tree()).ok());
   // K = 3: items 5, 900 (beyond N) and 6; states only for the first: 255.
   std::string hid("\x03\0\0\0\x05\0\0\0\x84\x03\0\0\x06\0\0\0\xFF", 17);
-  WriteFile(DbPath(dir.path(), kHidName), hid);
+  WriteFile(DbPath(dir.path(), kHidName, Env::Default()), hid);
   NuskDb db;
-  ASSERT_TRUE(LoadNuskDb(&db, dir.path()).ok());
+  ASSERT_TRUE(LoadNuskDb(&db, dir.path(), Env::Default()).ok());
   EXPECT_EQ(db.GetHideState(5), HideState::kHidden);
   EXPECT_EQ(db.GetHideState(6), HideState::kRemoved);
   EXPECT_EQ(db.GetHideState(7), HideState::kShown);
@@ -191,12 +191,12 @@ TEST(RandomDamageTest, LoadersSurviveRandomCorruption) {
   TempDir dir;
   ASSERT_TRUE(WriteIndex(dir.path(), Tree()).ok());
   NuskDb good;
-  ASSERT_TRUE(LoadNuskDb(&good, dir.path()).ok());
+  ASSERT_TRUE(LoadNuskDb(&good, dir.path(), Env::Default()).ok());
   good.SetHideState(2, false);
   ASSERT_TRUE(SaveHiddenList(&good).ok());
   const std::u16string names[] = {kFrsName, kNrsName, kHidName};
   std::string original[3];
-  for (int f = 0; f < 3; ++f) original[f] = ReadFile(DbPath(dir.path(), names[f]));
+  for (int f = 0; f < 3; ++f) original[f] = ReadFile(DbPath(dir.path(), names[f], Env::Default()));
   std::mt19937 rng(12345);
   int loaded = 0;
   for (int iter = 0; iter < 600; ++iter) {
@@ -211,9 +211,9 @@ TEST(RandomDamageTest, LoadersSurviveRandomCorruption) {
         default: b[rng() % b.size()] ^= static_cast<char>(1u << (rng() % 8)); break;
       }
     }
-    for (int g = 0; g < 3; ++g) WriteFile(DbPath(dir.path(), names[g]), bytes[g]);
+    for (int g = 0; g < 3; ++g) WriteFile(DbPath(dir.path(), names[g], Env::Default()), bytes[g]);
     NuskDb db;
-    if (LoadNuskDb(&db, dir.path()).ok()) {
+    if (LoadNuskDb(&db, dir.path(), Env::Default()).ok()) {
       ++loaded;
       for (uint32_t i = 0; i < db.item_count(); ++i) {
         // At most every name once with its separator: a walk that ends.
@@ -228,7 +228,7 @@ TEST(RandomDamageTest, LoadersSurviveRandomCorruption) {
       db.FindFolderByPath(u"C:\\Users\\Name");
     }
     NuskDbWriter w;
-    ASSERT_TRUE(LoadIndexForWrite(&w, dir.path()).ok());
+    ASSERT_TRUE(LoadIndexForWrite(&w, dir.path(), Env::Default()).ok());
   }
   EXPECT_GT(loaded, 0);  // some changes (times, sizes) leave a sound index
 }

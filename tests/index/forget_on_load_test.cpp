@@ -35,7 +35,7 @@ TEST(ForgetOnLoadTest, SameFilesAsForgettingTheDriveAfterTheLoad) {
       testing::WriteFile(home.path() + name, testing::ReadFile(source.path() + name));
     NuskDbWriter w;
     if (on_load) w.ForgetDriveOnLoad(u'C');
-    ASSERT_TRUE(LoadIndexForWrite(&w, home.path()).ok());
+    ASSERT_TRUE(LoadIndexForWrite(&w, home.path(), Env::Default()).ok());
     if (!on_load) {
       EXPECT_EQ(w.ForgetVolume(u'C', 0), 5u);
     }

@@ -18,12 +18,12 @@ TEST(GeneratorTest, WritesALoadableRealisticIndexFromASeed) {
   ASSERT_EQ(gen::Generate(ToUtf8(b.path()), opt).error, "");
   opt.seed = 8;
   ASSERT_EQ(gen::Generate(ToUtf8(c.path()), opt).error, "");
-  EXPECT_EQ(ReadFile(DbPath(a.path(), kFrsName)), ReadFile(DbPath(b.path(), kFrsName)));
-  EXPECT_EQ(ReadFile(DbPath(a.path(), kNrsName)), ReadFile(DbPath(b.path(), kNrsName)));
-  EXPECT_NE(ReadFile(DbPath(a.path(), kNrsName)), ReadFile(DbPath(c.path(), kNrsName)));
+  EXPECT_EQ(ReadFile(DbPath(a.path(), kFrsName, Env::Default())), ReadFile(DbPath(b.path(), kFrsName, Env::Default())));
+  EXPECT_EQ(ReadFile(DbPath(a.path(), kNrsName, Env::Default())), ReadFile(DbPath(b.path(), kNrsName, Env::Default())));
+  EXPECT_NE(ReadFile(DbPath(a.path(), kNrsName, Env::Default())), ReadFile(DbPath(c.path(), kNrsName, Env::Default())));
 
   NuskDb db;
-  Status s = LoadNuskDb(&db, a.path());
+  Status s = LoadNuskDb(&db, a.path(), Env::Default());
   ASSERT_TRUE(s.ok()) << s.message();
   ASSERT_EQ(db.item_count(), 30000u);
   EXPECT_EQ(db.DriveListText(), u"CD");
@@ -48,7 +48,7 @@ TEST(GeneratorTest, WritesALoadableRealisticIndexFromASeed) {
   EXPECT_GT(db.Name(readme).count, 5u);
   // The writer form loads the same files.
   NuskDbWriter w;
-  ASSERT_TRUE(LoadIndexForWrite(&w, a.path()).ok());
+  ASSERT_TRUE(LoadIndexForWrite(&w, a.path(), Env::Default()).ok());
   EXPECT_EQ(w.item_count(), 30000u);
   EXPECT_TRUE(w.damage().empty());
 }

@@ -49,24 +49,24 @@ TEST(GoldenFilesTest, WriterProducesTheGoldenBytes) {
     m.mount_folder_ref = C(10);
     ASSERT_TRUE(CommitIndex(&w, {/*all_drives=*/true}).ok());
   }
-  EXPECT_EQ(ReadFile(DbPath(dir.path(), kFrsName)), Golden("golden.frs"));
-  EXPECT_EQ(ReadFile(DbPath(dir.path(), kNrsName)), Golden("golden.nrs"));
+  EXPECT_EQ(ReadFile(DbPath(dir.path(), kFrsName, Env::Default())), Golden("golden.frs"));
+  EXPECT_EQ(ReadFile(DbPath(dir.path(), kNrsName, Env::Default())), Golden("golden.nrs"));
   NuskDb db;
   ASSERT_TRUE(LoadNuskDb(&db, dir.path(), &env).ok());
   for (uint32_t i = 0; i < db.item_count(); ++i)
     if (db.ItemName(i) == u"ReadMe.TXT") db.SetHideState(i, false);
   ASSERT_TRUE(SaveHiddenList(&db).ok());
-  EXPECT_EQ(ReadFile(DbPath(dir.path(), kHidName)), Golden("golden.hid"));
+  EXPECT_EQ(ReadFile(DbPath(dir.path(), kHidName, Env::Default())), Golden("golden.hid"));
 }
 
 TEST(GoldenFilesTest, BothLoadersReadTheGoldenFiles) {
   TempDir dir;
-  WriteFile(DbPath(dir.path(), kFrsName), Golden("golden.frs"));
-  WriteFile(DbPath(dir.path(), kNrsName), Golden("golden.nrs"));
-  WriteFile(DbPath(dir.path(), kHidName), Golden("golden.hid"));
-  EXPECT_EQ(ReadFormatVersion(dir.path()), u"4.0.0");
+  WriteFile(DbPath(dir.path(), kFrsName, Env::Default()), Golden("golden.frs"));
+  WriteFile(DbPath(dir.path(), kNrsName, Env::Default()), Golden("golden.nrs"));
+  WriteFile(DbPath(dir.path(), kHidName, Env::Default()), Golden("golden.hid"));
+  EXPECT_EQ(ReadFormatVersion(dir.path(), Env::Default()), u"4.0.0");
   NuskDb db;
-  ASSERT_TRUE(LoadNuskDb(&db, dir.path()).ok());
+  ASSERT_TRUE(LoadNuskDb(&db, dir.path(), Env::Default()).ok());
   EXPECT_EQ(AllPaths(&db), (std::vector<std::string>{"C:\\", "C:\\Caf\xC3\xA9", "C:\\Users\\",
                                                      "C:\\Users\\ReadMe.TXT", "D:\\"}));
   EXPECT_EQ(db.last_full_build(), 123456u);
@@ -75,7 +75,7 @@ TEST(GoldenFilesTest, BothLoadersReadTheGoldenFiles) {
   for (uint32_t i = 0; i < db.item_count(); ++i)
     EXPECT_EQ(db.GetHideState(i) == HideState::kHidden, db.ItemName(i) == u"ReadMe.TXT");
   NuskDbWriter w;
-  ASSERT_TRUE(LoadIndexForWrite(&w, dir.path()).ok());
+  ASSERT_TRUE(LoadIndexForWrite(&w, dir.path(), Env::Default()).ok());
   EXPECT_EQ(w.item_count(), 5u);
   const DriveState& d = w.drive_state(3);
   EXPECT_EQ(d.journal_id, 0x0102030405060708ull);

@@ -11,7 +11,7 @@ class SearchFormTest : public ::testing::Test {
  protected:
   void Load(const std::vector<ScanRecord>& recs) {
     ASSERT_TRUE(WriteIndex(dir.path(), recs).ok());
-    ASSERT_TRUE(LoadNuskDb(&db, dir.path()).ok());
+    ASSERT_TRUE(LoadNuskDb(&db, dir.path(), Env::Default()).ok());
   }
   uint32_t Item(std::string_view path) {
     const uint32_t i = FindItem(&db, path);

@@ -42,7 +42,7 @@ class WriterTest : public ::testing::Test {
 TEST_F(WriterTest, RoundTripThroughBothLoaders) {
   ASSERT_TRUE(WriteIndex(home(), SampleTree()).ok());
   NuskDb db;
-  ASSERT_TRUE(LoadNuskDb(&db, home()).ok());
+  ASSERT_TRUE(LoadNuskDb(&db, home(), Env::Default()).ok());
   EXPECT_EQ(db.item_count(), 10u);
   EXPECT_EQ(db.folder_count(), 5u);
   EXPECT_EQ(AllPaths(&db), kSamplePaths);
@@ -55,30 +55,30 @@ TEST_F(WriterTest, RoundTripThroughBothLoaders) {
   EXPECT_EQ(db.Drive(big), 2);
 
   // The writer reads back the same items: committing it unchanged gives the same bytes.
-  std::string frs = ReadFile(DbPath(home(), kFrsName)), nrs = ReadFile(DbPath(home(), kNrsName));
+  std::string frs = ReadFile(DbPath(home(), kFrsName, Env::Default())), nrs = ReadFile(DbPath(home(), kNrsName, Env::Default()));
   NuskDbWriter w;
-  ASSERT_TRUE(LoadIndexForWrite(&w, home()).ok());
+  ASSERT_TRUE(LoadIndexForWrite(&w, home(), Env::Default()).ok());
   EXPECT_EQ(w.item_count(), 10u);
   EXPECT_TRUE(w.damage().empty());
   ASSERT_TRUE(CommitIndex(&w).ok());
-  EXPECT_EQ(ReadFile(DbPath(home(), kFrsName)), frs);
-  EXPECT_EQ(ReadFile(DbPath(home(), kNrsName)), nrs);
+  EXPECT_EQ(ReadFile(DbPath(home(), kFrsName, Env::Default())), frs);
+  EXPECT_EQ(ReadFile(DbPath(home(), kNrsName, Env::Default())), nrs);
 }
 
 TEST_F(WriterTest, EmptyIndexHasTheFixedSizes) {
   ASSERT_TRUE(WriteIndex(home(), {}).ok());
-  EXPECT_EQ(ReadFile(DbPath(home(), kFrsName)).size(), 128u + 3328u + 32768u);
-  EXPECT_EQ(ReadFile(DbPath(home(), kNrsName)), std::string(4, '\0'));
-  EXPECT_EQ(ReadFormatVersion(home()), u"4.0.0");
-  EXPECT_TRUE(HasCompleteDatabase(home()));
+  EXPECT_EQ(ReadFile(DbPath(home(), kFrsName, Env::Default())).size(), 128u + 3328u + 32768u);
+  EXPECT_EQ(ReadFile(DbPath(home(), kNrsName, Env::Default())), std::string(4, '\0'));
+  EXPECT_EQ(ReadFormatVersion(home(), Env::Default()), u"4.0.0");
+  EXPECT_TRUE(HasCompleteDatabase(home(), Env::Default()));
   NuskDb db;
-  ASSERT_TRUE(LoadNuskDb(&db, home()).ok());
+  ASSERT_TRUE(LoadNuskDb(&db, home(), Env::Default()).ok());
   EXPECT_EQ(db.item_count(), 0u);
 }
 
 TEST_F(WriterTest, UpdateRenameAndDeleteFindItemsByNameAndReference) {
   NuskDbWriter w;
-  ASSERT_TRUE(LoadIndexForWrite(&w, home()).ok());
+  ASSERT_TRUE(LoadIndexForWrite(&w, home(), Env::Default()).ok());
   for (const ScanRecord& r : SampleTree()) ASSERT_TRUE(w.AddRecord(r));
   EXPECT_TRUE(w.UpdateRecord(Rec(C(21), C(11), u"a.txt", false, 999, 77)));
   EXPECT_FALSE(w.UpdateRecord(Rec(C(99), C(11), u"a.txt", false, 1, 1)));   // other reference
@@ -93,7 +93,7 @@ TEST_F(WriterTest, UpdateRenameAndDeleteFindItemsByNameAndReference) {
   ASSERT_TRUE(CommitIndex(&w).ok());
 
   NuskDb db;
-  ASSERT_TRUE(LoadNuskDb(&db, home()).ok());
+  ASSERT_TRUE(LoadNuskDb(&db, home(), Env::Default()).ok());
   EXPECT_EQ(db.item_count(), 9u);
   uint32_t a = FindItem(&db, "C:\\Users\\Name\\a.txt");
   ASSERT_NE(a, kNoItem);
@@ -108,12 +108,12 @@ TEST_F(WriterTest, UpdateRenameAndDeleteFindItemsByNameAndReference) {
 
 TEST_F(WriterTest, DeletedFolderLeavesHiddenOrphans) {
   NuskDbWriter w;
-  ASSERT_TRUE(LoadIndexForWrite(&w, home()).ok());
+  ASSERT_TRUE(LoadIndexForWrite(&w, home(), Env::Default()).ok());
   for (const ScanRecord& r : SampleTree()) ASSERT_TRUE(w.AddRecord(r));
   ASSERT_TRUE(w.DeleteRecord(Rec(C(10), C(5), u"Users", true)));
   ASSERT_TRUE(CommitIndex(&w).ok());
   NuskDb db;
-  ASSERT_TRUE(LoadNuskDb(&db, home()).ok());
+  ASSERT_TRUE(LoadNuskDb(&db, home(), Env::Default()).ok());
   ASSERT_EQ(db.item_count(), 9u);
   int hidden = 0;
   for (uint32_t i = 0; i < db.item_count(); ++i) {
@@ -131,7 +131,7 @@ TEST_F(WriterTest, ForgetVolumeTakesMountedVolumesWithTheDrive) {
   recs.push_back(Rec(C(6, 1), C(5, 1), u"inside.txt", false));
   {
     NuskDbWriter w;
-    ASSERT_TRUE(LoadIndexForWrite(&w, home()).ok());
+    ASSERT_TRUE(LoadIndexForWrite(&w, home(), Env::Default()).ok());
     for (const ScanRecord& r : recs) ASSERT_TRUE(w.AddRecord(r));
     EXPECT_EQ(w.ForgetVolume(u'C', 1), 2u);
     EXPECT_EQ(w.item_count(), 10u);
@@ -139,12 +139,12 @@ TEST_F(WriterTest, ForgetVolumeTakesMountedVolumesWithTheDrive) {
     EXPECT_EQ(w.item_count(), 2u);
   }
   NuskDbWriter w;
-  ASSERT_TRUE(LoadIndexForWrite(&w, home()).ok());
+  ASSERT_TRUE(LoadIndexForWrite(&w, home(), Env::Default()).ok());
   for (const ScanRecord& r : recs) ASSERT_TRUE(w.AddRecord(r));
   EXPECT_EQ(w.ForgetVolume(u'C', 0), 10u);
   ASSERT_TRUE(CommitIndex(&w).ok());
   NuskDb db;
-  ASSERT_TRUE(LoadNuskDb(&db, home()).ok());
+  ASSERT_TRUE(LoadNuskDb(&db, home(), Env::Default()).ok());
   EXPECT_EQ(AllPaths(&db), (std::vector<std::string>{"D:\\", "D:\\x.txt"}));
 }
 
@@ -181,24 +181,24 @@ TEST_F(WriterTest, HiddenListFollowsItemsToTheirNewIndexes) {
   ASSERT_TRUE(WriteIndex(home(), SampleTree()).ok());
   {
     NuskDb db;
-    ASSERT_TRUE(LoadNuskDb(&db, home()).ok());
+    ASSERT_TRUE(LoadNuskDb(&db, home(), Env::Default()).ok());
     db.SetHideState(FindItem(&db, "C:\\Users\\Name\\a.txt"), false);   // hidden: kept
     db.SetHideState(FindItem(&db, "C:\\Users\\Name\\A.txt"), true);    // removed: dropped
     db.SetHideState(FindItem(&db, "D:\\x.txt"), false);                // hidden, then deleted
     ASSERT_TRUE(SaveHiddenList(&db).ok());
   }
   NuskDbWriter w;
-  ASSERT_TRUE(LoadIndexForWrite(&w, home()).ok());
+  ASSERT_TRUE(LoadIndexForWrite(&w, home(), Env::Default()).ok());
   // New names that sort first shift every item index.
   ASSERT_TRUE(w.AddRecord(Rec(C(40), C(5), u"0000", true)));
   ASSERT_TRUE(w.AddRecord(Rec(C(41), C(5), u"0000.txt", false)));
   ASSERT_TRUE(w.DeleteRecord(Rec(D(30), D(5), u"x.txt", false)));
   ASSERT_TRUE(CommitIndex(&w).ok());
-  std::string hid = ReadFile(DbPath(home(), kHidName));
+  std::string hid = ReadFile(DbPath(home(), kHidName, Env::Default()));
   EXPECT_EQ(hid.size(), 4u + 4u + 1u);  // only a.txt is left
 
   NuskDb db;
-  ASSERT_TRUE(LoadNuskDb(&db, home()).ok());
+  ASSERT_TRUE(LoadNuskDb(&db, home(), Env::Default()).ok());
   for (uint32_t i = 0; i < db.item_count(); ++i) {
     std::string path = ToUtf8(db.BuildPath(i, false));
     EXPECT_EQ(db.GetHideState(i), path == "C:\\Users\\Name\\a.txt" ? HideState::kHidden : HideState::kShown) << path;
@@ -209,24 +209,24 @@ TEST_F(WriterTest, HiddenListIsDeletedWhenNothingIsKept) {
   ASSERT_TRUE(WriteIndex(home(), SampleTree()).ok());
   {
     NuskDb db;
-    ASSERT_TRUE(LoadNuskDb(&db, home()).ok());
+    ASSERT_TRUE(LoadNuskDb(&db, home(), Env::Default()).ok());
     db.SetHideState(FindItem(&db, "D:\\x.txt"), true);
     ASSERT_TRUE(SaveHiddenList(&db).ok());
   }
-  EXPECT_TRUE(Env::Default()->FileExists(DbPath(home(), kHidName)));
+  EXPECT_TRUE(Env::Default()->FileExists(DbPath(home(), kHidName, Env::Default())));
   NuskDbWriter w;
-  ASSERT_TRUE(LoadIndexForWrite(&w, home()).ok());
+  ASSERT_TRUE(LoadIndexForWrite(&w, home(), Env::Default()).ok());
   ASSERT_TRUE(CommitIndex(&w).ok());
-  EXPECT_FALSE(Env::Default()->FileExists(DbPath(home(), kHidName)));
+  EXPECT_FALSE(Env::Default()->FileExists(DbPath(home(), kHidName, Env::Default())));
 }
 
 TEST_F(WriterTest, CommitRunsOnceAndOnlyAfterALoad) {
   NuskDbWriter unloaded;
   EXPECT_FALSE(CommitIndex(&unloaded).ok());
-  EXPECT_FALSE(Env::Default()->FileExists(DbPath(home(), kFrsName)));
+  EXPECT_FALSE(Env::Default()->FileExists(DbPath(home(), kFrsName, Env::Default())));
 
   NuskDbWriter w;
-  ASSERT_TRUE(LoadIndexForWrite(&w, home()).ok());
+  ASSERT_TRUE(LoadIndexForWrite(&w, home(), Env::Default()).ok());
   ASSERT_TRUE(w.AddRecord(Rec(C(5), 0, u"C:", true)));
   ASSERT_TRUE(CommitIndex(&w).ok());
   // Once written the index is frozen; a second commit repeats the first result.
@@ -234,13 +234,13 @@ TEST_F(WriterTest, CommitRunsOnceAndOnlyAfterALoad) {
   EXPECT_FALSE(w.DeleteRecord(Rec(C(5), 0, u"C:", true)));
   EXPECT_TRUE(CommitIndex(&w).ok());
   NuskDb db;
-  ASSERT_TRUE(LoadNuskDb(&db, home()).ok());
+  ASSERT_TRUE(LoadNuskDb(&db, home(), Env::Default()).ok());
   EXPECT_EQ(db.item_count(), 1u);
 }
 
 TEST_F(WriterTest, CommitFromAnotherThreadFreezesTheIndex) {
   NuskDbWriter w;
-  ASSERT_TRUE(LoadIndexForWrite(&w, home()).ok());
+  ASSERT_TRUE(LoadIndexForWrite(&w, home(), Env::Default()).ok());
   ASSERT_TRUE(w.AddRecord(Rec(C(5), 0, u"C:", true)));
   std::atomic<bool> go{false};
   std::thread committer([&] {
@@ -255,7 +255,7 @@ TEST_F(WriterTest, CommitFromAnotherThreadFreezesTheIndex) {
   }
   committer.join();
   NuskDb db;
-  ASSERT_TRUE(LoadNuskDb(&db, home()).ok());
+  ASSERT_TRUE(LoadNuskDb(&db, home(), Env::Default()).ok());
   EXPECT_EQ(db.item_count(), added);  // every accepted record was written, none after
 }
 
@@ -272,10 +272,10 @@ TEST_F(WriterTest, FailedWriteIsReportedAndKeepsTheOldIndex) {
     EXPECT_FALSE(s.ok());
     EXPECT_FALSE(sink.problems.empty());
     NuskDb db;
-    ASSERT_TRUE(LoadNuskDb(&db, home()).ok());
+    ASSERT_TRUE(LoadNuskDb(&db, home(), Env::Default()).ok());
     EXPECT_EQ(AllPaths(&db), kSamplePaths);
     for (const char16_t* name : {u"nusk.frs.tmp", u"nusk.nrs.tmp", u"nusk.frs.old", u"nusk.nrs.old"})
-      EXPECT_FALSE(Env::Default()->FileExists(DbPath(home(), name))) << budget;
+      EXPECT_FALSE(Env::Default()->FileExists(DbPath(home(), name, Env::Default()))) << budget;
   }
 }
 
@@ -291,26 +291,26 @@ TEST_F(WriterTest, FailedMoveIsCompletedOrReported) {
   std::vector<std::string> expected = kSamplePaths;
   expected.pop_back();
   NuskDb db;
-  ASSERT_TRUE(LoadNuskDb(&db, home()).ok());
+  ASSERT_TRUE(LoadNuskDb(&db, home(), Env::Default()).ok());
   EXPECT_EQ(AllPaths(&db), expected);
   NuskDbWriter w2;
-  ASSERT_TRUE(LoadIndexForWrite(&w2, home()).ok());
+  ASSERT_TRUE(LoadIndexForWrite(&w2, home(), Env::Default()).ok());
   EXPECT_EQ(w2.item_count(), 9u);
-  EXPECT_FALSE(Env::Default()->FileExists(DbPath(home(), u"nusk.frs.old")));
-  EXPECT_FALSE(Env::Default()->FileExists(DbPath(home(), u"nusk.nrs.tmp")));
+  EXPECT_FALSE(Env::Default()->FileExists(DbPath(home(), u"nusk.frs.old", Env::Default())));
+  EXPECT_FALSE(Env::Default()->FileExists(DbPath(home(), u"nusk.nrs.tmp", Env::Default())));
 }
 
 TEST_F(WriterTest, OlderFileWithoutMountTableLoadsAndIsWrittenWithIt) {
   std::vector<ScanRecord> recs = SampleTree();
   ASSERT_TRUE(WriteIndex(home(), recs).ok());
-  std::u16string frs = DbPath(home(), kFrsName);
+  std::u16string frs = DbPath(home(), kFrsName, Env::Default());
   std::string bytes = ReadFile(frs);
   WriteFile(frs, bytes.substr(0, bytes.size() - kMountBlocksSize));
   NuskDb db;
-  ASSERT_TRUE(LoadNuskDb(&db, home()).ok());
+  ASSERT_TRUE(LoadNuskDb(&db, home(), Env::Default()).ok());
   EXPECT_EQ(AllPaths(&db), kSamplePaths);
   NuskDbWriter w;
-  ASSERT_TRUE(LoadIndexForWrite(&w, home()).ok());
+  ASSERT_TRUE(LoadIndexForWrite(&w, home(), Env::Default()).ok());
   EXPECT_TRUE(w.mount_state(1).free());
   ASSERT_TRUE(CommitIndex(&w).ok());
   EXPECT_EQ(ReadFile(frs), bytes);

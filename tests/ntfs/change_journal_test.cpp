@@ -140,7 +140,7 @@ uint64_t NtfsRef(uint64_t ref) { return NtfsReferenceOf(ref); }
 void PatchMftRecord(const std::string& image, uint32_t number,
                     const std::function<size_t(const uint8_t*, size_t)>& locate, const void* bytes, size_t n) {
   std::unique_ptr<RawVolume> volume;
-  ASSERT_TRUE(RawVolume::Open(FromUtf8(image), &volume).ok());
+  ASSERT_TRUE(Env::Default()->OpenRawVolume(FromUtf8(image), &volume).ok());
   MftParser parser(std::move(volume), nullptr);
   ASSERT_NE(parser.LoadMFT(), 0u);
   std::string rec;
@@ -162,7 +162,7 @@ void PatchMftRecord(const std::string& image, uint32_t number,
 std::map<uint32_t, uint16_t> Sequences(const std::string& image, bool in_use_only = false) {
   std::map<uint32_t, uint16_t> out;
   std::unique_ptr<RawVolume> volume;
-  if (!RawVolume::Open(FromUtf8(image), &volume).ok()) return out;
+  if (!Env::Default()->OpenRawVolume(FromUtf8(image), &volume).ok()) return out;
   MftParser parser(std::move(volume), nullptr);
   if (parser.LoadMFT() == 0) return out;
   parser.ReadMftRecords();

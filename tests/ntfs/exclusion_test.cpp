@@ -65,7 +65,7 @@ TEST_F(ExclusionSettingsTest, VolumeStates) {
   EXPECT_EQ(s.volume_states['C' - 'A'], 1);
   EXPECT_EQ(s.volume_states['D' - 'A'], 0);
   EXPECT_EQ(s.volume_states['E' - 'A'], 255);
-  std::array<uint8_t, 26> states{};
+  VolumeStates states{};
   ParseVolumeStates(u"Z", fixed_ntfs, &states);
   EXPECT_EQ(states['Z' - 'A'], 1);  // a letter at the end counts as 1
   ParseVolumeStates(u"", fixed_ntfs, &states);

@@ -122,7 +122,7 @@ TEST(MftImageTest, FragmentedMft) {
   std::string image, oracle, why;
   if (!ntfs_test::ObtainImage("fragmented", &image, &oracle, &why)) GTEST_SKIP() << why;
   std::unique_ptr<RawVolume> volume;
-  ASSERT_TRUE(RawVolume::Open(FromUtf8(image), &volume).ok());
+  ASSERT_TRUE(Env::Default()->OpenRawVolume(FromUtf8(image), &volume).ok());
   MftParser parser(std::move(volume), nullptr);
   ASSERT_NE(parser.LoadMFT(), 0u);
   EXPECT_GT(parser.mft_runs().size(), 1u) << "the image no longer has a fragmented MFT";

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/env.h"
 #include "ntfs_test_util.h"
 #include "scan/mft_parser.h"
 #include "scan/mft_record.h"
@@ -359,7 +360,7 @@ TEST(HostileInputTest, DamagedImages) {
   std::string image, oracle, why;
   if (!ntfs_test::ObtainImage("basic4k", &image, &oracle, &why)) GTEST_SKIP() << why;
   std::unique_ptr<RawVolume> volume;
-  ASSERT_TRUE(RawVolume::Open(FromUtf8(image), &volume).ok());
+  ASSERT_TRUE(Env::Default()->OpenRawVolume(FromUtf8(image), &volume).ok());
   MftParser parser(std::move(volume), nullptr);
   ASSERT_NE(parser.LoadMFT(), 0u);
 
@@ -377,7 +378,7 @@ TEST(HostileInputTest, DamagedImages) {
   std::vector<std::string> log;
   auto logger = [&log](const std::string& l) { log.push_back(l); };
   std::unique_ptr<RawVolume> tv;
-  ASSERT_TRUE(RawVolume::Open(FromUtf8(truncated), &tv).ok());
+  ASSERT_TRUE(Env::Default()->OpenRawVolume(FromUtf8(truncated), &tv).ok());
   MftParser tp(std::move(tv), logger);
   if (tp.LoadMFT() != 0) {
     EXPECT_FALSE(tp.ReadMftRecords());
@@ -398,7 +399,7 @@ TEST(HostileInputTest, DamagedImages) {
   std::ofstream(wild, std::ios::binary) << damaged;
   log.clear();
   std::unique_ptr<RawVolume> wv;
-  ASSERT_TRUE(RawVolume::Open(FromUtf8(wild), &wv).ok());
+  ASSERT_TRUE(Env::Default()->OpenRawVolume(FromUtf8(wild), &wv).ok());
   MftParser wp(std::move(wv), logger);
   EXPECT_EQ(wp.LoadMFT(), 0u);
   EXPECT_FALSE(log.empty());

@@ -154,7 +154,7 @@ TEST_F(SyntheticMftCheck, NtfsinfoReadsWhatTheGeneratorMeant) {
 // same records: both must give what the generator meant.
 TEST_F(SyntheticMftCheck, ProjectReaderReadsTheSameRecordsInImageAndBenchVolume) {
   std::unique_ptr<RawVolume> volume;
-  ASSERT_TRUE(RawVolume::Open(FromUtf8(image_), &volume).ok());
+  ASSERT_TRUE(Env::Default()->OpenRawVolume(FromUtf8(image_), &volume).ok());
   std::string log;
   auto to_log = [&log](const std::string& line) { log += line + "\n"; };
   MftParser from_image(std::move(volume), to_log);

@@ -146,6 +146,7 @@ class ConsoleExamplesTest : public ::testing::Test {
     for (const std::string& w : words) args.push_back(FromUtf8(w));
     std::u16string out;
     FindIo io;
+    io.env = Env::Default();
     io.result = [&out](std::u16string_view s) { out += s; };
     io.note = [](std::u16string_view) {};
     io.error = [&line](std::string_view s) { ADD_FAILURE() << line << ": " << s; };

@@ -36,6 +36,7 @@ struct Captured {
 
 FindIo CaptureIo(const std::u16string& home, Captured* c, DriveMap drives = DriveMap::Native()) {
   FindIo io;
+  io.env = Env::Default();
   io.result = [c](std::u16string_view s) { c->out += s; };
   io.note = [c](std::u16string_view s) { c->note += s; };
   io.error = [c](std::string_view s) { c->err += s; };
@@ -157,7 +158,7 @@ TEST_F(ConsoleFindTest, HiddenItemsAndNulSeparatedPaths) {
 
 TEST_F(ConsoleFindTest, DamagedDatabaseFailsWithAReason) {
   std::string bytes;
-  ASSERT_TRUE(Env::Default()->ReadWholeFile(DbPath(t_.home(), u"nusk.nrs"), &bytes).ok());
+  ASSERT_TRUE(Env::Default()->ReadWholeFile(DbPath(t_.home(), u"nusk.nrs", Env::Default()), &bytes).ok());
   bytes.resize(bytes.size() / 2);
   t_.dir().WriteFile(u"nusk.nrs", bytes);
   Captured c;
@@ -183,13 +184,13 @@ TEST(ConsoleCleanTest, DriveAndWholeDatabase) {
   io.notify_windows = false;
   EXPECT_EQ(CleanCommand({u"nusk", u"clean", u"d"}, io), 0);
   NuskDb db;
-  ASSERT_TRUE(LoadNuskDb(&db, t.home()).ok());
+  ASSERT_TRUE(LoadNuskDb(&db, t.home(), Env::Default()).ok());
   for (uint32_t i = 0; i < db.item_count(); ++i) EXPECT_EQ(db.Drive(i), 2) << ToUtf8(db.BuildPath(i, false));
   EXPECT_EQ(db.item_count(), 16u);  // the 25 items less D:, data and its seven files
   EXPECT_EQ(CleanCommand({u"nusk", u"clean", u"1"}, io), 2);
   EXPECT_TRUE(Env::Default()->FileExists(DbPath(t.home(), kSnapName)));  // written by the commit
   EXPECT_EQ(CleanCommand({u"nusk", u"clean"}, io), 0);
-  EXPECT_FALSE(HasDatabase(t.home()));
+  EXPECT_FALSE(HasDatabase(t.home(), Env::Default()));
   EXPECT_FALSE(Env::Default()->FileExists(DbPath(t.home(), kSnapName)));
 }
 
@@ -269,12 +270,12 @@ TEST(SumtorTest, FindsRealDuplicates) {
   EXPECT_NE(r.out.find("Hashed 3 of 5 files"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("1 unreadable and 0 not regular skipped"), std::string::npos) << r.out;
   std::string bytes;
-  ASSERT_TRUE(Env::Default()->ReadWholeFile(DbPath(t.home(), u"nusk.hash"), &bytes).ok());
+  ASSERT_TRUE(Env::Default()->ReadWholeFile(DbPath(t.home(), u"nusk.hash", Env::Default()), &bytes).ok());
   std::vector<HashRecord> records;
   ASSERT_TRUE(DecodeHashFile(bytes, &records).ok());
   t.SetHashes(records);
   EXPECT_EQ(Find(t, u"/dup:2"), (PathSet{index_path(u"one/same.txt"), index_path(u"two/copy.txt")}));
-  EXPECT_FALSE(Env::Default()->FileExists(DbPath(t.home(), u"nusk.hash.tmp")));
+  EXPECT_FALSE(Env::Default()->FileExists(DbPath(t.home(), u"nusk.hash.tmp", Env::Default())));
   // Every file has a value; the unique-size one is alone.
   char text[32];
   std::snprintf(text, sizeof text, "/hash:%X", t.view().hash_values[t.Item(index_path(u"unique.bin"))]);

@@ -167,10 +167,10 @@ TEST(HashInfoTest, DamagedFileLoadsAsNoHashes) {
   bytes.resize(bytes.size() - 1);
   t.dir().WriteFile(u"nusk.hash", bytes);
   HashInfo h;
-  EXPECT_FALSE(h.Load(t.db(), t.home()).ok());
+  EXPECT_FALSE(h.Load(t.db(), t.home(), Env::Default()).ok());
   EXPECT_EQ(h.count(t.Item(u"C:\\a")), 0u);
   t.dir().WriteFile(u"nusk.hash", EncodeHashFile(records));
-  EXPECT_TRUE(h.Load(t.db(), t.home()).ok());
+  EXPECT_TRUE(h.Load(t.db(), t.home(), Env::Default()).ok());
   EXPECT_EQ(h.count(t.Item(u"C:\\a")), 2u);
 }
 

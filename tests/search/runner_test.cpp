@@ -46,6 +46,7 @@ class RunnerTest : public ::testing::Test {
     }
     std::u16string out;
     FindIo io;
+    io.env = Env::Default();
     io.result = [&out](std::u16string_view s) { out += s; };
     io.note = [](std::u16string_view) {};
     io.error = [](std::string_view s) { ADD_FAILURE() << s; };

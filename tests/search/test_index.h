@@ -48,12 +48,12 @@ class TestIndex {
   // Commits and loads; may be called once.
   void Build() {
     NuskDbWriter writer;
-    Status s = LoadIndexForWrite(&writer, dir_.path());
+    Status s = LoadIndexForWrite(&writer, dir_.path(), Env::Default());
     if (!s.ok()) throw std::runtime_error(s.message());
     for (const ScanRecord& r : records_) writer.AddRecord(r);
     s = CommitIndex(&writer);
     if (!s.ok()) throw std::runtime_error(s.message());
-    s = LoadNuskDb(&db_, dir_.path());
+    s = LoadNuskDb(&db_, dir_.path(), Env::Default());
     if (!s.ok()) throw std::runtime_error(s.message());
     view_ = std::make_unique<SearchView>(&db_, hashes_.size() ? &hashes_ : nullptr);
   }

@@ -1,11 +1,16 @@
 #include "tests/testing/test_env.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <random>
 #include <stdexcept>
 #include <vector>
 
+#include "platform/append_file.h"
+#include "platform/file_stream.h"
+#include "platform/raw_volume.h"
+#include "platform/volume_lister.h"
 #include "util/utf.h"
 
 namespace nusk::testing {
@@ -171,6 +176,99 @@ void FaultInjectionEnv::DropUnsyncedData() {
     }
   }
   live_ = durable_;
+}
+
+namespace {
+
+class FailingLister : public VolumeLister {
+ public:
+  FailingLister(std::unique_ptr<VolumeLister> real, std::function<bool(const std::u16string&)> fail)
+      : real_(std::move(real)), fail_(std::move(fail)) {}
+  Status List(const std::u16string& folder, std::vector<VolumeEntry>* entries) override {
+    if (fail_(folder)) {
+      entries->clear();
+      return Status::Error("cannot list " + ToUtf8(folder) + ": access denied (injected)");
+    }
+    return real_->List(folder, entries);
+  }
+
+ private:
+  std::unique_ptr<VolumeLister> real_;
+  std::function<bool(const std::u16string&)> fail_;
+};
+
+class ShortVolume : public RawVolume {
+ public:
+  ShortVolume(std::unique_ptr<RawVolume> real, uint64_t bytes) : real_(std::move(real)), bytes_(bytes) {}
+  int64_t ReadAt(uint64_t offset, void* buffer, size_t length) override {
+    if (offset >= bytes_) return 0;
+    return real_->ReadAt(offset, buffer, static_cast<size_t>(std::min<uint64_t>(length, bytes_ - offset)));
+  }
+  bool QueryNtfsGeometry(NtfsVolumeGeometry* g) override { return real_->QueryNtfsGeometry(g); }
+  bool ReadFileRecord(uint64_t n, std::string* r, uint64_t* found) override { return real_->ReadFileRecord(n, r, found); }
+  bool ServesFileRecords() override { return real_->ServesFileRecords(); }
+  bool FileSizeById(uint64_t ref, uint64_t* size) override { return real_->FileSizeById(ref, size); }
+
+ private:
+  std::unique_ptr<RawVolume> real_;
+  uint64_t bytes_;
+};
+
+class FailingStream : public FileStream {
+ public:
+  FailingStream(std::unique_ptr<FileStream> real, uint64_t error_at) : real_(std::move(real)), error_at_(error_at) {}
+  int64_t ReadAt(uint64_t offset, char* buffer, size_t size) override {
+    if (offset + size > error_at_) return -1;
+    return real_->ReadAt(offset, buffer, size);
+  }
+
+ private:
+  std::unique_ptr<FileStream> real_;
+  uint64_t error_at_;
+};
+
+class RefusingAppendFile : public AppendFile {
+ public:
+  bool Write(std::string_view) override { return false; }
+};
+
+}  // namespace
+
+Status FaultInjectionEnv::NewVolumeLister(const std::u16string& root, std::unique_ptr<VolumeLister>* lister) {
+  Status s = EnvWrapper::NewVolumeLister(root, lister);
+  if (s.ok() && fail_listing) *lister = std::make_unique<FailingLister>(std::move(*lister), fail_listing);
+  return s;
+}
+
+Status FaultInjectionEnv::OpenRawVolume(const std::u16string& path, std::unique_ptr<RawVolume>* volume) {
+  Status s = EnvWrapper::OpenRawVolume(path, volume);
+  const int64_t bytes = volume_bytes;
+  if (s.ok() && bytes >= 0) *volume = std::make_unique<ShortVolume>(std::move(*volume), static_cast<uint64_t>(bytes));
+  return s;
+}
+
+std::unique_ptr<FileStream> FaultInjectionEnv::FailingReads(std::unique_ptr<FileStream> file) {
+  const int64_t at = file_read_error_at;
+  if (!file || at < 0) return file;
+  return std::make_unique<FailingStream>(std::move(file), static_cast<uint64_t>(at));
+}
+
+std::unique_ptr<FileStream> FaultInjectionEnv::OpenFileStream(const std::u16string& path, bool* not_regular) {
+  return FailingReads(EnvWrapper::OpenFileStream(path, not_regular));
+}
+
+bool FaultInjectionEnv::OpenBelow(const std::u16string& root, const std::vector<std::u16string>& names,
+                                  OpenedItem* out) {
+  if (!EnvWrapper::OpenBelow(root, names, out)) return false;
+  out->file = FailingReads(std::move(out->file));
+  return true;
+}
+
+Status FaultInjectionEnv::NewAppendFile(const std::u16string& path, bool append, std::unique_ptr<AppendFile>* file) {
+  if (fail_append_open) return Status::Error("cannot create " + ToUtf8(path) + ": no space left (injected)");
+  Status s = EnvWrapper::NewAppendFile(path, append, file);
+  if (s.ok() && fail_append_writes) *file = std::make_unique<RefusingAppendFile>();
+  return s;
 }
 
 }  // namespace nusk::testing

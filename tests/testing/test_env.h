@@ -3,6 +3,7 @@
 #include <atomic>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <string>
@@ -56,6 +57,24 @@ class FaultInjectionEnv : public EnvWrapper {
   // every later one fail and change nothing.
   std::atomic<bool> dead{false};
 
+  // Faults in the objects this Env makes (every one is off until set):
+  // a walk's listing of a folder for which this answers true fails ("access denied");
+  std::function<bool(const std::u16string& folder)> fail_listing;
+  // a raw volume ends after this many bytes: a read reaching past it comes back short;
+  std::atomic<int64_t> volume_bytes{-1};
+  // a file opened for reading (OpenFileStream, OpenBelow) fails every read that reaches
+  // past this many bytes, as a disk error or a lost share would;
+  std::atomic<int64_t> file_read_error_at{-1};
+  // an append file (the build log) cannot be created, or takes no more writes.
+  std::atomic<bool> fail_append_open{false};
+  std::atomic<bool> fail_append_writes{false};
+
+  Status NewVolumeLister(const std::u16string& root, std::unique_ptr<VolumeLister>* lister) override;
+  Status OpenRawVolume(const std::u16string& path, std::unique_ptr<RawVolume>* volume) override;
+  std::unique_ptr<FileStream> OpenFileStream(const std::u16string& path, bool* not_regular) override;
+  bool OpenBelow(const std::u16string& root, const std::vector<std::u16string>& names, OpenedItem* out) override;
+  Status NewAppendFile(const std::u16string& path, bool append, std::unique_ptr<AppendFile>* file) override;
+
   Status WriteWholeFile(const std::u16string& path, std::string_view bytes, bool flush) override;
   Status RenameFile(const std::u16string& from, const std::u16string& to) override;
   Status RemoveFile(const std::u16string& path) override;
@@ -70,6 +89,7 @@ class FaultInjectionEnv : public EnvWrapper {
  private:
   bool Step(const std::u16string& step);  // false: the process is dead
   void Track(const std::u16string& path);  // caller holds mu_
+  std::unique_ptr<FileStream> FailingReads(std::unique_ptr<FileStream> file);
 
   std::atomic<int> writes_{0};
   std::atomic<int> renames_{0};

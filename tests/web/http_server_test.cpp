@@ -19,7 +19,8 @@ using nusk::testing::RawClient;
 // Runs a Server on 127.0.0.1 with an ephemeral port on its own polling thread.
 class ServerThread {
  public:
-  ServerThread(RequestHandler handler, ServerLimits limits = ServerLimits()) : server_(std::move(handler), Env::Default(), limits) {
+  ServerThread(RequestHandler handler, ServerLimits limits = ServerLimits(), Env* env = Env::Default())
+      : server_(std::move(handler), env, limits) {
     Status st = server_.SetOption("listening_port", "127.0.0.1:0");
     EXPECT_TRUE(st.ok()) << st.message();
   }
@@ -78,8 +79,8 @@ HandleResult TestRoutes(Connection& c, const std::string& root) {
 class HttpServerTest : public ::testing::Test {
  protected:
   HttpServerTest() : root_(ToUtf8(dir_.path())) {}
-  void StartServer(ServerLimits limits = ServerLimits()) {
-    server_ = std::make_unique<ServerThread>([this](Connection& c) { return TestRoutes(c, root_); }, limits);
+  void StartServer(ServerLimits limits = ServerLimits(), Env* env = Env::Default()) {
+    server_ = std::make_unique<ServerThread>([this](Connection& c) { return TestRoutes(c, root_); }, limits, env);
   }
   void Run() { server_->Start(); }
   uint16_t port() { return server_->port(); }
@@ -315,6 +316,31 @@ TEST_F(HttpServerTest, LargeFileArrivesWholeOverKeepAlive) {
     EXPECT_EQ(got.size(), head_end + big.size());
     EXPECT_TRUE(got.compare(head_end, big.size(), big) == 0);
   }
+}
+
+TEST_F(HttpServerTest, AFileThatFailsMidBodyEndsItsConnectionAndTheServerServesOn) {
+  const std::string big(1 << 20, 'b');
+  dir_.WriteFile(u"big.bin", big);
+  dir_.WriteFile(u"small.txt", "ok");
+  nusk::testing::FaultInjectionEnv env;
+  env.file_read_error_at = 300000;
+  StartServer(ServerLimits(), &env);
+  Run();
+  RawClient client(port());
+  client.Send(Get("/f/big.bin"));  // keep-alive: only the server's close ends the answer
+  ASSERT_TRUE(client.ReadUntilClosed()) << "a body that cannot be finished must end its connection";
+  const std::string got = client.Take();
+  EXPECT_EQ(got.substr(0, 17), "HTTP/1.1 200 OK\r\n");
+  const size_t head_end = got.find("\r\n\r\n") + 4;
+  EXPECT_GT(got.size() - head_end, 0u);
+  EXPECT_LE(got.size() - head_end, 300000u);
+  EXPECT_EQ(got.compare(head_end, std::string::npos, big, 0, got.size() - head_end), 0) << "what was sent is the file";
+  for (int round = 0; round < 2; ++round) {
+    const std::string next = Exchange(Get("/f/small.txt", "Connection: close\r\n"));
+    EXPECT_EQ(next.substr(0, 17), "HTTP/1.1 200 OK\r\n");
+    EXPECT_EQ(next.substr(next.size() - 2), "ok");
+  }
+  server_.reset();  // its thread uses env
 }
 
 }  // namespace

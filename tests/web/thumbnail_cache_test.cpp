@@ -70,7 +70,7 @@ TEST(ThumbnailCacheTest, MakesOnceAndReuses) {
   Env* env = Env::Default();
   std::u16string source = dir.WriteFile(u"in/dot.png", nusk::testing::TinyPng());
   std::u16string text = dir.WriteFile(u"in/notes.txt", "not a picture");
-  ThumbnailCache cache(dir.Sub(u"thumbs/"), 48);
+  ThumbnailCache cache(dir.Sub(u"thumbs/"), 48, Env::Default());
 
   std::u16string made = cache.Get(source);
   ASSERT_EQ(made, dir.Sub(u"thumbs/") + ThumbnailCache::FileName(source));
@@ -97,7 +97,7 @@ TEST(ThumbnailCacheTest, MakesOnceAndReuses) {
   EXPECT_EQ(cache.Get(dir.Sub(u"in")), u"");
   // A cache folder that cannot be created gives no thumbnail, and no error escapes.
   dir.WriteFile(u"plain", "a file, not a folder");
-  ThumbnailCache broken(dir.Sub(u"plain/thumbs/"), 48);
+  ThumbnailCache broken(dir.Sub(u"plain/thumbs/"), 48, Env::Default());
   EXPECT_EQ(broken.Get(source), u"");
 }
 

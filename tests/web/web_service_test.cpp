@@ -81,7 +81,7 @@ class WebServiceTest : public ::testing::Test {
   void SetUp() override { Restart(u""); }
 
   void Restart(std::u16string user) {
-    service_ = std::make_unique<WebService>(&search_);
+    service_ = std::make_unique<WebService>(&search_, Env::Default());
     service_->Configure(u"127.0.0.1", 0, user, u"pw");
     service_->SetThumbnails(&thumbnails_);
     ASSERT_TRUE(service_->Start()) << ToUtf8(service_->LastError());
@@ -123,7 +123,7 @@ class WebServiceTest : public ::testing::Test {
   nusk::testing::TempDir dir_;
   nusk::testing::TempDir cache_dir_;
   FakeSearch search_{dir_.path()};
-  ThumbnailCache thumbnails_{cache_dir_.Sub(u"thumbs/"), 48};
+  ThumbnailCache thumbnails_{cache_dir_.Sub(u"thumbs/"), 48, Env::Default()};
   std::unique_ptr<WebService> service_;
 };
 
@@ -271,7 +271,7 @@ TEST_F(WebServiceTest, DigestProtectsEveryRoute) {
 
 TEST_F(WebServiceTest, StartStopStartOnOnePortAndBusyPorts) {
   uint16_t port = service_->port();
-  WebService second(&search_);
+  WebService second(&search_, Env::Default());
   second.Configure(u"127.0.0.1", port, u"", u"");
   EXPECT_FALSE(second.Start());
   EXPECT_FALSE(second.IsRunning());

@@ -184,7 +184,7 @@ TEST_F(WebserverProcessTest, SearchesDownloadsAndHiddenItems) {
   {
     // Hide one file, as the window's "hide" command would.
     NuskDb db;
-    ASSERT_TRUE(LoadNuskDb(&db, Home()).ok());
+    ASSERT_TRUE(LoadNuskDb(&db, Home(), Env::Default()).ok());
     uint32_t i = 0;
     while (i < db.item_count() && db.ItemName(i) != u"private.txt") ++i;
     ASSERT_LT(i, db.item_count());

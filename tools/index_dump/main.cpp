@@ -19,7 +19,7 @@ int main(int argc, char** argv) {
   std::u16string home = nusk::PathFromNative(argv[1]);
   if (!home.empty() && home.back() != u'/' && home.back() != u'\\') home += u'/';
   nusk::NuskDb db;
-  nusk::Status s = nusk::LoadNuskDb(&db, home);
+  nusk::Status s = nusk::LoadNuskDb(&db, home, nusk::Env::Default());
   if (!s.ok()) {
     std::fprintf(stderr, "index_dump: %s\n", s.message().c_str());
     return 1;

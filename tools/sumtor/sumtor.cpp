@@ -22,9 +22,10 @@ enum class HashResult { kHashed, kUnreadable, kNotRegular };
 
 // XXH3-128 of the whole file. Only regular files are read: a FIFO or a device under an
 // indexed name could block or never end.
-HashResult HashFile(const std::u16string& path, std::vector<char>* buffer, HashRecord* record, uint64_t* bytes) {
+HashResult HashFile(Env* env, const std::u16string& path, std::vector<char>* buffer, HashRecord* record,
+                    uint64_t* bytes) {
   bool not_regular = false;
-  std::unique_ptr<FileStream> file = FileStream::Open(path, &not_regular);
+  std::unique_ptr<FileStream> file = env->OpenFileStream(path, &not_regular);
   if (!file) return not_regular ? HashResult::kNotRegular : HashResult::kUnreadable;
   XXH3_state_t* state = XXH3_createState();
   XXH3_128bits_reset(state);
@@ -80,7 +81,7 @@ Status RunSumtor(const std::u16string& home, const DriveMap& drives, Env* env, S
       ++stats->unique_size;
     } else {
       const std::u16string path = drives.ToNativePath(db.BuildPath(i, false));
-      const HashResult result = HashFile(path, &buffer, &r, &stats->bytes);
+      const HashResult result = HashFile(env, path, &buffer, &r, &stats->bytes);
       if (result == HashResult::kHashed) {
         ++stats->hashed;
       } else {
