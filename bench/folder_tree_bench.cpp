@@ -33,7 +33,7 @@ NuskDb* Generated(uint32_t n) {
   if (slot) return slot.get();
   const std::string folder = TempFolder("nusk-bench-gen-" + std::to_string(n));
   const std::u16string home = U16(folder) + u"/";
-  if (!HasCompleteDatabase(home)) {
+  if (!HasCompleteDatabase(home, Env::Default())) {
     Env::Default()->CreateFolder(home);
     gen::Options opt;
     opt.items = n;
@@ -41,7 +41,7 @@ NuskDb* Generated(uint32_t n) {
     if (!r.error.empty()) std::fprintf(stderr, "gen_index: %s\n", r.error.c_str());
   }
   slot = std::make_unique<NuskDb>();
-  LoadNuskDb(slot.get(), home);
+  LoadNuskDb(slot.get(), home, Env::Default());
   return slot.get();
 }
 
@@ -51,10 +51,10 @@ NuskDb* Wide(uint32_t n, uint32_t* wide_item) {
   auto& slot = cache[n];
   const std::u16string home = U16(TempFolder("nusk-bench-wide-" + std::to_string(n))) + u"/";
   if (!slot) {
-    if (!HasCompleteDatabase(home)) {
+    if (!HasCompleteDatabase(home, Env::Default())) {
       Env::Default()->CreateFolder(home);
       NuskDbWriter writer;
-      LoadIndexForWrite(&writer, home);
+      LoadIndexForWrite(&writer, home, Env::Default());
       uint32_t record = 100;
       auto add = [&](uint64_t parent, std::u16string name, bool folder) {
         ScanRecord r;
@@ -76,7 +76,7 @@ NuskDb* Wide(uint32_t n, uint32_t* wide_item) {
       if (!s.ok()) std::fprintf(stderr, "commit: %s\n", s.message().c_str());
     }
     slot = std::make_unique<NuskDb>();
-    LoadNuskDb(slot.get(), home);
+    LoadNuskDb(slot.get(), home, Env::Default());
   }
   *wide_item = slot->FindFolderByPath(u"C:\\wide");
   return slot.get();

@@ -126,7 +126,7 @@ void BM_LoadFromSnapshot(benchmark::State& state) {
   std::u16string home = FromUtf8(IndexFolder(items));
   {
     NuskDb db;  // leaves a snapshot that matches
-    LoadNuskDb(&db, home);
+    LoadNuskDb(&db, home, Env::Default());
   }
   NoSnapshotEnv decode_env;
   double dec_wall = 1e9, dec_cpu = 1e9, snap_wall = 1e9, snap_cpu = 1e9, rss = 0;
@@ -145,7 +145,7 @@ void BM_LoadFromSnapshot(benchmark::State& state) {
     NuskDb db;
     auto t = std::chrono::steady_clock::now();
     double c = ThreadCpuSeconds();
-    Status s = LoadNuskDb(&db, home);
+    Status s = LoadNuskDb(&db, home, Env::Default());
     const double secs = Seconds(t);
     snap_cpu = std::min(snap_cpu, ThreadCpuSeconds() - c);
     snap_wall = std::min(snap_wall, secs);

@@ -226,6 +226,8 @@ TEST(NtfsDriveTest, ImageDriveMarkersComeFromTheImage) {
   ASSERT_TRUE(w);
   EXPECT_EQ(w->item_count(), count + 1) << "late.txt went in below the marked folder";
   EXPECT_EQ(ReadIgnoredFolders(Profile::Default(), f.SettingsPath()), ignored);
+}
+
 TEST(NtfsDriveTest, AShortVolumeReadFailsTheDriveAndKeepsItsRecords) {
   BuildFixture f;
   std::string image = f.UnpackImage("basic4k", "basic4k.img");

@@ -99,7 +99,7 @@ TEST(DelegationTest, UnprivilegedAskerWithoutServiceRelaysTheServerOrFailsWhenDe
     EXPECT_FALSE(StartBuild(&status, 0, d.context));
     EXPECT_EQ(d.starts, 1) << "no service answers, so elevation is asked once";
     EXPECT_TRUE(status.lines.empty());
-    EXPECT_FALSE(HasDatabase(d.f.home().path()));
+    EXPECT_FALSE(HasDatabase(d.f.home().path(), Env::Default()));
   }
   Delegation d(true);
   // All drives: only D, a fixture folder, where such drives exist; elsewhere (Windows)
@@ -118,7 +118,7 @@ TEST(DelegationTest, UnprivilegedAskerWithoutServiceRelaysTheServerOrFailsWhenDe
   EXPECT_TRUE(d.ServerEnded());
   EXPECT_TRUE(built) << "the server was reached and relayed";
   EXPECT_FALSE(status.lines.empty()) << "the server's status lines reach the asker";
-  EXPECT_TRUE(HasDatabase(d.f.home().path())) << ::testing::PrintToString(status.lines);
+  EXPECT_TRUE(HasDatabase(d.f.home().path(), Env::Default())) << ::testing::PrintToString(status.lines);
   if (drives) {
     EXPECT_NE(std::find(status.lines.begin(), status.lines.end(), "Building nusk for drive D ..."), status.lines.end())
         << ::testing::PrintToString(status.lines);
@@ -165,7 +165,7 @@ TEST(DelegationTest, FailedNetworkDriveChildIsReportedNotRetriedWithElevation) {
   DriveSystem drives(system.map(), &volumes, Env::Default());
   d.context.drives = &drives;
   d.context.program = u"/nonexistent/nusk";
-  d.context.volume_states[letter - u'A'] = 1;
+  d.context.volume_states[letter - u'A'] = kVolumeSelected;
   // The earlier service answers one request with `reply` (nothing when empty).
   const auto ask = [&d](const std::string& reply, FirstLineListener* status) {
     std::thread service([reply] {

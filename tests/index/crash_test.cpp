@@ -99,7 +99,7 @@ void WriteOldIndex(const std::u16string& home) {
   for (uint32_t i = 0; i < db.item_count(); ++i)
     if (db.ItemName(i) == u"keep.txt") db.SetHideState(i, false);
   ASSERT_TRUE(SaveHiddenList(&db).ok());
-  ASSERT_TRUE(LoadNuskDb(&db, home).ok());  // leaves a snapshot of the old files
+  ASSERT_TRUE(LoadNuskDb(&db, home, Env::Default()).ok());  // leaves a snapshot of the old files
 }
 
 void CrashAtEveryStep(bool had_old) {

@@ -95,13 +95,13 @@ inline std::vector<std::string> DecodedSearchForm(const std::u16string& home) {
   const std::u16string names[] = {kFrsName, kNrsName, kHidName, u"nusk.frs.tmp", u"nusk.nrs.tmp",
                                   u"nusk.hid.tmp", u"nusk.frs.old", u"nusk.nrs.old", u"nusk.snap"};
   for (const std::u16string& name : names) {
-    const std::u16string from = DbPath(home, name);
-    if (name != u"nusk.snap" && Env::Default()->FileExists(from)) WriteFile(DbPath(copy, name), ReadFile(from));
+    const std::u16string from = DbPath(home, name, Env::Default());
+    if (name != u"nusk.snap" && Env::Default()->FileExists(from)) WriteFile(DbPath(copy, name, Env::Default()), ReadFile(from));
   }
   NuskDb db;
-  Status s = LoadNuskDb(&db, copy);
+  Status s = LoadNuskDb(&db, copy, Env::Default());
   std::vector<std::string> out = s.ok() ? DumpSearchForm(&db) : std::vector<std::string>{s.message()};
-  for (const std::u16string& name : names) Env::Default()->RemoveFile(DbPath(copy, name));
+  for (const std::u16string& name : names) Env::Default()->RemoveFile(DbPath(copy, name, Env::Default()));
   Env::Default()->RemoveFolder(copy);
   return out;
 }

@@ -27,11 +27,11 @@ std::vector<ScanRecord> SecondTree() {
   return t;
 }
 
-std::u16string Snap(const std::u16string& home) { return DbPath(home, kSnapName); }
+std::u16string Snap(const std::u16string& home) { return DbPath(home, kSnapName, Env::Default()); }
 
 void Hide(const std::u16string& home, std::string_view path) {
   NuskDb db;
-  ASSERT_TRUE(LoadNuskDb(&db, home).ok());
+  ASSERT_TRUE(LoadNuskDb(&db, home, Env::Default()).ok());
   const uint32_t item = FindItem(&db, path);
   ASSERT_NE(item, kNoItem) << path;
   db.SetHideState(item, false);
@@ -60,12 +60,12 @@ TEST(SearchSnapshotTest, PassedOverAndWrittenAgainWhenItDoesNotMatch) {
                                  const std::u16string&) { Hide(home, "C:\\Users\\ReadMe.TXT"); }},
       {"hidden list removed",
        [](const std::u16string& home, const std::string&, const std::u16string&) {
-         ASSERT_TRUE(Env::Default()->RemoveFile(DbPath(home, kHidName)).ok());
+         ASSERT_TRUE(Env::Default()->RemoveFile(DbPath(home, kHidName, Env::Default())).ok());
        }},
       {"one byte of a file row flipped (the files still load)",
        [](const std::u16string& home, const std::string&, const std::u16string&) {
-         const std::string frs = ReadFile(DbPath(home, kFrsName));
-         WriteFile(DbPath(home, kFrsName), Flip(frs, kRowsOffset + kFileRowSize + 13));  // a time
+         const std::string frs = ReadFile(DbPath(home, kFrsName, Env::Default()));
+         WriteFile(DbPath(home, kFrsName, Env::Default()), Flip(frs, kRowsOffset + kFileRowSize + 13));  // a time
        }},
       {"snapshot cut in half",
        [](const std::u16string& home, const std::string& snap, const std::u16string&) {
@@ -98,11 +98,11 @@ TEST(SearchSnapshotTest, PassedOverAndWrittenAgainWhenItDoesNotMatch) {
     Hide(home.path(), "C:\\Users\\Ärger\\keep.txt");
     {
       NuskDb db;  // decodes (the hidden list changed) and writes the snapshot
-      ASSERT_TRUE(LoadNuskDb(&db, home.path()).ok());
+      ASSERT_TRUE(LoadNuskDb(&db, home.path(), Env::Default()).ok());
       EXPECT_FALSE(db.from_snapshot());
     }
     NuskDb before;
-    ASSERT_TRUE(LoadNuskDb(&before, home.path()).ok());
+    ASSERT_TRUE(LoadNuskDb(&before, home.path(), Env::Default()).ok());
     ASSERT_TRUE(before.from_snapshot()) << "a snapshot that matches is used";
     EXPECT_EQ(DumpSearchForm(&before), DecodedSearchForm(home.path()));
     UnloadNuskDb(&before);
@@ -110,11 +110,11 @@ TEST(SearchSnapshotTest, PassedOverAndWrittenAgainWhenItDoesNotMatch) {
     c.change(home.path(), ReadFile(Snap(home.path())), other.path());
     const std::vector<std::string> truth = DecodedSearchForm(home.path());
     NuskDb db;
-    ASSERT_TRUE(LoadNuskDb(&db, home.path()).ok());
+    ASSERT_TRUE(LoadNuskDb(&db, home.path(), Env::Default()).ok());
     EXPECT_FALSE(db.from_snapshot());
     EXPECT_EQ(DumpSearchForm(&db), truth);
     NuskDb again;
-    ASSERT_TRUE(LoadNuskDb(&again, home.path()).ok());
+    ASSERT_TRUE(LoadNuskDb(&again, home.path(), Env::Default()).ok());
     EXPECT_TRUE(again.from_snapshot()) << "the load wrote a matching snapshot";
     EXPECT_EQ(DumpSearchForm(&again), truth);
   }
@@ -127,14 +127,14 @@ TEST(SearchSnapshotTest, EveryFlippedByteIsNoticed) {
   ASSERT_TRUE(WriteIndex(home.path(), FirstTree()).ok());
   Hide(home.path(), "C:\\Users\\Ärger\\keep.txt");
   NuskDb db;
-  ASSERT_TRUE(LoadNuskDb(&db, home.path()).ok());  // the snapshot with the hidden list
+  ASSERT_TRUE(LoadNuskDb(&db, home.path(), Env::Default()).ok());  // the snapshot with the hidden list
   const std::vector<std::string> truth = DecodedSearchForm(home.path());
   const std::string snap = ReadFile(Snap(home.path()));
   ASSERT_GT(snap.size(), 256u);
   int used = 0;
   for (size_t at = 0; at < snap.size(); at += at < 256 ? 1 : 5) {  // the whole header, then a sample
     WriteFile(Snap(home.path()), Flip(snap, at));
-    ASSERT_TRUE(LoadNuskDb(&db, home.path()).ok());
+    ASSERT_TRUE(LoadNuskDb(&db, home.path(), Env::Default()).ok());
     if (db.from_snapshot() && used++ < 3) ADD_FAILURE() << "a snapshot with byte " << at << " flipped was used";
     if (db.from_snapshot() && DumpSearchForm(&db) != truth) ADD_FAILURE() << "and gave another index";
   }
@@ -156,10 +156,10 @@ TEST(SearchSnapshotTest, WriteFailuresLeaveNoSnapshotThatIsUsed) {
   EXPECT_FALSE(Env::Default()->FileExists(Snap(home.path())));
   EXPECT_FALSE(Env::Default()->FileExists(Snap(home.path()) + u".tmp"));
 
-  ASSERT_TRUE(LoadNuskDb(&db, home.path()).ok());  // writes one
+  ASSERT_TRUE(LoadNuskDb(&db, home.path(), Env::Default()).ok());  // writes one
   ASSERT_TRUE(Env::Default()->FileExists(Snap(home.path())));
   EXPECT_FALSE(WriteIndex(home.path(), SecondTree(), &env).ok());
-  ASSERT_TRUE(LoadNuskDb(&db, home.path()).ok());
+  ASSERT_TRUE(LoadNuskDb(&db, home.path(), Env::Default()).ok());
   EXPECT_EQ(DumpSearchForm(&db), DecodedSearchForm(home.path()));
 }
 

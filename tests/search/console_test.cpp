@@ -188,10 +188,10 @@ TEST(ConsoleCleanTest, DriveAndWholeDatabase) {
   for (uint32_t i = 0; i < db.item_count(); ++i) EXPECT_EQ(db.Drive(i), 2) << ToUtf8(db.BuildPath(i, false));
   EXPECT_EQ(db.item_count(), 16u);  // the 25 items less D:, data and its seven files
   EXPECT_EQ(CleanCommand({u"nusk", u"clean", u"1"}, io), 2);
-  EXPECT_TRUE(Env::Default()->FileExists(DbPath(t.home(), kSnapName)));  // written by the commit
+  EXPECT_TRUE(Env::Default()->FileExists(DbPath(t.home(), kSnapName, Env::Default())));  // written by the commit
   EXPECT_EQ(CleanCommand({u"nusk", u"clean"}, io), 0);
   EXPECT_FALSE(HasDatabase(t.home(), Env::Default()));
-  EXPECT_FALSE(Env::Default()->FileExists(DbPath(t.home(), kSnapName)));
+  EXPECT_FALSE(Env::Default()->FileExists(DbPath(t.home(), kSnapName, Env::Default())));
 }
 
 TEST(ConsoleCleanTest, RefusedWhileABuildHoldsTheLock) {
