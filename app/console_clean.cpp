@@ -17,9 +17,9 @@ namespace nusk {
 namespace {
 
 // Files of a database, in the order they are deleted.
-constexpr const char16_t* kDatabaseFiles[] = {u"FRN_FUID.map", u"FUID_FRN.map", u"nusk.file.bas",
-                                              u"nusk.file.ext", u"nusk.snap", u"nusk.snap.tmp", u"nusk.nrs",    u"nusk.hid",
-                                              u"nusk.frs"};
+constexpr const char16_t* kDatabaseFiles[] = {u"FRN_FUID.map",  u"FUID_FRN.map", u"nusk.file.bas",
+                                              u"nusk.file.ext", u"nusk.snap",    u"nusk.snap.tmp",
+                                              u"nusk.nrs",      u"nusk.hid",     u"nusk.frs"};
 
 // Progress and problems of the index code go to the status output.
 class StatusSink : public IStatusSink {

@@ -104,7 +104,8 @@ int ParseFindOptions(const Args& args, const FindIo& io, FindOptions* out) {
 // How a switch value is written, for the message about one that cannot be read.
 const char* SwitchHint(std::u16string_view term) {
   const std::u16string lower = ToLower(term);
-  if (lower.starts_with(u"/size:")) return "sizes are MIN-MAX with k, m or g: /size:10k (at least), /size:-1m, /size:1k-10m";
+  if (lower.starts_with(u"/size:"))
+    return "sizes are MIN-MAX with k, m or g: /size:10k (at least), /size:-1m, /size:1k-10m";
   if (lower.starts_with(u"/date:")) return "dates are yyyymmdd, yymmdd or mmdd: /date:20140101-20141231, /date:0101";
   if (lower.starts_with(u"/dup:")) return "counts are MIN-MAX: /dup:2, /dup:2-3";
   return "a hash is one to eight hexadecimal digits: /hash:1A2B3C4D";
@@ -164,8 +165,7 @@ int FindCommand(const Args& args, const FindIo& io) {
   NuskDb db;
   const Status loaded = LoadNuskDb(&db, io.home, io.env);
   if (!loaded.ok()) {
-    io.error("nusk find: the database cannot be used: " + loaded.message() +
-             "\nRun \"nusk build\" to rebuild it.\n");
+    io.error("nusk find: the database cannot be used: " + loaded.message() + "\nRun \"nusk build\" to rebuild it.\n");
     return 1;
   }
   HashInfo hashes;

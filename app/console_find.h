@@ -24,12 +24,12 @@ extern const char kFindHelpText[];
 // Where find writes and what it reads; the defaults are the process's own.
 struct FindIo {
   std::function<void(std::u16string_view line)> result;  // one path with its line feed
-  std::function<void(std::u16string_view text)> note;     // summary for the terminal
-  std::function<void(std::string_view text)> error;       // problems, UTF-8, with line feed
-  std::u16string home;                                    // database folder
-  std::u16string settings_path;                           // "nusk.ini"
-  DriveMap drives = DriveMap::Native();                   // index paths <-> shown paths
-  Env* env = nullptr;                                     // the system; required
+  std::function<void(std::u16string_view text)> note;    // summary for the terminal
+  std::function<void(std::string_view text)> error;      // problems, UTF-8, with line feed
+  std::u16string home;                                   // database folder
+  std::u16string settings_path;                          // "nusk.ini"
+  DriveMap drives = DriveMap::Native();                  // index paths <-> shown paths
+  Env* env = nullptr;                                    // the system; required
   // The process's own: its standard streams, home folder, drive map, and env.
   static FindIo Process(Env* env);
 };

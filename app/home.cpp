@@ -82,9 +82,7 @@ Status CreateHomeFolder(Env* env, const std::u16string& home, bool create_parent
     }
   }
   Status s = env->CreateFolder(folder);
-  if (!env->FolderExists(folder)) {
-    return s.ok() ? Status::Error("cannot create the folder") : s;
-  }
+  if (!env->FolderExists(folder)) { return s.ok() ? Status::Error("cannot create the folder") : s; }
   return Status::Ok();
 }
 

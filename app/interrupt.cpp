@@ -69,4 +69,3 @@ void FinishSubcommand() {
 }
 
 }  // namespace nusk
-

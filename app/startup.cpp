@@ -108,8 +108,7 @@ int RunProgram(Args args) {
   }
   // Only the default home on POSIX may lack its parents; a folder the user named must
   // have an existing parent, so a mistyped path is reported rather than created.
-  bool default_posix_home = sep == u'/' && state.folder_override.empty() &&
-                            state.home_folder == DefaultHome(env);
+  bool default_posix_home = sep == u'/' && state.folder_override.empty() && state.home_folder == DefaultHome(env);
   Status created = CreateHomeFolder(env, state.home_folder, default_posix_home);
   if (!created.ok()) {
     return Fail("cannot use the database folder \"" + ToUtf8(state.home_folder) + "\": " + created.message());

@@ -71,7 +71,8 @@ NuskDb* Wide(uint32_t n, uint32_t* wide_item) {
       const uint64_t wide = add(root, u"wide", true);
       std::vector<uint64_t> children;
       for (int i = 0; i < 10000; ++i) children.push_back(add(wide, u"folder " + U16(std::to_string(i)), true));
-      for (uint32_t i = 10002; i < n; ++i) add(children[i % children.size()], u"file " + U16(std::to_string(i)) + u".txt", false);
+      for (uint32_t i = 10002; i < n; ++i)
+        add(children[i % children.size()], u"file " + U16(std::to_string(i)) + u".txt", false);
       const Status s = CommitIndex(&writer);
       if (!s.ok()) std::fprintf(stderr, "commit: %s\n", s.message().c_str());
     }

@@ -113,9 +113,7 @@ class NoSnapshotEnv : public EnvWrapper {
   Status RenameFile(const std::u16string& from, const std::u16string& to) override {
     return IsSnapshot(to) ? Status::Error("hidden") : target()->RenameFile(from, to);
   }
-  Status RemoveFile(const std::u16string& p) override {
-    return IsSnapshot(p) ? Status::Ok() : target()->RemoveFile(p);
-  }
+  Status RemoveFile(const std::u16string& p) override { return IsSnapshot(p) ? Status::Ok() : target()->RemoveFile(p); }
 };
 
 // Decoding the files against mapping the search snapshot, alternating in each iteration
@@ -160,15 +158,16 @@ void BM_LoadFromSnapshot(benchmark::State& state) {
   state.counters["ratio_wall"] = snap_wall / dec_wall;
   state.counters["ratio_cpu"] = snap_cpu / dec_cpu;
   state.counters["resident_bytes_per_item"] = rss;
-  state.counters["snapshot_bytes_per_item"] =
-      double(Env::Default()->FileSize(home + u"/nusk.snap")) / items;
+  state.counters["snapshot_bytes_per_item"] = double(Env::Default()->FileSize(home + u"/nusk.snap")) / items;
 }
 BENCHMARK(BM_LoadFromSnapshot)
     ->Apply([](benchmark::internal::Benchmark* b) {
       b->Arg(1000000)->Arg(5000000);
       if (std::getenv("NUSK_BENCH_20M")) b->Arg(20000000);
     })
-    ->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
+    ->UseManualTime()
+    ->Iterations(5)
+    ->Unit(benchmark::kMillisecond);
 
 void BM_SearchFormMemory(benchmark::State& state) {
   const uint64_t items = state.range(0);

@@ -70,10 +70,11 @@ bool WriteJournal(const std::string& image, const std::vector<FileRef>& files, b
     const FileRef& f = files[(scattered ? uint64_t{i} * 7919 : i) % files.size()];
     uint32_t reason;
     switch (only_old_names ? 9 : i % 5) {
-      case 0: case 1: reason = 0x2 | 0x80000000u; break;          // data extended
-      case 2: reason = 0x100 | 0x80000000u; break;                 // created
-      case 3: reason = 0x1000; break;                              // old name ...
-      case 4: reason = 0x2000 | 0x80000000u; break;                // ... new name
+      case 0:
+      case 1: reason = 0x2 | 0x80000000u; break;     // data extended
+      case 2: reason = 0x100 | 0x80000000u; break;   // created
+      case 3: reason = 0x1000; break;                // old name ...
+      case 4: reason = 0x2000 | 0x80000000u; break;  // ... new name
       default: reason = 0x1000; break;
     }
     uint32_t len = static_cast<uint32_t>((60 + name.size() * 2 + 7) & ~size_t{7});
@@ -101,10 +102,16 @@ bool WriteJournal(const std::string& image, const std::vector<FileRef>& files, b
 
 void RunPass(benchmark::State& state, bool only_old_names, bool scattered = false) {
   const char* p = std::getenv("NUSK_NTFS_BENCH_IMAGE");
-  if (!p) { state.SkipWithError("set NUSK_NTFS_BENCH_IMAGE"); return; }
+  if (!p) {
+    state.SkipWithError("set NUSK_NTFS_BENCH_IMAGE");
+    return;
+  }
   std::string image = p;
   std::vector<FileRef> files = FilesOf(image);
-  if (files.empty() || !WriteJournal(image, files, only_old_names, scattered)) { state.SkipWithError("no journal"); return; }
+  if (files.empty() || !WriteJournal(image, files, only_old_names, scattered)) {
+    state.SkipWithError("no journal");
+    return;
+  }
   ExclusionSettings settings;
   settings.exclude_by_name = true;
   ParseExcludeNames(u"*.tmp:Temp\\", &settings);
@@ -116,7 +123,10 @@ void RunPass(benchmark::State& state, bool only_old_names, bool scattered = fals
     config.volume_path = FromUtf8(image);
     config.marker_exists = [](const std::u16string&) { return false; };
     NtfsVolumeScanner scanner(Env::Default(), config, &settings, &listener, nullptr, nullptr);
-    if (!scanner.OpenVolumeJournal()) { state.SkipWithError("journal"); return; }
+    if (!scanner.OpenVolumeJournal()) {
+      state.SkipWithError("journal");
+      return;
+    }
     ChangePassStats stats;
     int64_t usn = 0;
     scanner.ReadChanges(&usn, &stats);

@@ -75,7 +75,10 @@ void BM_SyntheticFullScan(benchmark::State& state) {
     config.escape_backslash = state.range(0) != 0;
     NtfsVolumeScanner scanner(Env::Default(), config, &settings, &listener, nullptr, nullptr);
     MftParser parser(std::make_unique<bench::SyntheticVolume>(kSyntheticRecords), nullptr);
-    if (!scanner.ScanMft(&parser)) { state.SkipWithError("synthetic scan failed"); return; }
+    if (!scanner.ScanMft(&parser)) {
+      state.SkipWithError("synthetic scan failed");
+      return;
+    }
     delivered = scanner.delivered();
     benchmark::DoNotOptimize(listener.count);
   }
@@ -92,12 +95,21 @@ std::string BenchImage() {
 // Baseline: the same MFT bytes read through the same volume, not parsed.
 void BM_ImageReadOnly(benchmark::State& state) {
   std::string image = BenchImage();
-  if (image.empty()) { state.SkipWithError("set NUSK_NTFS_BENCH_IMAGE"); return; }
+  if (image.empty()) {
+    state.SkipWithError("set NUSK_NTFS_BENCH_IMAGE");
+    return;
+  }
   std::unique_ptr<RawVolume> volume;
-  if (!Env::Default()->OpenRawVolume(FromUtf8(image), &volume).ok()) { state.SkipWithError("cannot open image"); return; }
+  if (!Env::Default()->OpenRawVolume(FromUtf8(image), &volume).ok()) {
+    state.SkipWithError("cannot open image");
+    return;
+  }
   MftParser parser(std::move(volume), nullptr);
   uint64_t bytes = parser.LoadMFT();
-  if (bytes == 0) { state.SkipWithError("not NTFS"); return; }
+  if (bytes == 0) {
+    state.SkipWithError("not NTFS");
+    return;
+  }
   const uint64_t cluster = parser.boot().cluster_size;
   std::vector<uint8_t> buf(4 << 20);
   for (auto _ : state) {
@@ -115,7 +127,10 @@ BENCHMARK(BM_ImageReadOnly)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_ImageFullScan(benchmark::State& state) {
   std::string image = BenchImage();
-  if (image.empty()) { state.SkipWithError("set NUSK_NTFS_BENCH_IMAGE"); return; }
+  if (image.empty()) {
+    state.SkipWithError("set NUSK_NTFS_BENCH_IMAGE");
+    return;
+  }
   ExclusionSettings settings;
   uint64_t records = 0;
   for (auto _ : state) {
@@ -124,7 +139,10 @@ void BM_ImageFullScan(benchmark::State& state) {
     config.drive_letter = u'N';
     config.volume_path = FromUtf8(image);
     NtfsVolumeScanner scanner(Env::Default(), config, &settings, &listener, nullptr, nullptr);
-    if (!scanner.ScanMft()) { state.SkipWithError("scan failed"); return; }
+    if (!scanner.ScanMft()) {
+      state.SkipWithError("scan failed");
+      return;
+    }
     records = scanner.delivered();
     benchmark::DoNotOptimize(listener.count);
   }

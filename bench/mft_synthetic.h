@@ -33,13 +33,12 @@ class SyntheticRecords {
   static uint16_t SequenceOf(uint32_t n) { return static_cast<uint16_t>(n == 0 ? 1 : n < 16 ? n : 1 + n % 7); }
   static uint64_t TimeOf(uint32_t n) { return 133000000000000000ull + uint64_t{n} * 10000000u; }
   // Files are sparse (no clusters behind them); every 97th is large, past 4 GiB from record 1024 on.
-  static uint64_t SizeOf(uint32_t n) {
-    return IsFolder(n) ? 0 : n % 97 == 0 ? uint64_t{n} << 22 : uint64_t{n} * 4099;
-  }
+  static uint64_t SizeOf(uint32_t n) { return IsFolder(n) ? 0 : n % 97 == 0 ? uint64_t{n} << 22 : uint64_t{n} * 4099; }
   static std::u16string NameOf(uint32_t n) {
     if (n < kFirstUser) return n == 5 ? u"." : u"$sys";
     std::u16string s = IsFolder(n) ? u"dir-0000000" : u"file-0000000.txt";
-    for (int i = 0, pos = IsFolder(n) ? 10 : 11; i < 7; ++i, --pos, n /= 10) s[pos] = static_cast<char16_t>(u'0' + n % 10);
+    for (int i = 0, pos = IsFolder(n) ? 10 : 11; i < 7; ++i, --pos, n /= 10)
+      s[pos] = static_cast<char16_t>(u'0' + n % 10);
     return s;
   }
   SyntheticRecords() : file_(Template(kFile)), folder_(Template(kFolder)), free_(Template(kFree)) {}
@@ -176,7 +175,6 @@ class SyntheticRecords {
     }
   }
 
-
  private:
   std::vector<uint8_t> file_, folder_, free_;
 };
@@ -217,7 +215,8 @@ class SyntheticVolume : public RawVolume {
       if (in == 0 && n == kRecord && number != 0) {
         records_maker_.Make(number, out + done);  // whole records go straight to the caller
       } else {
-        if (number == 0) MakeMft(); else records_maker_.Make(number, scratch_.data());
+        if (number == 0) MakeMft();
+        else records_maker_.Make(number, scratch_.data());
         std::memcpy(out + done, scratch_.data() + in, n);
       }
       done += n;

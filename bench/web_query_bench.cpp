@@ -19,8 +19,8 @@ namespace {
 
 // Names from syllables, so 3-letter queries hit a realistic share of names.
 std::u16string RandomName(std::mt19937& rng, bool file) {
-  static const char* kSyl[] = {"ab", "ca", "de", "fo", "gu", "ki", "lo", "ma", "ne", "po", "ra", "si", "tu", "ve", "xo",
-                               "ze", "bc", "qu", "or", "in"};
+  static const char* kSyl[] = {"ab", "ca", "de", "fo", "gu", "ki", "lo", "ma", "ne", "po",
+                               "ra", "si", "tu", "ve", "xo", "ze", "bc", "qu", "or", "in"};
   static const char* kExt[] = {".txt", ".jpg", ".cpp", ".h", ".pdf", ".doc", ".png", ".mp3", ".zip", ".dll"};
   std::string s;
   int n = 2 + static_cast<int>(rng() % 4);

@@ -303,8 +303,9 @@ void MainWindow::ShowListMenu(POINT screen) {
   };
   add(on, IDM_FILE_OPEN, u"file.open", u"&Open");
   add(on, IDM_FILE_OPEN_PATH, u"file.open_path", u"Open &Path");
-  AppendMenuW(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(more),
-              W(CurrentUI() ? CurrentUI()->PopupTitle(u"file.more_actions", u"&More Actions") : u"&More Actions").c_str());
+  AppendMenuW(
+      menu, MF_POPUP, reinterpret_cast<UINT_PTR>(more),
+      W(CurrentUI() ? CurrentUI()->PopupTitle(u"file.more_actions", u"&More Actions") : u"&More Actions").c_str());
   AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
   add(on, IDM_EDIT_COPY, u"edit.copy", u"&Copy");
   add(on, IDM_EDIT_COPY_NAME, u"edit.copy_name", u"Copy &Name");
@@ -313,7 +314,8 @@ void MainWindow::ShowListMenu(POINT screen) {
   add(on, IDM_EDIT_HIDE_SELECTED, u"edit.hide_selected_items", u"&Hide Selected Items");
   add(on, IDM_FILE_PROPERTIES, u"file.properties", u"P&roperties");
   SetStatus(u"{PUSH}");
-  const int id = TrackPopupMenuEx(menu, TPM_RETURNCMD | TPM_LEFTALIGN | TPM_TOPALIGN, screen.x, screen.y, hwnd_, nullptr);
+  const int id =
+      TrackPopupMenuEx(menu, TPM_RETURNCMD | TPM_LEFTALIGN | TPM_TOPALIGN, screen.x, screen.y, hwnd_, nullptr);
   SetStatus(u"{POP}");
   DestroyMenu(menu);  // the More actions popup goes with it
   if (id > 0) Command(id);

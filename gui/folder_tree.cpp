@@ -59,20 +59,19 @@ bool FolderTree::Create(HWND owner, std::function<void()> on_close, std::functio
                            hwnd_, nullptr, instance, nullptr);
   close_ = CreateWindowExW(0, WC_BUTTONW, L"\u00D7", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON | BS_FLAT, 0, 0, 0, 0, hwnd_,
                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(kCloseId)), instance, nullptr);
-  tree_ = CreateWindowExW(WS_EX_CLIENTEDGE, WC_TREEVIEWW, L"",
-                          WS_CHILD | WS_VISIBLE | WS_TABSTOP | TVS_HASBUTTONS | TVS_LINESATROOT | TVS_SHOWSELALWAYS |
-                              TVS_FULLROWSELECT,
-                          0, 0, 0, 0, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kTreeId)), instance, nullptr);
+  tree_ = CreateWindowExW(
+      WS_EX_CLIENTEDGE, WC_TREEVIEWW, L"",
+      WS_CHILD | WS_VISIBLE | WS_TABSTOP | TVS_HASBUTTONS | TVS_LINESATROOT | TVS_SHOWSELALWAYS | TVS_FULLROWSELECT, 0,
+      0, 0, 0, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kTreeId)), instance, nullptr);
   for (HWND c : {title_, close_, tree_}) SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
   SetWindowTheme(tree_, L"Explorer", nullptr);
   TreeView_SetExtendedStyle(tree_, TVS_EX_DOUBLEBUFFER | TVS_EX_AUTOHSCROLL | TVS_EX_FADEINOUTEXPANDOS,
                             TVS_EX_DOUBLEBUFFER | TVS_EX_AUTOHSCROLL | TVS_EX_FADEINOUTEXPANDOS);
-  images_ = ImageList_Create(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), ILC_COLOR32 | ILC_MASK, 4, 0);
+  images_ =
+      ImageList_Create(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), ILC_COLOR32 | ILC_MASK, 4, 0);
   HICON icons[4] = {static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_NUSK), IMAGE_ICON, 16, 16, 0)),
                     ShellIcon(L"folder", 0), ShellIcon(L"folder", SHGFI_OPENICON), ShellIcon(L"C:\\", 0)};
-  for (HICON icon : icons) {
-    ImageList_AddIcon(images_, icon ? icon : icons[1]);
-  }
+  for (HICON icon : icons) { ImageList_AddIcon(images_, icon ? icon : icons[1]); }
   for (HICON icon : icons) {
     if (icon) DestroyIcon(icon);
   }
@@ -187,11 +186,13 @@ void FolderTree::ShowContextMenu(HTREEITEM item, POINT at) {
       SUCCEEDED(parent->GetUIObjectOf(hwnd_, 1, &child, IID_IContextMenu, nullptr, reinterpret_cast<void**>(&menu))) &&
       SUCCEEDED(menu->QueryContextMenu(popup, 0, 1, 0x7FFF, CMF_NORMAL))) {
     if (set_status_) set_status_(u"{PUSH}");
-    const int chosen = static_cast<int>(TrackPopupMenuEx(popup, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, hwnd_, nullptr));
+    const int chosen =
+        static_cast<int>(TrackPopupMenuEx(popup, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, hwnd_, nullptr));
     if (set_status_) set_status_(u"{POP}");
     if (chosen > 0) {
       wchar_t verb[64] = {};
-      if (FAILED(menu->GetCommandString(chosen - 1, GCS_VERBW, nullptr, reinterpret_cast<LPSTR>(verb), 63))) verb[0] = 0;
+      if (FAILED(menu->GetCommandString(chosen - 1, GCS_VERBW, nullptr, reinterpret_cast<LPSTR>(verb), 63)))
+        verb[0] = 0;
       CMINVOKECOMMANDINFOEX info{};
       info.cbSize = sizeof(info);
       info.fMask = CMIC_MASK_UNICODE;
@@ -232,7 +233,8 @@ bool FolderTree::OnNotify(NMHDR* nm, LRESULT* result) {
     }
     case TVN_GETDISPINFOW: {
       auto* di = reinterpret_cast<NMTVDISPINFOW*>(nm);
-      if (di->item.mask & TVIF_CHILDREN) di->item.cChildren = index_.HasChildren(static_cast<uint32_t>(di->item.lParam)) ? 1 : 0;
+      if (di->item.mask & TVIF_CHILDREN)
+        di->item.cChildren = index_.HasChildren(static_cast<uint32_t>(di->item.lParam)) ? 1 : 0;
       *result = 0;
       return true;
     }

@@ -75,8 +75,8 @@ class FolderTree {
   NuskDb* db_ = nullptr;
   FolderChildren index_;
   int width_ = 220;
-  bool suppress_ = false;   // a programmatic selection is no user's navigation
-  bool dragging_ = false;   // the splitter is being dragged
+  bool suppress_ = false;  // a programmatic selection is no user's navigation
+  bool dragging_ = false;  // the splitter is being dragged
   std::function<void()> on_close_, on_resize_;
   std::function<void(std::u16string_view)> set_status_;
 };

@@ -216,9 +216,9 @@ std::function<bool(char16_t)> SystemDriveSpinning() {
     // user lacks). Such a drive is not known to sleep, and asking about its files wakes
     // nothing that sleeps: only a disk that reports itself spun down is left alone.
     uint32_t disk = 0;
-    const bool asleep = shared->volumes->DiskNumber(std::u16string{letter, u':', u'\\'}, &disk) ==
-                            Volumes::DiskLookup::kDisk &&
-                        shared->volumes->QueryDiskPower(disk) == DiskPower::kAsleep;
+    const bool asleep =
+        shared->volumes->DiskNumber(std::u16string{letter, u':', u'\\'}, &disk) == Volumes::DiskLookup::kDisk &&
+        shared->volumes->QueryDiskPower(disk) == DiskPower::kAsleep;
     if (!asleep) until = now + 7000;
     return !asleep;
   };

@@ -146,8 +146,9 @@ void MainWindow::OnCreate() {
   if (GetFlag(settings_, SettingId::kBuildOnStartup)) pending_build_ = 0;
   ReloadShortcuts();
   box_.Create(hwnd_, kSearchBoxId, [this] { OnBoxChanged(); });
-  status_ = CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | (options_.status_bar ? WS_VISIBLE : 0) | SBARS_SIZEGRIP,
-                            0, 0, 0, 0, hwnd_, reinterpret_cast<HMENU>(kStatusId), instance, nullptr);
+  status_ =
+      CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | (options_.status_bar ? WS_VISIBLE : 0) | SBARS_SIZEGRIP, 0,
+                      0, 0, 0, hwnd_, reinterpret_cast<HMENU>(kStatusId), instance, nullptr);
   CheckMenuItem(GetMenu(hwnd_), IDM_VIEW_STATUSBAR, options_.status_bar ? MF_CHECKED : MF_UNCHECKED);
   ResultList::Hooks hooks;
   hooks.selection_changed = [this] { ShowSelectionStatus(); };
@@ -164,9 +165,11 @@ void MainWindow::OnCreate() {
     SetFocus(box_.hwnd());
   };
   list_.Create(hwnd_, kListId, hooks);
-  tree_.Create(hwnd_, [this] { ShowTreePane(false); }, [this] { Layout(); });
+  tree_.Create(
+      hwnd_, [this] { ShowTreePane(false); }, [this] { Layout(); });
   tree_.set_status_hook([this](std::u16string_view text) { SetStatus(text); });
-  if (const int64_t w = GetInteger(settings_, SettingId::kTreePaneWidth); w > 0 && w < 10000) tree_.set_width(static_cast<int>(w));
+  if (const int64_t w = GetInteger(settings_, SettingId::kTreePaneWidth); w > 0 && w < 10000)
+    tree_.set_width(static_cast<int>(w));
   tree_shown_ = GetFlag(settings_, SettingId::kShowTree);
   if (tree_shown_) ShowWindow(tree_.hwnd(), SW_SHOW);
   CheckMenuItem(GetMenu(hwnd_), IDM_VIEW_FOLDER_TREE, tree_shown_ ? MF_CHECKED : MF_UNCHECKED);
@@ -213,8 +216,8 @@ void MainWindow::Layout() {
 }
 
 void MainWindow::StartLoader() {
-  const bool counts = GetFlag(settings_, SettingId::kShowFilesCount) ||
-                      (ColumnsNeeds(list_.columns()) & kNeedsFileCounts) != 0;
+  const bool counts =
+      GetFlag(settings_, SettingId::kShowFilesCount) || (ColumnsNeeds(list_.columns()) & kNeedsFileCounts) != 0;
   const bool folder_sizes = options_.show_folder_size;
   loader_ = std::thread([this, counts, folder_sizes] {
     Status s = LoadNuskDb(&db_, config_.home, Env::Default());
@@ -363,7 +366,8 @@ void MainWindow::OnSearchDone() {
   if (resort_on_arrival_) list_.SetSortKeys(list_.sort_keys());
   if (restoring_) {
     list_.SetSortKeys(restoring_->keys);
-    if (restoring_->focused_row >= 0) list_.SetFocusRow(static_cast<uint32_t>(restoring_->focused_row), restoring_->scroll_pos);
+    if (restoring_->focused_row >= 0)
+      list_.SetFocusRow(static_cast<uint32_t>(restoring_->focused_row), restoring_->scroll_pos);
     restoring_.reset();
   }
   ++results_taken_;
@@ -398,7 +402,9 @@ void MainWindow::AfterFirstResult() {
   };
   if (steps.start_pending_build || steps.build_without_asking) build_all();
   if (steps.ask_build_empty &&
-      MessageBoxText(hwnd_, Tr(u"MSG.BUILD_DATABASE_WHEN_EMPTY_PROMPT", EnglishMessage(u"MSG.BUILD_DATABASE_WHEN_EMPTY_PROMPT")), MB_YESNO | MB_ICONQUESTION) == IDYES) {
+      MessageBoxText(
+          hwnd_, Tr(u"MSG.BUILD_DATABASE_WHEN_EMPTY_PROMPT", EnglishMessage(u"MSG.BUILD_DATABASE_WHEN_EMPTY_PROMPT")),
+          MB_YESNO | MB_ICONQUESTION) == IDYES) {
     build_all();
   }
   if (steps.write_last_run_version) SetText(settings_, SettingId::kLastRunVersion, kProgramVersion);
@@ -464,7 +470,8 @@ void MainWindow::GoUp() {
   std::u16string text = search_text_;
   const size_t at = text.find(folder);
   if (at != std::u16string::npos) {
-    const bool quoted = at > 0 && text[at - 1] == u'"' && at + folder.size() < text.size() && text[at + folder.size()] == u'"';
+    const bool quoted =
+        at > 0 && text[at - 1] == u'"' && at + folder.size() < text.size() && text[at + folder.size()] == u'"';
     const size_t from = quoted ? at - 1 : at, len = folder.size() + (quoted ? 2 : 0);
     text.replace(from, len, up);
   } else {
@@ -517,7 +524,10 @@ void MainWindow::Command(int id) {
     case IDM_EDIT_HIDE_SELECTED: list_.HideSelected(); break;
     case IDM_EDIT_UNHIDE_ALL: list_.UnhideAll(); break;
     case IDM_DATABASE_BUILD_ALL: StartBuildFromWindow(0); break;
-    case IDM_SEARCH_NEW: box_.SetText(u""); SetFocus(box_.hwnd()); break;
+    case IDM_SEARCH_NEW:
+      box_.SetText(u"");
+      SetFocus(box_.hwnd());
+      break;
     case IDM_SEARCH_BACK: Navigate(false); break;
     case IDM_SEARCH_FORWARD: Navigate(true); break;
     case IDM_SEARCH_UP: GoUp(); break;
@@ -530,9 +540,7 @@ void MainWindow::Command(int id) {
       SetFlag(settings_, SettingId::kStatusBar, options_.status_bar);
       Layout();
       break;
-    case IDM_HELP_ABOUT:
-      MessageBoxText(hwnd_, u"Nusk 4.4.0\nFile name search.", MB_OK | MB_ICONINFORMATION);
-      break;
+    case IDM_HELP_ABOUT: MessageBoxText(hwnd_, u"Nusk 4.4.0\nFile name search.", MB_OK | MB_ICONINFORMATION); break;
     default:
       if (id >= IDM_BUILD_DRIVE_FIRST && id < IDM_BUILD_DRIVE_FIRST + 26) {
         StartBuildFromWindow(static_cast<char16_t>(u'A' + (id - IDM_BUILD_DRIVE_FIRST)));
@@ -562,7 +570,9 @@ bool MainWindow::HandleKey(const MSG& msg) {
   if (key.key == UiKey::kEnter && key.ctrl) return false;  // Ctrl+Enter is a shortcut (Open Path)
   const HWND focus = GetFocus();
   KeyContext ctx;
-  ctx.focus = focus == box_.hwnd() ? UiFocus::kSearchBox : focus == list_.hwnd() ? UiFocus::kResultList : UiFocus::kOther;
+  ctx.focus = focus == box_.hwnd()    ? UiFocus::kSearchBox
+              : focus == list_.hwnd() ? UiFocus::kResultList
+                                      : UiFocus::kOther;
   const std::u16string text = box_.Text();
   ctx.box_has_text = !text.empty();
   ctx.completion_open = box_.completion_open();

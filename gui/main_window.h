@@ -44,16 +44,16 @@ inline constexpr UINT kMsgShowTip = 20429;
 inline constexpr wchar_t kMainWindowClass[] = L"Nusk_Main_Window";
 
 struct MainWindowConfig {
-  std::u16string home;           // home folder, ends with the separator
-  std::u16string settings_path;  // "nusk.ini" in it
-  bool default_home = true;      // false: the title names the home folder
-  std::u16string initial_text;   // search text from the command line (may be empty)
-  int keyboard_speed = -1;       // -1: the system's setting (tests pin it)
-  bool show = true;              // show the window once created
-  bool quit_on_destroy = true;   // post WM_QUIT when the window is destroyed
-  std::u16string program;        // the program builds run; empty: this executable
+  std::u16string home;             // home folder, ends with the separator
+  std::u16string settings_path;    // "nusk.ini" in it
+  bool default_home = true;        // false: the title names the home folder
+  std::u16string initial_text;     // search text from the command line (may be empty)
+  int keyboard_speed = -1;         // -1: the system's setting (tests pin it)
+  bool show = true;                // show the window once created
+  bool quit_on_destroy = true;     // post WM_QUIT when the window is destroyed
+  std::u16string program;          // the program builds run; empty: this executable
   int auto_build_tick_ms = 10000;  // the periodic build's timer (tests shorten it)
-  bool rebuild_required = false; // start-up cleaned an incompatible database: build unasked
+  bool rebuild_required = false;   // start-up cleaned an incompatible database: build unasked
   // Hooks for tests and for parts built elsewhere. start_build: starts a build of a drive
   // letter (0: every drive), true when it started (unset: the window's own build);
   // build_running: whether a build runs in another process; show_tip: the tip-of-the-day

@@ -173,14 +173,14 @@ void QueryComposerDialog::CreateControls() {
   const std::wstring same_as_below = W(Tr(u"LBL.SameAsBelow", u"Same as below"));
   const int unit_width = std::max(110, text_width(same_as_below) + 32);
   make(WC_EDITW, L"", edit, kQcMinSize, x, y_of(6), size_width, kEditHeight, WS_EX_CLIENTEDGE);
-  HWND min_unit = make(WC_COMBOBOXW, L"", WS_TABSTOP | CBS_DROPDOWNLIST | WS_VSCROLL, kQcMinUnit, unit_x, y_of(6),
-                       unit_width, 200);
+  HWND min_unit =
+      make(WC_COMBOBOXW, L"", WS_TABSTOP | CBS_DROPDOWNLIST | WS_VSCROLL, kQcMinUnit, unit_x, y_of(6), unit_width, 200);
   for (const std::wstring& s : {same_as_below, std::wstring(L"KB"), std::wstring(L"MB"), std::wstring(L"GB")}) {
     SendMessageW(min_unit, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(s.c_str()));
   }
   make(WC_EDITW, L"", edit, kQcMaxSize, x, y_of(7), size_width, kEditHeight, WS_EX_CLIENTEDGE);
-  HWND max_unit = make(WC_COMBOBOXW, L"", WS_TABSTOP | CBS_DROPDOWNLIST | WS_VSCROLL, kQcMaxUnit, unit_x, y_of(7),
-                       unit_width, 200);
+  HWND max_unit =
+      make(WC_COMBOBOXW, L"", WS_TABSTOP | CBS_DROPDOWNLIST | WS_VSCROLL, kQcMaxUnit, unit_x, y_of(7), unit_width, 200);
   for (const wchar_t* s : {L"Bytes", L"KB", L"MB", L"GB"}) {
     SendMessageW(max_unit, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(s));
   }
@@ -212,7 +212,8 @@ void QueryComposerDialog::CreateControls() {
   RECT rc = {0, 0, client_width, button_y + 26 + kMargin};
   AdjustWindowRectEx(&rc, static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_STYLE)), FALSE,
                      static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_EXSTYLE)));
-  SetWindowPos(hwnd_, nullptr, 0, 0, rc.right - rc.left, rc.bottom - rc.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  SetWindowPos(hwnd_, nullptr, 0, 0, rc.right - rc.left, rc.bottom - rc.top,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void QueryComposerDialog::SetFields(const ComposerFields& f) {

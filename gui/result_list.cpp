@@ -48,13 +48,13 @@ bool PutClipboardText(HWND owner, const std::u16string& text) {
 
 bool ResultList::Create(HWND parent, int id, const Hooks& hooks) {
   hooks_ = hooks;
-  hwnd_ = CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
-                          WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS, 0, 0,
-                          0, 0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr),
-                          nullptr);
+  hwnd_ =
+      CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
+                      WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS, 0, 0, 0, 0,
+                      parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
   if (!hwnd_) return false;
-  ListView_SetExtendedListViewStyle(hwnd_, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER | LVS_EX_HEADERDRAGDROP |
-                                               LVS_EX_INFOTIP | LVS_EX_LABELTIP);
+  ListView_SetExtendedListViewStyle(
+      hwnd_, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER | LVS_EX_HEADERDRAGDROP | LVS_EX_INFOTIP | LVS_EX_LABELTIP);
   SetWindowTheme(hwnd_, L"Explorer", nullptr);
   SetWindowSubclass(hwnd_, SubclassProc, 1, reinterpret_cast<DWORD_PTR>(this));
   details_ = std::make_unique<RowDetailsWorker>(hwnd_);
@@ -80,11 +80,8 @@ LRESULT CALLBACK ResultList::SubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM
       self->details_asked_ = false;
       self->RequestVisibleDetails();
       return 0;
-    case kMsgRowDetail:
-      ListView_RedrawItems(hwnd, static_cast<int>(wp), static_cast<int>(wp));
-      return 0;
-    case kMsgRowDetailsDone:
-      return 0;
+    case kMsgRowDetail: ListView_RedrawItems(hwnd, static_cast<int>(wp), static_cast<int>(wp)); return 0;
+    case kMsgRowDetailsDone: return 0;
     case kMsgWantThumbnails:
       self->look_->RequestShown(self->count(), [self](uint32_t row) {
         const uint32_t item = self->items_[row];
@@ -103,9 +100,7 @@ LRESULT CALLBACK ResultList::SubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM
     case WM_SIZE:
       if (self->items_.empty()) InvalidateRect(hwnd, nullptr, TRUE);
       break;
-    case WM_NCDESTROY:
-      RemoveWindowSubclass(hwnd, SubclassProc, 1);
-      break;
+    case WM_NCDESTROY: RemoveWindowSubclass(hwnd, SubclassProc, 1); break;
   }
   return DefSubclassProc(hwnd, msg, wp, lp);
 }
@@ -145,8 +140,7 @@ void ResultList::SetZoom(int percent) {
 
 void ResultList::RebuildColumns(const std::vector<int>& widths) {
   SendMessageW(hwnd_, WM_SETREDRAW, FALSE, 0);
-  while (ListView_DeleteColumn(hwnd_, 0)) {
-  }
+  while (ListView_DeleteColumn(hwnd_, 0)) {}
   for (size_t i = 0; i < columns_.size(); ++i) {
     const ColumnInfo& c = Column(columns_[i]);
     const std::wstring title = W(ColumnTitle(columns_[i]));
@@ -232,7 +226,8 @@ void ResultList::ToggleColumn(int id) {
 }
 
 void ResultList::FitColumns() {
-  for (size_t i = 0; i < columns_.size(); ++i) ListView_SetColumnWidth(hwnd_, static_cast<int>(i), LVSCW_AUTOSIZE_USEHEADER);
+  for (size_t i = 0; i < columns_.size(); ++i)
+    ListView_SetColumnWidth(hwnd_, static_cast<int>(i), LVSCW_AUTOSIZE_USEHEADER);
 }
 
 void ResultList::StretchColumns() {
@@ -243,7 +238,8 @@ void ResultList::StretchColumns() {
   ListView_GetColumnOrderArray(hwnd_, static_cast<int>(order.size()), order.data());
   const std::vector<int> stretched = StretchWidths(Widths(), client);
   SendMessageW(hwnd_, WM_SETREDRAW, FALSE, 0);
-  for (size_t i = 0; i < order.size() && i < stretched.size(); ++i) ListView_SetColumnWidth(hwnd_, order[i], stretched[i]);
+  for (size_t i = 0; i < order.size() && i < stretched.size(); ++i)
+    ListView_SetColumnWidth(hwnd_, order[i], stretched[i]);
   SendMessageW(hwnd_, WM_SETREDRAW, TRUE, 0);
   InvalidateRect(hwnd_, nullptr, FALSE);
 }
@@ -307,7 +303,8 @@ std::u16string ResultList::CellText(uint32_t row, int column) {
   const uint32_t needs = Column(columns_[column]).needs;
   if (needs & (kNeedsTypeName | kNeedsCreationTime | kNeedsAttributes)) {
     RowDetails details;
-    if (details_->Get(item, &details)) return nusk::CellText(*view_, item, columns_[column], row, cell_options_, &details);
+    if (details_->Get(item, &details))
+      return nusk::CellText(*view_, item, columns_[column], row, cell_options_, &details);
     if (!details_asked_) {
       details_asked_ = true;
       PostMessageW(hwnd_, kMsgWantDetails, 0, 0);
@@ -316,9 +313,7 @@ std::u16string ResultList::CellText(uint32_t row, int column) {
   return nusk::CellText(*view_, item, columns_[column], row, cell_options_, nullptr);
 }
 
-std::u16string ResultList::FullPath(uint32_t row) {
-  return ItemFullPath(view_->db(), items_[row]);
-}
+std::u16string ResultList::FullPath(uint32_t row) { return ItemFullPath(view_->db(), items_[row]); }
 
 std::u16string ResultList::OpenedPath(uint32_t row) {
   if (!view_ || row >= items_.size()) return {};
@@ -481,10 +476,7 @@ void ResultList::OpenSelection() {
   size_t opened = 0;
   bool reported = false;
   for (uint32_t r : SelectedRows()) {
-    if (AskBeforeOpening(opened) && hooks_.ask &&
-        !hooks_.ask(ContinueOpeningQuestion(opened, false))) {
-      return;
-    }
+    if (AskBeforeOpening(opened) && hooks_.ask && !hooks_.ask(ContinueOpeningQuestion(opened, false))) { return; }
     const std::wstring path = W(FullPath(r));
     SHELLEXECUTEINFOW sei{};
     sei.cbSize = sizeof(sei);
@@ -505,10 +497,7 @@ void ResultList::OpenSelection() {
 void ResultList::OpenContainingFolders() {
   size_t opened = 0;
   for (uint32_t r : SelectedRows()) {
-    if (AskBeforeOpening(opened) && hooks_.ask &&
-        !hooks_.ask(ContinueOpeningQuestion(opened, true))) {
-      return;
-    }
+    if (AskBeforeOpening(opened) && hooks_.ask && !hooks_.ask(ContinueOpeningQuestion(opened, true))) { return; }
     const std::wstring params = W(SelectInFolderParameters(FullPath(r)));
     ShellExecuteW(GetParent(hwnd_), L"Open", L"explorer.exe", params.c_str(), nullptr, SW_SHOWNORMAL);
     ++opened;
@@ -552,7 +541,8 @@ void ResultList::ShowHeaderMenu(POINT screen) {
                 text(u"list_header.use_current_sort_order_in_query", u"Use current sort order in the query").c_str());
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
   }
-  AppendMenuW(menu, MF_STRING, IDM_HEADER_FIT, text(u"list_header.fit_columns", u"Size columns to fit content").c_str());
+  AppendMenuW(menu, MF_STRING, IDM_HEADER_FIT,
+              text(u"list_header.fit_columns", u"Size columns to fit content").c_str());
   AppendMenuW(menu, MF_STRING, IDM_HEADER_STRETCH,
               text(u"list_header.fill_columns", u"Stretch columns to fill window").c_str());
   AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
@@ -561,7 +551,8 @@ void ResultList::ShowHeaderMenu(POINT screen) {
     const bool on = std::find(shown.begin(), shown.end(), id) != shown.end();
     AppendMenuW(menu, MF_STRING | (on ? MF_CHECKED : 0), IDM_COLUMN_FIRST + id, W(ColumnTitle(id)).c_str());
   }
-  const int cmd = TrackPopupMenuEx(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, screen.x, screen.y, GetParent(hwnd_), nullptr);
+  const int cmd =
+      TrackPopupMenuEx(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, screen.x, screen.y, GetParent(hwnd_), nullptr);
   DestroyMenu(menu);
   if (cmd) OnCommand(cmd);
 }
@@ -598,8 +589,9 @@ bool ResultList::OnNotify(NMHDR* hdr, LRESULT* result) {
       }
       if ((info->item.mask & LVIF_IMAGE) && info->item.iSubItem == 0) {
         const uint32_t row = static_cast<uint32_t>(info->item.iItem);
-        info->item.iImage = row < items_.size() && view_ ? look_->ImageOf(row, items_[row], view_->is_folder(items_[row]))
-                                                         : I_IMAGENONE;
+        info->item.iImage = row < items_.size() && view_
+                                ? look_->ImageOf(row, items_[row], view_->is_folder(items_[row]))
+                                : I_IMAGENONE;
       }
       return true;
     }
@@ -619,7 +611,8 @@ bool ResultList::OnNotify(NMHDR* hdr, LRESULT* result) {
     }
     case LVN_ITEMCHANGED: {
       auto* lv = reinterpret_cast<NMLISTVIEW*>(hdr);
-      if ((lv->uChanged & LVIF_STATE) && ((lv->uOldState ^ lv->uNewState) & LVIS_SELECTED) && hooks_.selection_changed) {
+      if ((lv->uChanged & LVIF_STATE) && ((lv->uOldState ^ lv->uNewState) & LVIS_SELECTED) &&
+          hooks_.selection_changed) {
         hooks_.selection_changed();
       }
       return true;
@@ -632,12 +625,8 @@ bool ResultList::OnNotify(NMHDR* hdr, LRESULT* result) {
         return row < items_.size() && view_ ? view_->db().Parent(items_[row]) : 0u;
       });
       return true;
-    case NM_DBLCLK:
-      OpenSelection();
-      return true;
-    case LVN_BEGINDRAG:
-      BeginDrag();
-      return true;
+    case NM_DBLCLK: OpenSelection(); return true;
+    case LVN_BEGINDRAG: BeginDrag(); return true;
   }
   return false;
 }

@@ -32,8 +32,8 @@ class ResultList {
   // Hooks into the window: status text for the selection, the unsortable-column message.
   struct Hooks {
     std::function<void()> selection_changed;
-    std::function<void(std::u16string_view)> message;  // information box with this text
-    std::function<bool(std::u16string_view)> ask;      // Yes/No question; true for Yes
+    std::function<void(std::u16string_view)> message;     // information box with this text
+    std::function<bool(std::u16string_view)> ask;         // Yes/No question; true for Yes
     std::function<std::u16string()> box_text;             // the search box's text
     std::function<void()> wait_idle;                      // before computing index totals
     std::function<void(std::u16string_view)> put_in_box;  // new text for the search box
@@ -129,13 +129,13 @@ class ResultList {
   std::vector<int> columns_ = DefaultColumns();
   std::vector<uint32_t> all_;    // the result as sorted
   std::vector<uint32_t> items_;  // the rows shown: all_ without hidden_
-  HiddenRows hidden_;             // items hidden by the user
+  HiddenRows hidden_;            // items hidden by the user
   SortKeys keys_;
   int zoom_ = 100;
   bool auto_stretch_ = false;
   bool tip_ctrl_only_ = false;
   bool tip_detailed_ = false;  // `AutoStretchColumns`: columns fill the width after changes
-  std::wstring cell_;  // the text handed to the control for one cell
+  std::wstring cell_;          // the text handed to the control for one cell
   std::unique_ptr<RowDetailsWorker> details_;
   std::unique_ptr<ListLook> look_;
   bool details_asked_ = false;  // a request for the visible rows is on its way

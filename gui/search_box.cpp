@@ -26,7 +26,8 @@ bool SearchBox::Create(HWND parent, int id, std::function<void()> on_change) {
   const DWORD style = WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL;
   const HMENU menu_id = reinterpret_cast<HMENU>(static_cast<INT_PTR>(id));
   if (LoadLibraryW(L"Msftedit.dll")) {
-    hwnd_ = CreateWindowExW(WS_EX_CLIENTEDGE, L"RICHEDIT50W", L"", style, 0, 0, 0, 0, parent, menu_id, instance, nullptr);
+    hwnd_ =
+        CreateWindowExW(WS_EX_CLIENTEDGE, L"RICHEDIT50W", L"", style, 0, 0, 0, 0, parent, menu_id, instance, nullptr);
   }
   rich_ = hwnd_ != nullptr;
   if (!hwnd_) {
@@ -151,7 +152,8 @@ void SearchBox::UpdateCompletion() {
     return;
   }
   SendMessageW(popup_, LB_RESETCONTENT, 0, 0);
-  for (const std::u16string& c : candidates_) SendMessageW(popup_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(W(c).c_str()));
+  for (const std::u16string& c : candidates_)
+    SendMessageW(popup_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(W(c).c_str()));
   SendMessageW(popup_, LB_SETCURSEL, 0, 0);
   // Under the box, at the trigger character.
   POINT at = {};
@@ -172,7 +174,9 @@ void SearchBox::UpdateCompletion() {
   SetWindowPos(popup_, HWND_TOPMOST, at.x, rc.bottom, 180, rows * item_h + 8, SWP_NOACTIVATE | SWP_SHOWWINDOW);
 }
 
-std::vector<std::u16string> SearchBox::CompletionItems() const { return completion_open() ? candidates_ : std::vector<std::u16string>{}; }
+std::vector<std::u16string> SearchBox::CompletionItems() const {
+  return completion_open() ? candidates_ : std::vector<std::u16string>{};
+}
 
 void SearchBox::CloseCompletion() {
   if (popup_ && IsWindowVisible(popup_)) ShowWindow(popup_, SW_HIDE);
@@ -231,10 +235,19 @@ void SearchBox::ShowContextMenu(POINT screen) {
 void SearchBox::RunMenuCommand(int cmd) {
   switch (cmd) {
     case IDM_BOX_UNDO: Undo(); break;
-    case IDM_BOX_CUT: pending_kind_ = EditKind::kOther; SendMessageW(hwnd_, WM_CUT, 0, 0); break;
+    case IDM_BOX_CUT:
+      pending_kind_ = EditKind::kOther;
+      SendMessageW(hwnd_, WM_CUT, 0, 0);
+      break;
     case IDM_BOX_COPY: SendMessageW(hwnd_, WM_COPY, 0, 0); break;
-    case IDM_BOX_PASTE: pending_kind_ = EditKind::kOther; SendMessageW(hwnd_, WM_PASTE, 0, 0); break;
-    case IDM_BOX_DELETE: pending_kind_ = EditKind::kOther; SendMessageW(hwnd_, WM_CLEAR, 0, 0); break;
+    case IDM_BOX_PASTE:
+      pending_kind_ = EditKind::kOther;
+      SendMessageW(hwnd_, WM_PASTE, 0, 0);
+      break;
+    case IDM_BOX_DELETE:
+      pending_kind_ = EditKind::kOther;
+      SendMessageW(hwnd_, WM_CLEAR, 0, 0);
+      break;
     case IDM_BOX_SELECT_ALL: SelectAll(); break;
   }
 }

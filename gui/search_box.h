@@ -68,9 +68,9 @@ class SearchBox {
   HFONT font_ = nullptr;
   bool rich_ = false;
   int height_ = 24;
-  bool applying_ = false;     // inside our own SetWindowText
-  bool replaying_ = false;    // undo/redo: not a new step
-  bool typed_ = false;        // the change came from a typed character (completion follows it)
+  bool applying_ = false;   // inside our own SetWindowText
+  bool replaying_ = false;  // undo/redo: not a new step
+  bool typed_ = false;      // the change came from a typed character (completion follows it)
   EditKind pending_kind_ = EditKind::kOther;
   std::function<void()> on_change_;
   EditHistory history_;

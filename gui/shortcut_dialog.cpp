@@ -40,9 +40,9 @@ void ShowSelected(HWND dlg) {
   WORD value = 0;
   for (const Shortcut& s : Of(dlg)->table) {
     if (s.command != command || !(s.flags & kAccelVirtKey)) continue;
-    const BYTE mods = static_cast<BYTE>(((s.flags & kAccelShift) ? HOTKEYF_SHIFT : 0) |
-                                        ((s.flags & kAccelCtrl) ? HOTKEYF_CONTROL : 0) |
-                                        ((s.flags & kAccelAlt) ? HOTKEYF_ALT : 0));
+    const BYTE mods =
+        static_cast<BYTE>(((s.flags & kAccelShift) ? HOTKEYF_SHIFT : 0) |
+                          ((s.flags & kAccelCtrl) ? HOTKEYF_CONTROL : 0) | ((s.flags & kAccelAlt) ? HOTKEYF_ALT : 0));
     value = MAKEWORD(static_cast<BYTE>(s.key), mods);
   }
   SendDlgItemMessageW(dlg, IDC_SHORTCUT_KEY, HKM_SETHOTKEY, value, 0);
@@ -52,7 +52,8 @@ void Translate(HWND dlg) {
   CMUI* ui = CurrentUI();
   if (!ui) return;
   SetWindowTextW(dlg, W(ui->DialogText(u"dialog.keyboard_shortcuts_config", u"Keyboard Shortcuts")).c_str());
-  SetDlgItemTextW(dlg, IDC_SHORTCUT_LABEL, W(ui->DialogText(u"label.keyboard_shortcut", u"Keyboard shortcut:")).c_str());
+  SetDlgItemTextW(dlg, IDC_SHORTCUT_LABEL,
+                  W(ui->DialogText(u"label.keyboard_shortcut", u"Keyboard shortcut:")).c_str());
   SetDlgItemTextW(dlg, IDOK, W(ui->DialogText(u"button.ok", u"OK")).c_str());
   SetDlgItemTextW(dlg, IDCANCEL, W(ui->DialogText(u"button.cancel", u"Cancel")).c_str());
   SetDlgItemTextW(dlg, IDC_SHORTCUT_RESET, W(ui->DialogText(u"button.restore_defaults", u"Reset &All")).c_str());

@@ -83,8 +83,8 @@ void TrayIcon::ShowMenu(POINT at) {
   AppendMenuW(menu, MF_STRING, kMsgExitProgram, MenuText(u"file.exit", u"E&xit").c_str());
   // The menu closes when the user clicks elsewhere only if its owner is in the foreground.
   SetForegroundWindow(window_);
-  const UINT chosen = TrackPopupMenuEx(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, at.x, at.y, window_,
-                                       nullptr);
+  const UINT chosen =
+      TrackPopupMenuEx(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, at.x, at.y, window_, nullptr);
   DestroyMenu(menu);
   PostMessageW(window_, WM_NULL, 0, 0);
   if (chosen == kMsgExitProgram) PostMessageW(window_, kMsgExitProgram, 0, 0);

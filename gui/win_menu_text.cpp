@@ -17,28 +17,48 @@ struct IdKey {
 
 // The main menu's commands and the language key of each.
 constexpr IdKey kCommandKeys[] = {
-    {IDM_FILE_OPEN_PATH, u"file.open_path"},     {IDM_FILE_OPEN, u"file.open"},
-    {IDM_FILE_EXPORT, u"file.export"},           {IDM_FILE_CLOSE, u"file.close"},
-    {IDM_FILE_EXIT, u"file.exit"},               {IDM_EDIT_COPY, u"edit.copy"},
-    {IDM_EDIT_COPY_NAME, u"edit.copy_name"},     {IDM_EDIT_COPY_FULL_NAME, u"edit.copy_full_name"},
-    {IDM_EDIT_ZOOM_IN, u"edit.text_size.increase"}, {IDM_EDIT_ZOOM_OUT, u"edit.text_size.decrease"},
-    {IDM_EDIT_ZOOM_RESET, u"edit.text_size.reset"}, {IDM_EDIT_SELECT_ALL, u"edit.select_all"},
-    {IDM_EDIT_SELECT_NONE, u"edit.select_none"}, {IDM_EDIT_INVERT_SELECTION, u"edit.invert_selection"},
-    {IDM_EDIT_GOTO_ROW, u"edit.goto_row"},       {IDM_EDIT_HIDE_SELECTED, u"edit.hide_selected_items"},
-    {IDM_SEARCH_NEW, u"search.new_search"},      {IDM_SEARCH_BACK, u"search.go_back"},
-    {IDM_SEARCH_FORWARD, u"search.go_forward"},  {IDM_SEARCH_UP, u"search.go_up"},
-    {IDM_VIEW_STATUSBAR, u"view.statusbar"},     {IDM_HELP_ABOUT, u"help.about"},
-    {IDM_SEARCH_QUERY_COMPOSER, u"search.query_composer"}, {IDM_VIEW_FOLDER_TREE, u"view.folder_tree"},
+    {IDM_FILE_OPEN_PATH, u"file.open_path"},
+    {IDM_FILE_OPEN, u"file.open"},
+    {IDM_FILE_EXPORT, u"file.export"},
+    {IDM_FILE_CLOSE, u"file.close"},
+    {IDM_FILE_EXIT, u"file.exit"},
+    {IDM_EDIT_COPY, u"edit.copy"},
+    {IDM_EDIT_COPY_NAME, u"edit.copy_name"},
+    {IDM_EDIT_COPY_FULL_NAME, u"edit.copy_full_name"},
+    {IDM_EDIT_ZOOM_IN, u"edit.text_size.increase"},
+    {IDM_EDIT_ZOOM_OUT, u"edit.text_size.decrease"},
+    {IDM_EDIT_ZOOM_RESET, u"edit.text_size.reset"},
+    {IDM_EDIT_SELECT_ALL, u"edit.select_all"},
+    {IDM_EDIT_SELECT_NONE, u"edit.select_none"},
+    {IDM_EDIT_INVERT_SELECTION, u"edit.invert_selection"},
+    {IDM_EDIT_GOTO_ROW, u"edit.goto_row"},
+    {IDM_EDIT_HIDE_SELECTED, u"edit.hide_selected_items"},
+    {IDM_SEARCH_NEW, u"search.new_search"},
+    {IDM_SEARCH_BACK, u"search.go_back"},
+    {IDM_SEARCH_FORWARD, u"search.go_forward"},
+    {IDM_SEARCH_UP, u"search.go_up"},
+    {IDM_VIEW_STATUSBAR, u"view.statusbar"},
+    {IDM_HELP_ABOUT, u"help.about"},
+    {IDM_SEARCH_QUERY_COMPOSER, u"search.query_composer"},
+    {IDM_VIEW_FOLDER_TREE, u"view.folder_tree"},
     {IDM_DATABASE_BUILD_ALL, u"database.build_all"},
-    {IDM_FILE_PROPERTIES, u"file.properties"},   {IDM_TOOLS_KEYBOARD_SHORTCUTS, u"tools.keyboard_shortcuts"},   {IDM_FILE_MORE_ACTIONS_CONFIG, u"file.more_actions.config"},
+    {IDM_FILE_PROPERTIES, u"file.properties"},
+    {IDM_TOOLS_KEYBOARD_SHORTCUTS, u"tools.keyboard_shortcuts"},
+    {IDM_FILE_MORE_ACTIONS_CONFIG, u"file.more_actions.config"},
 };
 
 // Each popup is named by the command of its first item.
 constexpr IdKey kPopupKeys[] = {
-    {IDM_FILE_OPEN_PATH, u"file"}, {IDM_EDIT_COPY, u"edit"},       {IDM_EDIT_ZOOM_IN, u"edit.text_size"},
-    {IDM_SEARCH_NEW, u"search"},   {IDM_VIEW_STATUSBAR, u"view"}, {IDM_HELP_ABOUT, u"help"},
-    {IDM_DATABASE_BUILD_ALL, u"database"}, {IDM_BUILD_DRIVE_FIRST, u"database.build"},
-    {IDM_MORE_ACTIONS_EMPTY, u"file.more_actions"}, {IDM_TOOLS_KEYBOARD_SHORTCUTS, u"tools"},
+    {IDM_FILE_OPEN_PATH, u"file"},
+    {IDM_EDIT_COPY, u"edit"},
+    {IDM_EDIT_ZOOM_IN, u"edit.text_size"},
+    {IDM_SEARCH_NEW, u"search"},
+    {IDM_VIEW_STATUSBAR, u"view"},
+    {IDM_HELP_ABOUT, u"help"},
+    {IDM_DATABASE_BUILD_ALL, u"database"},
+    {IDM_BUILD_DRIVE_FIRST, u"database.build"},
+    {IDM_MORE_ACTIONS_EMPTY, u"file.more_actions"},
+    {IDM_TOOLS_KEYBOARD_SHORTCUTS, u"tools"},
 };
 
 std::u16string_view KeyOf(const IdKey* begin, const IdKey* end, UINT id) {
@@ -102,7 +122,8 @@ INT_PTR CALLBACK GotoRowProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
       SetDlgItemTextW(dlg, IDC_GOTO_EDIT, W(*text).c_str());
       if (CMUI* ui = CurrentUI()) {
         SetWindowTextW(dlg, W(ui->DialogText(u"dialog.goto_row", u"Go to Row")).c_str());
-        SetDlgItemTextW(dlg, IDC_GOTO_LABEL, W(ui->DialogText(u"label.enter_row_number", u"Enter row number:")).c_str());
+        SetDlgItemTextW(dlg, IDC_GOTO_LABEL,
+                        W(ui->DialogText(u"label.enter_row_number", u"Enter row number:")).c_str());
         SetDlgItemTextW(dlg, IDOK, W(ui->DialogText(u"button.ok", u"OK")).c_str());
         SetDlgItemTextW(dlg, IDCANCEL, W(ui->DialogText(u"button.cancel", u"Cancel")).c_str());
       }

@@ -55,8 +55,8 @@ StartBuildContext ContextFor(DriveSystem* drives, const std::u16string& program,
   StartBuildContext context{drives, home, program};
   context.newer_system = Process().newer_system;
   ExclusionSettings exclusions;
-  ReadExclusionSettings(Profile::Default(), settings_path,
-                        [drives](char16_t l) { return IsFixedNtfsDrive(drives, l); }, &exclusions);
+  ReadExclusionSettings(
+      Profile::Default(), settings_path, [drives](char16_t l) { return IsFixedNtfsDrive(drives, l); }, &exclusions);
   context.volume_states = exclusions.volume_states;
   return context;
 }
@@ -136,8 +136,8 @@ void FillBuildDriveMenu(HMENU menu, const std::u16string& settings_path, UINT fi
   while (GetMenuItemCount(menu) > 0) DeleteMenu(menu, 0, MF_BYPOSITION);
   DriveSystem drives(DriveMap::Load(settings_path), Volumes::Default(), Env::Default());
   ExclusionSettings exclusions;
-  ReadExclusionSettings(Profile::Default(), settings_path,
-                        [&drives](char16_t l) { return IsFixedNtfsDrive(&drives, l); }, &exclusions);
+  ReadExclusionSettings(
+      Profile::Default(), settings_path, [&drives](char16_t l) { return IsFixedNtfsDrive(&drives, l); }, &exclusions);
   const std::u16string built = drives.DrivesToBuild(exclusions.volume_states);
   for (char16_t letter : drives.ListVolumes()) {
     std::u16string label = drives.DisplayName(letter);
@@ -151,14 +151,15 @@ void FillBuildDriveMenu(HMENU menu, const std::u16string& settings_path, UINT fi
 }
 
 bool BuildLockHeld(const std::u16string& home) {
-  return std::async(std::launch::async, [home] {
-           std::unique_ptr<NamedMutex> lock = Env::Default()->CreateFolderLock(home, kBuildLockTag);
-           bool taken = false;
-           Status s = lock->TryLock(&taken);
-           lock->Unlock();
-           // A lock that cannot even be examined is treated as held: no build beside it.
-           return !s.ok() || !taken;
-         })
+  return std::async(std::launch::async,
+                    [home] {
+                      std::unique_ptr<NamedMutex> lock = Env::Default()->CreateFolderLock(home, kBuildLockTag);
+                      bool taken = false;
+                      Status s = lock->TryLock(&taken);
+                      lock->Unlock();
+                      // A lock that cannot even be examined is treated as held: no build beside it.
+                      return !s.ok() || !taken;
+                    })
       .get();
 }
 
@@ -201,7 +202,8 @@ void MainWindow::StartBuildFromWindow(char16_t drive, bool periodic) {
 void MainWindow::RunForegroundBuild() {
   // The wait keeps the window alive: messages are dispatched until the build ends. When
   // the message loop is told to end meanwhile, the build process is ended (exit code 4).
-  const bool done = PumpUntil(this, [this] { return build_thread_.finished(); }, INT_MAX);
+  const bool done = PumpUntil(
+      this, [this] { return build_thread_.finished(); }, INT_MAX);
   if (!done) {
     // The wait took the message loop's WM_QUIT: end the build, and the loop after it.
     EndRelayedChild(4);
@@ -306,9 +308,9 @@ void MainWindow::EnableBuildCommands(bool enable) {
 
 void MainWindow::ShowBuildBalloon(const std::u16string& title, const std::u16string& text) {
   HideBuildBalloon();
-  balloon_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_BALLOON | TTS_NOPREFIX,
-                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
-                             GetModuleHandleW(nullptr), nullptr);
+  balloon_ =
+      CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_BALLOON | TTS_NOPREFIX, CW_USEDEFAULT,
+                      CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, GetModuleHandleW(nullptr), nullptr);
   if (!balloon_) {
     SetStatus(text);
     return;

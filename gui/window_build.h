@@ -17,10 +17,10 @@ struct ITaskbarList3;
 
 namespace nusk {
 
-inline constexpr UINT kMsgDbChanged = 20424;         // a build or clean wrote the database
+inline constexpr UINT kMsgDbChanged = 20424;            // a build or clean wrote the database
 inline constexpr UINT kMsgBackgroundBuildDone = 20446;  // the background build thread ended
 inline constexpr UINT_PTR kAutoBuildTimer = 5;
-inline constexpr UINT_PTR kBuildBusyTimer = 6;          // the busy display of a foreground build
+inline constexpr UINT_PTR kBuildBusyTimer = 6;  // the busy display of a foreground build
 
 // The build of one request on its own thread.
 class BuildThread {

@@ -55,7 +55,8 @@ Status RecoverInterruptedCommit(const std::u16string& home, Env* env, IStatusSin
   for (const std::u16string* p : {&frs, &nrs, &hid}) {
     if (!env->FileExists(*p + kTmp)) continue;
     Status s = env->RenameFile(*p + kTmp, *p);
-    if (!s.ok()) return Status::Error("Cannot complete the interrupted index update (" + ToUtf8(*p) + "): " + s.message());
+    if (!s.ok())
+      return Status::Error("Cannot complete the interrupted index update (" + ToUtf8(*p) + "): " + s.message());
   }
   Status s = env->SyncFolder(home);
   if (!s.ok()) return s;
@@ -104,11 +105,11 @@ Status CheckDbSizes(const DbFileSet& files, bool with_hid, Env* env, std::string
   if (!fault->empty()) return Status::Ok();
   // One file without the other: the one that is missing or empty is the one at fault.
   if (m != 0 && frs.size == 0) {
-    *fault = ToUtf8(files.frs) + (frs.exists ? " is empty" : " is missing") + ", but " + ToUtf8(files.nrs) +
-             " holds " + std::to_string(m) + " names.";
+    *fault = ToUtf8(files.frs) + (frs.exists ? " is empty" : " is missing") + ", but " + ToUtf8(files.nrs) + " holds " +
+             std::to_string(m) + " names.";
   } else if (n != 0 && nrs.size == 0) {
-    *fault = ToUtf8(files.nrs) + (nrs.exists ? " is empty" : " is missing") + ", but " + ToUtf8(files.frs) +
-             " holds " + std::to_string(n) + " items.";
+    *fault = ToUtf8(files.nrs) + (nrs.exists ? " is empty" : " is missing") + ", but " + ToUtf8(files.frs) + " holds " +
+             std::to_string(n) + " items.";
   }
   return Status::Ok();
 }
@@ -141,8 +142,7 @@ bool HasCompleteDatabase(const std::u16string& home, Env* env) {
   return env->FileExists(DbPath(home, kFrsName, env)) && env->FileExists(DbPath(home, kNrsName, env));
 }
 
-Status ViewOptional(Env* env, const std::u16string& path, std::unique_ptr<FileView>* view,
-                    std::string_view* bytes) {
+Status ViewOptional(Env* env, const std::u16string& path, std::unique_ptr<FileView>* view, std::string_view* bytes) {
   view->reset();
   *bytes = {};
   if (!env->FileExists(path)) return Status::Ok();

@@ -27,7 +27,7 @@ namespace nusk {
 inline constexpr uint32_t kFormatVersion = 0x00000400;  // 4.0.0 in bytes 1..3
 inline constexpr size_t kHeaderSize = 128;
 inline constexpr size_t kStateBlockSize = 128;
-inline constexpr size_t kDriveBlocksSize = 26 * kStateBlockSize;   // 3,328
+inline constexpr size_t kDriveBlocksSize = 26 * kStateBlockSize;       // 3,328
 inline constexpr size_t kRowsOffset = kHeaderSize + kDriveBlocksSize;  // 3,456
 inline constexpr size_t kFileRowSize = 20;
 inline constexpr size_t kMountBlocksSize = 256 * kStateBlockSize;  // 32,768
@@ -43,7 +43,7 @@ std::u16string DbPath(const std::u16string& home, std::u16string_view name, Env*
 // Which files make up the current index, taking an interrupted commit into account.
 // Read-only: safe while another process commits (callers retry when it changed).
 struct DbFileSet {
-  std::u16string frs, nrs, hid;  // paths to read; a path may name a missing file
+  std::u16string frs, nrs, hid;   // paths to read; a path may name a missing file
   bool rotation_pending = false;  // an interrupted commit was found
   bool operator==(const DbFileSet&) const = default;
 };
@@ -52,13 +52,11 @@ DbFileSet ResolveDbFiles(const std::u16string& home, Env* env);
 // Finishes a commit that was interrupted after its ".tmp" files were complete, or
 // removes the ".tmp" files of one interrupted before. Call only while holding the build
 // lock (LoadIndexForWrite does). Ok when nothing was pending.
-Status RecoverInterruptedCommit(const std::u16string& home, Env* env,
-                                IStatusSink* sink = nullptr);
+Status RecoverInterruptedCommit(const std::u16string& home, Env* env, IStatusSink* sink = nullptr);
 
 // The whole file as a view (mapped where the system allows); a missing file reads as
 // empty and leaves the view null. A read failure names the file.
-Status ViewOptional(Env* env, const std::u16string& path, std::unique_ptr<FileView>* view,
-                    std::string_view* bytes);
+Status ViewOptional(Env* env, const std::u16string& path, std::unique_ptr<FileView>* view, std::string_view* bytes);
 
 // Checks the counts in the heads of the files against the files' sizes and against each
 // other, before any body is mapped or read: a file whose header cannot be true costs one
@@ -69,8 +67,7 @@ Status CheckDbSizes(const DbFileSet& files, bool with_hid, Env* env, std::string
 
 // Moves "nusk.frs", "nusk.nrs" and "nusk.hid" aside to "<name>.bad" (or "<name>.bad.N"
 // when that exists) so a fresh index can be written without losing the damaged one.
-Status SetDamagedFilesAside(const std::u16string& home, Env* env,
-                            IStatusSink* sink = nullptr);
+Status SetDamagedFilesAside(const std::u16string& home, Env* env, IStatusSink* sink = nullptr);
 
 // "%d.%d.%d" of bytes 1, 2, 3 of the first u32 of "nusk.frs"; empty when the file
 // cannot be read or is shorter than 4 bytes.

@@ -19,8 +19,8 @@ std::string CheckFrsSize(std::string_view head, uint64_t size, uint32_t* n) {
   const uint64_t need = kRowsOffset + uint64_t{items} * kFileRowSize + 2 * label_units;
   if (size != need && size != need + kMountBlocksSize) {
     return "the file has " + std::to_string(size) + " bytes, but its header's " + std::to_string(items) +
-           " items and " + std::to_string(label_units) + " label characters make " + std::to_string(need) +
-           " bytes (" + std::to_string(need + kMountBlocksSize) + " with the mount table)";
+           " items and " + std::to_string(label_units) + " label characters make " + std::to_string(need) + " bytes (" +
+           std::to_string(need + kMountBlocksSize) + " with the mount table)";
   }
   *n = items;
   return {};
@@ -44,7 +44,8 @@ std::string CheckNrsSize(std::string_view head, uint64_t size, uint32_t* m) {
 
 std::string CheckHidSize(std::string_view head, uint64_t size) {
   if (size == 0) return {};
-  if (size < 4 || head.size() < 4) return "the file has " + std::to_string(size) + " bytes, too few for its entry count";
+  if (size < 4 || head.size() < 4)
+    return "the file has " + std::to_string(size) + " bytes, too few for its entry count";
   const uint64_t k = Get32(head.data());
   if (size < 4 + 4 * k || size > 4 + 5 * k) {
     return "the file has " + std::to_string(size) + " bytes, but " + std::to_string(k) + " entries need " +
@@ -248,8 +249,7 @@ std::string CheckNrs(std::string_view bytes, uint32_t n, NrsSummary* out) {
   if (!fault.empty()) return fault;
   NameReader reader(layout, n);
   NameRaw r;
-  while (reader.Next(&r)) {
-  }
+  while (reader.Next(&r)) {}
   if (!reader.fault().empty()) return reader.fault();
   out->m = layout.m;
   out->fm = reader.folder_names();
@@ -264,8 +264,7 @@ std::string CheckHid(std::string_view bytes, std::vector<HidEntry>* out) {
   if (bytes.empty()) return {};
   if (bytes.size() < 4) return "the file has " + std::to_string(bytes.size()) + " bytes, too few for its entry count";
   uint64_t k = Get32(bytes.data());
-  if (4 + 4 * k > bytes.size())
-    return "the entry count " + std::to_string(k) + " does not fit in the file";
+  if (4 + 4 * k > bytes.size()) return "the entry count " + std::to_string(k) + " does not fit in the file";
   const char* idx = bytes.data() + 4;
   const char* states = idx + 4 * k;
   uint64_t have_states = bytes.size() - 4 - 4 * k;

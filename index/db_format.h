@@ -26,11 +26,26 @@ inline uint32_t Get32(const char* p) {
 }
 inline uint64_t Get64(const char* p) { return uint64_t{Get32(p)} | (uint64_t{Get32(p + 4)} << 32); }
 
-inline void Set16(char* p, uint16_t v) { p[0] = char(v); p[1] = char(v >> 8); }
-inline void Set32(char* p, uint32_t v) { for (int i = 0; i < 4; ++i) p[i] = char(v >> (8 * i)); }
-inline void Set64(char* p, uint64_t v) { for (int i = 0; i < 8; ++i) p[i] = char(v >> (8 * i)); }
-inline void Put32(std::string* s, uint32_t v) { char b[4]; Set32(b, v); s->append(b, 4); }
-inline void Put64(std::string* s, uint64_t v) { char b[8]; Set64(b, v); s->append(b, 8); }
+inline void Set16(char* p, uint16_t v) {
+  p[0] = char(v);
+  p[1] = char(v >> 8);
+}
+inline void Set32(char* p, uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = char(v >> (8 * i));
+}
+inline void Set64(char* p, uint64_t v) {
+  for (int i = 0; i < 8; ++i) p[i] = char(v >> (8 * i));
+}
+inline void Put32(std::string* s, uint32_t v) {
+  char b[4];
+  Set32(b, v);
+  s->append(b, 4);
+}
+inline void Put64(std::string* s, uint64_t v) {
+  char b[8];
+  Set64(b, v);
+  s->append(b, 8);
+}
 
 // Size checks from a file's head alone, run before the body is mapped or read: a header
 // that cannot be true of a file of this size is refused at the cost of one small read.
@@ -118,11 +133,11 @@ class NameReader {
 };
 
 struct NrsSummary {
-  uint32_t m = 0;            // names
-  uint32_t fm = 0;           // folder names (they come first)
-  uint32_t f = 0;            // items of folder names
-  uint64_t text_units = 0;   // sum of (length + 2): kind, name, terminator
-  uint64_t case_bytes = 0;   // sum of case counts
+  uint32_t m = 0;           // names
+  uint32_t fm = 0;          // folder names (they come first)
+  uint32_t f = 0;           // items of folder names
+  uint64_t text_units = 0;  // sum of (length + 2): kind, name, terminator
+  uint64_t case_bytes = 0;  // sum of case counts
 };
 // CheckNrsRows and a NameReader walk over every name, for loaders that check first and
 // fill afterwards.
@@ -183,7 +198,8 @@ std::string CheckParents(uint32_t n, uint32_t f, ParentFn parent) {
     if (verdicts[start] != kChainUndecided) continue;
     bool loops = false;
     DecideChain(
-        verdicts, start, &walk, [&parent](uint32_t x) {
+        verdicts, start, &walk,
+        [&parent](uint32_t x) {
           const uint32_t p = parent(x);
           return p == kNoItem ? kChainEnd : p;
         },

@@ -50,12 +50,12 @@ enum class HideState : uint8_t {
 
 // ---- Per-drive state, one per letter A-Z (128 bytes in "nusk.frs") ----
 struct DriveState {
-  uint64_t journal_id = 0;        // change-journal id of the volume
-  uint64_t journal_next = 0;      // next change-journal position
-  uint32_t serial = 0;            // volume serial number at the last build
-  CompactTime last_build = 0;     // time of the last build of this drive
-  std::u16string display_name;    // empty when none
-  bool built = false;             // the drive has been built at least once
+  uint64_t journal_id = 0;      // change-journal id of the volume
+  uint64_t journal_next = 0;    // next change-journal position
+  uint32_t serial = 0;          // volume serial number at the last build
+  CompactTime last_build = 0;   // time of the last build of this drive
+  std::u16string display_name;  // empty when none
+  bool built = false;           // the drive has been built at least once
 };
 
 // ---- Per-mount state, slots 0-255 (slot 0 never assigned; 128 bytes each) ----

@@ -26,10 +26,10 @@ bool NameIsWide(std::u16string_view lower_name);
 
 // A name split into its stored parts.
 struct EncodedName {
-  std::u16string key;        // the whole NameKey
-  uint8_t length = 0;        // name units (kind and case part not counted)
-  uint8_t case_count = 0;    // number of upper-case positions
-  uint32_t bits = 0;         // NameBits of the lower-cased name
+  std::u16string key;      // the whole NameKey
+  uint8_t length = 0;      // name units (kind and case part not counted)
+  uint8_t case_count = 0;  // number of upper-case positions
+  uint32_t bits = 0;       // NameBits of the lower-cased name
   bool wide = false;
 };
 

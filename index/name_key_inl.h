@@ -6,7 +6,7 @@ namespace nusk {
 namespace name_key_detail {
 // Upper-cases the unit at index of s (length len), or the surrogate pair it belongs to.
 void UpperAt(char16_t* s, size_t len, size_t index);
-}
+}  // namespace name_key_detail
 
 template <typename Pos>
 std::u16string RestoreCase(std::u16string_view lower, const Pos* positions, size_t count) {

@@ -86,7 +86,7 @@ int NuskDb::CompareFolderKey(uint32_t k, std::u16string_view v) const {
   const size_t key_units = size_t{row.length} + (row.case_count ? 1 + size_t{row.case_count} : 0);
   const uint8_t* cases = CasePositions(k);
   for (size_t i = 0; i < key_units && i < v.size(); ++i) {
-    const char16_t u = i < row.length ? text_[row.text_offset + i]
+    const char16_t u = i < row.length    ? text_[row.text_offset + i]
                        : i == row.length ? char16_t{0x1F}
                                          : char16_t{cases[i - row.length - 1]};
     if (u != v[i]) return u < v[i] ? -1 : 1;
@@ -98,7 +98,8 @@ uint32_t NuskDb::FolderKeyBound(std::u16string_view v) const {
   uint32_t lo = 0, hi = fm_;
   while (lo < hi) {
     const uint32_t mid = lo + (hi - lo) / 2;
-    if (CompareFolderKey(mid, v) < 0) lo = mid + 1; else hi = mid;
+    if (CompareFolderKey(mid, v) < 0) lo = mid + 1;
+    else hi = mid;
   }
   return lo;
 }

@@ -48,9 +48,9 @@ class NuskDb {
   bool loaded() const { return loaded_; }
   // The tables were mapped from a search snapshot that matched the files (search_snapshot.h).
   bool from_snapshot() const { return snapshot_ != nullptr; }
-  uint32_t item_count() const { return n_; }        // N
-  uint32_t folder_count() const { return f_; }      // F: items 0 .. F-1 are folders
-  uint32_t name_count() const { return m_; }        // M
+  uint32_t item_count() const { return n_; }          // N
+  uint32_t folder_count() const { return f_; }        // F: items 0 .. F-1 are folders
+  uint32_t name_count() const { return m_; }          // M
   uint32_t folder_name_count() const { return fm_; }  // FM: names 0 .. FM-1 are folders
   CompactTime last_full_build() const { return last_full_build_; }
 
@@ -71,9 +71,7 @@ class NuskDb {
   const NameRow& Name(uint32_t k) const { return rows_[k]; }
   const NameRow* name_rows() const { return rows_; }
   // Lower-cased name text, without kind character or terminator.
-  std::u16string_view NameText(uint32_t k) const {
-    return {text_ + rows_[k].text_offset, rows_[k].length};
-  }
+  std::u16string_view NameText(uint32_t k) const { return {text_ + rows_[k].text_offset, rows_[k].length}; }
   const char16_t* NameTextPtr(uint32_t k) const { return text_ + rows_[k].text_offset; }
   char16_t NameKind(uint32_t k) const { return text_[rows_[k].text_offset - 1]; }
   const uint8_t* CasePositions(uint32_t k) const {
@@ -103,9 +101,7 @@ class NuskDb {
   void ComputeFolderSizes();
   void ComputeFolderFileCounts();
   uint64_t FolderSize(uint32_t folder) const { return folder_sizes_.empty() ? 0 : folder_sizes_[folder]; }
-  int32_t FolderFileCount(uint32_t folder) const {
-    return folder_counts_.empty() ? 0 : folder_counts_[folder];
-  }
+  int32_t FolderFileCount(uint32_t folder) const { return folder_counts_.empty() ? 0 : folder_counts_[folder]; }
 
   // ---- Hidden states ----
   HideState GetHideState(uint32_t item) const {
@@ -153,9 +149,9 @@ class NuskDb {
   NameRow* rows_ = nullptr;
   char16_t* text_ = nullptr;
   uint8_t* case_ = nullptr;
-  std::vector<uint8_t> hide_;                 // empty until first needed
-  std::vector<uint64_t> folder_sizes_;        // F entries once computed
-  std::vector<int32_t> folder_counts_;        // F entries once computed
+  std::vector<uint8_t> hide_;                       // empty until first needed
+  std::vector<uint64_t> folder_sizes_;              // F entries once computed
+  std::vector<int32_t> folder_counts_;              // F entries once computed
   std::vector<std::vector<uint32_t>> chain_cache_;  // per folder, empty until asked
   std::vector<uint8_t> chain_cached_;
   std::u16string labels_[kDriveCount];
@@ -172,8 +168,7 @@ class NuskDb {
 // checked against the file sizes: a damaged file fails with a message naming the file
 // and the fault, db is left empty, and the caller must not present results as complete.
 // An interrupted commit is resolved read-only (db_files.h).
-Status LoadNuskDb(NuskDb* db, const std::u16string& home, Env* env,
-                  IStatusSink* sink = nullptr);
+Status LoadNuskDb(NuskDb* db, const std::u16string& home, Env* env, IStatusSink* sink = nullptr);
 
 // Frees every table; db becomes empty and not loaded.
 void UnloadNuskDb(NuskDb* db);

@@ -33,7 +33,7 @@ struct FileRecord {
   uint64_t parent_reference = 0;  // 0 = none
   uint32_t item_index = kNoItem;  // row in the table as loaded, then as written
   CompactTime time = 0;
-  uint32_t size = 0;              // size form
+  uint32_t size = 0;  // size form
 };
 
 struct CommitOptions {
@@ -116,7 +116,7 @@ class NuskDbWriter {
   mutable std::mutex mu_;
   NameTree names_;
   FolderMap folders_;
-  std::deque<FileRecord> pool_;                         // stable storage for FileRecords
+  std::deque<FileRecord> pool_;  // stable storage for FileRecords
   std::vector<FileRecord*> free_records_;
   size_t item_count_ = 0;
   unsigned char header_[128] = {};
@@ -140,8 +140,7 @@ class NuskDbWriter {
 // sink, moved aside (".bad") and the writer starts empty with damage() set; the result
 // is still Ok then. Fails only when the files cannot be read or set aside; the writer
 // is then not loaded and CommitIndex refuses to run. Call once, on the build thread.
-Status LoadIndexForWrite(NuskDbWriter* writer, const std::u16string& home,
-                         Env* env, IStatusSink* sink = nullptr);
+Status LoadIndexForWrite(NuskDbWriter* writer, const std::u16string& home, Env* env, IStatusSink* sink = nullptr);
 
 // Writes the index to the files of its home folder, crash-safely (db_files.h), and
 // carries the hidden-items list over to the new item indexes. Runs at most once; a second

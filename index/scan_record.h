@@ -13,8 +13,8 @@ struct ScanRecord {
   CompactTime time = 0;           // modification time
   uint32_t size = 0;              // 32-bit size form; 0 for folders
   bool is_folder = false;
-  std::u16string name;            // the item's own name, at most 255 units
-  std::u16string second_text;     // unused by scanners; kept for the listener protocol
+  std::u16string name;         // the item's own name, at most 255 units
+  std::u16string second_text;  // unused by scanners; kept for the listener protocol
 };
 
 }  // namespace nusk

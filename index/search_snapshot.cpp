@@ -34,7 +34,7 @@ enum : size_t {
   kOffTextUnits = 88,  // u64
   kOffCaseBytes = 96,  // u64
   kOffLabelUnits = 104,
-  kOffHash = 120,      // u64: XXH3 of the header without this field, then the body
+  kOffHash = 120,          // u64: XXH3 of the header without this field, then the body
   kOffLabelLengths = 128,  // 26 x u32
 };
 
@@ -47,8 +47,9 @@ struct Layout {
 
 Layout MakeLayout(uint64_t n, uint64_t m, uint64_t text_units, uint64_t case_bytes, bool has_hide,
                   uint64_t label_units) {
-  const uint64_t bytes[kTables] = {4 * n, 4 * n, 4 * n, 4 * n, n, 8 * n, m * sizeof(NameRow),
-                                   2 * text_units, case_bytes, has_hide ? n : 0, 2 * label_units};
+  const uint64_t bytes[kTables] = {
+      4 * n,          4 * n, 4 * n, 4 * n, n, 8 * n, m * sizeof(NameRow), 2 * text_units, case_bytes, has_hide ? n : 0,
+      2 * label_units};
   Layout l;
   uint64_t pos = kHeader;
   for (int t = 0; t < kTables; ++t) {
@@ -121,7 +122,8 @@ std::string SearchSnapshot::Encode(const NuskDb& db, const SnapshotStamp& stamp)
   Put64(h + kOffTextUnits, text_units);
   Put64(h + kOffCaseBytes, case_bytes);
   Put64(h + kOffLabelUnits, label_units);
-  for (int d = 0; d < kDriveCount; ++d) Put32(h + kOffLabelLengths + 4 * d, static_cast<uint32_t>(db.labels_[d].size()));
+  for (int d = 0; d < kDriveCount; ++d)
+    Put32(h + kOffLabelLengths + 4 * d, static_cast<uint32_t>(db.labels_[d].size()));
 
   auto copy = [&](Table t, const void* src, uint64_t bytes) {
     if (bytes) std::memcpy(h + l.off[t], src, bytes);

@@ -37,9 +37,7 @@ class WriterCommitter {
     std::thread encoder([this, &frs_bytes, &encode_error] {
       try {
         frs_bytes = EncodeFiles();
-      } catch (...) {
-        encode_error = std::current_exception();
-      }
+      } catch (...) { encode_error = std::current_exception(); }
     });
     s = WriteTmp(nrs_, nrs_bytes);
     encoder.join();
@@ -79,7 +77,7 @@ class WriterCommitter {
     char* row = nullptr;
     char* text = nullptr;
     uint32_t first_item = 0;
-    uint32_t folder_end = 0;    // filled: end of the last folder name's items, or 0
+    uint32_t folder_end = 0;  // filled: end of the last folder name's items, or 0
   };
 
   // Gives every item its new index (name order, items in list order) and encodes
@@ -159,9 +157,7 @@ class WriterCommitter {
     std::thread other;
     try {
       other = std::thread(a);
-    } catch (const std::system_error&) {
-      a();
-    }
+    } catch (const std::system_error&) { a(); }
     b();
     if (other.joinable()) other.join();
   }
@@ -281,8 +277,8 @@ class WriterCommitter {
     // forward by the next load.
     bool first = true;
     for (const std::u16string* p : {&frs_, &nrs_}) {
-      Status s = env_->FileExists(*p) ? env_->RenameFile(*p, *p + u".old")
-                                      : env_->WriteWholeFile(*p + u".old", "", true);
+      Status s =
+          env_->FileExists(*p) ? env_->RenameFile(*p, *p + u".old") : env_->WriteWholeFile(*p + u".old", "", true);
       if (!s.ok()) {
         Status why = Status::Error("Cannot move " + ToUtf8(*p) + " aside: " + s.message());
         return first ? Abandon(why) : Finish(why);

@@ -71,7 +71,8 @@ class WriterLoader {
       w_->drives_[d].display_name = frs.labels[d];
     }
     if (frs.mounts) {
-      for (int m = 0; m < kMountSlots; ++m) dbformat::DecodeMountState(frs.mounts + m * kStateBlockSize, &w_->mounts_[m]);
+      for (int m = 0; m < kMountSlots; ++m)
+        dbformat::DecodeMountState(frs.mounts + m * kStateBlockSize, &w_->mounts_[m]);
     } else {
       // Files of an older version hold no mount slots: every volume mounted in a folder
       // starts unknown, so the next build reads each one in full.
@@ -179,6 +180,5 @@ Status LoadIndexForWrite(NuskDbWriter* w, const std::u16string& home, Env* env, 
   w->loaded_ = true;
   return Status::Ok();
 }
-
 
 }  // namespace nusk

@@ -20,11 +20,26 @@ class CBuiltinUI : public CMUI {
   std::string_view text_;
 };
 
-class CDeUI : public CBuiltinUI { public: CDeUI(); };   // German
-class CFrUI : public CBuiltinUI { public: CFrUI(); };   // French
-class CJaUI : public CBuiltinUI { public: CJaUI(); };   // Japanese
-class CZh0UI : public CBuiltinUI { public: CZh0UI(); }; // Traditional Chinese
-class CZhUI : public CBuiltinUI { public: CZhUI(); };   // Simplified Chinese
+class CDeUI : public CBuiltinUI {
+ public:
+  CDeUI();
+};  // German
+class CFrUI : public CBuiltinUI {
+ public:
+  CFrUI();
+};  // French
+class CJaUI : public CBuiltinUI {
+ public:
+  CJaUI();
+};  // Japanese
+class CZh0UI : public CBuiltinUI {
+ public:
+  CZh0UI();
+};  // Traditional Chinese
+class CZhUI : public CBuiltinUI {
+ public:
+  CZhUI();
+};  // Simplified Chinese
 
 // The compiled-in language files (l10n/lang_*.cpp).
 extern const std::string_view kGermanLanguageText;

@@ -76,9 +76,8 @@ std::u16string FindLocaleLanguageFile(Env* env, const std::u16string& program_fo
   return std::u16string();
 }
 
-std::unique_ptr<CMUI> CreateLanguageTable(int64_t language, std::u16string_view language_file,
-                                          const LocaleInfo& locale, const std::u16string& program_folder,
-                                          Env* env, Profile* profile) {
+std::unique_ptr<CMUI> CreateLanguageTable(int64_t language, std::u16string_view language_file, const LocaleInfo& locale,
+                                          const std::u16string& program_folder, Env* env, Profile* profile) {
   std::unique_ptr<CMUI> table;
   if (language == 0) {
     int64_t builtin = BuiltinForLocale(locale.lcid);
@@ -99,9 +98,12 @@ std::unique_ptr<CMUI> CreateLanguageTable(int64_t language, std::u16string_view 
 }
 
 std::vector<LanguageChoice> ListLanguageChoices(Env* env, const std::u16string& program_folder, Profile* profile) {
-  std::vector<LanguageChoice> choices = {{u"System Default", u""},       {u"English", u""},
-                                         {u"Deutsch", u""},              {u"Fran\u00E7ais", u""},
-                                         {u"\u65E5\u672C\u8A9E", u""},   {u"\u6B63\u9AD4\u4E2D\u6587", u""},
+  std::vector<LanguageChoice> choices = {{u"System Default", u""},
+                                         {u"English", u""},
+                                         {u"Deutsch", u""},
+                                         {u"Fran\u00E7ais", u""},
+                                         {u"\u65E5\u672C\u8A9E", u""},
+                                         {u"\u6B63\u9AD4\u4E2D\u6587", u""},
                                          {u"\u7B80\u4F53\u4E2D\u6587", u""}};
   std::u16string folder = WithSeparator(env, program_folder);
   for (const std::u16string& sub : {std::u16string(), LangFolder(env)}) {

@@ -16,9 +16,9 @@ class Profile;
 
 // The system's default locale as the window code reads it.
 struct LocaleInfo {
-  uint32_t lcid = 0;          // Windows locale identifier (2052 is Simplified Chinese)
-  std::u16string language;    // ISO 639 code, "pt"
-  std::u16string country;     // ISO 3166 code, "BR"
+  uint32_t lcid = 0;        // Windows locale identifier (2052 is Simplified Chinese)
+  std::u16string language;  // ISO 639 code, "pt"
+  std::u16string country;   // ISO 3166 code, "BR"
 };
 
 // The first existing of, relative to program_folder: "lang.<language>-<country>.ini",
@@ -29,9 +29,8 @@ std::u16string FindLocaleLanguageFile(Env* env, const std::u16string& program_fo
 // The table for the `Language` setting (0 system default, 1 English, 2..6 built-in,
 // 7 and above the file `LanguageFile` relative to program_folder), filled and ready.
 // Null means English: `Language` 1, a locale without table or file, or a missing file.
-std::unique_ptr<CMUI> CreateLanguageTable(int64_t language, std::u16string_view language_file,
-                                          const LocaleInfo& locale, const std::u16string& program_folder,
-                                          Env* env, Profile* profile);
+std::unique_ptr<CMUI> CreateLanguageTable(int64_t language, std::u16string_view language_file, const LocaleInfo& locale,
+                                          const std::u16string& program_folder, Env* env, Profile* profile);
 
 // One entry of the options dialog's language list.
 struct LanguageChoice {

@@ -23,7 +23,7 @@ struct CrashReportSetup {
   std::u16string dump_folder;  // Windows: "<dump_stem>.mini.dmp" (or "<dump_stem>.max.dmp"
                                // when the folder holds "_MAX_DMP") is written here
   std::u16string dump_stem = u"nusk.build";
-  std::string prepared;        // report lines known before the crash, each ending in '\n'
+  std::string prepared;  // report lines known before the crash, each ending in '\n'
 };
 
 // Lines that follow the prepared ones and change while the process runs (the window's

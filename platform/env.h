@@ -33,12 +33,12 @@ struct OpenedItem;
 
 // One entry of a folder listing.
 struct DirEntry {
-  std::u16string name;        // no path, never "." or ".."
+  std::u16string name;  // no path, never "." or ".."
   bool is_folder = false;
-  bool is_link = false;       // symbolic link or reparse point: walkers must not descend
-  uint64_t size = 0;          // bytes; 0 for folders
-  uint64_t mtime = 0;         // FILETIME (100 ns since 1601-01-01 UTC)
-  uint32_t attributes = 0;    // FILE_ATTRIBUTE_* bits (hidden 0x2, system 0x4, ...)
+  bool is_link = false;     // symbolic link or reparse point: walkers must not descend
+  uint64_t size = 0;        // bytes; 0 for folders
+  uint64_t mtime = 0;       // FILETIME (100 ns since 1601-01-01 UTC)
+  uint32_t attributes = 0;  // FILE_ATTRIBUTE_* bits (hidden 0x2, system 0x4, ...)
 };
 
 // A machine-wide lock (Windows named mutex; POSIX flock on a lock file).
@@ -114,8 +114,7 @@ class Env {
   virtual Status SyncFolder(const std::u16string& path) = 0;
 
   // Lists one folder. The callback returns false to stop early.
-  virtual Status ListFolder(const std::u16string& path,
-                            const std::function<bool(const DirEntry&)>& on_entry) = 0;
+  virtual Status ListFolder(const std::u16string& path, const std::function<bool(const DirEntry&)>& on_entry) = 0;
 
   // Full path of the running executable.
   virtual std::u16string ExecutablePath() = 0;
@@ -164,8 +163,7 @@ class Env {
   // Opens root + names[0] + ... without following a link below root, for serving an item
   // the index shows (platform/file_stream.h states the whole contract). True for a
   // regular file (out->file set) or a folder (out->file null); false for anything else.
-  virtual bool OpenBelow(const std::u16string& root, const std::vector<std::u16string>& names,
-                         OpenedItem* out) = 0;
+  virtual bool OpenBelow(const std::u16string& root, const std::vector<std::u16string>& names, OpenedItem* out) = 0;
 
   // Opens a text file to be written line by line, each write flushed to the system
   // (platform/append_file.h): appending when append is set, else truncating; created when

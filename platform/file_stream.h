@@ -10,8 +10,8 @@ namespace nusk {
 
 struct PathInfo {
   bool is_folder = false;
-  uint64_t size = 0;          // bytes; 0 for folders
-  int64_t mtime_unix = 0;     // last write, whole seconds since 1970-01-01 UTC
+  uint64_t size = 0;       // bytes; 0 for folders
+  int64_t mtime_unix = 0;  // last write, whole seconds since 1970-01-01 UTC
   // Changes whenever the file is rewritten or another file is moved in its place: the
   // finest write time the system keeps, with (POSIX) the file's serial number mixed in.
   uint64_t stamp = 0;

@@ -9,10 +9,10 @@ namespace {
 
 // Windows-1252 for 0x80..0x9F; the five undefined bytes map to themselves as the
 // Windows conversion does.
-const char16_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+const char16_t kCp1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                  0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                  0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                  0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 bool IsProfileSpace(char16_t c) {
   return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n' || c == u'\v' || c == u'\f';
@@ -49,8 +49,8 @@ std::u16string DecodeUtf16Line(std::string_view raw) {
   std::u16string out;
   out.reserve(raw.size() / 2);
   for (size_t i = 0; i + 1 < raw.size(); i += 2) {
-    out.push_back(static_cast<char16_t>(static_cast<unsigned char>(raw[i]) |
-                                        (static_cast<unsigned char>(raw[i + 1]) << 8)));
+    out.push_back(
+        static_cast<char16_t>(static_cast<unsigned char>(raw[i]) | (static_cast<unsigned char>(raw[i + 1]) << 8)));
   }
   if (raw.size() % 2) out.push_back(u'\uFFFD');
   return out;
@@ -127,14 +127,16 @@ IniDocument IniDocument::Parse(std::string_view bytes) {
     if (end + unit > bytes.size()) end = bytes.size();
     Line line;
     size_t content_end = end;
-    if (content_end >= start + unit && bytes[content_end - unit] == '\r' && (unit == 1 || bytes[content_end - 1] == '\0')) {
+    if (content_end >= start + unit && bytes[content_end - unit] == '\r' &&
+        (unit == 1 || bytes[content_end - 1] == '\0')) {
       content_end -= unit;
     }
     line.raw = std::string(bytes.substr(start, content_end - start));
     size_t next = end < bytes.size() ? end + unit : end;
     line.eol = std::string(bytes.substr(content_end, next - content_end));
-    line.text = utf16 ? DecodeUtf16Line(line.raw)
-                      : doc.encoding_ == IniEncoding::kUtf8Bom ? FromUtf8(line.raw) : DecodeAnsiLine(line.raw);
+    line.text = utf16                                    ? DecodeUtf16Line(line.raw)
+                : doc.encoding_ == IniEncoding::kUtf8Bom ? FromUtf8(line.raw)
+                                                         : DecodeAnsiLine(line.raw);
     Classify(&line);
     doc.lines_.push_back(std::move(line));
     start = next;

@@ -71,8 +71,8 @@ class IniDocument {
     std::string eol;      // original line ending bytes ("" for the last line)
     bool changed = false;
     Kind kind = Kind::kOther;
-    std::u16string name;  // section name (header) or key (entry), trimmed
-    std::u16string value; // entry value, trimmed
+    std::u16string name;   // section name (header) or key (entry), trimmed
+    std::u16string value;  // entry value, trimmed
   };
   // [begin, end) of the first section with this name; begin is the header (or 0 for the
   // leading nameless part). nullopt when there is none.

@@ -16,10 +16,16 @@ bool StandsForByte(char32_t c) { return c == kEscapedBackslash || (c >= 0xF080 &
 size_t DecodeOne(std::string_view s, size_t i, char32_t* cp) {
   const unsigned char b = static_cast<unsigned char>(s[i]);
   size_t len;
-  if ((b & 0xE0) == 0xC0) { *cp = b & 0x1F; len = 2; }
-  else if ((b & 0xF0) == 0xE0) { *cp = b & 0x0F; len = 3; }
-  else if ((b & 0xF8) == 0xF0) { *cp = b & 0x07; len = 4; }
-  else return 0;
+  if ((b & 0xE0) == 0xC0) {
+    *cp = b & 0x1F;
+    len = 2;
+  } else if ((b & 0xF0) == 0xE0) {
+    *cp = b & 0x0F;
+    len = 3;
+  } else if ((b & 0xF8) == 0xF0) {
+    *cp = b & 0x07;
+    len = 4;
+  } else return 0;
   if (i + len > s.size()) return 0;
   for (size_t k = 1; k < len; ++k) {
     const unsigned char c = static_cast<unsigned char>(s[i + k]);

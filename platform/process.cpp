@@ -2,8 +2,8 @@
 
 namespace nusk {
 
-Status RunChild(const std::u16string& program, const std::vector<std::u16string>& args,
-                const ChildOptions& options, uint32_t timeout_ms, ChildResult* result) {
+Status RunChild(const std::u16string& program, const std::vector<std::u16string>& args, const ChildOptions& options,
+                uint32_t timeout_ms, ChildResult* result) {
   std::unique_ptr<ChildProcess> child;
   Status s = ChildProcess::Start(program, args, options, &child);
   if (!s.ok()) return s;

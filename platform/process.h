@@ -58,7 +58,7 @@ struct ChildResult {
 
 // Starts a child, waits up to timeout_ms for it and collects its output. Fails when the
 // child cannot be started or does not end in time (it is then killed).
-Status RunChild(const std::u16string& program, const std::vector<std::u16string>& args,
-                const ChildOptions& options, uint32_t timeout_ms, ChildResult* result);
+Status RunChild(const std::u16string& program, const std::vector<std::u16string>& args, const ChildOptions& options,
+                uint32_t timeout_ms, ChildResult* result);
 
 }  // namespace nusk

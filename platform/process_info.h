@@ -9,13 +9,13 @@ namespace nusk {
 // Entry points the system may lack, looked up once at start-up (Windows only; all null on
 // POSIX). Callers test for null and cast to the documented signature before calling.
 struct OptionalEntryPoints {
-  void* get_buffered_paint_bits = nullptr;          // UXTHEME.DLL GetBufferedPaintBits
-  void* begin_buffered_paint = nullptr;             // UXTHEME.DLL BeginBufferedPaint
-  void* end_buffered_paint = nullptr;               // UXTHEME.DLL EndBufferedPaint
-  void* dwm_is_composition_enabled = nullptr;       // dwmapi.dll DwmIsCompositionEnabled
-  void* sh_create_item_from_parsing_name = nullptr; // Shell32.dll SHCreateItemFromParsingName
-  void* nt_create_file = nullptr;                   // ntdll.dll NtCreateFile
-  void* open_file_by_id = nullptr;                  // Kernel32.dll OpenFileById
+  void* get_buffered_paint_bits = nullptr;           // UXTHEME.DLL GetBufferedPaintBits
+  void* begin_buffered_paint = nullptr;              // UXTHEME.DLL BeginBufferedPaint
+  void* end_buffered_paint = nullptr;                // UXTHEME.DLL EndBufferedPaint
+  void* dwm_is_composition_enabled = nullptr;        // dwmapi.dll DwmIsCompositionEnabled
+  void* sh_create_item_from_parsing_name = nullptr;  // Shell32.dll SHCreateItemFromParsingName
+  void* nt_create_file = nullptr;                    // ntdll.dll NtCreateFile
+  void* open_file_by_id = nullptr;                   // Kernel32.dll OpenFileById
 };
 
 // The process command line split into arguments, argument 0 being the program.

@@ -34,21 +34,19 @@ class Profile {
 
   // GetPrivateProfileStringW: the value of section/key, or default_value when absent,
   // cut to buffer_chars - 1 characters.
-  virtual std::u16string GetString(const std::u16string& file, std::u16string_view section,
-                                   std::u16string_view key, std::u16string_view default_value,
-                                   size_t buffer_chars = 255) = 0;
+  virtual std::u16string GetString(const std::u16string& file, std::u16string_view section, std::u16string_view key,
+                                   std::u16string_view default_value, size_t buffer_chars = 255) = 0;
 
   // WritePrivateProfileStringW. A null key (nullopt) deletes the section; a null value
   // deletes the key. Returns false when the file could not be written.
   virtual bool WriteString(const std::u16string& file, std::u16string_view section,
-                           std::optional<std::u16string_view> key,
-                           std::optional<std::u16string_view> value) = 0;
+                           std::optional<std::u16string_view> key, std::optional<std::u16string_view> value) = 0;
 
   // GetPrivateProfileStructW: reads size bytes stored in the hexadecimal form with a
   // trailing checksum byte (the sum of the bytes modulo 256); false when absent, of another
   // length or the checksum fails. Hex digits of either case; surrounding blanks ignored.
-  virtual bool GetStruct(const std::u16string& file, std::u16string_view section, std::u16string_view key,
-                         void* data, size_t size) = 0;
+  virtual bool GetStruct(const std::u16string& file, std::u16string_view section, std::u16string_view key, void* data,
+                         size_t size) = 0;
 
   // WritePrivateProfileStructW: writes size bytes as hexadecimal digits plus checksum.
   virtual bool WriteStruct(const std::u16string& file, std::u16string_view section, std::u16string_view key,

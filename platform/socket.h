@@ -57,7 +57,7 @@ struct PollItem {
   bool want_read = false;
   bool want_write = false;
   // Results.
-  bool readable = false;   // also set on hang-up and errors, so a Read sees them
+  bool readable = false;  // also set on hang-up and errors, so a Read sees them
   bool writable = false;
 };
 // Waits up to timeout_ms (-1: no limit) until an item is ready. Returns the number of

@@ -11,8 +11,7 @@ namespace system_services {
 
 Status NewVolumeLister(const std::u16string& root, std::unique_ptr<VolumeLister>* lister);
 Status OpenRawVolume(const std::u16string& path, std::unique_ptr<RawVolume>* volume);
-Status OpenUsnJournal(const std::u16string& volume_path, std::unique_ptr<UsnJournal>* journal,
-                      uint32_t* error_code);
+Status OpenUsnJournal(const std::u16string& volume_path, std::unique_ptr<UsnJournal>* journal, uint32_t* error_code);
 std::unique_ptr<FileStream> OpenFileStream(const std::u16string& path, bool* not_regular);
 bool OpenBelow(const std::u16string& root, const std::vector<std::u16string>& names, OpenedItem* out);
 Status NewAppendFile(const std::u16string& path, bool append, std::unique_ptr<AppendFile>* file);

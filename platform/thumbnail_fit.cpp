@@ -29,7 +29,7 @@ bool IsDecodableImageName(std::u16string_view name) {
   if (dot == std::u16string_view::npos || name.size() - dot > 6) return false;
   std::u16string ext;
   for (char16_t c : name.substr(dot + 1)) ext += (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c;
-  static constexpr std::u16string_view kExtensions[] = {u"bmp", u"dib", u"png", u"jpg", u"jpeg", u"jpe",
+  static constexpr std::u16string_view kExtensions[] = {u"bmp",  u"dib", u"png", u"jpg",  u"jpeg", u"jpe",
                                                         u"jfif", u"gif", u"tif", u"tiff", u"ico"};
   return std::find(std::begin(kExtensions), std::end(kExtensions), ext) != std::end(kExtensions);
 }

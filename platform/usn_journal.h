@@ -55,8 +55,7 @@ class UsnJournal {
   // Reads records from start_usn whose reasons meet reason_mask into buffer. On success
   // returns the bytes written: the 8-byte USN to continue from, then whole records.
   // -1 when the read fails (journal gone, id mismatch, start before the valid range).
-  virtual int64_t Read(int64_t start_usn, uint32_t reason_mask, uint64_t journal_id, void* buffer,
-                       size_t length) = 0;
+  virtual int64_t Read(int64_t start_usn, uint32_t reason_mask, uint64_t journal_id, void* buffer, size_t length) = 0;
 };
 
 }  // namespace nusk

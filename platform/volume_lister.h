@@ -16,12 +16,12 @@
 namespace nusk {
 
 struct VolumeEntry {
-  std::u16string name;       // never "." or ".."
-  bool is_folder = false;    // a real folder (not a link to one)
-  bool no_descend = false;   // link, reparse point or mount point: list it, never enter it
-  uint64_t size = 0;         // bytes; 0 for folders
-  uint64_t mtime = 0;        // FILETIME (100 ns since 1601-01-01 UTC)
-  uint32_t attributes = 0;   // FILE_ATTRIBUTE_* bits; POSIX: hidden (0x2) for dot names
+  std::u16string name;      // never "." or ".."
+  bool is_folder = false;   // a real folder (not a link to one)
+  bool no_descend = false;  // link, reparse point or mount point: list it, never enter it
+  uint64_t size = 0;        // bytes; 0 for folders
+  uint64_t mtime = 0;       // FILETIME (100 ns since 1601-01-01 UTC)
+  uint32_t attributes = 0;  // FILE_ATTRIBUTE_* bits; POSIX: hidden (0x2) for dot names
 };
 
 class VolumeLister {

@@ -17,7 +17,7 @@ struct MountInfoEntry {
   uint32_t parent = 0;
   std::string mount_point;  // octal escapes ("\040") decoded
   std::string fs_type;
-  std::string source;       // octal escapes decoded
+  std::string source;  // octal escapes decoded
 };
 
 // Parses the whole table; lines that do not have the fields above are skipped.

@@ -130,8 +130,9 @@ int CBuildCommand::Run(const std::vector<std::u16string>& args) {
     // Building needs administrator rights: hand the build to a process that has them.
     StartBuildContext start{env_.drives, env_.home, env_.program};
     start.newer_system = Process().newer_system;
-    ReadExclusionSettings(env_.profile, env_.settings_path,
-                          [this](char16_t l) { return IsFixedNtfsDrive(env_.drives, l); }, &exclusions_);
+    ReadExclusionSettings(
+        env_.profile, env_.settings_path, [this](char16_t l) { return IsFixedNtfsDrive(env_.drives, l); },
+        &exclusions_);
     start.volume_states = exclusions_.volume_states;
     bool ok = StartBuild(this, options.drive, start);
     NotifyMainWindows(0);
@@ -231,8 +232,7 @@ void CBuildCommand::StartEarlyWalk(char16_t letter) {
   // read while the previous index loads.
   if (!letter || env_.drives->IsNtfsDrive(letter) || !env_.drives->map().IsFolderTarget(letter)) return;
   walk_exclusions_ = std::make_unique<WalkExclusionAdapter>(exclusions_);
-  early_walk_ =
-      StartWalkListing(WalkTarget{letter, env_.drives->Root(letter), walk_exclusions_.get(), env_.env}, true);
+  early_walk_ = StartWalkListing(WalkTarget{letter, env_.drives->Root(letter), walk_exclusions_.get(), env_.env}, true);
 }
 
 int CBuildCommand::BuildAllDrives() {
@@ -261,7 +261,9 @@ int CBuildCommand::BuildOneDrive(char16_t letter) {
   Say(" ");
   DriveOutcome outcome = BuildDrive(letter);
   built_[letter - u'A'] = true;
-  int status = outcome == DriveOutcome::kBuilt ? 0 : outcome == DriveOutcome::kCanceled ? kExitCanceled : kExitDriveFailed;
+  int status = outcome == DriveOutcome::kBuilt      ? 0
+               : outcome == DriveOutcome::kCanceled ? kExitCanceled
+                                                    : kExitDriveFailed;
   return WriteIndex(false, status);
 }
 
@@ -270,8 +272,8 @@ int CBuildCommand::BuildRemoteDrives() {
   remote_drives_ = true;
   if (!TakeBuildLock()) return kExitLockHeld;
   if (!OpenIndexForBuild()) return kExitDatabase;
-  ReadExclusionSettings(env_.profile, env_.settings_path,
-                        [this](char16_t l) { return IsFixedNtfsDrive(env_.drives, l); }, &exclusions_);
+  ReadExclusionSettings(
+      env_.profile, env_.settings_path, [this](char16_t l) { return IsFixedNtfsDrive(env_.drives, l); }, &exclusions_);
   std::vector<char16_t> letters;
   for (char16_t letter : env_.drives->PresentLetters()) {
     if (exclusions_.volume_states[letter - u'A'] != kVolumeSelected) continue;
@@ -394,7 +396,8 @@ CBuildCommand::DriveOutcome CBuildCommand::BuildDrive(char16_t letter) {
   uint64_t ms = env_.env->MonotonicMs() - start;
   if (outcome == DriveOutcome::kBuilt) {
     char buf[96];
-    std::snprintf(buf, sizeof(buf), "Drive %c build done. (%ds)\n", static_cast<char>(letter), static_cast<int>(ms / 1000));
+    std::snprintf(buf, sizeof(buf), "Drive %c build done. (%ds)\n", static_cast<char>(letter),
+                  static_cast<int>(ms / 1000));
     Say(buf);
     std::snprintf(buf, sizeof(buf), "Drive build done (%d ms)", static_cast<int>(ms));
     Log(buf);
@@ -421,16 +424,15 @@ CBuildCommand::DriveOutcome CBuildCommand::WalkOneDrive(char16_t letter, CNuskTo
   ctx.status = [this](const std::string& l) { Say(l); };
   ctx.cancel_requested = [this] { return Canceled(); };
   // The early listing is used: the walk itself now forgets the drive's items.
-  if (forgotten_on_load_ == letter && early_walk_ && early_walk_->target() == WalkTarget{letter, root, ctx.exclusions, ctx.env})
+  if (forgotten_on_load_ == letter && early_walk_ &&
+      early_walk_->target() == WalkTarget{letter, root, ctx.exclusions, ctx.env})
     forgotten_on_load_ = 0;
   switch (WalkDrive(&ctx, std::move(early_walk_))) {
     case WalkResult::kDone:
       BuildFolderMounts(letter, true, true, listener);
       return Canceled() ? DriveOutcome::kCanceled : DriveOutcome::kBuilt;
-    case WalkResult::kCanceled:
-      return DriveOutcome::kCanceled;
-    case WalkResult::kRootFailed:
-      break;
+    case WalkResult::kCanceled: return DriveOutcome::kCanceled;
+    case WalkResult::kRootFailed: break;
   }
   std::string msg = "Drive " + Letter(letter) + " cannot be read; its records were kept.";
   Report(msg);
@@ -454,8 +456,8 @@ CBuildCommand::DriveOutcome CBuildCommand::BuildNtfsDrive(char16_t letter, Drive
     next_usn = writer_->item_count() != 0 ? writer_->drive_state(d).journal_next : 0;
   }
   std::vector<MountedVolume> mounted;
-  NtfsVolumeScanner scanner(env_.env, config, &exclusions_, listener, [this](const std::string& l) { Log(l); },
-                            env_.cancel);
+  NtfsVolumeScanner scanner(
+      env_.env, config, &exclusions_, listener, [this](const std::string& l) { Log(l); }, env_.cancel);
   bool ok = scanner.ScanVolume(&journal_id, &next_usn, &mounted);
   if (config.marker_lookup == NtfsVolumeConfig::MarkerLookup::kVolume)
     NoteVolumeMarkers(&scanner, std::u16string{letter, u':'});
@@ -476,8 +478,8 @@ CBuildCommand::DriveOutcome CBuildCommand::BuildNtfsDrive(char16_t letter, Drive
       writer_->drive_state(d).journal_id = 0;
       writer_->drive_state(d).journal_next = 0;
     }
-    std::string msg = "Drive " + Letter(letter) + " could not be read completely: " + kept +
-                      " It will be scanned in full next time.";
+    std::string msg =
+        "Drive " + Letter(letter) + " could not be read completely: " + kept + " It will be scanned in full next time.";
     Report(msg);
     return DriveOutcome::kFailed;
   }

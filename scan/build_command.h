@@ -63,11 +63,11 @@ struct BuildEnvironment {
   Env* env = nullptr;
   Profile* profile = nullptr;
   DriveSystem* drives = nullptr;
-  std::u16string home;           // ends with the separator
+  std::u16string home;  // ends with the separator
   std::u16string settings_path;
-  std::u16string program;        // this executable, for delegation
+  std::u16string program;                     // this executable, for delegation
   const std::atomic<bool>* cancel = nullptr;  // Ctrl-C flag; null: never
-  bool may_delegate = true;      // false in the build server, which must not delegate again
+  bool may_delegate = true;                   // false in the build server, which must not delegate again
 };
 
 class CBuildCommand : public IStatusInfoListener {
@@ -111,7 +111,7 @@ class CBuildCommand : public IStatusInfoListener {
   // Gives drives whose build stopped part-way (0s are skipped) back what the database
   // files hold; the text says what became of them. Caller holds IndexMutex().
   std::string RestoreDrivesLocked(std::initializer_list<char16_t> letters);
-  void KeepForgottenDriveConsistent();             // before the index is written
+  void KeepForgottenDriveConsistent();  // before the index is written
   void SetBuildingDrive(char16_t letter);
   void StoreIgnored();
   // Notes, for the stored ignored folders below prefix (an NTFS volume read from its own
@@ -141,7 +141,7 @@ class CBuildCommand : public IStatusInfoListener {
   std::atomic<char16_t> forgotten_on_load_{0};  // its items were left out of the load, not yet walked
   std::array<bool, 26> built_{};
   std::atomic<char16_t> building_{0};  // drive being built, for the Ctrl-C commit
-  bool remote_drives_ = false;          // the --remoteDrives build
+  bool remote_drives_ = false;         // the --remoteDrives build
 };
 
 }  // namespace nusk

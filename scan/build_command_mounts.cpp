@@ -186,10 +186,11 @@ void CBuildCommand::BuildMountedVolume(char16_t letter, int slot, uint64_t ref, 
     config.marker_lookup = NtfsVolumeConfig::MarkerLookup::kFileSystem;  // the live volume in its folder
   }
   std::vector<MountedVolume> nested;  // volumes mounted inside this one are not followed
-  NtfsVolumeScanner scanner(env_.env, config, &exclusions_, listener, [this](const std::string& l) { Log(l); },
-                            env_.cancel);
+  NtfsVolumeScanner scanner(
+      env_.env, config, &exclusions_, listener, [this](const std::string& l) { Log(l); }, env_.cancel);
   if (!scanner.ScanVolume(&journal_id, &next_usn, &nested)) {
-    Log("Mounted volume " + Narrow(mount.folder) + " could not be read completely; it will be scanned in full next time.");
+    Log("Mounted volume " + Narrow(mount.folder) +
+        " could not be read completely; it will be scanned in full next time.");
   }
   if (config.marker_lookup == NtfsVolumeConfig::MarkerLookup::kVolume) NoteVolumeMarkers(&scanner, index_path);
   std::lock_guard<std::mutex> lock(IndexMutex());

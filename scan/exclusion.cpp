@@ -23,9 +23,15 @@ bool Matches(const std::vector<std::u16string>& patterns, const std::vector<uint
     std::u16string_view p = patterns[i];
     if (name.size() < p.size()) continue;
     switch (kinds[i]) {
-      case kPatternExact: if (EqualNoCase(name, p)) return true; break;
-      case kPatternSuffix: if (EqualNoCase(name.substr(name.size() - p.size()), p)) return true; break;
-      case kPatternPrefix: if (EqualNoCase(name.substr(0, p.size()), p)) return true; break;
+      case kPatternExact:
+        if (EqualNoCase(name, p)) return true;
+        break;
+      case kPatternSuffix:
+        if (EqualNoCase(name.substr(name.size() - p.size()), p)) return true;
+        break;
+      case kPatternPrefix:
+        if (EqualNoCase(name.substr(0, p.size()), p)) return true;
+        break;
     }
   }
   return false;
@@ -77,17 +83,20 @@ void ParseExcludeNames(std::u16string_view value, ExclusionSettings* s) {
       else if (c == u' ' || c == u'\n') finish();
       else item.push_back(c);
     } else {
-      if (c == u'"' || c == u'\n') { finish(); quoted = false; }
-      else item.push_back(c);
+      if (c == u'"' || c == u'\n') {
+        finish();
+        quoted = false;
+      } else item.push_back(c);
     }
   }
   finish();
 }
 
-void ParseVolumeStates(std::u16string_view v, const FixedNtfsDriveQuery& is_fixed_ntfs,
-                       VolumeStates* states) {
-  while (!v.empty() && (v.front() == u' ' || v.front() == u'\t' || v.front() == u'\r' || v.front() == u'\n')) v.remove_prefix(1);
-  while (!v.empty() && (v.back() == u' ' || v.back() == u'\t' || v.back() == u'\r' || v.back() == u'\n')) v.remove_suffix(1);
+void ParseVolumeStates(std::u16string_view v, const FixedNtfsDriveQuery& is_fixed_ntfs, VolumeStates* states) {
+  while (!v.empty() && (v.front() == u' ' || v.front() == u'\t' || v.front() == u'\r' || v.front() == u'\n'))
+    v.remove_prefix(1);
+  while (!v.empty() && (v.back() == u' ' || v.back() == u'\t' || v.back() == u'\r' || v.back() == u'\n'))
+    v.remove_suffix(1);
   if (v.empty()) {
     for (int i = 0; i < 26; ++i) {
       (*states)[i] = is_fixed_ntfs && is_fixed_ntfs(static_cast<char16_t>(u'A' + i)) ? kVolumeSelected : kVolumeSkipped;
@@ -96,7 +105,8 @@ void ParseVolumeStates(std::u16string_view v, const FixedNtfsDriveQuery& is_fixe
   }
   states->fill(kVolumeUnlisted);
   for (size_t i = 0; i < v.size(); ++i) {
-    if (v[i] >= u'A' && v[i] <= u'Z') (*states)[v[i] - u'A'] = (i + 1 < v.size() && v[i + 1] == u'0') ? kVolumeSkipped : kVolumeSelected;
+    if (v[i] >= u'A' && v[i] <= u'Z')
+      (*states)[v[i] - u'A'] = (i + 1 < v.size() && v[i + 1] == u'0') ? kVolumeSkipped : kVolumeSelected;
   }
 }
 

@@ -43,8 +43,7 @@ void ReadExclusionSettings(Profile* profile, const std::u16string& settings_path
 void ParseExcludeNames(std::u16string_view value, ExclusionSettings* settings);
 
 // Parses a VolumeStates value (exposed for tests).
-void ParseVolumeStates(std::u16string_view value, const FixedNtfsDriveQuery& is_fixed_ntfs,
-                       VolumeStates* states);
+void ParseVolumeStates(std::u16string_view value, const FixedNtfsDriveQuery& is_fixed_ntfs, VolumeStates* states);
 
 // Pattern tests, ASCII letters compared without case, any match excludes.
 bool MatchesFolderPattern(const ExclusionSettings& settings, std::u16string_view name);

@@ -131,7 +131,8 @@ size_t LiveRecordReader::SpanEnd(size_t i) const {
   const uint64_t first = wanted_[i];
   uint64_t last = first;
   size_t end = i + 1;
-  while (end < wanted_.size() && wanted_[end] < total && wanted_[end] - last <= max_gap && wanted_[end] - first < max_span)
+  while (end < wanted_.size() && wanted_[end] < total && wanted_[end] - last <= max_gap &&
+         wanted_[end] - first < max_span)
     last = wanted_[end++];
   return end;
 }
@@ -164,7 +165,7 @@ void LiveRecordReader::ReadWanted() {
     // into a scratch buffer from which only the wanted records are kept.
     const bool dense = count <= 2 * (end - i);
     uint8_t* out = dense ? cache.Reserve(count) : span_.data();
-    if (!out) return;  // the window's arena is full: the rest is read when asked for
+    if (!out) return;                                // the window's arena is full: the rest is read when asked for
     if (live_->ReadRawRecords(first, count, out)) {  // else a sparse run: asked for singly later
       for (size_t k = i; k < end; ++k) {
         uint8_t* r = out + size_t{wanted[k] - first} * rs;

@@ -45,8 +45,8 @@ class MftNameStore {
   // The name at an offset returned by Add, with the length given there.
   std::u16string_view Get(uint32_t offset, uint32_t length) const {
     if (length == 0) return {};
-    return std::u16string_view(static_cast<const char16_t*>(blocks_[offset / kBlockChars].data()) + offset % kBlockChars,
-                               length);
+    return std::u16string_view(
+        static_cast<const char16_t*>(blocks_[offset / kBlockChars].data()) + offset % kBlockChars, length);
   }
 
   void Clear() {

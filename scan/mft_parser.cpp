@@ -12,8 +12,8 @@ namespace {
 
 using namespace ntfs;
 
-constexpr size_t kChunkBytes = 4u << 20;     // sequential read size for the MFT
-constexpr uint32_t kMaxLoggedSkips = 20;     // a damaged MFT must not flood the build log
+constexpr size_t kChunkBytes = 4u << 20;  // sequential read size for the MFT
+constexpr uint32_t kMaxLoggedSkips = 20;  // a damaged MFT must not flood the build log
 
 std::string Hex(uint64_t v) {
   char buf[24];
@@ -33,7 +33,8 @@ std::unique_ptr<MftParser> MftParser::OpenDisk(Env* env, const std::u16string& p
   return std::make_unique<MftParser>(std::move(volume), log);
 }
 
-MftParser::MftParser(std::unique_ptr<RawVolume> volume, ScanLog log) : volume_(std::move(volume)), log_(std::move(log)) {
+MftParser::MftParser(std::unique_ptr<RawVolume> volume, ScanLog log)
+    : volume_(std::move(volume)), log_(std::move(log)) {
   uint8_t sector[512];
   int64_t got = volume_->ReadAt(0, sector, sizeof sector);
   std::string error;
@@ -95,7 +96,8 @@ bool MftParser::CollectMftRuns(const uint8_t* record, uint32_t) {
   size_t data = FindAttribute(record, rs, kAttrData, true);
   uint32_t len = U32(record + data + 4);
   uint16_t pairs = U16(record + data + 32);
-  if (pairs >= len || !DecodeRunList(record + data + pairs, len - pairs, U64(record + data + 16), total_clusters_, &runs_)) {
+  if (pairs >= len ||
+      !DecodeRunList(record + data + pairs, len - pairs, U64(record + data + 16), total_clusters_, &runs_)) {
     Log("The $MFT run list is damaged");
     return false;
   }
@@ -260,8 +262,8 @@ void MftParser::StoreRecord(uint32_t number, uint8_t* record) {
   if (fixed) ParseFileRecord(record, rs, &info);
   if (!fixed || !info.valid || info.malformed) {
     if (++skipped_records_ <= kMaxLoggedSkips)
-      Log("MFT record " + std::to_string(number) + " skipped: " +
-          (!fixed ? "update sequence mismatch" : "damaged attributes"));
+      Log("MFT record " + std::to_string(number) +
+          " skipped: " + (!fixed ? "update sequence mismatch" : "damaged attributes"));
     return;
   }
   MftEntry& e = entries_[number];
@@ -269,7 +271,9 @@ void MftParser::StoreRecord(uint32_t number, uint8_t* record) {
   e.sequence = info.sequence;
   e.time = info.time;
   e.attributes = info.attributes;
-  e.size = info.has_data_size ? info.data_size : info.file_name_size != 0 ? info.file_name_size : MftEntry::kUnknownSize;
+  e.size = info.has_data_size         ? info.data_size
+           : info.file_name_size != 0 ? info.file_name_size
+                                      : MftEntry::kUnknownSize;
   if (info.has_name && info.name_length > 0 && names_.Add(info.name_bytes, info.name_length, &e.name_offset)) {
     e.name_length = info.name_length;
     e.parent = info.parent;

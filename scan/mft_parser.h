@@ -27,14 +27,14 @@ using ScanLog = std::function<void(const std::string& line)>;
 // An MFT record reduced to what the index needs. 40 bytes so that a table of a few
 // million stays small and is walked in order; names live in one shared pool.
 struct MftEntry {
-  uint32_t name_offset = 0;   // into MftParser's name store
-  uint16_t name_length = 0;   // 0 = no name found
-  uint16_t flags = 0;         // record header flags; an extension record is stored as 0
-  uint64_t parent = 0;        // parent MFT record number (sequence bits cleared)
-  uint64_t size = 0;          // bytes; kUnknownSize when no source gave one
-  uint64_t time = 0;          // modification time (FILETIME)
-  uint32_t attributes = 0;    // $STANDARD_INFORMATION attributes | $FILE_NAME flags
-  uint16_t sequence = 0;      // record header sequence number
+  uint32_t name_offset = 0;  // into MftParser's name store
+  uint16_t name_length = 0;  // 0 = no name found
+  uint16_t flags = 0;        // record header flags; an extension record is stored as 0
+  uint64_t parent = 0;       // parent MFT record number (sequence bits cleared)
+  uint64_t size = 0;         // bytes; kUnknownSize when no source gave one
+  uint64_t time = 0;         // modification time (FILETIME)
+  uint32_t attributes = 0;   // $STANDARD_INFORMATION attributes | $FILE_NAME flags
+  uint16_t sequence = 0;     // record header sequence number
   uint16_t reserved = 0;
 
   static constexpr uint64_t kUnknownSize = 0xFFFFFFFF00000000ull;
@@ -73,9 +73,7 @@ class MftParser {
   uint32_t named_count() const { return named_count_; }
   uint32_t skipped_records() const { return skipped_records_; }  // failed fix-up or malformed
   const MftEntry& entry(uint32_t i) const { return entries_[i]; }
-  std::u16string_view name(const MftEntry& e) const {
-    return names_.Get(e.name_offset, e.name_length);
-  }
+  std::u16string_view name(const MftEntry& e) const { return names_.Get(e.name_offset, e.name_length); }
 
   // Reads one record straight from the MFT (fix-up applied). False when the number lies
   // outside the MFT, the read fails or the fix-up does not match.
@@ -93,7 +91,9 @@ class MftParser {
   void ParseBuffer(uint8_t* data, size_t length);
   void StoreRecord(uint32_t number, uint8_t* record);
   void MergeExtensions();
-  void Log(const std::string& line) const { if (log_) log_(line); }
+  void Log(const std::string& line) const {
+    if (log_) log_(line);
+  }
 
   std::unique_ptr<RawVolume> volume_;
   ScanLog log_;
@@ -108,9 +108,9 @@ class MftParser {
   ScanMemory entry_memory_;
   MftEntry* entries_ = nullptr;  // entry_count_ entries in entry_memory_
   uint32_t entry_count_ = 0;
-  MftNameStore names_;  // no allocation per record
+  MftNameStore names_;                                     // no allocation per record
   std::vector<std::pair<uint32_t, uint32_t>> extensions_;  // (extension record, base record)
-  std::vector<uint64_t> extension_sizes_;  // first-segment $DATA size found in an extension
+  std::vector<uint64_t> extension_sizes_;                  // first-segment $DATA size found in an extension
   uint32_t named_count_ = 0;
   uint32_t skipped_records_ = 0;
   uint32_t next_record_ = 0;

@@ -16,11 +16,17 @@ class AttributeWalk {
   }
   // False at the end marker or when the next attribute does not fit (then malformed()).
   bool Next(uint32_t* type, size_t* offset, uint32_t* length) {
-    if (offset_ + 8 > limit_ || offset_ + 4 > limit_) { malformed_ = offset_ + 4 > limit_; return false; }
+    if (offset_ + 8 > limit_ || offset_ + 4 > limit_) {
+      malformed_ = offset_ + 4 > limit_;
+      return false;
+    }
     uint32_t t = U32(record_ + offset_);
     if (t == kAttrEnd) return false;
     uint32_t len = U32(record_ + offset_ + 4);
-    if (len < 24 || (len & 7) != 0 || len > limit_ - offset_) { malformed_ = true; return false; }
+    if (len < 24 || (len & 7) != 0 || len > limit_ - offset_) {
+      malformed_ = true;
+      return false;
+    }
     *type = t;
     *offset = offset_;
     *length = len;
@@ -46,11 +52,17 @@ Bytes ResidentValue(const uint8_t* attr, uint32_t attr_length) {
 
 void TakeFileName(Bytes value, RecordInfo* info) {
   const uint8_t* fixed = value.At(0, 66);
-  if (!fixed) { info->malformed = true; return; }
+  if (!fixed) {
+    info->malformed = true;
+    return;
+  }
   uint8_t name_chars = fixed[64];
   uint8_t name_space = fixed[65];
   const uint8_t* name = value.At(66, size_t{name_chars} * 2);
-  if (!name) { info->malformed = true; return; }
+  if (!name) {
+    info->malformed = true;
+    return;
+  }
   if (name_space == kNamespaceDos) return;  // the 8.3 alias of a name stored separately
   uint16_t length = name_chars;
   while (length > 0 && U16(name + 2 * (length - 1)) == 0) --length;
@@ -65,16 +77,22 @@ void TakeFileName(Bytes value, RecordInfo* info) {
 }  // namespace
 
 bool ParseBootSector(const uint8_t* s, size_t length, BootInfo* info, std::string* error) {
-  if (length < 512) { *error = "boot sector is shorter than 512 bytes"; return false; }
-  if (std::memcmp(s + 3, "NTFS", 4) != 0) { *error = "not an NTFS boot sector"; return false; }
+  if (length < 512) {
+    *error = "boot sector is shorter than 512 bytes";
+    return false;
+  }
+  if (std::memcmp(s + 3, "NTFS", 4) != 0) {
+    *error = "not an NTFS boot sector";
+    return false;
+  }
   uint32_t bps = U16(s + 11);
   uint32_t spc = s[13];
   // Sectors per cluster above 128 are stored as a negative power of two; a shift of 32 or
   // more (beyond any real cluster, and undefined for wide ones) gives 0 and is refused.
   const uint32_t shift = 256 - spc;
   uint64_t cluster = spc <= 128 ? uint64_t{bps} * spc : shift < 32 ? uint64_t{bps} << shift : 0;
-  if (!IsPowerOfTwo(bps) || bps < 256 || bps > 4096 || spc == 0 || spc > 128 + 127 ||
-      !IsPowerOfTwo(cluster) || cluster > (2u << 20)) {
+  if (!IsPowerOfTwo(bps) || bps < 256 || bps > 4096 || spc == 0 || spc > 128 + 127 || !IsPowerOfTwo(cluster) ||
+      cluster > (2u << 20)) {
     *error = "impossible NTFS geometry in the boot sector";
     return false;
   }
@@ -86,7 +104,10 @@ bool ParseBootSector(const uint8_t* s, size_t length, BootInfo* info, std::strin
   }
   uint64_t mft_cluster = U64(s + 48);
   uint64_t total_sectors = U64(s + 40);
-  if (mft_cluster > (uint64_t{1} << 48) / cluster) { *error = "MFT start lies outside any volume"; return false; }
+  if (mft_cluster > (uint64_t{1} << 48) / cluster) {
+    *error = "MFT start lies outside any volume";
+    return false;
+  }
   info->bytes_per_sector = bps;
   info->cluster_size = static_cast<uint32_t>(cluster);
   info->record_size = static_cast<uint32_t>(record);
@@ -104,8 +125,7 @@ bool ApplyFixup(uint8_t* record, size_t record_size) {
   uint16_t offset = U16(record + 4);
   uint16_t count = U16(record + 6);
   size_t sectors = record_size / kFixupStride;
-  if (count != sectors + 1 || (offset & 1) != 0 || size_t{offset} + 2 * size_t{count} > record_size ||
-      offset < 8)
+  if (count != sectors + 1 || (offset & 1) != 0 || size_t{offset} + 2 * size_t{count} > record_size || offset < 8)
     return false;
   uint8_t* usa = record + offset;
   uint16_t check = U16(usa);
@@ -175,7 +195,10 @@ void ParseFileRecord(const uint8_t* record, size_t record_size, RecordInfo* info
     bool resident = attr[8] == 0;
     if (resident && (type == kAttrStandardInformation || type == kAttrFileName)) {
       Bytes value = ResidentValue(attr, length);
-      if (!value.data) { info->malformed = true; break; }
+      if (!value.data) {
+        info->malformed = true;
+        break;
+      }
       if (type == kAttrStandardInformation) {
         if (const uint8_t* si = value.At(0, 36)) {
           info->time = U64(si + 8);
@@ -190,7 +213,10 @@ void ParseFileRecord(const uint8_t* record, size_t record_size, RecordInfo* info
     } else if (type == kAttrData && attr[9] == 0 && !data_seen) {
       // Only the unnamed stream is the file's size; named streams are alternate data.
       if (resident) {
-        if (!ResidentValue(attr, length).data) { info->malformed = true; break; }
+        if (!ResidentValue(attr, length).data) {
+          info->malformed = true;
+          break;
+        }
         info->data_size = U32(attr + 16);
         data_seen = true;
       } else if (length >= 64 && U64(attr + 16) == 0) {

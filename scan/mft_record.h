@@ -48,22 +48,22 @@ bool DecodeRunList(const uint8_t* pairs, size_t length, uint64_t start_vcn, uint
 // What one file record contributes to its item. Offsets of the name point into the
 // record passed to ParseFileRecord, which must outlive the use of `name`.
 struct RecordInfo {
-  bool valid = false;          // "FILE" signature and a sound header
-  uint16_t flags = 0;          // header flags (bit 0 in use, bit 1 directory)
+  bool valid = false;  // "FILE" signature and a sound header
+  uint16_t flags = 0;  // header flags (bit 0 in use, bit 1 directory)
   uint16_t sequence = 0;
-  uint32_t base_record = 0;    // non-zero for an extension record
+  uint32_t base_record = 0;  // non-zero for an extension record
   bool has_name = false;
   const uint8_t* name_bytes = nullptr;  // UTF-16LE inside the record, not NUL-terminated
-  uint16_t name_length = 0;    // characters, trailing NULs removed
-  uint64_t parent = 0;         // parent reference, sequence bits cleared
-  bool has_data_size = false;  // the unnamed $DATA (first segment) was in this record
+  uint16_t name_length = 0;             // characters, trailing NULs removed
+  uint64_t parent = 0;                  // parent reference, sequence bits cleared
+  bool has_data_size = false;           // the unnamed $DATA (first segment) was in this record
   uint64_t data_size = 0;
-  uint64_t file_name_size = 0; // size recorded in $FILE_NAME: often stale, a last resort
+  uint64_t file_name_size = 0;  // size recorded in $FILE_NAME: often stale, a last resort
   bool has_standard_info = false;
-  uint64_t time = 0;           // $STANDARD_INFORMATION modification time
-  uint32_t attributes = 0;     // $STANDARD_INFORMATION attributes | $FILE_NAME flags
+  uint64_t time = 0;        // $STANDARD_INFORMATION modification time
+  uint32_t attributes = 0;  // $STANDARD_INFORMATION attributes | $FILE_NAME flags
   bool has_attribute_list = false;
-  bool malformed = false;      // an attribute overran the record; what came before it is kept
+  bool malformed = false;  // an attribute overran the record; what came before it is kept
 };
 
 // Parses one record whose fix-up has been applied. Never reads outside

@@ -49,9 +49,9 @@ class MftRecordCache {
     uint32_t record = 0;      // index of the record in the arena
   };
   uint32_t record_size_;
-  uint32_t capacity_;         // records in the arena
-  uint32_t used_ = 0;         // records reserved in this batch
-  uint32_t mask_;             // slots_.size() - 1; at least twice the capacity
+  uint32_t capacity_;  // records in the arena
+  uint32_t used_ = 0;  // records reserved in this batch
+  uint32_t mask_;      // slots_.size() - 1; at least twice the capacity
   uint32_t generation_ = 1;
   std::vector<Slot> slots_;
   ScanMemory arena_;

@@ -22,10 +22,10 @@ constexpr size_t kFirstWindowRecords = 4096;
 
 struct NtfsVolumeScanner::PassState {
   std::vector<uint8_t> buffer = std::vector<uint8_t>(kJournalBuffer);
-  int64_t start = 0;       // the USN the next journal read starts at
-  size_t room = 0;         // MFT records one window may ask for
-  size_t budget = 0;       // MFT records the current window may ask for
-  bool exhausted = false;  // the journal has nothing more (or a read failed)
+  int64_t start = 0;                 // the USN the next journal read starts at
+  size_t room = 0;                   // MFT records one window may ask for
+  size_t budget = 0;                 // MFT records the current window may ask for
+  bool exhausted = false;            // the journal has nothing more (or a read failed)
   std::optional<std::string> error;  // a record that could not be decoded ends the pass
 };
 
@@ -66,8 +66,8 @@ bool NtfsVolumeScanner::ReadWindow(PassState* pass) {
   window_records_.clear();
   live_.ClearWanted();
   while (!pass->exhausted && !pass->error) {
-    const int64_t got = journal_handle_->Read(pass->start, kUsnReadMask, journal_.journal_id, pass->buffer.data(),
-                                              pass->buffer.size());
+    const int64_t got =
+        journal_handle_->Read(pass->start, kUsnReadMask, journal_.journal_id, pass->buffer.data(), pass->buffer.size());
     if (got <= 8) {
       // A failed read (journal deleted or wrapped meanwhile) ends the pass like its end:
       // the stored position then lies before the lost records, and the next build,
@@ -172,8 +172,8 @@ void NtfsVolumeScanner::ApplyRename(const UsnRecord& jr, ScanRecord* r, ChangePa
     old_name = std::move(it->second);
     rename_map_.erase(it);
   }
-  const bool keep = !filter_.Excluded(r->name, r->is_folder, jr.reference, jr.parent, jr.attributes) &&
-                    !(jr.reason & kUsnFileDelete);
+  const bool keep =
+      !filter_.Excluded(r->name, r->is_folder, jr.reference, jr.parent, jr.attributes) && !(jr.reason & kUsnFileDelete);
   if (keep) QueryRecordInfo(r->reference, r);
   if (keep && old_name) {
     listener_->UpdateRecord(*r, &*old_name);

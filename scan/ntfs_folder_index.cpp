@@ -16,8 +16,8 @@ constexpr uint32_t kAttrIndexRoot = 0x90;
 constexpr uint32_t kAttrIndexAllocation = 0xA0;
 constexpr uint32_t kEntryHasSubNode = 0x1;
 constexpr uint32_t kEntryLast = 0x2;
-constexpr size_t kEntryHeader = 16;      // reference, entry length, key length, flags
-constexpr size_t kKeyNameLength = 64;    // $FILE_NAME: name length in characters
+constexpr size_t kEntryHeader = 16;    // reference, entry length, key length, flags
+constexpr size_t kKeyNameLength = 64;  // $FILE_NAME: name length in characters
 constexpr size_t kKeyNamespace = 65;
 constexpr size_t kKeyName = 66;
 constexpr size_t kNodeHeaderInBlock = 0x18;  // the node header inside an "INDX" block
@@ -65,8 +65,8 @@ bool ReadRuns(RawVolume* volume, const std::vector<Run>& runs, uint32_t cluster_
               size_t length) {
   while (length != 0) {
     const uint64_t vcn = offset / cluster_size;
-    auto run = std::find_if(runs.begin(), runs.end(),
-                            [vcn](const Run& r) { return vcn >= r.vcn && vcn - r.vcn < r.length; });
+    auto run =
+        std::find_if(runs.begin(), runs.end(), [vcn](const Run& r) { return vcn >= r.vcn && vcn - r.vcn < r.length; });
     if (run == runs.end() || run->sparse) return false;
     const uint64_t run_end = (run->vcn + run->length) * cluster_size;
     const size_t piece = static_cast<size_t>(std::min<uint64_t>(length, run_end - offset));

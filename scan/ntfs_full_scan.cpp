@@ -114,7 +114,10 @@ void NtfsVolumeScanner::MarkExclusions(const MftParser& parser, std::vector<uint
         uint64_t at = e.parent;
         bool ok = true;
         for (uint32_t steps = 0; at != kRootRecord; ++steps) {
-          if (at >= n || steps > n || !parser.entry(static_cast<uint32_t>(at)).has_name()) { ok = false; break; }
+          if (at >= n || steps > n || !parser.entry(static_cast<uint32_t>(at)).has_name()) {
+            ok = false;
+            break;
+          }
           const MftEntry& f = parser.entry(static_cast<uint32_t>(at));
           std::u16string part(parser.name(f));
           ToIndexName(&part);

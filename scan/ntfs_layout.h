@@ -8,9 +8,21 @@
 
 namespace nusk::ntfs {
 
-inline uint16_t U16(const uint8_t* p) { uint16_t v; std::memcpy(&v, p, 2); return v; }
-inline uint32_t U32(const uint8_t* p) { uint32_t v; std::memcpy(&v, p, 4); return v; }
-inline uint64_t U64(const uint8_t* p) { uint64_t v; std::memcpy(&v, p, 8); return v; }
+inline uint16_t U16(const uint8_t* p) {
+  uint16_t v;
+  std::memcpy(&v, p, 2);
+  return v;
+}
+inline uint32_t U32(const uint8_t* p) {
+  uint32_t v;
+  std::memcpy(&v, p, 4);
+  return v;
+}
+inline uint64_t U64(const uint8_t* p) {
+  uint64_t v;
+  std::memcpy(&v, p, 8);
+  return v;
+}
 
 // A read-only byte span; At() returns null when [offset, offset + length) is not inside.
 struct Bytes {

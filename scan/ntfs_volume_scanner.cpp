@@ -142,8 +142,9 @@ bool NtfsVolumeScanner::ScanVolume(uint64_t* journal_id, uint64_t* next_usn, std
       *next_usn = 0;
       return false;
     }
-    char16_t letter = config_.drive_letter != 0 ? config_.drive_letter
-                      : config_.mount_path.empty() ? u'\0' : config_.mount_path[0];
+    char16_t letter = config_.drive_letter != 0    ? config_.drive_letter
+                      : config_.mount_path.empty() ? u'\0'
+                                                   : config_.mount_path[0];
     listener_->ForgetVolume(letter, config_.mount_index);
     *journal_id = journal_.journal_id;
     *next_usn = static_cast<uint64_t>(journal_.next_usn);

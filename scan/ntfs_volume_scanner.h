@@ -30,10 +30,10 @@ namespace nusk {
 class Env;
 
 struct NtfsVolumeConfig {
-  char16_t drive_letter = 0;       // 'A'..'Z'; 0 for a volume mounted in a folder
-  std::u16string volume_guid;      // without braces, for a volume mounted in a folder
-  std::u16string mount_path;       // "C:\\mnt\\data" for a volume mounted in a folder
-  uint8_t mount_index = 0;         // 1..255 for a mounted volume
+  char16_t drive_letter = 0;            // 'A'..'Z'; 0 for a volume mounted in a folder
+  std::u16string volume_guid;           // without braces, for a volume mounted in a folder
+  std::u16string mount_path;            // "C:\\mnt\\data" for a volume mounted in a folder
+  uint8_t mount_index = 0;              // 1..255 for a mounted volume
   uint64_t mount_folder_reference = 0;  // index reference of the mount folder on the host
   // The path to open. Empty: "\\.\X:" from the letter, or "\\?\Volume{guid}". Tests and
   // tools put an image file or block device here.
@@ -128,7 +128,9 @@ class NtfsVolumeScanner {
   void ApplyRename(const UsnRecord& jr, ScanRecord* r, ChangePassStats* stats);
   bool MarkerIn(uint32_t folder_record, const std::u16string& folder_path);
   void ToIndexName(std::u16string* name) const;
-  void Log(const std::string& line) const { if (log_) log_(line); }
+  void Log(const std::string& line) const {
+    if (log_) log_(line);
+  }
   bool Cancelled() const { return cancel_ && cancel_->load(); }
 
   Env* env_;
@@ -140,11 +142,11 @@ class NtfsVolumeScanner {
   uint16_t drive_mount_bits_ = 0;
   uint32_t delivered_ = 0;
 
-  LiveRecordReader live_;           // the volume's records as they are now
-  CreatedItemFilter filter_;        // exclusions of items that appear in a change pass
+  LiveRecordReader live_;     // the volume's records as they are now
+  CreatedItemFilter filter_;  // exclusions of items that appear in a change pass
   std::unique_ptr<UsnJournal> journal_handle_;
   UsnJournalData journal_{};
-  std::vector<uint8_t> window_;     // journal records of the current window
+  std::vector<uint8_t> window_;                               // journal records of the current window
   std::vector<std::pair<size_t, UsnRecord>> window_records_;  // the same, decoded: (offset, fields)
   // Previous names of renamed items, keyed by index reference, for the whole scanner.
   std::unordered_map<uint64_t, std::u16string> rename_map_;

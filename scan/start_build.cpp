@@ -50,8 +50,8 @@ class LineRelay {
 // Some network drive is selected for building (state 1, no marker in its root).
 bool NetworkDriveSelected(const StartBuildContext& context) {
   for (char16_t letter : context.drives->PresentLetters()) {
-    if (context.volume_states[letter - u'A'] == kVolumeSelected && context.drives->TypeOf(letter) == DriveType::kRemote &&
-        !context.drives->HasIgnoreMarker(letter))
+    if (context.volume_states[letter - u'A'] == kVolumeSelected &&
+        context.drives->TypeOf(letter) == DriveType::kRemote && !context.drives->HasIgnoreMarker(letter))
       return true;
   }
   return false;
@@ -93,8 +93,8 @@ bool RunBuildChild(IStatusInfoListener* listener, char16_t drive, const StartBui
   args.insert(args.end(), extra_args.begin(), extra_args.end());
   LineRelay relay(listener);
   int exit_code = -1;
-  Status s = RunRelayedChild(context.program, args, [&relay](std::string_view piece) { relay.Feed(piece); },
-                             &exit_code);
+  Status s = RunRelayedChild(
+      context.program, args, [&relay](std::string_view piece) { relay.Feed(piece); }, &exit_code);
   relay.Finish();
   if (!s.ok()) {
     ForwardStatusText(listener, "Failed to create build process");

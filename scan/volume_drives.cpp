@@ -132,12 +132,9 @@ bool DriveSystem::IsDriveSpinning(char16_t letter) {
   if (root.empty() || TypeOf(letter) == DriveType::kNoRootDir) return false;
   uint32_t disk = 0;
   switch (volumes_->DiskNumber(root, &disk)) {
-    case Volumes::DiskLookup::kCannotOpen:
-      return false;  // nothing to touch: callers leave it alone
-    case Volumes::DiskLookup::kNotADisk:
-      return true;  // not a plain disk: go ahead and touch it
-    case Volumes::DiskLookup::kDisk:
-      break;
+    case Volumes::DiskLookup::kCannotOpen: return false;  // nothing to touch: callers leave it alone
+    case Volumes::DiskLookup::kNotADisk: return true;     // not a plain disk: go ahead and touch it
+    case Volumes::DiskLookup::kDisk: break;
   }
   PowerEntry fresh;
   PowerEntry* by_disk = disk < 26 ? &disk_power_[disk] : &fresh;

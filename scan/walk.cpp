@@ -33,11 +33,11 @@ constexpr uint32_t kWalkRootRecord = 1024;
 // What one listed folder contributes: its records, then at most one status line. A
 // folder left out for its marker file contributes only ignored_path.
 struct Segment {
-  uint32_t end = 0;            // its records are chunk.records[previous end, end)
-  bool poll_cancel = true;     // the walk stops before a folder when cancel is asked
+  uint32_t end = 0;         // its records are chunk.records[previous end, end)
+  bool poll_cancel = true;  // the walk stops before a folder when cancel is asked
   bool ignored = false;
   std::u16string ignored_path;
-  std::string failure;         // "Find files in %s failed.." when the listing failed
+  std::string failure;  // "Find files in %s failed.." when the listing failed
 };
 
 // A batch of segments. Records are overwritten in place rather than cleared, so a
@@ -57,9 +57,9 @@ struct Chunk {
   }
 };
 
-constexpr uint32_t kChunkRecords = 2048;   // big enough that handing over costs nothing per item
+constexpr uint32_t kChunkRecords = 2048;  // big enough that handing over costs nothing per item
 constexpr size_t kChunkSegments = 256;
-constexpr size_t kQueuedChunks = 8;        // how far the listing may run ahead
+constexpr size_t kQueuedChunks = 8;  // how far the listing may run ahead
 // A listing started before the index is loaded runs further ahead, so that it is not
 // held up for the whole load; about 130 bytes per record, 34 MB at most.
 constexpr size_t kEarlyQueuedChunks = 128;
@@ -153,7 +153,7 @@ struct QueuedFolder {
 struct ListedFolder {
   Status status;
   std::vector<VolumeEntry> entries;
-  std::vector<uint32_t> order;  // entries positions in name order
+  std::vector<uint32_t> order;                      // entries positions in name order
   std::vector<std::pair<uint64_t, uint32_t>> keys;  // SortNames' work space, kept for reuse
 };
 
@@ -162,7 +162,7 @@ struct Pending {
   std::unique_ptr<ListedFolder> listed;  // null until listed
 };
 
-constexpr size_t kListedAhead = 256;   // folders listed but not yet turned into records
+constexpr size_t kListedAhead = 256;  // folders listed but not yet turned into records
 
 uint64_t NowMicroseconds() {
   using namespace std::chrono;
@@ -416,10 +416,10 @@ class TreeLister {
 
   // Guarded by mu_.
   std::mutex mu_;
-  std::condition_variable work_;  // a folder became listable or emittable, or the walk stopped
+  std::condition_variable work_;     // a folder became listable or emittable, or the walk stopped
   std::condition_variable standby_;  // the pacer let more threads work, or the walk stopped
-  std::deque<Pending> pending_;   // queue order; the front ones may be listed already
-  size_t unclaimed_ = 0;          // pending_[unclaimed_...] are not yet being listed
+  std::deque<Pending> pending_;      // queue order; the front ones may be listed already
+  size_t unclaimed_ = 0;             // pending_[unclaimed_...] are not yet being listed
   bool emitting_ = false;
   bool stop_ = false;
   int running_ = 0;
@@ -520,8 +520,7 @@ class Walker {
     if (std::exception_ptr error = queue.error()) std::rethrow_exception(error);
     ctx_->next_reference = listing_->tree->next_reference();
     if (canceled) return WalkResult::kCanceled;
-    Log("Recorded " + std::to_string(ctx_->folder_count) + " folders, " + std::to_string(ctx_->file_count) +
-        " files.");
+    Log("Recorded " + std::to_string(ctx_->folder_count) + " folders, " + std::to_string(ctx_->file_count) + " files.");
     return WalkResult::kDone;
   }
 

@@ -46,15 +46,15 @@ class IWalkExclusions {
 
 // How the walk ended.
 enum class WalkResult {
-  kDone,          // the whole tree was listed (folders that could not be listed are empty)
-  kCanceled,      // the cancel flag was set; the drive holds only part of its items
-  kRootFailed,    // the drive's root cannot be listed; nothing was changed
+  kDone,        // the whole tree was listed (folders that could not be listed are empty)
+  kCanceled,    // the cancel flag was set; the drive holds only part of its items
+  kRootFailed,  // the drive's root cannot be listed; nothing was changed
 };
 
 struct WalkContext {
-  Env* env = nullptr;                  // lists the folders (Env::NewVolumeLister); required
-  char16_t drive_letter = u'C';        // 'A'..'Z'
-  std::u16string root_path;            // native root, ending with the separator ("C:\\", "/", "/data/")
+  Env* env = nullptr;            // lists the folders (Env::NewVolumeLister); required
+  char16_t drive_letter = u'C';  // 'A'..'Z'
+  std::u16string root_path;      // native root, ending with the separator ("C:\\", "/", "/data/")
   INuskListener* listener = nullptr;
   const IWalkExclusions* exclusions = nullptr;  // null: nothing is excluded
   // One line for the build log ("Performing full scan.."), without line break.
@@ -77,8 +77,7 @@ struct WalkTarget {
   const IWalkExclusions* exclusions = nullptr;
   Env* env = nullptr;  // required
   bool operator==(const WalkTarget& o) const {
-    return drive_letter == o.drive_letter && root_path == o.root_path && exclusions == o.exclusions &&
-           env == o.env;
+    return drive_letter == o.drive_letter && root_path == o.root_path && exclusions == o.exclusions && env == o.env;
   }
 };
 

@@ -291,9 +291,7 @@ struct KeywordsTest {
 // or skips all the row's items, an uncertain one asks the item question per item.
 class LogicalResult : public INuskFindResult {
  public:
-  LogicalResult(const SearchView& view, MatcherPtr tree) : view_(view), tree_(std::move(tree)) {
-    tree_->Prepare(view);
-  }
+  LogicalResult(const SearchView& view, MatcherPtr tree) : view_(view), tree_(std::move(tree)) { tree_->Prepare(view); }
 
   bool Next() override {
     interrupted_ = false;
@@ -340,7 +338,7 @@ class LogicalResult : public INuskFindResult {
   uint32_t row_ = 0;
   uint32_t budget_ = kStopCheckNames;
   uint32_t item_ = 0, item_end_ = 0;
-  int name_answer_ = 0;          // 1: every item of the row; -1: ask each item
+  int name_answer_ = 0;  // 1: every item of the row; -1: ask each item
   const NameRow* row_name_ = nullptr;
   uint32_t current_ = kNoItem;
 };
@@ -385,8 +383,7 @@ FindResultPtr PatternResult(std::u16string pattern, const SearchView& view) {
   switch (form) {
     case PatternForm::kHead:
     case PatternForm::kTail:
-      return MakeScan(view, HeadTailTest{std::move(lower), bits, form == PatternForm::kHead},
-                      "HeadTailNameBitsResult");
+      return MakeScan(view, HeadTailTest{std::move(lower), bits, form == PatternForm::kHead}, "HeadTailNameBitsResult");
     case PatternForm::kWildcard: {
       WildcardTest t;
       t.bits = bits;
@@ -404,8 +401,7 @@ FindResultPtr PatternResult(std::u16string pattern, const SearchView& view) {
       }
       return MakeScan(view, std::move(t), "WildcardResult");
     }
-    case PatternForm::kPlain:
-      break;
+    case PatternForm::kPlain: break;
   }
   if (lower.size() == 1) return MakeScan(view, SingleCharTest{lower[0]}, "SingleCharResult");
   return MakeScan(view, NameBitsTest{std::move(lower), bits}, "NameBitsResult");
@@ -425,9 +421,7 @@ FindResultPtr CreateFindResult(const ParsedQuery& query, const SearchView& view,
   if (query.terms.empty() && query.folders.size() <= 1) return PatternResult(query.pattern, view);
   bool plain = query.folders.size() < 2;
   for (const std::u16string& t : query.terms) plain = plain && IsPlainTerm(t);
-  if (!plain) {
-    return std::make_unique<LogicalResult>(view, BuildQueryMatcher(query.terms, query.folders, ctx));
-  }
+  if (!plain) { return std::make_unique<LogicalResult>(view, BuildQueryMatcher(query.terms, query.folders, ctx)); }
   KeywordsTest t;
   std::u16string joined;
   for (const std::u16string& k : query.terms) {

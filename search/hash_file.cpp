@@ -40,8 +40,7 @@ Status DecodeHashFile(std::string_view bytes, std::vector<HashRecord>* records) 
   records->clear();
   if (bytes.empty()) return Status::Ok();
   if (bytes.size() < kHashHeaderSize + 4) {
-    return Status::Error("nusk.hash is damaged: " + std::to_string(bytes.size()) +
-                         " bytes, shorter than its header");
+    return Status::Error("nusk.hash is damaged: " + std::to_string(bytes.size()) + " bytes, shorter than its header");
   }
   const uint32_t count = GetU32(bytes.data() + kHashHeaderSize);
   const uint64_t available = (bytes.size() - kHashHeaderSize - 4) / kHashRecordSize;

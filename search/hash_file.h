@@ -21,8 +21,8 @@ inline constexpr size_t kHashRecordSize = 36;
 
 struct HashRecord {
   uint64_t reference = 0;
-  uint64_t size = 0;     // informational; readers do not rely on it
-  uint32_t hashed = 0;   // 0: the file was not hashed
+  uint64_t size = 0;    // informational; readers do not rely on it
+  uint32_t hashed = 0;  // 0: the file was not hashed
   std::array<uint8_t, 16> digest{};
 };
 

@@ -140,9 +140,9 @@ void HashInfo::Assign(const NuskDb& db, const std::vector<HashRecord>& records) 
   std::sort(by_ref.begin(), by_ref.end());
 
   const uint32_t r_count = static_cast<uint32_t>(records.size());
-  std::vector<uint32_t> group_of(n, 0);    // 0: in no group
-  std::vector<uint8_t> assigned(n, 0);     // first record of an item wins
-  std::vector<uint32_t> members(1, 0);     // per group, index 0 unused
+  std::vector<uint32_t> group_of(n, 0);  // 0: in no group
+  std::vector<uint8_t> assigned(n, 0);   // first record of an item wins
+  std::vector<uint32_t> members(1, 0);   // per group, index 0 unused
   std::unordered_map<DigestKey, uint32_t, DigestHash> groups;
   static const std::array<uint8_t, 16> kZero{};
   const ItemChecks checks(db);

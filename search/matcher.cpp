@@ -119,9 +119,7 @@ int HashMatcher::Match(uint32_t item) {
   return view_->hash_values[item] == value_;
 }
 
-int HiddenMatcher::Match(uint32_t item) {
-  return view_->hidden(item);
-}
+int HiddenMatcher::Match(uint32_t item) { return view_->hidden(item); }
 
 int OnlineMatcher::Match(uint32_t item) {
   const uint8_t drive = view_->drives[item];

@@ -256,5 +256,4 @@ class CNotMatcher : public CMatcher {
   MatcherPtr child_;
 };
 
-
 }  // namespace nusk

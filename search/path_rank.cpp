@@ -43,8 +43,7 @@ struct Frame {
 
 class Ranker {
  public:
-  Ranker(const uint32_t* names, uint32_t f, const FolderTree& tree)
-      : names_(names), tree_(tree), rank_(f, f + 1) {}
+  Ranker(const uint32_t* names, uint32_t f, const FolderTree& tree) : names_(names), tree_(tree), rank_(f, f + 1) {}
 
   std::vector<uint32_t> Run() {
     Push(tree_.roots.data(), tree_.roots.data() + tree_.roots.size(), {});
@@ -65,8 +64,7 @@ class Ranker {
         PushChildren(*first);
       } else {
         std::vector<uint32_t> merged;
-        for (const uint32_t* m = first; m != run_end; ++m)
-          merged.insert(merged.end(), Begin(*m), End(*m));
+        for (const uint32_t* m = first; m != run_end; ++m) merged.insert(merged.end(), Begin(*m), End(*m));
         Push(nullptr, nullptr, std::move(merged));
       }
     }

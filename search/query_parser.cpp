@@ -90,12 +90,8 @@ class Tokenizer {
         Finish();
         out_.push_back(u"|");
         return true;
-      case u'<':
-        Finish();
-        return Group(pos);
-      case u' ':
-        Finish();
-        return true;
+      case u'<': Finish(); return Group(pos);
+      case u' ': Finish(); return true;
       default:
         token_ += c;
         path_ = (c == u'\\');
@@ -144,9 +140,9 @@ class Tokenizer {
   std::u16string token_;
   bool quoted_ = false;
   bool path_ = false;
-  std::vector<uint8_t> ahead_;   // BackslashAhead per position, filled on first use
-  std::vector<size_t> close_;    // matching ">" per "<", filled on the first group
-  size_t last_open_ = kOpen;     // the last "<" without a match
+  std::vector<uint8_t> ahead_;  // BackslashAhead per position, filled on first use
+  std::vector<size_t> close_;   // matching ">" per "<", filled on the first group
+  size_t last_open_ = kOpen;    // the last "<" without a match
 };
 
 bool IsFolderToken(const std::u16string& t) {

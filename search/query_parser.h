@@ -14,11 +14,11 @@ namespace nusk {
 using TermList = std::vector<std::u16string>;
 
 struct ParsedQuery {
-  std::u16string folder;    // the one folder token of the query, when exactly one
-  std::u16string pattern;   // the single plain name term, when that is the whole query
-  TermList terms;           // term tokens in query order, "|" groups joined
-  TermList folders;         // folder tokens, when there were two or more
-  std::u16string sort;      // the first term beginning with "/sort", if any
+  std::u16string folder;   // the one folder token of the query, when exactly one
+  std::u16string pattern;  // the single plain name term, when that is the whole query
+  TermList terms;          // term tokens in query order, "|" groups joined
+  TermList folders;        // folder tokens, when there were two or more
+  std::u16string sort;     // the first term beginning with "/sort", if any
 };
 
 // Splits a line into tokens: quoted texts, "<...>" groups, "|", folder paths that may

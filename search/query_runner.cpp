@@ -113,8 +113,7 @@ QueryRun RunQuery(const SearchView& view, const ParsedQuery& query, const TermCo
   TermNotes notes;
   TermContext noted = ctx;
   noted.notes = &notes;
-  FindResultPtr cursor =
-      !options.show_all && IsEmpty(query) ? MakeEmptyResult() : CreateFindResult(query, view, noted);
+  FindResultPtr cursor = !options.show_all && IsEmpty(query) ? MakeEmptyResult() : CreateFindResult(query, view, noted);
   run.show_hidden = notes.hidden_switch;
   runner.set_filter_hidden(options.hide_hidden && !run.show_hidden);
 

@@ -15,9 +15,14 @@ struct ClauseWord {
 };
 
 constexpr ClauseWord kWords[] = {
-    {u"name", kSortName, true},         {u"path", kSortPath, true},   {u"size", kSortSize, false},
-    {u"date", kSortDate, false},        {u"ext", kSortExt, true},     {u"hash", kSortHash, true},
-    {u"dupcount", kSortDupCount, false}, {u"filecount", kSortFileCount, false},
+    {u"name", kSortName, true},
+    {u"path", kSortPath, true},
+    {u"size", kSortSize, false},
+    {u"date", kSortDate, false},
+    {u"ext", kSortExt, true},
+    {u"hash", kSortHash, true},
+    {u"dupcount", kSortDupCount, false},
+    {u"filecount", kSortFileCount, false},
 };
 
 // Clause words as the result list writes them (EXT is never written).

@@ -24,8 +24,8 @@ struct TermNotes {
 struct TermContext {
   // Fragment of a named search, empty when unknown. May be empty (no named searches).
   std::function<std::u16string(std::u16string_view)> lookup_named;
-  Today today = Today::Now();         // for dates without a year or month
-  uint32_t present_drives = 0;        // snapshot for "/online" and "/offline" (bit i = drive i)
+  Today today = Today::Now();   // for dates without a year or month
+  uint32_t present_drives = 0;  // snapshot for "/online" and "/offline" (bit i = drive i)
   // Named searches still to be expanded in this query; BuildQueryMatcher resets it. A
   // search that names itself twice would otherwise double the tree at every level.
   mutable int named_budget = kMaxNamedExpansions;

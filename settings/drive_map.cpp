@@ -42,8 +42,7 @@ DriveMap DriveMap::Native() {
   return map;
 }
 
-DriveMap DriveMap::FromTargets(const std::array<std::u16string, 26>& targets,
-                               const std::array<bool, 26>& folder) {
+DriveMap DriveMap::FromTargets(const std::array<std::u16string, 26>& targets, const std::array<bool, 26>& folder) {
   DriveMap map;
   for (int i = 0; i < 26; ++i) {
     map.targets_[i] = TrimSlashes(targets[i]);

@@ -29,8 +29,7 @@ class DriveMap {
 
   // A POSIX map from explicit targets (index 0 = A:); empty = no such drive.
   // folder[i] tells whether target i is a folder (shown in place of the drive part).
-  static DriveMap FromTargets(const std::array<std::u16string, 26>& targets,
-                              const std::array<bool, 26>& folder);
+  static DriveMap FromTargets(const std::array<std::u16string, 26>& targets, const std::array<bool, 26>& folder);
   // The Windows map: every letter is itself.
   static DriveMap Native();
 

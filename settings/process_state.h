@@ -30,10 +30,10 @@ class CancelEvent {
 };
 
 struct ProcessState {
-  std::u16string home_folder;      // database folder; always ends with the path separator
-  std::u16string folder_override;  // normalised --dbdir value, empty when absent
-  std::u16string settings_path;    // home_folder + "nusk.ini"
-  bool newer_system = true;        // Windows 6.0 or later (always true on POSIX)
+  std::u16string home_folder;                 // database folder; always ends with the path separator
+  std::u16string folder_override;             // normalised --dbdir value, empty when absent
+  std::u16string settings_path;               // home_folder + "nusk.ini"
+  bool newer_system = true;                   // Windows 6.0 or later (always true on POSIX)
   std::atomic<bool> cancel_requested{false};  // set on Ctrl-C / SIGINT / SIGTERM, never cleared
   OptionalEntryPoints entry_points;
 };
@@ -47,7 +47,7 @@ ProcessState& Process();
 // (SignalCancelEvent). Both are safe from any thread.
 std::shared_ptr<CancelEvent> NewCancelEvent();
 std::shared_ptr<CancelEvent> CurrentCancelEvent();  // null before the first interrupt
-void SignalCancelEvent();                            // no effect before the first interrupt
+void SignalCancelEvent();                           // no effect before the first interrupt
 
 // --- Commit on interrupt -----------------------------------------------------------------
 // The writable index registers a hook that writes it to the database files; the control

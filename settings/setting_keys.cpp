@@ -139,12 +139,9 @@ int64_t GetInteger(const SettingsFile& file, SettingId id) {
   if (text.empty()) return k.default_value;
   int64_t value = ParseSettingInteger(text);
   switch (k.range) {
-    case RangeRule::kClamp:
-      return std::clamp(value, k.min_value, k.max_value);
-    case RangeRule::kDefaultOutside:
-      return value < k.min_value || value > k.max_value ? k.default_value : value;
-    case RangeRule::kNone:
-      break;
+    case RangeRule::kClamp: return std::clamp(value, k.min_value, k.max_value);
+    case RangeRule::kDefaultOutside: return value < k.min_value || value > k.max_value ? k.default_value : value;
+    case RangeRule::kNone: break;
   }
   return value;
 }

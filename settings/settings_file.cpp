@@ -186,8 +186,7 @@ bool SettingsFile::WriteStruct(std::u16string_view section, std::u16string_view 
          profile_->WriteStruct(path_, Section(section), key, data, size);
 }
 
-size_t SettingsFile::ReadStruct(std::u16string_view section, std::u16string_view key, void* data,
-                                size_t size) const {
+size_t SettingsFile::ReadStruct(std::u16string_view section, std::u16string_view key, void* data, size_t size) const {
   int64_t count = ReadInteger(section, u"_cb_" + std::u16string(key));
   if (count <= 0 || count > kMaxStructBytes) return 0;
   auto bytes = static_cast<size_t>(count);

@@ -42,10 +42,11 @@ BuildOutcome BuildFinishedOutcome(std::u16string_view building_drive, bool show_
   for (char c : std::to_string(elapsed_ms)) ms += char16_t(c);
   if (!building_drive.empty()) {
     out.kind = BuildOutcome::kFailureBox;
-    out.text = FillPlaceholders(Tr(u"MSG.BUILD_FAILURE_DETECTED", u"The build process seems to have stopped "
-                                                                  u"unexpectedly.\nYou might need to exclude the "
-                                                                  u"failed drive %s in the options dialog, then "
-                                                                  u"perform a build again."),
+    out.text = FillPlaceholders(Tr(u"MSG.BUILD_FAILURE_DETECTED",
+                                   u"The build process seems to have stopped "
+                                   u"unexpectedly.\nYou might need to exclude the "
+                                   u"failed drive %s in the options dialog, then "
+                                   u"perform a build again."),
                                 {building_drive});
     return out;
   }

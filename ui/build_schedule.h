@@ -50,10 +50,10 @@ BuildOutcome BuildFinishedOutcome(std::u16string_view building_drive, bool show_
 inline bool ReloadNeedsQuestion(uintptr_t sender, uintptr_t self) { return sender != self; }
 
 // Texts of the window's builds.
-std::u16string BuildInProgressText();   // "A build is in progress, operation canceled."
-std::u16string BuildingStatusText();    // "Building database..."
-std::u16string BuildFailedText();       // "Something wrong when building nusk"
-std::u16string ReloadPromptText();      // "Database changed, reload now?"
-std::u16string LoadingAfterBuildText(); // "Loading database..."
+std::u16string BuildInProgressText();    // "A build is in progress, operation canceled."
+std::u16string BuildingStatusText();     // "Building database..."
+std::u16string BuildFailedText();        // "Something wrong when building nusk"
+std::u16string ReloadPromptText();       // "Database changed, reload now?"
+std::u16string LoadingAfterBuildText();  // "Loading database..."
 
 }  // namespace nusk

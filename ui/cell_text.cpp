@@ -49,7 +49,11 @@ std::u16string FormatSizeKb(uint64_t bytes) { return GroupDigits(bytes / 1024 + 
 std::u16string FormatHumanSize(uint64_t bytes) {
   if (bytes < 1024) return DecimalText(int64_t(bytes)) + u" bytes";
   // KB ends at 1,024,000 rather than 1,048,576, so no KB text reaches four digits.
-  struct Unit { uint64_t below; double divisor; const char* name; };
+  struct Unit {
+    uint64_t below;
+    double divisor;
+    const char* name;
+  };
   static constexpr Unit kUnits[] = {
       {1024000ull, 1024.0, " KB"},
       {1073741824ull, 1048576.0, " MB"},
@@ -58,7 +62,10 @@ std::u16string FormatHumanSize(uint64_t bytes) {
   };
   const Unit* unit = &kUnits[3];
   for (const Unit& u : kUnits) {
-    if (bytes < u.below) { unit = &u; break; }
+    if (bytes < u.below) {
+      unit = &u;
+      break;
+    }
   }
   const double x = double(bytes) / unit->divisor;
   char buf[64];
@@ -102,9 +109,11 @@ std::u16string DateMinuteText(const CivilTime& t) {
 }
 
 std::u16string AttributeText(uint32_t attributes) {
-  static constexpr struct { uint32_t bit; char16_t letter; } kLetters[] = {
-      {0x1, u'R'}, {0x2, u'H'}, {0x4, u'S'}, {0x10, u'D'}, {0x20, u'A'},
-      {0x100, u'T'}, {0x800, u'C'}, {0x1000, u'O'}, {0x4000, u'E'}};
+  static constexpr struct {
+    uint32_t bit;
+    char16_t letter;
+  } kLetters[] = {{0x1, u'R'},   {0x2, u'H'},   {0x4, u'S'},    {0x10, u'D'},  {0x20, u'A'},
+                  {0x100, u'T'}, {0x800, u'C'}, {0x1000, u'O'}, {0x4000, u'E'}};
   std::u16string text;
   for (const auto& l : kLetters) {
     if (attributes & l.bit) text += l.letter;
@@ -142,8 +151,8 @@ std::u16string ItemExtension(const NuskDb& db, uint32_t item) {
   return dot == std::u16string::npos ? std::u16string() : name.substr(dot + 1);
 }
 
-std::u16string CellText(const SearchView& view, uint32_t item, int column, uint32_t row,
-                        const CellOptions& options, const RowDetails* details) {
+std::u16string CellText(const SearchView& view, uint32_t item, int column, uint32_t row, const CellOptions& options,
+                        const RowDetails* details) {
   NuskDb& db = view.db();
   if (item >= db.item_count()) return {};
   switch (column) {
@@ -175,8 +184,7 @@ std::u16string CellText(const SearchView& view, uint32_t item, int column, uint3
       std::snprintf(buf, sizeof buf, "%08X", unsigned(view.hash_values[item]));
       return Ascii(buf);
     }
-    case kColDupCount:
-      return view.dup_counts ? DecimalText(view.dup_counts[item]) : std::u16string();
+    case kColDupCount: return view.dup_counts ? DecimalText(view.dup_counts[item]) : std::u16string();
     default: return {};
   }
 }

@@ -77,7 +77,7 @@ std::u16string ItemExtension(const NuskDb& db, uint32_t item);
 // Reads the index only: the per-folder totals must already exist (the window computes
 // folder sizes when `ShowFolderSize` is on and file counts when the FCNT column is shown,
 // while no search runs), because a search worker may be reading the index meanwhile.
-std::u16string CellText(const SearchView& view, uint32_t item, int column, uint32_t row,
-                        const CellOptions& options, const RowDetails* details);
+std::u16string CellText(const SearchView& view, uint32_t item, int column, uint32_t row, const CellOptions& options,
+                        const RowDetails* details);
 
 }  // namespace nusk

@@ -121,8 +121,8 @@ std::vector<int> StretchWidths(std::span<const int> widths, int client_width, in
   for (int w : out) total += std::max(w, 0);
   int64_t given = 0;
   for (size_t i = 0; i < out.size(); ++i) {
-    int64_t share = total > 0 ? int64_t(std::max(out[i], 0)) * client_width / total
-                              : int64_t(client_width) / int64_t(out.size());
+    int64_t share =
+        total > 0 ? int64_t(std::max(out[i], 0)) * client_width / total : int64_t(client_width) / int64_t(out.size());
     out[i] = int(std::max<int64_t>(share, min_width));
     given += out[i];
   }

@@ -12,15 +12,30 @@
 namespace nusk {
 
 enum ColumnId : int {
-  kColName = 0, kColPath, kColDate, kColType, kColSize, kColCreated, kColAttributes,
-  kColExtension, kColFileCount, kColRowNumber, kColHash, kColDupCount,
+  kColName = 0,
+  kColPath,
+  kColDate,
+  kColType,
+  kColSize,
+  kColCreated,
+  kColAttributes,
+  kColExtension,
+  kColFileCount,
+  kColRowNumber,
+  kColHash,
+  kColDupCount,
 };
 inline constexpr int kColumnCount = 12;
 
 // What a column needs beyond the index record (OR-ed into a mask).
 enum ColumnNeeds : uint32_t {
-  kNeedsNothing = 0, kNeedsTypeName = 1, kNeedsCreationTime = 2, kNeedsAttributes = 4,
-  kNeedsFileCounts = 8, kNeedsHash = 16, kNeedsDupCount = 32,
+  kNeedsNothing = 0,
+  kNeedsTypeName = 1,
+  kNeedsCreationTime = 2,
+  kNeedsAttributes = 4,
+  kNeedsFileCounts = 8,
+  kNeedsHash = 16,
+  kNeedsDupCount = 32,
 };
 
 struct ColumnInfo {
@@ -31,7 +46,7 @@ struct ColumnInfo {
   int default_width;                  // pixels at 100 % zoom
   int initial_direction;              // 1 ascending, -1 descending, 0 not sortable
   bool right_aligned;
-  uint32_t needs;                     // ColumnNeeds
+  uint32_t needs;  // ColumnNeeds
 };
 
 using ColumnIds = std::vector<int>;

@@ -6,7 +6,7 @@ namespace nusk {
 
 namespace {
 
-constexpr std::u16string_view kOptionKeywords[] = {u"size", u"date", u"f",      u"d",       u"dup",
+constexpr std::u16string_view kOptionKeywords[] = {u"size", u"date",   u"f",      u"d",       u"dup",
                                                    u"hash", u"hidden", u"online", u"offline", u"sort"};
 
 // Characters before which a trigger starts a word.

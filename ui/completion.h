@@ -12,10 +12,10 @@ namespace nusk {
 
 // The word being completed: the trigger and the text between it and the caret.
 struct CompletionWord {
-  char16_t trigger = 0;   // '@' or '/'
-  size_t start = 0;       // index just after the trigger
-  size_t end = 0;         // the caret
-  std::u16string word;    // text[start, end)
+  char16_t trigger = 0;  // '@' or '/'
+  size_t start = 0;      // index just after the trigger
+  size_t end = 0;        // the caret
+  std::u16string word;   // text[start, end)
 };
 
 // The word before the caret when the caret sits in a word that begins with "@" or "/"

@@ -128,7 +128,8 @@ std::u16string CommandProgram(std::u16string_view command) {
   command = Trim(command);
   if (!command.empty() && command.front() == u'"') {
     const size_t close = command.find(u'"', 1);
-    return std::u16string(command.substr(1, close == std::u16string_view::npos ? std::u16string_view::npos : close - 1));
+    return std::u16string(
+        command.substr(1, close == std::u16string_view::npos ? std::u16string_view::npos : close - 1));
   }
   return std::u16string(command.substr(0, command.find_first_of(u" \t")));
 }

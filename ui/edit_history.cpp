@@ -29,9 +29,8 @@ void EditHistory::Record(const EditState& after, EditKind kind) {
     }
   }
   group_kind_ = kind;
-  open_group_ = kind != EditKind::kOther &&
-                !(kind == EditKind::kTyping && after.caret > 0 && after.caret <= after.text.size() &&
-                  after.text[after.caret - 1] == u' ');
+  open_group_ = kind != EditKind::kOther && !(kind == EditKind::kTyping && after.caret > 0 &&
+                                              after.caret <= after.text.size() && after.text[after.caret - 1] == u' ');
 }
 
 std::optional<EditState> EditHistory::Undo() {

@@ -36,8 +36,7 @@ struct ExportOptions {
 // per row (name, parent path, size / 1024 truncated, local time "YYYY-MM-DD HH:MM"), or
 // for text one full path per row. rows: item indexes in list order. Reads the index only
 // (folder totals as computed by the window, see CellText).
-std::string ExportBytes(const SearchView& view, std::span<const uint32_t> rows, bool csv,
-                        const ExportOptions& options);
+std::string ExportBytes(const SearchView& view, std::span<const uint32_t> rows, bool csv, const ExportOptions& options);
 
 // Writes ExportBytes to path (CSV when IsCsvExportName), replacing an existing file.
 Status ExportList(Env* env, const std::u16string& path, const SearchView& view, std::span<const uint32_t> rows,

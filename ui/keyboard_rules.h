@@ -18,29 +18,29 @@ struct KeyPress {
 struct KeyContext {
   UiFocus focus = UiFocus::kOther;
   bool box_has_text = false;
-  bool box_dropdown_open = false;   // the recent-searches drop-down
-  bool completion_open = false;     // the completion popup
-  bool balloon_shown = false;       // a balloon tip waiting for a key
-  bool list_on_first_row = false;   // the list's focused row is row 0
-  int column_count = 0;             // columns shown in the list
+  bool box_dropdown_open = false;  // the recent-searches drop-down
+  bool completion_open = false;    // the completion popup
+  bool balloon_shown = false;      // a balloon tip waiting for a key
+  bool list_on_first_row = false;  // the list's focused row is row 0
+  int column_count = 0;            // columns shown in the list
   bool tree_shown = false;
   bool focused_row_is_folder = false;
-  bool close_by_esc = false;        // `CloseByEsc`
-  bool search_button = false;       // `SearchButton`
-  bool box_text_changed = false;    // the box differs from the search text
+  bool close_by_esc = false;      // `CloseByEsc`
+  bool search_button = false;     // `SearchButton`
+  bool box_text_changed = false;  // the box differs from the search text
 };
 
 enum class KeyAction {
-  kPass,               // the key goes on to its control unchanged
-  kSelectAllText,      // select the search box's whole text
-  kSortByColumn,       // sort by the column at display index `column`
+  kPass,           // the key goes on to its control unchanged
+  kSelectAllText,  // select the search box's whole text
+  kSortByColumn,   // sort by the column at display index `column`
   kFocusSearchBox,
   kFocusResultList,
   kOpenSelection,
   kShowFolderInTree,
   kRunSearch,
-  kClearAndFocusBox,   // empty the search box and focus it
-  kCloseWindow,        // close (or hide to the tray with `CloseToTray`)
+  kClearAndFocusBox,  // empty the search box and focus it
+  kCloseWindow,       // close (or hide to the tray with `CloseToTray`)
   kGoBack,
   kGoForward,
 };

@@ -25,7 +25,8 @@ std::u16string DateText(const ComposerDate& d) {
   const int parts[3][2] = {{d.year, 4}, {d.month, 2}, {d.day, 2}};
   for (const auto& p : parts) {
     std::u16string digits;
-    for (int v = p[0] < 0 ? 0 : p[0]; v > 0 || digits.empty(); v /= 10) digits.insert(digits.begin(), char16_t(u'0' + v % 10));
+    for (int v = p[0] < 0 ? 0 : p[0]; v > 0 || digits.empty(); v /= 10)
+      digits.insert(digits.begin(), char16_t(u'0' + v % 10));
     while (digits.size() < static_cast<size_t>(p[1])) digits.insert(digits.begin(), u'0');
     s += digits;
   }

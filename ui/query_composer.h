@@ -25,9 +25,9 @@ struct ComposerDate {
 };
 
 struct ComposerFields {
-  std::u16string root_dir;       // folder to search in
-  std::u16string partial_path;   // a fragment of a folder name on the item's path
-  int type = 3;                  // 1 files, 2 folders, any other value both
+  std::u16string root_dir;      // folder to search in
+  std::u16string partial_path;  // a fragment of a folder name on the item's path
+  int type = 3;                 // 1 files, 2 folders, any other value both
   DriveStatus drive = DriveStatus::kUnspecified;
   std::u16string name_begin;
   std::u16string name_contains;
@@ -38,7 +38,7 @@ struct ComposerFields {
   MaxSizeUnit max_unit = MaxSizeUnit::kMB;
   std::optional<ComposerDate> from;  // unchecked date picker: nullopt
   std::optional<ComposerDate> to;
-  std::u16string misc;           // further conditions, appended as typed
+  std::u16string misc;  // further conditions, appended as typed
   bool operator==(const ComposerFields&) const = default;
 };
 

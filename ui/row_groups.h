@@ -40,7 +40,7 @@ class RowGroups {
 
   std::vector<uint64_t> bits_;  // bit r: row r is in a tinted group (valid inside the stretch)
   uint32_t count_ = 0;
-  uint32_t lo_ = 0, hi_ = 0;  // the known stretch; empty when equal
+  uint32_t lo_ = 0, hi_ = 0;          // the known stretch; empty when equal
   uint32_t lo_key_ = 0, hi_key_ = 0;  // keys of rows lo_ and hi_ - 1
 };
 

@@ -185,8 +185,8 @@ uint8_t AccelFlagsFromHotkey(uint8_t hotkey_modifiers) {
 
 bool SearchBoxKeepsKey(uint8_t modifiers, uint16_t key) {
   const uint8_t mods = modifiers & (kAccelCtrl | kAccelShift | kAccelAlt);
-  const bool moving = key == vk::kLeft || key == vk::kRight || key == vk::kHome || key == vk::kEnd ||
-                      key == vk::kDelete || key == 0x08;
+  const bool moving =
+      key == vk::kLeft || key == vk::kRight || key == vk::kHome || key == vk::kEnd || key == vk::kDelete || key == 0x08;
   switch (mods) {
     case 0: return moving;
     case kAccelCtrl:
@@ -207,8 +207,7 @@ bool NeedsExtendedBit(uint16_t key) {
     case vk::kInsert:
     case vk::kDelete:
     case vk::kDivide:
-    case vk::kNumLock:
-      return true;
+    case vk::kNumLock: return true;
   }
   return false;
 }

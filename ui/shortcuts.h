@@ -68,8 +68,7 @@ std::vector<Shortcut> ReadUserShortcuts(const SettingsFile& file, std::span<cons
 // Deletes the section and writes `Count` and one item for each command whose shortcut
 // differs from its default (a removed default as key 0), numbered from 1, in the order of
 // `current` and then the removed defaults. False when a write failed.
-bool SaveUserShortcuts(const SettingsFile& file, std::span<const Shortcut> defaults,
-                       std::span<const Shortcut> current);
+bool SaveUserShortcuts(const SettingsFile& file, std::span<const Shortcut> defaults, std::span<const Shortcut> current);
 
 // The system's name of a key: (virtual-key code, extended-key bit) to its name for the key's
 // scan code. Supplied by the window (it is an operating-system call).

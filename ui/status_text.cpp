@@ -12,7 +12,11 @@ std::u16string FillPlaceholders(std::u16string_view format, std::initializer_lis
     const char16_t c = format[i];
     if (c == u'%' && i + 1 < format.size()) {
       const char16_t f = format[i + 1];
-      if (f == u'%') { out += u'%'; ++i; continue; }
+      if (f == u'%') {
+        out += u'%';
+        ++i;
+        continue;
+      }
       if (f == u's' || f == u'd') {
         if (next != args.end()) out += *next++;
         ++i;

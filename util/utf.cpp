@@ -56,16 +56,35 @@ std::u16string FromUtf8(std::string_view s) {
     unsigned char b = static_cast<unsigned char>(s[i]);
     char32_t cp;
     size_t len;
-    if (b < 0x80) { cp = b; len = 1; }
-    else if ((b & 0xE0) == 0xC0) { cp = b & 0x1F; len = 2; }
-    else if ((b & 0xF0) == 0xE0) { cp = b & 0x0F; len = 3; }
-    else if ((b & 0xF8) == 0xF0) { cp = b & 0x07; len = 4; }
-    else { out.push_back(0xFFFD); ++i; continue; }
-    if (i + len > s.size()) { out.push_back(0xFFFD); ++i; continue; }
+    if (b < 0x80) {
+      cp = b;
+      len = 1;
+    } else if ((b & 0xE0) == 0xC0) {
+      cp = b & 0x1F;
+      len = 2;
+    } else if ((b & 0xF0) == 0xE0) {
+      cp = b & 0x0F;
+      len = 3;
+    } else if ((b & 0xF8) == 0xF0) {
+      cp = b & 0x07;
+      len = 4;
+    } else {
+      out.push_back(0xFFFD);
+      ++i;
+      continue;
+    }
+    if (i + len > s.size()) {
+      out.push_back(0xFFFD);
+      ++i;
+      continue;
+    }
     bool good = true;
     for (size_t k = 1; k < len; ++k) {
       unsigned char cb = static_cast<unsigned char>(s[i + k]);
-      if ((cb & 0xC0) != 0x80) { good = false; break; }
+      if ((cb & 0xC0) != 0x80) {
+        good = false;
+        break;
+      }
       cp = (cp << 6) | (cb & 0x3F);
     }
     // Reject overlong forms, surrogates and values past U+10FFFF.

@@ -164,7 +164,8 @@ DigestAuth::Verdict DigestAuth::Check(const Request& req, int64_t now, std::stri
   for (char c : std::string_view(*nonce).substr(0, signed_size)) {
     if (c < '0' || c > '9') return Verdict::kRejected;
   }
-  if (!ConstantTimeEquals(std::string_view(*nonce).substr(signed_size), Mac(std::string_view(*nonce).substr(0, signed_size)))) {
+  if (!ConstantTimeEquals(std::string_view(*nonce).substr(signed_size),
+                          Mac(std::string_view(*nonce).substr(0, signed_size)))) {
     return Verdict::kRejected;
   }
   const size_t time_size = signed_size - kSequenceDigits;

@@ -25,10 +25,10 @@ constexpr const char* kRealm = "Nusk";
 class DigestAuth {
  public:
   enum class Verdict {
-    kPass,     // no user name configured, or correct credentials with a fresh nonce
-    kMissing,  // no digest Authorization header
-    kRejected, // wrong user, wrong response, unknown nonce, malformed header
-    kStale,    // right credentials on a nonce of ours that has expired
+    kPass,      // no user name configured, or correct credentials with a fresh nonce
+    kMissing,   // no digest Authorization header
+    kRejected,  // wrong user, wrong response, unknown nonce, malformed header
+    kStale,     // right credentials on a nonce of ours that has expired
   };
 
   // secret: key for nonces (random per server run); lifetime in seconds; max_tracked:

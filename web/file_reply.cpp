@@ -76,8 +76,7 @@ std::string EntityTag(int64_t mtime_unix, uint64_t size) {
   return buf;
 }
 
-FileReply PrepareFileReply(const Request& req, OpenedItem* item, std::string_view name, int64_t now,
-                           bool keep_alive) {
+FileReply PrepareFileReply(const Request& req, OpenedItem* item, std::string_view name, int64_t now, bool keep_alive) {
   FileReply reply;
   if (item == nullptr) {
     reply.error = 404;
@@ -119,8 +118,8 @@ FileReply PrepareFileReply(const Request& req, OpenedItem* item, std::string_vie
     if (kind == RangeKind::kOk) {
       status = 206;
       length = range.last - range.first + 1;
-      content_range = "Content-Range: bytes " + std::to_string(range.first) + "-" + std::to_string(range.last) +
-                      "/" + std::to_string(info.size) + "\r\n";
+      content_range = "Content-Range: bytes " + std::to_string(range.first) + "-" + std::to_string(range.last) + "/" +
+                      std::to_string(info.size) + "\r\n";
     }
   }
   std::string_view type = ContentTypeFor(name);

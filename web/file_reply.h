@@ -13,8 +13,8 @@
 namespace nusk::http {
 
 struct FileReply {
-  int error = 0;        // non-zero: answer with the default error response for this code
-  std::string head;     // status line and headers, blank line included (error == 0)
+  int error = 0;     // non-zero: answer with the default error response for this code
+  std::string head;  // status line and headers, blank line included (error == 0)
   bool close_after = false;
   std::unique_ptr<FileStream> file;  // null when no body follows (HEAD, 301)
   uint64_t offset = 0;

@@ -18,7 +18,8 @@ constexpr size_t kReadChunk = 16 * 1024;
 constexpr size_t kFileChunk = 64 * 1024;
 constexpr uint64_t kDrainMs = 2000;
 constexpr uint64_t kAcceptPauseMs = 100;  // no accepting for this long when out of descriptors
-constexpr const char* kAllowedMethods = "GET, HEAD, POST, OPTIONS";  // how long a closing connection may keep sending us data
+constexpr const char* kAllowedMethods =
+    "GET, HEAD, POST, OPTIONS";  // how long a closing connection may keep sending us data
 
 // FILETIME of the Unix epoch.
 constexpr uint64_t kUnixEpochFileTime = 116444736000000000ULL;
@@ -82,9 +83,9 @@ struct Server::Conn : public Connection {
   uint64_t file_left = 0;
 
   int status = 0;
-  bool chunked = false;      // body framed in chunks
-  bool unframed = false;     // body ends when the connection closes (HTTP/1.0)
-  bool file_reply = false;   // SendFile supplied complete framing
+  bool chunked = false;     // body framed in chunks
+  bool unframed = false;    // body ends when the connection closes (HTTP/1.0)
+  bool file_reply = false;  // SendFile supplied complete framing
   bool close_after = false;
 
   // Connection interface for the handler.

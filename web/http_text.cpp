@@ -78,8 +78,8 @@ std::string PercentEncode(std::string_view text, std::string_view also_plain) {
   static const char kHex[] = "0123456789ABCDEF";
   std::string out;
   for (unsigned char c : text) {
-    bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
-                 c == '.' || c == '_' || c == '~' || also_plain.find(static_cast<char>(c)) != std::string_view::npos;
+    bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
+                 c == '_' || c == '~' || also_plain.find(static_cast<char>(c)) != std::string_view::npos;
     if (plain) {
       out += static_cast<char>(c);
     } else {
@@ -114,8 +114,7 @@ std::optional<std::string> NormalizePath(std::string_view decoded) {
   }
   // out now ends with '/'; keep it only when the request had a trailing separator.
   char last = decoded.back();
-  bool trailing = last == '/' || last == '\\' ||
-                  (decoded.size() >= 2 && decoded.substr(decoded.size() - 2) == "/.") ||
+  bool trailing = last == '/' || last == '\\' || (decoded.size() >= 2 && decoded.substr(decoded.size() - 2) == "/.") ||
                   (decoded.size() >= 3 && decoded.substr(decoded.size() - 3) == "/..");
   if (out.size() > 1 && !trailing) out.pop_back();
   return out;
@@ -204,21 +203,55 @@ std::string_view ContentTypeFor(std::string_view path) {
     const char* type;
   };
   static const Row kRows[] = {
-      {".html", "text/html"}, {".htm", "text/html"}, {".shtm", "text/html"}, {".shtml", "text/html"},
-      {".css", "text/css"}, {".js", "application/x-javascript"}, {".ico", "image/x-icon"},
-      {".gif", "image/gif"}, {".jpg", "image/jpeg"}, {".jpeg", "image/jpeg"}, {".png", "image/png"},
-      {".svg", "image/svg+xml"}, {".txt", "text/plain"}, {".torrent", "application/x-bittorrent"},
-      {".wav", "audio/x-wav"}, {".mp3", "audio/x-mp3"}, {".mid", "audio/mid"}, {".m3u", "audio/x-mpegurl"},
-      {".ogg", "application/ogg"}, {".ram", "audio/x-pn-realaudio"}, {".xml", "text/xml"},
-      {".json", "application/json"}, {".xslt", "application/xml"}, {".xsl", "application/xml"},
-      {".ra", "audio/x-pn-realaudio"}, {".doc", "application/msword"}, {".exe", "application/octet-stream"},
-      {".zip", "application/x-zip-compressed"}, {".xls", "application/excel"}, {".tgz", "application/x-tar-gz"},
-      {".tar", "application/x-tar"}, {".gz", "application/x-gunzip"}, {".arj", "application/x-arj-compressed"},
-      {".rar", "application/x-rar-compressed"}, {".rtf", "application/rtf"}, {".pdf", "application/pdf"},
-      {".swf", "application/x-shockwave-flash"}, {".mpg", "video/mpeg"}, {".webm", "video/webm"},
-      {".mpeg", "video/mpeg"}, {".mov", "video/quicktime"}, {".mp4", "video/mp4"}, {".m4v", "video/x-m4v"},
-      {".asf", "video/x-ms-asf"}, {".avi", "video/x-msvideo"}, {".bmp", "image/bmp"},
-      {".ttf", "application/x-font-ttf"}, {".wmv", "video/x-ms-wmv"}, {".mkv", "video/x-matroska"},
+      {".html", "text/html"},
+      {".htm", "text/html"},
+      {".shtm", "text/html"},
+      {".shtml", "text/html"},
+      {".css", "text/css"},
+      {".js", "application/x-javascript"},
+      {".ico", "image/x-icon"},
+      {".gif", "image/gif"},
+      {".jpg", "image/jpeg"},
+      {".jpeg", "image/jpeg"},
+      {".png", "image/png"},
+      {".svg", "image/svg+xml"},
+      {".txt", "text/plain"},
+      {".torrent", "application/x-bittorrent"},
+      {".wav", "audio/x-wav"},
+      {".mp3", "audio/x-mp3"},
+      {".mid", "audio/mid"},
+      {".m3u", "audio/x-mpegurl"},
+      {".ogg", "application/ogg"},
+      {".ram", "audio/x-pn-realaudio"},
+      {".xml", "text/xml"},
+      {".json", "application/json"},
+      {".xslt", "application/xml"},
+      {".xsl", "application/xml"},
+      {".ra", "audio/x-pn-realaudio"},
+      {".doc", "application/msword"},
+      {".exe", "application/octet-stream"},
+      {".zip", "application/x-zip-compressed"},
+      {".xls", "application/excel"},
+      {".tgz", "application/x-tar-gz"},
+      {".tar", "application/x-tar"},
+      {".gz", "application/x-gunzip"},
+      {".arj", "application/x-arj-compressed"},
+      {".rar", "application/x-rar-compressed"},
+      {".rtf", "application/rtf"},
+      {".pdf", "application/pdf"},
+      {".swf", "application/x-shockwave-flash"},
+      {".mpg", "video/mpeg"},
+      {".webm", "video/webm"},
+      {".mpeg", "video/mpeg"},
+      {".mov", "video/quicktime"},
+      {".mp4", "video/mp4"},
+      {".m4v", "video/x-m4v"},
+      {".asf", "video/x-ms-asf"},
+      {".avi", "video/x-msvideo"},
+      {".bmp", "image/bmp"},
+      {".ttf", "application/x-font-ttf"},
+      {".wmv", "video/x-ms-wmv"},
+      {".mkv", "video/x-matroska"},
   };
   for (const Row& row : kRows) {
     if (EndsWithIgnoreCase(path, row.ext)) return row.type;
@@ -242,14 +275,13 @@ std::string FormatHttpDate(int64_t t) {
 
 std::optional<int64_t> ParseHttpDate(std::string_view s) {
   // "Sun, 06 Nov 1994 08:49:37 GMT": fixed positions.
-  if (s.size() != 29 || s[3] != ',' || s[4] != ' ' || s[7] != ' ' || s[11] != ' ' || s[16] != ' ' ||
-      s[19] != ':' || s[22] != ':' || s.substr(25) != " GMT") {
+  if (s.size() != 29 || s[3] != ',' || s[4] != ' ' || s[7] != ' ' || s[11] != ' ' || s[16] != ' ' || s[19] != ':' ||
+      s[22] != ':' || s.substr(25) != " GMT") {
     return std::nullopt;
   }
   int day, year, hh, mm, ss;
   if (!ParseDigits(s.substr(5, 2), &day) || !ParseDigits(s.substr(12, 4), &year) ||
-      !ParseDigits(s.substr(17, 2), &hh) || !ParseDigits(s.substr(20, 2), &mm) ||
-      !ParseDigits(s.substr(23, 2), &ss)) {
+      !ParseDigits(s.substr(17, 2), &hh) || !ParseDigits(s.substr(20, 2), &mm) || !ParseDigits(s.substr(23, 2), &ss)) {
     return std::nullopt;
   }
   int month = -1;
@@ -257,8 +289,8 @@ std::optional<int64_t> ParseHttpDate(std::string_view s) {
     if (s.substr(8, 3) == kMonths[i]) month = i + 1;
   }
   if (month < 0 || day < 1 || day > 31 || hh > 23 || mm > 59 || ss > 60) return std::nullopt;
-  return DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) * 86400 + hh * 3600 +
-         mm * 60 + ss;
+  return DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) * 86400 + hh * 3600 + mm * 60 +
+         ss;
 }
 
 bool EqualsIgnoreCase(std::string_view a, std::string_view b) {

@@ -244,8 +244,8 @@ class IndexWebSearch : public WebSearch {
   const uint64_t interval_ms_;
   NamedSearches named_;
   DriveMap drives_;
-  std::unique_ptr<Snapshot> current_;  // used by requests only
-  ResultCache::Results results_;       // of the last Run, in current_
+  std::unique_ptr<Snapshot> current_;    // used by requests only
+  ResultCache::Results results_;         // of the last Run, in current_
   std::vector<uint64_t> loaded_stamps_;  // watcher thread only, after LoadFirst
 
   std::mutex mu_;  // guards pending_ and stopping_
@@ -258,8 +258,7 @@ class IndexWebSearch : public WebSearch {
 }  // namespace
 
 std::unique_ptr<WebSearch> OpenIndexWebSearch(const std::u16string& home_folder, const std::u16string& settings_path,
-                                              Env* env, std::string* error, SearchLog log,
-                                              uint64_t check_interval_ms) {
+                                              Env* env, std::string* error, SearchLog log, uint64_t check_interval_ms) {
   auto search = std::make_unique<IndexWebSearch>(home_folder, settings_path, env, std::move(log), check_interval_ms);
   Status st = search->LoadFirst();
   if (!st.ok()) {

@@ -240,22 +240,26 @@ std::string PageHead(const PageInfo& info) {
       "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
       "<title>Nusk file search</title>\n";
   out += kStyle;
-  out += "<script>\nvar totalFoundCount = " + std::to_string(info.total) + ";\nvar firstLoadedCount = " +
-         std::to_string(info.last + 1) + ";\nvar backslashPaths = " + (info.separator == '\\' ? "true" : "false") +
-         ";\n" + kScript + "</script>\n</head><body>\n";
+  out += "<script>\nvar totalFoundCount = " + std::to_string(info.total) +
+         ";\nvar firstLoadedCount = " + std::to_string(info.last + 1) +
+         ";\nvar backslashPaths = " + (info.separator == '\\' ? "true" : "false") + ";\n" + kScript +
+         "</script>\n</head><body>\n";
   out += "<a id=\"dots\" href=\"#\" onclick=\"toggleOptions();return false;\">&hellip;</a>\n";
-  out += "<form method=\"get\" id=\"frm\" action=\"/\">\n<label for=\"txt\">Query:</label>\n"
-         "<input type=\"text\" id=\"txt\" name=\"q\" size=\"48\" value=\"" + HtmlEscape(info.query) + "\">\n"
-         "<input type=\"submit\" value=\"Go\">\n<div id=\"options\">\n"
-         "<label><input type=\"checkbox\" id=\"chkThumbnails\" onclick=\"toggleThumbnails()\">Thumbnails</label><br>\n"
-         "<label><input type=\"checkbox\" id=\"chkShowSize\" name=\"showSize\" value=\"1\"" +
-         std::string(info.show_size ? " checked" : "") +
-         " onclick=\"el('frm').submit()\">Show size</label><br>\n"
-         "<label><input type=\"checkbox\" id=\"chkAutoShowMore\">Auto show more</label>\n</div>\n"
-         "<input type=\"hidden\" id=\"txtHistory\">\n</form>\n"
-         "<script>if (document.cookie.indexOf(\"$thumb=1\") >= 0) el(\"chkThumbnails\").checked = true;</script>\n"
-         "<p><a href=\"/?q=\">New search</a> | <a href=\"#\" onclick=\"searchFor('\\\\');return false;\">Root folder</a>"
-         " | <a href=\"#\" onclick=\"goUp();return false;\">Go up</a></p>\n<hr>\n<ol id=\"ol\">\n";
+  out +=
+      "<form method=\"get\" id=\"frm\" action=\"/\">\n<label for=\"txt\">Query:</label>\n"
+      "<input type=\"text\" id=\"txt\" name=\"q\" size=\"48\" value=\"" +
+      HtmlEscape(info.query) +
+      "\">\n"
+      "<input type=\"submit\" value=\"Go\">\n<div id=\"options\">\n"
+      "<label><input type=\"checkbox\" id=\"chkThumbnails\" onclick=\"toggleThumbnails()\">Thumbnails</label><br>\n"
+      "<label><input type=\"checkbox\" id=\"chkShowSize\" name=\"showSize\" value=\"1\"" +
+      std::string(info.show_size ? " checked" : "") +
+      " onclick=\"el('frm').submit()\">Show size</label><br>\n"
+      "<label><input type=\"checkbox\" id=\"chkAutoShowMore\">Auto show more</label>\n</div>\n"
+      "<input type=\"hidden\" id=\"txtHistory\">\n</form>\n"
+      "<script>if (document.cookie.indexOf(\"$thumb=1\") >= 0) el(\"chkThumbnails\").checked = true;</script>\n"
+      "<p><a href=\"/?q=\">New search</a> | <a href=\"#\" onclick=\"searchFor('\\\\');return false;\">Root folder</a>"
+      " | <a href=\"#\" onclick=\"goUp();return false;\">Go up</a></p>\n<hr>\n<ol id=\"ol\">\n";
   return out;
 }
 

@@ -79,7 +79,8 @@ std::u16string ThumbnailCache::Get(const std::u16string& native_path) {
   // The cached file is looked at without following a link, as it will be sent.
   OpenedItem cached;
   std::u16string target = folder_ + name;
-  if (env_->OpenBelow(folder, {name}, &cached) && cached.file && cached.info.mtime_unix >= source.mtime_unix) return target;
+  if (env_->OpenBelow(folder, {name}, &cached) && cached.file && cached.info.mtime_unix >= source.mtime_unix)
+    return target;
   // A fresh temporary name each time: it is created new, never over something planted.
   std::u16string temporary = target + u"." + FromUtf8(std::to_string(env_->MonotonicMs())) + u"." +
                              FromUtf8(std::to_string(++made_)) + u".tmp";

@@ -87,7 +87,7 @@ std::string JsonEscape(std::string_view text);
 
 // One result as shown (UTF-8).
 struct ResultRow {
-  std::string path;        // native, without a folder mark: "C:\a\b.txt", "C:", "/a/b.txt", "/"
+  std::string path;  // native, without a folder mark: "C:\a\b.txt", "C:", "/a/b.txt", "/"
   bool is_folder = false;
   uint64_t size_bytes = 0;
   char separator = '\\';  // of shown paths: '\\' on Windows, '/' on POSIX
@@ -98,7 +98,7 @@ std::string JsonRow(const ResultRow& row, bool show_size);
 std::string PageRow(const ResultRow& row, bool show_size);
 
 struct PageInfo {
-  std::string query;      // UTF-8, as typed
+  std::string query;  // UTF-8, as typed
   bool show_size = false;
   char separator = '\\';  // of shown paths
   uint64_t total = 0;     // C

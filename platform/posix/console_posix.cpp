@@ -74,8 +74,7 @@ void WaitForKeyPress() {
   raw.c_cc[VTIME] = 0;
   ::tcsetattr(STDIN_FILENO, TCSANOW, &raw);
   char c;
-  while (::read(STDIN_FILENO, &c, 1) < 0 && errno == EINTR) {
-  }
+  while (::read(STDIN_FILENO, &c, 1) < 0 && errno == EINTR) {}
   ::tcsetattr(STDIN_FILENO, TCSANOW, &saved);
 }
 

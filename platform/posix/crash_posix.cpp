@@ -136,7 +136,7 @@ bool InstallCrashHandler(const CrashReportSetup& setup) {
   ss.ss_sp = g_alt_stack;
   ss.ss_size = sizeof(g_alt_stack);
   if (::sigaltstack(&ss, nullptr) != 0) return false;
-  struct sigaction sa{};
+  struct sigaction sa {};
   sa.sa_handler = OnFatalSignal;
   sigemptyset(&sa.sa_mask);
   sa.sa_flags = SA_ONSTACK | SA_RESETHAND | SA_NODEFER;

@@ -47,8 +47,7 @@ Status OpenForReading(const std::u16string& path, int* fd, size_t* size) {
 
 uint64_t ToFileTime(const struct timespec& ts) {
   if (ts.tv_sec < -11644473600LL) return 0;
-  return kUnixEpochFileTime + static_cast<uint64_t>(ts.tv_sec) * 10000000ULL +
-         static_cast<uint64_t>(ts.tv_nsec) / 100;
+  return kUnixEpochFileTime + static_cast<uint64_t>(ts.tv_sec) * 10000000ULL + static_cast<uint64_t>(ts.tv_nsec) / 100;
 }
 
 // flock() on a lock file inside the folder it guards. Locks belong to the open file
@@ -183,8 +182,7 @@ class PosixEnv : public SystemServicesEnv {
   }
 
   Status RenameFile(const std::u16string& from, const std::u16string& to) override {
-    if (::rename(Native(from).c_str(), Native(to).c_str()) != 0)
-      return ErrnoStatus("cannot rename", from, errno);
+    if (::rename(Native(from).c_str(), Native(to).c_str()) != 0) return ErrnoStatus("cannot rename", from, errno);
     return Status::Ok();
   }
 

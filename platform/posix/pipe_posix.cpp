@@ -21,7 +21,8 @@ namespace {
 
 // "\\.\pipe\nusk_server" -> "nusk-pipe-nusk_server" (the part after the last '\').
 socklen_t AddressFor(const std::u16string& name, sockaddr_un* addr) {
-  std::u16string last = name.substr(name.find_last_of(u'\\') == std::u16string::npos ? 0 : name.find_last_of(u'\\') + 1);
+  std::u16string last =
+      name.substr(name.find_last_of(u'\\') == std::u16string::npos ? 0 : name.find_last_of(u'\\') + 1);
   std::string id = "nusk-pipe-" + ToUtf8(last);
   if (id.size() > sizeof(addr->sun_path) - 2) id.resize(sizeof(addr->sun_path) - 2);
   std::memset(addr, 0, sizeof(*addr));
@@ -47,9 +48,7 @@ class SocketPipe : public MessagePipe {
     if (pending_pos_ < pending_.size()) return TakePending(max_bytes, piece);
     pending_.resize(1 << 16);
     ssize_t n;
-    do {
-      n = ::recv(fd_, pending_.data(), pending_.size(), 0);
-    } while (n < 0 && errno == EINTR);
+    do { n = ::recv(fd_, pending_.data(), pending_.size(), 0); } while (n < 0 && errno == EINTR);
     if (n < 0) return ReadResult::kError;
     if (n == 0) return ReadResult::kEnd;
     pending_.resize(static_cast<size_t>(n));
@@ -86,9 +85,7 @@ Status MessagePipe::Serve(const std::u16string& name, uint32_t timeout_ms, std::
   }
   pollfd p{fd, POLLIN, 0};
   int ready;
-  do {
-    ready = ::poll(&p, 1, static_cast<int>(timeout_ms));
-  } while (ready < 0 && errno == EINTR);
+  do { ready = ::poll(&p, 1, static_cast<int>(timeout_ms)); } while (ready < 0 && errno == EINTR);
   if (ready <= 0) {
     ::close(fd);
     return Status::Error("Client connect timeout..");

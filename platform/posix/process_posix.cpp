@@ -62,8 +62,7 @@ class PosixChild : public ChildProcess {
     if (!reaped_) {
       ::kill(pid_, SIGKILL);
       int status;
-      while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-      }
+      while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {}
     }
     JoinReaders();
   }

@@ -53,8 +53,7 @@ Status RunRelayedChild(const std::u16string& program, const std::vector<std::u16
   }
   ::close(out[0]);
   int status = 0;
-  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
+  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
   g_running_child = 0;
   *exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   return Status::Ok();

@@ -77,8 +77,8 @@ class PosixProfile : public Profile {
     return value && DecodeStructHex(*value, data, size);
   }
 
-  bool WriteStruct(const std::u16string& file, std::u16string_view section, std::u16string_view key,
-                   const void* data, size_t size) override {
+  bool WriteStruct(const std::u16string& file, std::u16string_view section, std::u16string_view key, const void* data,
+                   size_t size) override {
     std::lock_guard<std::mutex> lock(Mutex());
     IniDocument doc;
     if (!LoadForWrite(file, &doc)) return false;

@@ -39,9 +39,7 @@ Status Listen(const std::string& address, uint16_t port, SocketHandle* out) {
   addrinfo* found = nullptr;
   std::string service = std::to_string(port);
   int rc = ::getaddrinfo(address.empty() ? nullptr : address.c_str(), service.c_str(), &hints, &found);
-  if (rc != 0) {
-    return Status::Error("cannot resolve " + Endpoint(address, port) + ": " + ::gai_strerror(rc));
-  }
+  if (rc != 0) { return Status::Error("cannot resolve " + Endpoint(address, port) + ": " + ::gai_strerror(rc)); }
   int err = 0;
   for (addrinfo* ai = found; ai != nullptr; ai = ai->ai_next) {
     int fd = ::socket(ai->ai_family, ai->ai_socktype | SOCK_CLOEXEC, ai->ai_protocol);
@@ -113,8 +111,7 @@ uint16_t LocalPort(SocketHandle s) {
 AcceptResult Accept(SocketHandle listener, SocketHandle* out, std::string* peer) {
   sockaddr_storage ss{};
   socklen_t len = sizeof(ss);
-  int fd = ::accept4(static_cast<int>(listener), reinterpret_cast<sockaddr*>(&ss), &len,
-                     SOCK_NONBLOCK | SOCK_CLOEXEC);
+  int fd = ::accept4(static_cast<int>(listener), reinterpret_cast<sockaddr*>(&ss), &len, SOCK_NONBLOCK | SOCK_CLOEXEC);
   if (fd < 0) {
     if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR || errno == ECONNABORTED) {
       return AcceptResult::kWouldBlock;

@@ -22,7 +22,10 @@ class FileUsnJournal : public UsnJournal {
 
   bool Query(UsnJournalData* data, UsnJournalError* error) override {
     std::string header;
-    if (!Load(&header, kHeader)) { *error = {UsnJournalError::kNotActive, 0}; return false; }
+    if (!Load(&header, kHeader)) {
+      *error = {UsnJournalError::kNotActive, 0};
+      return false;
+    }
     std::memcpy(data, header.data() + 8, 56);
     return true;
   }
@@ -42,7 +45,10 @@ class FileUsnJournal : public UsnJournal {
     std::memcpy(bytes.data() + 8, &data, 56);
     std::ofstream out(path_, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!out) { *error = {UsnJournalError::kDiskFull, 0}; return false; }
+    if (!out) {
+      *error = {UsnJournalError::kDiskFull, 0};
+      return false;
+    }
     return true;
   }
 
@@ -115,7 +121,7 @@ class FileUsnJournal : public UsnJournal {
 }  // namespace
 
 Status system_services::OpenUsnJournal(const std::u16string& volume_path, std::unique_ptr<UsnJournal>* journal,
-                        uint32_t* error_code) {
+                                       uint32_t* error_code) {
   *error_code = 0;
   std::string image = NativeFromPath(volume_path);
   std::ifstream probe(image, std::ios::binary);

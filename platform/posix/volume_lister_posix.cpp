@@ -92,8 +92,7 @@ bool FillsWholeBuffer(const char* root) {
     case 0x9123683E:  // btrfs
     case 0x01021994:  // tmpfs
       return true;
-    default:
-      return false;
+    default: return false;
   }
 }
 

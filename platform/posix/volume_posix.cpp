@@ -26,12 +26,12 @@ struct FsName {
   bool remote;
 };
 constexpr FsName kFileSystems[] = {
-    {0xEF53, "ext4", false},      {0x9123683E, "btrfs", false}, {0x58465342, "xfs", false},
+    {0xEF53, "ext4", false},      {0x9123683E, "btrfs", false},   {0x58465342, "xfs", false},
     {0x01021994, "tmpfs", false}, {0x794C7630, "overlay", false}, {0x4d44, "vfat", false},
-    {0x2011BAB0, "exfat", false}, {0x5346544e, "NTFS", false},  {0x7366746e, "NTFS", false},
-    {0x65735546, "fuse", false},  {0x6969, "nfs", true},        {0xFF534D42, "cifs", true},
-    {0xFE534D42, "smb2", true},   {0x517B, "smb", true},        {0x01161970, "gfs2", true},
-    {0x9fa0, "proc", false},      {0x62656572, "sysfs", false}, {0x2FC12FC1, "zfs", false},
+    {0x2011BAB0, "exfat", false}, {0x5346544e, "NTFS", false},    {0x7366746e, "NTFS", false},
+    {0x65735546, "fuse", false},  {0x6969, "nfs", true},          {0xFF534D42, "cifs", true},
+    {0xFE534D42, "smb2", true},   {0x517B, "smb", true},          {0x01161970, "gfs2", true},
+    {0x9fa0, "proc", false},      {0x62656572, "sysfs", false},   {0x2FC12FC1, "zfs", false},
     {0x9660, "iso9660", false},   {0x15013346, "udf", false},
 };
 

@@ -167,7 +167,8 @@ std::string DescribeSystemForCrash() {
   out += "-- processor info --\nBrand String: " + BrandString() + "\n";
   int cores = 0, logical = 0;
   CountProcessors(&cores, &logical);
-  std::snprintf(line, sizeof(line), "Core Count: %d\nLogical Processor Count: %d\nSupports 64 bit: Y\n", cores, logical);
+  std::snprintf(line, sizeof(line), "Core Count: %d\nLogical Processor Count: %d\nSupports 64 bit: Y\n", cores,
+                logical);
   out += line;
   return out;
 }

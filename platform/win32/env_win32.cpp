@@ -18,8 +18,8 @@ Status LastError(const char* what, const std::u16string& path) {
   FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, err, 0, buf, 511, nullptr);
   std::u16string msg = U(buf);
   while (!msg.empty() && (msg.back() == u'\n' || msg.back() == u'\r' || msg.back() == u' ')) msg.pop_back();
-  return Status::Error(std::string(what) + " " + ToUtf8(path) + ": " + ToUtf8(msg) + " (error " +
-                       std::to_string(err) + ")");
+  return Status::Error(std::string(what) + " " + ToUtf8(path) + ": " + ToUtf8(msg) + " (error " + std::to_string(err) +
+                       ")");
 }
 
 uint64_t FtToU64(const FILETIME& ft) { return (uint64_t(ft.dwHighDateTime) << 32) | ft.dwLowDateTime; }
@@ -27,8 +27,11 @@ uint64_t FtToU64(const FILETIME& ft) { return (uint64_t(ft.dwHighDateTime) << 32
 class HandleCloser {
  public:
   explicit HandleCloser(HANDLE h) : h_(h) {}
-  ~HandleCloser() { if (h_ != INVALID_HANDLE_VALUE && h_ != nullptr) CloseHandle(h_); }
+  ~HandleCloser() {
+    if (h_ != INVALID_HANDLE_VALUE && h_ != nullptr) CloseHandle(h_);
+  }
   HANDLE get() const { return h_; }
+
  private:
   HANDLE h_;
 };
@@ -63,6 +66,7 @@ class Win32FolderLock : public NamedMutex {
     if (held_) ReleaseMutex(handle_);
     held_ = false;
   }
+
  private:
   std::wstring name_;
   HANDLE handle_ = nullptr;
@@ -95,7 +99,8 @@ class Win32Env : public SystemServicesEnv {
   }
 
   Status WriteWholeFile(const std::u16string& path, std::string_view bytes, bool flush) override {
-    HandleCloser h(CreateFileW(W(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    HandleCloser h(
+        CreateFileW(W(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (h.get() == INVALID_HANDLE_VALUE) return LastError("cannot create", path);
     size_t done = 0;
     while (done < bytes.size()) {

@@ -109,8 +109,8 @@ bool StatPath(const std::u16string& path, PathInfo* info) {
 
 std::unique_ptr<FileStream> system_services::OpenFileStream(const std::u16string& path, bool* not_regular) {
   if (not_regular) *not_regular = false;
-  HANDLE h = CreateFileW(W(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                         nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  HANDLE h = CreateFileW(W(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (h == INVALID_HANDLE_VALUE) return nullptr;
   BY_HANDLE_FILE_INFORMATION bi;
   if (GetFileType(h) != FILE_TYPE_DISK) {  // a pipe or a character device

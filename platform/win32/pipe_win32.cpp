@@ -29,8 +29,7 @@ class Win32Pipe : public MessagePipe {
 
   bool WriteMessage(std::string_view bytes) override {
     DWORD done = 0;
-    return Io(false, const_cast<char*>(bytes.data()), static_cast<DWORD>(bytes.size()), &done) &&
-           done == bytes.size();
+    return Io(false, const_cast<char*>(bytes.data()), static_cast<DWORD>(bytes.size()), &done) && done == bytes.size();
   }
 
   ReadResult ReadPiece(size_t max_bytes, std::string* piece) override {
@@ -88,8 +87,8 @@ Status MessagePipe::Serve(const std::u16string& name, uint32_t timeout_ms, std::
   bool have_sd = rc == ERROR_SUCCESS && InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION) &&
                  SetSecurityDescriptorDacl(&sd, TRUE, acl, FALSE);
   HANDLE h = CreateNamedPipeW(W(name).c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
-                              PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT, PIPE_UNLIMITED_INSTANCES, 512,
-                              512, 0, have_sd ? &sa : nullptr);
+                              PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT, PIPE_UNLIMITED_INSTANCES, 512, 512,
+                              0, have_sd ? &sa : nullptr);
   DWORD create_err = GetLastError();
   if (acl) LocalFree(acl);
   FreeSid(everyone);

@@ -59,8 +59,8 @@ Status RunRelayedChild(const std::u16string& program, const std::vector<std::u16
   si.hStdInput = in_rd;
   PROCESS_INFORMATION pi;
   ZeroMemory(&pi, sizeof(pi));
-  BOOL started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
-                                &si, &pi);
+  BOOL started =
+      CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi);
   DWORD start_err = GetLastError();
   if (out_wr) CloseHandle(out_wr);
   if (in_rd) CloseHandle(in_rd);

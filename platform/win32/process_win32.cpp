@@ -179,8 +179,8 @@ Status ChildProcess::Start(const std::u16string& program, const std::vector<std:
   }
   SetHandleInformation(out_read, HANDLE_FLAG_INHERIT, 0);
   SetHandleInformation(err_read, HANDLE_FLAG_INHERIT, 0);
-  HANDLE null_in = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0,
-                               nullptr);
+  HANDLE null_in =
+      CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0, nullptr);
 
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
@@ -191,8 +191,8 @@ Status ChildProcess::Start(const std::u16string& program, const std::vector<std:
   PROCESS_INFORMATION info = {};
   if (options.interruptible) EnsureConsole();
   DWORD flags = CREATE_UNICODE_ENVIRONMENT;
-  BOOL ok = CreateProcessW(W(program).c_str(), line.data(), nullptr, nullptr, TRUE, flags, environment.data(),
-                           nullptr, &startup, &info);
+  BOOL ok = CreateProcessW(W(program).c_str(), line.data(), nullptr, nullptr, TRUE, flags, environment.data(), nullptr,
+                           &startup, &info);
   Status failure = ok ? Status::Ok() : Win32Error("cannot start " + ToUtf8(program));
   CloseHandle(out_write);
   CloseHandle(err_write);

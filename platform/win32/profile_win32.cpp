@@ -79,8 +79,8 @@ class Win32Profile : public Profile {
     return true;
   }
 
-  bool WriteStruct(const std::u16string& file, std::u16string_view section, std::u16string_view key,
-                   const void* data, size_t size) override {
+  bool WriteStruct(const std::u16string& file, std::u16string_view section, std::u16string_view key, const void* data,
+                   size_t size) override {
     std::lock_guard<std::mutex> lock(Mutex());
     return Edit(file, HasNonAscii(section) || HasNonAscii(key), [&](const std::wstring& temp) {
       return WritePrivateProfileStructW(Z(section).c_str(), Z(key).c_str(), const_cast<void*>(data),
@@ -116,13 +116,12 @@ class Win32Profile : public Profile {
     std::string bytes;
     if (!env_->ReadWholeFile(file, &bytes).ok()) {
       if (env_->FileExists(file)) return false;  // exists but unreadable: leave it alone
-      bytes = "\xFF\xFE";                         // new files hold any character
+      bytes = "\xFF\xFE";                        // new files hold any character
     } else if (wide_text && !IsUtf16(bytes) && !IsUtf8Bom(bytes)) {
       bytes = AnsiToUtf16File(bytes);  // the ANSI form would turn these characters into '?'
     }
     static std::atomic<unsigned> counter{0};
-    std::u16string temp =
-        file + U16(".tmp" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++counter));
+    std::u16string temp = file + U16(".tmp" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++counter));
     bool ok = env_->WriteWholeFile(temp, bytes, false).ok();
     std::wstring wtemp = W(temp);
     ok = ok && change(wtemp);

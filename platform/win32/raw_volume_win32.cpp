@@ -127,7 +127,8 @@ class WinRawVolume : public RawVolume {
 
   // The same read in aligned pieces through a page-aligned buffer.
   int64_t ReadThroughBounce(uint64_t offset, char* out, size_t length) {
-    if (!bounce_) bounce_ = static_cast<char*>(VirtualAlloc(nullptr, kBounceBytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+    if (!bounce_)
+      bounce_ = static_cast<char*>(VirtualAlloc(nullptr, kBounceBytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
     if (!bounce_) return -1;
     size_t done = 0;
     while (done < length) {
@@ -156,8 +157,8 @@ class WinRawVolume : public RawVolume {
 
 Status system_services::OpenRawVolume(const std::u16string& path, std::unique_ptr<RawVolume>* volume) {
   volume->reset();
-  HANDLE handle = CreateFileW(W(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
+  HANDLE handle = CreateFileW(W(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              0, nullptr);
   if (handle == INVALID_HANDLE_VALUE)
     return Status::Error("cannot open " + ToUtf8(path) + ": " + ErrorText(GetLastError()));
   volume->reset(new WinRawVolume(handle));

@@ -18,8 +18,7 @@ void WriteTo(HANDLE h, std::FILE* file, std::u16string_view text) {
   if (IsConsole(h)) {
     std::fflush(file);
     DWORD written = 0;
-    WriteConsoleW(h, reinterpret_cast<const wchar_t*>(text.data()), static_cast<DWORD>(text.size()), &written,
-                  nullptr);
+    WriteConsoleW(h, reinterpret_cast<const wchar_t*>(text.data()), static_cast<DWORD>(text.size()), &written, nullptr);
     return;
   }
   const std::string bytes = ToUtf8(text);

@@ -180,11 +180,9 @@ bool DecodedImage(const GdiplusApi& gp, const std::wstring& path, int size, Pixe
 
 // The file's large shell icon; transparency from its alpha channel or else its mask.
 // generic: the icon of the name's type without looking at the file (attributes says file or folder).
-bool ShellIcon(const std::wstring& path, Pixels* out, bool generic = false,
-               DWORD attributes = FILE_ATTRIBUTE_NORMAL) {
+bool ShellIcon(const std::wstring& path, Pixels* out, bool generic = false, DWORD attributes = FILE_ATTRIBUTE_NORMAL) {
   SHFILEINFOW sfi = {};
-  if (generic || SHGetFileInfoW(path.c_str(), 0, &sfi, sizeof(sfi), SHGFI_ICON | SHGFI_LARGEICON) == 0 ||
-      !sfi.hIcon) {
+  if (generic || SHGetFileInfoW(path.c_str(), 0, &sfi, sizeof(sfi), SHGFI_ICON | SHGFI_LARGEICON) == 0 || !sfi.hIcon) {
     // The generic icon of the file's type when the shell cannot look at the file itself.
     if (SHGetFileInfoW(path.c_str(), attributes, &sfi, sizeof(sfi),
                        SHGFI_ICON | SHGFI_LARGEICON | SHGFI_USEFILEATTRIBUTES) == 0 ||
@@ -230,8 +228,8 @@ Status SavePng(const GdiplusApi& gp, Pixels& p, const std::wstring& path) {
   if (!PngEncoder(gp, &png)) return Status::Error("GDI+ has no PNG encoder");
   Gdiplus::GpBitmap* bitmap = nullptr;
   Gdiplus::PixelFormat format = p.premultiplied ? PixelFormat32bppPARGB : PixelFormat32bppARGB;
-  if (gp.CreateBitmapFromScan0(p.width, p.height, p.width * 4, format,
-                                    reinterpret_cast<BYTE*>(p.bgra.data()), &bitmap) != Gdiplus::Ok) {
+  if (gp.CreateBitmapFromScan0(p.width, p.height, p.width * 4, format, reinterpret_cast<BYTE*>(p.bgra.data()),
+                               &bitmap) != Gdiplus::Ok) {
     return Status::Error("GDI+ cannot hold the picture");
   }
   Gdiplus::GpStatus st = gp.SaveImageToFile(bitmap, path.c_str(), &png, nullptr);

@@ -73,10 +73,10 @@ class WinUsnJournal : public UsnJournal {
 }  // namespace
 
 Status system_services::OpenUsnJournal(const std::u16string& volume_path, std::unique_ptr<UsnJournal>* journal,
-                        uint32_t* error_code) {
+                                       uint32_t* error_code) {
   *error_code = 0;
-  HANDLE handle = CreateFileW(W(volume_path).c_str(), GENERIC_READ | GENERIC_WRITE,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE handle = CreateFileW(W(volume_path).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     *error_code = GetLastError();
     return Status::Error("cannot open " + ToUtf8(volume_path));

@@ -71,8 +71,8 @@ bool QueryLogicalDisksByWmi(std::u16string* letters) {
         SUCCEEDED(locator.p->ConnectServer(ns, nullptr, nullptr, nullptr, 0, nullptr, nullptr, &services.p)) &&
         SUCCEEDED(CoSetProxyBlanket(services.p, RPC_C_AUTHN_WINNT, RPC_C_AUTHZ_NONE, nullptr, RPC_C_AUTHN_LEVEL_CALL,
                                     RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE)) &&
-        SUCCEEDED(services.p->ExecQuery(language, query, WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY,
-                                        nullptr, &rows.p))) {
+        SUCCEEDED(services.p->ExecQuery(language, query, WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY, nullptr,
+                                        &rows.p))) {
       queried = true;
       for (;;) {
         ComRef<IWbemClassObject> row;
@@ -161,8 +161,8 @@ class Win32Volumes : public Volumes {
   }
 
   DiskLookup DiskNumber(const std::u16string& root, uint32_t* disk) override {
-    HANDLE h = CreateFileW(DevicePath(root).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                           0, nullptr);
+    HANDLE h = CreateFileW(DevicePath(root).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                           nullptr);
     if (h == INVALID_HANDLE_VALUE) return DiskLookup::kCannotOpen;
     STORAGE_DEVICE_NUMBER number;
     DWORD got = 0;

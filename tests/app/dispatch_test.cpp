@@ -27,7 +27,7 @@ class DispatchTest : public ::testing::Test {
       };
     };
     table_ = {stand_in("build", 1), stand_in("build_server", 2), stand_in("find", 3),
-              stand_in("clean", 4), stand_in("web", 5), stand_in("gui", 6)};
+              stand_in("clean", 4), stand_in("web", 5),          stand_in("gui", 6)};
   }
   void TearDown() override {
     std::fclose(out_);
@@ -57,9 +57,17 @@ class DispatchTest : public ::testing::Test {
 
 // Each stand-in returns its own status, which must come back as the result.
 TEST_F(DispatchTest, EachWordReachesItsEntryWithAllArgumentsAndReturnsItsStatus) {
-  const struct { std::u16string word; std::string entry; int status; } words[] = {
-      {u"clean", "clean", 4}, {u"build", "build", 1}, {u"find", "find", 3}, {u"gui", "gui", 6},
-      {u"build_server", "build_server", 2}, {u"web", "web", 5}, {u"webserver", "web", 5}};
+  const struct {
+    std::u16string word;
+    std::string entry;
+    int status;
+  } words[] = {{u"clean", "clean", 4},
+               {u"build", "build", 1},
+               {u"find", "find", 3},
+               {u"gui", "gui", 6},
+               {u"build_server", "build_server", 2},
+               {u"web", "web", 5},
+               {u"webserver", "web", 5}};
   for (const auto& [word, entry, status] : words) {
     ran_.clear();
     Args args = {u"nusk", word, u"x", u"-v"};
@@ -77,8 +85,9 @@ TEST_F(DispatchTest, UnknownWordsFailWithReasonAndUsage) {
     EXPECT_EQ(Run({u"nusk", word}), kUsageError);
     EXPECT_EQ(ran_, "") << "nothing runs for an unknown word";
   }
-  EXPECT_EQ(Err(), "invalid sub command :GUI\ninvalid sub command :Find\ninvalid sub command :\n"
-                   "invalid sub command :webservers\n");
+  EXPECT_EQ(Err(),
+            "invalid sub command :GUI\ninvalid sub command :Find\ninvalid sub command :\n"
+            "invalid sub command :webservers\n");
   std::string usage = kUsageText;
   EXPECT_EQ(Out(), usage + usage + usage + usage);
   EXPECT_EQ(Run({u"nusk", u"--force"}), kUsageError);

@@ -44,8 +44,8 @@ class MemoryProfile : public Profile {
     std::u16string v = it == values.end() ? std::u16string(def) : it->second;
     return v.substr(0, buffer_chars - 1);
   }
-  bool WriteString(const std::u16string& file, std::u16string_view section,
-                   std::optional<std::u16string_view> key, std::optional<std::u16string_view> value) override {
+  bool WriteString(const std::u16string& file, std::u16string_view section, std::optional<std::u16string_view> key,
+                   std::optional<std::u16string_view> value) override {
     if (!key) return false;
     if (value) {
       values[MakeKey(file, section, *key)] = std::u16string(*value);
@@ -91,8 +91,7 @@ TEST(HomeRedirect, ResolveUsesBaseFolderSettingsAndFixesTheValue) {
   EXPECT_EQ(ResolveHome(&env, &profile, u"E:\\db\\"), u"E:\\db\\")
       << "the override's own settings file decides, not the default home's";
 
-  profile.values[MemoryProfile::MakeKey(u"E:\\db\\nusk.ini", u"nuskhome", u"d:\\tools\\N#USK.EXE")] =
-      u"\u00e9lan\\";
+  profile.values[MemoryProfile::MakeKey(u"E:\\db\\nusk.ini", u"nuskhome", u"d:\\tools\\N#USK.EXE")] = u"\u00e9lan\\";
   EXPECT_EQ(ResolveHome(&env, &profile, u"E:\\db\\"), u"\u00c9lan\\")
       << "section and key compare without case; the first letter is upper-cased beyond ASCII";
 }

@@ -37,11 +37,11 @@ TEST(MemoryLimitTest, IndexTooLargeForTheProcessIsAnErrorNotAnAbort) {
   ASSERT_TRUE(Env::Default()->WriteWholeFile(DbPath(home.path(), kNrsName, Env::Default()), nrs, false).ok());
 
   ChildResult r;
-  ASSERT_TRUE(RunChild(u"/bin/sh",
-                       {u"-c", u"ulimit -v 1000000; exec \"$0\" --dbdir \"$1\" find x", testing::NuskExecutable(),
-                        home.path()},
-                       {}, 60000, &r)
-                  .ok());
+  ASSERT_TRUE(
+      RunChild(u"/bin/sh",
+               {u"-c", u"ulimit -v 1000000; exec \"$0\" --dbdir \"$1\" find x", testing::NuskExecutable(), home.path()},
+               {}, 60000, &r)
+          .ok());
   EXPECT_EQ(r.exit_code, 1) << r.err;
   EXPECT_NE(r.err.find("Not enough memory to load the index"), std::string::npos) << r.err;
 }

@@ -32,16 +32,16 @@ TEST(NativeNameTest, EscapesOnlyWhatAnIndexNameCannotHold) {
   for (const auto& [bytes, name] : std::vector<std::pair<std::string, std::u16string>>{
            {"a\\x2db.slice", u"a\uF05Cx2db.slice"},
            {"caf\xC3\xA9 \xF0\x9F\x98\x80", u"caf\u00E9 \U0001F600"},
-           {"b\xFF\xC3", u"b\uF0FF\uF0C3"},                    // a stray byte, a cut sequence
-           {"\xC0\xAF", u"\uF0C0\uF0AF"},                      // an overlong '/' is no text
-           {"\xED\xA0\x80", u"\uF0ED\uF0A0\uF080"},            // nor an encoded surrogate
-           {"\xEF\x81\x9C", u"\uF0EF\uF081\uF09C"},            // U+F05C itself keeps its bytes
-           {"\xEF\x81\x81", u"\uF041"}}) {                     // U+F041 never stands for a byte,
+           {"b\xFF\xC3", u"b\uF0FF\uF0C3"},          // a stray byte, a cut sequence
+           {"\xC0\xAF", u"\uF0C0\uF0AF"},            // an overlong '/' is no text
+           {"\xED\xA0\x80", u"\uF0ED\uF0A0\uF080"},  // nor an encoded surrogate
+           {"\xEF\x81\x9C", u"\uF0EF\uF081\uF09C"},  // U+F05C itself keeps its bytes
+           {"\xEF\x81\x81", u"\uF041"}}) {           // U+F041 never stands for a byte,
     EXPECT_EQ(NameFromNative(bytes), name);
     EXPECT_EQ(NativeFromPath(name), bytes);
   }
   EXPECT_EQ(NativeFromPath(u"\uF041\uF000\uF02F"), "\xEF\x81\x81\xEF\x80\x80\xEF\x80\xAF");  // so no NUL or '/'
-  EXPECT_EQ(PathFromNative("/a\\b"), u"/a\\b");  // in a path '\' is kept
+  EXPECT_EQ(PathFromNative("/a\\b"), u"/a\\b");                                              // in a path '\' is kept
   std::mt19937 rng(5);
   const std::string bytes_used = "a/\\\x80\xBF\xC3\xA9\xE2\x82\xAC\xEF\x81\x9C\xF0\x9F\xED\xFF";
   for (int n = 0; n < 3000; ++n) {
@@ -58,12 +58,9 @@ TEST(NativeNameTest, EscapesOnlyWhatAnIndexNameCannotHold) {
 
 // Relative byte path -> content. Each content tells which file was opened.
 const std::vector<std::pair<std::string, std::string>> kFiles = {
-    {"a\\x2db.slice", "slice"},
-    {"dir\\in/top.txt", "top"},
-    {"dir\\in/sub/kid.txt", "kid"},
-    {"dir/in/decoy.txt", "decoy"},  // where "dir\in" split at its '\' would point
-    {"bad\xFF\xFEname", "bad"},
-    {"pua\xEF\x81\x9Cx", "pua"},
+    {"a\\x2db.slice", "slice"},     {"dir\\in/top.txt", "top"},
+    {"dir\\in/sub/kid.txt", "kid"}, {"dir/in/decoy.txt", "decoy"},  // where "dir\in" split at its '\' would point
+    {"bad\xFF\xFEname", "bad"},     {"pua\xEF\x81\x9Cx", "pua"},
 };
 
 // Writes a file and its folders by their bytes, as any program could.
@@ -128,8 +125,8 @@ TEST_F(OddNamesTest, FoundByTheirRealPathsAndScopedByTheirFolders) {
 
 TEST_F(OddNamesTest, HashedAndServedByTheirLinks) {
   ChildResult r;
-  ASSERT_TRUE(RunChild(FromUtf8(NUSK_BINARY_DIR "/tools/sumtor/sumtor"), {u"--dbdir", f_.home().path()}, {}, 60000,
-                       &r).ok());
+  ASSERT_TRUE(
+      RunChild(FromUtf8(NUSK_BINARY_DIR "/tools/sumtor/sumtor"), {u"--dbdir", f_.home().path()}, {}, 60000, &r).ok());
   EXPECT_NE(r.out.find("Hashed 6 of 6 files"), std::string::npos) << r.out;
 
   std::string error;

@@ -16,9 +16,10 @@ using testing::BuildFixture;
 TEST(BuildCommandTest, BadArgumentsBuildNothingAndTheLastDriveCounts) {
   BuildFixture f;
   f.MapDrive(u'D', u"d");
-  for (const auto& [arg, message] : std::vector<std::pair<std::u16string, std::string>>{
-           {u"cc", "Unrecognized arg"}, {u"dd", "Unrecognized arg"}, {u"1", "Invalid drive arg"},
-           {u"%", "Invalid drive arg"}}) {
+  for (const auto& [arg, message] : std::vector<std::pair<std::u16string, std::string>>{{u"cc", "Unrecognized arg"},
+                                                                                        {u"dd", "Unrecognized arg"},
+                                                                                        {u"1", "Invalid drive arg"},
+                                                                                        {u"%", "Invalid drive arg"}}) {
     BuildOptions o;
     std::string error;
     EXPECT_FALSE(ParseBuildArgs({arg}, &o, &error));

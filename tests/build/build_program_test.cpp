@@ -109,10 +109,9 @@ TEST(BuildServerTest, ServesOneClientOverThePipe) {
     f.drives().WriteFile(u"d/x.txt", "x");
   }
   std::unique_ptr<ChildProcess> server;
-  ASSERT_TRUE(ChildProcess::Start(BuildFixture::Program(),
-                                  {u"build_server", u"--dbdir", f.home().path(), u"--delegate",
-                                   std::u16string(1, letter)},
-                                  {}, &server)
+  ASSERT_TRUE(ChildProcess::Start(
+                  BuildFixture::Program(),
+                  {u"build_server", u"--dbdir", f.home().path(), u"--delegate", std::u16string(1, letter)}, {}, &server)
                   .ok());
   std::unique_ptr<MessagePipe> pipe;
   for (int attempt = 0; attempt < 100 && !pipe; ++attempt) {
@@ -154,8 +153,7 @@ TEST(BuildProgramTest, HeldLockRefusesAtOnceAndLeavesTheIndexAlone) {
   ASSERT_TRUE(taken);
   ChildResult r = f.RunProgram({});
   EXPECT_EQ(r.exit_code, kExitLockHeld);
-  EXPECT_NE(r.out.find("A previous build command is still running. \nOperation canceled."), std::string::npos)
-      << r.out;
+  EXPECT_NE(r.out.find("A previous build command is still running. \nOperation canceled."), std::string::npos) << r.out;
   EXPECT_EQ(f.HomeFile(u"nusk.frs"), before);
   EXPECT_EQ(Env::Default()->FileExists(f.home().path() + u"nusk.frs"), drives);
   if (!drives) return;
@@ -263,16 +261,20 @@ TEST(BuildProgramTest, DatabaseHoldsTheDriveAndTheLogNamesEachStep) {
   ASSERT_EQ(r.exit_code, 0) << r.out;
   std::map<std::u16string, std::pair<bool, uint32_t>> held;  // folder, size
   for (const auto& [path, item] : f.Items()) held[path] = {item.folder, item.folder ? 0 : item.size};
-  EXPECT_EQ(held, (std::map<std::u16string, std::pair<bool, uint32_t>>{
-                      {u"D:", {true, 0}}, {u"D:\\a", {true, 0}}, {u"D:\\a\\b", {true, 0}},
-                      {u"D:\\a\\b\\c.txt", {false, 5}}, {u"D:\\a\\big.bin", {false, 100000}},
-                      {u"D:\\Mixed Case", {true, 0}}, {u"D:\\Mixed Case\\Ünïcode.TXT", {false, 1}},
-                      {u"D:\\.dot", {true, 0}}, {u"D:\\.dot\\file", {false, 0}}}));
+  EXPECT_EQ(held, (std::map<std::u16string, std::pair<bool, uint32_t>>{{u"D:", {true, 0}},
+                                                                       {u"D:\\a", {true, 0}},
+                                                                       {u"D:\\a\\b", {true, 0}},
+                                                                       {u"D:\\a\\b\\c.txt", {false, 5}},
+                                                                       {u"D:\\a\\big.bin", {false, 100000}},
+                                                                       {u"D:\\Mixed Case", {true, 0}},
+                                                                       {u"D:\\Mixed Case\\Ünïcode.TXT", {false, 1}},
+                                                                       {u"D:\\.dot", {true, 0}},
+                                                                       {u"D:\\.dot\\file", {false, 0}}}));
 
-  testing::ExpectInOrder(f.ReadLog(), {"Opening the database..", "Database opened.", "Building drive D",
-                                       "(Non-NTFS Mode)", "Deleting all records for drive D",
-                                       "Performing full scan..", "Recorded 4 folders, 4 files.", "Drive build done (",
-                                       "Writing database..", "Database written."});
+  testing::ExpectInOrder(f.ReadLog(),
+                         {"Opening the database..", "Database opened.", "Building drive D", "(Non-NTFS Mode)",
+                          "Deleting all records for drive D", "Performing full scan..", "Recorded 4 folders, 4 files.",
+                          "Drive build done (", "Writing database..", "Database written."});
   auto w = f.Writer();
   ASSERT_TRUE(w);
   EXPECT_TRUE(w->drive_state(3).built);

@@ -62,8 +62,7 @@ void BuildFixture::SetSetting(const std::u16string& section, const std::u16strin
   ASSERT_TRUE(Profile::Default()->WriteString(SettingsPath(), section, key, value));
 }
 
-int BuildFixture::RunInProcess(const std::vector<std::u16string>& options, const std::atomic<bool>* cancel,
-                               Env* env) {
+int BuildFixture::RunInProcess(const std::vector<std::u16string>& options, const std::atomic<bool>* cancel, Env* env) {
   if (!env) env = Env::Default();
   system_ = std::make_unique<DriveSystem>(DriveMap::FromTargets(targets_, folder_), Volumes::Default(), env);
   BuildEnvironment e = MakeBuildEnvironment(home_.path(), system_.get(), env);

@@ -72,11 +72,12 @@ TEST(CrashReportTest, CrashingBuildLeavesItsReport) {
   std::string log;
   ASSERT_TRUE(Env::Default()->ReadWholeFile(home.path() + u"nusk.build.log", &log).ok());
   std::erase(log, '\r');
-  testing::ExpectInOrder(log, {"build y", "Writing database..", "--------------- build crashed ---------------",
-                               "Nusk version: 4.4.0, 64 bit", "Nusk home: " + ToUtf8(home.path()), "Portable: Y",
-                               "-- drive info --", "-- os info --", "-- processor info --", "-- memory info --",
-                               "Working Set Size: "});
-  EXPECT_TRUE(std::regex_search(log, std::regex("\n[A-Z]: type: [0-9]+, fs: [^,\n]+, free: [0-9]+, total: [1-9][0-9]*\n")))
+  testing::ExpectInOrder(
+      log, {"build y", "Writing database..", "--------------- build crashed ---------------",
+            "Nusk version: 4.4.0, 64 bit", "Nusk home: " + ToUtf8(home.path()), "Portable: Y", "-- drive info --",
+            "-- os info --", "-- processor info --", "-- memory info --", "Working Set Size: "});
+  EXPECT_TRUE(
+      std::regex_search(log, std::regex("\n[A-Z]: type: [0-9]+, fs: [^,\n]+, free: [0-9]+, total: [1-9][0-9]*\n")))
       << log;
   EXPECT_TRUE(std::regex_search(log, std::regex("Working Set Size: [1-9][0-9]*\n"))) << log;
   std::string bytes;

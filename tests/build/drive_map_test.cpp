@@ -19,7 +19,8 @@ DriveMap MapOf(std::initializer_list<std::pair<char, const char16_t*>> drives) {
 }
 
 // A trailing slash on a target is normalised away; F: lies inside D:.
-const DriveMap kPosix = MapOf({{'C', u"/"}, {'D', u"/mnt/data/"}, {'E', u"/images/disk.img"}, {'F', u"/mnt/data/deep"}});
+const DriveMap kPosix =
+    MapOf({{'C', u"/"}, {'D', u"/mnt/data/"}, {'E', u"/images/disk.img"}, {'F', u"/mnt/data/deep"}});
 
 TEST(DriveMapTest, IndexPathsBecomeNativePaths) {
   EXPECT_EQ(kPosix.Letters(), u"CDEF");
@@ -30,7 +31,7 @@ TEST(DriveMapTest, IndexPathsBecomeNativePaths) {
            {u"d:\\photos\\a.jpg", u"/mnt/data/photos/a.jpg"},
            {u"D:", u"/mnt/data"},
            {u"D:\\", u"/mnt/data/"},
-           {u"E:\\docs\\a.txt", u"E:/docs/a.txt"},  // an image has no folder to stand for it
+           {u"E:\\docs\\a.txt", u"E:/docs/a.txt"},                // an image has no folder to stand for it
            {u"C:\\lib\\a\uF05Cx2d.slice", u"/lib/a\\x2d.slice"},  // U+F05C is a '\' inside a name
            {u"E:\\a\uF05C\\b", u"E:/a\\/b"},
            {u"Q:\\x", u"Q:\\x"},  // unmapped letters and paths without a drive part stay
@@ -52,9 +53,7 @@ TEST(DriveMapTest, NativePathsFindTheLongestFolderTarget) {
     ASSERT_TRUE(kPosix.FromNativePath(shown, &out)) << ToUtf8(shown);
     EXPECT_EQ(out, index) << ToUtf8(shown);
     // Each index path shows as the path it came from ("/mnt/data" is the root "D:\").
-    if (shown != u"/mnt/data") {
-      EXPECT_EQ(kPosix.ToNativePath(out), shown) << ToUtf8(shown);
-    }
+    if (shown != u"/mnt/data") { EXPECT_EQ(kPosix.ToNativePath(out), shown) << ToUtf8(shown); }
   }
   DriveMap home = MapOf({{'H', u"/home/u"}});
   std::u16string out;

@@ -285,7 +285,8 @@ std::map<std::u16string, BuildFixture::Item> Below(const std::map<std::u16string
                                                    const std::u16string& prefix) {
   std::map<std::u16string, BuildFixture::Item> out;
   for (const auto& [path, item] : items) {
-    if (path.size() > prefix.size() && path.compare(0, prefix.size(), prefix) == 0) out[path.substr(prefix.size())] = item;
+    if (path.size() > prefix.size() && path.compare(0, prefix.size(), prefix) == 0)
+      out[path.substr(prefix.size())] = item;
   }
   return out;
 }

@@ -28,8 +28,8 @@ class SumtorBuildTest : public ::testing::Test {
 
   ChildResult RunSumtor() {
     ChildResult r;
-    EXPECT_TRUE(RunChild(FromUtf8(NUSK_BINARY_DIR "/tools/sumtor/sumtor"), {u"--dbdir", f_.home().path()}, {}, 20000,
-                         &r).ok());
+    EXPECT_TRUE(
+        RunChild(FromUtf8(NUSK_BINARY_DIR "/tools/sumtor/sumtor"), {u"--dbdir", f_.home().path()}, {}, 20000, &r).ok());
     EXPECT_EQ(r.exit_code, 0) << r.out << r.err;
     return r;
   }

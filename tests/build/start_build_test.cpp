@@ -173,9 +173,7 @@ TEST(DelegationTest, FailedNetworkDriveChildIsReportedNotRetriedWithElevation) {
       ASSERT_TRUE(MessagePipe::Serve(kEarlierServicePipe, 20000, &pipe).ok());
       std::string request;
       ASSERT_EQ(pipe->ReadPiece(4096, &request), MessagePipe::ReadResult::kPiece);
-      if (!reply.empty()) {
-        ASSERT_TRUE(pipe->WriteMessage(reply + '\0'));
-      }
+      if (!reply.empty()) { ASSERT_TRUE(pipe->WriteMessage(reply + '\0')); }
       ASSERT_TRUE(pipe->WriteMessage(""));
     });
     bool asked = false;

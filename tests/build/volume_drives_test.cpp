@@ -41,7 +41,9 @@ class FakeVolumes : public Volumes {
     auto it = drives.find(root[0]);
     return it == drives.end() ? nullptr : &it->second;
   }
-  DriveType TypeOf(const std::u16string& root) override { return Find(root) ? Find(root)->type : DriveType::kNoRootDir; }
+  DriveType TypeOf(const std::u16string& root) override {
+    return Find(root) ? Find(root)->type : DriveType::kNoRootDir;
+  }
   bool QueryVolume(const std::u16string& root, VolumeInfo* info) override {
     ++volume_queries[root[0]];
     const FakeDrive* d = Find(root);

@@ -233,7 +233,8 @@ TEST(WalkTest, ListingStartedAheadIsUsedOnlyForItsTarget) {
   EXPECT_EQ(ahead->log, direct->log);
 
   // Started without exclusions, then run with them: the early listing is dropped.
-  auto other = Walk(dir.path(), &ex, nullptr, u'D', StartWalkListing({u'D', dir.path(), nullptr, Env::Default()}, true));
+  auto other =
+      Walk(dir.path(), &ex, nullptr, u'D', StartWalkListing({u'D', dir.path(), nullptr, Env::Default()}, true));
   ExpectSameRecords(other->listener.records, direct->listener.records);
   // Never run: dropping it stops its threads (the queue holds the whole tree meanwhile).
   StartWalkListing({u'D', dir.path(), nullptr, Env::Default()}, true).reset();

@@ -34,12 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   nusk::http::Request req;
   nusk::http::ParseResult r = nusk::http::ParseRequestHead(text, &req);
   switch (r.state) {
-    case nusk::http::ParseState::kIncomplete:
-      Check(size < nusk::http::kMaxHeadBytes);
-      break;
-    case nusk::http::ParseState::kError:
-      Check(r.error_status >= 400 && r.error_status <= 505);
-      break;
+    case nusk::http::ParseState::kIncomplete: Check(size < nusk::http::kMaxHeadBytes); break;
+    case nusk::http::ParseState::kError: Check(r.error_status >= 400 && r.error_status <= 505); break;
     case nusk::http::ParseState::kDone:
       Check(r.head_bytes <= size);
       Check(req.headers.size() <= nusk::http::kMaxHeaders);

@@ -33,7 +33,10 @@ constexpr uint64_t kMftOffset = uint64_t{bench::SyntheticVolume::kMftCluster} * 
 class GivenVolume : public RawVolume {
  public:
   GivenVolume(const uint8_t* given, uint32_t count, bool serves, uint32_t served_length)
-      : base_(kRecords), given_(given, given + size_t{count} * kRecord), serves_(serves), served_length_(served_length) {}
+      : base_(kRecords),
+        given_(given, given + size_t{count} * kRecord),
+        serves_(serves),
+        served_length_(served_length) {}
 
   int64_t ReadAt(uint64_t offset, void* buffer, size_t length) override {
     int64_t got = base_.ReadAt(offset, buffer, length);

@@ -81,7 +81,6 @@ std::wstring ExeFolder() {
   return path.substr(0, path.rfind(L'\\') + 1);
 }
 
-
 void EmptyTheClipboard() {
   if (OpenClipboard(nullptr)) {
     EmptyClipboard();
@@ -324,8 +323,6 @@ TEST_F(CommandsWindowTest, ConfigurationDialogRefusesBadTextAndSavesGoodText) {
             (std::vector<CustomAction>{{u"Viewer", u"\"C:\\v.exe\" \"%1\""}, {u"Pad", u"notepad.exe"}}));
 }
 
-
-
 // Every command the window carries out itself, sent as WM_COMMAND (the route of the menu,
 // the toolbar and the accelerators), each with the effect it must have.
 TEST_F(CommandsWindowTest, EachCommandSentAsWmCommandHasItsEffect) {
@@ -347,10 +344,22 @@ TEST_F(CommandsWindowTest, EachCommandSentAsWmCommandHasItsEffect) {
       {IDM_EDIT_ZOOM_IN, [&] { list.SetZoom(100); }, [&] { return list.zoom() > 100; }},
       {IDM_EDIT_ZOOM_OUT, [&] { list.SetZoom(100); }, [&] { return list.zoom() < 100; }},
       {IDM_EDIT_ZOOM_RESET, [&] { list.SetZoom(300); }, [&] { return list.zoom() == 100; }},
-      {IDM_EDIT_SELECT_ALL, [&] { Select({}); }, [&] { return selected() == Rows{0, 1}; }},
-      {IDM_EDIT_SELECT_NONE, [&] { Select({0, 1}); }, [&] { return selected().empty(); }},
+      {IDM_EDIT_SELECT_ALL, [&] { Select({}); },
+       [&] {
+         return selected() == Rows{0, 1};
+       }},
+      {IDM_EDIT_SELECT_NONE,
+       [&] {
+         Select({0, 1});
+       },
+       [&] { return selected().empty(); }},
       {IDM_EDIT_INVERT_SELECTION, [&] { Select({0}); }, [&] { return selected() == Rows{1}; }},
-      {IDM_EDIT_COPY, [&] { Select({0}); EmptyTheClipboard(); }, [&] { return ClipboardFiles().size() == 1; }},
+      {IDM_EDIT_COPY,
+       [&] {
+         Select({0});
+         EmptyTheClipboard();
+       },
+       [&] { return ClipboardFiles().size() == 1; }},
       {IDM_EDIT_COPY_NAME, [&] { Select({0}); },
        [&] { return ClipboardText() == list.FullPath(0).substr(list.FullPath(0).rfind(u'\\') + 1); }},
       {IDM_EDIT_COPY_FULL_NAME, [&] { Select({1}); }, [&] { return ClipboardText() == list.FullPath(1); }},
@@ -485,8 +494,16 @@ TEST_F(CommandsWindowTest, ListContextMenuOffersTheItemCommands) {
     return seen;
   };
   const UINT sub = static_cast<UINT>(-1), sep = 0;
-  const std::vector<UINT> want = {IDM_FILE_OPEN, IDM_FILE_OPEN_PATH, sub, sep, IDM_EDIT_COPY, IDM_EDIT_COPY_NAME,
-                                  IDM_EDIT_COPY_FULL_NAME, sep, IDM_EDIT_HIDE_SELECTED, IDM_FILE_PROPERTIES};
+  const std::vector<UINT> want = {IDM_FILE_OPEN,
+                                  IDM_FILE_OPEN_PATH,
+                                  sub,
+                                  sep,
+                                  IDM_EDIT_COPY,
+                                  IDM_EDIT_COPY_NAME,
+                                  IDM_EDIT_COPY_FULL_NAME,
+                                  sep,
+                                  IDM_EDIT_HIDE_SELECTED,
+                                  IDM_FILE_PROPERTIES};
   Select({});
   Seen none = open(0);
   EXPECT_EQ(none.ids, want);
@@ -557,7 +574,8 @@ TEST_F(CommandsWindowTest, MoreActionsMenuScreenshotsInThreeLanguages) {
       Sleep(600);
       RECT rc;
       GetWindowRect(d.hwnd(), &rc);
-      for (HWND m = FindWindowExW(nullptr, nullptr, L"#32768", nullptr); m; m = FindWindowExW(nullptr, m, L"#32768", nullptr)) {
+      for (HWND m = FindWindowExW(nullptr, nullptr, L"#32768", nullptr); m;
+           m = FindWindowExW(nullptr, m, L"#32768", nullptr)) {
         RECT mr;
         if (IsWindowVisible(m) && GetWindowRect(m, &mr)) UnionRect(&rc, &rc, &mr);
       }
@@ -572,8 +590,8 @@ TEST_F(CommandsWindowTest, MoreActionsMenuScreenshotsInThreeLanguages) {
     shooter.join();
     EXPECT_TRUE(saved);
     // The two configuration dialogs in the same language.
-    for (const auto& [command, suffix] : {std::pair{IDM_TOOLS_KEYBOARD_SHORTCUTS, "shortcuts"},
-                                          std::pair{IDM_FILE_MORE_ACTIONS_CONFIG, "actions"}}) {
+    for (const auto& [command, suffix] :
+         {std::pair{IDM_TOOLS_KEYBOARD_SHORTCUTS, "shortcuts"}, std::pair{IDM_FILE_MORE_ACTIONS_CONFIG, "actions"}}) {
       const std::string name = std::string(c.shot) + "_" + suffix;
       std::atomic<bool> shot{false};
       const HWND owner = d.hwnd();

@@ -60,7 +60,8 @@ HTREEITEM ChildNamed(HWND tree, HTREEITEM parent, std::u16string_view name) {
 std::vector<std::u16string> ChildTexts(HWND tree, HTREEITEM parent) {
   TreeView_Expand(tree, parent, TVE_EXPAND);
   std::vector<std::u16string> out;
-  for (HTREEITEM c = TreeView_GetChild(tree, parent); c; c = TreeView_GetNextSibling(tree, c)) out.push_back(ItemText(tree, c));
+  for (HTREEITEM c = TreeView_GetChild(tree, parent); c; c = TreeView_GetNextSibling(tree, c))
+    out.push_back(ItemText(tree, c));
   return out;
 }
 

@@ -78,8 +78,7 @@ HWND WaitForLoadedWindow(const std::vector<HWND>& known, int ms = 20000) {
           if (std::find(known.begin(), known.end(), w) != known.end()) continue;
           // The status bar leaves "Loading database.." (in any language) once the first search ran.
           const std::u16string status = TextOf(FindWindowExW(w, nullptr, STATUSCLASSNAMEW, nullptr));
-          if (IsWindowVisible(w) && !status.empty() && !IsLoadingText(status) &&
-              status != u"Searching ..") {
+          if (IsWindowVisible(w) && !status.empty() && !IsLoadingText(status) && status != u"Searching ..") {
             found = w;
           }
         }
@@ -140,7 +139,8 @@ class InstanceTest : public ::testing::Test {
     return FromUtf16Ini(bytes);
   }
   static std::string FromUtf16Ini(const std::string& bytes) {
-    if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF && static_cast<unsigned char>(bytes[1]) == 0xFE) {
+    if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+        static_cast<unsigned char>(bytes[1]) == 0xFE) {
       return ToUtf8(std::u16string(reinterpret_cast<const char16_t*>(bytes.data() + 2), (bytes.size() - 2) / 2));
     }
     return bytes;
@@ -189,7 +189,8 @@ TEST_F(InstanceTest, SecondStartHandsItsFolderToTheRunningWindowAndEnds) {
   // The query's own "|" arrives as it was typed.
   ChildProcess* third = StartGui({u"*.txt|*.jpg"});
   ASSERT_TRUE(third->Wait(20000, &code));
-  EXPECT_TRUE(WaitFor([&] { return TextOf(SearchBoxOf(first)) == u"*.txt|*.jpg"; }, 5000)) << ToUtf8(TextOf(SearchBoxOf(first)));
+  EXPECT_TRUE(WaitFor([&] { return TextOf(SearchBoxOf(first)) == u"*.txt|*.jpg"; }, 5000))
+      << ToUtf8(TextOf(SearchBoxOf(first)));
   EXPECT_TRUE(WaitFor([&] { return ListCount(first) == static_cast<int>(Matches(u"*.txt|*.jpg")); }, 5000));
 }
 
@@ -275,7 +276,9 @@ TEST_F(InstanceTest, CleanQuestionAfterAbnormalEnd) {
   ASSERT_TRUE(window);
   EXPECT_FALSE(HasDatabase(index_.home()));
   AnswerBox(IDNO, 1500);  // an offer to build the empty database, where the window makes one
-  EXPECT_TRUE(WaitFor([&] { return TextOf(FindWindowExW(window, nullptr, STATUSCLASSNAMEW, nullptr)) != u"Loading database.."; }, 10000));
+  EXPECT_TRUE(WaitFor(
+      [&] { return TextOf(FindWindowExW(window, nullptr, STATUSCLASSNAMEW, nullptr)) != u"Loading database.."; },
+      10000));
   EXPECT_EQ(ListCount(window), 0);
 }
 
@@ -311,9 +314,13 @@ TEST_F(InstanceTest, CrashWritesDumpAndLogWithTheLastSearch) {
     }
     std::string log;
     ASSERT_TRUE(Env::Default()->ReadWholeFile(index_.home() + u"nusk.gui.log", &log).ok());
-    const std::string report = "--------------- gui crashed ---------------\n-- nusk info --\nNusk version: 4.4.0, 64 bit\n"
-                               "Nusk home: " + ToUtf8(index_.home()) + "\nPortable: Y\n-- Search info --\n"
-                               "Last search: " + ToUtf8(search) + "\n";
+    const std::string report =
+        "--------------- gui crashed ---------------\n-- nusk info --\nNusk version: 4.4.0, 64 bit\n"
+        "Nusk home: " +
+        ToUtf8(index_.home()) +
+        "\nPortable: Y\n-- Search info --\n"
+        "Last search: " +
+        ToUtf8(search) + "\n";
     EXPECT_NE(log.find(report), std::string::npos) << log;
   }
   // The crash left no end time: the next start asks.

@@ -65,8 +65,8 @@ int Blue(COLORREF c) { return GetBValue(c); }
 
 TEST(WindowLookTest, AlternateRowGroupColoursFollowTheParentFolder) {
   TestIndex index;
-  for (const char16_t* p : {u"C:\\alpha\\x1.txt", u"C:\\alpha\\x2.txt", u"C:\\beta\\x3.txt", u"C:\\beta\\x4.txt",
-                            u"C:\\gamma\\x5.txt"}) {
+  for (const char16_t* p :
+       {u"C:\\alpha\\x1.txt", u"C:\\alpha\\x2.txt", u"C:\\beta\\x3.txt", u"C:\\beta\\x4.txt", u"C:\\gamma\\x5.txt"}) {
     index.File(p, 10, kT);
   }
   index.Build();
@@ -126,7 +126,8 @@ class ThumbnailTest : public ::testing::Test {
   void WaitForPictures(WindowDriver& d) {
     InvalidateRect(d.list().hwnd(), nullptr, TRUE);
     d.Pump(100);
-    PumpUntil(&d.window(), [&] { return !d.list().look().worker()->running(); }, 10000);
+    PumpUntil(
+        &d.window(), [&] { return !d.list().look().worker()->running(); }, 10000);
     d.Pump(100);
   }
 
@@ -177,7 +178,8 @@ TEST_F(ThumbnailTest, ASleepingDriveIsNotAskedForPicturesOrDetails) {
   d.Type(u"shot");
   ASSERT_EQ(d.list().count(), 3u);
   WaitForPictures(d);
-  PumpUntil(&d.window(), [&] { return !d.list().details()->running(); }, 5000);
+  PumpUntil(
+      &d.window(), [&] { return !d.list().details()->running(); }, 5000);
   d.Pump(50);
   const int row = Row(d, red_);
   EXPECT_FALSE(d.list().look().HasOwnPicture(d.list().ItemAt(row)));
@@ -223,9 +225,7 @@ TEST(WindowFirstResultTest, EmptyDatabaseQuestionBuildAndTip) {
       ASSERT_TRUE(d.Open());
       d.Pump(100);
       EXPECT_EQ(box.seen(), c.answer != 0);
-      if (c.answer) {
-        EXPECT_EQ(box.text(), u"Database is empty, do you want to build it now?");
-      }
+      if (c.answer) { EXPECT_EQ(box.text(), u"Database is empty, do you want to build it now?"); }
     }
     EXPECT_EQ(builds, c.builds);
     if (c.builds) {
@@ -252,9 +252,8 @@ TEST(WindowOpenTest, OpenRecordsTheItemAndExportDialogWritesTheFile) {
   ListView_SetItemState(d.list().hwnd(), 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
   d.window().Command(IDM_FILE_OPEN);
   const std::u16string marker = index.dir().Sub(u"run") + u"\\opened.txt";
-  EXPECT_TRUE(PumpUntil(&d.window(), [&] {
-    return GetFileAttributesW(W(marker).c_str()) != INVALID_FILE_ATTRIBUTES;
-  }, 20000));
+  EXPECT_TRUE(PumpUntil(
+      &d.window(), [&] { return GetFileAttributesW(W(marker).c_str()) != INVALID_FILE_ATTRIBUTES; }, 20000));
   RecentList opened(kRecentOpened);
   opened.Load(SettingsFile(index.home() + u"nusk.ini"));
   ASSERT_FALSE(opened.entries().empty());
@@ -269,15 +268,18 @@ TEST(WindowOpenTest, OpenRecordsTheItemAndExportDialogWritesTheFile) {
       if (dlg && IsWindowVisible(dlg)) {
         Sleep(200);
         HWND edit = nullptr;
-        EnumChildWindows(dlg, [](HWND child, LPARAM lp) -> BOOL {
-          wchar_t cls[32] = {};
-          GetClassNameW(child, cls, 31);
-          if (lstrcmpiW(cls, L"Edit") == 0 && IsWindowVisible(child)) {
-            *reinterpret_cast<HWND*>(lp) = child;
-            return FALSE;
-          }
-          return TRUE;
-        }, reinterpret_cast<LPARAM>(&edit));
+        EnumChildWindows(
+            dlg,
+            [](HWND child, LPARAM lp) -> BOOL {
+              wchar_t cls[32] = {};
+              GetClassNameW(child, cls, 31);
+              if (lstrcmpiW(cls, L"Edit") == 0 && IsWindowVisible(child)) {
+                *reinterpret_cast<HWND*>(lp) = child;
+                return FALSE;
+              }
+              return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&edit));
         if (edit) SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(W(out).c_str()));
         PostMessageW(dlg, WM_COMMAND, IDOK, 0);
         answered = true;
@@ -290,9 +292,9 @@ TEST(WindowOpenTest, OpenRecordsTheItemAndExportDialogWritesTheFile) {
   EXPECT_TRUE(answered.load());
   std::string bytes;
   ASSERT_TRUE(Env::Default()->ReadWholeFile(out, &bytes).ok());
-  EXPECT_EQ(bytes.rfind("\xEF\xBB\xBF\"Name\",\"Path\",\"Size(KB)\",\"Date modified\"\r\n\"mark.cmd\",", 0), 0u) << bytes;
+  EXPECT_EQ(bytes.rfind("\xEF\xBB\xBF\"Name\",\"Path\",\"Size(KB)\",\"Date modified\"\r\n\"mark.cmd\",", 0), 0u)
+      << bytes;
 }
-
 
 // Opening eleven items asks before the eleventh; No stops there.
 TEST(WindowOpenTest, ElevenItemsAskBeforeTheEleventh) {
@@ -300,7 +302,8 @@ TEST(WindowOpenTest, ElevenItemsAskBeforeTheEleventh) {
   std::vector<std::u16string> markers;
   for (int i = 1; i <= 11; ++i) {
     const std::u16string n = FromUtf8((i < 10 ? "0" : "") + std::to_string(i));
-    index.File(index.dir().WriteFile(u"many/m" + n + u".cmd", "@echo x> \"%~dp0done" + ToUtf8(n) + ".txt\"\r\n"), 40, kT);
+    index.File(index.dir().WriteFile(u"many/m" + n + u".cmd", "@echo x> \"%~dp0done" + ToUtf8(n) + ".txt\"\r\n"), 40,
+               kT);
     markers.push_back(index.dir().Sub(u"many") + u"\\done" + n + u".txt");
   }
   index.Build();
@@ -316,9 +319,8 @@ TEST(WindowOpenTest, ElevenItemsAskBeforeTheEleventh) {
     d.window().Command(IDM_FILE_OPEN);
     EXPECT_EQ(box.text(), u"You have opened 10 files, do you want to continue?");
   }
-  EXPECT_TRUE(PumpUntil(&d.window(), [&] {
-    return std::all_of(markers.begin(), markers.begin() + 10, exists);
-  }, 30000));
+  EXPECT_TRUE(PumpUntil(
+      &d.window(), [&] { return std::all_of(markers.begin(), markers.begin() + 10, exists); }, 30000));
   d.Pump(1000);
   EXPECT_FALSE(exists(markers[10]));
 }

@@ -24,9 +24,8 @@ constexpr uint32_t kT1 = 1500000000;  // some day in 2025
 constexpr uint32_t kT2 = 1400000000;
 
 const std::vector<std::u16string> kPaths = {
-    u"C:\\docs\\report 2014.docx", u"C:\\docs\\report draft.txt", u"C:\\docs\\notes.txt",
-    u"C:\\music\\Song One.mp3",   u"C:\\music\\report.wav",      u"D:\\data\\big.iso",
-    u"D:\\data\\readme.md"};
+    u"C:\\docs\\report 2014.docx", u"C:\\docs\\report draft.txt", u"C:\\docs\\notes.txt", u"C:\\music\\Song One.mp3",
+    u"C:\\music\\report.wav",      u"D:\\data\\big.iso",          u"D:\\data\\readme.md"};
 
 // "YYYY-MM-DD HH:MM:SS" of a CompactTime in local time, through the system's own conversion.
 std::u16string LocalText(uint32_t t, bool seconds = true) {
@@ -95,7 +94,8 @@ TEST_F(WindowTest, TypingSearchesAndShowsCellsStatusAndTitle) {
   WindowDriver& d = Open(kPlainIni);
   // An empty box with ShowAllItemsForEmptySearch off: no rows, the total in the status bar.
   EXPECT_EQ(d.list().count(), 0u);
-  EXPECT_EQ(d.window().StatusText(), u"Ready (Total " + FromUtf8(std::to_string(index_.db().item_count())) + u" items)");
+  EXPECT_EQ(d.window().StatusText(),
+            u"Ready (Total " + FromUtf8(std::to_string(index_.db().item_count())) + u" items)");
   EXPECT_TRUE(d.Screenshot("empty_list"));
   EXPECT_EQ(d.HeaderText(0), u"Name");
   EXPECT_EQ(d.HeaderText(1), u"Path");
@@ -203,7 +203,12 @@ TEST_F(WindowTest, HeaderMenuTogglesColumnsAndTheyAreSavedOnClose) {
   HWND header = ListView_GetHeader(d.list().hwnd());
   RECT rc;
   GetWindowRect(header, &rc);
-  EXPECT_TRUE(ScreenshotWithMenu(d.hwnd(), [&] { d.list().ShowHeaderMenu({rc.left + 30, rc.bottom}); }, "header_menu"));
+  EXPECT_TRUE(ScreenshotWithMenu(
+      d.hwnd(),
+      [&] {
+        d.list().ShowHeaderMenu({rc.left + 30, rc.bottom});
+      },
+      "header_menu"));
   PostMessageW(d.hwnd(), WM_CLOSE, 0, 0);
   d.Pump(200);
   ASSERT_FALSE(IsWindow(d.hwnd()));
@@ -295,8 +300,10 @@ TEST_F(WindowTest, ExportWritesEveryRowWholeAndQuotesDoubled) {
   d.SetText(u"say");
   ASSERT_EQ(d.list().count(), 1u);
   ASSERT_TRUE(d.list().Export(csv));
-  EXPECT_EQ(ReadBytes(csv), "\xEF\xBB\xBF\"Name\",\"Path\",\"Size(KB)\",\"Date modified\"\r\n\"say \"\"hi\"\".txt\",\"C:\\docs\",\"2\",\"" +
-                               ToUtf8(LocalText(kT2, false)) + "\"\r\n");
+  EXPECT_EQ(
+      ReadBytes(csv),
+      "\xEF\xBB\xBF\"Name\",\"Path\",\"Size(KB)\",\"Date modified\"\r\n\"say \"\"hi\"\".txt\",\"C:\\docs\",\"2\",\"" +
+          ToUtf8(LocalText(kT2, false)) + "\"\r\n");
 
   d.SetText(u"needle");
   ASSERT_EQ(d.list().count(), 1u);
@@ -374,7 +381,7 @@ TEST_F(WindowTest, CompletionAfterSlashAndAt) {
   ASSERT_TRUE(d.window().box().completion_open());
   const std::vector<std::u16string> offered = d.window().box().CompletionItems();
   ASSERT_EQ(offered.size(), 3u);  // date, d, dup
-  d.Key(VK_DOWN);  // the popup takes the arrows, not the window's focus rule
+  d.Key(VK_DOWN);                 // the popup takes the arrows, not the window's focus rule
   d.Key(VK_DOWN);
   d.Key(VK_RETURN);
   EXPECT_FALSE(d.window().box().completion_open());
@@ -444,9 +451,13 @@ TEST(WindowDetailsTest, TypeCreatedAndAttributesOfVisibleRowsComeFromTheDisk) {
   d.Type(u"notes|missing");
   ASSERT_EQ(d.list().count(), 2u);
   RowDetails unused;
-  PumpUntil(&d.window(), [&] {
-    return d.list().details()->Get(d.list().ItemAt(0), &unused) && d.list().details()->Get(d.list().ItemAt(1), &unused);
-  }, 5000);
+  PumpUntil(
+      &d.window(),
+      [&] {
+        return d.list().details()->Get(d.list().ItemAt(0), &unused) &&
+               d.list().details()->Get(d.list().ItemAt(1), &unused);
+      },
+      5000);
   const int kept = d.list().FullPath(0) == file ? 0 : 1;
   EXPECT_FALSE(d.Cell(kept, 1).empty());  // the shell's type name for ".txt"
   EXPECT_EQ(d.Cell(kept, 2), LocalText(CompactTimeFromFileTime(created)));

@@ -91,10 +91,12 @@ TEST_F(ComposerTest, FieldsDriveTheSearchBoxAndTheList) {
       {"the minimum in KB", [&] { set_unit(kQcMinUnit, 1); }, u"C:\\docs *.txt /size:1K", 1},
       {"a root folder with a space", [&] { SetWindowTextW(Field(d, kQcRootDir), L"C:\\my docs"); },
        u"C:\\my docs\\ *.txt /size:1K", 0},
-      {"no root, a partial path", [&] {
+      {"no root, a partial path",
+       [&] {
          SetWindowTextW(Field(d, kQcRootDir), L"");
          SetWindowTextW(Field(d, kQcPartialPath), L"mus");
-       }, u"mus*\\ *.txt /size:1K", 0},
+       },
+       u"mus*\\ *.txt /size:1K", 0},
       {"the ending of the music", [&] { SetWindowTextW(Field(d, kQcNameEnd), L".wav"); }, u"mus*\\ *.wav /size:1K", 0},
       {"no minimum", [&] { SetWindowTextW(Field(d, kQcMinSize), L""); }, u"mus*\\ *.wav", 1},
       {"a from date long ago", [&] { set_date(kQcFromDate, 1990, 1, 1); }, u"mus*\\ *.wav /date:19900101", 1},

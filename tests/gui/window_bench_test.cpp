@@ -68,9 +68,11 @@ MainWindowConfig BenchConfig(const char* home) {
 void SetBoxText(MainWindow& window, const std::u16string& text) {
   const uint64_t before = window.results_taken();
   SendMessageW(window.search_box(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(W(text).c_str()));
-  PumpUntil(&window, [&] { return window.results_taken() > before && !window.search_timer_pending(); }, 60000);
+  PumpUntil(
+      &window, [&] { return window.results_taken() > before && !window.search_timer_pending(); }, 60000);
   window.source()->WaitIdle();
-  PumpUntil(&window, [] { return false; }, 20);
+  PumpUntil(
+      &window, [] { return false; }, 20);
 }
 
 // Every item in the list (the empty query with ShowAllItemsForEmptySearch), the default
@@ -82,7 +84,8 @@ TEST(WindowBench, RepaintAndMemoryPerRow) {
   MainWindow window;
   const MainWindowConfig config = BenchConfig(home);
   ASSERT_TRUE(window.Create(config));
-  ASSERT_TRUE(PumpUntil(&window, [&] { return window.results_taken() > 0; }, 120000));
+  ASSERT_TRUE(PumpUntil(
+      &window, [&] { return window.results_taken() > 0; }, 120000));
   SetBoxText(window, u"no-item-has-this-name-q7");
   ASSERT_EQ(window.results().count(), 0u);
   const Memory empty = ProcessMemory();
@@ -91,17 +94,20 @@ TEST(WindowBench, RepaintAndMemoryPerRow) {
   // Row-group colours at the last row (the most the parities can hold).
   window.results().look().SetAltRowColors(true);
   window.results().SetFocusRow(rows - 1, -1);
-  PumpUntil(&window, [] { return false; }, 50);
+  PumpUntil(
+      &window, [] { return false; }, 50);
   window.results().look().SetAltRowColors(false);
   const Memory full = ProcessMemory();
   auto per_row = [rows](uint64_t a, uint64_t b) { return rows ? double(int64_t(b - a)) / rows : 0.0; };
-  std::printf("memory with %u rows shown, beyond the search form: committed %.2f bytes per row, touched %.2f "
-              "(committed %.1f MB with no row)\n",
-              rows, per_row(empty.committed, full.committed), per_row(empty.touched, full.touched),
-              empty.committed / 1048576.0);
+  std::printf(
+      "memory with %u rows shown, beyond the search form: committed %.2f bytes per row, touched %.2f "
+      "(committed %.1f MB with no row)\n",
+      rows, per_row(empty.committed, full.committed), per_row(empty.touched, full.touched),
+      empty.committed / 1048576.0);
   ASSERT_GT(rows, 1000u);
   window.results().SetFocusRow(rows / 2, static_cast<int>(rows / 2));
-  PumpUntil(&window, [] { return false; }, 50);
+  PumpUntil(
+      &window, [] { return false; }, 50);
   const HWND list = window.list();
   std::printf("full repaint of %d visible rows (%zu columns): %.2f ms\n", ListView_GetCountPerPage(list),
               window.results().columns().size(), RepaintMs(list, 21));
@@ -113,7 +119,8 @@ TEST(WindowBench, RepaintAndMemoryPerRow) {
   std::printf("repaint with row-group colours at row %u: first %.2f ms, then %.2f ms\n", rows / 2, first_ms,
               RepaintMs(list, 21));
   PostMessageW(window.hwnd(), WM_CLOSE, 0, 0);
-  PumpUntil(&window, [&] { return !IsWindow(window.hwnd()); }, 10000);
+  PumpUntil(
+      &window, [&] { return !IsWindow(window.hwnd()); }, 10000);
 }
 
 TEST(WindowBench, KeystrokeToRows) {
@@ -123,7 +130,8 @@ TEST(WindowBench, KeystrokeToRows) {
   const MainWindowConfig config = BenchConfig(home);
   const auto start = std::chrono::steady_clock::now();
   ASSERT_TRUE(window.Create(config));
-  ASSERT_TRUE(PumpUntil(&window, [&] { return window.results_taken() > 0; }, 60000));
+  ASSERT_TRUE(PumpUntil(
+      &window, [&] { return window.results_taken() > 0; }, 60000));
   std::printf("window start to first rows: %.0f ms (%u rows)\n", MsSince(start), window.results().count());
   // Each query as a user types it: one more character at a time.
   const char16_t* words[] = {u"report", u"index.js", u"lib", u"conf", u"data.json", u"util"};
@@ -135,9 +143,11 @@ TEST(WindowBench, KeystrokeToRows) {
       const uint64_t before = window.results_taken();
       const auto t = std::chrono::steady_clock::now();
       SendMessageW(window.search_box(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(W(text).c_str()));
-      ASSERT_TRUE(PumpUntil(&window, [&] { return window.results_taken() > before && !window.search_timer_pending(); }, 30000));
+      ASSERT_TRUE(PumpUntil(
+          &window, [&] { return window.results_taken() > before && !window.search_timer_pending(); }, 30000));
       window.source()->WaitIdle();
-      PumpUntil(&window, [] { return false; }, 1);
+      PumpUntil(
+          &window, [] { return false; }, 1);
       times.push_back(MsSince(t));
       if (std::getenv("NUSK_WINDOW_BENCH_VERBOSE")) {
         std::printf("%-10s %8.1f ms  %s\n", ToUtf8(text).c_str(), times.back(), ToUtf8(window.StatusText()).c_str());
@@ -148,7 +158,8 @@ TEST(WindowBench, KeystrokeToRows) {
   std::printf("text change to rows: p50 %.1f ms, p90 %.1f ms, max %.1f ms over %zu changes\n", times[times.size() / 2],
               times[times.size() * 9 / 10], times.back(), times.size());
   PostMessageW(window.hwnd(), WM_CLOSE, 0, 0);
-  PumpUntil(&window, [&] { return !IsWindow(window.hwnd()); }, 10000);
+  PumpUntil(
+      &window, [&] { return !IsWindow(window.hwnd()); }, 10000);
 }
 
 }  // namespace

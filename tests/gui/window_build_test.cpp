@@ -75,10 +75,13 @@ TEST_F(WindowBuildTest, BuilderReloadsAtOnceAndTheOtherWindowAsksFirst) {
   });
   MessageBoxCatcher prompt(IDOK);
   PostMessageW(b.hwnd(), WM_COMMAND, IDM_DATABASE_BUILD_ALL, 0);
-  const bool done = PumpUntil(&b, [&] {
-    return b.builds_started() == 1 && !b.building() && b.reloads() == 1 && b.loaded() &&
-           other->window().reloads() == 1 && other->window().loaded() && other->list().count() == rows;
-  }, 60000);
+  const bool done = PumpUntil(
+      &b,
+      [&] {
+        return b.builds_started() == 1 && !b.building() && b.reloads() == 1 && b.loaded() &&
+               other->window().reloads() == 1 && other->window().loaded() && other->list().count() == rows;
+      },
+      60000);
   stop = true;
   watcher.join();
   ASSERT_TRUE(done) << "started " << b.builds_started() << ", reloads " << b.reloads() << "/"
@@ -99,7 +102,8 @@ TEST_F(WindowBuildTest, BuilderReloadsAtOnceAndTheOtherWindowAsksFirst) {
   ASSERT_TRUE(lock->TryLock(&taken).ok() && taken);
   MessageBoxCatcher refused(IDOK);
   PostMessageW(b.hwnd(), WM_COMMAND, IDM_DATABASE_BUILD_ALL, 0);
-  EXPECT_TRUE(PumpUntil(&b, [&] { return refused.seen(); }, 5000));
+  EXPECT_TRUE(PumpUntil(
+      &b, [&] { return refused.seen(); }, 5000));
   EXPECT_EQ(refused.text(), u"A build is in progress, operation canceled.");
   EXPECT_EQ(b.builds_started(), 1);
 }
@@ -110,7 +114,8 @@ TEST_F(WindowBuildTest, BuildAskedForDuringTheLoadStartsOnceLoaded) {
   MainWindow& w = d->window();
   EXPECT_EQ(w.builds_started(), 1) << "started with the first result";
   EXPECT_FALSE(w.build_pending());
-  ASSERT_TRUE(PumpUntil(&w, [&] { return !w.building() && w.reloads() == 1 && w.loaded(); }, 60000));
+  ASSERT_TRUE(PumpUntil(
+      &w, [&] { return !w.building() && w.reloads() == 1 && w.loaded(); }, 60000));
   EXPECT_EQ(w.builds_started(), 1);
 }
 
@@ -120,14 +125,16 @@ TEST_F(WindowBuildTest, BackgroundBuildKeepsSearchesAnswering) {
   d->SetText(u"readme");
   ASSERT_EQ(d->list().count(), 1u);
   PostMessageW(w.hwnd(), WM_COMMAND, IDM_DATABASE_BUILD_ALL, 0);
-  ASSERT_TRUE(PumpUntil(&w, [&] { return w.building(); }, 5000));
+  ASSERT_TRUE(PumpUntil(
+      &w, [&] { return w.building(); }, 5000));
   const uint64_t taken = w.results_taken();
   d->SetText(u"report");
   EXPECT_TRUE(w.building()) << "the build ended before the search: the check proves nothing";
   EXPECT_GT(w.results_taken(), taken);
   EXPECT_EQ(d->list().count(), 3u) << "searches answer during a background build";
   EXPECT_TRUE(IsWindowEnabled(w.search_box()));
-  ASSERT_TRUE(PumpUntil(&w, [&] { return !w.building() && w.reloads() == 1 && w.loaded(); }, 60000));
+  ASSERT_TRUE(PumpUntil(
+      &w, [&] { return !w.building() && w.reloads() == 1 && w.loaded(); }, 60000));
   EXPECT_EQ(w.last_build_note().rfind(u"Build time: ", 0), 0u) << ToUtf8(w.last_build_note());
   // The build time shows in a balloon, which the next key press takes away.
   ASSERT_TRUE(w.build_balloon() && IsWindowVisible(w.build_balloon()));
@@ -143,21 +150,28 @@ TEST_F(WindowBuildTest, PeriodicBuildIsSkippedWhileLockedThenFiresAtItsInterval)
   std::unique_ptr<NamedMutex> lock = Env::Default()->CreateFolderLock(index_.home(), kBuildLockTag);
   bool taken = false;
   ASSERT_TRUE(lock->TryLock(&taken).ok() && taken);
-  auto d = OpenWindow(std::string(kNoDrives) + "ShowBuiltNotification=0\r\nAutoBuild=1\r\nBuildEveryValue=0.1\r\nBuildEveryUnit=0\r\n", 200);
+  auto d = OpenWindow(
+      std::string(kNoDrives) + "ShowBuiltNotification=0\r\nAutoBuild=1\r\nBuildEveryValue=0.1\r\nBuildEveryUnit=0\r\n",
+      200);
   MainWindow& w = d->window();
   EXPECT_EQ(w.auto_build_interval(), 6);
   MessageBoxCatcher silent(IDOK);
-  ASSERT_TRUE(PumpUntil(&w, [&] { return w.builds_skipped() >= 2; }, 5000));
+  ASSERT_TRUE(PumpUntil(
+      &w, [&] { return w.builds_skipped() >= 2; }, 5000));
   EXPECT_EQ(w.builds_started(), 0);
   lock->Unlock();
-  ASSERT_TRUE(PumpUntil(&w, [&] { return w.builds_started() == 1; }, 5000));
+  ASSERT_TRUE(PumpUntil(
+      &w, [&] { return w.builds_started() == 1; }, 5000));
   const auto first = std::chrono::steady_clock::now();
-  ASSERT_TRUE(PumpUntil(&w, [&] { return !w.building() && w.loaded(); }, 60000));
+  ASSERT_TRUE(PumpUntil(
+      &w, [&] { return !w.building() && w.loaded(); }, 60000));
   EXPECT_FALSE(silent.seen()) << "a skipped periodic build says nothing: " << ToUtf8(silent.text());
-  ASSERT_TRUE(PumpUntil(&w, [&] { return w.builds_started() == 2; }, 15000));
+  ASSERT_TRUE(PumpUntil(
+      &w, [&] { return w.builds_started() == 2; }, 15000));
   const auto gap = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - first);
   EXPECT_GE(gap.count(), 5000) << "the next build waits for the interval after the last build";
-  ASSERT_TRUE(PumpUntil(&w, [&] { return !w.building() && w.loaded(); }, 60000));
+  ASSERT_TRUE(PumpUntil(
+      &w, [&] { return !w.building() && w.loaded(); }, 60000));
 }
 
 }  // namespace

@@ -53,7 +53,8 @@ WindowDriver::WindowDriver(TestIndex* index, std::string_view settings_ini) : in
 WindowDriver::~WindowDriver() {
   if (window_ && IsWindow(window_->hwnd())) {
     PostMessageW(window_->hwnd(), WM_CLOSE, 0, 0);
-    PumpUntil(window_.get(), [this] { return !IsWindow(window_->hwnd()); }, 5000);
+    PumpUntil(
+        window_.get(), [this] { return !IsWindow(window_->hwnd()); }, 5000);
   }
   window_.reset();
   SetModifier(VK_CONTROL, false);
@@ -71,15 +72,21 @@ bool WindowDriver::Open(const std::u16string& initial_text) {
   if (configure) configure(&config);
   if (!window_->Create(config)) return false;
   SetForegroundWindow(window_->hwnd());
-  if (!PumpUntil(window_.get(), [this] { return window_->results_taken() > 0; }, 10000)) return false;
+  if (!PumpUntil(
+          window_.get(), [this] { return window_->results_taken() > 0; }, 10000))
+    return false;
   Settle();
   return true;
 }
 
-void WindowDriver::Pump(int ms) { PumpUntil(window_.get(), [] { return false; }, ms); }
+void WindowDriver::Pump(int ms) {
+  PumpUntil(
+      window_.get(), [] { return false; }, ms);
+}
 
 void WindowDriver::Settle() {
-  PumpUntil(window_.get(), [this] { return !window_->search_timer_pending(); }, 5000);
+  PumpUntil(
+      window_.get(), [this] { return !window_->search_timer_pending(); }, 5000);
   if (window_->source()) window_->source()->WaitIdle();
   Pump(20);
 }

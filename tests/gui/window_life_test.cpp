@@ -71,7 +71,8 @@ TEST_F(WindowLifeTest, CloseHidesToTheIconClickRestoresExitEndsRemovesTheIconAnd
   RECT placed;
   GetWindowRect(window, &placed);
   PostMessageW(window, kMsgExitProgram, 0, 0);
-  ASSERT_TRUE(PumpUntil(&d.window(), [&] { return !IsWindow(window); }, 5000));
+  ASSERT_TRUE(PumpUntil(
+      &d.window(), [&] { return !IsWindow(window); }, 5000));
   EXPECT_FALSE(tray->shown());
   EXPECT_FALSE(IconPresent(window));
   const std::optional<SavedPlacement> p = ParsePlacement(GetText(settings, SettingId::kWindowPlacement));
@@ -87,13 +88,15 @@ TEST_F(WindowLifeTest, CloseHidesToTheIconClickRestoresExitEndsRemovesTheIconAnd
 TEST_F(WindowLifeTest, WithoutCloseToTrayThereIsNoIconAndCloseEndsWithTheWebServiceRecorded) {
   // A web service that runs at the end is recorded as running, for the next start.
   const std::string port = std::to_string(30000 + GetCurrentProcessId() % 20000);
-  WindowDriver d(&index_, "[Options]\r\nCloseToTray=0\r\n[WebServer]\r\nRunning=1\r\nip=127.0.0.1\r\nport=" + port + "\r\n");
+  WindowDriver d(&index_,
+                 "[Options]\r\nCloseToTray=0\r\n[WebServer]\r\nRunning=1\r\nip=127.0.0.1\r\nport=" + port + "\r\n");
   ASSERT_TRUE(d.Open());
   EXPECT_EQ(d.window().tray(), nullptr);
   EXPECT_FALSE(IconPresent(d.hwnd()));
   HWND window = d.hwnd();
   PostMessageW(window, WM_CLOSE, 0, 0);
-  EXPECT_TRUE(PumpUntil(&d.window(), [&] { return !IsWindow(window); }, 5000));
+  EXPECT_TRUE(PumpUntil(
+      &d.window(), [&] { return !IsWindow(window); }, 5000));
   EXPECT_TRUE(GetFlag(SettingsFile(index_.home() + u"nusk.ini"), SettingId::kWebServerRunning));
 }
 
@@ -144,7 +147,8 @@ TEST_F(WindowLifeTest, TheIconMenuHasExitInTheChosenLanguage) {
     EXPECT_TRUE(shot);
     EXPECT_EQ(entry, japanese ? L"終了(&X)" : L"E&xit");
     // The entry chosen, the window ends.
-    EXPECT_TRUE(PumpUntil(&d.window(), [&] { return !IsWindow(window); }, 5000));
+    EXPECT_TRUE(PumpUntil(
+        &d.window(), [&] { return !IsWindow(window); }, 5000));
   }
 }
 
@@ -162,7 +166,8 @@ TEST_F(WindowLifeTest, CloseDuringTheLoadEndsOnceLoaded) {
   SendMessageW(hwnd, WM_CLOSE, 0, 0);
   ASSERT_TRUE(IsWindow(hwnd));
   EXPECT_FALSE(window.loaded());
-  EXPECT_TRUE(PumpUntil(&window, [&] { return !IsWindow(hwnd); }, 10000));
+  EXPECT_TRUE(PumpUntil(
+      &window, [&] { return !IsWindow(hwnd); }, 10000));
   EXPECT_EQ(window.results_taken(), 0u);  // no search ran
   EXPECT_GT(GetInteger(SettingsFile(config.settings_path), SettingId::kLastUIEndTime), 0);
 }
@@ -188,12 +193,13 @@ std::u16string HidingBalloonText() {
 // seconds later; the English one is also saved as a screenshot.
 TEST_F(WindowLifeTest, HidingShowsTheBalloonUnlessSwitchedOff) {
   for (const bool off : {false, true}) {
-    WindowDriver d(&index_, off ? "[Options]\r\nCloseToTray=1\r\nNoMinimizeNotification=1\r\n"
-                                : "[Options]\r\nCloseToTray=1\r\n");
+    WindowDriver d(
+        &index_, off ? "[Options]\r\nCloseToTray=1\r\nNoMinimizeNotification=1\r\n" : "[Options]\r\nCloseToTray=1\r\n");
     ASSERT_TRUE(d.Open());
     HWND window = d.hwnd();
     PostMessageW(window, WM_CLOSE, 0, 0);
-    PumpUntil(&d.window(), [] { return !HidingBalloonText().empty(); }, 5000);
+    PumpUntil(
+        &d.window(), [] { return !HidingBalloonText().empty(); }, 5000);
     EXPECT_FALSE(IsWindowVisible(window));
     if (off) {
       EXPECT_EQ(HidingBalloonText(), u"");
@@ -206,7 +212,8 @@ TEST_F(WindowLifeTest, HidingShowsTheBalloonUnlessSwitchedOff) {
           SaveScreenPng({0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN) / 4}, "tray_balloon_en"));
     }
     PostMessageW(window, kMsgExitProgram, 0, 0);  // the icon goes, and its balloon with it
-    EXPECT_TRUE(PumpUntil(&d.window(), [&] { return !IsWindow(window) && HidingBalloonText().empty(); }, 5000));
+    EXPECT_TRUE(PumpUntil(
+        &d.window(), [&] { return !IsWindow(window) && HidingBalloonText().empty(); }, 5000));
   }
 }
 

@@ -155,16 +155,12 @@ TEST(CrashSafeCommitTest, MachineCrashKeepsOldOrNewAndTheNewOnceCommitted) {
       const bool committed = CommitIndex(&w).ok();
       env.DropUnsyncedData();
       const int version = Check(dir.path(), had_old);
-      if (committed) {
-        EXPECT_EQ(version, 1) << "a committed index was lost";
-      }
+      if (committed) { EXPECT_EQ(version, 1) << "a committed index was lost"; }
       ++outcomes[version];
       if (!env.dead) break;  // every step ran
     }
     EXPECT_GT(outcomes[1], 0);
-    if (had_old) {
-      EXPECT_GT(outcomes[0], 0);
-    }
+    if (had_old) { EXPECT_GT(outcomes[0], 0); }
   }
 }
 

@@ -17,10 +17,14 @@ using dbformat::Set32;
 
 // Items in file order: 0 C:, 1 Café, 2 D:, 3 Name, 4 Users, then the files.
 std::vector<ScanRecord> Tree() {
-  return {Rec(C(5), 0, u"C:", true),          Rec(C(10), C(5), u"Users", true),
-          Rec(C(11), C(10), u"Name", true),   Rec(C(20), C(11), u"ReadMe.TXT", false, 100, 1234),
-          Rec(C(21), C(11), u"a.txt", false), Rec(C(12), C(5), u"Caf\u00e9", true),
-          Rec(C(23), C(12), u"Caf\u00e9", false), Rec(D(5), 0, u"D:", true),
+  return {Rec(C(5), 0, u"C:", true),
+          Rec(C(10), C(5), u"Users", true),
+          Rec(C(11), C(10), u"Name", true),
+          Rec(C(20), C(11), u"ReadMe.TXT", false, 100, 1234),
+          Rec(C(21), C(11), u"a.txt", false),
+          Rec(C(12), C(5), u"Caf\u00e9", true),
+          Rec(C(23), C(12), u"Caf\u00e9", false),
+          Rec(D(5), 0, u"D:", true),
           Rec(D(30), D(5), u"x.txt", false)};
 }
 
@@ -37,21 +41,24 @@ std::vector<Damage> Damages() {
   auto frs_row = [](std::string* b, int i) { return b->data() + kRowsOffset + 20 * i; };
   return {
       {"frs shorter than its header", kFrsName, [](std::string* b) { b->resize(10); }, "fewer than"},
-      {"frs rows cut", kFrsName, [](std::string* b) { b->resize(kRowsOffset + 20 * 3); }, "items and 0 label characters make"},
+      {"frs rows cut", kFrsName, [](std::string* b) { b->resize(kRowsOffset + 20 * 3); },
+       "items and 0 label characters make"},
       {"frs count too large", kFrsName, [](std::string* b) { Set32(b->data() + 4, 0x10000000); }, "268435456 items"},
       {"frs parent beyond N", kFrsName, [&](std::string* b) { Set32(frs_row(b, 6) + 8, 1000); }, "parent index"},
       {"frs parent is a file", kFrsName, [&](std::string* b) { Set32(frs_row(b, 1) + 8, 7); }, "not a folder"},
       {"frs folder loop", kFrsName, [&](std::string* b) { Set32(frs_row(b, 0) + 8, 3); }, "loops"},
       {"frs self parent", kFrsName, [&](std::string* b) { Set32(frs_row(b, 4) + 8, 4); }, "loops"},
       {"frs file its own parent", kFrsName, [&](std::string* b) { Set32(frs_row(b, 6) + 8, 6); }, "not a folder"},
-      {"frs label too long", kFrsName, [](std::string* b) { Set32(b->data() + 128 + 28, 0x7FFFFFFF); }, "2147483647 label characters"},
+      {"frs label too long", kFrsName, [](std::string* b) { Set32(b->data() + 128 + 28, 0x7FFFFFFF); },
+       "2147483647 label characters"},
       {"frs mount table cut", kFrsName, [](std::string* b) { b->resize(b->size() - 100); }, "with the mount table"},
       {"frs trailing bytes", kFrsName, [](std::string* b) { b->append("xyz"); }, "with the mount table"},
       {"nrs count too large", kNrsName, [](std::string* b) { Set32(b->data(), 0x20000000); }, "536870912 names need"},
       {"nrs too short", kNrsName, [](std::string* b) { b->resize(2); }, "too few"},
       {"nrs first not 0", kNrsName, [](std::string* b) { Set32(b->data() + 4 + 4, 1); }, "instead of 0"},
       {"nrs first beyond N", kNrsName, [](std::string* b) { Set32(b->data() + 4 + 11 + 4, 500); }, "beyond"},
-      {"nrs first decreasing", kNrsName, [](std::string* b) { Set32(b->data() + 4 + 33 + 4, 1); }, "before the previous"},
+      {"nrs first decreasing", kNrsName, [](std::string* b) { Set32(b->data() + 4 + 33 + 4, 1); },
+       "before the previous"},
       {"nrs bad wide flag", kNrsName, [](std::string* b) { (*b)[4 + 8] = 7; }, "wide flag"},
       {"nrs case position", kNrsName, [](std::string* b) { (*b)[NameText0(*b) + 4] = 9; }, "case position"},
       {"nrs missing case mark", kNrsName, [](std::string* b) { (*b)[NameText0(*b) + 3] = 'x'; }, "mark"},
@@ -80,7 +87,8 @@ TEST_P(DamageTest, SearchFormRefusesAndBuildKeepsTheFilesAside) {
   std::u16string path = DbPath(home(), d.file, Env::Default());
   std::string bytes = ReadFile(path);
   d.apply(&bytes);
-  if (bytes.empty()) Env::Default()->RemoveFile(path); else WriteFile(path, bytes);
+  if (bytes.empty()) Env::Default()->RemoveFile(path);
+  else WriteFile(path, bytes);
   std::string other = ReadFile(DbPath(home(), d.file == kFrsName ? kNrsName : kFrsName, Env::Default()));
 
   RecordingSink sink;
@@ -98,9 +106,7 @@ TEST_P(DamageTest, SearchFormRefusesAndBuildKeepsTheFilesAside) {
   EXPECT_NE(w.damage().find(d.expect), std::string::npos) << w.damage();
   EXPECT_EQ(w.item_count(), 0u);
   // Both files are kept, byte for byte, beside the fresh index.
-  if (!bytes.empty()) {
-    EXPECT_EQ(ReadFile(path + u".bad"), bytes);
-  }
+  if (!bytes.empty()) { EXPECT_EQ(ReadFile(path + u".bad"), bytes); }
   EXPECT_EQ(ReadFile(DbPath(home(), d.file == kFrsName ? u"nusk.nrs.bad" : u"nusk.frs.bad", Env::Default())), other);
   ASSERT_TRUE(w.AddRecord(Rec(C(5), 0, u"C:", true)));
   ASSERT_TRUE(CommitIndex(&w).ok());
@@ -136,7 +142,8 @@ TEST(OversizedFileTest, RefusedFromItsHeaderAlone) {
 TEST(OneFileWithoutTheOtherTest, MessageNamesTheFileThatIsWrong) {
   TempDir dir;
   ASSERT_TRUE(WriteIndex(dir.path(), Tree()).ok());
-  const std::u16string frs = DbPath(dir.path(), kFrsName, Env::Default()), nrs = DbPath(dir.path(), kNrsName, Env::Default());
+  const std::u16string frs = DbPath(dir.path(), kFrsName, Env::Default()),
+                       nrs = DbPath(dir.path(), kNrsName, Env::Default());
   const std::string names = ReadFile(nrs);
   const std::string m = std::to_string(dbformat::Get32(names.data()));
   WriteFile(frs, "");
@@ -153,8 +160,8 @@ TEST(OneFileWithoutTheOtherTest, MessageNamesTheFileThatIsWrong) {
 }
 
 TEST(DamagedHiddenListTest, SearchRefusesAndCommitSetsItAside) {
-  for (std::string hid : {std::string("\xFF\xFF\x00\x00", 4) + "abcd", std::string("\x01\x00\x00\x00\x02\x00\x00\x00\xFF\xFF", 10),
-                          std::string("\x01\x00", 2)}) {
+  for (std::string hid : {std::string("\xFF\xFF\x00\x00", 4) + "abcd",
+                          std::string("\x01\x00\x00\x00\x02\x00\x00\x00\xFF\xFF", 10), std::string("\x01\x00", 2)}) {
     TempDir dir;
     ASSERT_TRUE(WriteIndex(dir.path(), Tree()).ok());
     std::u16string path = DbPath(dir.path(), kHidName, Env::Default());

@@ -36,7 +36,7 @@ TEST(FolderChildren, ListsChildFoldersOnlyInIndexOrder) {
   const std::vector<FolderTreeEntry> roots = ExpandFolder(db, index, kNoItem);
   EXPECT_EQ(Paths(roots), (std::set<std::u16string>{u"C:\\", u"D:\\"}));
   for (const FolderTreeEntry& e : roots) {
-    EXPECT_EQ(e.text + u"\\", e.path);  // no labels in this index
+    EXPECT_EQ(e.text + u"\\", e.path);                              // no labels in this index
     EXPECT_EQ(e.has_children, e.path == u"C:\\") << e.path.size();  // D: holds only a file
   }
   const std::vector<FolderTreeEntry> work = ExpandFolder(db, index, t.Item(u"C:\\work"));

@@ -67,8 +67,8 @@ TEST(GoldenFilesTest, BothLoadersReadTheGoldenFiles) {
   EXPECT_EQ(ReadFormatVersion(dir.path(), Env::Default()), u"4.0.0");
   NuskDb db;
   ASSERT_TRUE(LoadNuskDb(&db, dir.path(), Env::Default()).ok());
-  EXPECT_EQ(AllPaths(&db), (std::vector<std::string>{"C:\\", "C:\\Caf\xC3\xA9", "C:\\Users\\",
-                                                     "C:\\Users\\ReadMe.TXT", "D:\\"}));
+  EXPECT_EQ(AllPaths(&db),
+            (std::vector<std::string>{"C:\\", "C:\\Caf\xC3\xA9", "C:\\Users\\", "C:\\Users\\ReadMe.TXT", "D:\\"}));
   EXPECT_EQ(db.last_full_build(), 123456u);
   EXPECT_EQ(db.DriveLabel(u'd'), u"Data");
   EXPECT_EQ(db.DriveLabel(u'E'), u"");

@@ -24,8 +24,14 @@ TEST(FolderMapTest, MatchesAMapThroughRandomSetsAndErases) {
     FileRecord* rec = &records[rng() % records.size()];
     switch (rng() % 4) {
       case 0:
-      case 1: map.Set(ref, rec); model[ref] = rec; break;
-      case 2: map.Erase(ref); model.erase(ref); break;
+      case 1:
+        map.Set(ref, rec);
+        model[ref] = rec;
+        break;
+      case 2:
+        map.Erase(ref);
+        model.erase(ref);
+        break;
       default:  // erase only when it still maps to rec
         map.Erase(ref, rec);
         if (auto it = model.find(ref); it != model.end() && it->second == rec) model.erase(it);

@@ -47,8 +47,8 @@ inline void WriteFile(const std::u16string& path, std::string_view bytes) {
 }
 
 // Writes a writer's records as a fresh index in home.
-inline Status WriteIndex(const std::u16string& home, const std::vector<ScanRecord>& records,
-                         Env* env = Env::Default(), bool all_drives = false) {
+inline Status WriteIndex(const std::u16string& home, const std::vector<ScanRecord>& records, Env* env = Env::Default(),
+                         bool all_drives = false) {
   NuskDbWriter w;
   Status s = LoadIndexForWrite(&w, home, env);
   if (!s.ok()) return s;
@@ -76,9 +76,8 @@ inline std::vector<std::string> AllPaths(NuskDb* db) {
 // drive, reference, hidden state) after the counts: two loads agree exactly when this does.
 inline std::vector<std::string> DumpSearchForm(NuskDb* db) {
   std::vector<std::string> out;
-  out.push_back(std::to_string(db->item_count()) + " items, " + std::to_string(db->folder_count()) +
-                " folders, " + std::to_string(db->name_count()) + " names, built " +
-                std::to_string(db->last_full_build()));
+  out.push_back(std::to_string(db->item_count()) + " items, " + std::to_string(db->folder_count()) + " folders, " +
+                std::to_string(db->name_count()) + " names, built " + std::to_string(db->last_full_build()));
   for (uint32_t i = 0; i < db->item_count(); ++i)
     out.push_back(ToUtf8(db->BuildPath(i, true)) + " " + std::to_string(db->Time(i)) + " " +
                   std::to_string(db->SizeForm(i)) + " " + std::to_string(db->Drive(i)) + " " +
@@ -92,11 +91,12 @@ inline std::vector<std::string> DecodedSearchForm(const std::u16string& home) {
   const std::u16string copy = home + u"decoded" + std::u16string(1, Env::Default()->PathSeparator());
   Env::Default()->CreateFolder(copy);
   // With the companions of an interrupted commit, which the load resolves the same way.
-  const std::u16string names[] = {kFrsName, kNrsName, kHidName, u"nusk.frs.tmp", u"nusk.nrs.tmp",
+  const std::u16string names[] = {kFrsName,        kNrsName,        kHidName,        u"nusk.frs.tmp", u"nusk.nrs.tmp",
                                   u"nusk.hid.tmp", u"nusk.frs.old", u"nusk.nrs.old", u"nusk.snap"};
   for (const std::u16string& name : names) {
     const std::u16string from = DbPath(home, name, Env::Default());
-    if (name != u"nusk.snap" && Env::Default()->FileExists(from)) WriteFile(DbPath(copy, name, Env::Default()), ReadFile(from));
+    if (name != u"nusk.snap" && Env::Default()->FileExists(from))
+      WriteFile(DbPath(copy, name, Env::Default()), ReadFile(from));
   }
   NuskDb db;
   Status s = LoadNuskDb(&db, copy, Env::Default());

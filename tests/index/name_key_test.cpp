@@ -10,8 +10,8 @@ namespace {
 std::u16string Key(std::u16string_view name, bool folder = false) { return MakeNameKey(name, folder); }
 
 TEST(NameKeyTest, CasePositionsAreNotedAfterTheMark) {
-  EXPECT_EQ(Key(u"ReadMe.TXT"), std::u16string(u"2readme.txt\x1F") + char16_t(1) + char16_t(5) + char16_t(8) +
-                                    char16_t(9) + char16_t(10));
+  EXPECT_EQ(Key(u"ReadMe.TXT"),
+            std::u16string(u"2readme.txt\x1F") + char16_t(1) + char16_t(5) + char16_t(8) + char16_t(9) + char16_t(10));
   EXPECT_EQ(Key(u"A", true), std::u16string(u"1a\x1F\x01"));
   EXPECT_EQ(Key(u"a", true), u"1a");  // all lower case: no case part
   EXPECT_EQ(Key(u"readme.txt"), u"2readme.txt");

@@ -99,7 +99,7 @@ TEST_F(SearchFormTest, FindFolderByPathIgnoresCaseAndEmptyParts) {
   EXPECT_EQ(db.FindFolderByPath(u"c:\\USERS\\bob\\docs"), docs);
   EXPECT_EQ(db.FindFolderByPath(u"C:\\\\Users\\Bob\\Docs\\"), docs);
   EXPECT_EQ(db.FindFolderByPath(u"C:"), Item("C:"));
-  EXPECT_EQ(db.FindFolderByPath(u"C:\\Bob"), kNoItem);           // not below C: directly
+  EXPECT_EQ(db.FindFolderByPath(u"C:\\Bob"), kNoItem);                    // not below C: directly
   EXPECT_EQ(db.FindFolderByPath(u"C:\\Users\\Bob\\photo.JPG"), kNoItem);  // a file
   EXPECT_EQ(db.FindFolderByPath(u"E:"), kNoItem);
 }
@@ -136,8 +136,8 @@ TEST_F(SearchFormTest, HidingARootHidesTheWholeDrive) {
 
 TEST_F(SearchFormTest, AncestorChainsOrderItemsByPath) {
   LoadTree();
-  uint32_t a = Item("C:\\Users\\Bob\\Docs\\a.TXT"), photo = Item("C:\\Users\\Bob\\photo.JPG"),
-           x = Item("C:\\Temp\\x"), b = Item("C:\\Users\\Bob\\Docs\\b.txt");
+  uint32_t a = Item("C:\\Users\\Bob\\Docs\\a.TXT"), photo = Item("C:\\Users\\Bob\\photo.JPG"), x = Item("C:\\Temp\\x"),
+           b = Item("C:\\Users\\Bob\\Docs\\b.txt");
   std::vector<uint32_t> chain = db.AncestorChain(a);
   ASSERT_EQ(chain.size(), 5u);
   EXPECT_EQ(db.NameText(chain[0]), u"c:");
@@ -159,7 +159,7 @@ TEST_F(SearchFormTest, DriveListAndChildLists) {
   ASSERT_TRUE(lists.count(kNoItem));
   EXPECT_EQ(lists[kNoItem], (std::vector<uint32_t>{Item("C:"), Item("d:")}));
   EXPECT_EQ(lists[Item("C:")], (std::vector<uint32_t>{Item("C:\\Users")}));  // Temp is hidden
-  EXPECT_EQ(lists.count(Item("C:\\Users\\Bob\\Docs")), 0u);  // files are not below n
+  EXPECT_EQ(lists.count(Item("C:\\Users\\Bob\\Docs")), 0u);                  // files are not below n
 }
 
 TEST_F(SearchFormTest, UnloadEmptiesEverything) {

@@ -13,9 +13,13 @@ namespace nusk::testing {
 namespace {
 
 std::vector<ScanRecord> FirstTree() {
-  return {Rec(C(5), 0, u"C:", true, 7), Rec(C(10), C(5), u"Users", true, 8), Rec(C(11), C(10), u"Ärger", true, 9),
-          Rec(C(20), C(10), u"ReadMe.TXT", false, 10, 300), Rec(C(21), C(11), u"notes.txt", false, 11, 5000),
-          Rec(C(22), C(11), u"keep.txt", false, 12, 70), Rec(D(5), 0, u"D:", true, 13),
+  return {Rec(C(5), 0, u"C:", true, 7),
+          Rec(C(10), C(5), u"Users", true, 8),
+          Rec(C(11), C(10), u"Ärger", true, 9),
+          Rec(C(20), C(10), u"ReadMe.TXT", false, 10, 300),
+          Rec(C(21), C(11), u"notes.txt", false, 11, 5000),
+          Rec(C(22), C(11), u"keep.txt", false, 12, 70),
+          Rec(D(5), 0, u"D:", true, 13),
           Rec(D(6), D(5), u"data.bin", false, 14, 1 << 20)};
 }
 
@@ -67,10 +71,8 @@ TEST(SearchSnapshotTest, PassedOverAndWrittenAgainWhenItDoesNotMatch) {
          const std::string frs = ReadFile(DbPath(home, kFrsName, Env::Default()));
          WriteFile(DbPath(home, kFrsName, Env::Default()), Flip(frs, kRowsOffset + kFileRowSize + 13));  // a time
        }},
-      {"snapshot cut in half",
-       [](const std::u16string& home, const std::string& snap, const std::u16string&) {
-         WriteFile(Snap(home), snap.substr(0, snap.size() / 2));
-       }},
+      {"snapshot cut in half", [](const std::u16string& home, const std::string& snap,
+                                  const std::u16string&) { WriteFile(Snap(home), snap.substr(0, snap.size() / 2)); }},
       {"snapshot one byte short",
        [](const std::u16string& home, const std::string& snap, const std::u16string&) {
          WriteFile(Snap(home), snap.substr(0, snap.size() - 1));

@@ -28,9 +28,16 @@ std::vector<ScanRecord> SampleTree() {
 }
 
 const std::vector<std::string> kSamplePaths = {
-    "C:\\",           "C:\\Caf\xC3\xA9\\",          "C:\\Caf\xC3\xA9\\Caf\xC3\xA9", "C:\\Users\\",
-    "C:\\Users\\Name\\", "C:\\Users\\Name\\A.txt", "C:\\Users\\Name\\ReadMe.TXT", "C:\\Users\\Name\\a.txt",
-    "D:\\",           "D:\\x.txt",
+    "C:\\",
+    "C:\\Caf\xC3\xA9\\",
+    "C:\\Caf\xC3\xA9\\Caf\xC3\xA9",
+    "C:\\Users\\",
+    "C:\\Users\\Name\\",
+    "C:\\Users\\Name\\A.txt",
+    "C:\\Users\\Name\\ReadMe.TXT",
+    "C:\\Users\\Name\\a.txt",
+    "D:\\",
+    "D:\\x.txt",
 };
 
 class WriterTest : public ::testing::Test {
@@ -55,7 +62,8 @@ TEST_F(WriterTest, RoundTripThroughBothLoaders) {
   EXPECT_EQ(db.Drive(big), 2);
 
   // The writer reads back the same items: committing it unchanged gives the same bytes.
-  std::string frs = ReadFile(DbPath(home(), kFrsName, Env::Default())), nrs = ReadFile(DbPath(home(), kNrsName, Env::Default()));
+  std::string frs = ReadFile(DbPath(home(), kFrsName, Env::Default())),
+              nrs = ReadFile(DbPath(home(), kNrsName, Env::Default()));
   NuskDbWriter w;
   ASSERT_TRUE(LoadIndexForWrite(&w, home(), Env::Default()).ok());
   EXPECT_EQ(w.item_count(), 10u);
@@ -81,8 +89,8 @@ TEST_F(WriterTest, UpdateRenameAndDeleteFindItemsByNameAndReference) {
   ASSERT_TRUE(LoadIndexForWrite(&w, home(), Env::Default()).ok());
   for (const ScanRecord& r : SampleTree()) ASSERT_TRUE(w.AddRecord(r));
   EXPECT_TRUE(w.UpdateRecord(Rec(C(21), C(11), u"a.txt", false, 999, 77)));
-  EXPECT_FALSE(w.UpdateRecord(Rec(C(99), C(11), u"a.txt", false, 1, 1)));   // other reference
-  EXPECT_FALSE(w.UpdateRecord(Rec(C(21), C(11), u"b.txt", false, 1, 1)));   // other name
+  EXPECT_FALSE(w.UpdateRecord(Rec(C(99), C(11), u"a.txt", false, 1, 1)));  // other reference
+  EXPECT_FALSE(w.UpdateRecord(Rec(C(21), C(11), u"b.txt", false, 1, 1)));  // other name
   EXPECT_TRUE(w.RenameRecord(Rec(C(20), C(11), u"Notes.md", false, 5, 6), u"ReadMe.TXT"));
   EXPECT_FALSE(w.RenameRecord(Rec(C(20), C(11), u"Other.md", false), u"ReadMe.TXT"));  // already gone
   EXPECT_FALSE(w.RenameRecord(Rec(C(21), C(11), std::u16string(256, u'x'), false), u"a.txt"));
@@ -182,9 +190,9 @@ TEST_F(WriterTest, HiddenListFollowsItemsToTheirNewIndexes) {
   {
     NuskDb db;
     ASSERT_TRUE(LoadNuskDb(&db, home(), Env::Default()).ok());
-    db.SetHideState(FindItem(&db, "C:\\Users\\Name\\a.txt"), false);   // hidden: kept
-    db.SetHideState(FindItem(&db, "C:\\Users\\Name\\A.txt"), true);    // removed: dropped
-    db.SetHideState(FindItem(&db, "D:\\x.txt"), false);                // hidden, then deleted
+    db.SetHideState(FindItem(&db, "C:\\Users\\Name\\a.txt"), false);  // hidden: kept
+    db.SetHideState(FindItem(&db, "C:\\Users\\Name\\A.txt"), true);   // removed: dropped
+    db.SetHideState(FindItem(&db, "D:\\x.txt"), false);               // hidden, then deleted
     ASSERT_TRUE(SaveHiddenList(&db).ok());
   }
   NuskDbWriter w;

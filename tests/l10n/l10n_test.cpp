@@ -137,8 +137,12 @@ TEST_F(LanguageFileTest, EscapesQuotesAndLazyGroups) {
 
 TEST_F(LanguageFileTest, UnusableValuesKeepTheEnglishText) {
   std::u16string text = u"[META-INF]\r\nlanguage_name=Teste\r\n[msg]\r\nready_status=\r\ntotal_status=" +
-                        std::u16string(300, u'x') + u"\r\nbuild_time=ok \u00E9\r\nabout=x\uFFFDy\r\n"
-                        u"did_you_know=\xD800" u"broken\r\nwhat_s_new=" + std::u16string(254, u'y') + u"\r\n"
+                        std::u16string(300, u'x') +
+                        u"\r\nbuild_time=ok \u00E9\r\nabout=x\uFFFDy\r\n"
+                        u"did_you_know=\xD800"
+                        u"broken\r\nwhat_s_new=" +
+                        std::u16string(254, u'y') +
+                        u"\r\n"
                         u"[menu]\r\nfile.exit=bad\x01text\r\n";
   auto ui = Load(text);
   EXPECT_EQ(ui->Message(u"MSG.READY_STATUS", u"Ready"), u"Ready") << "empty";

@@ -116,8 +116,8 @@ struct Scan {
   bool Run(const std::string& image, const ExclusionSettings& settings) {
     NtfsVolumeConfig config = ImageConfig(image);
     // Markers come from the image itself (its folders' indexes), as a build reads them.
-    NtfsVolumeScanner scanner(Env::Default(), config, &settings, &listener,
-                              [this](const std::string& l) { log.push_back(l); }, nullptr);
+    NtfsVolumeScanner scanner(
+        Env::Default(), config, &settings, &listener, [this](const std::string& l) { log.push_back(l); }, nullptr);
     std::vector<MountedVolume> mounted;
     return scanner.ScanVolume(&journal_id, &next_usn, &mounted);
   }
@@ -233,34 +233,34 @@ TEST_P(ChangeJournalTest, ChangePassGivesTheSameIndexAsARescan) {
 
   Mount();
   ChangeScript s(mount_);
-  s.CreateFile("Docs/new one\\.txt", 9);                           // the '\' past the first four characters
-  s.Rename("Docs/new one\\.txt", "Docs/new\\two.txt");           // old name seen in the pass
+  s.CreateFile("Docs/new one\\.txt", 9);                // the '\' past the first four characters
+  s.Rename("Docs/new one\\.txt", "Docs/new\\two.txt");  // old name seen in the pass
   s.CreateFile("Docs/new.txt", 100);
   s.CreateFolder("NewDir");
   s.CreateFile("NewDir/inner.bin", 3000);
   s.Delete("Docs/readme.txt");
   s.Rename("Docs/Case.txt", "Docs/Case-renamed.txt");
-  s.Rename("Docs/Reports/2024/a.b", "NewDir/a.b");                 // across folders
+  s.Rename("Docs/Reports/2024/a.b", "NewDir/a.b");  // across folders
   s.Append("Docs/case.txt", 500);
   s.Overwrite("Docs/linked.dat");
-  s.CreateFile("Docs/ephemeral.txt", 1);                           // created then deleted
+  s.CreateFile("Docs/ephemeral.txt", 1);  // created then deleted
   s.Delete("Docs/ephemeral.txt");
-  s.Rename("Docs/tmp1.tmp", "Docs/chain1");                         // a rename chain
+  s.Rename("Docs/tmp1.tmp", "Docs/chain1");  // a rename chain
   s.Rename("Docs/chain1", "NewDir/chain2");
-  s.Rename("Docs/tmp3.tmp", "Docs/renamed-early.txt", false);       // old name before the pass
-  s.CreateFile("Docs/draft.log", 4);                                // saved through an excluded
-  s.Rename("Docs/draft.log", "Docs/report.docx");                   // name (second run)
-  s.CreateFile("Private/Inner/more.txt", 5);                        // below a marker
+  s.Rename("Docs/tmp3.tmp", "Docs/renamed-early.txt", false);  // old name before the pass
+  s.CreateFile("Docs/draft.log", 4);                           // saved through an excluded
+  s.Rename("Docs/draft.log", "Docs/report.docx");              // name (second run)
+  s.CreateFile("Private/Inner/more.txt", 5);                   // below a marker
   s.CreateFolder("NewIgnored");
   s.CreateFile("NewIgnored/_nuskignore", 0);
   s.CreateFile("NewIgnored/hidden-by-marker.txt", 5);
-  s.CreateFile("HiddenDir/Below/new-in-hidden.txt", 5);             // below a hidden folder
-  s.CreateFolder("Build");                                          // folder pattern (second run)
+  s.CreateFile("HiddenDir/Below/new-in-hidden.txt", 5);  // below a hidden folder
+  s.CreateFolder("Build");                               // folder pattern (second run)
   s.CreateFile("Build/out.log", 7);
-  s.CreateFile("Docs/trace.log", 7);                                // file pattern (second run)
-  s.Rename("Links", "Links-renamed");                               // a folder rename
+  s.CreateFile("Docs/trace.log", 7);   // file pattern (second run)
+  s.Rename("Links", "Links-renamed");  // a folder rename
   s.Delete("Docs/Reports/2024/Quarterly Financial Summary.xlsx");
-  s.Delete("Docs/Reports/2024");                                    // a folder, emptied first
+  s.Delete("Docs/Reports/2024");  // a folder, emptied first
   std::vector<Change> changes = s.changes;
   Unmount();
   WriteJournal(changes, before);
@@ -632,8 +632,8 @@ TEST(ChangeJournalStateTest, CancelledBeforeThePassReadsNothing) {
   ntfs_test::CollectingListener listener;
   std::vector<std::string> log;
   NtfsVolumeConfig config = ImageConfig(image);
-  NtfsVolumeScanner scanner(Env::Default(), config, &settings, &listener,
-                            [&log](const std::string& l) { log.push_back(l); }, &cancel);
+  NtfsVolumeScanner scanner(
+      Env::Default(), config, &settings, &listener, [&log](const std::string& l) { log.push_back(l); }, &cancel);
   ASSERT_TRUE(scanner.OpenVolumeJournal());
   int64_t usn = 0;
   EXPECT_TRUE(scanner.ReadChanges(&usn));

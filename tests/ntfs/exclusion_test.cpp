@@ -17,9 +17,9 @@ class ExclusionSettingsTest : public ::testing::Test {
 };
 
 TEST_F(ExclusionSettingsTest, PatternsFromExcludeNames) {
-  std::u16string ini = Ini(
-      "[Options]\r\nExcludeHidden=1\r\nExcludeByName=1\r\n"
-      "ExcludeNames=*.tmp:Temp\\:~*:\"My Files\\\":/:x*y\r\n");
+  std::u16string ini =
+      Ini("[Options]\r\nExcludeHidden=1\r\nExcludeByName=1\r\n"
+          "ExcludeNames=*.tmp:Temp\\:~*:\"My Files\\\":/:x*y\r\n");
   ExclusionSettings s;
   ReadExclusionSettings(profile_, ini, nullptr, &s);
   EXPECT_TRUE(s.exclude_hidden);
@@ -33,7 +33,7 @@ TEST_F(ExclusionSettingsTest, PatternsFromExcludeNames) {
   EXPECT_TRUE(MatchesFolderPattern(s, u"temp"));
   EXPECT_TRUE(MatchesFolderPattern(s, u"TEMP"));
   EXPECT_FALSE(MatchesFolderPattern(s, u"temp2"));
-  EXPECT_FALSE(MatchesFilePattern(s, u"temp"));   // folder pattern only
+  EXPECT_FALSE(MatchesFilePattern(s, u"temp"));       // folder pattern only
   EXPECT_TRUE(MatchesFolderPattern(s, u"my files"));  // quoted item keeps its space
   EXPECT_FALSE(MatchesFolderPattern(s, u"My"));
   // "x*y" has no leading or trailing star: it is an exact name, star included.
@@ -45,7 +45,7 @@ TEST_F(ExclusionSettingsTest, PatternsFromExcludeNames) {
   ExclusionSettings u;
   u.exclude_by_name = true;
   ParseExcludeNames(u"\u00c9t\u00e9", &u);
-  EXPECT_TRUE(MatchesFilePattern(u, u"\u00c9T\u00e9"));  // ASCII T folds
+  EXPECT_TRUE(MatchesFilePattern(u, u"\u00c9T\u00e9"));   // ASCII T folds
   EXPECT_FALSE(MatchesFilePattern(u, u"\u00e9t\u00e9"));  // É does not
 }
 
@@ -75,8 +75,8 @@ TEST_F(ExclusionSettingsTest, VolumeStates) {
 }
 
 TEST_F(ExclusionSettingsTest, IgnoredFoldersListIsSortedPrunedAndShrinks) {
-  std::u16string ini = Ini(
-      "[NuskIgnoreFolders]\r\nCount=3\r\nItem_1=D:\\keep\r\nItem_2=C:\\gone\r\nItem_3=C:\\still\r\n");
+  std::u16string ini =
+      Ini("[NuskIgnoreFolders]\r\nCount=3\r\nItem_1=D:\\keep\r\nItem_2=C:\\gone\r\nItem_3=C:\\still\r\n");
   std::array<bool, 26> built{};
   built['C' - 'A'] = true;
   auto marker = [](const std::u16string& folder) { return folder == u"C:\\still"; };

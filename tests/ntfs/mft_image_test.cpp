@@ -27,8 +27,9 @@ void FullScan(const std::string& image, const ExclusionSettings& settings, ScanR
   NtfsVolumeConfig config;
   config.drive_letter = u'N';
   config.volume_path = FromUtf8(image);
-  NtfsVolumeScanner scanner(Env::Default(), config, &settings, &out->listener,
-                            [out](const std::string& line) { out->log.push_back(line); }, nullptr);
+  NtfsVolumeScanner scanner(
+      Env::Default(), config, &settings, &out->listener, [out](const std::string& line) { out->log.push_back(line); },
+      nullptr);
   out->ok = scanner.ScanMft();
 }
 
@@ -66,8 +67,7 @@ void ExpectScanMatchesOracle(const std::string& image, const std::string& oracle
       EXPECT_EQ(it, by_record.end()) << "item below a marker was delivered: " << rec;
       continue;
     }
-    ASSERT_NE(it, by_record.end()) << "record " << rec << " (" << ntfs_test::Narrow(*item.names.begin())
-                                   << ") missing";
+    ASSERT_NE(it, by_record.end()) << "record " << rec << " (" << ntfs_test::Narrow(*item.names.begin()) << ") missing";
     const ScanRecord& r = *it->second;
     std::string label = ntfs_test::Narrow(r.name);
     EXPECT_TRUE(item.names.count(r.name)) << label;
@@ -96,7 +96,8 @@ TEST(DriveLetterTest, VolumeThroughDriveLetterMatchesOracle) {
   std::string image = ToUtf8(env->GetEnvVar(u"NUSK_NTFS_IMAGE"));
   std::u16string oracle = env->GetEnvVar(u"NUSK_NTFS_ORACLE");
   if ((image.empty() && env->GetEnvVar(u"NUSK_NTFS_DRIVE") != u"N") || oracle.empty())
-    GTEST_SKIP() << "set NUSK_NTFS_DRIVE=N or NUSK_NTFS_IMAGE, and NUSK_NTFS_ORACLE (see tests/ntfs/wine_drive_check.sh)";
+    GTEST_SKIP()
+        << "set NUSK_NTFS_DRIVE=N or NUSK_NTFS_IMAGE, and NUSK_NTFS_ORACLE (see tests/ntfs/wine_drive_check.sh)";
   std::vector<ScanRecord> delivered;
   ExpectScanMatchesOracle(image, ToUtf8(oracle), &delivered);
   std::string out = ToUtf8(env->GetEnvVar(u"NUSK_NTFS_RECORDS"));
@@ -166,7 +167,7 @@ TEST(MftImageTest, HiddenItemsAndNamePatternsAreLeftOut) {
   std::set<std::u16string> names;
   for (const ScanRecord& r : scan.listener.added) names.insert(r.name);
   EXPECT_FALSE(names.count(u"HiddenDir"));
-  EXPECT_FALSE(names.count(u"Below"));   // below a hidden folder
+  EXPECT_FALSE(names.count(u"Below"));  // below a hidden folder
   EXPECT_FALSE(names.count(u"x.txt"));
   EXPECT_FALSE(names.count(u"hidden.txt"));
   EXPECT_FALSE(names.count(u"tmp1.tmp"));  // suffix pattern, case ignored

@@ -34,8 +34,14 @@ class RecordBuilder {
     Put32(b_, 28, static_cast<uint32_t>(size));
     at_ = 56;
   }
-  RecordBuilder& Flags(uint16_t f) { Put16(b_, 22, f); return *this; }
-  RecordBuilder& Base(uint32_t r) { Put32(b_, 32, r); return *this; }
+  RecordBuilder& Flags(uint16_t f) {
+    Put16(b_, 22, f);
+    return *this;
+  }
+  RecordBuilder& Base(uint32_t r) {
+    Put32(b_, 32, r);
+    return *this;
+  }
   RecordBuilder& Resident(uint32_t type, const std::vector<uint8_t>& value, const std::u16string& attr_name = u"") {
     size_t name_off = 24, value_off = (24 + attr_name.size() * 2 + 7) & ~size_t{7};
     size_t len = (value_off + value.size() + 7) & ~size_t{7};
@@ -104,8 +110,8 @@ TEST(FixupTest, RestoresEverySectorForAnyRecordSize) {
   for (size_t size : {512u, 1024u, 4096u}) {
     RecordBuilder rb(size);
     // A name long enough to cross the first sector end wherever the record allows it.
-    rb.Resident(kAttrFileName, RecordBuilder::FileName(5, std::u16string(size == 512 ? 150 : 200, u'n'),
-                                                        kNamespaceWin32));
+    rb.Resident(kAttrFileName,
+                RecordBuilder::FileName(5, std::u16string(size == 512 ? 150 : 200, u'n'), kNamespaceWin32));
     std::vector<uint8_t> disk = rb.Finish();
     std::vector<uint8_t> fixed = disk;
     ASSERT_TRUE(ApplyFixup(fixed.data(), size)) << size;
@@ -241,12 +247,16 @@ TEST(MftAttributeListTest, RecordsInTheExtensionRecordsRunsAreRead) {
     std::memcpy(&disk[cluster_offset], rec.data(), rec.size());
   };
   const size_t seg1 = 4 * kCluster, seg2 = 12 * kCluster;  // VCN 0-3 and VCN 4-7
-  place(seg1, RecordBuilder().Resident(kAttrAttributeList, list)
+  place(seg1, RecordBuilder()
+                  .Resident(kAttrAttributeList, list)
                   .NonResidentData(0, 32 * kRecord, u"", {0x11, 4, 4})
-                  .Resident(kAttrBitmap, std::vector<uint8_t>(8, 0xFF)).Finish());
+                  .Resident(kAttrBitmap, std::vector<uint8_t>(8, 0xFF))
+                  .Finish());
   place(seg1 + kRecord, RecordBuilder().Base(0).NonResidentData(4, 32 * kRecord, u"", {0x11, 4, 12}).Finish());
-  place(seg1 + 5 * kRecord, RecordBuilder().Flags(3).Resident(kAttrFileName, RecordBuilder::FileName(5, u".", 3)).Finish());
-  place(seg2 + 4 * kRecord, RecordBuilder().Resident(kAttrFileName, RecordBuilder::FileName(5, u"far.txt", 1)).Finish());
+  place(seg1 + 5 * kRecord,
+        RecordBuilder().Flags(3).Resident(kAttrFileName, RecordBuilder::FileName(5, u".", 3)).Finish());
+  place(seg2 + 4 * kRecord,
+        RecordBuilder().Resident(kAttrFileName, RecordBuilder::FileName(5, u"far.txt", 1)).Finish());
 
   std::vector<std::string> log;
   MftParser parser(std::make_unique<MemoryVolume>(disk), [&log](const std::string& l) { log.push_back(l); });
@@ -277,7 +287,8 @@ TEST(MftNameStoreTest, NamesAcrossBlocks) {
     std::u16string_view name = store.Get(placed[k].first, placed[k].second);
     ASSERT_EQ(name.size(), placed[k].second);
     ASSERT_EQ(placed[k].first / MftNameStore::kBlockChars,
-              (placed[k].first + placed[k].second - 1) / MftNameStore::kBlockChars) << "name " << k << " split";
+              (placed[k].first + placed[k].second - 1) / MftNameStore::kBlockChars)
+        << "name " << k << " split";
     ASSERT_EQ(name.front(), static_cast<char16_t>(k * 7));
     ASSERT_EQ(name.back(), static_cast<char16_t>(k * 7 + name.size() - 1));
   }
@@ -308,8 +319,9 @@ TEST(FileRecordTest, NamespacesStreamsAndSizes) {
   RecordBuilder rb;
   rb.Resident(kAttrStandardInformation, RecordBuilder::StandardInfo(0x01D0000000000000ull, kFileAttributeHidden))
       .Resident(kAttrFileName, RecordBuilder::FileName(0x0003000000000040ull, u"LONGFI~1.TXT", kNamespaceDos, 999))
-      .Resident(kAttrFileName, RecordBuilder::FileName(0x0003000000000040ull, std::u16string(u"Long file name.txt\0\0", 20),
-                                                      kNamespaceWin32, 999))
+      .Resident(kAttrFileName,
+                RecordBuilder::FileName(0x0003000000000040ull, std::u16string(u"Long file name.txt\0\0", 20),
+                                        kNamespaceWin32, 999))
       .NonResidentData(0, 5000000000ull, u"ads")
       .NonResidentData(0, 4242);
   std::vector<uint8_t> rec = rb.Finish();
@@ -324,7 +336,7 @@ TEST(FileRecordTest, NamespacesStreamsAndSizes) {
   EXPECT_EQ(name, u"Long file name.txt");  // Win32 name, trailing NULs dropped
   EXPECT_EQ(info.parent, 0x40u);           // sequence bits cleared
   EXPECT_TRUE(info.has_data_size);
-  EXPECT_EQ(info.data_size, 4242u);         // the unnamed stream, not the named one
+  EXPECT_EQ(info.data_size, 4242u);  // the unnamed stream, not the named one
   EXPECT_EQ(info.attributes & kFileAttributeHidden, kFileAttributeHidden);
   EXPECT_EQ(info.sequence, 7);
 }
@@ -392,7 +404,8 @@ TEST(HostileInputTest, DamagedImages) {
                               kAttrData, true);
   ASSERT_NE(data, 0u);
   // The run list lives at the mapping-pairs offset; make the first run's cluster negative.
-  size_t pairs = boot.mft_offset + data + U16(reinterpret_cast<const uint8_t*>(damaged.data() + boot.mft_offset + data + 32));
+  size_t pairs =
+      boot.mft_offset + data + U16(reinterpret_cast<const uint8_t*>(damaged.data() + boot.mft_offset + data + 32));
   uint8_t header = static_cast<uint8_t>(damaged[pairs]);
   size_t off_at = pairs + 1 + (header & 0x0F) + (header >> 4) - 1;
   damaged[off_at] = static_cast<char>(0x80);

@@ -18,8 +18,8 @@ std::string ScratchFolder() {
   // Never destroyed: the clean-up below runs at exit and still needs it.
   static const std::string* dir = [] {
     std::error_code ec;
-    std::filesystem::path p = std::filesystem::temp_directory_path(ec) /
-                              ("nusk-ntfs-test-" + std::to_string(std::random_device()()));
+    std::filesystem::path p =
+        std::filesystem::temp_directory_path(ec) / ("nusk-ntfs-test-" + std::to_string(std::random_device()()));
     std::filesystem::create_directories(p, ec);
     return new std::string(ec ? "" : p.string());
   }();
@@ -47,8 +47,14 @@ bool CanMakeImages(std::string* why) {
   *why = "NTFS images are made on Linux (mkntfs and an ntfs-3g mount)";
   return false;
 #else
-  if (geteuid() != 0) { *why = "making NTFS images needs root (ntfs-3g mount)"; return false; }
-  if (!Exists("/dev/fuse")) { *why = "making NTFS images needs /dev/fuse"; return false; }
+  if (geteuid() != 0) {
+    *why = "making NTFS images needs root (ntfs-3g mount)";
+    return false;
+  }
+  if (!Exists("/dev/fuse")) {
+    *why = "making NTFS images needs /dev/fuse";
+    return false;
+  }
   if (!Shell("command -v mkntfs >/dev/null 2>&1 && command -v ntfs-3g >/dev/null 2>&1")) {
     *why = "making NTFS images needs mkntfs and ntfs-3g (Debian package ntfs-3g)";
     return false;
@@ -120,7 +126,10 @@ std::set<uint32_t> IgnoredByMarkers(const std::map<uint32_t, OracleItem>& oracle
   for (const auto& [rec, item] : oracle) {
     uint32_t at = rec;
     for (int depth = 0; depth < 5000 && at != 5; ++depth) {
-      if (marked.count(at)) { out.insert(rec); break; }
+      if (marked.count(at)) {
+        out.insert(rec);
+        break;
+      }
       auto it = oracle.find(at);
       if (it == oracle.end() || it->second.parents.empty()) break;
       at = *it->second.parents.begin();

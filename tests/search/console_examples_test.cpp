@@ -189,7 +189,8 @@ TEST_F(ConsoleExamplesTest, EveryDocumentedFindLineFindsWhatItSays) {
       {"nusk find -f /size:-1k /date:20140101-",
        [&](const Item& i) { return !i.folder && i.bytes <= 1024 && i.time >= since_2014; }},
       {"nusk find -- -draft", [](const Item& i) { return i.name.find(u"-draft") != i.name.npos; }},
-      {"nusk find -0 -f '*.log' | xargs -0 ls -l", [](const Item& i) { return !i.folder && i.name.ends_with(u".log"); }},
+      {"nusk find -0 -f '*.log' | xargs -0 ls -l",
+       [](const Item& i) { return !i.folder && i.name.ends_with(u".log"); }},
       {"nusk find /dup:2", [](const Item& i) { return i.name.starts_with(u"copy"); }},
   };
   const std::vector<std::string> lines = ReadmeFindLines();
@@ -220,7 +221,8 @@ TEST_F(ConsoleExamplesTest, SynopsesRunWithEveryOption) {
             Select([](const Item& i) { return !i.folder && Below(i, u"C:\\etc") && i.name.ends_with(u".conf"); }));
   EXPECT_EQ(status, 0);
   const std::vector<std::string> lines = ReadmeFindLines();
-  const auto synopsis = std::find_if(lines.begin(), lines.end(), [](const std::string& l) { return l.find('[') != l.npos; });
+  const auto synopsis =
+      std::find_if(lines.begin(), lines.end(), [](const std::string& l) { return l.find('[') != l.npos; });
   ASSERT_NE(synopsis, lines.end());
   ASSERT_EQ(*synopsis, "nusk find [-f] [-0] [--in FOLDER] [--] [words...]");
   EXPECT_EQ(Run("nusk find -f -0 --in /usr/lib -- libc", &status),

@@ -19,9 +19,7 @@ class EngineTest : public ::testing::Test {
   }
   static void TearDownTestSuite() { delete index_; }
   PathSet F(std::u16string_view q, TermContext ctx = {}) { return Find(*index_, q, std::move(ctx)); }
-  std::string Kind(std::u16string_view q) {
-    return CreateFindResult(ParseQuery(q), index_->view(), {})->kind();
-  }
+  std::string Kind(std::u16string_view q) { return CreateFindResult(ParseQuery(q), index_->view(), {})->kind(); }
   static TestIndex* index_;
 };
 TestIndex* EngineTest::index_ = nullptr;
@@ -39,7 +37,7 @@ TEST_F(EngineTest, KeywordsIgnoreCaseAndNeedAllWords) {
   EXPECT_EQ(F(u"NOTEPAD"), (PathSet{kNote, kNote32}));  // upper case: no bits, still found
   EXPECT_EQ(F(u"exe pad"), (PathSet{kNote, kNote32}));
   EXPECT_EQ(F(u"\"t 2014\""), (PathSet{kReport}));  // a quoted space is part of the keyword
-  EXPECT_EQ(F(u"a?c"), PathSet{});                   // '?' is literal in a plain keyword
+  EXPECT_EQ(F(u"a?c"), PathSet{});                  // '?' is literal in a plain keyword
   EXPECT_EQ(Kind(u"notepad"), "NameBitsResult");
   EXPECT_EQ(Kind(u"exe pad"), "KeywordsResult");
 }
@@ -87,8 +85,8 @@ TEST_F(EngineTest, RangeBoundsAreInclusive) {
   // Fixture times are small CompactTime values: day 0 is 1977-10-02 (UTC).
   TermContext ctx;
   ctx.today = Today{2020, 6, 15, false};
-  EXPECT_EQ(F(u"/date:19771002 /f", ctx).size(), 14u);        // from that day on: every file
-  EXPECT_EQ(F(u"/date:-19771002 /f", ctx).size(), 14u);       // the upper day is included whole
+  EXPECT_EQ(F(u"/date:19771002 /f", ctx).size(), 14u);   // from that day on: every file
+  EXPECT_EQ(F(u"/date:-19771002 /f", ctx).size(), 14u);  // the upper day is included whole
   EXPECT_EQ(F(u"/date:19771003 /f", ctx), PathSet{});
   EXPECT_EQ(F(u"/date:-19771001 /f", ctx), PathSet{});
 }

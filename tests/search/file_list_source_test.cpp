@@ -117,7 +117,7 @@ TEST_F(BigIndexTest, EverySubmittedTextEndsWithItsOwnResults) {
     InterruptingListener listener;
     FileListSource source(&index_->view(), &listener);
     listener.source = &source;
-    listener.starts_ = 1;  // the first search is not interrupted
+    listener.starts_ = 1;            // the first search is not interrupted
     source.Submit(u"file7", false);  // a previous result on the list
     ASSERT_GT(source.ResultCount(), 0u);
     listener.starts_ = 0;
@@ -130,7 +130,7 @@ TEST_F(BigIndexTest, EverySubmittedTextEndsWithItsOwnResults) {
     for (uint32_t i : source.Results()) paths.insert(index_->Path(i));
     EXPECT_EQ(paths, d1);
     for (uint32_t count : listener.counts_at_start) EXPECT_EQ(count, 0u);  // emptied as each search starts
-    EXPECT_EQ(listener.finished.load(), 2);  // the previous search and this one
+    EXPECT_EQ(listener.finished.load(), 2);                                // the previous search and this one
   }
 }
 

@@ -26,20 +26,19 @@ TEST(HashInfoTest, GroupsSingletonsZeroDigestsAndUnknownReferences) {
   const auto rec = [&t](const char16_t* p, uint8_t digest) { return t.RecordFor(p, digest); };
   HashRecord no_hash = rec(u"C:\\d", 5);
   no_hash.hashed = 0;
-  const std::vector<HashRecord> records = {
-      Rec(999999, 7),  // not in the index
-      rec(u"C:\\a", 7), rec(u"C:\\c", 9), rec(u"C:\\b", 7), no_hash, rec(u"C:\\e", 0),
-      rec(u"C:\\f", 9), rec(u"C:\\a", 9) /* repeated item */};
+  const std::vector<HashRecord> records = {Rec(999999, 7),  // not in the index
+                                           rec(u"C:\\a", 7), rec(u"C:\\c", 9), rec(u"C:\\b", 7), no_hash,
+                                           rec(u"C:\\e", 0), rec(u"C:\\f", 9), rec(u"C:\\a", 9) /* repeated item */};
   HashInfo h;
   h.Assign(t.db(), records);
   EXPECT_EQ(h.value(t.Item(u"C:\\a")), 0xF0000001u);  // first group in file order
   EXPECT_EQ(h.value(t.Item(u"C:\\b")), 0xF0000001u);
   EXPECT_EQ(h.count(t.Item(u"C:\\a")), 2u);
   EXPECT_EQ(h.value(t.Item(u"C:\\c")), 0xF0000002u);
-  EXPECT_EQ(h.count(t.Item(u"C:\\f")), 2u);           // the repeated record of a did not join
-  EXPECT_EQ(h.value(t.Item(u"C:\\d")), 0u);           // hashed flag 0
+  EXPECT_EQ(h.count(t.Item(u"C:\\f")), 2u);  // the repeated record of a did not join
+  EXPECT_EQ(h.value(t.Item(u"C:\\d")), 0u);  // hashed flag 0
   EXPECT_EQ(h.count(t.Item(u"C:\\d")), 0u);
-  EXPECT_EQ(h.value(t.Item(u"C:\\e")), 5u);           // all-zero digest: its record position
+  EXPECT_EQ(h.value(t.Item(u"C:\\e")), 5u);  // all-zero digest: its record position
   EXPECT_EQ(h.value(t.Item(u"C:\\Z")), 0u);
 
   // A content that only one item has: R + its item index, count 0.
@@ -116,7 +115,7 @@ TEST(HashInfoTest, RecordsFollowTheirFilesAcrossRenumbering) {
 TEST(ItemChecksTest, DependOnEveryNameOfThePathAndItsCase) {
   TestIndex t;
   for (const char16_t* p : {u"C:\\x\\f", u"C:\\y\\f", u"D:\\x\\f", u"C:\\x\\y\\f", u"C:\\f"}) t.File(p);
-  t.Child(t.Reference(u"C:\\x"), u"F", false);                                  // C:\x\F
+  t.Child(t.Reference(u"C:\\x"), u"F", false);                             // C:\x\F
   t.Child(t.Child(t.Reference(u"C:"), u"X", true, 0, 0, 2), u"f", false);  // C:\X\f
   t.Build();
   const ItemChecks checks(t.db());
@@ -194,16 +193,14 @@ TEST(HashQueryTest, DupAndHashSwitches) {
 }
 
 TEST(SortClauseTest, WordsSignsAndText) {
-  EXPECT_EQ(ParseSortClause(u"/sort:size-name+"),
-            (SortKeys{{0xFFFFFFFF, 0, kSortSize}, {0xFFFFFFFF, 1, kSortName}}));
+  EXPECT_EQ(ParseSortClause(u"/sort:size-name+"), (SortKeys{{0xFFFFFFFF, 0, kSortSize}, {0xFFFFFFFF, 1, kSortName}}));
   EXPECT_EQ(ParseSortClause(u"/sort:date"), (SortKeys{{0xFFFFFFFF, 0, kSortDate}}));
   EXPECT_EQ(ParseSortClause(u"/SORT:DupCount-"), ParseSortClause(u"/sort:dupcount-"));
   EXPECT_EQ(ParseSortClause(u"/sort:dupcount-")[0].id, kSortDupCount);
   EXPECT_EQ(ParseSortClause(u"/sort:ext,unknown,path")[1].id, kSortPath);
   EXPECT_TRUE(ParseSortClause(u"/sort:unknown").empty());
   EXPECT_TRUE(ParseSortClause(u"/sortsize").empty());
-  EXPECT_EQ(SortClauseText(ParseSortClause(u"/sort:dupcount,filecount+ext-size")),
-            u"/sort:dupCount-fileCount+size-");
+  EXPECT_EQ(SortClauseText(ParseSortClause(u"/sort:dupcount,filecount+ext-size")), u"/sort:dupCount-fileCount+size-");
 }
 
 class SortTest : public ::testing::Test {
@@ -217,9 +214,7 @@ class SortTest : public ::testing::Test {
     t_.File(u"C:\\noext", 1, 50);
     t_.Build();
   }
-  std::vector<std::u16string> Sorted(std::u16string_view q, bool sizes = false) {
-    return FindOrdered(t_, q, sizes);
-  }
+  std::vector<std::u16string> Sorted(std::u16string_view q, bool sizes = false) { return FindOrdered(t_, q, sizes); }
   TestIndex t_;
 };
 

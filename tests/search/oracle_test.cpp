@@ -45,21 +45,29 @@ class Oracle {
     while (!q.empty() && q.front() == u' ') q.erase(0, 1);
     PathSet out;
     if (q == u"\\") {
-      for (const ModelItem& m : items_) if (m.parent < 0 && !m.hidden) out.insert(m.path);
+      for (const ModelItem& m : items_)
+        if (m.parent < 0 && !m.hidden) out.insert(m.path);
       return out;
     }
     TermList terms, folders;
     SplitQuery(q, &terms, &folders);
     for (auto it = terms.begin(); it != terms.end(); ++it) {
-      if (it->rfind(u"/sort", 0) == 0) { terms.erase(it); break; }
+      if (it->rfind(u"/sort", 0) == 0) {
+        terms.erase(it);
+        break;
+      }
     }
     std::u16string scope;
-    if (folders.size() == 1) { scope = folders[0]; folders.clear(); }
+    if (folders.size() == 1) {
+      scope = folders[0];
+      folders.clear();
+    }
     const bool lone = terms.size() == 1 && folders.empty() && IsLone(terms[0]);
     const bool show_hidden = q.find(u"/hidden") != std::u16string::npos;
     const int scope_item = scope.size() >= 2 && scope[1] == u':' ? FindFolder(scope) : -1;
     if (scope_item >= 0 && browse) {
-      for (const ModelItem& m : items_) if (m.parent == scope_item && !m.hidden) out.insert(m.path);
+      for (const ModelItem& m : items_)
+        if (m.parent == scope_item && !m.hidden) out.insert(m.path);
       return out;
     }
     const bool partial = scope_item < 0 && scope.find(u'\\') != std::u16string::npos;
@@ -86,7 +94,8 @@ class Oracle {
   static bool Glob(std::u16string_view p, std::u16string_view s, bool q_any) {
     if (p.empty()) return s.empty();
     if (p[0] == u'*') {
-      for (size_t k = 0; k <= s.size(); ++k) if (Glob(p.substr(1), s.substr(k), q_any)) return true;
+      for (size_t k = 0; k <= s.size(); ++k)
+        if (Glob(p.substr(1), s.substr(k), q_any)) return true;
       return false;
     }
     if (s.empty()) return false;
@@ -200,7 +209,8 @@ class Oracle {
   // A drive root takes its whole drive, itself included; another folder what lies below it.
   bool Below(size_t i, int dir) {
     if (items_[dir].parent < 0) return items_[i].drive == items_[dir].drive;
-    for (int p = items_[i].parent; p >= 0; p = items_[p].parent) if (p == dir) return true;
+    for (int p = items_[i].parent; p >= 0; p = items_[p].parent)
+      if (p == dir) return true;
     return false;
   }
 
@@ -271,7 +281,8 @@ class World {
       const int h = folders[3 + rng_() % (folders.size() - 3)];
       index->db().SetHideState(index->Item((*items)[h].path), false);
       for (size_t i = 0; i < items->size(); ++i) {
-        for (int p = static_cast<int>(i); p >= 0; p = (*items)[p].parent) if (p == h) (*items)[i].hidden = true;
+        for (int p = static_cast<int>(i); p >= 0; p = (*items)[p].parent)
+          if (p == h) (*items)[i].hidden = true;
       }
     }
     // Content hashes: a few duplicate groups among the files.
@@ -293,7 +304,8 @@ class World {
     const size_t a = rng_() % n.size();
     const size_t len = 1 + rng_() % std::min<size_t>(4, n.size() - a);
     std::u16string f = n.substr(a, len);
-    for (auto& c : f) if (rng_() % 5 == 0 && c >= u'a' && c <= u'z') c -= 32;
+    for (auto& c : f)
+      if (rng_() % 5 == 0 && c >= u'a' && c <= u'z') c -= 32;
     return f;
   }
 
@@ -308,8 +320,9 @@ class World {
       case 4: return f.size() > 1 ? f.substr(0, 1) + u"?" + f.substr(2) + u"*?" : f;
       case 5: return u"/f";
       case 6: return u"/D";
-      case 7: return u"/size:" + U16(std::to_string(rng_() % 3000)) + (rng_() % 2 ? u"-" : u"") +
-                     (rng_() % 2 ? U16(std::to_string(rng_() % 5)) + u"k" : u"");
+      case 7:
+        return u"/size:" + U16(std::to_string(rng_() % 3000)) + (rng_() % 2 ? u"-" : u"") +
+               (rng_() % 2 ? U16(std::to_string(rng_() % 5)) + u"k" : u"");
       case 8: return u"/size:2g-";
       case 9: return u"/dup:" + U16(std::to_string(rng_() % 4)) + u"-" + U16(std::to_string(rng_() % 5));
       case 10: return u"/date:19780101-19780301";
@@ -372,8 +385,9 @@ void RunSeed(uint32_t seed, int queries) {
   for (size_t i = 0; i < items.size(); ++i) to_index[i] = index.Item(items[i].path);
   const SearchView& view = index.view();
   const Today today{2020, 1, 1, false};
-  Oracle oracle(items, [&](size_t i) { return view.hash_values[to_index[i]]; },
-                [&](size_t i) { return view.dup_counts[to_index[i]]; }, today);
+  Oracle oracle(
+      items, [&](size_t i) { return view.hash_values[to_index[i]]; },
+      [&](size_t i) { return view.dup_counts[to_index[i]]; }, today);
   TermContext ctx;
   ctx.today = today;
   std::vector<std::u16string> lines;
@@ -388,8 +402,8 @@ void RunSeed(uint32_t seed, int queries) {
     bool from_snapshot;
     int threads;
     const char* what;
-  } modes[] = {{false, 1, "decoded, one thread"}, {true, 1, "snapshot, one thread"},
-               {true, 2, "snapshot, two threads"}};
+  } modes[] = {
+      {false, 1, "decoded, one thread"}, {true, 1, "snapshot, one thread"}, {true, 2, "snapshot, two threads"}};
   const NameScanSplit saved = CurrentNameScanSplit();
   for (const auto& mode : modes) {
     index.Reload(mode.from_snapshot);

@@ -20,7 +20,7 @@ TEST(SizeRangeTest, BoundsUnitsAndCarriedUnit) {
   EXPECT_EQ(r(u"1k-10"), std::make_pair(uint64_t{1024}, uint64_t{10}));            // not carried back
   EXPECT_EQ(r(u"1.5g"), std::make_pair(uint64_t{3} << 29, UINT64_MAX));
   EXPECT_EQ(r(u"100b"), std::make_pair(uint64_t{100}, UINT64_MAX));
-  EXPECT_EQ(r(u"5-0"), std::make_pair(uint64_t{5}, UINT64_MAX));                   // upper 0: none
+  EXPECT_EQ(r(u"5-0"), std::make_pair(uint64_t{5}, UINT64_MAX));  // upper 0: none
   EXPECT_EQ(r(u"x"), std::make_pair(uint64_t{0}, UINT64_MAX));
   // Out-of-range numbers saturate instead of overflowing.
   EXPECT_EQ(r(u"1e300g").first, UINT64_MAX);
@@ -30,17 +30,17 @@ TEST(SizeRangeTest, BoundsUnitsAndCarriedUnit) {
 
 TEST(DateRangeTest, FormsAndWholeDays) {
   const Today today{2014, 6, 15, false};
-  const uint32_t jan1 = UnixToCompactTime(1388534400);  // 2014-01-01 00:00 UTC
-  const uint32_t dec31 = UnixToCompactTime(1419984000); // 2014-12-31 00:00 UTC
+  const uint32_t jan1 = UnixToCompactTime(1388534400);   // 2014-01-01 00:00 UTC
+  const uint32_t dec31 = UnixToCompactTime(1419984000);  // 2014-12-31 00:00 UTC
   DateRange d = ParseDateRange(u"20140101-20141231", today);
   EXPECT_EQ(d.lower, jan1);
   EXPECT_EQ(d.upper, dec31);
   EXPECT_EQ(d.end, dec31 + 86400);
-  EXPECT_EQ(ParseDateRange(u"0101", today).lower, jan1);     // current year
-  EXPECT_EQ(ParseDateRange(u"140101", today).lower, jan1);   // yymmdd
-  EXPECT_EQ(ParseDateRange(u"101", today).lower, jan1);      // month digit missing
+  EXPECT_EQ(ParseDateRange(u"0101", today).lower, jan1);    // current year
+  EXPECT_EQ(ParseDateRange(u"140101", today).lower, jan1);  // yymmdd
+  EXPECT_EQ(ParseDateRange(u"101", today).lower, jan1);     // month digit missing
   EXPECT_EQ(ParseDateRange(u"0101", today).end, 0xFFFFFFFFu);
-  EXPECT_EQ(ParseDateRange(u"12", today).lower, 0u);         // too short: invalid
+  EXPECT_EQ(ParseDateRange(u"12", today).lower, 0u);  // too short: invalid
   // Day and month out of range keep today's.
   EXPECT_EQ(ParseDateRange(u"1399", today).lower, UnixToCompactTime(1402790400));  // 2014-06-15
   // Before the first representable day: nothing can be older.

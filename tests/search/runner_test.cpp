@@ -73,9 +73,9 @@ TEST_F(RunnerTest, ConsoleWebAndWindowFindTheSameItems) {
   const char16_t* queries[] = {
       u"",
       u"notepad",
-      u"c:\\windows notepad",             // an absolute folder scope
-      u"c: x",                             // a whole drive
-      u"windows\\system32 calc",          // a folder without a drive
+      u"c:\\windows notepad",     // an absolute folder scope
+      u"c: x",                    // a whole drive
+      u"windows\\system32 calc",  // a folder without a drive
       u"system32\\ *.exe",
       u"*.exe|*.dll",
       u"/f /size:1k-10m",
@@ -100,9 +100,7 @@ TEST_F(RunnerTest, ConsoleWebAndWindowFindTheSameItems) {
     SCOPED_TRACE(ToUtf8(q));
     const std::vector<std::u16string> window = FindOrdered(*index_, q);
     EXPECT_EQ(Web(q), window);
-    if (q[0] != u'c') {
-      EXPECT_EQ(PathSet(window.begin(), window.end()), roots);
-    }
+    if (q[0] != u'c') { EXPECT_EQ(PathSet(window.begin(), window.end()), roots); }
   }
 }
 

@@ -83,8 +83,9 @@ TEST_F(SortOrderTest, SingleKeysWithTieBreaksBothWays) {
     ExpectOrdered(u"/sort:path" + sign, up, [&](uint32_t i) { return RefKey{Chain(i), 0, name(i)}; });
     ExpectOrdered(u"/sort:name" + sign, up, [&](uint32_t i) { return RefKey{{}, name(i), 0}; });
     ExpectOrdered(u"/sort:size" + sign, up, [&](uint32_t i) { return RefKey{{}, Size(i), name(i)}; });
-    ExpectOrdered(u"/sort:date" + sign, up,
-                  [&](uint32_t i) { return RefKey{{}, static_cast<int32_t>(t_.db().Time(i)), name(i)}; });
+    ExpectOrdered(u"/sort:date" + sign, up, [&](uint32_t i) {
+      return RefKey{{}, static_cast<int32_t>(t_.db().Time(i)), name(i)};
+    });
     ExpectOrdered(u"/sort:fileCount" + sign, up, [&](uint32_t i) { return RefKey{{}, FileCount(i), name(i)}; });
   }
 }
@@ -95,9 +96,7 @@ TEST_F(SortOrderTest, PathThenDateWithoutTieBreak) {
     const uint32_t a = got[j - 1], b = got[j];
     const auto ca = Chain(a), cb = Chain(b);
     ASSERT_LE(ca, cb);
-    if (ca == cb) {
-      EXPECT_GE(static_cast<int32_t>(t_.db().Time(a)), static_cast<int32_t>(t_.db().Time(b)));
-    }
+    if (ca == cb) { EXPECT_GE(static_cast<int32_t>(t_.db().Time(a)), static_cast<int32_t>(t_.db().Time(b))); }
   }
 }
 
@@ -110,8 +109,9 @@ TEST(RadixSortTest, MatchesComparisonSortOnNarrowAndWideKeys) {
       v[i] = KeyedItem{key, static_cast<uint32_t>(rng() % 50), i};
     }
     std::vector<KeyedItem> want = v;
-    std::stable_sort(want.begin(), want.end(),
-                     [](const KeyedItem& a, const KeyedItem& b) { return std::tie(a.key, a.tie) < std::tie(b.key, b.tie); });
+    std::stable_sort(want.begin(), want.end(), [](const KeyedItem& a, const KeyedItem& b) {
+      return std::tie(a.key, a.tie) < std::tie(b.key, b.tie);
+    });
     RadixSort(&v);
     for (size_t i = 0; i < v.size(); ++i) ASSERT_EQ(v[i].item, want[i].item) << "width " << width << " at " << i;
   }

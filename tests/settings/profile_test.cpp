@@ -126,8 +126,12 @@ TEST_F(ProfileTest, WritesReplaceAddAndDeleteWithoutTouchingOtherLines) {
 // byte: what is written after its last line starts a line of its own, aligned.
 TEST_F(ProfileTest, WritesAfterALastLineWithoutLineFeed) {
   for (const std::string& bytes : {std::string("[a]\r\nx=1\r"), std::string("[a]\r\nx=1"),
-                                   std::string("\xFF\xFE[\0a\0]\0\r\0\n\0x\0=\0" "1\0\r\0", 20),
-                                   std::string("\xFF\xFE[\0a\0]\0\r\0\n\0x\0=\0" "1\0\r\0\n\0z", 23)}) {
+                                   std::string("\xFF\xFE[\0a\0]\0\r\0\n\0x\0=\0"
+                                               "1\0\r\0",
+                                               20),
+                                   std::string("\xFF\xFE[\0a\0]\0\r\0\n\0x\0=\0"
+                                               "1\0\r\0\n\0z",
+                                               23)}) {
     auto f = Write(bytes);
     ASSERT_TRUE(profile_->WriteString(f, u"new", u"k", u"v"));
     ASSERT_TRUE(profile_->WriteString(f, u"a", u"y", u"2"));

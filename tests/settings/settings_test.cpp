@@ -26,8 +26,8 @@ class SettingsTest : public ::testing::Test {
 };
 
 TEST_F(SettingsTest, TextReadsBackExactlyAsWritten) {
-  for (std::u16string_view value : {u"\"quoted\"", u"\"\"", u"'single'", u"  padded  ", u"\"", u"a\"b\"", u"plain",
-                                    u"\"half", u"\u65E5\u672C"}) {
+  for (std::u16string_view value :
+       {u"\"quoted\"", u"\"\"", u"'single'", u"  padded  ", u"\"", u"a\"b\"", u"plain", u"\"half", u"\u65E5\u672C"}) {
     ASSERT_TRUE(file_.WriteText(u"UIState", u"GotoRow", value));
     EXPECT_EQ(file_.ReadText(u"UIState", u"GotoRow"), value);
   }
@@ -78,7 +78,10 @@ TEST_F(SettingsTest, TableDefaultsAndRangeRules) {
   EXPECT_TRUE(GetFlag(f, SettingId::kCloseByEsc)) << "empty: default on";
   EXPECT_FALSE(GetFlag(f, SettingId::kRibbonUI));
   EXPECT_EQ(GetInteger(f, SettingId::kZoomScale), 100);
-  struct Case { SettingId id; int64_t stored, expected; };
+  struct Case {
+    SettingId id;
+    int64_t stored, expected;
+  };
   for (Case c : {Case{SettingId::kThumbnailSize, 300, 256}, Case{SettingId::kThumbnailSize, 32, 32},
                  Case{SettingId::kThumbnailSize, 256, 256}, Case{SettingId::kThumbnailSize, 96, 96},
                  Case{SettingId::kZoomScale, 1401, 100}, Case{SettingId::kZoomScale, 10, 10},
@@ -186,7 +189,8 @@ TEST_F(SettingsTest, RecentListsLoadUntilAGapAndSaveEverySlot) {
 }
 
 TEST_F(SettingsTest, NumberedListsSkipEmptyItemsAndDifferInDeletion) {
-  auto f = FileWith("[NamedSearch]\r\nCount=3\r\nName1=a\r\nSearch1=x\r\nName2=\r\nSearch2=y\r\nName3=c\r\nSearch3=z\r\n");
+  auto f =
+      FileWith("[NamedSearch]\r\nCount=3\r\nName1=a\r\nSearch1=x\r\nName2=\r\nSearch2=y\r\nName3=c\r\nSearch3=z\r\n");
   auto named = LoadNumberedList(f, kNamedSearchList);
   ASSERT_EQ(named.size(), 2u);
   EXPECT_EQ(named[1], (NumberedItem{u"c", u"z"}));

@@ -76,10 +76,8 @@ void RemoveTree(Env* env, const std::u16string& folder) {
     return true;
   });
   for (const DirEntry& e : entries) {
-    if (e.is_folder && !e.is_link)
-      RemoveTree(env, base + e.name);
-    else
-      env->RemoveFile(base + e.name);
+    if (e.is_folder && !e.is_link) RemoveTree(env, base + e.name);
+    else env->RemoveFile(base + e.name);
   }
   env->RemoveFolder(folder);
 }
@@ -160,7 +158,8 @@ Status FaultInjectionEnv::SyncFolder(const std::u16string& path) {
   for (const std::u16string& p : tracked_) {
     if (FolderOf(p) != folder) continue;
     auto it = live_.find(p);
-    if (it == live_.end()) durable_.erase(p); else durable_[p] = it->second;
+    if (it == live_.end()) durable_.erase(p);
+    else durable_[p] = it->second;
   }
   return s;
 }
@@ -205,7 +204,9 @@ class ShortVolume : public RawVolume {
     return real_->ReadAt(offset, buffer, static_cast<size_t>(std::min<uint64_t>(length, bytes_ - offset)));
   }
   bool QueryNtfsGeometry(NtfsVolumeGeometry* g) override { return real_->QueryNtfsGeometry(g); }
-  bool ReadFileRecord(uint64_t n, std::string* r, uint64_t* found) override { return real_->ReadFileRecord(n, r, found); }
+  bool ReadFileRecord(uint64_t n, std::string* r, uint64_t* found) override {
+    return real_->ReadFileRecord(n, r, found);
+  }
   bool ServesFileRecords() override { return real_->ServesFileRecords(); }
   bool FileSizeById(uint64_t ref, uint64_t* size) override { return real_->FileSizeById(ref, size); }
 

@@ -87,7 +87,7 @@ class FaultInjectionEnv : public EnvWrapper {
   int renames() const { return renames_; }
 
  private:
-  bool Step(const std::u16string& step);  // false: the process is dead
+  bool Step(const std::u16string& step);   // false: the process is dead
   void Track(const std::u16string& path);  // caller holds mu_
   std::unique_ptr<FileStream> FailingReads(std::unique_ptr<FileStream> file);
 

@@ -21,8 +21,7 @@ TEST(BuildScheduleTest, RequestIsStartedRememberedRefusedOrSkipped) {
       {true, true, false, BuildRequest::kSkipped},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(DecideBuildRequest(c.running, c.periodic, c.loaded), c.want)
-        << c.running << c.periodic << c.loaded;
+    EXPECT_EQ(DecideBuildRequest(c.running, c.periodic, c.loaded), c.want) << c.running << c.periodic << c.loaded;
   }
 }
 
@@ -32,11 +31,11 @@ TEST(BuildScheduleTest, IntervalFollowsValueAndUnit) {
     double value;
     int64_t unit, want;
   } cases[] = {
-      {true, 30, 0, 1800},       {true, 2, 1, 7200},   {true, 1, 2, 86400},  {true, 0.5, 1, 1800},
-      {true, 0.01, 0, 0},        // 0.6 s truncates to 0
-      {true, 0.1, 0, 6},         {true, 1.999, 0, 119}, {true, 5, 3, 0},     {true, 5, -1, 0},
-      {false, 30, 0, 0},         {true, 0, 0, 0},      {true, -4, 1, 0},
-      {true, std::nan(""), 0, 0}, {true, std::numeric_limits<double>::infinity(), 0, 0},
+      {true, 30, 0, 1800},  {true, 2, 1, 7200},         {true, 1, 2, 86400},
+      {true, 0.5, 1, 1800}, {true, 0.01, 0, 0},  // 0.6 s truncates to 0
+      {true, 0.1, 0, 6},    {true, 1.999, 0, 119},      {true, 5, 3, 0},
+      {true, 5, -1, 0},     {false, 30, 0, 0},          {true, 0, 0, 0},
+      {true, -4, 1, 0},     {true, std::nan(""), 0, 0}, {true, std::numeric_limits<double>::infinity(), 0, 0},
       {true, 1e300, 2, 0},
   };
   for (const Case& c : cases) {

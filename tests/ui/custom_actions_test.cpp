@@ -63,7 +63,8 @@ TEST(UiCustomActions, ConfigurationTextAndItsRefusals) {
 
   // 24 actions are taken, 25 refused.
   std::u16string lines;
-  for (int i = 1; i <= 24; ++i) lines += u"N" + U16(std::to_string(i)) + u"=cmd /c echo " + U16(std::to_string(i)) + u"\n";
+  for (int i = 1; i <= 24; ++i)
+    lines += u"N" + U16(std::to_string(i)) + u"=cmd /c echo " + U16(std::to_string(i)) + u"\n";
   EXPECT_EQ(ParseCustomActionsText(lines).actions.size(), 24u);
   const ParsedCustomActions many = ParseCustomActionsText(lines + u"N25=x");
   EXPECT_EQ(many.error, CustomActionsError::kTooMany);
@@ -89,7 +90,8 @@ TEST(UiCustomActions, CommandLineKeepsThePathExact) {
       {u"notepad.exe \"%1\"", u"C:\\My Files\\a b.txt", u"notepad.exe \"C:\\My Files\\a b.txt\""},
       {u"cmd /K cd /d \"%~dp1\"", u"C:\\docs\\x.txt", u"cmd /K cd /d \"C:\\docs\""},
       {u"cmd /K cd /d \"%~dp1\"", u"C:\\boot.ini", u"cmd /K cd /d \"C:\""},
-      {u"%WINDIR%\\explorer.exe /select,\"%1\"", u"D:\\q\\r.txt", u"C:\\windows\\explorer.exe /select,\"D:\\q\\r.txt\""},
+      {u"%WINDIR%\\explorer.exe /select,\"%1\"", u"D:\\q\\r.txt",
+       u"C:\\windows\\explorer.exe /select,\"D:\\q\\r.txt\""},
       // Brackets, shell characters and placeholder-like names inside the path stay as they are.
       {u"v.exe \"%1\"", u"C:\\a [1] & b^c\\100% !x! %1 %~dp1.txt", u"v.exe \"C:\\a [1] & b^c\\100% !x! %1 %~dp1.txt\""},
       {u"v.exe \"%1\" \"%~dp1\"", u"C:\\x %WINDIR%\\y", u"v.exe \"C:\\x %WINDIR%\\y\" \"C:\\x %WINDIR%\""},

@@ -153,7 +153,10 @@ TEST_F(UiListFixture, CsvBytes) {
 
 TEST_F(UiListFixture, TextBytesAndFiles) {
   const std::vector<uint32_t> rows = {Item(u"C:\\Docs\\Makefile"), Item(deep_), Item(u"C:\\Docs")};
-  const std::string want = "\xEF\xBB\xBF" "C:\\Docs\\Makefile\r\n" + ToUtf8(deep_) + "\r\nC:\\Docs\r\n";
+  const std::string want =
+      "\xEF\xBB\xBF"
+      "C:\\Docs\\Makefile\r\n" +
+      ToUtf8(deep_) + "\r\nC:\\Docs\r\n";
   EXPECT_EQ(ExportBytes(idx_.view(), rows, false, {}), want);
   EXPECT_EQ(ExportBytes(idx_.view(), {}, false, {}), "\xEF\xBB\xBF");
 

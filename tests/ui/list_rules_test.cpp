@@ -191,8 +191,8 @@ TEST(UiKeyboardRules, EscapeWithAndWithoutCloseByEsc) {
   EXPECT_EQ(Press(UiKey::kEscape, c).action, KeyAction::kClearAndFocusBox);
   // An open drop-down, popup or balloon takes the key first, even with CloseByEsc.
   c.close_by_esc = true;
-  for (bool KeyContext::*open : {&KeyContext::box_dropdown_open, &KeyContext::completion_open,
-                                 &KeyContext::balloon_shown}) {
+  for (bool KeyContext::*open :
+       {&KeyContext::box_dropdown_open, &KeyContext::completion_open, &KeyContext::balloon_shown}) {
     KeyContext d = c;
     d.*open = true;
     EXPECT_EQ(Press(UiKey::kEscape, d).action, KeyAction::kPass);

@@ -125,7 +125,8 @@ TEST(UiQueryComposer, FillsFieldsFromASearchText) {
   size.min_size = u"10";
   size.min_unit = MinSizeUnit::kMB;
   EXPECT_EQ(FieldsFromQuery(u"/size:10M"), size);
-  const std::u16string others[] = {u"a | b c", u"/size:10-", u"/date:2015-0301", u"*abc*", u"<a b> /F", u"x /date:20150301 y"};
+  const std::u16string others[] = {u"a | b c", u"/size:10-", u"/date:2015-0301",
+                                   u"*abc*",   u"<a b> /F",  u"x /date:20150301 y"};
   for (const std::u16string& text : others) {
     SCOPED_TRACE(std::string(text.begin(), text.end()));
     EXPECT_EQ(ComposeFieldsQuery(FieldsFromQuery(text)), text);
@@ -157,7 +158,8 @@ TEST(UiQueryComposer, RandomFieldsRoundTrip) {
     f.name_end = pick({u"", u"", u".txt", u"z", u" end"});
     const bool named = !f.name_begin.empty() || !f.name_contains.empty() || !f.name_end.empty();
     // Without a name pattern the first plain further condition would be read as one.
-    f.misc = named ? pick({u"", u"", u"word", u"/hidden x|y", u"!<a b>"}) : pick({u"", u"", u"/hidden", u"<a|b> w", u"/dup:2"});
+    f.misc = named ? pick({u"", u"", u"word", u"/hidden x|y", u"!<a b>"})
+                   : pick({u"", u"", u"/hidden", u"<a|b> w", u"/dup:2"});
     f.min_size = number();
     f.max_size = number();
     f.min_unit = static_cast<MinSizeUnit>(rng() % 4);

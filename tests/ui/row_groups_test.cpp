@@ -23,7 +23,7 @@ TEST(UiRowGroups, RunsOfEqualParentsAlternate) {
       {{7, 7, 9, 9, 9, 7, 3}, "0011101"},  // a folder seen again later starts a new group
       {{1, 2, 3, 4}, "0101"},              // no shared parents: plain alternating rows
       {{5, 5, 5}, "000"},
-      {{0, 0, 1}, "001"},                  // key 0 is a key like any other
+      {{0, 0, 1}, "001"},  // key 0 is a key like any other
   };
   for (const Case& c : cases) {
     RowGroups groups;

@@ -136,7 +136,10 @@ TEST(UiLaunchText, JoinQuoteAndHandOver) {
 
 TEST(UiLaunchText, SpaceAfterAnExistingPath) {
   std::u16string asked;
-  auto exists = [&](std::u16string_view p) { asked = p; return p == u"C:\\My Files"; };
+  auto exists = [&](std::u16string_view p) {
+    asked = p;
+    return p == u"C:\\My Files";
+  };
   EXPECT_EQ(WithSpaceForExistingPath(u"\"C:\\My Files\"", exists), u"\"C:\\My Files\" ");
   EXPECT_EQ(asked, u"C:\\My Files");
   EXPECT_EQ(WithSpaceForExistingPath(u"C:\\Other", exists), u"C:\\Other");

@@ -49,7 +49,7 @@ TEST(UiShortcuts, DefaultsTableHoldsEveryNamedCommandOnce) {
     uint16_t key;
   };
   const Want wants[] = {{u"File.OpenPath", V | C, vk::kReturn},   {u"File.MoreActions", V | S, vk::kApps},
-                        {u"Edit.CopyName", V | C | S, 'C'},        {u"Edit.CopyFullName", V | C | S | A, 'C'},
+                        {u"Edit.CopyName", V | C | S, 'C'},       {u"Edit.CopyFullName", V | C | S | A, 'C'},
                         {u"Edit.TextSize.Increase", V | C, 0xBB}, {u"Database.RebuildAll", V | S, 0x76},
                         {u"Search.NamedSearches", V | A, '2'},    {u"View.FolderTree", V | C, vk::kTab},
                         {u"Other.FocusTheSearchBox", V | A, 'D'}, {u"Help.About", 0, 0}};
@@ -67,9 +67,7 @@ TEST(UiShortcuts, DefaultsTableHoldsEveryNamedCommandOnce) {
   for (size_t i = 0; i < all.size(); ++i) {
     for (size_t j = i + 1; j < all.size(); ++j) {
       EXPECT_NE(all[i].name, all[j].name);
-      if (all[i].key) {
-        EXPECT_FALSE(all[i].key == all[j].key && all[i].flags == all[j].flags) << ToUtf8(all[i].name);
-      }
+      if (all[i].key) { EXPECT_FALSE(all[i].key == all[j].key && all[i].flags == all[j].flags) << ToUtf8(all[i].name); }
     }
   }
 }
@@ -145,13 +143,11 @@ TEST(UiShortcuts, DisplayTexts) {
       {V | C, vk::kDelete, u"Ctrl + <46x>"},
       {V, vk::kDivide, u"<111x>"},
       {V, vk::kNumLock, u"<144x>"},
-      {V, 0x63, u"<99>"},  // numeric-pad 3 shares Page Down's scan code, without the bit
+      {V, 0x63, u"<99>"},      // numeric-pad 3 shares Page Down's scan code, without the bit
       {C, u'x', u"Ctrl + x"},  // a character accelerator shows its character
       {V | C, 0, u""},
   };
-  for (const Case& c : cases) {
-    EXPECT_EQ(ShortcutText(c.flags, c.key, Fake), c.text) << ToUtf8(c.text);
-  }
+  for (const Case& c : cases) { EXPECT_EQ(ShortcutText(c.flags, c.key, Fake), c.text) << ToUtf8(c.text); }
 }
 
 TEST(UiShortcuts, SearchBoxKeepsItsEditingKeys) {
@@ -160,10 +156,9 @@ TEST(UiShortcuts, SearchBoxKeepsItsEditingKeys) {
     uint16_t key;
     bool kept;
   };
-  const Case cases[] = {{C, 'C', true},          {C, 'X', true},         {C, 'V', true},     {C, 'A', true},
-                        {C | S, vk::kLeft, true}, {S, vk::kInsert, true}, {0, vk::kHome, true},
-                        {C | S, 'C', false},      {C, 'N', false},        {A, vk::kLeft, false},
-                        {0, vk::kF7, false},      {C | A, 'C', false}};
+  const Case cases[] = {{C, 'C', true},           {C, 'X', true},         {C, 'V', true},       {C, 'A', true},
+                        {C | S, vk::kLeft, true}, {S, vk::kInsert, true}, {0, vk::kHome, true}, {C | S, 'C', false},
+                        {C, 'N', false},          {A, vk::kLeft, false},  {0, vk::kF7, false},  {C | A, 'C', false}};
   for (const Case& c : cases) EXPECT_EQ(SearchBoxKeepsKey(c.mods, c.key), c.kept) << int(c.mods) << "/" << c.key;
 }
 

@@ -72,9 +72,9 @@ TEST(UiThumbnailRules, FitKeepsProportionsAndNeverEnlarges) {
   struct Case {
     int w, h, size, fw, fh;
   } cases[] = {
-      {640, 480, 96, 96, 72},  {480, 640, 96, 72, 96}, {40, 30, 96, 40, 30},  // small pictures stay small
-      {1000, 1, 48, 48, 1},    {3, 2, 2, 2, 1},        {0, 0, 48, 1, 1},
-      {100, 100, 48, 48, 48},  {1001, 500, 256, 256, 128},
+      {640, 480, 96, 96, 72},     {480, 640, 96, 72, 96}, {40, 30, 96, 40, 30},  // small pictures stay small
+      {1000, 1, 48, 48, 1},       {3, 2, 2, 2, 1},        {0, 0, 48, 1, 1},     {100, 100, 48, 48, 48},
+      {1001, 500, 256, 256, 128},
   };
   for (const Case& c : cases) {
     int fw = 0, fh = 0;

@@ -66,7 +66,10 @@ TEST(UiDateText, CompactTimeInLocalTime) {
             u"2024-03-04 23:59:59");
   // The offset function is asked for the UTC instant of the time.
   int64_t asked = 0;
-  LocalCivilTime(t, [&](int64_t s) { asked = s; return int64_t{0}; });
+  LocalCivilTime(t, [&](int64_t s) {
+    asked = s;
+    return int64_t{0};
+  });
   EXPECT_EQ(asked, 1709622489);
 }
 

@@ -68,12 +68,10 @@ TEST(UiWindowLife, CloseHidesDefersOrEnds) {
     CloseStep step;
   };
   const Case cases[] = {
-      {{false, false, false, false}, CloseStep::kEnd},
-      {{true, false, false, false}, CloseStep::kHideToTray},
+      {{false, false, false, false}, CloseStep::kEnd},     {{true, false, false, false}, CloseStep::kHideToTray},
       {{true, false, true, true}, CloseStep::kHideToTray},  // hiding needs no wait
-      {{true, true, false, false}, CloseStep::kEnd},         // the tray's Exit
-      {{true, true, true, false}, CloseStep::kDefer},
-      {{false, false, true, false}, CloseStep::kDefer},
+      {{true, true, false, false}, CloseStep::kEnd},        // the tray's Exit
+      {{true, true, true, false}, CloseStep::kDefer},      {{false, false, true, false}, CloseStep::kDefer},
       {{false, false, false, true}, CloseStep::kDefer},
   };
   for (const Case& c : cases) EXPECT_EQ(DecideClose(c.c), c.step);
@@ -91,9 +89,9 @@ TEST(UiWindowLife, PlacementTextRoundTripAndBadInput) {
   EXPECT_EQ(back->left, -8);
   EXPECT_EQ(back->bottom, 630);
   EXPECT_FALSE(ParsePlacement(u"1,0,0,100,100")->maximized);
-  for (std::u16string_view bad : {u"", u"1,0,0,100", u"1,0,0,100,100,5", u"2,0,0,100,100", u"1,0,0,0,100",
-                                  u"1,0,50,100,40", u"1,a,0,100,100", u"1,,0,100,100", u"1,0,0,100,100,",
-                                  u"1,0,0,9999999999,100", u"1,-,0,100,100"}) {
+  for (std::u16string_view bad :
+       {u"", u"1,0,0,100", u"1,0,0,100,100,5", u"2,0,0,100,100", u"1,0,0,0,100", u"1,0,50,100,40", u"1,a,0,100,100",
+        u"1,,0,100,100", u"1,0,0,100,100,", u"1,0,0,9999999999,100", u"1,-,0,100,100"}) {
     EXPECT_FALSE(ParsePlacement(bad)) << std::string(bad.begin(), bad.end());
   }
 }
@@ -101,7 +99,8 @@ TEST(UiWindowLife, PlacementTextRoundTripAndBadInput) {
 TEST(UiWindowLife, CrashReportLines) {
   EXPECT_EQ(GuiCrashReportPrelude(u"C:\\n\\日本\\"),
             "--------------- gui crashed ---------------\n-- nusk info --\nNusk version: 4.4.0, " +
-                std::to_string(sizeof(void*) * 8) + " bit\nNusk home: C:\\n\\\xE6\x97\xA5\xE6\x9C\xAC\\\n"
+                std::to_string(sizeof(void*) * 8) +
+                " bit\nNusk home: C:\\n\\\xE6\x97\xA5\xE6\x9C\xAC\\\n"
                 "Portable: Y\n-- Search info --\n");
   EXPECT_EQ(LastSearchLine(u"a\r\nb 資"), "Last search: a  b \xE8\xB3\x87\n");
   EXPECT_EQ(LastSearchLine(u""), "Last search: \n");

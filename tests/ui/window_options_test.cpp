@@ -18,11 +18,11 @@ TEST(UiWindowOptions, DefaultsRangesAndOldSystems) {
   EXPECT_TRUE(none.close_by_esc);
   EXPECT_FALSE(none.close_to_tray);
 
-  const SettingsFile file(dir.WriteFile(
-      u"nusk.ini",
-      "[Options]\r\nCloseByEsc=0\r\nHumanReadableSize=1\r\nExplorerStyleList=1\r\nRibbonUI=1\r\n"
-      "AltRowGroupColor=1\r\nThumbnailSize=999\r\nStatusBar=0\r\nSearchButton=2\r\n"
-      "[UIState]\r\nZoomScale=5000\r\nThumbnailsView=1\r\n"));
+  const SettingsFile file(
+      dir.WriteFile(u"nusk.ini",
+                    "[Options]\r\nCloseByEsc=0\r\nHumanReadableSize=1\r\nExplorerStyleList=1\r\nRibbonUI=1\r\n"
+                    "AltRowGroupColor=1\r\nThumbnailSize=999\r\nStatusBar=0\r\nSearchButton=2\r\n"
+                    "[UIState]\r\nZoomScale=5000\r\nThumbnailsView=1\r\n"));
   const WindowOptions o = ReadWindowOptions(file);
   EXPECT_FALSE(o.close_by_esc);
   EXPECT_TRUE(o.human_readable_size);
@@ -31,7 +31,7 @@ TEST(UiWindowOptions, DefaultsRangesAndOldSystems) {
   EXPECT_FALSE(o.status_bar);
   EXPECT_FALSE(o.search_button);  // only 1 is on
   EXPECT_EQ(o.thumbnail_size, 256);
-  EXPECT_EQ(o.zoom_scale, 100);   // out of range reads as the default
+  EXPECT_EQ(o.zoom_scale, 100);  // out of range reads as the default
   const WindowOptions old = ReadWindowOptions(file, false);
   EXPECT_FALSE(old.ribbon_ui);
   EXPECT_FALSE(old.explorer_style_list);

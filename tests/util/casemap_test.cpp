@@ -11,7 +11,7 @@ TEST(CaseMap, MapsLettersOfEveryScriptTheSameOnEveryPlatform) {
   EXPECT_EQ(ToLower(u"README.MD"), u"readme.md");
   EXPECT_EQ(ToLower(u"ÄÖÜ ÉÈ Ω Ж"), u"äöü éè ω ж");
   EXPECT_EQ(ToUpper(u"straße"), u"STRAßE");  // ß has no simple upper case
-  EXPECT_EQ(ToLower(u"\u1E9E"), u"\u00DF");   // capital sharp s lowers to ß
+  EXPECT_EQ(ToLower(u"\u1E9E"), u"\u00DF");  // capital sharp s lowers to ß
   // Turkish dotted capital I lowers to plain i; dotless i uppers to plain I.
   EXPECT_EQ(ToLower(u"\u0130"), u"i");
   EXPECT_EQ(ToUpper(u"\u0131"), u"I");
@@ -29,8 +29,12 @@ TEST(CaseMap, SurrogatePairsMapAsOneCodePointAndKeepTheirLength) {
   EXPECT_EQ(ToUtf8(lower), "\xF0\x90\x90\xA8x");
   EXPECT_EQ(ToUpper(lower), FromUtf8("\xF0\x90\x90\x80X"));
   // A lone surrogate is left alone rather than mangled.
-  std::u16string lone = u"a\xD800" u"B";
-  EXPECT_EQ(ToLower(lone), u"a\xD800" u"b");
+  std::u16string lone =
+      u"a\xD800"
+      u"B";
+  EXPECT_EQ(ToLower(lone),
+            u"a\xD800"
+            u"b");
 }
 
 TEST(CaseMap, CompareNoCaseOrdersByLowerCase) {
@@ -45,9 +49,9 @@ TEST(Utf, RoundTripsAndReplacesMalformedInput) {
   std::u16string text = u"a\u00E9\u65E5" + FromUtf8("\xF0\x9F\x98\x80");
   EXPECT_EQ(FromUtf8(ToUtf8(text)), text);
   EXPECT_EQ(ToUtf8(text).size(), 1u + 2u + 3u + 4u);
-  EXPECT_EQ(FromUtf8("\xC0\xAF"), u"\uFFFD\uFFFD");   // overlong '/'
+  EXPECT_EQ(FromUtf8("\xC0\xAF"), u"\uFFFD\uFFFD");            // overlong '/'
   EXPECT_EQ(FromUtf8("\xED\xA0\x80"), u"\uFFFD\uFFFD\uFFFD");  // encoded surrogate
-  EXPECT_EQ(FromUtf8("ab\xE2\x82"), u"ab\uFFFD\uFFFD");  // truncated sequence
+  EXPECT_EQ(FromUtf8("ab\xE2\x82"), u"ab\uFFFD\uFFFD");        // truncated sequence
   EXPECT_EQ(ToUtf8(u"\xDC00"), "\xEF\xBF\xBD");
 }
 

@@ -98,19 +98,19 @@ TEST(Env, ListFolderReportsNamesKindsAndSizes) {
   dir.WriteFile(u"sub/two.txt", "");
   dir.WriteFile(u"\u65E5\u672C.txt", "x");
   std::set<std::u16string> names;
-  ASSERT_TRUE(env->ListFolder(dir.path(), [&](const DirEntry& e) {
-    names.insert(e.name);
-    if (e.name == u"one.txt") {
-      EXPECT_FALSE(e.is_folder);
-      EXPECT_EQ(e.size, 5u);
-      // Modified within the last day, as a FILETIME.
-      EXPECT_LT(env->NowFileTime() - e.mtime, 864000000000ULL);
-    }
-    if (e.name == u"sub") {
-      EXPECT_TRUE(e.is_folder);
-    }
-    return true;
-  }).ok());
+  ASSERT_TRUE(env->ListFolder(dir.path(),
+                              [&](const DirEntry& e) {
+                                names.insert(e.name);
+                                if (e.name == u"one.txt") {
+                                  EXPECT_FALSE(e.is_folder);
+                                  EXPECT_EQ(e.size, 5u);
+                                  // Modified within the last day, as a FILETIME.
+                                  EXPECT_LT(env->NowFileTime() - e.mtime, 864000000000ULL);
+                                }
+                                if (e.name == u"sub") { EXPECT_TRUE(e.is_folder); }
+                                return true;
+                              })
+                  .ok());
   EXPECT_EQ(names, (std::set<std::u16string>{u"one.txt", u"sub", u"\u65E5\u672C.txt"}));
   EXPECT_FALSE(env->ListFolder(dir.Sub(u"missing"), [](const DirEntry&) { return true; }).ok());
 }
@@ -183,8 +183,8 @@ TEST(Env, FolderLockIgnoresHowTheFolderIsSpelled) {
   bool taken = false;
   ASSERT_TRUE(a->TryLock(&taken).ok());
   ASSERT_TRUE(taken);
-  for (std::u16string spelling : {home, dir.Sub(u"home/."), dir.Sub(u"./home//"), u"/" + home, dir.Sub(u"link/"),
-                                  dir.Sub(u"home/../home")}) {
+  for (std::u16string spelling :
+       {home, dir.Sub(u"home/."), dir.Sub(u"./home//"), u"/" + home, dir.Sub(u"link/"), dir.Sub(u"home/../home")}) {
     auto b = env->CreateFolderLock(spelling, u"NUSK_TEST");
     EXPECT_FALSE(TakenElsewhere(b.get())) << ToUtf8(spelling);
   }
@@ -203,8 +203,8 @@ TEST(Env, FolderLockRefusesAPlantedLinkOrFifo) {
   dir.WriteFile(u"victim", "keep");
   const std::string lock_file = ToUtf8(dir.Sub(u"home/nusk_test.lock"));
   for (const char* target : {"created-by-root", "victim"}) {
-    ASSERT_EQ(::symlink(ToUtf8(dir.Sub(std::u16string(target, target + std::strlen(target)))).c_str(),
-                        lock_file.c_str()), 0);
+    ASSERT_EQ(
+        ::symlink(ToUtf8(dir.Sub(std::u16string(target, target + std::strlen(target)))).c_str(), lock_file.c_str()), 0);
     auto lock = env->CreateFolderLock(dir.Sub(u"home"), u"NUSK_TEST");
     bool taken = true;
     Status s = lock->TryLock(&taken);

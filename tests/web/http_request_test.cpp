@@ -37,8 +37,10 @@ TEST(RequestParseTest, IncompleteUntilTheBlankLine) {
 }
 
 TEST(RequestParseTest, KeepAliveRules) {
-  for (auto [head, keep] : {std::pair{"GET / HTTP/1.1\r\n\r\n", true}, {"GET / HTTP/1.1\r\nConnection: close\r\n\r\n", false},
-                            {"GET / HTTP/1.0\r\n\r\n", false}, {"GET / HTTP/1.0\r\nConnection: Keep-Alive\r\n\r\n", true}}) {
+  for (auto [head, keep] : {std::pair{"GET / HTTP/1.1\r\n\r\n", true},
+                            {"GET / HTTP/1.1\r\nConnection: close\r\n\r\n", false},
+                            {"GET / HTTP/1.0\r\n\r\n", false},
+                            {"GET / HTTP/1.0\r\nConnection: Keep-Alive\r\n\r\n", true}}) {
     Request req;
     ASSERT_EQ(Parse(head, &req).state, ParseState::kDone) << head;
     EXPECT_EQ(req.WantsKeepAlive(), keep) << head;
@@ -49,7 +51,9 @@ TEST(RequestParseTest, EscapedControlCharactersOfNamesReachThePath) {
   // File names may hold TAB, CR, LF, ESC and DEL; their links must open them.
   Request req;
   ASSERT_EQ(Parse("GET /C:/a%09b%0D%0Ac%1Bd%7F HTTP/1.1\r\nHost: t\r\n\r\n", &req).state, ParseState::kDone);
-  EXPECT_EQ(req.uri, "/C:/a\tb\r\nc\x1b" "d\x7f");
+  EXPECT_EQ(req.uri,
+            "/C:/a\tb\r\nc\x1b"
+            "d\x7f");
 }
 
 TEST(RequestParseTest, MalformedHeadsGetTheRightStatus) {
@@ -121,8 +125,8 @@ Request AuthRequest(const std::string& target, const std::string& user, const st
   req.target = target;
   req.headers.push_back({"Authorization", "Digest username=\"" + user + "\", realm=\"Nusk\", nonce=\"" + nonce +
                                               "\", uri=\"" + (header_uri.empty() ? target : header_uri) +
-                                              "\", response=\"" + response +
-                                              "\", qop=auth, nc=" + nc + ", cnonce=\"0a4f113b\""});
+                                              "\", response=\"" + response + "\", qop=auth, nc=" + nc +
+                                              ", cnonce=\"0a4f113b\""});
   return req;
 }
 
@@ -159,8 +163,7 @@ TEST(DigestAuthTest, HandshakeAcceptsOnlyRightCredentialsOnOurNonces) {
   std::string wrong_pw = ClientResponse("joe", "nope", "GET", "/q?x=1", nonce);
   EXPECT_EQ(auth.Check(AuthRequest("/q?x=1", "joe", wrong_pw, nonce), 1010, &seen), DigestAuth::Verdict::kRejected);
   std::string other_user = ClientResponse("Joe", "pa:ss", "GET", "/q?x=1", nonce);
-  EXPECT_EQ(auth.Check(AuthRequest("/q?x=1", "Joe", other_user, nonce), 1010, &seen),
-            DigestAuth::Verdict::kRejected);
+  EXPECT_EQ(auth.Check(AuthRequest("/q?x=1", "Joe", other_user, nonce), 1010, &seen), DigestAuth::Verdict::kRejected);
   // A header captured for one path does not open another.
   EXPECT_EQ(auth.Check(AuthRequest("/C:/secret.txt", "joe", good, nonce, "/q?x=1"), 1010, &seen),
             DigestAuth::Verdict::kRejected);
@@ -210,7 +213,7 @@ TEST(DigestAuthTest, NonceCountsCannotBeReplayed) {
   EXPECT_EQ(check(a, "00000001", 1001), V::kPass);
   EXPECT_EQ(check(a, "00000001", 1001), V::kStale);  // the same header again
   EXPECT_EQ(check(a, "00000003", 1001), V::kPass);
-  EXPECT_EQ(check(a, "00000002", 1001), V::kPass);   // late, but never used
+  EXPECT_EQ(check(a, "00000002", 1001), V::kPass);  // late, but never used
   EXPECT_EQ(check(a, "00000002", 1001), V::kStale);
   EXPECT_EQ(check(a, "0000004a", 1001), V::kPass);
   EXPECT_EQ(check(a, "00000003", 1001), V::kStale);
@@ -230,7 +233,8 @@ TEST(DigestAuthTest, NonceCountsCannotBeReplayed) {
 TEST(DigestAuthTest, ChallengeBytes) {
   DigestAuth auth("k", 300);
   std::string challenge = auth.Challenge(1234567890, false);
-  const std::string head = "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Digest qop=\"auth\", realm=\"Nusk\", nonce=\"";
+  const std::string head =
+      "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Digest qop=\"auth\", realm=\"Nusk\", nonce=\"";
   ASSERT_EQ(challenge.substr(0, head.size()), head);
   std::string nonce = challenge.substr(head.size(), challenge.find('"', head.size()) - head.size());
   EXPECT_EQ(challenge.substr(head.size() + nonce.size()), "\"\r\n\r\n");

@@ -167,7 +167,8 @@ TEST_F(HttpServerTest, ExpectContinueBeforeTheBody) {
   StartServer();
   Run();
   RawClient client(port());
-  client.Send("POST /echo HTTP/1.1\r\nHost: t\r\nContent-Length: 5\r\nExpect: 100-continue\r\nConnection: close\r\n\r\n");
+  client.Send(
+      "POST /echo HTTP/1.1\r\nHost: t\r\nContent-Length: 5\r\nExpect: 100-continue\r\nConnection: close\r\n\r\n");
   ASSERT_TRUE(client.ReadUntil("\r\n\r\n"));
   EXPECT_EQ(client.Take(), "HTTP/1.1 100 Continue\r\n\r\n");
   client.Send("hello");
@@ -269,16 +270,17 @@ TEST_F(HttpServerTest, FileWithEntityTagRangesAnd304) {
   EXPECT_EQ(tail.substr(tail.size() - 3), "789");
   std::string open_end = Exchange(Get("/f/data/report.PDF", "Range: bytes=8-\r\nConnection: close\r\n"));
   EXPECT_EQ(open_end.substr(open_end.size() - 2), "89");
-  EXPECT_NE(Exchange(Get("/f/data/report.PDF", "Range: bytes=10-\r\nConnection: close\r\n")).find("416 Range Not Satisfiable"),
+  EXPECT_NE(Exchange(Get("/f/data/report.PDF", "Range: bytes=10-\r\nConnection: close\r\n"))
+                .find("416 Range Not Satisfiable"),
             std::string::npos);
 
-  std::string not_modified =
-      "HTTP/1.1 304 Not Modified\r\nContent-Length: 0\r\nContent-Type: text/plain\r\n\r\n";
+  std::string not_modified = "HTTP/1.1 304 Not Modified\r\nContent-Length: 0\r\nContent-Type: text/plain\r\n\r\n";
   EXPECT_EQ(Exchange(Get("/f/data/report.PDF", "If-None-Match: " + etag + "\r\n")), not_modified);
-  EXPECT_EQ(Exchange(Get("/f/data/report.PDF", "If-Modified-Since: Fri, 01 Jan 2100 00:00:00 GMT\r\n")),
-            not_modified);
-  EXPECT_EQ(Exchange(Get("/f/data/report.PDF", "If-Modified-Since: Thu, 01 Jan 1970 00:00:00 GMT\r\n"
-                                                "Connection: close\r\n")).substr(0, 15),
+  EXPECT_EQ(Exchange(Get("/f/data/report.PDF", "If-Modified-Since: Fri, 01 Jan 2100 00:00:00 GMT\r\n")), not_modified);
+  EXPECT_EQ(Exchange(Get("/f/data/report.PDF",
+                         "If-Modified-Since: Thu, 01 Jan 1970 00:00:00 GMT\r\n"
+                         "Connection: close\r\n"))
+                .substr(0, 15),
             "HTTP/1.1 200 OK");
 
   std::string head = Exchange("HEAD /f/data/report.PDF HTTP/1.1\r\nHost: t\r\nConnection: close\r\n\r\n");

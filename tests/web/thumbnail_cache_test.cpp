@@ -41,12 +41,8 @@ TEST(ThumbnailCacheTest, NamesStayInsideTheFolderAndNeverCollide) {
   std::u16string np = ThumbnailCache::FileName(pairs);
   for (size_t i = 0; i < np.size(); ++i) {
     bool high = np[i] >= 0xD800 && np[i] <= 0xDBFF, low = np[i] >= 0xDC00 && np[i] <= 0xDFFF;
-    if (high) {
-      EXPECT_TRUE(i + 1 < np.size() && np[i + 1] >= 0xDC00 && np[i + 1] <= 0xDFFF) << i;
-    }
-    if (low) {
-      EXPECT_TRUE(i > 0 && np[i - 1] >= 0xD800 && np[i - 1] <= 0xDBFF) << i;
-    }
+    if (high) { EXPECT_TRUE(i + 1 < np.size() && np[i + 1] >= 0xDC00 && np[i + 1] <= 0xDFFF) << i; }
+    if (low) { EXPECT_TRUE(i > 0 && np[i - 1] >= 0xD800 && np[i - 1] <= 0xDBFF) << i; }
   }
 }
 

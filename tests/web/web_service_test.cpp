@@ -131,12 +131,14 @@ TEST_F(WebServiceTest, JsonRangesFollowFromAndTo) {
   AddFiles(120);
   auto json = [&](int first, int last) {
     std::string s = "[";
-    for (int i = first; i <= last; ++i) s += (i > first ? ",\"" : "\"") + Shown("d/f" + std::to_string(i) + ".txt") + "\"";
+    for (int i = first; i <= last; ++i)
+      s += (i > first ? ",\"" : "\"") + Shown("d/f" + std::to_string(i) + ".txt") + "\"";
     return s + "]";
   };
   std::string head;
   EXPECT_EQ(Fetch("/query.json?q=abc&from=0", &head), json(0, 49));
-  EXPECT_EQ(head, "HTTP/1.1 200 OK\r\nContent-Type: application/json; charset=utf-8\r\nTransfer-Encoding: chunked\r\n\r\n");
+  EXPECT_EQ(head,
+            "HTTP/1.1 200 OK\r\nContent-Type: application/json; charset=utf-8\r\nTransfer-Encoding: chunked\r\n\r\n");
   EXPECT_EQ(Fetch("/query.json?q=abc&from=10&to=200"), json(10, 59));
   EXPECT_EQ(Fetch("/query.json?q=abc&from=100&to=102"), json(100, 102));
   EXPECT_EQ(Fetch("/query.json?q=abc&from=110"), json(110, 119));
@@ -149,8 +151,10 @@ TEST_F(WebServiceTest, ParametersFromQueryStringOrFormBody) {
   Fetch("/query.json?q=caf%C3%A9+bar");
   EXPECT_EQ(search_.queries.back(), "caf\xC3\xA9 bar");
   RawClient client(service_->port());
-  client.Send("POST /query.json HTTP/1.1\r\nHost: t\r\nContent-Type: application/x-www-form-urlencoded\r\nContent-Length: 17\r\n"
-              "Connection: close\r\n\r\nq=posted&from=2&x");
+  client.Send(
+      "POST /query.json HTTP/1.1\r\nHost: t\r\nContent-Type: application/x-www-form-urlencoded\r\nContent-Length: "
+      "17\r\n"
+      "Connection: close\r\n\r\nq=posted&from=2&x");
   ASSERT_TRUE(client.ReadUntilClosed());
   EXPECT_EQ(search_.queries.back(), "posted");
   EXPECT_NE(client.received().find("[\"" + Shown("d/f2.txt") + "\"]"), std::string::npos);
@@ -176,8 +180,10 @@ TEST_F(WebServiceTest, SearchPageMarkupAndNativeRows) {
   EXPECT_NE(page.find("var firstLoadedCount = 2;"), std::string::npos);
   EXPECT_NE(page.find(OnWindows() ? "var backslashPaths = true;" : "var backslashPaths = false;"), std::string::npos);
   // Rows show the paths of this system.
-  EXPECT_NE(page.find("<li><a href=\"" + Link("Docs/a.txt") + "\">" + ToUtf8(dir_.Sub(u"Docs/a.txt")) + "</a>(2 KB)</li>"),
-            std::string::npos) << page;
+  EXPECT_NE(
+      page.find("<li><a href=\"" + Link("Docs/a.txt") + "\">" + ToUtf8(dir_.Sub(u"Docs/a.txt")) + "</a>(2 KB)</li>"),
+      std::string::npos)
+      << page;
   EXPECT_NE(page.find("id=\"chkShowSize\" name=\"showSize\" value=\"1\" checked"), std::string::npos);
   EXPECT_NE(page.find("</ol>\n<script>updateThumbnails();</script>\n"), std::string::npos);
   EXPECT_EQ(page.find("id=\"showMore\""), std::string::npos);  // everything is shown
@@ -227,9 +233,7 @@ TEST_F(WebServiceTest, LinksServeOnlyWhatTheIndexShows) {
   search_.Show("Docs/gone.txt");
   EXPECT_EQ(Status(Link("Docs/gone.txt")), "HTTP/1.1 404 Not Found");
   // The drive form of a link works on every system.
-  if (!OnWindows()) {
-    EXPECT_EQ(Fetch("/C:/Docs/a.txt"), "alpha");
-  }
+  if (!OnWindows()) { EXPECT_EQ(Fetch("/C:/Docs/a.txt"), "alpha"); }
 }
 
 TEST_F(WebServiceTest, ThumbnailsOfShownFilesOnly) {
@@ -306,16 +310,23 @@ TEST(WebTextTest, RowsInWindowsAndPosixForm) {
   };
   const Case cases[] = {
       {{"C:", true, 0, '\\'}, "\"C:/\"", "<li><a href=\"/C:/\">C:\\</a></li>"},
-      {{"C:\\Program Files", true, 0, '\\'}, "\"C:/Program Files/\"",
+      {{"C:\\Program Files", true, 0, '\\'},
+       "\"C:/Program Files/\"",
        "<li><a href=\"/C:/Program%20Files/\">C:\\Program Files\\</a></li>"},
-      {{"C:\\a\\b.bin", false, 1536, '\\'}, "\"C:/a/b.bin|2 KB\"", "<li><a href=\"/C:/a/b.bin\">C:\\a\\b.bin</a>(2 KB)</li>"},
-      {{"C:\\a\\<b>&.txt", false, 0, '\\'}, "\"C:/a/<b>&.txt|0 KB\"",
+      {{"C:\\a\\b.bin", false, 1536, '\\'},
+       "\"C:/a/b.bin|2 KB\"",
+       "<li><a href=\"/C:/a/b.bin\">C:\\a\\b.bin</a>(2 KB)</li>"},
+      {{"C:\\a\\<b>&.txt", false, 0, '\\'},
+       "\"C:/a/<b>&.txt|0 KB\"",
        "<li><a href=\"/C:/a/%3Cb%3E&amp;.txt\">C:\\a\\&lt;b&gt;&amp;.txt</a>(0 KB)</li>"},
       {{"/", true, 0, '/'}, "\"/\"", "<li><a href=\"/\">/</a></li>"},
       {{"/srv/my docs", true, 0, '/'}, "\"/srv/my docs/\"", "<li><a href=\"/srv/my%20docs/\">/srv/my docs/</a></li>"},
-      {{"/srv/q\"uote\\x", false, 1234567890, '/'}, "\"/srv/q\\\"uote\\\\x|1,205,633 KB\"",
+      {{"/srv/q\"uote\\x", false, 1234567890, '/'},
+       "\"/srv/q\\\"uote\\\\x|1,205,633 KB\"",
        "<li><a href=\"/srv/q%22uote%5Cx\">/srv/q&quot;uote\\x</a>(1,205,633 KB)</li>"},
-      {{"E:/img/a.txt", false, 1, '/'}, "\"E:/img/a.txt|1 KB\"", "<li><a href=\"/E:/img/a.txt\">E:/img/a.txt</a>(1 KB)</li>"},
+      {{"E:/img/a.txt", false, 1, '/'},
+       "\"E:/img/a.txt|1 KB\"",
+       "<li><a href=\"/E:/img/a.txt\">E:/img/a.txt</a>(1 KB)</li>"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(JsonRow(c.row, true), c.json) << c.row.path;

@@ -45,7 +45,7 @@ class WebserverProcessTest : public ::testing::Test {
     tree_.WriteFile(u"docs/readme.txt", "hello web\n");
     tree_.WriteFile(u"docs/report.PDF", "0123456789");
     tree_.WriteFile(u"docs/private.txt", "top secret");
-      std::u16string root = tree_.path().substr(0, tree_.path().size() - 1);
+    std::u16string root = tree_.path().substr(0, tree_.path().size() - 1);
     home_.WriteFile(u"nusk.ini", "[Drives]\r\nC=" + ToUtf8(root) + "\r\n");
     ChildResult r;
     Status st = RunChild(Program(), {u"--dbdir", Home(), u"build"}, ChildOptions(), 60000, &r);
@@ -118,7 +118,8 @@ TEST_F(WebserverProcessTest, LoopbackByDefaultExplicitAddressKeptAndCleanStop) {
   std::string explicit_out = StopServer();
   if (OnWindows()) return;
   EXPECT_NE(out.find("loopback address only"), std::string::npos) << out;
-  EXPECT_NE(out.find("Web server started at 127.0.0.1:" + std::to_string(first_port) + ".\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("Web server started at 127.0.0.1:" + std::to_string(first_port) + ".\n"), std::string::npos)
+      << out;
   EXPECT_NE(out.find("Bye.\n"), std::string::npos) << out;
   EXPECT_EQ(explicit_out.find("loopback address only"), std::string::npos) << explicit_out;
   EXPECT_NE(explicit_out.find("Web server started at 127.0.0.1:"), std::string::npos) << explicit_out;
@@ -129,17 +130,19 @@ TEST_F(WebserverProcessTest, BusyPortAndBadOptionsFailWithAReason) {
   net::SocketHandle holder;
   ASSERT_TRUE(net::Listen("127.0.0.1", port, &holder).ok());
   ChildResult r;
-  ASSERT_TRUE(RunChild(Program(), {u"--dbdir", Home(), u"webserver", u"--ip", u"127.0.0.1", u"--port",
-                                   FromUtf8(std::to_string(port))},
-                       ChildOptions(), 30000, &r)
-                  .ok());
+  ASSERT_TRUE(
+      RunChild(Program(),
+               {u"--dbdir", Home(), u"webserver", u"--ip", u"127.0.0.1", u"--port", FromUtf8(std::to_string(port))},
+               ChildOptions(), 30000, &r)
+          .ok());
   net::Close(holder);
   EXPECT_EQ(r.exit_code, 1);
   r.out = PlainText(r.out);
   EXPECT_EQ(r.out.substr(0, 28), "Failed to start web server:\n") << r.out;
   EXPECT_NE(r.out.find(std::to_string(port)), std::string::npos) << r.out;
 
-  ASSERT_TRUE(RunChild(Program(), {u"--dbdir", Home(), u"webserver", u"--port", u"70000"}, ChildOptions(), 30000, &r).ok());
+  ASSERT_TRUE(
+      RunChild(Program(), {u"--dbdir", Home(), u"webserver", u"--port", u"70000"}, ChildOptions(), 30000, &r).ok());
   EXPECT_EQ(r.exit_code, 2);
   r.out = PlainText(r.out);
   EXPECT_NE(r.out.find("invalid port \"70000\""), std::string::npos) << r.out;
@@ -155,8 +158,8 @@ TEST_F(WebserverProcessTest, DigestHandshakeAgainstTheProcess) {
   ASSERT_NE(n, std::string::npos) << challenge;
   std::string nonce = challenge.substr(n + 7, challenge.find('"', n + 7) - n - 7);
   auto header = [&](const std::string& pw) {
-    std::string resp = Md5Hex(Md5Hex("joe:Nusk:" + pw) + ":" + nonce + ":00000001:c0ffee:auth:" +
-                              Md5Hex("GET:/query.json?q=a"));
+    std::string resp =
+        Md5Hex(Md5Hex("joe:Nusk:" + pw) + ":" + nonce + ":00000001:c0ffee:auth:" + Md5Hex("GET:/query.json?q=a"));
     return "Authorization: Digest username=\"joe\", realm=\"Nusk\", nonce=\"" + nonce +
            "\", uri=\"/query.json?q=a\", qop=auth, nc=00000001, cnonce=\"c0ffee\", response=\"" + resp +
            "\"\r\nConnection: close\r\n";
@@ -203,7 +206,8 @@ TEST_F(WebserverProcessTest, SearchesDownloadsAndHiddenItems) {
   EXPECT_EQ(file.substr(0, 17), "HTTP/1.1 200 OK\r\n");
   EXPECT_EQ(file.substr(file.size() - 10), "hello web\n");
   EXPECT_EQ(Exchange(Get("/C:/docs")), "HTTP/1.1 301 Moved Permanently\r\nLocation: /C:/docs/\r\n\r\n");
-  EXPECT_EQ(Exchange(Get(tree + "docs/")), "HTTP/1.1 302 Found\r\nLocation: /?q=C%3A%5Cdocs%5C\r\nContent-Length: 0\r\n\r\n");
+  EXPECT_EQ(Exchange(Get(tree + "docs/")),
+            "HTTP/1.1 302 Found\r\nLocation: /?q=C%3A%5Cdocs%5C\r\nContent-Length: 0\r\n\r\n");
   // Hidden by the user or outside the index: never served.
   EXPECT_EQ(Exchange(Get("/C:/docs/private.txt")).substr(0, 22), "HTTP/1.1 404 Not Found");
   EXPECT_EQ(Exchange(Get("/C:/nusk.ini")).substr(0, 22), "HTTP/1.1 404 Not Found");

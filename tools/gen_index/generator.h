@@ -57,15 +57,16 @@ class Rng {
 
 namespace detail {
 
-inline const char* const kSyllables[] = {"ka", "lo", "mi", "ne", "ta", "ri", "so", "vu", "pe", "da", "gor", "lin",
-                                         "ex", "cor", "app", "data", "log", "re", "port", "img", "user", "test",
-                                         "win", "sys", "doc", "net", "conf", "lib", "main", "util", "file", "new"};
-inline const char* const kExtensions[] = {".txt", ".js", ".dll", ".png", ".jpg", ".h",   ".cpp", ".json", ".md",
-                                          ".xml", ".html", ".py", ".log", ".dat", ".exe", ".css", ".ts",   ".pdf"};
-inline const char* const kSharedFiles[] = {"index.js", "README.md", "package.json", "LICENSE", "__init__.py",
-                                           "Makefile", ".gitignore", "desktop.ini", "Thumbs.db", "index.d.ts"};
-inline const char* const kSharedFolders[] = {"src", "lib", "bin", "node_modules", "test", "docs", "images",
-                                             ".git", "Debug", "Release", "dist", "assets"};
+inline const char* const kSyllables[] = {"ka",  "lo",  "mi",   "ne",  "ta",   "ri",   "so",   "vu",
+                                         "pe",  "da",  "gor",  "lin", "ex",   "cor",  "app",  "data",
+                                         "log", "re",  "port", "img", "user", "test", "win",  "sys",
+                                         "doc", "net", "conf", "lib", "main", "util", "file", "new"};
+inline const char* const kExtensions[] = {".txt", ".js",   ".dll", ".png", ".jpg", ".h",   ".cpp", ".json", ".md",
+                                          ".xml", ".html", ".py",  ".log", ".dat", ".exe", ".css", ".ts",   ".pdf"};
+inline const char* const kSharedFiles[] = {"index.js", "README.md",  "package.json", "LICENSE",   "__init__.py",
+                                           "Makefile", ".gitignore", "desktop.ini",  "Thumbs.db", "index.d.ts"};
+inline const char* const kSharedFolders[] = {"src",    "lib",  "bin",   "node_modules", "test", "docs",
+                                             "images", ".git", "Debug", "Release",      "dist", "assets"};
 inline const char16_t kWideChars[] = u"\u00e9\u00fc\u00f1\u00c5\u0436\u0414\u4e2d\u6587\u00df\u0161";
 
 inline std::u16string Word(Rng& r, int syllables) {
@@ -168,15 +169,25 @@ inline uint64_t InverseMod(uint64_t a, uint64_t m) {  // a and m coprime
   __int128 t = 0, nt = 1, r = m, nr = a;
   while (nr) {
     __int128 q = r / nr, tmp = t - q * nt;
-    t = nt; nt = tmp;
-    tmp = r - q * nr; r = nr; nr = tmp;
+    t = nt;
+    nt = tmp;
+    tmp = r - q * nr;
+    r = nr;
+    nr = tmp;
   }
   return static_cast<uint64_t>(t < 0 ? t + m : t);
 }
 
-inline void Put16(std::string* s, uint16_t v) { s->push_back(char(v)); s->push_back(char(v >> 8)); }
-inline void Put32(std::string* s, uint32_t v) { for (int i = 0; i < 4; ++i) s->push_back(char(v >> (8 * i))); }
-inline void Put64(std::string* s, uint64_t v) { for (int i = 0; i < 8; ++i) s->push_back(char(v >> (8 * i))); }
+inline void Put16(std::string* s, uint16_t v) {
+  s->push_back(char(v));
+  s->push_back(char(v >> 8));
+}
+inline void Put32(std::string* s, uint32_t v) {
+  for (int i = 0; i < 4; ++i) s->push_back(char(v >> (8 * i)));
+}
+inline void Put64(std::string* s, uint64_t v) {
+  for (int i = 0; i < 8; ++i) s->push_back(char(v >> (8 * i)));
+}
 
 }  // namespace detail
 
@@ -213,9 +224,7 @@ inline Result Generate(const std::string& folder, const Options& opt) {
   uint64_t a = (Mix(opt.seed ^ 0xA5A5) % fr) | 1;
   while (Gcd(a, fr) != 1) a = (a + 2) % fr;
   const uint64_t b = Mix(opt.seed ^ 0x5A5A) % fr, a_inv = InverseMod(a % fr, fr);
-  auto q_of = [&](uint64_t item) {
-    return item - (item > root_item[0]) - (item > root_item[1]);
-  };
+  auto q_of = [&](uint64_t item) { return item - (item > root_item[0]) - (item > root_item[1]); };
   auto item_of_q = [&](uint64_t q) {
     uint64_t item = q;
     for (uint64_t r : {std::min(root_item[0], root_item[1]), std::max(root_item[0], root_item[1])})
@@ -262,22 +271,30 @@ inline Result Generate(const std::string& folder, const Options& opt) {
     for (size_t k = 0; k < pool->spans.size(); ++k) {
       std::u16string key = FromUtf8(pool->Key(k));
       size_t mark = key.find(kCaseMark);
-      std::u16string_view lower = std::u16string_view(key).substr(1, (mark == std::u16string::npos ? key.size() : mark) - 1);
+      std::u16string_view lower =
+          std::u16string_view(key).substr(1, (mark == std::u16string::npos ? key.size() : mark) - 1);
       Put32(&buf, NameBits(lower));
       Put32(&buf, static_cast<uint32_t>(first));
       buf.push_back(NameIsWide(lower) ? 1 : 0);
       buf.push_back(static_cast<char>(lower.size()));
       buf.push_back(static_cast<char>(mark == std::u16string::npos ? 0 : key.size() - mark - 1));
       first += pool->counts[k];
-      if (buf.size() > (1u << 24)) { nrs.write(buf.data(), buf.size()); buf.clear(); }
+      if (buf.size() > (1u << 24)) {
+        nrs.write(buf.data(), buf.size());
+        buf.clear();
+      }
     }
   for (const NamePool* pool : {&fpool, &filepool})
     for (size_t k = 0; k < pool->spans.size(); ++k) {
       std::u16string key = FromUtf8(pool->Key(k));
       size_t mark = key.find(kCaseMark);
-      bool wide = NameIsWide(std::u16string_view(key).substr(1, (mark == std::u16string::npos ? key.size() : mark) - 1));
+      bool wide =
+          NameIsWide(std::u16string_view(key).substr(1, (mark == std::u16string::npos ? key.size() : mark) - 1));
       for (char16_t c : key) wide ? Put16(&buf, c) : buf.push_back(static_cast<char>(c));
-      if (buf.size() > (1u << 24)) { nrs.write(buf.data(), buf.size()); buf.clear(); }
+      if (buf.size() > (1u << 24)) {
+        nrs.write(buf.data(), buf.size());
+        buf.clear();
+      }
     }
   nrs.write(buf.data(), buf.size());
   buf.clear();
@@ -318,7 +335,10 @@ inline Result Generate(const std::string& folder, const Options& opt) {
     uint64_t size = i < folders ? 0 : (h >> 20) % (uint64_t{1} << (4 + (h >> 8) % 28));
     if (i >= folders && (h >> 40) % 5000 == 0) size = (uint64_t{3} << 30) + (h >> 44);  // a few large files
     Put32(&buf, SizeFormFromBytes(size));
-    if (buf.size() > (1u << 24)) { frs.write(buf.data(), buf.size()); buf.clear(); }
+    if (buf.size() > (1u << 24)) {
+      frs.write(buf.data(), buf.size());
+      buf.clear();
+    }
   }
   for (const std::u16string& l : labels)
     for (char16_t c : l) Put16(&buf, c);

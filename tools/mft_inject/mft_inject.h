@@ -35,14 +35,28 @@ class MftInjector {
   }
 
  private:
-  struct Run { uint64_t lcn, length; };
+  struct Run {
+    uint64_t lcn, length;
+  };
 
   explicit MftInjector(const std::string& path)
       : path_(path), file_(path, std::ios::in | std::ios::out | std::ios::binary) {}
 
-  static uint16_t Get16(const uint8_t* p) { uint16_t v; std::memcpy(&v, p, 2); return v; }
-  static uint32_t Get32(const uint8_t* p) { uint32_t v; std::memcpy(&v, p, 4); return v; }
-  static uint64_t Get64(const uint8_t* p) { uint64_t v; std::memcpy(&v, p, 8); return v; }
+  static uint16_t Get16(const uint8_t* p) {
+    uint16_t v;
+    std::memcpy(&v, p, 2);
+    return v;
+  }
+  static uint32_t Get32(const uint8_t* p) {
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
+  }
+  static uint64_t Get64(const uint8_t* p) {
+    uint64_t v;
+    std::memcpy(&v, p, 8);
+    return v;
+  }
   static void Put64(uint8_t* p, uint64_t v) { std::memcpy(p, &v, 8); }
 
   Status Fail(const std::string& why) const { return Status::Error(path_ + ": " + why); }
@@ -153,7 +167,11 @@ class MftInjector {
   // Replaces a non-resident attribute's mapping pairs with one run; false when they
   // would not fit in the attribute.
   static bool EncodeRun(uint8_t* a, uint64_t lcn, uint64_t clusters) {
-    auto bytes_for = [](uint64_t v) { uint8_t b = 1; while (b < 8 && (v >> (8 * b - 1)) != 0) ++b; return b; };
+    auto bytes_for = [](uint64_t v) {
+      uint8_t b = 1;
+      while (b < 8 && (v >> (8 * b - 1)) != 0) ++b;
+      return b;
+    };
     const uint8_t lb = bytes_for(clusters), ob = bytes_for(lcn);
     const uint32_t at = Get16(a + 32), length = Get32(a + 4);
     if (at + 2u + lb + ob > length) return false;

@@ -38,12 +38,13 @@ int Run(const std::vector<std::u16string>& args) {
     std::fprintf(stderr, "sumtor: %s\n", s.message().c_str());
     return 1;
   }
-  std::printf("Hashed %llu of %llu files (%llu MB read, %llu with a size no other file has); "
-              "%llu unreadable and %llu not regular skipped (%llu ms)\n",
-              static_cast<unsigned long long>(stats.hashed), static_cast<unsigned long long>(stats.files),
-              static_cast<unsigned long long>(stats.bytes >> 20), static_cast<unsigned long long>(stats.unique_size),
-              static_cast<unsigned long long>(stats.unreadable), static_cast<unsigned long long>(stats.not_regular),
-              static_cast<unsigned long long>(env->MonotonicMs() - start));
+  std::printf(
+      "Hashed %llu of %llu files (%llu MB read, %llu with a size no other file has); "
+      "%llu unreadable and %llu not regular skipped (%llu ms)\n",
+      static_cast<unsigned long long>(stats.hashed), static_cast<unsigned long long>(stats.files),
+      static_cast<unsigned long long>(stats.bytes >> 20), static_cast<unsigned long long>(stats.unique_size),
+      static_cast<unsigned long long>(stats.unreadable), static_cast<unsigned long long>(stats.not_regular),
+      static_cast<unsigned long long>(env->MonotonicMs() - start));
   return 0;
 }
 

@@ -18,12 +18,12 @@
 namespace nusk {
 
 struct SumtorStats {
-  uint64_t files = 0;          // file items in the index
-  uint64_t hashed = 0;         // files whose content was read and hashed
-  uint64_t bytes = 0;          // bytes read
-  uint64_t unique_size = 0;    // files recorded without reading (size shared by no other)
-  uint64_t unreadable = 0;     // files that could not be read (recorded without hash)
-  uint64_t not_regular = 0;    // FIFOs, devices, sockets: never read (recorded without hash)
+  uint64_t files = 0;        // file items in the index
+  uint64_t hashed = 0;       // files whose content was read and hashed
+  uint64_t bytes = 0;        // bytes read
+  uint64_t unique_size = 0;  // files recorded without reading (size shared by no other)
+  uint64_t unreadable = 0;   // files that could not be read (recorded without hash)
+  uint64_t not_regular = 0;  // FIFOs, devices, sockets: never read (recorded without hash)
 };
 
 // Hashes the index of home and writes home + "nusk.hash". drives turns index paths into
