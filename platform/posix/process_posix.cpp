@@ -10,6 +10,7 @@
 #include <cstring>
 #include <thread>
 
+#include "platform/posix/read_until_end.h"
 #include "platform/process.h"
 #include "platform/native_name.h"
 #include "util/utf.h"
@@ -21,17 +22,7 @@ namespace nusk {
 namespace {
 
 void ReadAll(int fd, std::string* out) {
-  char buf[4096];
-  for (;;) {
-    ssize_t n = ::read(fd, buf, sizeof(buf));
-    if (n > 0) {
-      out->append(buf, static_cast<size_t>(n));
-    } else if (n < 0 && errno == EINTR) {
-      continue;
-    } else {
-      break;
-    }
-  }
+  ReadUntilEnd(fd, 4096, [out](std::string_view piece) { out->append(piece); });
   ::close(fd);
 }
 

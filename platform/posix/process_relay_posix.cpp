@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/posix/read_until_end.h"
 #include "platform/process_relay.h"
 #include "platform/native_name.h"
 
@@ -44,13 +45,7 @@ Status RunRelayedChild(const std::u16string& program, const std::vector<std::u16
     return Status::Error("Failed to create build process: " + std::string(std::strerror(rc)));
   }
   g_running_child = pid;
-  char buf[511];
-  for (;;) {
-    ssize_t n = ::read(out[0], buf, sizeof(buf));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    on_output(std::string_view(buf, static_cast<size_t>(n)));
-  }
+  ReadUntilEnd(out[0], 511, on_output);
   ::close(out[0]);
   int status = 0;
   while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {}

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdio>
 
+#include "platform/win32/pipe_drain.h"
 #include "platform/process_relay.h"
 #include "platform/win32/win_text.h"
 
@@ -73,21 +74,8 @@ Status RunRelayedChild(const std::u16string& program, const std::vector<std::u16
   g_running_child = pi.hProcess;
   // Read until the child has ended and its output is drained. End of file alone is not
   // enough: a process the child started may keep an inherited copy of the pipe open.
-  char buf[511];
-  for (;;) {
-    DWORD avail = 0;
-    if (!PeekNamedPipe(out_rd, nullptr, 0, nullptr, &avail, nullptr)) break;  // all writers gone
-    if (avail > 0) {
-      DWORD got = 0;
-      if (!ReadFile(out_rd, buf, avail < sizeof(buf) ? avail : sizeof(buf), &got, nullptr) || got == 0) break;
-      on_output(std::string_view(buf, got));
-      continue;
-    }
-    if (WaitForSingleObject(pi.hProcess, 20) == WAIT_OBJECT_0) {
-      DWORD left = 0;
-      if (!PeekNamedPipe(out_rd, nullptr, 0, nullptr, &left, nullptr) || left == 0) break;
-    }
-  }
+  DrainPipe(
+      out_rd, 511, [&pi] { return WaitForSingleObject(pi.hProcess, 20) == WAIT_OBJECT_0; }, on_output);
   CloseHandle(out_rd);
   if (in_wr) CloseHandle(in_wr);
   WaitForSingleObject(pi.hProcess, INFINITE);

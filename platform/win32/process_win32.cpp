@@ -6,6 +6,7 @@
 #include <atomic>
 #include <thread>
 
+#include "platform/win32/pipe_drain.h"
 #include "platform/process.h"
 #include "platform/win32/win_text.h"
 #include "util/casemap.h"
@@ -65,20 +66,12 @@ std::wstring ChildEnvironment(const ChildOptions& options) {
 // wait for every copy of the write end to close, and a process the child started (Wine
 // starts its desktop process on demand) may hold one for much longer than the child lives.
 void ReadAll(HANDLE pipe, const std::atomic<bool>* ended, std::string* out) {
-  char buf[4096];
-  for (;;) {
-    bool last_round = ended->load();
-    DWORD available = 0;
-    if (!PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr)) break;  // all writers gone
-    if (available > 0) {
-      DWORD got = 0;
-      if (!ReadFile(pipe, buf, std::min<DWORD>(available, sizeof(buf)), &got, nullptr) || got == 0) break;
-      out->append(buf, got);
-      continue;
-    }
-    if (last_round) break;
+  const auto wait_for_end = [ended] {
+    if (ended->load()) return true;
     Sleep(2);
-  }
+    return false;
+  };
+  DrainPipe(pipe, 4096, wait_for_end, [out](std::string_view piece) { out->append(piece); });
   CloseHandle(pipe);
 }
 
