@@ -1,0 +1,103 @@
+// Tools > Options: runs the options dialog over this window's settings file and applies
+// what it changed: the cached flags, recent lists, folder sizes, thumbnails, the global
+// filter and the periodic build; a change that needs a restart asks for one.
+#include <windows.h>
+#include <versionhelpers.h>
+
+#include "gui/list_look.h"
+#include "gui/main_window.h"
+#include "l10n/mui.h"
+#include "platform/win32/win_text.h"
+#include "scan/volume_drives.h"
+#include "settings/drive_map.h"
+#include "settings/recent_list.h"
+#include "settings/setting_keys.h"
+
+namespace nusk {
+
+namespace {
+
+std::u16string ThisProgramFolder() {
+  wchar_t path[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring p = path;
+  const size_t slash = p.find_last_of(L"\\/");
+  return U(slash == std::wstring::npos ? L"" : p.substr(0, slash + 1));
+}
+
+// Starts this program again with its own command line; the caller then closes the window.
+bool StartAgain() {
+  std::wstring command = GetCommandLineW();
+  STARTUPINFOW si = {};
+  si.cb = sizeof(si);
+  PROCESS_INFORMATION pi = {};
+  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  return true;
+}
+
+}  // namespace
+
+void MainWindow::ShowOptions() {
+  OptionsDialogContext context;
+  context.system.modern_shell = IsWindowsVistaOrGreater();
+  context.system.ribbon_available = false;  // this window has no ribbon
+  context.program_folder = ThisProgramFolder();
+  context.home = config_.home;
+  const std::u16string settings_path = config_.settings_path;
+  context.volume_rows = [settings_path](const std::array<uint8_t, 26>& states) {
+    DriveSystem drives(DriveMap::Load(settings_path), Volumes::Default(), Env::Default());
+    return drives.FillVolumeRows(states);
+  };
+  context.custom_actions = [this](HWND owner) { ConfigureCustomActions(owner); };
+  context.shortcuts = [this](HWND owner) { ConfigureShortcuts(owner); };
+  if (configure_options) configure_options(&context);
+  const OptionsDialogResult result = RunOptionsDialog(hwnd_, settings_, context);
+  if (!result.ok) return;
+  if (!result.saved) {
+    MessageBoxW(hwnd_, W(u"Some options could not be saved in " + settings_.path() + u".").c_str(), L"Nusk",
+                MB_OK | MB_ICONWARNING);
+  }
+  ApplyOptionChanges(result.outcome);
+  if (result.outcome.restart && !building_) {
+    const std::u16string question = Tr(u"MSG.RESTART_FOR_OPTION_CHANGES",
+                                       u"An application restart is required for some option changes to take effect, "
+                                       u"do you want to restart now?");
+    if (MessageBoxW(hwnd_, W(question).c_str(), L"Nusk", MB_YESNO | MB_ICONQUESTION) == IDYES && StartAgain()) {
+      PostMessageW(hwnd_, WM_CLOSE, 0, 0);
+    }
+  }
+}
+
+void MainWindow::ApplyOptionChanges(const OptionsOutcome& outcome) {
+  const WindowOptions old = options_;
+  options_ = ReadWindowOptions(settings_);
+  global_filter_ = GetText(settings_, SettingId::kGlobalFilter);
+  if (outcome.clear_recent_searches) {
+    RecentList(kRecentSearches).Save(settings_);
+    box_.SetRecent({});
+  }
+  if (outcome.clear_recent_opened) RecentList(kRecentOpened).Save(settings_);
+  if (outcome.clear_recent_locations) RecentList(kRecentLocations).Save(settings_);
+  ApplyListLook(&list_, options_);  // thumbnails, sleeping disks
+  bool search = outcome.search_again;
+  if (loaded_ && view_ && (outcome.folder_sizes || old.human_readable_size != options_.human_readable_size)) {
+    // Folder sizes are computed when switched on and simply no longer shown when off.
+    if (outcome.folder_sizes && options_.show_folder_size) db_.ComputeFolderSizes();
+    CellOptions cells = list_.cell_options();
+    cells.human_sizes = options_.human_readable_size;
+    cells.show_folder_size = options_.show_folder_size;
+    list_.SetView(view_.get(), cells);
+    source_->set_folder_sizes_shown(options_.show_folder_size);
+    search = true;
+  }
+  if (source_) source_->set_show_all(options_.show_all_items_for_empty_search);
+  ReadAutoBuildSettings();
+  ReloadShortcuts();
+  Layout();
+  if (outcome.thumbnails) InvalidateRect(list_.hwnd(), nullptr, TRUE);
+  if (loaded_ && search) RunSearch();
+}
+
+}  // namespace nusk
