@@ -172,6 +172,8 @@ class MainWindow : public IFileListSourceChangeListener {
   void ConfigureShortcuts(HWND owner);
   // gui/options_apply.cpp: the options dialog and applying what it changed.
   void ApplyOptionChanges(const OptionsOutcome& outcome);
+  // The named-search editor (after the defaults are made sure of); true when saved.
+  bool ConfigureNamedSearches(HWND owner);
   void ShowProperties();
   void ShowListMenu(POINT screen);
   void OnMenuSelect(UINT id, UINT flags, HMENU menu);

@@ -353,6 +353,10 @@ int OptionControlId(SettingId id) {
 }
 
 OptionsDialogResult RunOptionsDialog(HWND owner, const SettingsFile& settings, const OptionsDialogContext& context) {
+  // The sheet's tab strip and the volume list (the program registers them at start-up;
+  // other hosts may not have).
+  INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_TAB_CLASSES | ICC_LISTVIEW_CLASSES};
+  InitCommonControlsEx(&icc);
   Sheet sheet;
   sheet.settings = &settings;
   sheet.context = &context;

@@ -144,3 +144,8 @@
 #define IDC_OPT_NAMED_SEARCHES 574
 #define IDC_OPT_CUSTOM_ACTIONS 575
 #define IDC_OPT_SHORTCUTS 576
+
+// Dialog: named searches.
+#define IDD_NAMED_SEARCHES 230
+#define IDC_NAMED_LABEL 231
+#define IDC_NAMED_EDIT 232

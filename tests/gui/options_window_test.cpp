@@ -9,8 +9,14 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <thread>
+#include <utility>
+#include <vector>
 
 #include "gui/options_dialog.h"
+#include "platform/profile.h"
+#include "search/named_searches.h"
+#include "tests/gui/dialog_text.h"
 #include "gui/resource.h"
 #include "l10n/builtin_ui.h"
 #include "l10n/mui.h"
@@ -222,6 +228,86 @@ TEST_F(OptionsWindowTest, PlainCheckBoxAndEmptyIntervalAskNothing) {
   EXPECT_FALSE(restart.seen());
   EXPECT_EQ(Settings().ReadText(u"Options", u"CloseByEsc"), u"0");
   EXPECT_FALSE(driver_->window().options().close_by_esc);
+}
+
+// Waits for a visible dialog with this caption (another thread's modal loop runs it).
+HWND WaitDialog(const wchar_t* caption) {
+  for (int i = 0; i < 500; ++i, Sleep(10)) {
+    HWND dlg = FindWindowW(L"#32770", caption);
+    if (dlg && IsWindowVisible(dlg)) return dlg;
+  }
+  return nullptr;
+}
+
+TEST_F(OptionsWindowTest, MiscButtonsOpenTheConfigurationDialogs) {
+  Open(kIni);
+  std::vector<std::wstring> seen;
+  std::u16string refusal;
+  WithOptions([&](HWND sheet) {
+    HWND misc = Page(sheet, 4);
+    for (const auto& [button, caption] : {std::pair{IDC_OPT_CUSTOM_ACTIONS, L"Custom Actions"},
+                                          std::pair{IDC_OPT_SHORTCUTS, L"Keyboard Shortcuts"}}) {
+      std::thread closer([&, caption = caption] {
+        if (HWND dlg = WaitDialog(caption)) {
+          seen.push_back(caption);
+          PostMessageW(dlg, WM_COMMAND, IDCANCEL, 0);
+        }
+      });
+      Click(misc, button);
+      closer.join();
+    }
+    // The named-search editor refuses a line that begins with "=" and keeps the dialog open.
+    std::thread editor([&] {
+      HWND dlg = WaitDialog(L"Named Searches");
+      if (!dlg) return;
+      seen.push_back(L"Named Searches");
+      SetDlgItemTextW(dlg, IDC_NAMED_EDIT, L"ok=1\r\n=x");
+      PostMessageW(dlg, WM_COMMAND, IDOK, 0);
+      if (HWND warn = WaitDialog(L"Invalid named search config")) {
+        refusal = U(DialogText(warn));
+        PostMessageW(warn, WM_COMMAND, IDOK, 0);
+      }
+      Sleep(100);
+      SetDlgItemTextW(dlg, IDC_NAMED_EDIT, L"Foo=/f *.foo\r\nBar = *.bar ");
+      PostMessageW(dlg, WM_COMMAND, IDOK, 0);
+    });
+    Click(misc, IDC_OPT_NAMED_SEARCHES);
+    editor.join();
+    PropSheet_PressButton(sheet, PSBTN_CANCEL);
+  });
+  EXPECT_EQ(seen, (std::vector<std::wstring>{L"Custom Actions", L"Keyboard Shortcuts", L"Named Searches"}));
+  EXPECT_EQ(refusal, u"=x");
+  NamedSearches named(Profile::Default(), index_.home() + u"nusk.ini");
+  EXPECT_EQ(named.List(), (std::vector<std::u16string>{u"Foo", u"Bar"}));
+  EXPECT_EQ(named.Lookup(u"bar"), u"*.bar");
+}
+
+TEST_F(OptionsWindowTest, ChoosingALanguageFileStoresItsIndexAndRelativePath) {
+  Open(kIni);
+  const std::u16string program = index_.dir().Sub(u"prog");
+  CreateDirectoryW(W(program).c_str(), nullptr);
+  CreateDirectoryW(W(program + u"\\lang").c_str(), nullptr);
+  index_.dir().WriteFile(u"prog\\lang\\lang.pt.ini", "[info]\r\nlanguage=Portugues\r\n");
+  auto choose = [&](int index, int want_shown) {
+    driver_->window().configure_options = [&](OptionsDialogContext* c) {
+      c->program_folder = program + u"\\";
+      c->on_shown = [&](HWND sheet) {
+        HWND general = Page(sheet, 0);
+        EXPECT_EQ(SendDlgItemMessageW(general, IDC_OPT_LANGUAGE, CB_GETCURSEL, 0, 0), want_shown);
+        EXPECT_EQ(SendDlgItemMessageW(general, IDC_OPT_LANGUAGE, CB_GETCOUNT, 0, 0), 8);
+        SendDlgItemMessageW(general, IDC_OPT_LANGUAGE, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+        PropSheet_PressButton(sheet, PSBTN_OK);
+      };
+    };
+    MessageBoxCatcher restart(IDNO);
+    driver_->window().Command(IDM_TOOLS_OPTIONS);
+    for (int i = 0; i < 50 && !restart.seen(); ++i) Sleep(10);
+    return restart.seen();
+  };
+  EXPECT_TRUE(choose(7, 0));
+  EXPECT_EQ(Settings().ReadText(u"Options", u"Language"), u"7");
+  EXPECT_EQ(Settings().ReadText(u"Options", u"LanguageFile"), u"lang\\lang.pt.ini");
+  EXPECT_FALSE(choose(7, 7));  // shown selected again; no change, no question
 }
 
 TEST_F(OptionsWindowTest, ScreenshotsOfEveryPageInEnglishAndJapanese) {
