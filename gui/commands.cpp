@@ -260,11 +260,22 @@ void MainWindow::RunCustomAction(size_t index) {
   }
 }
 
-void MainWindow::ConfigureCustomActions() {
+void MainWindow::ConfigureCustomActions(HWND owner) {
   EnsureDefaultCustomActions(settings_);
   ActionsDialog d{&settings_};
-  DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_CUSTOM_ACTIONS), hwnd_, CustomActionsProc,
+  DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_CUSTOM_ACTIONS), owner ? owner : hwnd_, CustomActionsProc,
                   reinterpret_cast<LPARAM>(&d));
+}
+
+void MainWindow::ConfigureShortcuts(HWND owner) {
+  std::vector<Shortcut> table = shortcuts_;
+  if (EditShortcuts(owner, &table)) {
+    if (!SaveUserShortcuts(settings_, BuiltinShortcuts(), table)) {
+      MessageBoxW(owner, W(u"The keyboard shortcuts could not be saved in " + settings_.path() + u".").c_str(),
+                  L"Nusk", MB_OK | MB_ICONWARNING);
+    }
+    ReloadShortcuts();
+  }
 }
 
 void MainWindow::ShowProperties() {
@@ -348,17 +359,8 @@ bool MainWindow::MoreCommand(int id) {
     case IDM_FILE_PROPERTIES: ShowProperties(); return true;
     case IDM_MORE_ACTIONS_EMPTY: return true;
     case IDM_SEARCH_RECENT_SEARCHES: box_.ShowRecent(); return true;
-    case IDM_TOOLS_KEYBOARD_SHORTCUTS: {
-      std::vector<Shortcut> table = shortcuts_;
-      if (EditShortcuts(hwnd_, &table)) {
-        if (!SaveUserShortcuts(settings_, BuiltinShortcuts(), table)) {
-          MessageBoxW(hwnd_, W(u"The keyboard shortcuts could not be saved in " + settings_.path() + u".").c_str(),
-                      L"Nusk", MB_OK | MB_ICONWARNING);
-        }
-        ReloadShortcuts();
-      }
-      return true;
-    }
+    case IDM_TOOLS_KEYBOARD_SHORTCUTS: ConfigureShortcuts(hwnd_); return true;
+    case IDM_TOOLS_OPTIONS: ShowOptions(); return true;
   }
   return false;
 }

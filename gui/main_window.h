@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "gui/folder_tree.h"
+#include "gui/options_dialog.h"
 #include "gui/query_composer_dialog.h"
 #include "gui/result_list.h"
 #include "gui/search_box.h"
@@ -120,6 +121,10 @@ class MainWindow : public IFileListSourceChangeListener {
   const std::u16string& last_build_note() const { return last_build_note_; }
   HWND build_balloon() const { return balloon_; }
   bool taskbar_progress_shown() const { return taskbar_shown_; }
+  // Tools > Options: the options dialog, then the changed options applied.
+  void ShowOptions();
+  // Called with the options dialog's context before it opens (tests).
+  std::function<void(OptionsDialogContext*)> configure_options;
   // Called with every command before it runs; returning true swallows it (tests).
   std::function<bool(int)> command_hook;
 
@@ -169,7 +174,12 @@ class MainWindow : public IFileListSourceChangeListener {
   bool MoreCommand(int id);
   void FillMoreActions(HMENU popup);
   void ShowMoreActionsMenu();
-  void ConfigureCustomActions();
+  void ConfigureCustomActions(HWND owner = nullptr);
+  void ConfigureShortcuts(HWND owner);
+  // gui/options_apply.cpp: the options dialog and applying what it changed.
+  void ApplyOptionChanges(const OptionsOutcome& outcome);
+  // The named-search editor (after the defaults are made sure of); true when saved.
+  bool ConfigureNamedSearches(HWND owner);
   void ShowProperties();
   void ShowListMenu(POINT screen);
   void OnMenuSelect(UINT id, UINT flags, HMENU menu);

@@ -59,6 +59,7 @@ class ResultList {
 
   // The index rows are read from (null while none is loaded).
   void SetView(SearchView* view, const CellOptions& options);
+  const CellOptions& cell_options() const { return cell_options_; }
   // Takes a new result (already sorted by the worker), keeps the list's sort keys.
   void SetResult(std::vector<uint32_t> items);
   void Clear();

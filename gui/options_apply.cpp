@@ -1,0 +1,163 @@
+// Tools > Options: runs the options dialog over this window's settings file and applies
+// what it changed: the cached flags, recent lists, folder sizes, thumbnails, the global
+// filter and the periodic build; a change that needs a restart asks for one.
+#include <windows.h>
+#include <versionhelpers.h>
+
+#include "gui/list_look.h"
+#include "gui/resource.h"
+#include "gui/main_window.h"
+#include "l10n/mui.h"
+#include "platform/profile.h"
+#include "platform/win32/win_text.h"
+#include "scan/volume_drives.h"
+#include "settings/drive_map.h"
+#include "settings/recent_list.h"
+#include "settings/setting_keys.h"
+
+namespace nusk {
+
+namespace {
+
+std::u16string ThisProgramFolder() {
+  wchar_t path[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring p = path;
+  const size_t slash = p.find_last_of(L"\\/");
+  return U(slash == std::wstring::npos ? L"" : p.substr(0, slash + 1));
+}
+
+// Starts this program again with its own command line; the caller then closes the window.
+bool StartAgain() {
+  std::wstring command = GetCommandLineW();
+  STARTUPINFOW si = {};
+  si.cb = sizeof(si);
+  PROCESS_INFORMATION pi = {};
+  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  return true;
+}
+
+struct NamedDialog {
+  NamedSearches* named;
+};
+
+INT_PTR CALLBACK NamedSearchesProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case WM_INITDIALOG: {
+      SetWindowLongPtrW(dlg, DWLP_USER, lp);
+      auto* d = reinterpret_cast<NamedDialog*>(lp);
+      SetDlgItemTextW(dlg, IDC_NAMED_EDIT, W(d->named->ToText()).c_str());
+      if (CMUI* ui = CurrentUI()) {
+        SetWindowTextW(dlg, W(ui->DialogText(u"dialog.named_searches_config", u"Named Searches")).c_str());
+        SetDlgItemTextW(dlg, IDOK, W(ui->DialogText(u"button.ok", u"OK")).c_str());
+        SetDlgItemTextW(dlg, IDCANCEL, W(ui->DialogText(u"button.cancel", u"Cancel")).c_str());
+      }
+      HWND edit = GetDlgItem(dlg, IDC_NAMED_EDIT);
+      SetFocus(edit);
+      SendMessageW(edit, EM_SETSEL, GetWindowTextLengthW(edit), GetWindowTextLengthW(edit));
+      return FALSE;
+    }
+    case WM_COMMAND:
+      if (LOWORD(wp) == IDOK) {
+        auto* d = reinterpret_cast<NamedDialog*>(GetWindowLongPtrW(dlg, DWLP_USER));
+        HWND edit = GetDlgItem(dlg, IDC_NAMED_EDIT);
+        std::wstring text(static_cast<size_t>(GetWindowTextLengthW(edit)) + 1, L'\0');
+        text.resize(static_cast<size_t>(GetWindowTextW(edit, text.data(), static_cast<int>(text.size()))));
+        std::u16string bad;
+        if (!d->named->FromText(U(text), &bad)) {
+          // The list stays as it was; the dialog stays open with the text.
+          MessageBoxW(dlg, W(bad.empty() ? u"The named searches could not be saved." : bad).c_str(),
+                      L"Invalid named search config", MB_OK | MB_ICONWARNING);
+          return TRUE;
+        }
+        EndDialog(dlg, IDOK);
+        return TRUE;
+      }
+      if (LOWORD(wp) == IDCANCEL) {
+        EndDialog(dlg, IDCANCEL);
+        return TRUE;
+      }
+      break;
+  }
+  return FALSE;
+}
+
+}  // namespace
+
+bool MainWindow::ConfigureNamedSearches(HWND owner) {
+  NamedSearches named(Profile::Default(), config_.settings_path);
+  named.EnsureDefaults();
+  NamedDialog d{&named};
+  const INT_PTR r = DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_NAMED_SEARCHES),
+                                    owner ? owner : hwnd_, NamedSearchesProc, reinterpret_cast<LPARAM>(&d));
+  if (r != IDOK) return false;
+  box_.SetNamedSearchNames(named.List());
+  if (loaded_) RunSearch();  // an "@name" in the search text may mean something else now
+  return true;
+}
+
+void MainWindow::ShowOptions() {
+  OptionsDialogContext context;
+  context.system.modern_shell = IsWindowsVistaOrGreater();
+  context.system.ribbon_available = false;  // this window has no ribbon
+  context.program_folder = ThisProgramFolder();
+  context.home = config_.home;
+  const std::u16string settings_path = config_.settings_path;
+  context.volume_rows = [settings_path](const std::array<uint8_t, 26>& states) {
+    DriveSystem drives(DriveMap::Load(settings_path), Volumes::Default(), Env::Default());
+    return drives.FillVolumeRows(states);
+  };
+  context.custom_actions = [this](HWND owner) { ConfigureCustomActions(owner); };
+  context.shortcuts = [this](HWND owner) { ConfigureShortcuts(owner); };
+  context.named_searches = [this](HWND owner) { ConfigureNamedSearches(owner); };
+  if (configure_options) configure_options(&context);
+  const OptionsDialogResult result = RunOptionsDialog(hwnd_, settings_, context);
+  if (!result.ok) return;
+  if (!result.saved) {
+    MessageBoxW(hwnd_, W(u"Some options could not be saved in " + settings_.path() + u".").c_str(), L"Nusk",
+                MB_OK | MB_ICONWARNING);
+  }
+  ApplyOptionChanges(result.outcome);
+  if (result.outcome.restart && !building_) {
+    const std::u16string question = Tr(u"MSG.RESTART_FOR_OPTION_CHANGES",
+                                       u"An application restart is required for some option changes to take effect, "
+                                       u"do you want to restart now?");
+    if (MessageBoxW(hwnd_, W(question).c_str(), L"Nusk", MB_YESNO | MB_ICONQUESTION) == IDYES && StartAgain()) {
+      PostMessageW(hwnd_, WM_CLOSE, 0, 0);
+    }
+  }
+}
+
+void MainWindow::ApplyOptionChanges(const OptionsOutcome& outcome) {
+  const WindowOptions old = options_;
+  options_ = ReadWindowOptions(settings_);
+  global_filter_ = GetText(settings_, SettingId::kGlobalFilter);
+  if (outcome.clear_recent_searches) {
+    RecentList(kRecentSearches).Save(settings_);
+    box_.SetRecent({});
+  }
+  if (outcome.clear_recent_opened) RecentList(kRecentOpened).Save(settings_);
+  if (outcome.clear_recent_locations) RecentList(kRecentLocations).Save(settings_);
+  ApplyListLook(&list_, options_);  // thumbnails, sleeping disks
+  bool search = outcome.search_again;
+  if (loaded_ && view_ && (outcome.folder_sizes || old.human_readable_size != options_.human_readable_size)) {
+    // Folder sizes are computed when switched on and simply no longer shown when off.
+    if (outcome.folder_sizes && options_.show_folder_size) db_.ComputeFolderSizes();
+    CellOptions cells = list_.cell_options();
+    cells.human_sizes = options_.human_readable_size;
+    cells.show_folder_size = options_.show_folder_size;
+    list_.SetView(view_.get(), cells);
+    source_->set_folder_sizes_shown(options_.show_folder_size);
+    search = true;
+  }
+  if (source_) source_->set_show_all(options_.show_all_items_for_empty_search);
+  ReadAutoBuildSettings();
+  ReloadShortcuts();
+  Layout();
+  if (outcome.thumbnails) InvalidateRect(list_.hwnd(), nullptr, TRUE);
+  if (loaded_ && search) RunSearch();
+}
+
+}  // namespace nusk
