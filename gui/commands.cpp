@@ -263,16 +263,16 @@ void MainWindow::RunCustomAction(size_t index) {
 void MainWindow::ConfigureCustomActions(HWND owner) {
   EnsureDefaultCustomActions(settings_);
   ActionsDialog d{&settings_};
-  DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_CUSTOM_ACTIONS), owner ? owner : hwnd_, CustomActionsProc,
-                  reinterpret_cast<LPARAM>(&d));
+  DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_CUSTOM_ACTIONS), owner ? owner : hwnd_,
+                  CustomActionsProc, reinterpret_cast<LPARAM>(&d));
 }
 
 void MainWindow::ConfigureShortcuts(HWND owner) {
   std::vector<Shortcut> table = shortcuts_;
   if (EditShortcuts(owner, &table)) {
     if (!SaveUserShortcuts(settings_, BuiltinShortcuts(), table)) {
-      MessageBoxW(owner, W(u"The keyboard shortcuts could not be saved in " + settings_.path() + u".").c_str(),
-                  L"Nusk", MB_OK | MB_ICONWARNING);
+      MessageBoxW(owner, W(u"The keyboard shortcuts could not be saved in " + settings_.path() + u".").c_str(), L"Nusk",
+                  MB_OK | MB_ICONWARNING);
     }
     ReloadShortcuts();
   }

@@ -116,7 +116,8 @@ OptionValue& ValueOf(Sheet* sheet, S id) { return sheet->values[static_cast<size
 void UpdateEnabled(HWND dlg, PageData* pd) {
   for (const OptionField& f : OptionFields()) {
     if (f.page != pd->page) continue;
-    EnableWindow(GetDlgItem(dlg, OptionControlId(f.id)), OptionEnabled(pd->sheet->values, f.id, pd->sheet->context->system));
+    EnableWindow(GetDlgItem(dlg, OptionControlId(f.id)),
+                 OptionEnabled(pd->sheet->values, f.id, pd->sheet->context->system));
   }
 }
 
@@ -124,8 +125,8 @@ void UpdateEnabled(HWND dlg, PageData* pd) {
 std::vector<VolumeChoice> VolumeChoices(HWND list, const std::vector<VolumeRow>& rows) {
   std::vector<VolumeChoice> choices;
   for (size_t i = 0; i < rows.size(); ++i) {
-    choices.push_back({rows[i].letter, rows[i].local && rows[i].ntfs,
-                       ListView_GetCheckState(list, static_cast<int>(i)) != FALSE});
+    choices.push_back(
+        {rows[i].letter, rows[i].local && rows[i].ntfs, ListView_GetCheckState(list, static_cast<int>(i)) != FALSE});
   }
   return choices;
 }
@@ -163,8 +164,10 @@ void InitPage(HWND dlg, PageData* pd) {
     if (f.page != pd->page) continue;
     const int id = OptionControlId(f.id);
     const OptionValue& v = ValueOf(sheet, f.id);
-    auto it = std::find_if(std::begin(kControls), std::end(kControls), [&](const ControlOf& c) { return c.id == f.id; });
-    if (!f.label_key.empty()) SetDlgItemTextW(dlg, it->label ? it->label : id, DialogString(f.label_key, f.english).c_str());
+    auto it =
+        std::find_if(std::begin(kControls), std::end(kControls), [&](const ControlOf& c) { return c.id == f.id; });
+    if (!f.label_key.empty())
+      SetDlgItemTextW(dlg, it->label ? it->label : id, DialogString(f.label_key, f.english).c_str());
     switch (f.form) {
       case OptionForm::kCheck:
       case OptionForm::kLargeThumbnails: CheckDlgButton(dlg, id, v.on ? BST_CHECKED : BST_UNCHECKED); break;
@@ -231,9 +234,7 @@ void CollectPage(HWND dlg, PageData* pd) {
     OptionValue& v = ValueOf(sheet, f.id);
     switch (f.form) {
       case OptionForm::kCheck:
-      case OptionForm::kLargeThumbnails:
-        v.on = IsDlgButtonChecked(dlg, id) == BST_CHECKED;
-        break;
+      case OptionForm::kLargeThumbnails: v.on = IsDlgButtonChecked(dlg, id) == BST_CHECKED; break;
       case OptionForm::kLines:
       case OptionForm::kInterval: v.text = U(WindowText(GetDlgItem(dlg, id))); break;
       case OptionForm::kUnit: {

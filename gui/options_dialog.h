@@ -30,8 +30,8 @@ struct OptionsDialogContext {
 };
 
 struct OptionsDialogResult {
-  bool ok = false;     // closed with OK
-  bool saved = true;   // every key could be written
+  bool ok = false;    // closed with OK
+  bool saved = true;  // every key could be written
   OptionsOutcome outcome;
 };
 

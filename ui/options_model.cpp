@@ -16,8 +16,8 @@ constexpr S kNone = S::kCount;
 
 constexpr OptionField kFields[] = {
     {S::kLanguage, P::kGeneral, F::kLanguage, u"label.language", u"Language:", kNone, true},
-    {S::kCloseToTray, P::kGeneral, F::kCheck, u"checkbox.minimize_to_tray", u"Minimize to the notification area on close",
-     kNone, false},
+    {S::kCloseToTray, P::kGeneral, F::kCheck, u"checkbox.minimize_to_tray",
+     u"Minimize to the notification area on close", kNone, false},
     {S::kStartMinimized, P::kGeneral, F::kCheck, u"checkbox.start_minimized", u"Start minimized", S::kCloseToTray,
      false},
     {S::kNoMinimizeNotification, P::kGeneral, F::kCheck, u"checkbox.no_minimize_notification",
@@ -49,22 +49,22 @@ constexpr OptionField kFields[] = {
      u"Do not wake up sleeping hard disks", kNone, false},
     {S::kGlobalFilter, P::kResultList, F::kLines, u"label.global_filter", u"Global filter:", kNone, false},
 
-    {S::kExcludeHidden, P::kDatabase, F::kCheck, u"checkbox.exclude_hidden", u"Exclude hidden and system files",
-     kNone, false},
+    {S::kExcludeHidden, P::kDatabase, F::kCheck, u"checkbox.exclude_hidden", u"Exclude hidden and system files", kNone,
+     false},
     {S::kExcludeByName, P::kDatabase, F::kCheck, u"checkbox.exclude_by_name", u"Exclude by name:", kNone, false},
     {S::kExcludeNames, P::kDatabase, F::kLines, u"", u"", S::kExcludeByName, false},
-    {S::kBuildInBackground, P::kDatabase, F::kCheck, u"checkbox.build_in_background", u"Build in the background",
-     kNone, false},
+    {S::kBuildInBackground, P::kDatabase, F::kCheck, u"checkbox.build_in_background", u"Build in the background", kNone,
+     false},
     {S::kBuildOnStartup, P::kDatabase, F::kCheck, u"checkbox.build_on_startup", u"Build on start-up", kNone, false},
     {S::kAutoBuild, P::kDatabase, F::kCheck, u"checkbox.build_periodically", u"Build periodically, every:", kNone,
      false},
     {S::kBuildEveryValue, P::kDatabase, F::kInterval, u"", u"", S::kAutoBuild, false},
     {S::kBuildEveryUnit, P::kDatabase, F::kUnit, u"", u"", S::kAutoBuild, false},
 
-    {S::kRememberRecentSearches, P::kMisc, F::kCheck, u"checkbox.remember_recent_searches",
-     u"Remember recent searches", kNone, false},
-    {S::kRememberRecentOpened, P::kMisc, F::kCheck, u"checkbox.remember_opened_files", u"Remember opened items",
+    {S::kRememberRecentSearches, P::kMisc, F::kCheck, u"checkbox.remember_recent_searches", u"Remember recent searches",
      kNone, false},
+    {S::kRememberRecentOpened, P::kMisc, F::kCheck, u"checkbox.remember_opened_files", u"Remember opened items", kNone,
+     false},
     {S::kRememberRecentLocations, P::kMisc, F::kCheck, u"checkbox.remember_recent_locations",
      u"Remember recent locations", kNone, false},
 };
@@ -152,8 +152,7 @@ bool IntervalRejected(std::u16string_view text) {
   return result.ec != std::errc() || value == 0;
 }
 
-OptionsOutcome CompareOptionValues(const OptionValues& before, const OptionValues& after,
-                                   const OptionsSystem& system) {
+OptionsOutcome CompareOptionValues(const OptionValues& before, const OptionValues& after, const OptionsSystem& system) {
   OptionsOutcome o;
   for (const OptionField& f : kFields) {
     if (f.restart && !Unavailable(f.id, system) && Changed(before, after, f.id)) o.restart = true;
@@ -180,7 +179,8 @@ bool WriteOptionValues(const SettingsFile& file, const OptionValues& values, std
       case F::kLargeThumbnails: ok &= SetInteger(file, f.id, v.on ? 96 : 48); break;
       case F::kLines: {
         std::u16string_view text = v.text;
-        if (f.id == S::kGlobalFilter && text.size() > kGlobalFilterMaxChars) text = text.substr(0, kGlobalFilterMaxChars);
+        if (f.id == S::kGlobalFilter && text.size() > kGlobalFilterMaxChars)
+          text = text.substr(0, kGlobalFilterMaxChars);
         ok &= SetText(file, f.id, TextToLineList(text));
         break;
       }

@@ -82,16 +82,15 @@ inline constexpr size_t kGlobalFilterMaxChars = 510;
 
 // What the window does once the dialog is closed with OK.
 struct OptionsOutcome {
-  bool restart = false;               // ask to restart (language, ribbon or list style changed)
-  bool search_again = false;          // `ShowAllItemsForEmptySearch` or `GlobalFilter` changed
-  bool folder_sizes = false;          // `ShowFolderSize` changed
-  bool thumbnails = false;            // `ThumbnailSize` changed
-  bool clear_recent_searches = false; // the matching remember box was switched off
+  bool restart = false;                // ask to restart (language, ribbon or list style changed)
+  bool search_again = false;           // `ShowAllItemsForEmptySearch` or `GlobalFilter` changed
+  bool folder_sizes = false;           // `ShowFolderSize` changed
+  bool thumbnails = false;             // `ThumbnailSize` changed
+  bool clear_recent_searches = false;  // the matching remember box was switched off
   bool clear_recent_opened = false;
   bool clear_recent_locations = false;
 };
-OptionsOutcome CompareOptionValues(const OptionValues& before, const OptionValues& after,
-                                   const OptionsSystem& system);
+OptionsOutcome CompareOptionValues(const OptionValues& before, const OptionValues& after, const OptionsSystem& system);
 
 // Writes the keys of the fields on `pages` (flags as 1/0, `ThumbnailSize` 96/48, line
 // lists joined by ":", the global filter cut to 510 characters, the interval as typed,

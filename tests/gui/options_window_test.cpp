@@ -266,8 +266,8 @@ TEST_F(OptionsWindowTest, MiscButtonsOpenTheConfigurationDialogs) {
   std::u16string refusal;
   WithOptions([&](HWND sheet) {
     HWND misc = Page(sheet, 4);
-    for (const auto& [button, caption] : {std::pair{IDC_OPT_CUSTOM_ACTIONS, L"Custom Actions"},
-                                          std::pair{IDC_OPT_SHORTCUTS, L"Keyboard Shortcuts"}}) {
+    for (const auto& [button, caption] :
+         {std::pair{IDC_OPT_CUSTOM_ACTIONS, L"Custom Actions"}, std::pair{IDC_OPT_SHORTCUTS, L"Keyboard Shortcuts"}}) {
       std::thread closer([&, caption = caption] {
         if (HWND dlg = WaitDialog(caption)) {
           seen.push_back(caption);

@@ -2,7 +2,6 @@
 // check, what OK writes and what the window does afterwards, and the volume states.
 #include <gtest/gtest.h>
 
-
 #include "platform/profile.h"
 #include "settings/settings_file.h"
 #include "tests/testing/test_env.h"
@@ -29,10 +28,10 @@ TEST(UiOptionsModel, ReadsDefaultsAndStoredValues) {
   EXPECT_FALSE(At(none, S::kThumbnailSize).on);
   EXPECT_EQ(At(none, S::kLanguage).number, 0);
 
-  const SettingsFile file(dir.WriteFile(
-      u"nusk.ini",
-      "[Options]\r\nThumbnailSize=49\r\nGlobalFilter=a:b\r\nBuildEveryValue=2.5\r\nBuildEveryUnit=7\r\n"
-      "Language=8\r\nLanguageFile=lang\\lang.pt.ini\r\nRibbonUI=1\r\nExplorerStyleList=1\r\n"));
+  const SettingsFile file(
+      dir.WriteFile(u"nusk.ini",
+                    "[Options]\r\nThumbnailSize=49\r\nGlobalFilter=a:b\r\nBuildEveryValue=2.5\r\nBuildEveryUnit=7\r\n"
+                    "Language=8\r\nLanguageFile=lang\\lang.pt.ini\r\nRibbonUI=1\r\nExplorerStyleList=1\r\n"));
   OptionValues v = ReadOptionValues(file, modern);
   EXPECT_TRUE(At(v, S::kThumbnailSize).on);
   EXPECT_EQ(At(v, S::kGlobalFilter).text, u"a\r\nb");
@@ -81,9 +80,7 @@ TEST(UiOptionsModel, WritesEveryKeyAndRoundTrips) {
   const OptionsSystem sys{true, true};
   OptionValues v = ReadOptionValues(file, sys);
   for (const OptionField& f : OptionFields()) {
-    if (f.form == OptionForm::kCheck || f.form == OptionForm::kLargeThumbnails) {
-      At(v, f.id).on = !At(v, f.id).on;
-    }
+    if (f.form == OptionForm::kCheck || f.form == OptionForm::kLargeThumbnails) { At(v, f.id).on = !At(v, f.id).on; }
   }
   At(v, S::kGlobalFilter).text = u"*.txt\r\n!x";
   At(v, S::kExcludeNames).text = u"tmp\r\n*.bak";
@@ -170,8 +167,8 @@ TEST(UiOptionsModel, VolumeStates) {
   EXPECT_EQ(states[3], 0);
   EXPECT_EQ(states[4], 1);
   EXPECT_EQ(states[25], 255);
-  std::vector<VolumeChoice> rows = {{u'E', false, false}, {u'C', true, false}, {u'D', true, true},
-                                    {u'F', true, false}, {u'G', false, true}};
+  std::vector<VolumeChoice> rows = {
+      {u'E', false, false}, {u'C', true, false}, {u'D', true, true}, {u'F', true, false}, {u'G', false, true}};
   CheckVolumeRows(states, &rows);
   // Local NTFS: on unless 0; other drives: on only when 1.
   EXPECT_TRUE(rows[0].checked);   // E named 1
