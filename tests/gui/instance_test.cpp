@@ -249,7 +249,7 @@ TEST_F(InstanceTest, CleanQuestionAfterAbnormalEnd) {
   int code = -1;
   ASSERT_TRUE(gui->Wait(10000, &code));
   EXPECT_TRUE(MainWindows().empty());
-  EXPECT_TRUE(HasDatabase(index_.home()));
+  EXPECT_TRUE(HasDatabase(index_.home(), Env::Default()));
 
   // No goes on with the database as it is (asked in the chosen language).
   WriteIni(std::string(kAbnormalEnd) + "[Options]\r\nLanguage=4\r\n");
@@ -274,7 +274,7 @@ TEST_F(InstanceTest, CleanQuestionAfterAbnormalEnd) {
   EXPECT_FALSE(AnswerBox(IDYES, 20000).empty());
   window = WaitForLoadedWindow({});
   ASSERT_TRUE(window);
-  EXPECT_FALSE(HasDatabase(index_.home()));
+  EXPECT_FALSE(HasDatabase(index_.home(), Env::Default()));
   AnswerBox(IDNO, 1500);  // an offer to build the empty database, where the window makes one
   EXPECT_TRUE(WaitFor(
       [&] { return TextOf(FindWindowExW(window, nullptr, STATUSCLASSNAMEW, nullptr)) != u"Loading database.."; },
