@@ -11,6 +11,7 @@
 #include "app/home.h"
 #include "app/subcommands.h"
 #include "gui/main_window.h"
+#include "gui/small_dialogs.h"
 #include "index/db_files.h"
 #include "l10n/language_files.h"
 #include "l10n/mui.h"
@@ -101,6 +102,8 @@ int RunGui(const Args& args) {
   // Steps 9 and 10. Without the notification-area icon a window started hidden could not
   // be reached, so it is always shown.
   MainWindow window;
+  // The tip of the day after the first result (message 20429), over the window.
+  config.show_tip = [&window, &config] { ShowTipOfTheDay(window.hwnd(), config.settings_path); };
   if (!window.Create(config)) {
     MessageBoxW(nullptr, L"The main window could not be created.", L"Nusk", MB_OK | MB_ICONERROR);
     OleUninitialize();

@@ -119,6 +119,13 @@ class MainWindow : public IFileListSourceChangeListener {
   const std::u16string& last_build_note() const { return last_build_note_; }
   HWND build_balloon() const { return balloon_; }
   bool taskbar_progress_shown() const { return taskbar_shown_; }
+  // The web service over this window's home (Tools > Web Server and `Running`). Start: true
+  // when it listens; otherwise *error says why. Stop: waits until the port is free.
+  bool StartWebServer(const std::u16string& ip, uint16_t port, const std::u16string& user,
+                      const std::u16string& password, std::u16string* error);
+  void StopWebServer();
+  bool web_server_running() const;
+  uint16_t web_server_port() const;
   // Called with every command before it runs; returning true swallows it (tests).
   std::function<bool(int)> command_hook;
 
@@ -154,7 +161,6 @@ class MainWindow : public IFileListSourceChangeListener {
   NavEntry CurrentNavEntry() const;
   void SaveState();
   void StartWebServerIfWanted();
-  void StopWebServer();
   bool HandleKey(const MSG& msg);
   void ShowSelectionStatus();
   void AfterFirstResult();
