@@ -126,6 +126,9 @@ class MainWindow : public IFileListSourceChangeListener {
   void StopWebServer();
   bool web_server_running() const;
   uint16_t web_server_port() const;
+  // Help > Check for Updates (gui/update_command.cpp): fetches the version file named by
+  // `UpdateCheckUrl` (nothing is requested while it is empty) within 5 s and says what it found.
+  void CheckForUpdates();
   // Called with every command before it runs; returning true swallows it (tests).
   std::function<bool(int)> command_hook;
 
@@ -239,6 +242,7 @@ class MainWindow : public IFileListSourceChangeListener {
 
   std::unique_ptr<WebSearch> web_search_;
   std::unique_ptr<WebService> web_;
+  bool update_check_running_ = false;
 };
 
 // Runs the message loop of one main window (with its keyboard rules) until WM_QUIT.

@@ -30,6 +30,7 @@ enum class SettingId {
   kToolbarState, kCustomCommandNames, kRibbonState, kGotoRow, kQueryComposerPos,
   // Global
   kLastUIStartTime, kLastUIEndTime, kLastRunVersion, kShowTipOnStartup, kDefaultTodIndex, kDBVersion,
+  kUpdateCheckUrl, kUpdatePageUrl,
   // Build, WebServer, Message
   kBuildingDrive, kWebServerIp, kWebServerPort, kWebServerUserName, kWebServerPassword,
   kWebServerRunning, kMessageFindStr,

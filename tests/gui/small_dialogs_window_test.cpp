@@ -16,6 +16,7 @@
 #include "platform/socket.h"
 #include "platform/win32/win_text.h"
 #include "tests/gui/window_driver.h"
+#include "tests/web/one_shot_server.h"
 #include "ui/tips.h"
 #include "util/utf.h"
 
@@ -216,6 +217,51 @@ TEST_F(SmallDialogsTest, WebServerDialogInJapanese) {
   ASSERT_TRUE(WithDialog(W(u"Web サーバー"), [&] { d.window().Command(IDM_TOOLS_WEB_SERVER); },
                          [&](HWND dlg) { button = Item(dlg, IDC_WEB_START); }, "web_server_ja"));
   EXPECT_EQ(button, u"開始");
+}
+
+TEST_F(SmallDialogsTest, UpdateCheckAgainstALocalServer) {
+  struct Case {
+    const char* reply;
+    bool silent;
+    bool configured;
+    std::u16string_view text;
+  } cases[] = {
+      {"HTTP/1.0 200 OK\r\n\r\n4.4.0\r\n", false, true, u"Nusk is update to date!"},
+      {"HTTP/1.0 200 OK\r\n\r\n4.5.1\r\n", false, true,
+       u"A new version of Nusk(4.5.1) is available.\nWould you want to download it now?"},
+      {"HTTP/1.0 200 OK\r\n\r\n", false, true, u"Failed to read latest version info from Nusk website."},
+      {"", true, true, u"Failed to read latest version info from Nusk website."},
+      {"HTTP/1.0 200 OK\r\n\r\n4.4.0", false, false, u"No update check is configured"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.reply);
+    OneShotServer server(c.reply, c.silent);
+    const std::string url = "http://127.0.0.1:" + std::to_string(server.port()) + "/nusk/ver.txt";
+    WindowDriver d(&index_, c.configured ? "[Global]\r\nUpdateCheckUrl=" + url + "\r\n" : std::string());
+    ASSERT_TRUE(d.Open());
+    const std::u16string before = d.window().StatusText();
+    const auto start = std::chrono::steady_clock::now();
+    std::u16string shown;
+    {
+      MessageBoxCatcher box(IDCANCEL, L"Check for updates");
+      d.window().Command(IDM_HELP_CHECK_UPDATES);
+      ASSERT_TRUE(box.seen());
+      shown = box.text();
+    }
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_EQ(shown.rfind(c.text, 0), 0u) << ToUtf8(shown);
+    EXPECT_EQ(d.window().StatusText(), before) << "the pushed status text is popped";
+    const std::string request = server.request();
+    if (c.silent) {
+      EXPECT_GE(ms, 4900);
+      EXPECT_LE(ms, 7000);
+    } else if (c.configured) {
+      EXPECT_EQ(request.rfind("GET /nusk/ver.txt?_rnd=", 0), 0u) << request;
+    } else {
+      EXPECT_EQ(request, "") << "no request without a configured address";
+    }
+  }
 }
 
 }  // namespace

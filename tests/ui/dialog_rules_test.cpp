@@ -6,6 +6,7 @@
 #include "l10n/ui_keys.h"
 #include "ui/statistics.h"
 #include "ui/tips.h"
+#include "ui/update_check.h"
 #include "ui/web_server_form.h"
 
 namespace nusk {
@@ -78,6 +79,45 @@ TEST(WebServerForm, StatesPortsAndBrowserAddress) {
   EXPECT_EQ(WebServerBrowserAddress(u"  192.168.1.5 ", 80), u"http://192.168.1.5:80/");
   EXPECT_EQ(WebServerBrowserAddress(u"::1", 8081), u"http://[::1]:8081/");
   EXPECT_EQ(WebServerBrowserAddress(u"[::1]", 8081), u"http://[::1]:8081/");
+}
+
+TEST(UpdateCheck, VersionFileVerdictsAndMessages) {
+  struct Case {
+    std::optional<std::string> file;
+    UpdateOutcome outcome;
+    std::u16string_view version;
+  } cases[] = {
+      {"4.4.0", UpdateOutcome::kUpToDate, u"4.4.0"},
+      {"\xEF\xBB\xBF 4.4.0 \r\nnotes", UpdateOutcome::kUpToDate, u"4.4.0"},
+      {"4.5.0\n", UpdateOutcome::kNewVersion, u"4.5.0"},
+      {"4.3.9", UpdateOutcome::kNewVersion, u"4.3.9"},  // any other version is offered
+      {"", UpdateOutcome::kFailed, u""},
+      {" \r\n4.5.0", UpdateOutcome::kFailed, u""},  // the first line is the version
+      {std::nullopt, UpdateOutcome::kFailed, u""},  // no answer in time
+      {"<html><body>Not found</body></html>", UpdateOutcome::kFailed, u""},
+      {std::string(40, '9'), UpdateOutcome::kFailed, u""},
+  };
+  for (const Case& c : cases) {
+    const UpdateVerdict v = JudgeVersionFile(c.file, kThisVersion);
+    EXPECT_EQ(v.outcome, c.outcome) << (c.file ? *c.file : "(none)");
+    if (c.outcome != UpdateOutcome::kFailed) {
+      EXPECT_EQ(v.version, c.version);
+    }
+  }
+  using K = UpdateMessage::Kind;
+  UpdateMessage m = UpdateMessageFor({UpdateOutcome::kUpToDate, u"4.4.0"});
+  EXPECT_EQ(m.text, u"Nusk is update to date!");
+  EXPECT_EQ(m.kind, K::kInformation);
+  m = UpdateMessageFor({UpdateOutcome::kNewVersion, u"4.5.0"});
+  EXPECT_EQ(m.text, u"A new version of Nusk(4.5.0) is available.\nWould you want to download it now?");
+  EXPECT_EQ(m.kind, K::kAskOkCancel);
+  m = UpdateMessageFor({UpdateOutcome::kFailed, u""});
+  EXPECT_EQ(m.text, u"Failed to read latest version info from Nusk website.");
+  EXPECT_EQ(m.kind, K::kWarning);
+  EXPECT_NE(UpdateMessageFor({UpdateOutcome::kNotConfigured, u""}).text.find(u"UpdateCheckUrl"), std::u16string::npos);
+
+  EXPECT_EQ(UpdateRequestUrl("http://h/ver.txt", 42), "http://h/ver.txt?_rnd=42");
+  EXPECT_EQ(UpdateRequestUrl("http://h/ver.txt?x=1#f", 42), "http://h/ver.txt?x=1&_rnd=42#f");
 }
 
 }  // namespace
