@@ -555,6 +555,7 @@ void MainWindow::Command(int id) {
       break;
     case IDM_TOOLS_WEB_SERVER: ShowWebServerDialog(hwnd_, this, config_.settings_path); break;
     case IDM_HELP_CHECK_UPDATES: CheckForUpdates(); break;
+    case IDM_TOOLS_PREVIEW_WINDOW: TogglePreview(); break;
     case IDM_HELP_TIP_OF_THE_DAY: ShowTipOfTheDay(hwnd_, config_.settings_path); break;
     case IDM_HELP_ABOUT:
       MessageBoxText(hwnd_, u"Nusk 4.4.0\nFile name search.", MB_OK | MB_ICONINFORMATION);

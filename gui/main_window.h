@@ -60,6 +60,8 @@ struct MainWindowConfig {
   std::function<bool(int drive)> start_build;
   std::function<bool()> build_running;
   std::function<void()> show_tip;
+  // The preview viewer's folder (ends with a separator); empty: this program's own folder.
+  std::u16string preview_folder;
 };
 
 class MainWindow : public IFileListSourceChangeListener {
@@ -129,6 +131,9 @@ class MainWindow : public IFileListSourceChangeListener {
   // Help > Check for Updates (gui/update_command.cpp): fetches the version file named by
   // `UpdateCheckUrl` (nothing is requested while it is empty) within 5 s and says what it found.
   void CheckForUpdates();
+  // Tools > Preview window (gui/update_command.cpp): closes the viewer's window, or starts
+  // the viewer with the first selected item.
+  void TogglePreview();
   // Called with every command before it runs; returning true swallows it (tests).
   std::function<bool(int)> command_hook;
 

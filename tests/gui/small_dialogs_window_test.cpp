@@ -264,5 +264,47 @@ TEST_F(SmallDialogsTest, UpdateCheckAgainstALocalServer) {
   }
 }
 
+TEST_F(SmallDialogsTest, PreviewStartsTheViewerWithTheQuotedPathAndClosesIt) {
+  WindowDriver d(&index_, "");
+  ASSERT_TRUE(d.Open());
+  d.Type(u"a.txt");
+  d.window().Command(IDM_EDIT_SELECT_ALL);
+  ASSERT_EQ(d.list().SelectedRows().size(), 1u);
+  d.window().Command(IDM_TOOLS_PREVIEW_WINDOW);  // Orvi.exe beside this test program
+  HWND viewer = nullptr;
+  for (int i = 0; i < 200 && !viewer; ++i) {
+    d.Pump(50);
+    viewer = FindWindowW(L"Orvi_Main_Window", nullptr);
+  }
+  ASSERT_NE(viewer, nullptr);
+  wchar_t title[512] = {};
+  GetWindowTextW(viewer, title, 511);
+  EXPECT_EQ(U(title), u"params:\"C:\\docs\\a.txt\"");
+  DWORD pid = 0;
+  GetWindowThreadProcessId(viewer, &pid);
+  HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
+  ASSERT_NE(process, nullptr);
+  d.window().Command(IDM_TOOLS_PREVIEW_WINDOW);  // the viewer is open: close it
+  DWORD waited = WAIT_TIMEOUT;
+  for (int i = 0; i < 100 && waited == WAIT_TIMEOUT; ++i) {
+    d.Pump(50);
+    waited = WaitForSingleObject(process, 0);
+  }
+  CloseHandle(process);
+  EXPECT_EQ(waited, WAIT_OBJECT_0) << "the viewer ended";
+  EXPECT_EQ(FindWindowW(L"Orvi_Main_Window", nullptr), nullptr);
+}
+
+TEST_F(SmallDialogsTest, PreviewReportsAMissingViewer) {
+  WindowDriver d(&index_, "");
+  d.configure = [this](MainWindowConfig* c) { c->preview_folder = index_.home(); };
+  ASSERT_TRUE(d.Open());
+  MessageBoxCatcher box(IDOK);
+  d.window().Command(IDM_TOOLS_PREVIEW_WINDOW);
+  ASSERT_TRUE(box.seen());
+  EXPECT_EQ(box.text(), u"File not found: " + index_.home() + u"Orvi.exe");
+  EXPECT_EQ(FindWindowW(L"Orvi_Main_Window", nullptr), nullptr);
+}
+
 }  // namespace
 }  // namespace nusk::testing

@@ -4,6 +4,7 @@
 #include <set>
 
 #include "l10n/ui_keys.h"
+#include "ui/preview.h"
 #include "ui/statistics.h"
 #include "ui/tips.h"
 #include "ui/update_check.h"
@@ -118,6 +119,28 @@ TEST(UpdateCheck, VersionFileVerdictsAndMessages) {
 
   EXPECT_EQ(UpdateRequestUrl("http://h/ver.txt", 42), "http://h/ver.txt?_rnd=42");
   EXPECT_EQ(UpdateRequestUrl("http://h/ver.txt?x=1#f", 42), "http://h/ver.txt?x=1&_rnd=42#f");
+}
+
+TEST(PreviewCommand, CloseStartOrReport) {
+  struct Case {
+    bool open, exists;
+    std::u16string_view file;
+    PreviewStep step;
+    std::u16string_view parameters, message;
+  } cases[] = {
+      {true, true, u"C:\\a b\\x.txt", PreviewStep::kCloseViewer, u"", u""},
+      {true, false, u"", PreviewStep::kCloseViewer, u"", u""},  // an open viewer closes even when moved away
+      {false, true, u"C:\\a b\\x.txt", PreviewStep::kStartViewer, u"\"C:\\a b\\x.txt\"", u""},
+      {false, true, u"", PreviewStep::kStartViewer, u"", u""},
+      {false, false, u"C:\\x.txt", PreviewStep::kReportMissing, u"", u"File not found: C:\\Nusk\\Orvi.exe"},
+  };
+  for (const Case& c : cases) {
+    const PreviewPlan p = PlanPreview(c.open, u"C:\\Nusk\\", c.exists, c.file);
+    EXPECT_EQ(p.step, c.step);
+    EXPECT_EQ(p.program, u"C:\\Nusk\\Orvi.exe");
+    EXPECT_EQ(p.parameters, c.parameters);
+    EXPECT_EQ(p.message, c.message);
+  }
 }
 
 }  // namespace
