@@ -16,7 +16,9 @@
 #include "platform/socket.h"
 #include "platform/win32/win_text.h"
 #include "tests/gui/window_driver.h"
+#include "tests/gui/dialog_text.h"
 #include "tests/web/one_shot_server.h"
+#include "ui/status_text.h"
 #include "ui/tips.h"
 #include "util/utf.h"
 
@@ -260,6 +262,23 @@ TEST_F(SmallDialogsTest, UpdateCheckAgainstALocalServer) {
       EXPECT_EQ(request.rfind("GET /nusk/ver.txt?_rnd=", 0), 0u) << request;
     } else {
       EXPECT_EQ(request, "") << "no request without a configured address";
+    }
+  }
+}
+
+TEST_F(SmallDialogsTest, UpdateCheckBoxesInEnglishAndJapanese) {
+  for (int lang = 0; lang < 2; ++lang) {
+    if (lang == 1) InstallJapanese();
+    OneShotServer server("HTTP/1.0 200 OK\r\n\r\n4.5.1", false);
+    WindowDriver d(&index_, "[Global]\r\nUpdateCheckUrl=http://127.0.0.1:" + std::to_string(server.port()) + "/v\r\n");
+    ASSERT_TRUE(d.Open());
+    std::u16string text;
+    const std::wstring caption = lang ? W(u"更新の確認") : L"Check for updates";
+    ASSERT_TRUE(WithDialog(caption, [&] { d.window().Command(IDM_HELP_CHECK_UPDATES); },
+                           [&](HWND dlg) { text = U(DialogText(dlg)); }, lang ? "update_check_ja" : "update_check_en"));
+    EXPECT_NE(text.find(u"(4.5.1)"), std::u16string::npos) << ToUtf8(text);
+    if (lang == 1) {
+      EXPECT_EQ(text, FillPlaceholders(Tr(u"MSG.NEW_VERSION_AVAILABLE", nullptr), {u"4.5.1"}));
     }
   }
 }
