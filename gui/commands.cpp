@@ -49,6 +49,8 @@ constexpr IdKey kHelpKeys[] = {
     {IDM_HELP_TOPICS, u"help.help"},
     {IDM_HELP_CHECK_UPDATES, u"help.check_for_updates"},
     {IDM_HELP_ABOUT, u"help.about"},
+    {IDM_DATABASE_STATISTICS, u"database.show_statistics"},
+    {IDM_HELP_TIP_OF_THE_DAY, u"help.tip_of_the_day"},
 };
 // Popups with a help text, by the command of their first item.
 constexpr IdKey kPopupHelpKeys[] = {{IDM_EDIT_ZOOM_IN, u"edit.text_size"}};

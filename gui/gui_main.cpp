@@ -13,6 +13,7 @@
 #include "gui/crash_handler.h"
 #include "gui/instance.h"
 #include "gui/main_window.h"
+#include "gui/small_dialogs.h"
 #include "index/db_files.h"
 #include "l10n/language_files.h"
 #include "l10n/mui.h"
@@ -102,6 +103,8 @@ int RunGui(const Args& args) {
   const WindowOptions options = ReadWindowOptions(settings);
   config.show = !(options.start_minimized && options.close_to_tray);
   MainWindow window;
+  // The tip of the day after the first result (message 20429), over the window.
+  config.show_tip = [&window, &config] { ShowTipOfTheDay(window.hwnd(), config.settings_path); };
   if (!window.Create(config)) {
     MessageBoxW(nullptr, L"The main window could not be created.", L"Nusk", MB_OK | MB_ICONERROR);
     OleUninitialize();

@@ -9,6 +9,7 @@
 #include "gui/crash_handler.h"
 #include "gui/resource.h"
 #include "gui/tray_icon.h"
+#include "gui/small_dialogs.h"
 #include "gui/win_menu_text.h"
 #include "l10n/mui.h"
 #include "l10n/ui_keys.h"
@@ -263,15 +264,34 @@ void MainWindow::OnDbLoaded() {
 
 void MainWindow::StartWebServerIfWanted() {
   if (!GetFlag(settings_, SettingId::kWebServerRunning)) return;
-  std::string error;
-  web_search_ = OpenIndexWebSearch(config_.home, config_.settings_path, Env::Default(), &error);
-  if (!web_search_) return;
-  web_ = std::make_unique<WebService>(web_search_.get(), Env::Default());
   const int64_t port = GetInteger(settings_, SettingId::kWebServerPort);
-  web_->Configure(GetText(settings_, SettingId::kWebServerIp), port > 0 && port < 65536 ? uint32_t(port) : 8080,
-                  GetText(settings_, SettingId::kWebServerUserName), GetText(settings_, SettingId::kWebServerPassword));
-  web_->Start();
+  std::u16string error;
+  StartWebServer(GetText(settings_, SettingId::kWebServerIp), port > 0 && port < 65536 ? uint16_t(port) : 8080,
+                 GetText(settings_, SettingId::kWebServerUserName), GetText(settings_, SettingId::kWebServerPassword),
+                 &error);
 }
+
+bool MainWindow::StartWebServer(const std::u16string& ip, uint16_t port, const std::u16string& user,
+                                const std::u16string& password, std::u16string* error) {
+  StopWebServer();
+  std::string open_error;
+  web_search_ = OpenIndexWebSearch(config_.home, config_.settings_path, Env::Default(), &open_error);
+  if (!web_search_) {
+    *error = FromUtf8(open_error);
+    return false;
+  }
+  web_ = std::make_unique<WebService>(web_search_.get(), Env::Default());
+  web_->Configure(ip, port, user, password);
+  if (!web_->Start()) {
+    *error = web_->LastError();
+    StopWebServer();
+    return false;
+  }
+  return true;
+}
+
+bool MainWindow::web_server_running() const { return web_ && web_->IsRunning(); }
+uint16_t MainWindow::web_server_port() const { return web_ ? web_->port() : 0; }
 
 void MainWindow::StopWebServer() {
   if (!web_) return;
@@ -540,7 +560,19 @@ void MainWindow::Command(int id) {
       SetFlag(settings_, SettingId::kStatusBar, options_.status_bar);
       Layout();
       break;
-    case IDM_HELP_ABOUT: MessageBoxText(hwnd_, u"Nusk 4.4.0\nFile name search.", MB_OK | MB_ICONINFORMATION); break;
+    case IDM_DATABASE_STATISTICS:
+      // The loader thread fills the index until 20425: until then there is nothing to count.
+      ShowStatistics(hwnd_, loaded_ ? StatisticsFigures(db_.item_count(), db_.folder_count(), db_.last_full_build(),
+                                                        LocalUtcOffset)
+                                    : StatisticsFigures(0, 0, 0, LocalUtcOffset));
+      break;
+    case IDM_TOOLS_WEB_SERVER: ShowWebServerDialog(hwnd_, this, config_.settings_path); break;
+    case IDM_HELP_CHECK_UPDATES: CheckForUpdates(); break;
+    case IDM_TOOLS_PREVIEW_WINDOW: TogglePreview(); break;
+    case IDM_HELP_TIP_OF_THE_DAY: ShowTipOfTheDay(hwnd_, config_.settings_path); break;
+    case IDM_HELP_ABOUT:
+      MessageBoxText(hwnd_, u"Nusk 4.4.0\nFile name search.", MB_OK | MB_ICONINFORMATION);
+      break;
     default:
       if (id >= IDM_BUILD_DRIVE_FIRST && id < IDM_BUILD_DRIVE_FIRST + 26) {
         StartBuildFromWindow(static_cast<char16_t>(u'A' + (id - IDM_BUILD_DRIVE_FIRST)));

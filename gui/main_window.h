@@ -62,6 +62,8 @@ struct MainWindowConfig {
   std::function<bool(int drive)> start_build;
   std::function<bool()> build_running;
   std::function<void()> show_tip;
+  // The preview viewer's folder (ends with a separator); empty: this program's own folder.
+  std::u16string preview_folder;
 };
 
 class MainWindow : public IFileListSourceChangeListener {
@@ -125,6 +127,19 @@ class MainWindow : public IFileListSourceChangeListener {
   void ShowOptions();
   // Called with the options dialog's context before it opens (tests).
   std::function<void(OptionsDialogContext*)> configure_options;
+  // The web service over this window's home (Tools > Web Server and `Running`). Start: true
+  // when it listens; otherwise *error says why. Stop: waits until the port is free.
+  bool StartWebServer(const std::u16string& ip, uint16_t port, const std::u16string& user,
+                      const std::u16string& password, std::u16string* error);
+  void StopWebServer();
+  bool web_server_running() const;
+  uint16_t web_server_port() const;
+  // Help > Check for Updates (gui/update_command.cpp): fetches the version file named by
+  // `UpdateCheckUrl` (nothing is requested while it is empty) within 5 s and says what it found.
+  void CheckForUpdates();
+  // Tools > Preview window (gui/update_command.cpp): closes the viewer's window, or starts
+  // the viewer with the first selected item.
+  void TogglePreview();
   // Called with every command before it runs; returning true swallows it (tests).
   std::function<bool(int)> command_hook;
 
@@ -165,7 +180,6 @@ class MainWindow : public IFileListSourceChangeListener {
   NavEntry CurrentNavEntry() const;
   void SaveState();
   void StartWebServerIfWanted();
-  void StopWebServer();
   bool HandleKey(const MSG& msg);
   void ShowSelectionStatus();
   void AfterFirstResult();
@@ -261,6 +275,7 @@ class MainWindow : public IFileListSourceChangeListener {
 
   std::unique_ptr<WebSearch> web_search_;
   std::unique_ptr<WebService> web_;
+  bool update_check_running_ = false;
 };
 
 // Runs the message loop of one main window (with its keyboard rules) until WM_QUIT.

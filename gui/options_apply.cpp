@@ -107,7 +107,9 @@ void MainWindow::ShowOptions() {
   const std::u16string settings_path = config_.settings_path;
   context.volume_rows = [settings_path](const std::array<uint8_t, 26>& states) {
     DriveSystem drives(DriveMap::Load(settings_path), Volumes::Default(), Env::Default());
-    return drives.FillVolumeRows(states);
+    VolumeStates typed;
+    for (size_t i = 0; i < typed.size(); ++i) typed[i] = static_cast<VolumeState>(states[i]);
+    return drives.FillVolumeRows(typed);
   };
   context.custom_actions = [this](HWND owner) { ConfigureCustomActions(owner); };
   context.shortcuts = [this](HWND owner) { ConfigureShortcuts(owner); };

@@ -149,3 +149,41 @@
 #define IDD_NAMED_SEARCHES 230
 #define IDC_NAMED_LABEL 231
 #define IDC_NAMED_EDIT 232
+
+// Commands of the dialogs below.
+#define IDM_DATABASE_STATISTICS 40066
+#define IDM_HELP_TIP_OF_THE_DAY 40053
+
+// Dialog: tip of the day.
+#define IDD_TIP_OF_THE_DAY 600
+#define IDC_TIP_HEADING 601
+#define IDC_TIP_TEXT 602
+#define IDC_TIP_SHOW_ON_STARTUP 603
+#define IDC_TIP_PREVIOUS 604
+#define IDC_TIP_NEXT 605
+
+// Dialog: statistics (label, value pairs).
+#define IDD_STATISTICS 620
+#define IDC_STAT_ALL_LABEL 621
+#define IDC_STAT_ALL 622
+#define IDC_STAT_FOLDERS_LABEL 623
+#define IDC_STAT_FOLDERS 624
+#define IDC_STAT_FILES_LABEL 625
+#define IDC_STAT_FILES 626
+#define IDC_STAT_BUILD_LABEL 627
+#define IDC_STAT_BUILD 628
+
+// Dialog: web server.
+#define IDD_WEB_SERVER 640
+#define IDC_WEB_ADDRESS_GROUP 641
+#define IDC_WEB_IP 642
+#define IDC_WEB_PORT_LABEL 643
+#define IDC_WEB_PORT 644
+#define IDC_WEB_AUTH_GROUP 645
+#define IDC_WEB_USER_LABEL 646
+#define IDC_WEB_USER 647
+#define IDC_WEB_PASSWORD_LABEL 648
+#define IDC_WEB_PASSWORD 649
+#define IDC_WEB_CONTROL_GROUP 650
+#define IDC_WEB_START 651
+#define IDC_WEB_BROWSER 652

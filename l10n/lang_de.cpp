@@ -363,6 +363,16 @@ duplicate_count=Duplikate
 [term]
 default=Standard
 
+[tip]
+tip_1=Die Ergebnisse folgen jeder Taste, die Sie tippen: Enter ist nicht nötig.
+tip_2=Strg+Eingabe öffnet den Ordner, der das gewählte Element enthält.
+tip_3=Strg+Umschalt+C kopiert den vollständigen Pfad der gewählten Elemente.
+tip_4=Der Abfrage-Assistent (Strg+Q) baut eine Suche aus Ordner, Namensteilen, Größen und Daten.
+tip_5=Alt+Links und Alt+Rechts gehen durch die Suchen dieses Fensters zurück und vor.
+tip_6=Ziehen Sie Elemente aus der Ergebnisliste in jedes Programm, das Dateien annimmt.
+tip_7=Strg+Plus und Strg+Minus ändern die Schriftgröße der Liste; Strg+0 setzt sie zurück.
+tip_8=Extras > Webserver lässt einen Browser auf einem anderen Computer diesen Index durchsuchen.
+
 [menuhelp]
 file.export=Ergebnisliste in eine Datei exportieren
 file.close=Fenster schließen

@@ -363,6 +363,16 @@ duplicate_count=Doublons
 [term]
 default=Par défaut
 
+[tip]
+tip_1=Les résultats suivent chaque touche tapée : inutile d'appuyer sur Entrée.
+tip_2=Ctrl+Entrée ouvre le dossier qui contient l'élément sélectionné.
+tip_3=Ctrl+Maj+C copie le chemin complet des éléments sélectionnés.
+tip_4=Le compositeur de requête (Ctrl+Q) construit une recherche à partir d'un dossier, de parties du nom, de tailles et de dates.
+tip_5=Alt+Gauche et Alt+Droite parcourent les recherches de cette fenêtre en arrière et en avant.
+tip_6=Faites glisser des éléments de la liste vers tout programme qui accepte des fichiers.
+tip_7=Ctrl+Plus et Ctrl+Moins changent la taille du texte de la liste ; Ctrl+0 la rétablit.
+tip_8=Outils > Serveur Web permet à un navigateur sur un autre ordinateur de chercher dans cet index.
+
 [menuhelp]
 file.export=Exporter la liste des résultats dans un fichier
 file.close=Fermer la fenêtre

@@ -363,6 +363,16 @@ duplicate_count=重复数
 [term]
 default=默认
 
+[tip]
+tip_1=结果随每次按键即时更新，无需按 Enter。
+tip_2=Ctrl+Enter 打开包含所选项目的文件夹。
+tip_3=Ctrl+Shift+C 复制所选项目的完整路径。
+tip_4=查询生成器 (Ctrl+Q) 可根据文件夹、名称片段、大小和日期组合搜索。
+tip_5=Alt+左 和 Alt+右 在本窗口的搜索记录中后退和前进。
+tip_6=可将结果列表中的项目拖到任何接受文件的程序中。
+tip_7=Ctrl+加号 和 Ctrl+减号 调整列表文字大小，Ctrl+0 恢复原大小。
+tip_8=工具 > Web 服务器 可让另一台计算机上的浏览器搜索此索引。
+
 [menuhelp]
 file.export=将结果列表导出到文件
 file.close=关闭窗口

@@ -363,6 +363,16 @@ duplicate_count=重複數
 [term]
 default=預設
 
+[tip]
+tip_1=結果會隨每次按鍵即時更新，不需要按 Enter。
+tip_2=Ctrl+Enter 開啟包含所選項目的資料夾。
+tip_3=Ctrl+Shift+C 複製所選項目的完整路徑。
+tip_4=查詢產生器 (Ctrl+Q) 可依資料夾、名稱片段、大小和日期組合搜尋。
+tip_5=Alt+左 和 Alt+右 在本視窗的搜尋記錄中後退和前進。
+tip_6=可將結果清單中的項目拖曳到任何接受檔案的程式中。
+tip_7=Ctrl+加號 和 Ctrl+減號 調整清單文字大小，Ctrl+0 恢復原大小。
+tip_8=工具 > Web 伺服器 可讓另一台電腦上的瀏覽器搜尋此索引。
+
 [menuhelp]
 file.export=將結果清單匯出到檔案
 file.close=關閉視窗

@@ -360,6 +360,14 @@ constexpr MessageRow kMessages[] = {
     {u"msg.TooManyCustomActions", u"prompt", u"too_many_custom_actions", u"Custom actions is limited to 24 items"},
     {u"TITLE.BrowseForDbLocation", u"dialog", u"browse_for_db_location", u"Browse for DB location..."},
     {u"term.Default", u"term", u"default", u"Default"},
+    {u"TIP.1", u"tip", u"tip_1", u"Results follow every key you type: there is no need to press Enter."},
+    {u"TIP.2", u"tip", u"tip_2", u"Ctrl+Enter opens the folder that holds the selected item."},
+    {u"TIP.3", u"tip", u"tip_3", u"Ctrl+Shift+C copies the full path of the selected items."},
+    {u"TIP.4", u"tip", u"tip_4", u"The Query Composer (Ctrl+Q) builds a search from a folder, parts of the name, sizes and dates."},
+    {u"TIP.5", u"tip", u"tip_5", u"Alt+Left and Alt+Right step back and forward through the searches of this window."},
+    {u"TIP.6", u"tip", u"tip_6", u"Drag items from the result list into any program that accepts files."},
+    {u"TIP.7", u"tip", u"tip_7", u"Ctrl+Plus and Ctrl+Minus change the size of the list's text; Ctrl+0 resets it."},
+    {u"TIP.8", u"tip", u"tip_8", u"Tools > Web Server lets a browser on another computer search this index."},
 };
 
 }  // namespace

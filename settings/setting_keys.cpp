@@ -94,6 +94,10 @@ constexpr SettingKey kKeys[] = {
     Int(S::kShowTipOnStartup, kG, u"ShowTipOnStartup", 1),
     Absent(S::kDefaultTodIndex, kG, u"DefaultTodIndex", E::kInteger),
     Absent(S::kDBVersion, kG, u"DBVersion", E::kText),
+    // The update check's version file and download page: empty means no check is configured,
+    // so nothing is ever requested unless the user names an address.
+    Text(S::kUpdateCheckUrl, kG, u"UpdateCheckUrl"),
+    Text(S::kUpdatePageUrl, kG, u"UpdatePageUrl"),
 
     Text(S::kBuildingDrive, u"Build", u"BuildingDrive"),
     Text(S::kWebServerIp, kWeb, u"ip"),

@@ -78,6 +78,8 @@ enum class SettingId {
   kShowTipOnStartup,
   kDefaultTodIndex,
   kDBVersion,
+  kUpdateCheckUrl,
+  kUpdatePageUrl,
   // Build, WebServer, Message
   kBuildingDrive,
   kWebServerIp,

@@ -45,13 +45,16 @@ class TestIndex {
     return r.reference;
   }
 
-  // Commits and loads; may be called once.
-  void Build() {
+  // Commits and loads; may be called once. all_drives: commit as a build of every drive
+  // (the header's last full build time becomes now).
+  void Build(bool all_drives = false) {
     NuskDbWriter writer;
     Status s = LoadIndexForWrite(&writer, dir_.path(), Env::Default());
     if (!s.ok()) throw std::runtime_error(s.message());
     for (const ScanRecord& r : records_) writer.AddRecord(r);
-    s = CommitIndex(&writer);
+    CommitOptions options;
+    options.all_drives = all_drives;
+    s = CommitIndex(&writer, options);
     if (!s.ok()) throw std::runtime_error(s.message());
     s = LoadNuskDb(&db_, dir_.path(), Env::Default());
     if (!s.ok()) throw std::runtime_error(s.message());

@@ -1,0 +1,111 @@
+// Help > Check for Updates and Tools > Preview window.
+//
+// The update check: the version file is fetched on a worker thread while the window
+// keeps dispatching messages; the request itself ends by the 5-second limit, so the worker
+// never has to be killed.
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <future>
+#include <optional>
+
+#include "gui/main_window.h"
+#include "l10n/mui.h"
+#include "platform/win32/win_text.h"
+#include "settings/setting_keys.h"
+#include "ui/preview.h"
+#include "ui/update_check.h"
+#include "util/utf.h"
+#include "web/http_get.h"
+
+namespace nusk {
+
+void MainWindow::CheckForUpdates() {
+  if (update_check_running_) return;  // a second click while the first check waits
+  std::u16string address = GetText(settings_, SettingId::kUpdateCheckUrl);
+  while (!address.empty() && address.back() == u' ') address.pop_back();
+  while (!address.empty() && address.front() == u' ') address.erase(0, 1);
+  UpdateVerdict verdict;
+  if (address.empty()) {
+    verdict.outcome = UpdateOutcome::kNotConfigured;
+  } else {
+    update_check_running_ = true;
+    SetStatus(u"{PUSH}");
+    SetStatus(u"Checking for updates...");
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    const std::string url = UpdateRequestUrl(
+        ToUtf8(address), (static_cast<uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime);
+    std::future<std::optional<std::string>> fetch = std::async(std::launch::async, [url] {
+      std::string body;
+      const Status s = http::HttpGet(url, kUpdateCheckTimeoutMs, 4096, &body);
+      return s.ok() ? std::optional<std::string>(std::move(body)) : std::nullopt;
+    });
+    while (fetch.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready) {
+      MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+      MSG msg;
+      while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+          PostQuitMessage(static_cast<int>(msg.wParam));  // for the main loop, after the wait
+          break;
+        }
+        if (!PreTranslate(&msg)) {
+          TranslateMessage(&msg);
+          DispatchMessageW(&msg);
+        }
+      }
+    }
+    verdict = JudgeVersionFile(fetch.get(), kThisVersion);
+    SetStatus(u"{POP}");
+    update_check_running_ = false;
+  }
+  if (!IsWindow(hwnd_)) return;
+  const UpdateMessage m = UpdateMessageFor(verdict);
+  const std::wstring title = W(Tr(u"TITLE.CHECK_UPDATE", u"Check for updates"));
+  UINT flags = MB_OK | MB_ICONINFORMATION;
+  if (m.kind == UpdateMessage::Kind::kWarning) flags = MB_OK | MB_ICONWARNING;
+  if (m.kind == UpdateMessage::Kind::kAskOkCancel) flags = MB_OKCANCEL | MB_ICONQUESTION;
+  const int answer = MessageBoxW(hwnd_, W(m.text).c_str(), title.c_str(), flags);
+  if (m.kind == UpdateMessage::Kind::kAskOkCancel && answer == IDOK) {
+    // The download page, when one is set; only web addresses are handed to the shell.
+    const std::u16string page = GetText(settings_, SettingId::kUpdatePageUrl);
+    if (page.rfind(u"http://", 0) == 0 || page.rfind(u"https://", 0) == 0) {
+      ShellExecuteW(hwnd_, L"open", W(page).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    }
+  }
+}
+
+void MainWindow::TogglePreview() {
+  std::u16string folder = config_.preview_folder;
+  if (folder.empty()) {
+    wchar_t buf[MAX_PATH] = {};
+    const DWORD n = GetModuleFileNameW(nullptr, buf, MAX_PATH);
+    folder = U(std::wstring_view(buf, n));
+    folder.resize(folder.find_last_of(u"\\/") + 1);
+  }
+  HWND viewer = FindWindowW(W(kPreviewWindowClass).c_str(), nullptr);
+  const DWORD attributes = GetFileAttributesW(W(folder + kPreviewProgram).c_str());
+  const bool exists = attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+  std::u16string file;
+  if (!viewer) {
+    const std::vector<uint32_t> rows = list_.SelectedRows();
+    if (!rows.empty()) file = list_.FullPath(rows.front());
+  }
+  const PreviewPlan plan = PlanPreview(viewer != nullptr, folder, exists, file);
+  switch (plan.step) {
+    case PreviewStep::kCloseViewer:
+      PostMessageW(viewer, WM_CLOSE, 0, 0);
+      break;
+    case PreviewStep::kReportMissing:
+      MessageBoxW(hwnd_, W(plan.message).c_str(), L"Nusk", MB_OK | MB_ICONINFORMATION);
+      break;
+    case PreviewStep::kStartViewer:
+      ShellExecuteW(hwnd_, L"open", W(plan.program).c_str(),
+                    plan.parameters.empty() ? nullptr : W(plan.parameters).c_str(), W(folder).c_str(),
+                    SW_SHOWNORMAL);
+      break;
+  }
+}
+
+}  // namespace nusk

@@ -1,0 +1,36 @@
+// The update check's decisions: the address asked for (with "_rnd" so no cache answers),
+// what the version file's text means, and the message each outcome shows.
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace nusk {
+
+inline constexpr char16_t kThisVersion[] = u"4.4.0";
+inline constexpr int kUpdateCheckTimeoutMs = 5000;
+
+enum class UpdateOutcome { kNotConfigured, kUpToDate, kNewVersion, kFailed };
+
+struct UpdateVerdict {
+  UpdateOutcome outcome = UpdateOutcome::kFailed;
+  std::u16string version;  // the version read, for kNewVersion
+};
+
+// The version file's address with "_rnd=<now>" added to its query (before any fragment).
+std::string UpdateRequestUrl(std::string_view address, uint64_t now);
+
+// file: the downloaded text, nullopt when nothing arrived (no answer, timeout, an error).
+// The first line, without a byte-order mark and spaces, is the version; empty, too long
+// or holding anything but letters, digits, '.', '-', '_' and '+' counts as unreadable.
+UpdateVerdict JudgeVersionFile(const std::optional<std::string>& file, std::u16string_view this_version);
+
+struct UpdateMessage {
+  std::u16string text;
+  enum class Kind { kInformation, kWarning, kAskOkCancel } kind;
+};
+// The box for a verdict, in the current language (title: TITLE.CHECK_UPDATE).
+UpdateMessage UpdateMessageFor(const UpdateVerdict& verdict);
+
+}  // namespace nusk
