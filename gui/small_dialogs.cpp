@@ -47,9 +47,7 @@ struct TipState {
   int index = 0;
 };
 
-void ShowTip(HWND dlg, int index) {
-  SetItem(dlg, IDC_TIP_TEXT, W(Tr(TipKey(index), EnglishTip(index))));
-}
+void ShowTip(HWND dlg, int index) { SetItem(dlg, IDC_TIP_TEXT, W(Tr(TipKey(index), EnglishTip(index)))); }
 
 INT_PTR CALLBACK TipProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
   TipState* s = DialogObject<TipState>(dlg, msg, lp);
@@ -182,9 +180,7 @@ INT_PTR CALLBACK WebProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
     }
     case WM_COMMAND:
       switch (LOWORD(wp)) {
-        case IDC_WEB_START:
-          StartOrStop(dlg, s);
-          return TRUE;
+        case IDC_WEB_START: StartOrStop(dlg, s); return TRUE;
         case IDC_WEB_BROWSER: {
           // The port the service listens on, else the field's (both agree after Start).
           uint16_t port = s->window->web_server_port();
@@ -198,9 +194,7 @@ INT_PTR CALLBACK WebProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
           return TRUE;
         }
         case IDOK:
-        case IDCANCEL:
-          EndDialog(dlg, IDCANCEL);
-          return TRUE;
+        case IDCANCEL: EndDialog(dlg, IDCANCEL); return TRUE;
       }
       break;
   }
@@ -212,9 +206,8 @@ INT_PTR CALLBACK WebProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
 void ShowTipOfTheDay(HWND owner, const std::u16string& settings_path) {
   TipState state{SettingsFile(settings_path)};
   const std::u16string stored = GetText(state.settings, SettingId::kDefaultTodIndex);
-  state.index = FirstTipIndex(stored.empty() ? std::nullopt
-                                             : std::optional<int64_t>(GetInteger(state.settings,
-                                                                                 SettingId::kDefaultTodIndex)));
+  state.index = FirstTipIndex(
+      stored.empty() ? std::nullopt : std::optional<int64_t>(GetInteger(state.settings, SettingId::kDefaultTodIndex)));
   DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_TIP_OF_THE_DAY), owner, TipProc,
                   reinterpret_cast<LPARAM>(&state));
 }

@@ -35,8 +35,8 @@ void MainWindow::CheckForUpdates() {
     SetStatus(u"Checking for updates...");
     FILETIME now;
     GetSystemTimeAsFileTime(&now);
-    const std::string url = UpdateRequestUrl(
-        ToUtf8(address), (static_cast<uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime);
+    const std::string url =
+        UpdateRequestUrl(ToUtf8(address), (static_cast<uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime);
     std::future<std::optional<std::string>> fetch = std::async(std::launch::async, [url] {
       std::string body;
       const Status s = http::HttpGet(url, kUpdateCheckTimeoutMs, 4096, &body);
@@ -94,16 +94,13 @@ void MainWindow::TogglePreview() {
   }
   const PreviewPlan plan = PlanPreview(viewer != nullptr, folder, exists, file);
   switch (plan.step) {
-    case PreviewStep::kCloseViewer:
-      PostMessageW(viewer, WM_CLOSE, 0, 0);
-      break;
+    case PreviewStep::kCloseViewer: PostMessageW(viewer, WM_CLOSE, 0, 0); break;
     case PreviewStep::kReportMissing:
       MessageBoxW(hwnd_, W(plan.message).c_str(), L"Nusk", MB_OK | MB_ICONINFORMATION);
       break;
     case PreviewStep::kStartViewer:
       ShellExecuteW(hwnd_, L"open", W(plan.program).c_str(),
-                    plan.parameters.empty() ? nullptr : W(plan.parameters).c_str(), W(folder).c_str(),
-                    SW_SHOWNORMAL);
+                    plan.parameters.empty() ? nullptr : W(plan.parameters).c_str(), W(folder).c_str(), SW_SHOWNORMAL);
       break;
   }
 }

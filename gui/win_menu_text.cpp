@@ -42,10 +42,14 @@ constexpr IdKey kCommandKeys[] = {
     {IDM_SEARCH_QUERY_COMPOSER, u"search.query_composer"},
     {IDM_VIEW_FOLDER_TREE, u"view.folder_tree"},
     {IDM_DATABASE_BUILD_ALL, u"database.build_all"},
-    {IDM_DATABASE_STATISTICS, u"database.show_statistics"}, {IDM_TOOLS_WEB_SERVER, u"tools.web_server"},
+    {IDM_DATABASE_STATISTICS, u"database.show_statistics"},
+    {IDM_TOOLS_WEB_SERVER, u"tools.web_server"},
     {IDM_TOOLS_PREVIEW_WINDOW, u"tools.preview_window"},
-    {IDM_HELP_TIP_OF_THE_DAY, u"help.tip_of_the_day"}, {IDM_HELP_CHECK_UPDATES, u"help.check_for_updates"},
-    {IDM_FILE_PROPERTIES, u"file.properties"},   {IDM_TOOLS_KEYBOARD_SHORTCUTS, u"tools.keyboard_shortcuts"},   {IDM_FILE_MORE_ACTIONS_CONFIG, u"file.more_actions.config"},
+    {IDM_HELP_TIP_OF_THE_DAY, u"help.tip_of_the_day"},
+    {IDM_HELP_CHECK_UPDATES, u"help.check_for_updates"},
+    {IDM_FILE_PROPERTIES, u"file.properties"},
+    {IDM_TOOLS_KEYBOARD_SHORTCUTS, u"tools.keyboard_shortcuts"},
+    {IDM_FILE_MORE_ACTIONS_CONFIG, u"file.more_actions.config"},
 };
 
 // Each popup is named by the command of its first item.

@@ -39,18 +39,17 @@ UpdateMessage UpdateMessageFor(const UpdateVerdict& verdict) {
   using K = UpdateMessage::Kind;
   switch (verdict.outcome) {
     case UpdateOutcome::kNotConfigured:
-      return {u"No update check is configured: set UpdateCheckUrl in the [Global] section of nusk.ini to the "
-              u"address of a version file.",
-              K::kInformation};
-    case UpdateOutcome::kUpToDate:
-      return {Tr(u"MSG.UP_TO_DATE", u"Nusk is update to date!"), K::kInformation};
+      return {
+          u"No update check is configured: set UpdateCheckUrl in the [Global] section of nusk.ini to the "
+          u"address of a version file.",
+          K::kInformation};
+    case UpdateOutcome::kUpToDate: return {Tr(u"MSG.UP_TO_DATE", u"Nusk is update to date!"), K::kInformation};
     case UpdateOutcome::kNewVersion:
       return {FillPlaceholders(Tr(u"MSG.NEW_VERSION_AVAILABLE",
                                   u"A new version of Nusk(%s) is available.\nWould you want to download it now?"),
                                {verdict.version}),
               K::kAskOkCancel};
-    case UpdateOutcome::kFailed:
-      break;
+    case UpdateOutcome::kFailed: break;
   }
   return {Tr(u"MSG.CHECK_UPDATE_FAILED", u"Failed to read latest version info from Nusk website."), K::kWarning};
 }

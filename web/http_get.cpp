@@ -113,9 +113,8 @@ Status HttpGet(const std::string& url, int timeout_ms, size_t max_body, std::str
   SocketCloser sock;
   Status s = net::Connect(parts.host, parts.port, timeout_ms, &sock.s);
   if (!s.ok()) return s;
-  const std::string host_field =
-      (parts.host.find(':') != std::string::npos ? "[" + parts.host + "]" : parts.host) +
-      (parts.port == 80 ? "" : ":" + std::to_string(parts.port));
+  const std::string host_field = (parts.host.find(':') != std::string::npos ? "[" + parts.host + "]" : parts.host) +
+                                 (parts.port == 80 ? "" : ":" + std::to_string(parts.port));
   const std::string request = "GET " + parts.target + " HTTP/1.0\r\nHost: " + host_field +
                               "\r\nCache-Control: no-cache\r\nConnection: close\r\n\r\n";
   for (size_t sent = 0; sent < request.size();) {

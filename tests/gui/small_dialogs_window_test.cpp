@@ -89,27 +89,31 @@ TEST_F(SmallDialogsTest, TipOfTheDayStepsFromTheStoredIndexAndWritesItsSettings)
   WindowDriver d(&index_, "[Global]\r\nShowTipOnStartup=1\r\nDefaultTodIndex=7\r\n");
   ASSERT_TRUE(d.Open());
   std::vector<std::u16string> shown;
-  ASSERT_TRUE(WithDialog(L"Tip of the Day", [&] { d.window().Command(IDM_HELP_TIP_OF_THE_DAY); }, [&](HWND dlg) {
-    shown.push_back(Item(dlg, IDC_TIP_TEXT));
-    Click(dlg, IDC_TIP_NEXT);  // past the last tip: the first
-    shown.push_back(Item(dlg, IDC_TIP_TEXT));
-    Click(dlg, IDC_TIP_PREVIOUS);
-    Click(dlg, IDC_TIP_PREVIOUS);
-    shown.push_back(Item(dlg, IDC_TIP_TEXT));
-    EXPECT_EQ(IsDlgButtonChecked(dlg, IDC_TIP_SHOW_ON_STARTUP), BST_CHECKED);
-    SendMessageW(GetDlgItem(dlg, IDC_TIP_SHOW_ON_STARTUP), BM_CLICK, 0, 0);
-  }, "tip_of_the_day_en"));
+  ASSERT_TRUE(WithDialog(
+      L"Tip of the Day", [&] { d.window().Command(IDM_HELP_TIP_OF_THE_DAY); },
+      [&](HWND dlg) {
+        shown.push_back(Item(dlg, IDC_TIP_TEXT));
+        Click(dlg, IDC_TIP_NEXT);  // past the last tip: the first
+        shown.push_back(Item(dlg, IDC_TIP_TEXT));
+        Click(dlg, IDC_TIP_PREVIOUS);
+        Click(dlg, IDC_TIP_PREVIOUS);
+        shown.push_back(Item(dlg, IDC_TIP_TEXT));
+        EXPECT_EQ(IsDlgButtonChecked(dlg, IDC_TIP_SHOW_ON_STARTUP), BST_CHECKED);
+        SendMessageW(GetDlgItem(dlg, IDC_TIP_SHOW_ON_STARTUP), BM_CLICK, 0, 0);
+      },
+      "tip_of_the_day_en"));
   EXPECT_EQ(shown, (std::vector<std::u16string>{EnglishTip(7), EnglishTip(0), EnglishTip(6)}));
   const std::string ini = SavedSettings(index_);
   EXPECT_NE(ini.find("ShowTipOnStartup=0"), std::string::npos) << ini;
   EXPECT_NE(ini.find("DefaultTodIndex=7"), std::string::npos) << ini;  // the tip after the last one shown
 
   // The next opening starts there, with the box off.
-  ASSERT_TRUE(WithDialog(L"Tip of the Day", [&] { ShowTipOfTheDay(d.hwnd(), index_.home() + u"nusk.ini"); },
-                         [&](HWND dlg) {
-                           EXPECT_EQ(Item(dlg, IDC_TIP_TEXT), EnglishTip(7));
-                           EXPECT_EQ(IsDlgButtonChecked(dlg, IDC_TIP_SHOW_ON_STARTUP), BST_UNCHECKED);
-                         }));
+  ASSERT_TRUE(WithDialog(
+      L"Tip of the Day", [&] { ShowTipOfTheDay(d.hwnd(), index_.home() + u"nusk.ini"); },
+      [&](HWND dlg) {
+        EXPECT_EQ(Item(dlg, IDC_TIP_TEXT), EnglishTip(7));
+        EXPECT_EQ(IsDlgButtonChecked(dlg, IDC_TIP_SHOW_ON_STARTUP), BST_UNCHECKED);
+      }));
 }
 
 TEST_F(SmallDialogsTest, TipOfTheDayInJapanese) {
@@ -117,8 +121,9 @@ TEST_F(SmallDialogsTest, TipOfTheDayInJapanese) {
   WindowDriver d(&index_, "[Global]\r\nShowTipOnStartup=1\r\n");
   ASSERT_TRUE(d.Open());
   std::u16string text;
-  ASSERT_TRUE(WithDialog(W(u"今日のヒント"), [&] { d.window().Command(IDM_HELP_TIP_OF_THE_DAY); },
-                         [&](HWND dlg) { text = Item(dlg, IDC_TIP_TEXT); }, "tip_of_the_day_ja"));
+  ASSERT_TRUE(WithDialog(
+      W(u"今日のヒント"), [&] { d.window().Command(IDM_HELP_TIP_OF_THE_DAY); },
+      [&](HWND dlg) { text = Item(dlg, IDC_TIP_TEXT); }, "tip_of_the_day_ja"));
   EXPECT_EQ(text, Tr(TipKey(0), nullptr));
   EXPECT_NE(text, EnglishTip(0));
 }
@@ -136,15 +141,18 @@ TEST(SmallDialogs, StatisticsShowTheLoadedIndex) {
     ASSERT_TRUE(d.Open());
     std::u16string all, folders, files, built;
     const std::wstring caption = lang ? W(u"統計情報") : L"Statistics";
-    ASSERT_TRUE(WithDialog(caption, [&] { d.window().Command(IDM_DATABASE_STATISTICS); }, [&](HWND dlg) {
-      all = Item(dlg, IDC_STAT_ALL);
-      folders = Item(dlg, IDC_STAT_FOLDERS);
-      files = Item(dlg, IDC_STAT_FILES);
-      built = Item(dlg, IDC_STAT_BUILD);
-    }, lang ? "statistics_ja" : "statistics_en"));
+    ASSERT_TRUE(WithDialog(
+        caption, [&] { d.window().Command(IDM_DATABASE_STATISTICS); },
+        [&](HWND dlg) {
+          all = Item(dlg, IDC_STAT_ALL);
+          folders = Item(dlg, IDC_STAT_FOLDERS);
+          files = Item(dlg, IDC_STAT_FILES);
+          built = Item(dlg, IDC_STAT_BUILD);
+        },
+        lang ? "statistics_ja" : "statistics_en"));
     EXPECT_EQ(files, u"4");
     EXPECT_EQ(std::stoi(ToUtf8(all)), std::stoi(ToUtf8(folders)) + 4);
-    EXPECT_GE(std::stoi(ToUtf8(folders)), 3);  // at least docs, music and the drive roots
+    EXPECT_GE(std::stoi(ToUtf8(folders)), 3);       // at least docs, music and the drive roots
     EXPECT_EQ(built.size(), 19u) << ToUtf8(built);  // "yyyy-mm-dd hh:mm:ss": the fixture is a full build
   }
   InstallUI(nullptr);
@@ -164,38 +172,44 @@ TEST_F(SmallDialogsTest, WebServerStartsAndStopsWithTheFieldsAndWritesThemBack) 
   ASSERT_TRUE(d.Open());
   std::vector<std::u16string> opened;
   const std::wstring port_text = std::to_wstring(port);
-  auto show = [&] { ShowWebServerDialog(d.hwnd(), &d.window(), index_.home() + u"nusk.ini",
-                                        [&](const std::u16string& a) { opened.push_back(a); }); };
-  ASSERT_TRUE(WithDialog(L"Web Server", show, [&](HWND dlg) {
-    EXPECT_EQ(Item(dlg, IDC_WEB_PORT), u"8080");  // a damaged port reads as the default
-    EXPECT_EQ(Item(dlg, IDC_WEB_START), u"Start");
-    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dlg, IDC_WEB_PORT)));
-    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dlg, IDC_WEB_BROWSER)));
-    // A port that is no port: a warning, nothing starts.
-    SetDlgItemTextW(dlg, IDC_WEB_PORT, L"70000");
-    {
-      MessageBoxCatcher warn(IDOK);
-      Click(dlg, IDC_WEB_START);
-      EXPECT_TRUE(warn.seen());
-      EXPECT_NE(warn.text().find(u"65535"), std::u16string::npos);
-    }
-    EXPECT_FALSE(d.window().web_server_running());
-    SetDlgItemTextW(dlg, IDC_WEB_IP, L" 127.0.0.1 ");
-    SetDlgItemTextW(dlg, IDC_WEB_PORT, port_text.c_str());
-    SetDlgItemTextW(dlg, IDC_WEB_USER, L"ann");
-    SetDlgItemTextW(dlg, IDC_WEB_PASSWORD, L"s3cret");
-    Click(dlg, IDC_WEB_START);
-    EXPECT_TRUE(d.window().web_server_running());
-    EXPECT_TRUE(Listening(port));
-    EXPECT_EQ(Item(dlg, IDC_WEB_START), u"Stop");
-    for (int id : {IDC_WEB_IP, IDC_WEB_PORT, IDC_WEB_USER, IDC_WEB_PASSWORD})
-      EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dlg, id))) << id;
-    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dlg, IDC_WEB_BROWSER)));
-    Click(dlg, IDC_WEB_BROWSER);
-  }, "web_server_en"));
+  auto show = [&] {
+    ShowWebServerDialog(d.hwnd(), &d.window(), index_.home() + u"nusk.ini",
+                        [&](const std::u16string& a) { opened.push_back(a); });
+  };
+  ASSERT_TRUE(WithDialog(
+      L"Web Server", show,
+      [&](HWND dlg) {
+        EXPECT_EQ(Item(dlg, IDC_WEB_PORT), u"8080");  // a damaged port reads as the default
+        EXPECT_EQ(Item(dlg, IDC_WEB_START), u"Start");
+        EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dlg, IDC_WEB_PORT)));
+        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dlg, IDC_WEB_BROWSER)));
+        // A port that is no port: a warning, nothing starts.
+        SetDlgItemTextW(dlg, IDC_WEB_PORT, L"70000");
+        {
+          MessageBoxCatcher warn(IDOK);
+          Click(dlg, IDC_WEB_START);
+          EXPECT_TRUE(warn.seen());
+          EXPECT_NE(warn.text().find(u"65535"), std::u16string::npos);
+        }
+        EXPECT_FALSE(d.window().web_server_running());
+        SetDlgItemTextW(dlg, IDC_WEB_IP, L" 127.0.0.1 ");
+        SetDlgItemTextW(dlg, IDC_WEB_PORT, port_text.c_str());
+        SetDlgItemTextW(dlg, IDC_WEB_USER, L"ann");
+        SetDlgItemTextW(dlg, IDC_WEB_PASSWORD, L"s3cret");
+        Click(dlg, IDC_WEB_START);
+        EXPECT_TRUE(d.window().web_server_running());
+        EXPECT_TRUE(Listening(port));
+        EXPECT_EQ(Item(dlg, IDC_WEB_START), u"Stop");
+        for (int id : {IDC_WEB_IP, IDC_WEB_PORT, IDC_WEB_USER, IDC_WEB_PASSWORD})
+          EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dlg, id))) << id;
+        EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dlg, IDC_WEB_BROWSER)));
+        Click(dlg, IDC_WEB_BROWSER);
+      },
+      "web_server_en"));
   EXPECT_EQ(opened, (std::vector<std::u16string>{u"http://127.0.0.1:" + U(port_text) + u"/"}));
   std::string ini = SavedSettings(index_);
-  for (const std::string& want : std::vector<std::string>{"ip=127.0.0.1\r\n", "userName=ann", "password=s3cret", "port=" + ToUtf8(U(port_text))})
+  for (const std::string& want :
+       std::vector<std::string>{"ip=127.0.0.1\r\n", "userName=ann", "password=s3cret", "port=" + ToUtf8(U(port_text))})
     EXPECT_NE(ini.find(want), std::string::npos) << want << "\n" << ini;
 
   // Opened again while it runs: Stop frees the port and unlocks the fields.
@@ -216,8 +230,9 @@ TEST_F(SmallDialogsTest, WebServerDialogInJapanese) {
   WindowDriver d(&index_, "");
   ASSERT_TRUE(d.Open());
   std::u16string button;
-  ASSERT_TRUE(WithDialog(W(u"Web サーバー"), [&] { d.window().Command(IDM_TOOLS_WEB_SERVER); },
-                         [&](HWND dlg) { button = Item(dlg, IDC_WEB_START); }, "web_server_ja"));
+  ASSERT_TRUE(WithDialog(
+      W(u"Web サーバー"), [&] { d.window().Command(IDM_TOOLS_WEB_SERVER); },
+      [&](HWND dlg) { button = Item(dlg, IDC_WEB_START); }, "web_server_ja"));
   EXPECT_EQ(button, u"開始");
 }
 
@@ -274,12 +289,11 @@ TEST_F(SmallDialogsTest, UpdateCheckBoxesInEnglishAndJapanese) {
     ASSERT_TRUE(d.Open());
     std::u16string text;
     const std::wstring caption = lang ? W(u"更新の確認") : L"Check for updates";
-    ASSERT_TRUE(WithDialog(caption, [&] { d.window().Command(IDM_HELP_CHECK_UPDATES); },
-                           [&](HWND dlg) { text = U(DialogText(dlg)); }, lang ? "update_check_ja" : "update_check_en"));
+    ASSERT_TRUE(WithDialog(
+        caption, [&] { d.window().Command(IDM_HELP_CHECK_UPDATES); }, [&](HWND dlg) { text = U(DialogText(dlg)); },
+        lang ? "update_check_ja" : "update_check_en"));
     EXPECT_NE(text.find(u"(4.5.1)"), std::u16string::npos) << ToUtf8(text);
-    if (lang == 1) {
-      EXPECT_EQ(text, FillPlaceholders(Tr(u"MSG.NEW_VERSION_AVAILABLE", nullptr), {u"4.5.1"}));
-    }
+    if (lang == 1) { EXPECT_EQ(text, FillPlaceholders(Tr(u"MSG.NEW_VERSION_AVAILABLE", nullptr), {u"4.5.1"})); }
   }
 }
 

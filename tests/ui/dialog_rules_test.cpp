@@ -17,8 +17,14 @@ TEST(TipOfTheDay, StartAndStepWrapRound) {
   struct Case {
     std::optional<int64_t> stored;
     int first;
-  } cases[] = {{std::nullopt, 0}, {0, 0}, {3, 3}, {kTipCount - 1, kTipCount - 1}, {kTipCount, 0},
-               {kTipCount + 2, 2}, {-1, kTipCount - 1}, {-kTipCount - 2, kTipCount - 2}};
+  } cases[] = {{std::nullopt, 0},
+               {0, 0},
+               {3, 3},
+               {kTipCount - 1, kTipCount - 1},
+               {kTipCount, 0},
+               {kTipCount + 2, 2},
+               {-1, kTipCount - 1},
+               {-kTipCount - 2, kTipCount - 2}};
   for (const Case& c : cases) {
     const int first = FirstTipIndex(c.stored);
     EXPECT_EQ(first, c.first) << (c.stored ? *c.stored : -999);
@@ -70,9 +76,17 @@ TEST(WebServerForm, StatesPortsAndBrowserAddress) {
   struct PortCase {
     std::u16string_view text;
     std::optional<uint16_t> port;
-  } ports[] = {{u"", 8080},         {u"  ", 8080},         {u"80", 80},           {u" 8081 ", 8081},
-               {u"65535", 65535},   {u"65536", std::nullopt}, {u"0", std::nullopt}, {u"-1", std::nullopt},
-               {u"80a", std::nullopt}, {u"999999", std::nullopt}, {u"4294967376", std::nullopt}};
+  } ports[] = {{u"", 8080},
+               {u"  ", 8080},
+               {u"80", 80},
+               {u" 8081 ", 8081},
+               {u"65535", 65535},
+               {u"65536", std::nullopt},
+               {u"0", std::nullopt},
+               {u"-1", std::nullopt},
+               {u"80a", std::nullopt},
+               {u"999999", std::nullopt},
+               {u"4294967376", std::nullopt}};
   for (const PortCase& c : ports) EXPECT_EQ(WebServerPort(c.text), c.port) << std::string(c.text.begin(), c.text.end());
 
   EXPECT_EQ(WebServerAddress(u" \t10.0.0.1 \r\n"), u"10.0.0.1");
@@ -101,9 +115,7 @@ TEST(UpdateCheck, VersionFileVerdictsAndMessages) {
   for (const Case& c : cases) {
     const UpdateVerdict v = JudgeVersionFile(c.file, kThisVersion);
     EXPECT_EQ(v.outcome, c.outcome) << (c.file ? *c.file : "(none)");
-    if (c.outcome != UpdateOutcome::kFailed) {
-      EXPECT_EQ(v.version, c.version);
-    }
+    if (c.outcome != UpdateOutcome::kFailed) { EXPECT_EQ(v.version, c.version); }
   }
   using K = UpdateMessage::Kind;
   UpdateMessage m = UpdateMessageFor({UpdateOutcome::kUpToDate, u"4.4.0"});
