@@ -126,7 +126,7 @@ FindIo FindIo::Process(Env* env) {
   };
   io.home = nusk::Process().home_folder;
   io.settings_path = nusk::Process().settings_path;
-  io.drives = DriveMap::Load(io.settings_path);
+  io.drives = DriveMap::Load(io.settings_path, Profile::Default(), env);
   return io;
 }
 

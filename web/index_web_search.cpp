@@ -67,7 +67,7 @@ class IndexWebSearch : public WebSearch {
         log_(std::move(log)),
         interval_ms_(interval_ms),
         named_(Profile::Default(), settings_path),
-        drives_(DriveMap::Load(settings_path)) {}
+        drives_(DriveMap::Load(settings_path, Profile::Default(), env)) {}
 
   ~IndexWebSearch() override {
     {
