@@ -157,6 +157,7 @@ double GetReal(const SettingsFile& file, SettingId id) {
 
 std::u16string GetText(const SettingsFile& file, SettingId id) {
   const SettingKey& k = Describe(id);
+  if (k.encoding == SettingEncoding::kLineList) return file.ReadStoredLineList(k.section, k.key);
   return file.ReadText(k.section, k.key);
 }
 

@@ -16,6 +16,10 @@ namespace nusk {
 namespace {
 
 constexpr size_t kValueBuffer = 255;
+// Line lists (the global filter, the excluded names) are written longer than a text value
+// (the options page keeps 510 characters of the global filter): read through the short
+// buffer they would come back cut.
+constexpr size_t kLineListBuffer = 4096;
 constexpr size_t kSectionNamesBuffer = 4096;
 // Bound on the copies of one key or section removed by a delete (hand-edited files).
 constexpr int kMaxDuplicates = 64;
@@ -146,7 +150,11 @@ std::vector<std::u16string> SplitLineList(std::u16string_view stored) {
 }
 
 std::u16string SettingsFile::ReadLineList(std::u16string_view key) const {
-  return LineListToText(ReadText(kOptionsSection, key));
+  return LineListToText(ReadStoredLineList(kOptionsSection, key));
+}
+
+std::u16string SettingsFile::ReadStoredLineList(std::u16string_view section, std::u16string_view key) const {
+  return profile_->GetString(path_, Section(section), key, u"", kLineListBuffer);
 }
 
 bool SettingsFile::WriteLineList(std::u16string_view key, std::u16string_view lines) const {

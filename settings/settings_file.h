@@ -51,6 +51,8 @@ class SettingsFile {
   // Line lists in `Options`: stored with carriage returns removed and line feeds as ":";
   // read back with every ":" as a carriage return and line feed.
   std::u16string ReadLineList(std::u16string_view key) const;
+  // A line list as stored (lines joined by ':'), read whole up to 4,095 characters.
+  std::u16string ReadStoredLineList(std::u16string_view section, std::u16string_view key) const;
   bool WriteLineList(std::u16string_view key, std::u16string_view lines) const;
 
   // Removes the key (every copy of it, should the file hold it twice).

@@ -119,6 +119,17 @@ TEST_F(SettingsTest, LineListsJoinLinesWithColons) {
   EXPECT_TRUE(SplitLineList(u"").empty());
   ASSERT_TRUE(SetRealText(file_, SettingId::kBuildEveryValue, u"2.5"));
   EXPECT_DOUBLE_EQ(GetReal(file_, SettingId::kBuildEveryValue), 2.5);
+  // A line list is longer than a text value may be (510 characters of global filter): it
+  // reads back whole, through the key table too; a plain text value is still cut at 254.
+  std::u16string lines;
+  while (lines.size() < 500) lines += u"*.tmp\n";
+  lines += u"end";
+  ASSERT_TRUE(file_.WriteLineList(u"GlobalFilter", lines));
+  const std::u16string stored = TextToLineList(lines);
+  EXPECT_EQ(file_.ReadLineList(u"GlobalFilter"), LineListToText(stored));
+  EXPECT_EQ(GetText(file_, SettingId::kGlobalFilter), stored);
+  ASSERT_TRUE(file_.WriteText(u"UIState", u"GotoRow", stored));
+  EXPECT_EQ(file_.ReadText(u"UIState", u"GotoRow"), stored.substr(0, 254));
 }
 
 TEST_F(SettingsTest, DeletesRemoveEveryCopy) {
