@@ -100,6 +100,9 @@ TEST(StartBuildTest, EarlierServiceBuildNeedsNoChildWithoutASelectedNetworkDrive
 }
 
 TEST(BuildServerTest, ServesOneClientOverThePipe) {
+  // The server's pipe has one machine-wide name: no other test's server may answer here.
+  const testing::MachineWideTestLock pipe_lock(u"build_server_pipe");
+  ASSERT_TRUE(pipe_lock.held());
   BuildFixture f;
   bool drives = testing::FixtureDrivesSupported();
   // Where fixture drives cannot be made, a missing drive still gives a whole conversation.

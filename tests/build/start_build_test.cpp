@@ -93,6 +93,9 @@ struct Delegation {
 };
 
 TEST(DelegationTest, UnprivilegedAskerWithoutServiceRelaysTheServerOrFailsWhenDeclined) {
+  // The server's pipe has one machine-wide name: no other test's server may answer here.
+  const testing::MachineWideTestLock pipe_lock(u"build_server_pipe");
+  ASSERT_TRUE(pipe_lock.held());
   {
     Delegation d(false);
     FirstLineListener status;
@@ -201,6 +204,9 @@ TEST(DelegationTest, FailedNetworkDriveChildIsReportedNotRetriedWithElevation) {
 }
 
 TEST(DelegationTest, EndRelayedChildReachesTheChildBuildAndThePublishedServer) {
+  // The server's pipe has one machine-wide name: no other test's server may answer here.
+  const testing::MachineWideTestLock pipe_lock(u"build_server_pipe");
+  ASSERT_TRUE(pipe_lock.held());
   EXPECT_FALSE(EndRelayedChild(4)) << "nothing runs";
   {
     BuildFixture f;

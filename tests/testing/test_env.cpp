@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <thread>
 #include <random>
 #include <stdexcept>
 #include <vector>
@@ -26,6 +27,15 @@ std::u16string SystemTemp(Env* env) {
   return t.empty() ? u"/tmp" : t;
 }
 }  // namespace
+
+MachineWideTestLock::MachineWideTestLock(const std::u16string& tag) {
+  Env* env = Env::Default();
+  mutex_ = env->CreateFolderLock(SystemTemp(env), tag);
+  for (int waited_ms = 0; waited_ms < 120000; waited_ms += 20) {
+    if (mutex_->TryLock(&held_).ok() && held_) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+}
 
 TempDir::TempDir() {
   Env* env = Env::Default();

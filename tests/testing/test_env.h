@@ -13,6 +13,19 @@
 
 namespace nusk::testing {
 
+// Holds a machine-wide lock for as long as it lives, waiting (up to two minutes) for it.
+// Tests that use a machine-wide name of the product (the build server's pipe) take it, so
+// two test processes run by `ctest -j` never meet each other's server.
+class MachineWideTestLock {
+ public:
+  explicit MachineWideTestLock(const std::u16string& tag);
+  bool held() const { return held_; }
+
+ private:
+  std::unique_ptr<NamedMutex> mutex_;
+  bool held_ = false;
+};
+
 // A fresh empty folder under the system temp folder, removed with its contents at the end.
 // path() ends with the native separator.
 class TempDir {
