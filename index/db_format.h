@@ -191,7 +191,7 @@ std::string CheckParents(uint32_t n, uint32_t f, ParentFn parent) {
     if (p != kNoItem && p >= f) return ParentFault(i, p, n);
   }
   // Folder chains: each is walked once; one that comes back on itself is a fault.
-  constexpr uint8_t kReachesRoot = 0;
+  static constexpr uint8_t kReachesRoot = 0;
   std::vector<uint8_t> verdicts(f, kChainUndecided);
   std::vector<uint32_t> walk;
   for (uint32_t start = 0; start < f; ++start) {
