@@ -132,7 +132,19 @@ class InstanceTest : public ::testing::Test {
     }
   }
 
-  void WriteIni(std::string_view text) { index_.dir().WriteFile(u"nusk.ini", text); }
+  // The settings file as given, with the tip of the day off: a tip over the window would
+  // take the focus and the keys these tests send.
+  void WriteIni(std::string_view text) {
+    std::string ini(text);
+    constexpr std::string_view kGlobal = "[Global]\r\n";
+    const size_t global = ini.find(kGlobal);
+    if (global == std::string::npos) {
+      ini.insert(0, std::string(kGlobal) + "ShowTipOnStartup=0\r\n");
+    } else {
+      ini.insert(global + kGlobal.size(), "ShowTipOnStartup=0\r\n");
+    }
+    index_.dir().WriteFile(u"nusk.ini", ini);
+  }
   std::string Ini() {
     std::string bytes;
     Env::Default()->ReadWholeFile(index_.home() + u"nusk.ini", &bytes);

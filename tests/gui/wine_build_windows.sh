@@ -35,7 +35,7 @@ for i in $(seq 1 5); do printf "r$i" > "$tree/docs/report_$i.txt"; done
 ln -sfn "$tree" "$dosdevices/q:"
 home="Z:${work//\//\\}\\home\\"
 # Both windows stay (no hand-over to the first), every search shows all items.
-printf '[Options]\r\nMultiInstance=1\r\nShowAllItemsForEmptySearch=1\r\nVolumeStates=Q1\r\n' > "$work/home/nusk.ini"
+printf '[Global]\r\nShowTipOnStartup=0\r\n[Options]\r\nMultiInstance=1\r\nShowAllItemsForEmptySearch=1\r\nVolumeStates=Q1\r\n' > "$work/home/nusk.ini"
 
 probe() { run "$win/tests/nusk_window_probe.exe" "$@" | tr -d '\r'; }
 find_count() { run "$win/app/nusk.exe" find --dbdir "$home" 2>/dev/null | tr -d '\r' | grep -c .; }

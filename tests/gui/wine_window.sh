@@ -33,6 +33,8 @@ export DISPLAY=$(cat "$win/wine/display")
 ln -sfn "$tree" "$dosdevices/q:"
 home="Z:${work//\//\\}\\home\\"
 mkdir -p "$work/home"
+# No tip of the day over the window: it would take the keys typed below.
+printf '[Global]\r\nShowTipOnStartup=0\r\n' > "$work/home/nusk.ini"
 
 "$win/wine-run" "$win/app/nusk.exe" build --dbdir "$home" q > "$work/build.out" 2>&1 ||
   { cat "$work/build.out"; exit 1; }
