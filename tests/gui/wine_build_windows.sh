@@ -4,11 +4,11 @@
 # window), so both windows ask "Database changed, reload now?"; answered OK, both show the
 # new index (as many rows as "nusk.exe find" prints).
 #
-#   tests/gui/wine_build_windows.sh <win64 build folder>
+#   tests/gui/wine_build_windows.sh [<native build folder>] <win64 build folder>
 # Runs through <win64>/wine-run, or through $NUSK_WINE (for instance "wine") with the
 # caller's WINEPREFIX and DISPLAY.
 set -euo pipefail
-win=$(readlink -f "$1")
+win=$(readlink -f "${2:-$1}")
 work=$(mktemp -d /tmp/nusk-wine-builds.XXXXXX)
 if [ -n "${NUSK_WINE:-}" ]; then
   run() { $NUSK_WINE "$@"; }
