@@ -26,6 +26,7 @@
 #include "ui/first_result.h"
 #include "ui/keyboard_rules.h"
 #include "ui/list_rows.h"
+#include "ui/options_model.h"
 #include "ui/query_composer.h"
 #include "ui/search_delay.h"
 #include "ui/zoom.h"
@@ -257,7 +258,7 @@ void MainWindow::OnDbLoaded() {
   box_.SetNamedSearchNames(named_->List());
   loaded_ = true;
   if (load_error_.empty()) tree_.Fill(&db_);
-  global_filter_ = GetText(settings_, SettingId::kGlobalFilter);
+  global_filter_ = ReadGlobalFilter(settings_);
   RunSearch();
   if (!web_) StartWebServerIfWanted();
 }

@@ -135,7 +135,7 @@ void MainWindow::ShowOptions() {
 void MainWindow::ApplyOptionChanges(const OptionsOutcome& outcome) {
   const WindowOptions old = options_;
   options_ = ReadWindowOptions(settings_);
-  global_filter_ = GetText(settings_, SettingId::kGlobalFilter);
+  global_filter_ = ReadGlobalFilter(settings_);
   if (outcome.clear_recent_searches) {
     RecentList(kRecentSearches).Save(settings_);
     box_.SetRecent({});

@@ -141,6 +141,16 @@ std::vector<SettingId> DependentsOf(SettingId driver) {
   return ids;
 }
 
+std::u16string ReadGlobalFilter(const SettingsFile& file) {
+  std::u16string query;
+  for (const std::u16string& line : SplitLineList(GetText(file, SettingId::kGlobalFilter))) {
+    if (line.empty()) continue;
+    if (!query.empty()) query += u' ';
+    query += line;
+  }
+  return query;
+}
+
 bool IntervalRejected(std::u16string_view text) {
   if (text.empty()) return false;
   const std::string s = ToUtf8(text);

@@ -77,6 +77,10 @@ std::vector<SettingId> DependentsOf(SettingId driver);
 // blanks and a "+" allowed, the number at the front, as the build timer reads it) is 0:
 // "abc", "0" and " " are refused, "" and "1.5" and "2h" are not.
 bool IntervalRejected(std::u16string_view text);
+// The `GlobalFilter` setting as query text: its stored lines (one per line of the options
+// box, joined by ":" on disk) joined by spaces, empty lines left out, so that every line
+// applies ("a" and "*.txt" filter as "a *.txt", not as the name "a:*.txt").
+std::u16string ReadGlobalFilter(const SettingsFile& file);
 // Longest global filter taken from its box.
 inline constexpr size_t kGlobalFilterMaxChars = 510;
 

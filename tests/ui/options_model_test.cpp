@@ -35,6 +35,10 @@ TEST(UiOptionsModel, ReadsDefaultsAndStoredValues) {
   OptionValues v = ReadOptionValues(file, modern);
   EXPECT_TRUE(At(v, S::kThumbnailSize).on);
   EXPECT_EQ(At(v, S::kGlobalFilter).text, u"a\r\nb");
+  // The window applies every line of the filter, not a name holding ":".
+  EXPECT_EQ(ReadGlobalFilter(file), u"a b");
+  EXPECT_EQ(ReadGlobalFilter(SettingsFile(dir.WriteFile(u"f.ini", "[Options]\r\nGlobalFilter=:/f::*.txt:\r\n"))),
+            u"/f *.txt");
   EXPECT_EQ(At(v, S::kBuildEveryValue).text, u"2.5");
   EXPECT_EQ(At(v, S::kBuildEveryUnit).number, 2);
   EXPECT_EQ(At(v, S::kLanguage).number, 8);
