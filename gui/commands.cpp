@@ -142,9 +142,8 @@ INT_PTR CALLBACK CustomActionsProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
       SetDlgItemTextW(dlg, IDC_ACTIONS_EDIT, W(CustomActionsText(ReadCustomActions(*d->settings))).c_str());
       if (CMUI* ui = CurrentUI()) {
         SetWindowTextW(dlg, W(ui->DialogText(u"dialog.custom_actions_config", u"Custom Actions")).c_str());
-        SetDlgItemTextW(dlg, IDOK, W(ui->DialogText(u"button.ok", u"OK")).c_str());
-        SetDlgItemTextW(dlg, IDCANCEL, W(ui->DialogText(u"button.cancel", u"Cancel")).c_str());
       }
+      TranslateDialogButtons(dlg);
       // The caret at the end of the text, nothing selected, so a keystroke cannot replace it all.
       HWND edit = GetDlgItem(dlg, IDC_ACTIONS_EDIT);
       SetFocus(edit);

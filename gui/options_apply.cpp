@@ -7,6 +7,7 @@
 #include "gui/list_look.h"
 #include "gui/resource.h"
 #include "gui/main_window.h"
+#include "gui/win_menu_text.h"
 #include "l10n/mui.h"
 #include "platform/profile.h"
 #include "platform/win32/win_text.h"
@@ -51,9 +52,8 @@ INT_PTR CALLBACK NamedSearchesProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
       SetDlgItemTextW(dlg, IDC_NAMED_EDIT, W(d->named->ToText()).c_str());
       if (CMUI* ui = CurrentUI()) {
         SetWindowTextW(dlg, W(ui->DialogText(u"dialog.named_searches_config", u"Named Searches")).c_str());
-        SetDlgItemTextW(dlg, IDOK, W(ui->DialogText(u"button.ok", u"OK")).c_str());
-        SetDlgItemTextW(dlg, IDCANCEL, W(ui->DialogText(u"button.cancel", u"Cancel")).c_str());
       }
+      TranslateDialogButtons(dlg);
       HWND edit = GetDlgItem(dlg, IDC_NAMED_EDIT);
       SetFocus(edit);
       SendMessageW(edit, EM_SETSEL, GetWindowTextLengthW(edit), GetWindowTextLengthW(edit));

@@ -7,6 +7,7 @@
 #include <array>
 
 #include "gui/resource.h"
+#include "gui/win_menu_text.h"
 #include "l10n/language_files.h"
 #include "l10n/mui.h"
 #include "platform/env.h"
@@ -307,8 +308,7 @@ INT_PTR CALLBACK PageProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
         pd->sheet->shown = true;
         HWND sheet = GetParent(dlg);
         SetWindowTextW(sheet, DialogString(u"dialog.options", u"Options").c_str());
-        SetDlgItemTextW(sheet, IDOK, DialogString(u"button.ok", u"OK").c_str());
-        SetDlgItemTextW(sheet, IDCANCEL, DialogString(u"button.cancel", u"Cancel").c_str());
+        TranslateDialogButtons(sheet);
         PostMessageW(dlg, kMsgShown, 0, 0);
       }
       return TRUE;
