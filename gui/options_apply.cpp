@@ -65,11 +65,9 @@ void MainWindow::ShowOptions() {
   context.program_folder = ThisProgramFolder();
   context.home = config_.home;
   const std::u16string settings_path = config_.settings_path;
-  context.volume_rows = [settings_path](const std::array<uint8_t, 26>& states) {
+  context.volume_rows = [settings_path](const VolumeStates& states) {
     DriveSystem drives(DriveMap::Load(settings_path), Volumes::Default(), Env::Default());
-    VolumeStates typed;
-    for (size_t i = 0; i < typed.size(); ++i) typed[i] = static_cast<VolumeState>(states[i]);
-    return drives.FillVolumeRows(typed);
+    return drives.FillVolumeRows(states);
   };
   context.custom_actions = [this](HWND owner) { ConfigureCustomActions(owner); };
   context.shortcuts = [this](HWND owner) { ConfigureShortcuts(owner); };
