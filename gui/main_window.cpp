@@ -31,6 +31,7 @@
 #include "ui/zoom.h"
 #include "web/web_search.h"
 #include "util/utf.h"
+#include "util/version.h"
 #include "web/web_service.h"
 
 namespace nusk {
@@ -570,7 +571,9 @@ void MainWindow::Command(int id) {
     case IDM_HELP_CHECK_UPDATES: CheckForUpdates(); break;
     case IDM_TOOLS_PREVIEW_WINDOW: TogglePreview(); break;
     case IDM_HELP_TIP_OF_THE_DAY: ShowTipOfTheDay(hwnd_, config_.settings_path); break;
-    case IDM_HELP_ABOUT: MessageBoxText(hwnd_, u"Nusk 4.4.0\nFile name search.", MB_OK | MB_ICONINFORMATION); break;
+    case IDM_HELP_ABOUT:
+      MessageBoxText(hwnd_, u"Nusk " NUSK_VERSION "\nFile name search.", MB_OK | MB_ICONINFORMATION);
+      break;
     default:
       if (id >= IDM_BUILD_DRIVE_FIRST && id < IDM_BUILD_DRIVE_FIRST + 26) {
         StartBuildFromWindow(static_cast<char16_t>(u'A' + (id - IDM_BUILD_DRIVE_FIRST)));
