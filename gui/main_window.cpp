@@ -245,6 +245,7 @@ void MainWindow::OnDbLoaded() {
   cells.human_sizes = options_.human_readable_size;
   cells.show_folder_size = options_.show_folder_size;
   cells.utc_offset = LocalUtcOffset;
+  cells.units = TableSizeUnits();
   list_.SetView(view_.get(), cells);
   source_ = std::make_unique<FileListSource>(view_.get(), this);
   source_->set_show_all(options_.show_all_items_for_empty_search);
