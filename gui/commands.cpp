@@ -263,6 +263,8 @@ void MainWindow::ShowListMenu(POINT screen) {
   };
   add(on, IDM_FILE_OPEN, u"file.open", u"&Open");
   add(on, IDM_FILE_OPEN_PATH, u"file.open_path", u"Open &Path");
+  AppendMenuW(menu, MF_STRING | on, IDM_LIST_LOCATE_IN_TREE,
+              W(Tr(u"Action.LocateInFolderTree", u"Locate in folder tree")).c_str());
   AppendMenuW(
       menu, MF_POPUP, reinterpret_cast<UINT_PTR>(more),
       W(CurrentUI() ? CurrentUI()->PopupTitle(u"file.more_actions", u"&More Actions") : u"&More Actions").c_str());
@@ -306,6 +308,11 @@ bool MainWindow::MoreCommand(int id) {
     case IDM_FILE_MORE_ACTIONS: ShowMoreActionsMenu(); return true;
     case IDM_FILE_MORE_ACTIONS_CONFIG: ConfigureCustomActions(); return true;
     case IDM_FILE_PROPERTIES: ShowProperties(); return true;
+    case IDM_LIST_LOCATE_IN_TREE:
+      // The first selected row's folder (a file's own folder) in the tree, which then searches there.
+      if (const std::vector<uint32_t> rows = list_.SelectedRows(); !rows.empty())
+        LocateInFolderTree(list_.ItemAt(rows.front()));
+      return true;
     case IDM_MORE_ACTIONS_EMPTY: return true;
     case IDM_SEARCH_RECENT_SEARCHES: box_.ShowRecent(); return true;
     case IDM_TOOLS_KEYBOARD_SHORTCUTS: ConfigureShortcuts(hwnd_); return true;

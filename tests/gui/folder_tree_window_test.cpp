@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <functional>
 #include <set>
+#include <thread>
 
 #include "gui/folder_tree.h"
 #include "gui/resource.h"
@@ -193,6 +196,60 @@ TEST_F(TreeTest, ShowingAFolderFollowsTheChainOrStopsQuietly) {
   EXPECT_TRUE(IsWindowVisible(pane.hwnd()));
   EXPECT_EQ(ItemText(tree, TreeView_GetSelection(tree)), u"old");
   EXPECT_EQ(d.window().box().Text(), u"C:\\docs\\old music");
+}
+
+// Picks the entry with `id` from the context menu that `open` shows, with the keyboard as a
+// user would (Down to it, Enter); false when the menu or the entry was not found.
+bool ChooseFromMenu(const std::function<void()>& open, UINT id) {
+  std::atomic<bool> found{false};
+  std::thread chooser([&] {
+    for (int i = 0; i < 500; ++i, Sleep(10)) {
+      HWND m = FindWindowW(L"#32768", nullptr);
+      if (!m || !IsWindowVisible(m)) continue;
+      HMENU menu = reinterpret_cast<HMENU>(SendMessageW(m, MN_GETHMENU, 0, 0));
+      int downs = 0;
+      for (int k = 0; k < GetMenuItemCount(menu) && !found; ++k) {
+        if (GetMenuState(menu, k, MF_BYPOSITION) & (MF_GRAYED | MF_SEPARATOR)) continue;
+        ++downs;
+        found = GetMenuItemID(menu, k) == id;
+      }
+      for (int k = 0; found && k < downs; ++k) PostMessageW(m, WM_KEYDOWN, VK_DOWN, 0);
+      PostMessageW(m, WM_KEYDOWN, found ? VK_RETURN : VK_ESCAPE, 0);
+      return;
+    }
+  });
+  open();
+  chooser.join();
+  return found;
+}
+
+TEST_F(TreeTest, ListMenuLocatesTheSelectedItemsFolder) {
+  WindowDriver d(&index_, "[Options]\r\nShowAllItemsForEmptySearch=1\r\n");
+  ASSERT_TRUE(d.Open(u"draft"));
+  FolderTree& pane = d.window().folder_tree();
+  ASSERT_FALSE(IsWindowVisible(pane.hwnd()));
+  ASSERT_EQ(d.list().count(), 1u);
+  HWND lv = d.list().hwnd();
+  SetFocus(lv);
+  ListView_SetItemState(lv, 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+  auto open = [&] { SendMessageW(d.hwnd(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(lv), MAKELPARAM(-1, -1)); };
+  ASSERT_TRUE(ChooseFromMenu(open, IDM_LIST_LOCATE_IN_TREE));
+  d.Settle();
+  // The file's folder: the pane is shown with it selected, and the search runs inside it.
+  EXPECT_TRUE(IsWindowVisible(pane.hwnd()));
+  HTREEITEM selected = TreeView_GetSelection(pane.tree());
+  ASSERT_TRUE(selected);
+  EXPECT_EQ(ItemText(pane.tree(), selected), u"old");
+  EXPECT_EQ(ItemText(pane.tree(), TreeView_GetParent(pane.tree(), selected)), u"docs");
+  EXPECT_EQ(d.window().box().Text(), u"C:\\docs\\old draft");
+  EXPECT_EQ(d.list().count(), 1u);
+  // A folder row shows that folder itself.
+  d.SetText(u"music");
+  ASSERT_EQ(d.list().count(), 1u);
+  ListView_SetItemState(lv, 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+  ASSERT_TRUE(ChooseFromMenu(open, IDM_LIST_LOCATE_IN_TREE));
+  d.Settle();
+  EXPECT_EQ(ItemText(pane.tree(), TreeView_GetSelection(pane.tree())), u"music");
 }
 
 TEST_F(TreeTest, WidthAndVisibilitySurviveARestart) {
