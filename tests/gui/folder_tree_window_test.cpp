@@ -313,6 +313,53 @@ TEST_F(TreeTest, ShellMenuOfAFolderKeepsTheStatusText) {
   EXPECT_EQ(d.window().status_stack().depth(), 0u);  // what the menu saved was given back
 }
 
+// Messages kMsgTreeItemRemoved sent to the window on this thread.
+int g_removed_messages = 0;
+LRESULT CALLBACK CountRemoved(int code, WPARAM wp, LPARAM lp) {
+  if (code == HC_ACTION && reinterpret_cast<CWPSTRUCT*>(lp)->message == kMsgTreeItemRemoved) ++g_removed_messages;
+  return CallNextHookEx(nullptr, code, wp, lp);
+}
+
+// What follows the shell menu's command on a folder. Driven directly: the shell's own
+// "delete" asks for confirmation in a dialog of its own and moves the folder to the
+// desktop's trash, which a test must not do.
+TEST_F(TreeTest, DeleteVerbRemovesTheItemOnlyWhenTheFolderIsGone) {
+  WindowDriver d(&index_, "[Options]\r\nShowAllItemsForEmptySearch=1\r\n[UIState]\r\nShowTree=1\r\n");
+  ASSERT_TRUE(d.Open(u"txt"));
+  FolderTree& pane = d.window().folder_tree();
+  HWND tree = pane.tree();
+  HTREEITEM c = ChildNamed(tree, TreeView_GetRoot(tree), u"C:");
+  ASSERT_TRUE(c);
+  HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, CountRemoved, nullptr, GetCurrentThreadId());
+  ASSERT_TRUE(hook);
+  g_removed_messages = 0;
+  const struct {
+    const char16_t* name;
+    const wchar_t* verb;
+    const wchar_t* path;
+    bool removed;
+  } cases[] = {
+      {u"docs", L"open", L"C:\\docs", false},          // another verb
+      {u"windows", L"delete", L"C:\\windows", false},  // the folder is still there: the user said no
+      {u"docs", L"Delete", L"C:\\docs", true},         // gone (the index has it, the disk has not)
+  };
+  int sent = 0;
+  for (const auto& c_ : cases) {
+    SCOPED_TRACE(ToUtf8(c_.name));
+    HTREEITEM item = ChildNamed(tree, c, c_.name);
+    ASSERT_TRUE(item);
+    EXPECT_EQ(pane.AfterShellCommand(item, c_.verb, c_.path), c_.removed);
+    d.Settle();
+    sent += c_.removed ? 1 : 0;
+    EXPECT_EQ(g_removed_messages, sent);
+    EXPECT_EQ(ChildNamed(tree, c, c_.name) != nullptr, !c_.removed);
+  }
+  UnhookWindowsHookEx(hook);
+  // The window searched again: the list still shows what the index holds.
+  EXPECT_EQ(ListPaths(d), FindPaths(index_, u"txt"));
+  EXPECT_EQ(ChildTexts(tree, c).size(), 3u);  // music, empty, windows
+}
+
 TEST_F(TreeTest, JapaneseTitle) {
   auto table = std::make_unique<CJaUI>();
   table->Fill();
