@@ -2,6 +2,7 @@
 
 #include "platform/console.h"
 #include "platform/process_info.h"
+#include "util/version.h"
 
 namespace nusk {
 
@@ -30,7 +31,7 @@ const char kUsageText[] =
     "    -v            Show version information.\n"
     "    -h            Print usage information.\n\n";
 
-const char kVersionText[] = "\nnusk version: 4.4.0\n";
+const char kVersionText[] = "\nnusk version: " NUSK_VERSION "\n";
 
 void PrintUsage(std::FILE* out) {
   std::fprintf(out, "%s", kUsageText);

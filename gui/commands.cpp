@@ -13,6 +13,7 @@
 #include "gui/main_window.h"
 #include "gui/resource.h"
 #include "gui/shortcut_dialog.h"
+#include "gui/text_config_dialog.h"
 #include "gui/win_menu_text.h"
 #include "l10n/mui.h"
 #include "platform/win32/win_text.h"
@@ -126,65 +127,6 @@ HBITMAP ProgramBitmap(std::u16string_view expanded_command) {
   return bitmap;
 }
 
-int Warn(HWND owner, std::u16string_view text, std::u16string_view title) {
-  return MessageBoxW(owner, W(text).c_str(), W(title).c_str(), MB_OK | MB_ICONWARNING);
-}
-
-struct ActionsDialog {
-  SettingsFile* settings;
-};
-
-INT_PTR CALLBACK CustomActionsProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
-  switch (msg) {
-    case WM_INITDIALOG: {
-      SetWindowLongPtrW(dlg, DWLP_USER, lp);
-      auto* d = reinterpret_cast<ActionsDialog*>(lp);
-      SetDlgItemTextW(dlg, IDC_ACTIONS_EDIT, W(CustomActionsText(ReadCustomActions(*d->settings))).c_str());
-      if (CMUI* ui = CurrentUI()) {
-        SetWindowTextW(dlg, W(ui->DialogText(u"dialog.custom_actions_config", u"Custom Actions")).c_str());
-        SetDlgItemTextW(dlg, IDOK, W(ui->DialogText(u"button.ok", u"OK")).c_str());
-        SetDlgItemTextW(dlg, IDCANCEL, W(ui->DialogText(u"button.cancel", u"Cancel")).c_str());
-      }
-      // The caret at the end of the text, nothing selected, so a keystroke cannot replace it all.
-      HWND edit = GetDlgItem(dlg, IDC_ACTIONS_EDIT);
-      SetFocus(edit);
-      SendMessageW(edit, EM_SETSEL, GetWindowTextLengthW(edit), GetWindowTextLengthW(edit));
-      return FALSE;
-    }
-    case WM_COMMAND:
-      if (LOWORD(wp) == IDOK) {
-        auto* d = reinterpret_cast<ActionsDialog*>(GetWindowLongPtrW(dlg, DWLP_USER));
-        HWND edit = GetDlgItem(dlg, IDC_ACTIONS_EDIT);
-        std::wstring text(static_cast<size_t>(GetWindowTextLengthW(edit)) + 1, L'\0');
-        text.resize(static_cast<size_t>(GetWindowTextW(edit, text.data(), static_cast<int>(text.size()))));
-        const ParsedCustomActions parsed = ParseCustomActionsText(U(text));
-        switch (parsed.error) {
-          case CustomActionsError::kNone: break;
-          case CustomActionsError::kBadLine: Warn(dlg, parsed.line, u"Invalid custom action config"); return TRUE;
-          case CustomActionsError::kTooLong:
-            Warn(dlg, parsed.line + u"\n\nA name or command line can hold at most 252 characters.",
-                 u"Invalid custom action config");
-            return TRUE;
-          case CustomActionsError::kTooMany:
-            Warn(dlg, Tr(u"msg.TooManyCustomActions", u"Custom actions is limited to 24 items"), u"Invalid config");
-            return TRUE;
-        }
-        if (!WriteCustomActions(*d->settings, parsed.actions)) {
-          Warn(dlg, u"The custom actions could not be saved in " + d->settings->path() + u".", u"Nusk");
-          return TRUE;
-        }
-        EndDialog(dlg, IDOK);
-        return TRUE;
-      }
-      if (LOWORD(wp) == IDCANCEL) {
-        EndDialog(dlg, IDCANCEL);
-        return TRUE;
-      }
-      break;
-  }
-  return FALSE;
-}
-
 }  // namespace
 
 void MainWindow::ReloadShortcuts() {
@@ -264,9 +206,14 @@ void MainWindow::RunCustomAction(size_t index) {
 
 void MainWindow::ConfigureCustomActions(HWND owner) {
   EnsureDefaultCustomActions(settings_);
-  ActionsDialog d{&settings_};
-  DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_CUSTOM_ACTIONS), owner ? owner : hwnd_,
-                  CustomActionsProc, reinterpret_cast<LPARAM>(&d));
+  TextConfigDialog dialog;
+  dialog.template_id = IDD_CUSTOM_ACTIONS;
+  dialog.edit_id = IDC_ACTIONS_EDIT;
+  dialog.title_key = u"dialog.custom_actions_config";
+  dialog.title = u"Custom Actions";
+  dialog.text = CustomActionsText(ReadCustomActions(settings_));
+  dialog.apply = [this](std::u16string_view text) { return ApplyCustomActionsText(settings_, text); };
+  RunTextConfigDialog(owner ? owner : hwnd_, dialog);
 }
 
 void MainWindow::ConfigureShortcuts(HWND owner) {
@@ -316,6 +263,8 @@ void MainWindow::ShowListMenu(POINT screen) {
   };
   add(on, IDM_FILE_OPEN, u"file.open", u"&Open");
   add(on, IDM_FILE_OPEN_PATH, u"file.open_path", u"Open &Path");
+  AppendMenuW(menu, MF_STRING | on, IDM_LIST_LOCATE_IN_TREE,
+              W(Tr(u"Action.LocateInFolderTree", u"Locate in folder tree")).c_str());
   AppendMenuW(
       menu, MF_POPUP, reinterpret_cast<UINT_PTR>(more),
       W(CurrentUI() ? CurrentUI()->PopupTitle(u"file.more_actions", u"&More Actions") : u"&More Actions").c_str());
@@ -359,6 +308,11 @@ bool MainWindow::MoreCommand(int id) {
     case IDM_FILE_MORE_ACTIONS: ShowMoreActionsMenu(); return true;
     case IDM_FILE_MORE_ACTIONS_CONFIG: ConfigureCustomActions(); return true;
     case IDM_FILE_PROPERTIES: ShowProperties(); return true;
+    case IDM_LIST_LOCATE_IN_TREE:
+      // The first selected row's folder (a file's own folder) in the tree, which then searches there.
+      if (const std::vector<uint32_t> rows = list_.SelectedRows(); !rows.empty())
+        LocateInFolderTree(list_.ItemAt(rows.front()));
+      return true;
     case IDM_MORE_ACTIONS_EMPTY: return true;
     case IDM_SEARCH_RECENT_SEARCHES: box_.ShowRecent(); return true;
     case IDM_TOOLS_KEYBOARD_SHORTCUTS: ConfigureShortcuts(hwnd_); return true;

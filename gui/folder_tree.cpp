@@ -200,18 +200,22 @@ void FolderTree::ShowContextMenu(HTREEITEM item, POINT at) {
       info.lpVerb = MAKEINTRESOURCEA(chosen - 1);
       info.lpVerbW = MAKEINTRESOURCEW(chosen - 1);
       info.nShow = SW_SHOWNORMAL;
-      const bool ran = SUCCEEDED(menu->InvokeCommand(reinterpret_cast<CMINVOKECOMMANDINFO*>(&info)));
-      // The item goes only when the folder is really gone: the user may have said no.
-      if (ran && lstrcmpiW(verb, L"delete") == 0 && GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
-        TreeView_DeleteItem(tree_, item);
-        SendMessageW(owner_, kMsgTreeItemRemoved, 0, 0);
-      }
+      if (SUCCEEDED(menu->InvokeCommand(reinterpret_cast<CMINVOKECOMMANDINFO*>(&info))))
+        AfterShellCommand(item, verb, path);
     }
   }
   if (menu) menu->Release();
   if (parent) parent->Release();
   DestroyMenu(popup);
   CoTaskMemFree(pidl);
+}
+
+bool FolderTree::AfterShellCommand(HTREEITEM item, const wchar_t* verb, const std::wstring& path) {
+  // The item goes only when the folder is really gone: the user may have said no.
+  if (lstrcmpiW(verb, L"delete") != 0 || GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) return false;
+  TreeView_DeleteItem(tree_, item);
+  SendMessageW(owner_, kMsgTreeItemRemoved, 0, 0);
+  return true;
 }
 
 void FolderTree::SendPath(HTREEITEM item) {

@@ -55,6 +55,10 @@ class FolderTree {
   HTREEITEM ChildWithRecord(HTREEITEM parent, uint32_t record);
   HTREEITEM root() const { return root_; }
 
+  // After the shell menu ran `verb` on the item's folder (path): the "delete" verb with the
+  // folder gone removes the item and tells the owner (kMsgTreeItemRemoved). True when removed.
+  bool AfterShellCommand(HTREEITEM item, const wchar_t* verb, const std::wstring& path);
+
   // For ObjectWindowProc (gui/window_thunk.h).
   void AttachWindow(HWND hwnd) { hwnd_ = hwnd; }
   LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);

@@ -32,6 +32,7 @@
 #include "ui/zoom.h"
 #include "web/web_search.h"
 #include "util/utf.h"
+#include "util/version.h"
 #include "web/web_service.h"
 
 namespace nusk {
@@ -245,6 +246,7 @@ void MainWindow::OnDbLoaded() {
   cells.human_sizes = options_.human_readable_size;
   cells.show_folder_size = options_.show_folder_size;
   cells.utc_offset = LocalUtcOffset;
+  cells.units = TableSizeUnits();
   list_.SetView(view_.get(), cells);
   source_ = std::make_unique<FileListSource>(view_.get(), this);
   source_->set_show_all(options_.show_all_items_for_empty_search);
@@ -571,7 +573,9 @@ void MainWindow::Command(int id) {
     case IDM_HELP_CHECK_UPDATES: CheckForUpdates(); break;
     case IDM_TOOLS_PREVIEW_WINDOW: TogglePreview(); break;
     case IDM_HELP_TIP_OF_THE_DAY: ShowTipOfTheDay(hwnd_, config_.settings_path); break;
-    case IDM_HELP_ABOUT: MessageBoxText(hwnd_, u"Nusk 4.4.0\nFile name search.", MB_OK | MB_ICONINFORMATION); break;
+    case IDM_HELP_ABOUT:
+      MessageBoxText(hwnd_, u"Nusk " NUSK_VERSION "\nFile name search.", MB_OK | MB_ICONINFORMATION);
+      break;
     default:
       if (id >= IDM_BUILD_DRIVE_FIRST && id < IDM_BUILD_DRIVE_FIRST + 26) {
         StartBuildFromWindow(static_cast<char16_t>(u'A' + (id - IDM_BUILD_DRIVE_FIRST)));

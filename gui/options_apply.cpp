@@ -7,6 +7,7 @@
 #include "gui/list_look.h"
 #include "gui/resource.h"
 #include "gui/main_window.h"
+#include "gui/text_config_dialog.h"
 #include "l10n/mui.h"
 #include "platform/profile.h"
 #include "platform/win32/win_text.h"
@@ -39,60 +40,19 @@ bool StartAgain() {
   return true;
 }
 
-struct NamedDialog {
-  NamedSearches* named;
-};
-
-INT_PTR CALLBACK NamedSearchesProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
-  switch (msg) {
-    case WM_INITDIALOG: {
-      SetWindowLongPtrW(dlg, DWLP_USER, lp);
-      auto* d = reinterpret_cast<NamedDialog*>(lp);
-      SetDlgItemTextW(dlg, IDC_NAMED_EDIT, W(d->named->ToText()).c_str());
-      if (CMUI* ui = CurrentUI()) {
-        SetWindowTextW(dlg, W(ui->DialogText(u"dialog.named_searches_config", u"Named Searches")).c_str());
-        SetDlgItemTextW(dlg, IDOK, W(ui->DialogText(u"button.ok", u"OK")).c_str());
-        SetDlgItemTextW(dlg, IDCANCEL, W(ui->DialogText(u"button.cancel", u"Cancel")).c_str());
-      }
-      HWND edit = GetDlgItem(dlg, IDC_NAMED_EDIT);
-      SetFocus(edit);
-      SendMessageW(edit, EM_SETSEL, GetWindowTextLengthW(edit), GetWindowTextLengthW(edit));
-      return FALSE;
-    }
-    case WM_COMMAND:
-      if (LOWORD(wp) == IDOK) {
-        auto* d = reinterpret_cast<NamedDialog*>(GetWindowLongPtrW(dlg, DWLP_USER));
-        HWND edit = GetDlgItem(dlg, IDC_NAMED_EDIT);
-        std::wstring text(static_cast<size_t>(GetWindowTextLengthW(edit)) + 1, L'\0');
-        text.resize(static_cast<size_t>(GetWindowTextW(edit, text.data(), static_cast<int>(text.size()))));
-        std::u16string bad;
-        if (!d->named->FromText(U(text), &bad)) {
-          // The list stays as it was; the dialog stays open with the text.
-          MessageBoxW(dlg, W(bad.empty() ? u"The named searches could not be saved." : bad).c_str(),
-                      L"Invalid named search config", MB_OK | MB_ICONWARNING);
-          return TRUE;
-        }
-        EndDialog(dlg, IDOK);
-        return TRUE;
-      }
-      if (LOWORD(wp) == IDCANCEL) {
-        EndDialog(dlg, IDCANCEL);
-        return TRUE;
-      }
-      break;
-  }
-  return FALSE;
-}
-
 }  // namespace
 
 bool MainWindow::ConfigureNamedSearches(HWND owner) {
   NamedSearches named(Profile::Default(), config_.settings_path);
   named.EnsureDefaults();
-  NamedDialog d{&named};
-  const INT_PTR r = DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_NAMED_SEARCHES),
-                                    owner ? owner : hwnd_, NamedSearchesProc, reinterpret_cast<LPARAM>(&d));
-  if (r != IDOK) return false;
+  TextConfigDialog dialog;
+  dialog.template_id = IDD_NAMED_SEARCHES;
+  dialog.edit_id = IDC_NAMED_EDIT;
+  dialog.title_key = u"dialog.named_searches_config";
+  dialog.title = u"Named Searches";
+  dialog.text = named.ToText();
+  dialog.apply = [&named](std::u16string_view text) { return ApplyNamedSearchesText(&named, text); };
+  if (!RunTextConfigDialog(owner ? owner : hwnd_, dialog)) return false;
   box_.SetNamedSearchNames(named.List());
   if (loaded_) RunSearch();  // an "@name" in the search text may mean something else now
   return true;
@@ -105,11 +65,9 @@ void MainWindow::ShowOptions() {
   context.program_folder = ThisProgramFolder();
   context.home = config_.home;
   const std::u16string settings_path = config_.settings_path;
-  context.volume_rows = [settings_path](const std::array<uint8_t, 26>& states) {
+  context.volume_rows = [settings_path](const VolumeStates& states) {
     DriveSystem drives(DriveMap::Load(settings_path), Volumes::Default(), Env::Default());
-    VolumeStates typed;
-    for (size_t i = 0; i < typed.size(); ++i) typed[i] = static_cast<VolumeState>(states[i]);
-    return drives.FillVolumeRows(typed);
+    return drives.FillVolumeRows(states);
   };
   context.custom_actions = [this](HWND owner) { ConfigureCustomActions(owner); };
   context.shortcuts = [this](HWND owner) { ConfigureShortcuts(owner); };

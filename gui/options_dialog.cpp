@@ -7,6 +7,7 @@
 #include <array>
 
 #include "gui/resource.h"
+#include "gui/win_menu_text.h"
 #include "l10n/language_files.h"
 #include "l10n/mui.h"
 #include "platform/env.h"
@@ -137,7 +138,7 @@ void SyncCheckAll(HWND dlg, Sheet* sheet) {
   CheckDlgButton(dlg, IDC_OPT_CHECK_ALL, state == 1 ? BST_CHECKED : state == 2 ? BST_INDETERMINATE : BST_UNCHECKED);
 }
 
-void FillVolumes(HWND dlg, Sheet* sheet, const std::array<uint8_t, 26>& states) {
+void FillVolumes(HWND dlg, Sheet* sheet, const VolumeStates& states) {
   HWND list = GetDlgItem(dlg, IDC_OPT_VOLUMES);
   ListView_DeleteAllItems(list);
   sheet->volume_rows = sheet->context->volume_rows ? sheet->context->volume_rows(states) : std::vector<VolumeRow>();
@@ -216,7 +217,7 @@ void InitPage(HWND dlg, PageData* pd) {
     col.pszText = size.data();
     col.cx = (rc.right - rc.left) - col.cx - GetSystemMetrics(SM_CXVSCROLL);
     ListView_InsertColumn(list, 1, &col);
-    FillVolumes(dlg, sheet, ParseVolumeStateText(GetText(*sheet->settings, S::kVolumeStates)));
+    FillVolumes(dlg, sheet, VolumeStatesForPage(GetText(*sheet->settings, S::kVolumeStates)));
   }
   if (pd->page == OptionsPage::kMisc) {
     EnableWindow(GetDlgItem(dlg, IDC_OPT_NAMED_SEARCHES), sheet->context->named_searches != nullptr);
@@ -273,8 +274,8 @@ void OnCommand(HWND dlg, PageData* pd, int id, int code) {
         break;
       }
       case IDC_OPT_RESET_VOLUMES: {
-        std::array<uint8_t, 26> none;
-        none.fill(255);
+        VolumeStates none;
+        none.fill(kVolumeUnlisted);
         FillVolumes(dlg, sheet, none);
         break;
       }
@@ -307,8 +308,7 @@ INT_PTR CALLBACK PageProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
         pd->sheet->shown = true;
         HWND sheet = GetParent(dlg);
         SetWindowTextW(sheet, DialogString(u"dialog.options", u"Options").c_str());
-        SetDlgItemTextW(sheet, IDOK, DialogString(u"button.ok", u"OK").c_str());
-        SetDlgItemTextW(sheet, IDCANCEL, DialogString(u"button.cancel", u"Cancel").c_str());
+        TranslateDialogButtons(sheet);
         PostMessageW(dlg, kMsgShown, 0, 0);
       }
       return TRUE;

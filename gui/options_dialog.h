@@ -19,8 +19,8 @@ struct OptionsDialogContext {
   std::u16string program_folder;  // where language files are looked for (ends with a separator)
   std::u16string home;            // the database location shown on the Database page
   int start_page = 0;
-  // The Volumes page's rows for the given states (index 0 = A:; 0, 1 or 255 not named).
-  std::function<std::vector<VolumeRow>(const std::array<uint8_t, 26>&)> volume_rows;
+  // The Volumes page's rows for the given states (index 0 = A:).
+  std::function<std::vector<VolumeRow>(const VolumeStates&)> volume_rows;
   // The Misc page's buttons (owner: the sheet). Unset: the button is disabled.
   std::function<void(HWND owner)> named_searches;
   std::function<void(HWND owner)> custom_actions;

@@ -9,6 +9,7 @@
 #include "l10n/mui.h"
 #include "platform/win32/win_text.h"
 #include "settings/setting_keys.h"
+#include "ui/cell_text.h"
 
 namespace nusk {
 
@@ -175,14 +176,15 @@ void QueryComposerDialog::CreateControls() {
   make(WC_EDITW, L"", edit, kQcMinSize, x, y_of(6), size_width, kEditHeight, WS_EX_CLIENTEDGE);
   HWND min_unit =
       make(WC_COMBOBOXW, L"", WS_TABSTOP | CBS_DROPDOWNLIST | WS_VSCROLL, kQcMinUnit, unit_x, y_of(6), unit_width, 200);
-  for (const std::wstring& s : {same_as_below, std::wstring(L"KB"), std::wstring(L"MB"), std::wstring(L"GB")}) {
+  const SizeUnits units = TableSizeUnits();
+  for (const std::wstring& s : {same_as_below, W(units.kb), W(units.mb), W(units.gb)}) {
     SendMessageW(min_unit, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(s.c_str()));
   }
   make(WC_EDITW, L"", edit, kQcMaxSize, x, y_of(7), size_width, kEditHeight, WS_EX_CLIENTEDGE);
   HWND max_unit =
       make(WC_COMBOBOXW, L"", WS_TABSTOP | CBS_DROPDOWNLIST | WS_VSCROLL, kQcMaxUnit, unit_x, y_of(7), unit_width, 200);
-  for (const wchar_t* s : {L"Bytes", L"KB", L"MB", L"GB"}) {
-    SendMessageW(max_unit, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(s));
+  for (const std::wstring& s : {W(units.bytes_name), W(units.kb), W(units.mb), W(units.gb)}) {
+    SendMessageW(max_unit, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(s.c_str()));
   }
 
   const int date_width = 130;

@@ -58,6 +58,7 @@
 #define IDM_TOOLS_WEB_SERVER 40073
 #define IDM_TOOLS_PREVIEW_WINDOW 40074
 #define IDM_OTHER_FOCUS_SEARCH_BOX 40080
+#define IDM_LIST_LOCATE_IN_TREE 40085  // the result list's "Locate in folder tree"
 #define IDM_CUSTOM_ACTION_FIRST 40340  // + action index 0..23
 #define IDM_MORE_ACTIONS_EMPTY 40364   // the greyed "(Empty)" entry
 

@@ -4,6 +4,7 @@
 
 #include "gui/accelerators.h"
 #include "gui/resource.h"
+#include "gui/win_menu_text.h"
 #include "l10n/mui.h"
 #include "platform/win32/win_text.h"
 
@@ -54,8 +55,7 @@ void Translate(HWND dlg) {
   SetWindowTextW(dlg, W(ui->DialogText(u"dialog.keyboard_shortcuts_config", u"Keyboard Shortcuts")).c_str());
   SetDlgItemTextW(dlg, IDC_SHORTCUT_LABEL,
                   W(ui->DialogText(u"label.keyboard_shortcut", u"Keyboard shortcut:")).c_str());
-  SetDlgItemTextW(dlg, IDOK, W(ui->DialogText(u"button.ok", u"OK")).c_str());
-  SetDlgItemTextW(dlg, IDCANCEL, W(ui->DialogText(u"button.cancel", u"Cancel")).c_str());
+  TranslateDialogButtons(dlg);
   SetDlgItemTextW(dlg, IDC_SHORTCUT_RESET, W(ui->DialogText(u"button.restore_defaults", u"Reset &All")).c_str());
 }
 

@@ -129,9 +129,8 @@ INT_PTR CALLBACK GotoRowProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
         SetWindowTextW(dlg, W(ui->DialogText(u"dialog.goto_row", u"Go to Row")).c_str());
         SetDlgItemTextW(dlg, IDC_GOTO_LABEL,
                         W(ui->DialogText(u"label.enter_row_number", u"Enter row number:")).c_str());
-        SetDlgItemTextW(dlg, IDOK, W(ui->DialogText(u"button.ok", u"OK")).c_str());
-        SetDlgItemTextW(dlg, IDCANCEL, W(ui->DialogText(u"button.cancel", u"Cancel")).c_str());
       }
+      TranslateDialogButtons(dlg);
       SendDlgItemMessageW(dlg, IDC_GOTO_EDIT, EM_SETSEL, 0, -1);
       return TRUE;
     }
@@ -162,6 +161,13 @@ void TranslateMainMenu(HMENU menu) {
 std::wstring MenuText(std::u16string_view key, std::u16string_view english) {
   CMUI* ui = CurrentUI();
   return W(ui ? ui->MenuText(key, english) : std::u16string(english));
+}
+
+void TranslateDialogButtons(HWND dlg) {
+  CMUI* ui = CurrentUI();
+  if (!ui) return;
+  SetDlgItemTextW(dlg, IDOK, W(ui->DialogText(u"button.ok", u"OK")).c_str());
+  SetDlgItemTextW(dlg, IDCANCEL, W(ui->DialogText(u"button.cancel", u"Cancel")).c_str());
 }
 
 bool AskGotoRow(HWND owner, std::u16string* text) {

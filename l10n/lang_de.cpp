@@ -258,6 +258,12 @@ minutes=Minuten
 hours=Stunden
 days=Tage
 same_as_below=Wie unten
+size_bytes=Bytes
+bytes=Bytes
+kb=KB
+mb=MB
+gb=GB
+tb=TB
 
 [checkbox]
 ribbon_ui=Menüband statt Menü und Symbolleiste verwenden

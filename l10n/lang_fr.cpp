@@ -258,6 +258,12 @@ minutes=Minutes
 hours=Heures
 days=Jours
 same_as_below=Comme ci-dessous
+size_bytes=octets
+bytes=Octets
+kb=Ko
+mb=Mo
+gb=Go
+tb=To
 
 [checkbox]
 ribbon_ui=Utiliser le ruban au lieu du menu et de la barre d'outils

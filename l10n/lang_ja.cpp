@@ -258,6 +258,12 @@ minutes=分
 hours=時間
 days=日
 same_as_below=下と同じ
+size_bytes=バイト
+bytes=バイト
+kb=KB
+mb=MB
+gb=GB
+tb=TB
 
 [checkbox]
 ribbon_ui=メニューとツール バーの代わりにリボンを使う

@@ -258,6 +258,12 @@ minutes=分钟
 hours=小时
 days=天
 same_as_below=同下
+size_bytes=字节
+bytes=字节
+kb=KB
+mb=MB
+gb=GB
+tb=TB
 
 [checkbox]
 ribbon_ui=使用功能区代替菜单和工具栏

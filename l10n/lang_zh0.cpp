@@ -258,6 +258,12 @@ minutes=分鐘
 hours=小時
 days=天
 same_as_below=同下
+size_bytes=位元組
+bytes=位元組
+kb=KB
+mb=MB
+gb=GB
+tb=TB
 
 [checkbox]
 ribbon_ui=使用功能區取代功能表與工具列

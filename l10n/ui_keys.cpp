@@ -353,6 +353,12 @@ constexpr MessageRow kMessages[] = {
     {u"LBL.HOURS", u"label", u"hours", u"Hours"},
     {u"LBL.DAYS", u"label", u"days", u"Days"},
     {u"LBL.SameAsBelow", u"label", u"same_as_below", u"Same as below"},
+    {u"LBL.SIZE_BYTES", u"label", u"size_bytes", u"bytes"},
+    {u"LBL.BYTES", u"label", u"bytes", u"Bytes"},
+    {u"LBL.KB", u"label", u"kb", u"KB"},
+    {u"LBL.MB", u"label", u"mb", u"MB"},
+    {u"LBL.GB", u"label", u"gb", u"GB"},
+    {u"LBL.TB", u"label", u"tb", u"TB"},
     {u"MSG.LoadingDB", u"msg", u"loading_database", u"Loading database.."},
     {u"MSG.FeatureNotSupportedInOldStyleList", u"prompt", u"feature_not_supported_in_old_style_list",
      u"Only Explorer style result list supports this feature.\nPlease check the style on in the options dialog "

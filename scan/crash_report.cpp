@@ -6,12 +6,13 @@
 #include "scan/build_log.h"
 #include "scan/volume_drives.h"
 #include "util/utf.h"
+#include "util/version.h"
 
 namespace nusk {
 
 namespace {
 
-constexpr char kVersion[] = "4.4.0";
+constexpr char kVersion[] = NUSK_VERSION;
 
 std::string DriveLine(char16_t letter, DriveSystem* drives) {
   Volumes* volumes = drives->volumes();

@@ -171,10 +171,7 @@ std::vector<VolumeRow> DriveSystem::FillVolumeRows(const VolumeStates& volume_st
     row.ntfs = have_info && info.file_system == u"NTFS";
     row.local = t != DriveType::kRemovable && t != DriveType::kRemote;
     if (HasIgnoreMarker(letter)) row.enabled = false;
-    row.text = DisplayName(letter);
-    if (!row.ntfs) row.text += u" (" + info.file_system + u")";
-    if (t == DriveType::kRemovable) row.text += u" (Removable)";
-    if (t == DriveType::kRemote) row.text += u" (Remote)";
+    row.text = VolumeRowText(DisplayName(letter), letter, info.file_system, row.ntfs, t);
     uint64_t total = 0, free_bytes = 0;
     if (volumes_->QuerySpace(Root(letter), &total, &free_bytes)) row.size_text = FormatVolumeSize(total, free_bytes);
     rows.push_back(std::move(row));
@@ -184,6 +181,33 @@ std::vector<VolumeRow> DriveSystem::FillVolumeRows(const VolumeStates& volume_st
     row.checked = (row.local && row.ntfs) ? state != kVolumeSkipped : state == kVolumeSelected;
   }
   return rows;
+}
+
+std::u16string VolumeRowText(std::u16string_view display_name, char16_t letter, std::u16string_view file_system,
+                             bool ntfs, DriveType type) {
+  // The name without empty brackets (a missing label or file system), blanks collapsed.
+  std::u16string name;
+  for (size_t i = 0; i < display_name.size(); ++i) {
+    const char16_t c = display_name[i];
+    if (c == u'(') {
+      size_t j = i + 1;
+      while (j < display_name.size() && display_name[j] == u' ') ++j;
+      if (j < display_name.size() && display_name[j] == u')') {
+        i = j;
+        continue;
+      }
+    }
+    if (c == u' ' && (name.empty() || name.back() == u' ')) continue;
+    name.push_back(c);
+  }
+  while (!name.empty() && name.back() == u' ') name.pop_back();
+  const std::u16string drive = {letter, u':'};
+  // Nothing but the drive in brackets: there is no label to put before it.
+  if (name.empty() || name == u"(" + drive + u")") name = drive;
+  if (!ntfs && !file_system.empty()) name += u" (" + std::u16string(file_system) + u")";
+  if (type == DriveType::kRemovable) name += u" (Removable)";
+  if (type == DriveType::kRemote) name += u" (Remote)";
+  return name;
 }
 
 bool IsFixedNtfsDrive(DriveSystem* drives, char16_t letter) {

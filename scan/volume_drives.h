@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/volume.h"
@@ -89,6 +90,12 @@ class DriveSystem {
 
 // "used / total GB" with GiB truncated to one decimal; values of 100 or more lose it.
 std::u16string FormatVolumeSize(uint64_t total_bytes, uint64_t free_bytes);
+
+// The text of a volume row: the drive's display name without empty brackets (a drive
+// without a label, "(C:)" or "", shows as "C:"), then its file system when that is known
+// and not NTFS, then "(Removable)" or "(Remote)".
+std::u16string VolumeRowText(std::u16string_view display_name, char16_t letter, std::u16string_view file_system,
+                             bool ntfs, DriveType type);
 
 // Whether a drive answers "fixed NTFS" (for an empty VolumeStates setting).
 bool IsFixedNtfsDrive(DriveSystem* drives, char16_t letter);

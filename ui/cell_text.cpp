@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "index/nusk_db.h"
+#include "l10n/mui.h"
 #include "ui/columns.h"
 #include "util/utf.h"
 
@@ -44,21 +45,39 @@ std::u16string DecimalText(int64_t v) { return Ascii(std::to_string(v)); }
 
 std::u16string GroupDigits(uint64_t n) { return Ascii(GroupLeadingDigits(std::to_string(n))); }
 
-std::u16string FormatSizeKb(uint64_t bytes) { return GroupDigits(bytes / 1024 + (bytes % 1024 != 0)) + u" KB"; }
+const SizeUnits& EnglishSizeUnits() {
+  static const SizeUnits english;
+  return english;
+}
 
-std::u16string FormatHumanSize(uint64_t bytes) {
-  if (bytes < 1024) return DecimalText(int64_t(bytes)) + u" bytes";
+SizeUnits TableSizeUnits() {
+  SizeUnits units;
+  units.bytes = Tr(u"LBL.SIZE_BYTES", u"bytes");
+  units.bytes_name = Tr(u"LBL.BYTES", u"Bytes");
+  units.kb = Tr(u"LBL.KB", u"KB");
+  units.mb = Tr(u"LBL.MB", u"MB");
+  units.gb = Tr(u"LBL.GB", u"GB");
+  units.tb = Tr(u"LBL.TB", u"TB");
+  return units;
+}
+
+std::u16string FormatSizeKb(uint64_t bytes, const SizeUnits& units) {
+  return GroupDigits(bytes / 1024 + (bytes % 1024 != 0)) + u" " + units.kb;
+}
+
+std::u16string FormatHumanSize(uint64_t bytes, const SizeUnits& units) {
+  if (bytes < 1024) return DecimalText(int64_t(bytes)) + u" " + units.bytes;
   // KB ends at 1,024,000 rather than 1,048,576, so no KB text reaches four digits.
   struct Unit {
     uint64_t below;
     double divisor;
-    const char* name;
+    const std::u16string* name;
   };
-  static constexpr Unit kUnits[] = {
-      {1024000ull, 1024.0, " KB"},
-      {1073741824ull, 1048576.0, " MB"},
-      {1099511627776ull, 1073741824.0, " GB"},
-      {UINT64_MAX, 1099511627776.0, " TB"},
+  const Unit kUnits[] = {
+      {1024000ull, 1024.0, &units.kb},
+      {1073741824ull, 1048576.0, &units.mb},
+      {1099511627776ull, 1073741824.0, &units.gb},
+      {UINT64_MAX, 1099511627776.0, &units.tb},
   };
   const Unit* unit = &kUnits[3];
   for (const Unit& u : kUnits) {
@@ -73,10 +92,12 @@ std::u16string FormatHumanSize(uint64_t bytes) {
   std::string text = GroupLeadingDigits(buf);
   size_t cut = x < 10 ? 1 : x < 100 ? 2 : x < 1024 ? 4 : 0;
   text.resize(text.size() - std::min(cut, text.size()));
-  return Ascii(text + unit->name);
+  return Ascii(text) + u" " + *unit->name;
 }
 
-std::u16string FormatSize(uint64_t bytes, bool human) { return human ? FormatHumanSize(bytes) : FormatSizeKb(bytes); }
+std::u16string FormatSize(uint64_t bytes, bool human, const SizeUnits& units) {
+  return human ? FormatHumanSize(bytes, units) : FormatSizeKb(bytes, units);
+}
 
 int64_t UnixSecondsFromCompactTime(CompactTime t) {
   // FILETIME seconds of 1970-01-01.
@@ -165,9 +186,10 @@ std::u16string CellText(const SearchView& view, uint32_t item, int column, uint3
       return DateTimeText(LocalCivilTime(db.Time(item), options.utc_offset));
     case kColType: return details ? details->type_name : std::u16string();
     case kColSize:
-      if (!db.IsFolder(item)) return FormatSize(BytesFromSizeForm(db.SizeForm(item)), options.human_sizes);
+      if (!db.IsFolder(item))
+        return FormatSize(BytesFromSizeForm(db.SizeForm(item)), options.human_sizes, options.units);
       if (!options.show_folder_size) return {};
-      return FormatSize(db.FolderSize(item), options.human_sizes);
+      return FormatSize(db.FolderSize(item), options.human_sizes, options.units);
     case kColCreated:
       if (!details || !details->has_created) return {};
       return DateTimeText(LocalCivilTime(details->created, options.utc_offset));

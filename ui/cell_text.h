@@ -15,15 +15,29 @@
 
 namespace nusk {
 
+// The names sizes are written with. English by default; the window takes them from the
+// language table (TableSizeUnits).
+struct SizeUnits {
+  std::u16string bytes = u"bytes";       // after a number below 1,024 ("512 bytes")
+  std::u16string bytes_name = u"Bytes";  // the unit on its own, as a list offers it
+  std::u16string kb = u"KB";
+  std::u16string mb = u"MB";
+  std::u16string gb = u"GB";
+  std::u16string tb = u"TB";
+};
+const SizeUnits& EnglishSizeUnits();
+// The units in the current language table (English without one).
+SizeUnits TableSizeUnits();
+
 // 1234567 -> "1,234,567".
 std::u16string GroupDigits(uint64_t n);
 // Bytes / 1024 rounded up, grouped, " KB": 1 -> "1 KB", 0 -> "0 KB".
-std::u16string FormatSizeKb(uint64_t bytes);
+std::u16string FormatSizeKb(uint64_t bytes, const SizeUnits& units = EnglishSizeUnits());
 // Below 1,024: "%d bytes"; below 1,024,000: KB; below 2^30: MB; below 2^40: GB; else
 // TB; the value is written with three decimals, then cut to two below 10, one below
 // 100 and none below 1,024 ("1.50 KB", "20.0 KB", "500 KB"); from 1,024 TB on all three stay.
-std::u16string FormatHumanSize(uint64_t bytes);
-std::u16string FormatSize(uint64_t bytes, bool human);
+std::u16string FormatHumanSize(uint64_t bytes, const SizeUnits& units = EnglishSizeUnits());
+std::u16string FormatSize(uint64_t bytes, bool human, const SizeUnits& units = EnglishSizeUnits());
 
 // Offset of local time from UTC in seconds at a UTC instant (seconds since 1970). The
 // window passes the system's time-zone rules; tests pass fixed offsets.
@@ -60,6 +74,7 @@ struct CellOptions {
   bool show_folder_size = false;  // `ShowFolderSize`: folders show their folder total
   bool human_sizes = false;       // `HumanReadableSize`
   UtcOffsetFn utc_offset;         // null: UTC
+  SizeUnits units;                // the names of the size units
 };
 
 // Full path of an item (folders joined by '\'), of any length: unlike NuskDb::BuildPath it

@@ -7,10 +7,12 @@
 #include <string>
 #include <string_view>
 
+#include "util/version.h"
+
 namespace nusk {
 
 // The version this program writes to `LastRunVersion`.
-inline constexpr char16_t kProgramVersion[] = u"4.4.0";
+inline constexpr char16_t kProgramVersion[] = u"" NUSK_VERSION;
 
 struct FirstResultState {
   bool pending_build = false;     // a build was asked for before the database was loaded

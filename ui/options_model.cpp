@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 
+#include "scan/exclusion.h"
 #include "util/utf.h"
 
 namespace nusk {
@@ -205,24 +206,19 @@ bool WriteOptionValues(const SettingsFile& file, const OptionValues& values, std
   return ok;
 }
 
-std::array<uint8_t, 26> ParseVolumeStateText(std::u16string_view value) {
-  std::array<uint8_t, 26> states;
-  states.fill(255);
-  for (size_t i = 0; i + 1 < value.size(); i += 2) {
-    char16_t letter = value[i];
-    if (letter >= u'a' && letter <= u'z') letter = static_cast<char16_t>(letter - u'a' + u'A');
-    const char16_t digit = value[i + 1];
-    if (letter < u'A' || letter > u'Z' || (digit != u'0' && digit != u'1')) continue;
-    states[static_cast<size_t>(letter - u'A')] = digit == u'1' ? 1 : 0;
-  }
+VolumeStates VolumeStatesForPage(std::u16string_view value) {
+  VolumeStates states;
+  states.fill(kVolumeUnlisted);
+  // An empty setting leaves every drive to its default; anything else is read as the build reads it.
+  if (value.find_first_not_of(u" \t\r\n") != std::u16string_view::npos) ParseVolumeStates(value, nullptr, &states);
   return states;
 }
 
-void CheckVolumeRows(const std::array<uint8_t, 26>& states, std::vector<VolumeChoice>* rows) {
+void CheckVolumeRows(const VolumeStates& states, std::vector<VolumeChoice>* rows) {
   for (VolumeChoice& row : *rows) {
     if (row.letter < u'A' || row.letter > u'Z') continue;
-    const uint8_t state = states[static_cast<size_t>(row.letter - u'A')];
-    row.checked = row.local_ntfs ? state != 0 : state == 1;
+    const VolumeState state = states[static_cast<size_t>(row.letter - u'A')];
+    row.checked = row.local_ntfs ? state != kVolumeSkipped : state == kVolumeSelected;
   }
 }
 

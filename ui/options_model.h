@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "scan/volume_state.h"
 #include "settings/setting_keys.h"
 #include "settings/settings_file.h"
 
@@ -113,11 +114,11 @@ struct VolumeChoice {
   bool local_ntfs = true;
   bool checked = false;
 };
-// Per letter (index 0 = A): 0 excluded, 1 included, 255 not named. Pairs of a letter
-// "A".."Z" (either case) and "0"/"1"; anything else is skipped pairwise.
-std::array<uint8_t, 26> ParseVolumeStateText(std::u16string_view value);
+// The states the page starts from, read as the build reads `VolumeStates`; an empty
+// setting names no drive (every drive shows its default).
+VolumeStates VolumeStatesForPage(std::u16string_view value);
 // Ticks the rows from the states.
-void CheckVolumeRows(const std::array<uint8_t, 26>& states, std::vector<VolumeChoice>* rows);
+void CheckVolumeRows(const VolumeStates& states, std::vector<VolumeChoice>* rows);
 // The rows' states as letter-digit pairs in drive-letter order, whatever the row order.
 std::u16string FormatVolumeStateText(const std::vector<VolumeChoice>& rows);
 // The check-all box: 1 all ticked, 0 none (or no rows), 2 mixed (shown indeterminate).

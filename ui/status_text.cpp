@@ -48,7 +48,7 @@ std::u16string SearchDoneStatus(std::u16string_view query, bool show_all_for_emp
 std::u16string SelectionStatus(uint64_t count, uint64_t total_bytes, bool human) {
   std::u16string number;
   for (char c : std::to_string(count)) number += char16_t(c);
-  const std::u16string size = FormatSize(total_bytes, human);
+  const std::u16string size = FormatSize(total_bytes, human, TableSizeUnits());
   const std::u16string table = Tr(count == 1 ? u"MSG.ITEM_SELECTED" : u"MSG.ITEM_SELECTED_PLURAL", u"");
   if (!table.empty()) return FillPlaceholders(table, {number, size});
   return number + (count == 1 ? u" item selected, " : u" items selected, ") + size;

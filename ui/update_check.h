@@ -6,9 +6,11 @@
 #include <string>
 #include <string_view>
 
+#include "util/version.h"
+
 namespace nusk {
 
-inline constexpr char16_t kThisVersion[] = u"4.4.0";
+inline constexpr char16_t kThisVersion[] = u"" NUSK_VERSION;
 inline constexpr int kUpdateCheckTimeoutMs = 5000;
 
 enum class UpdateOutcome { kNotConfigured, kUpToDate, kNewVersion, kFailed };

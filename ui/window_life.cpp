@@ -2,6 +2,7 @@
 
 #include "ui/launch_text.h"
 #include "util/utf.h"
+#include "util/version.h"
 
 namespace nusk {
 
@@ -121,7 +122,7 @@ std::optional<SavedPlacement> ParsePlacement(std::u16string_view text) {
 
 std::string GuiCrashReportPrelude(std::u16string_view home) {
   std::string out = "--------------- gui crashed ---------------\n-- nusk info --\n";
-  out += "Nusk version: 4.4.0, " + std::to_string(sizeof(void*) * 8) + " bit\n";
+  out += "Nusk version: " NUSK_VERSION ", " + std::to_string(sizeof(void*) * 8) + " bit\n";
   out += "Nusk home: " + ToUtf8(home) + "\n";
   out += "Portable: Y\n";
   out += "-- Search info --\n";

@@ -7,6 +7,7 @@
 #include "tests/app/nusk_child.h"
 #include "tests/testing/test_env.h"
 #include "util/utf.h"
+#include "util/version.h"
 
 namespace nusk {
 namespace {
@@ -50,7 +51,7 @@ class ProgramTest : public ::testing::Test {
 // Command lines whose whole effect is their output, exit status and home folder.
 TEST_F(ProgramTest, OutputAndStatusOfEachCommandLine) {
   const std::u16string db = scratch_.Sub(u"db"), first = scratch_.Sub(u"first"), second = scratch_.Sub(u"second");
-  const std::string version = "\nnusk version: 4.4.0\n";
+  const std::string version = "\nnusk version: " NUSK_VERSION "\n";
   const struct {
     std::vector<std::u16string> args;
     bool ok;

@@ -12,6 +12,7 @@
 #include "platform/volume.h"
 #include "tests/build/build_test_support.h"
 #include "util/utf.h"
+#include "util/version.h"
 
 namespace nusk {
 namespace {
@@ -74,8 +75,8 @@ TEST(CrashReportTest, CrashingBuildLeavesItsReport) {
   std::erase(log, '\r');
   testing::ExpectInOrder(
       log, {"build y", "Writing database..", "--------------- build crashed ---------------",
-            "Nusk version: 4.4.0, 64 bit", "Nusk home: " + ToUtf8(home.path()), "Portable: Y", "-- drive info --",
-            "-- os info --", "-- processor info --", "-- memory info --", "Working Set Size: "});
+            "Nusk version: " NUSK_VERSION ", 64 bit", "Nusk home: " + ToUtf8(home.path()), "Portable: Y",
+            "-- drive info --", "-- os info --", "-- processor info --", "-- memory info --", "Working Set Size: "});
   EXPECT_TRUE(
       std::regex_search(log, std::regex("\n[A-Z]: type: [0-9]+, fs: [^,\n]+, free: [0-9]+, total: [1-9][0-9]*\n")))
       << log;

@@ -185,5 +185,24 @@ TEST(VolumeDrivesTest, SizeTextAndRows) {
   EXPECT_EQ(drives.DrivesToBuild(states), u"DF");
 }
 
+TEST(VolumeDrives, RowTextLeavesOutWhatIsMissing) {
+  struct Case {
+    std::u16string_view name, fs;
+    bool ntfs;
+    DriveType type;
+    std::u16string_view want;
+  } cases[] = {
+      {u"Disk (C:)", u"NTFS", true, DriveType::kFixed, u"Disk (C:)"},
+      {u"(C:)", u"NTFS", true, DriveType::kFixed, u"C:"},
+      {u" (C:)", u"", false, DriveType::kFixed, u"C:"},
+      {u"", u"", false, DriveType::kRemovable, u"C: (Removable)"},
+      {u"Backup ( ) (C:)", u"FAT32", false, DriveType::kRemote, u"Backup (C:) (FAT32) (Remote)"},
+      {u"Local Disk (C:)", u"exFAT", false, DriveType::kFixed, u"Local Disk (C:) (exFAT)"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(VolumeRowText(c.name, u'C', c.fs, c.ntfs, c.type), c.want) << std::string(c.name.begin(), c.name.end());
+  }
+}
+
 }  // namespace
 }  // namespace nusk

@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <functional>
 #include <set>
+#include <thread>
 
 #include "gui/folder_tree.h"
 #include "gui/resource.h"
@@ -195,6 +198,60 @@ TEST_F(TreeTest, ShowingAFolderFollowsTheChainOrStopsQuietly) {
   EXPECT_EQ(d.window().box().Text(), u"C:\\docs\\old music");
 }
 
+// Picks the entry with `id` from the context menu that `open` shows, with the keyboard as a
+// user would (Down to it, Enter); false when the menu or the entry was not found.
+bool ChooseFromMenu(const std::function<void()>& open, UINT id) {
+  std::atomic<bool> found{false};
+  std::thread chooser([&] {
+    for (int i = 0; i < 500; ++i, Sleep(10)) {
+      HWND m = FindWindowW(L"#32768", nullptr);
+      if (!m || !IsWindowVisible(m)) continue;
+      HMENU menu = reinterpret_cast<HMENU>(SendMessageW(m, MN_GETHMENU, 0, 0));
+      int downs = 0;
+      for (int k = 0; k < GetMenuItemCount(menu) && !found; ++k) {
+        if (GetMenuState(menu, k, MF_BYPOSITION) & (MF_GRAYED | MF_SEPARATOR)) continue;
+        ++downs;
+        found = GetMenuItemID(menu, k) == id;
+      }
+      for (int k = 0; found && k < downs; ++k) PostMessageW(m, WM_KEYDOWN, VK_DOWN, 0);
+      PostMessageW(m, WM_KEYDOWN, found ? VK_RETURN : VK_ESCAPE, 0);
+      return;
+    }
+  });
+  open();
+  chooser.join();
+  return found;
+}
+
+TEST_F(TreeTest, ListMenuLocatesTheSelectedItemsFolder) {
+  WindowDriver d(&index_, "[Options]\r\nShowAllItemsForEmptySearch=1\r\n");
+  ASSERT_TRUE(d.Open(u"draft"));
+  FolderTree& pane = d.window().folder_tree();
+  ASSERT_FALSE(IsWindowVisible(pane.hwnd()));
+  ASSERT_EQ(d.list().count(), 1u);
+  HWND lv = d.list().hwnd();
+  SetFocus(lv);
+  ListView_SetItemState(lv, 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+  auto open = [&] { SendMessageW(d.hwnd(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(lv), MAKELPARAM(-1, -1)); };
+  ASSERT_TRUE(ChooseFromMenu(open, IDM_LIST_LOCATE_IN_TREE));
+  d.Settle();
+  // The file's folder: the pane is shown with it selected, and the search runs inside it.
+  EXPECT_TRUE(IsWindowVisible(pane.hwnd()));
+  HTREEITEM selected = TreeView_GetSelection(pane.tree());
+  ASSERT_TRUE(selected);
+  EXPECT_EQ(ItemText(pane.tree(), selected), u"old");
+  EXPECT_EQ(ItemText(pane.tree(), TreeView_GetParent(pane.tree(), selected)), u"docs");
+  EXPECT_EQ(d.window().box().Text(), u"C:\\docs\\old draft");
+  EXPECT_EQ(d.list().count(), 1u);
+  // A folder row shows that folder itself.
+  d.SetText(u"music");
+  ASSERT_EQ(d.list().count(), 1u);
+  ListView_SetItemState(lv, 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+  ASSERT_TRUE(ChooseFromMenu(open, IDM_LIST_LOCATE_IN_TREE));
+  d.Settle();
+  EXPECT_EQ(ItemText(pane.tree(), TreeView_GetSelection(pane.tree())), u"music");
+}
+
 TEST_F(TreeTest, WidthAndVisibilitySurviveARestart) {
   std::string ini = "[Options]\r\nShowAllItemsForEmptySearch=1\r\n[UIState]\r\nShowTree=1\r\nTreePaneWidth=200\r\n";
   {
@@ -254,6 +311,53 @@ TEST_F(TreeTest, ShellMenuOfAFolderKeepsTheStatusText) {
   d.Pump(50);
   EXPECT_EQ(d.window().StatusText(), status);
   EXPECT_EQ(d.window().status_stack().depth(), 0u);  // what the menu saved was given back
+}
+
+// Messages kMsgTreeItemRemoved sent to the window on this thread.
+int g_removed_messages = 0;
+LRESULT CALLBACK CountRemoved(int code, WPARAM wp, LPARAM lp) {
+  if (code == HC_ACTION && reinterpret_cast<CWPSTRUCT*>(lp)->message == kMsgTreeItemRemoved) ++g_removed_messages;
+  return CallNextHookEx(nullptr, code, wp, lp);
+}
+
+// What follows the shell menu's command on a folder. Driven directly: the shell's own
+// "delete" asks for confirmation in a dialog of its own and moves the folder to the
+// desktop's trash, which a test must not do.
+TEST_F(TreeTest, DeleteVerbRemovesTheItemOnlyWhenTheFolderIsGone) {
+  WindowDriver d(&index_, "[Options]\r\nShowAllItemsForEmptySearch=1\r\n[UIState]\r\nShowTree=1\r\n");
+  ASSERT_TRUE(d.Open(u"txt"));
+  FolderTree& pane = d.window().folder_tree();
+  HWND tree = pane.tree();
+  HTREEITEM c = ChildNamed(tree, TreeView_GetRoot(tree), u"C:");
+  ASSERT_TRUE(c);
+  HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, CountRemoved, nullptr, GetCurrentThreadId());
+  ASSERT_TRUE(hook);
+  g_removed_messages = 0;
+  const struct {
+    const char16_t* name;
+    const wchar_t* verb;
+    const wchar_t* path;
+    bool removed;
+  } cases[] = {
+      {u"docs", L"open", L"C:\\docs", false},          // another verb
+      {u"windows", L"delete", L"C:\\windows", false},  // the folder is still there: the user said no
+      {u"docs", L"Delete", L"C:\\docs", true},         // gone (the index has it, the disk has not)
+  };
+  int sent = 0;
+  for (const auto& c_ : cases) {
+    SCOPED_TRACE(ToUtf8(c_.name));
+    HTREEITEM item = ChildNamed(tree, c, c_.name);
+    ASSERT_TRUE(item);
+    EXPECT_EQ(pane.AfterShellCommand(item, c_.verb, c_.path), c_.removed);
+    d.Settle();
+    sent += c_.removed ? 1 : 0;
+    EXPECT_EQ(g_removed_messages, sent);
+    EXPECT_EQ(ChildNamed(tree, c, c_.name) != nullptr, !c_.removed);
+  }
+  UnhookWindowsHookEx(hook);
+  // The window searched again: the list still shows what the index holds.
+  EXPECT_EQ(ListPaths(d), FindPaths(index_, u"txt"));
+  EXPECT_EQ(ChildTexts(tree, c).size(), 3u);  // music, empty, windows
 }
 
 TEST_F(TreeTest, JapaneseTitle) {

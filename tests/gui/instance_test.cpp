@@ -18,6 +18,7 @@
 #include "tests/app/nusk_child.h"
 #include "tests/gui/window_driver.h"
 #include "util/utf.h"
+#include "util/version.h"
 
 namespace nusk::testing {
 namespace {
@@ -327,7 +328,8 @@ TEST_F(InstanceTest, CrashWritesDumpAndLogWithTheLastSearch) {
     std::string log;
     ASSERT_TRUE(Env::Default()->ReadWholeFile(index_.home() + u"nusk.gui.log", &log).ok());
     const std::string report =
-        "--------------- gui crashed ---------------\n-- nusk info --\nNusk version: 4.4.0, 64 bit\n"
+        "--------------- gui crashed ---------------\n-- nusk info --\nNusk version: " NUSK_VERSION
+        ", 64 bit\n"
         "Nusk home: " +
         ToUtf8(index_.home()) +
         "\nPortable: Y\n-- Search info --\n"

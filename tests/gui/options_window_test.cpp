@@ -121,6 +121,11 @@ TEST_F(OptionsWindowTest, TicksTypesAndOkWritesEveryPageAndTheWindowApplies) {
     HWND volumes = Page(sheet, 3);
     HWND rows = GetDlgItem(volumes, IDC_OPT_VOLUMES);
     EXPECT_GT(ListView_GetItemCount(rows), 0);
+    for (int i = 0; i < ListView_GetItemCount(rows); ++i) {
+      wchar_t row[128] = {};
+      ListView_GetItemText(rows, i, 0, row, 127);
+      EXPECT_EQ(std::wstring(row).find(L"()"), std::wstring::npos) << ToUtf8(U(row));  // nothing left empty
+    }
     ListView_SetCheckState(rows, 0, FALSE);  // the first drive in letter order
 
     HWND misc = Page(sheet, 4);

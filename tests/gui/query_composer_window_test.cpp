@@ -161,6 +161,14 @@ TEST_F(ComposerTest, LabelsFollowTheLanguageTable) {
     EXPECT_EQ(U(caption), ui ? ui->DialogText(u"dialog.query_composer", u"") : u"Query Composer");
     EXPECT_EQ(Text(GetDlgItem(form, kQcFirstLabel)), ui ? ui->DialogText(u"label.root_dir", u"") : u"Root folder:");
     EXPECT_EQ(Text(GetDlgItem(form, kQcOffline)), ui ? ui->DialogText(u"radio.offline", u"") : u"Offline");
+    // Size units: the composer's lists and the size column.
+    wchar_t unit[64] = {};
+    SendMessageW(Field(d, kQcMaxUnit), CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(unit));
+    EXPECT_EQ(U(unit), ui ? ui->Message(u"LBL.BYTES", u"") : u"Bytes");
+    SendMessageW(Field(d, kQcMinUnit), CB_GETLBTEXT, 1, reinterpret_cast<LPARAM>(unit));
+    EXPECT_EQ(U(unit), ui ? ui->Message(u"LBL.KB", u"") : u"KB");
+    EXPECT_EQ(d.list().cell_options().units.bytes, ui ? ui->Message(u"LBL.SIZE_BYTES", u"") : u"bytes");
+    if (ui) { EXPECT_NE(d.list().cell_options().units.bytes, u"bytes"); }
     EXPECT_EQ(Text(Field(d, kQcPartialPath)), u"my notes");
     EXPECT_EQ(Text(Field(d, kQcMisc)), u"/hidden");
     // Every label fits its text.

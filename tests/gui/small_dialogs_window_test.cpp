@@ -21,6 +21,7 @@
 #include "ui/status_text.h"
 #include "ui/tips.h"
 #include "util/utf.h"
+#include "util/version.h"
 
 namespace nusk::testing {
 namespace {
@@ -243,12 +244,12 @@ TEST_F(SmallDialogsTest, UpdateCheckAgainstALocalServer) {
     bool configured;
     std::u16string_view text;
   } cases[] = {
-      {"HTTP/1.0 200 OK\r\n\r\n4.4.0\r\n", false, true, u"Nusk is update to date!"},
+      {"HTTP/1.0 200 OK\r\n\r\n" NUSK_VERSION "\r\n", false, true, u"Nusk is update to date!"},
       {"HTTP/1.0 200 OK\r\n\r\n4.5.1\r\n", false, true,
        u"A new version of Nusk(4.5.1) is available.\nWould you want to download it now?"},
       {"HTTP/1.0 200 OK\r\n\r\n", false, true, u"Failed to read latest version info from Nusk website."},
       {"", true, true, u"Failed to read latest version info from Nusk website."},
-      {"HTTP/1.0 200 OK\r\n\r\n4.4.0", false, false, u"No update check is configured"},
+      {"HTTP/1.0 200 OK\r\n\r\n" NUSK_VERSION, false, false, u"No update check is configured"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.reply);

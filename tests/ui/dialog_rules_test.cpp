@@ -9,6 +9,7 @@
 #include "ui/tips.h"
 #include "ui/update_check.h"
 #include "ui/web_server_form.h"
+#include "util/version.h"
 
 namespace nusk {
 namespace {
@@ -102,8 +103,8 @@ TEST(UpdateCheck, VersionFileVerdictsAndMessages) {
     UpdateOutcome outcome;
     std::u16string_view version;
   } cases[] = {
-      {"4.4.0", UpdateOutcome::kUpToDate, u"4.4.0"},
-      {"\xEF\xBB\xBF 4.4.0 \r\nnotes", UpdateOutcome::kUpToDate, u"4.4.0"},
+      {NUSK_VERSION, UpdateOutcome::kUpToDate, u"" NUSK_VERSION},
+      {"\xEF\xBB\xBF " NUSK_VERSION " \r\nnotes", UpdateOutcome::kUpToDate, u"" NUSK_VERSION},
       {"4.5.0\n", UpdateOutcome::kNewVersion, u"4.5.0"},
       {"4.3.9", UpdateOutcome::kNewVersion, u"4.3.9"},  // any other version is offered
       {"", UpdateOutcome::kFailed, u""},
@@ -118,7 +119,7 @@ TEST(UpdateCheck, VersionFileVerdictsAndMessages) {
     if (c.outcome != UpdateOutcome::kFailed) { EXPECT_EQ(v.version, c.version); }
   }
   using K = UpdateMessage::Kind;
-  UpdateMessage m = UpdateMessageFor({UpdateOutcome::kUpToDate, u"4.4.0"});
+  UpdateMessage m = UpdateMessageFor({UpdateOutcome::kUpToDate, kThisVersion});
   EXPECT_EQ(m.text, u"Nusk is update to date!");
   EXPECT_EQ(m.kind, K::kInformation);
   m = UpdateMessageFor({UpdateOutcome::kNewVersion, u"4.5.0"});

@@ -2,6 +2,8 @@
 // check, what OK writes and what the window does afterwards, and the volume states.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "platform/profile.h"
 #include "settings/settings_file.h"
 #include "tests/testing/test_env.h"
@@ -166,11 +168,18 @@ TEST(UiOptionsModel, OutcomeOfChanges) {
 }
 
 TEST(UiOptionsModel, VolumeStates) {
-  const auto states = ParseVolumeStateText(u"C1d0E1Z9Q");
-  EXPECT_EQ(states[2], 1);
-  EXPECT_EQ(states[3], 0);
-  EXPECT_EQ(states[4], 1);
-  EXPECT_EQ(states[25], 255);
+  // Read as the build reads the setting: a letter then "0" skips it, any other letter includes it.
+  const VolumeStates states = VolumeStatesForPage(u"C1D0E1Z");
+  EXPECT_EQ(states[2], kVolumeSelected);
+  EXPECT_EQ(states[3], kVolumeSkipped);
+  EXPECT_EQ(states[4], kVolumeSelected);
+  EXPECT_EQ(states[25], kVolumeSelected);
+  EXPECT_EQ(states[5], kVolumeUnlisted);
+  // An empty setting names no drive: each row shows its own default.
+  for (std::u16string_view empty : {u"", u" \r\n"}) {
+    const VolumeStates none = VolumeStatesForPage(empty);
+    EXPECT_TRUE(std::all_of(none.begin(), none.end(), [](VolumeState s) { return s == kVolumeUnlisted; }));
+  }
   std::vector<VolumeChoice> rows = {
       {u'E', false, false}, {u'C', true, false}, {u'D', true, true}, {u'F', true, false}, {u'G', false, true}};
   CheckVolumeRows(states, &rows);

@@ -28,14 +28,15 @@ TEST(UiFirstResult, EmptyDatabaseQuestionBuildsAndTip) {
     return s;
   };
   const Case cases[] = {
-      {"loaded database, same version", st(false, false, false, false, u"4.4.0", 1), false, false, false, false, true},
-      {"empty: the question", st(false, true, false, false, u"4.4.0", 1), false, false, true, false, true},
-      {"empty while a build runs: no question", st(false, true, true, false, u"4.4.0", 1), false, false, false, false,
+      {"loaded database, same version", st(false, false, false, false, kProgramVersion, 1), false, false, false, false,
        true},
-      {"empty after a required rebuild: build unasked", st(false, true, false, true, u"4.4.0", 1), false, true, false,
-       false, false},
-      {"pending build: started, no question, no tip", st(true, true, false, false, u"4.4.0", 1), true, false, false,
-       false, false},
+      {"empty: the question", st(false, true, false, false, kProgramVersion, 1), false, false, true, false, true},
+      {"empty while a build runs: no question", st(false, true, true, false, kProgramVersion, 1), false, false, false,
+       false, true},
+      {"empty after a required rebuild: build unasked", st(false, true, false, true, kProgramVersion, 1), false, true,
+       false, false, false},
+      {"pending build: started, no question, no tip", st(true, true, false, false, kProgramVersion, 1), true, false,
+       false, false, false},
       {"first run of this version", st(false, false, false, false, u"", 0), false, false, false, true, false},
       {"older version ran", st(false, false, false, false, u"4.3.9", 2), false, false, false, true, true},
   };

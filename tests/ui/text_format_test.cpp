@@ -3,6 +3,7 @@
 
 #include <memory>
 
+#include "l10n/builtin_ui.h"
 #include "l10n/mui.h"
 #include "ui/cell_text.h"
 #include "ui/search_delay.h"
@@ -148,6 +149,51 @@ TEST(UiStatusStack, PushAndPopRestore) {
   // An unmatched pop keeps the text.
   EXPECT_EQ(s.Set(u"{POP}"), u"Ready");
   EXPECT_EQ(s.depth(), 0u);
+}
+
+// Unit names come from the language table: every unit of both size formats and the status.
+class UnitTable : public CMUI {
+ public:
+  UnitTable() {
+    messages_[u"LBL.SIZE_BYTES"] = u"o";
+    messages_[u"LBL.BYTES"] = u"Octets";
+    messages_[u"LBL.KB"] = u"Ko";
+    messages_[u"LBL.MB"] = u"Mo";
+    messages_[u"LBL.GB"] = u"Go";
+    messages_[u"LBL.TB"] = u"To";
+  }
+};
+
+TEST(UiSizeUnits, TakenFromTheLanguageTable) {
+  InstallUI(std::make_unique<UnitTable>());
+  const SizeUnits units = TableSizeUnits();
+  EXPECT_EQ(units.bytes_name, u"Octets");
+  const struct {
+    uint64_t bytes;
+    bool human;
+    std::u16string_view want;
+  } cases[] = {
+      {512, true, u"512 o"},
+      {1536, true, u"1.50 Ko"},
+      {1048576, true, u"1.00 Mo"},
+      {1073741824, true, u"1.00 Go"},
+      {1099511627776ull, true, u"1.00 To"},
+      {2048, false, u"2 Ko"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(FormatSize(c.bytes, c.human, units), c.want) << c.bytes;
+  EXPECT_EQ(SelectionStatus(2, 1024, false), u"2 items selected, 1 Ko");
+  // The built-in German and Japanese tables carry their own names.
+  auto german = std::make_unique<CDeUI>();
+  german->Fill();
+  InstallUI(std::move(german));
+  EXPECT_EQ(FormatSize(512, true, TableSizeUnits()), u"512 Bytes");
+  auto japanese = std::make_unique<CJaUI>();
+  japanese->Fill();
+  InstallUI(std::move(japanese));
+  EXPECT_EQ(FormatSize(512, true, TableSizeUnits()), u"512 バイト");
+  EXPECT_EQ(TableSizeUnits().bytes_name, u"バイト");
+  InstallUI(nullptr);
+  EXPECT_EQ(FormatSize(512, true, TableSizeUnits()), u"512 bytes");
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "platform/crash.h"
 #include "ui/window_life.h"
 #include "util/utf.h"
+#include "util/version.h"
 
 namespace nusk {
 namespace {
@@ -98,7 +99,7 @@ TEST(UiWindowLife, PlacementTextRoundTripAndBadInput) {
 
 TEST(UiWindowLife, CrashReportLines) {
   EXPECT_EQ(GuiCrashReportPrelude(u"C:\\n\\日本\\"),
-            "--------------- gui crashed ---------------\n-- nusk info --\nNusk version: 4.4.0, " +
+            "--------------- gui crashed ---------------\n-- nusk info --\nNusk version: " NUSK_VERSION ", " +
                 std::to_string(sizeof(void*) * 8) +
                 " bit\nNusk home: C:\\n\\\xE6\x97\xA5\xE6\x9C\xAC\\\n"
                 "Portable: Y\n-- Search info --\n");
