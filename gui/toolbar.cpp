@@ -178,7 +178,10 @@ void MainToolbar::FitBand() {
 
 int MainToolbar::height() const {
   if (!shown_ || !rebar_) return 0;
-  return static_cast<int>(SendMessageW(rebar_, RB_GETBARHEIGHT, 0, 0));
+  // Before the rebar has a width it may report no height: the buttons' height and the band's edges.
+  const int bar = static_cast<int>(SendMessageW(rebar_, RB_GETBARHEIGHT, 0, 0));
+  const int buttons = toolbar_ ? HIWORD(SendMessageW(toolbar_, TB_GETBUTTONSIZE, 0, 0)) + 4 : 0;
+  return std::max(bar, buttons);
 }
 
 std::vector<ToolbarSlot> MainToolbar::Slots() const {
