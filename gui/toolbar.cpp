@@ -26,9 +26,7 @@ constexpr NameId kUnnamed[] = {
 };
 
 // Buttons that show their text beside the image; the others show it as their tooltip.
-bool ShowsText(const ToolbarButtonDef& def) {
-  return def.drop_down || def.code == 30 || def.code == 37 || def.code == 70;
-}
+bool ShowsText(const ToolbarButtonDef& def) { return def.drop_down; }
 
 std::u16string ButtonText(const ToolbarButtonDef& def) {
   CMUI* ui = CurrentUI();
@@ -76,11 +74,11 @@ void MainToolbar::MakeToolbar() {
     SendMessageW(rebar_, RB_DELETEBAND, 0, 0);
     DestroyWindow(toolbar_);
   }
-  toolbar_ = CreateWindowExW(0, TOOLBARCLASSNAMEW, L"",
-                             WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | TBSTYLE_FLAT | TBSTYLE_LIST | TBSTYLE_TOOLTIPS |
-                                 CCS_NODIVIDER | CCS_NOPARENTALIGN | CCS_NORESIZE | CCS_ADJUSTABLE,
-                             0, 0, 0, 0, rebar_, reinterpret_cast<HMENU>(kToolbarId), GetModuleHandleW(nullptr),
-                             nullptr);
+  toolbar_ =
+      CreateWindowExW(0, TOOLBARCLASSNAMEW, L"",
+                      WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | TBSTYLE_FLAT | TBSTYLE_LIST | TBSTYLE_TOOLTIPS |
+                          CCS_NODIVIDER | CCS_NOPARENTALIGN | CCS_NORESIZE | CCS_ADJUSTABLE,
+                      0, 0, 0, 0, rebar_, reinterpret_cast<HMENU>(kToolbarId), GetModuleHandleW(nullptr), nullptr);
   if (!toolbar_) return;
   SendMessageW(toolbar_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
   // Commands and notifications go to the main window, not to the rebar.
@@ -244,7 +242,8 @@ void MainToolbar::Enable(int command, bool enable) {
 }
 
 bool MainToolbar::IsEnabled(int command) const {
-  return toolbar_ && SendMessageW(toolbar_, TB_ISBUTTONENABLED, command, 0) != 0;
+  return toolbar_ && SendMessageW(toolbar_, TB_COMMANDTOINDEX, command, 0) >= 0 &&
+         SendMessageW(toolbar_, TB_ISBUTTONENABLED, command, 0) != 0;
 }
 
 void MainToolbar::Customize() {

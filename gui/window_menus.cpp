@@ -190,7 +190,8 @@ void MainWindow::OnToolbarDropDown(int command, POINT at) {
 
 void MainWindow::FillDbLocations(HMENU popup) {
   Clear(popup);
-  AppendMenuW(popup, MF_STRING, IDM_DATABASE_LOAD_DEFAULT, MenuText(u"database.load.default", u"&Default Location").c_str());
+  AppendMenuW(popup, MF_STRING, IDM_DATABASE_LOAD_DEFAULT,
+              MenuText(u"database.load.default", u"&Default Location").c_str());
   AppendMenuW(popup, MF_STRING, IDM_DATABASE_LOAD_BROWSE, MenuText(u"database.load.browse", u"&Browse...").c_str());
   AppendMenuW(popup, MF_SEPARATOR, 0, nullptr);
   RecentList recent(kRecentDbLocations);
@@ -294,8 +295,8 @@ void MainWindow::LoadDbLocation(const std::u16string& folder) {
     recent.Save(settings);
   }
   if (target == config_.home) return;
-  const std::u16string question = u"Nusk uses the database in " + target +
-                                  u" from its next start.\nDo you want to restart now?";
+  const std::u16string question =
+      u"Nusk uses the database in " + target + u" from its next start.\nDo you want to restart now?";
   if (MessageBoxW(hwnd_, W(question).c_str(), L"Nusk", MB_YESNO | MB_ICONQUESTION) == IDYES && StartAgain())
     PostMessageW(hwnd_, WM_CLOSE, 0, 0);
 }

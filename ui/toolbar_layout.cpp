@@ -13,7 +13,7 @@ using I = ToolbarImageSet;
 constexpr int kStdCopy = 1, kStdDelete = 5, kStdFileNew = 6, kStdFileOpen = 7, kStdFileSave = 8, kStdPrintPre = 9,
               kStdProperties = 10, kStdHelp = 11, kStdFind = 12, kStdReplace = 13;
 constexpr int kViewLargeIcons = 0, kViewList = 2, kViewDetails = 3, kViewSortDate = 6, kViewParentFolder = 8,
-              kViewNetConnect = 9, kViewNetDisconnect = 10, kViewNewFolder = 11, kViewViewMenu = 12;
+              kViewNetConnect = 9, kViewNetDisconnect = 10, kViewNewFolder = 11, kViewSmallIcons = 1;
 constexpr int kHistBack = 0, kHistForward = 1, kHistFavorites = 2, kHistViewTree = 4;
 
 constexpr ToolbarButtonDef kButtons[] = {
@@ -22,14 +22,13 @@ constexpr ToolbarButtonDef kButtons[] = {
     {33, u"Search.GoUp", u"search.go_up", true, u"Go Up", I::kView, kViewParentFolder, false, true},
     {30, u"Search.NewSearch", u"new_search", false, u"New Search", I::kStandard, kStdFileNew, false, false},
     {37, u"Search.QueryComposer", u"query_composer", false, u"Query Composer", I::kStandard, kStdFind, false, false},
-    {34, u"Search.RecentSearches", u"recent_searches", false, u"Recent Searches", I::kView, kViewSortDate, true,
-     false},
+    {34, u"Search.RecentSearches", u"recent_searches", false, u"Recent Searches", I::kView, kViewSortDate, true, false},
     {36, u"Search.NamedSearches", u"named_searches", false, u"Named Searches", I::kHistory, kHistFavorites, true,
      false},
     {1, u"File.Open", u"open", false, u"Open", I::kStandard, kStdFileOpen, false, false},
     {2, u"File.OpenPath", u"open_path", false, u"Open Path", I::kView, kViewNewFolder, false, false},
     {6, u"File.Properties", u"properties", false, u"Properties", I::kStandard, kStdProperties, false, false},
-    {7, u"File.MoreActions", u"more_actions", false, u"More Actions", I::kView, kViewViewMenu, true, false},
+    {7, u"File.MoreActions", u"more_actions", false, u"More Actions", I::kView, kViewSmallIcons, true, false},
     {10, u"Edit.Copy", u"copy", false, u"Copy", I::kStandard, kStdCopy, false, false},
     {11, u"Edit.CopyName", u"copy_name", false, u"Copy Name", I::kStandard, kStdCopy, false, false},
     {12, u"Edit.CopyFullName", u"copy_full_name", false, u"Copy Full Name", I::kStandard, kStdCopy, false, false},
@@ -153,7 +152,8 @@ std::optional<std::vector<ToolbarSlot>> DecodeToolbar(std::u16string_view state,
   for (std::u16string_view raw : Split(state)) {
     const std::u16string_view part = Trim(raw);
     if (part == u"-") {
-      if (!slots.empty() && slots.back().kind != ToolbarSlot::Kind::kSeparator) slots.push_back(ToolbarSlot::Separator());
+      if (!slots.empty() && slots.back().kind != ToolbarSlot::Kind::kSeparator)
+        slots.push_back(ToolbarSlot::Separator());
       usable = true;
       continue;
     }

@@ -25,9 +25,9 @@ struct ToolbarButtonDef {
   bool menu_key;                 // text_key names a `menu` item (its text loses "&" and the shortcut)
   std::u16string_view english;   // the button's text without a language table
   ToolbarImageSet images;
-  int image;           // index in the image set
-  bool drop_down;      // the button opens a menu
-  bool nav;            // back, forward or up: hidden while `NavButtons` is off
+  int image;       // index in the image set
+  bool drop_down;  // the button opens a menu
+  bool nav;        // back, forward or up: hidden while `NavButtons` is off
 };
 
 // Every button the toolbar offers, in the order the customisation dialog lists them.
@@ -40,8 +40,8 @@ const ToolbarButtonDef* FindToolbarButton(std::u16string_view command);
 struct ToolbarSlot {
   enum class Kind : uint8_t { kButton, kSeparator, kCustomAction };
   Kind kind = Kind::kButton;
-  int code = 0;               // kButton
-  std::u16string action;      // kCustomAction: the action's name
+  int code = 0;           // kButton
+  std::u16string action;  // kCustomAction: the action's name
   bool operator==(const ToolbarSlot&) const = default;
   static ToolbarSlot Button(int code) { return {Kind::kButton, code, {}}; }
   static ToolbarSlot Separator() { return {Kind::kSeparator, 0, {}}; }

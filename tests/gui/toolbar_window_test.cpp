@@ -83,13 +83,13 @@ TEST_F(ToolbarWindowTest, SavedButtonsComeBackAndAreWrittenOnExit) {
   WindowDriver d(&index_, std::string(kIni) +
                               "[CustomAction]\r\nCount=2\r\nName1=Pad\r\nCommand1=notepad.exe\r\n"
                               "Name2=Open, then close\r\nCommand2=notepad.exe \"%1\"\r\n"
-                              "[UIState]\r\nBigToolbar=1\r\nToolbarState=30,c,-,c,999,31,c\r\n"
+                              "[UIState]\r\nBigToolbar=1\r\nToolbarState=30,c,-,c,999,31,32,33,c\r\n"
                               "CustomCommandNames=Open\x1b then close,Gone,Pad\r\n");
   ASSERT_TRUE(d.Open());
   MainToolbar& bar = d.window().toolbar();
   EXPECT_TRUE(bar.big());
-  EXPECT_EQ(Buttons(bar.toolbar()),
-            (std::vector<int>{IDM_SEARCH_NEW, IDM_CUSTOM_ACTION_FIRST + 1, 0, IDM_SEARCH_BACK, IDM_CUSTOM_ACTION_FIRST}));
+  EXPECT_EQ(Buttons(bar.toolbar()), (std::vector<int>{IDM_SEARCH_NEW, IDM_CUSTOM_ACTION_FIRST + 1, 0, IDM_SEARCH_BACK,
+                                                      IDM_SEARCH_FORWARD, IDM_SEARCH_UP, IDM_CUSTOM_ACTION_FIRST}));
   EXPECT_EQ(ButtonText(bar.toolbar(), IDM_CUSTOM_ACTION_FIRST + 1), u"Open, then close");
   // Back is enabled once there is a search to go back to; up only with a folder in the query.
   EXPECT_FALSE(bar.IsEnabled(IDM_SEARCH_BACK));
@@ -104,7 +104,7 @@ TEST_F(ToolbarWindowTest, SavedButtonsComeBackAndAreWrittenOnExit) {
   EXPECT_FALSE(bar.IsEnabled(IDM_SEARCH_UP));
   SendMessageW(d.hwnd(), WM_COMMAND, IDM_FILE_CLOSE, 0);
   d.Pump(50);
-  EXPECT_EQ(Settings().ReadText(u"UIState", u"ToolbarState"), u"30,c,-,31,c");
+  EXPECT_EQ(Settings().ReadText(u"UIState", u"ToolbarState"), u"30,c,-,31,32,33,c");
   EXPECT_EQ(Settings().ReadText(u"UIState", u"CustomCommandNames"), u"Open\x1b then close,Pad");
 }
 
@@ -163,9 +163,10 @@ TEST_F(ToolbarWindowTest, ScreenshotsInThreeLanguagesSmallAndLarge) {
     }
     const std::u16string want = new_search ? *new_search : u"New Search";
     InstallUI(std::move(c.table));
-    WindowDriver d(&index_, std::string(kIni) + "[CustomAction]\r\nCount=1\r\nName1=\xE3\x83\xA1\xE3\x83\xA2 Pad\r\n"
-                                                "Command1=notepad.exe\r\n[UIState]\r\nToolbarState=31,32,33,-,30,37,"
-                                                "34,36,-,1,2,6,7,-,10,c\r\nCustomCommandNames=\xE3\x83\xA1\xE3\x83\xA2 Pad\r\n");
+    WindowDriver d(&index_, std::string(kIni) +
+                                "[CustomAction]\r\nCount=1\r\nName1=\xE3\x83\xA1\xE3\x83\xA2 Pad\r\n"
+                                "Command1=notepad.exe\r\n[UIState]\r\nToolbarState=31,32,33,-,30,37,"
+                                "34,36,-,1,2,6,7,-,10,c\r\nCustomCommandNames=\xE3\x83\xA1\xE3\x83\xA2 Pad\r\n");
     ASSERT_TRUE(d.Open());
     d.Type(u"report");
     MainToolbar& bar = d.window().toolbar();

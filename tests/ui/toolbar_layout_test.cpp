@@ -61,7 +61,10 @@ TEST(UiToolbarLayout, DecodingDropsWhatCannotBeShown) {
       {u"-,30", u"", {S::Button(30)}},
       // A custom slot without a name left goes; a repeated action goes.
       {u"c,c,c,1", u"A,A", {S::Action(u"A"), S::Button(1)}},
-      {u"c", u"\x1b" u"x\x1b,,B", {S::Action(u",x,")}},
+      {u"c",
+       u"\x1b"
+       u"x\x1b,,B",
+       {S::Action(u",x,")}},
   };
   for (const Case& c : cases) EXPECT_EQ(DecodeToolbar(c.state, c.names, true), c.want) << ToUtf8(c.state);
   // Absent or unusable: the default bar.
@@ -72,7 +75,8 @@ TEST(UiToolbarLayout, DecodingDropsWhatCannotBeShown) {
 
 TEST(UiToolbarLayout, SavedTextsFitTheReader) {
   Slots many;
-  for (int i = 0; i < 30; ++i) many.push_back(S::Action(std::u16string(20, char16_t(u'a' + i % 26)) + U16(std::to_string(i))));
+  for (int i = 0; i < 30; ++i)
+    many.push_back(S::Action(std::u16string(20, char16_t(u'a' + i % 26)) + U16(std::to_string(i))));
   for (const ToolbarButtonDef& b : ToolbarButtons()) many.push_back(S::Button(b.code));
   const SavedToolbar saved = EncodeToolbar(many);
   EXPECT_LE(saved.state.size(), 254u);
@@ -86,7 +90,9 @@ TEST(UiToolbarLayout, SavedTextsFitTheReader) {
 
 TEST(UiToolbarLayout, CustomCommandNamesAndMenuTexts) {
   EXPECT_EQ(ParseCustomCommandNames(u""), std::vector<std::u16string>{});
-  EXPECT_EQ(ParseCustomCommandNames(u"a\x1b" u"b,,c"), (std::vector<std::u16string>{u"a,b", u"c"}));
+  EXPECT_EQ(ParseCustomCommandNames(u"a\x1b"
+                                    u"b,,c"),
+            (std::vector<std::u16string>{u"a,b", u"c"}));
   const std::vector<std::u16string> names = {u"x,y", u"", u"z"};
   EXPECT_EQ(JoinCustomCommandNames(names), u"x\x1by,z");
   struct Case {
