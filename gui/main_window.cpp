@@ -145,10 +145,12 @@ LRESULT CALLBACK MainWindow::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 void MainWindow::OnCreate() {
   HINSTANCE instance = GetModuleHandleW(nullptr);
   TranslateMainMenu(GetMenu(hwnd_));
-  FillBuildDriveMenu(GetSubMenu(GetSubMenu(GetMenu(hwnd_), 2), 1), config_.settings_path, IDM_BUILD_DRIVE_FIRST);
+  FillBuildDriveMenu(FindPopupStartingWith(GetMenu(hwnd_), IDM_BUILD_DRIVE_FIRST), config_.settings_path,
+                     IDM_BUILD_DRIVE_FIRST);
   if (GetFlag(settings_, SettingId::kBuildOnStartup)) pending_build_ = 0;
   ReloadShortcuts();
   box_.Create(hwnd_, kSearchBoxId, [this] { OnBoxChanged(); });
+  CreateToolbar();
   status_ =
       CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | (options_.status_bar ? WS_VISIBLE : 0) | SBARS_SIZEGRIP, 0,
                       0, 0, 0, hwnd_, reinterpret_cast<HMENU>(kStatusId), instance, nullptr);
@@ -206,8 +208,10 @@ void MainWindow::Layout() {
   }
   const int box_height = box_.preferred_height();
   const int margin = 4;
-  MoveWindow(box_.hwnd(), margin, margin, rc.right - 2 * margin, box_height, TRUE);
-  const int top = box_height + 2 * margin;
+  const int bar = toolbar_.height();
+  if (toolbar_.rebar() && bar > 0) MoveWindow(toolbar_.rebar(), 0, 0, rc.right, bar, TRUE);
+  MoveWindow(box_.hwnd(), margin, bar + margin, rc.right - 2 * margin, box_height, TRUE);
+  const int top = bar + box_height + 2 * margin;
   const int height = std::max<int>(0, rc.bottom - top - status_height);
   int left = 0;
   if (tree_shown_ && tree_.hwnd()) {
@@ -397,6 +401,7 @@ void MainWindow::OnSearchDone() {
   SetStatus(SearchDoneStatus(search_text_, options_.show_all_items_for_empty_search, db_.item_count(), list_.count(),
                              static_cast<uint64_t>(ms)));
   UpdateTitle();
+  UpdateNavButtons();
   if (pending_build_ >= 0 && !building_) StartBuildFromWindow(static_cast<char16_t>(pending_build_));
   if (first_result_) {
     first_result_ = false;
@@ -488,6 +493,7 @@ void MainWindow::GoUp() {
   std::u16string folder = source_->scope_folder();
   if (folder.empty()) return;
   std::u16string up = GoUpFolder(folder);
+  NoteRecentLocation(up);
   if (up.find(u' ') != std::u16string::npos) up = u"\"" + up + u"\"";
   // The folder term of the search text gives way to its parent; the other terms stay.
   std::u16string text = search_text_;
@@ -583,7 +589,7 @@ void MainWindow::Command(int id) {
         list_.SortByPlace(id - IDM_SORT_FIRST);
       } else if (id >= IDM_RECENT_FIRST && id < IDM_RECENT_FIRST + 16) {
         // handled by the search box's drop-down
-      } else if (!MoreCommand(id)) {
+      } else if (!MenuCommand(id) && !MoreCommand(id)) {
         list_.OnCommand(id);
       }
   }
@@ -678,6 +684,7 @@ bool MainWindow::PreTranslate(MSG* msg) {
 
 void MainWindow::SaveState() {
   composer_.Close();
+  SaveToolbar();
   SetFlag(settings_, SettingId::kShowTree, tree_shown_);
   SetInteger(settings_, SettingId::kTreePaneWidth, tree_.width());
   SetText(settings_, SettingId::kColumns, ColumnsText(list_.DisplayOrder()));
@@ -723,6 +730,7 @@ LRESULT MainWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_NOTIFY: {
       LRESULT result = 0;
       if (list_.OnNotify(reinterpret_cast<NMHDR*>(lp), &result)) return result;
+      if (toolbar_.OnNotify(reinterpret_cast<NMHDR*>(lp), &result)) return result;
       break;
     }
     case WM_CONTEXTMENU:
@@ -734,9 +742,15 @@ LRESULT MainWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
         ShowListMenu({GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
         return 0;
       }
+      if (toolbar_.rebar() &&
+          (reinterpret_cast<HWND>(wp) == toolbar_.toolbar() || reinterpret_cast<HWND>(wp) == toolbar_.rebar())) {
+        ShowToolbarMenu({GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
+        return 0;
+      }
       break;
     case WM_INITMENUPOPUP:
       if (reinterpret_cast<HMENU>(wp) == more_actions_menu_) FillMoreActions(more_actions_menu_);
+      else OnInitMenu(reinterpret_cast<HMENU>(wp));
       break;
     case WM_MENUSELECT: OnMenuSelect(LOWORD(wp), HIWORD(wp), reinterpret_cast<HMENU>(lp)); return 0;
     case WM_ENTERMENULOOP: SetStatus(u"{PUSH}"); break;
@@ -753,7 +767,11 @@ LRESULT MainWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
       return 0;
     case kMsgTreeFolder:
       // The folder chosen in the tree becomes the folder of the search text.
-      if (lp) TakeSearchText(WithSearchFolder(search_text_, U(reinterpret_cast<const wchar_t*>(lp))));
+      if (lp) {
+        const std::u16string folder = U(reinterpret_cast<const wchar_t*>(lp));
+        NoteRecentLocation(folder);
+        TakeSearchText(WithSearchFolder(search_text_, folder));
+      }
       return 0;
     case kMsgDbChanged: OnDbChanged(wp); return 0;
     case kMsgBackgroundBuildDone: OnBuildEnded(true); return 0;

@@ -21,6 +21,7 @@
 #include "gui/query_composer_dialog.h"
 #include "gui/result_list.h"
 #include "gui/search_box.h"
+#include "gui/toolbar.h"
 #include "gui/window_build.h"
 #include "index/nusk_db.h"
 #include "search/file_list_source.h"
@@ -64,7 +65,16 @@ struct MainWindowConfig {
   std::function<void()> show_tip;
   // The preview viewer's folder (ends with a separator); empty: this program's own folder.
   std::u16string preview_folder;
+  // Database locations. set_home: records the home folder for the next start (empty: the
+  // default location; unset: the redirect in the base folder's settings); browse_folder:
+  // asks for a folder (unset: the folder dialog); open_folder: shows a folder (unset: the shell).
+  std::function<bool(const std::u16string&)> set_home;
+  std::function<std::u16string()> browse_folder;
+  std::function<void(const std::u16string&)> open_folder;
 };
+
+// The popup of a menu (searched at every depth) whose first item has this command.
+HMENU FindPopupStartingWith(HMENU menu, UINT first_id);
 
 class MainWindow : public IFileListSourceChangeListener {
  public:
@@ -152,6 +162,9 @@ class MainWindow : public IFileListSourceChangeListener {
   // The "More actions" popup of the main menu (filled when it opens).
   HMENU more_actions_menu() const { return more_actions_menu_; }
 
+  // The classic toolbar in its rebar (gui/window_menus.cpp).
+  MainToolbar& toolbar() { return toolbar_; }
+
   // The notification-area icon (null while `CloseToTray` is off).
   TrayIcon* tray() { return tray_.get(); }
   // Adds or removes the icon after the cached `CloseToTray` changed (the options dialog).
@@ -190,6 +203,26 @@ class MainWindow : public IFileListSourceChangeListener {
   void ShowMoreActionsMenu();
   void ConfigureCustomActions(HWND owner = nullptr);
   void ConfigureShortcuts(HWND owner);
+  // gui/window_menus.cpp: the toolbar, the menus filled when they open and the database,
+  // location and help commands.
+  void CreateToolbar();
+  bool MenuCommand(int id);
+  bool OnInitMenu(HMENU popup);
+  void SaveToolbar();
+  void UpdateNavButtons();
+  void ShowToolbarMenu(POINT screen);
+  void OnToolbarDropDown(int command, POINT at);
+  int TrackMenuAt(HMENU popup, POINT* at);  // at null: the result list's top-left corner
+  void FillDbLocations(HMENU popup);
+  void FillRecentLocations(HMENU popup);
+  void FillNamedSearches(HMENU popup);
+  void NoteRecentLocation(std::u16string folder);
+  void RebuildAll();
+  void LoadDbLocation(const std::u16string& folder);  // empty: the default location
+  MainToolbar toolbar_;
+  HMENU db_load_menu_ = nullptr;
+  HMENU recent_locations_menu_ = nullptr;
+  HMENU named_menu_ = nullptr;
   // gui/options_apply.cpp: the options dialog and applying what it changed.
   void ApplyOptionChanges(const OptionsOutcome& outcome);
   // The named-search editor (after the defaults are made sure of); true when saved.

@@ -62,6 +62,18 @@
 #define IDM_CUSTOM_ACTION_FIRST 40340  // + action index 0..23
 #define IDM_MORE_ACTIONS_EMPTY 40364   // the greyed "(Empty)" entry
 
+// The toolbar's context menu and the menus filled when they open.
+#define IDM_TOOLBAR_CUSTOMIZE 40090
+#define IDM_TOOLBAR_LARGE 40091
+#define IDM_DB_LOCATION_FIRST 40450      // + entry of the recent database locations (0..7)
+#define IDM_DB_LOCATION_EMPTY 40458      // the greyed "(Empty)" entry
+#define IDM_RECENT_LOCATION_FIRST 40460  // + entry of the recent locations (0..15); also its "(Empty)"
+#define IDM_RECENT_LOCATIONS_CLEAR 40476
+#define IDM_NAMED_SEARCHES_EMPTY 40477
+#define IDM_NAMED_SEARCHES_CONFIG 40478
+#define IDM_NAMED_SEARCH_FIRST 40480  // + named search (0..99)
+#define IDM_NAMED_SEARCH_LAST 40579
+
 #define IDM_HEADER_USE_SORT 40100
 #define IDM_HEADER_FIT 40101
 #define IDM_HEADER_STRETCH 40102

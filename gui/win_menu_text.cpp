@@ -50,6 +50,18 @@ constexpr IdKey kCommandKeys[] = {
     {IDM_FILE_PROPERTIES, u"file.properties"},
     {IDM_TOOLS_KEYBOARD_SHORTCUTS, u"tools.keyboard_shortcuts"},
     {IDM_FILE_MORE_ACTIONS_CONFIG, u"file.more_actions.config"},
+    {IDM_DATABASE_REBUILD_ALL, u"database.rebuild_all"},
+    {IDM_DATABASE_RELOAD, u"database.reload"},
+    {IDM_DATABASE_LOAD_DEFAULT, u"database.load.default"},
+    {IDM_DATABASE_LOAD_BROWSE, u"database.load.browse"},
+    {IDM_NAMED_SEARCHES_EMPTY, u"search.named_searches.empty"},
+    {IDM_NAMED_SEARCHES_CONFIG, u"search.named_searches.config"},
+    {IDM_RECENT_LOCATIONS_CLEAR, u"search.recent_locations.clear"},
+    {IDM_VIEW_TOOLBAR, u"view.toolbar"},
+    {IDM_VIEW_NAV_BUTTONS, u"view.navigation_buttons"},
+    {IDM_TOOLS_OPTIONS, u"tools.options"},
+    {IDM_TOOLS_OPEN_DB_LOCATION, u"tools.open_db_location"},
+    {IDM_HELP_TOPICS, u"help.help"},
 };
 
 // Each popup is named by the command of its first item.
@@ -58,12 +70,15 @@ constexpr IdKey kPopupKeys[] = {
     {IDM_EDIT_COPY, u"edit"},
     {IDM_EDIT_ZOOM_IN, u"edit.text_size"},
     {IDM_SEARCH_NEW, u"search"},
-    {IDM_VIEW_STATUSBAR, u"view"},
-    {IDM_HELP_ABOUT, u"help"},
+    {IDM_VIEW_TOOLBAR, u"view"},
+    {IDM_HELP_TOPICS, u"help"},
+    {IDM_DATABASE_LOAD_DEFAULT, u"database.load"},
+    {IDM_RECENT_LOCATION_FIRST, u"search.recent_locations"},
+    {IDM_NAMED_SEARCHES_EMPTY, u"search.named_searches"},
     {IDM_DATABASE_BUILD_ALL, u"database"},
     {IDM_BUILD_DRIVE_FIRST, u"database.build"},
     {IDM_MORE_ACTIONS_EMPTY, u"file.more_actions"},
-    {IDM_TOOLS_KEYBOARD_SHORTCUTS, u"tools"},
+    {IDM_TOOLS_OPTIONS, u"tools"},
 };
 
 std::u16string_view KeyOf(const IdKey* begin, const IdKey* end, UINT id) {

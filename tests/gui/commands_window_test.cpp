@@ -17,6 +17,9 @@
 #include "gui/resource.h"
 #include "l10n/builtin_ui.h"
 #include "l10n/mui.h"
+#include "platform/profile.h"
+#include "search/named_searches.h"
+#include "settings/recent_list.h"
 #include "platform/win32/win_text.h"
 #include "settings/settings_file.h"
 #include "tests/gui/window_driver.h"
@@ -115,6 +118,7 @@ class CommandsWindowTest : public ::testing::Test {
   WindowDriver& Open(std::string ini, const std::function<void(const SettingsFile&)>& before = {}) {
     index_.Build();
     driver_ = std::make_unique<WindowDriver>(&index_, ini);
+    driver_->configure = configure_;
     if (before) before(SettingsFile(index_.home() + u"nusk.ini"));
     EXPECT_TRUE(driver_->Open());
     return *driver_;
@@ -146,8 +150,43 @@ class CommandsWindowTest : public ::testing::Test {
     SetModifier(VK_MENU, false);
   }
 
+  // Opens a popup menu through `open`, reads its entries from another thread, then presses
+  // Down `choose` times and Enter (Escape for 0).
+  struct Seen {
+    std::vector<UINT> ids;
+    std::vector<std::u16string> texts;
+  };
+  Seen ReadPopup(const std::function<void()>& open, int choose) {
+    Seen seen;
+    std::thread reader([&] {
+      for (int i = 0; i < 500; ++i, Sleep(10)) {
+        HWND m = nullptr;
+        for (HWND w = FindWindowExW(nullptr, nullptr, L"#32768", nullptr); w && !m;
+             w = FindWindowExW(nullptr, w, L"#32768", nullptr)) {
+          if (IsWindowVisible(w)) m = w;
+        }
+        if (!m) continue;
+        HMENU menu = reinterpret_cast<HMENU>(SendMessageW(m, MN_GETHMENU, 0, 0));
+        for (int k = 0; k < GetMenuItemCount(menu); ++k) {
+          wchar_t buf[256] = {};
+          GetMenuStringW(menu, k, buf, 255, MF_BYPOSITION);
+          seen.ids.push_back(GetMenuItemID(menu, k));
+          seen.texts.push_back(U(buf));
+        }
+        for (int k = 0; k < choose; ++k) PostMessageW(m, WM_KEYDOWN, VK_DOWN, 0);
+        PostMessageW(m, WM_KEYDOWN, choose ? VK_RETURN : VK_ESCAPE, 0);
+        return;
+      }
+    });
+    open();
+    reader.join();
+    driver_->Pump(30);
+    return seen;
+  }
+
   TestIndex index_;
   std::unique_ptr<WindowDriver> driver_;
+  std::function<void(MainWindowConfig*)> configure_;
 };
 
 constexpr char kIni[] = "[Options]\r\nShowAllItemsForEmptySearch=1\r\n";
@@ -326,6 +365,17 @@ TEST_F(CommandsWindowTest, ConfigurationDialogRefusesBadTextAndSavesGoodText) {
 // Every command the window carries out itself, sent as WM_COMMAND (the route of the menu,
 // the toolbar and the accelerators), each with the effect it must have.
 TEST_F(CommandsWindowTest, EachCommandSentAsWmCommandHasItsEffect) {
+  std::u16string home_set = u"(none)", opened;
+  const std::u16string elsewhere = index_.dir().Sub(u"elsewhere");
+  CreateDirectoryW(W(elsewhere).c_str(), nullptr);
+  configure_ = [&](MainWindowConfig* c) {
+    c->set_home = [&](const std::u16string& folder) {
+      home_set = folder;
+      return true;
+    };
+    c->browse_folder = [&] { return elsewhere; };
+    c->open_folder = [&](const std::u16string& folder) { opened = folder; };
+  };
   WindowDriver& d = Open(kIni);
   d.Type(u"report");
   ASSERT_EQ(d.list().count(), 2u);
@@ -337,9 +387,23 @@ TEST_F(CommandsWindowTest, EachCommandSentAsWmCommandHasItsEffect) {
     int id;
     std::function<void()> before;
     std::function<bool()> effect;
-    const wchar_t* dialog = nullptr;  // the caption of a dialog the command shows, answered with OK
+    const wchar_t* dialog = nullptr;  // the caption of a dialog the command shows
+    int button = IDOK;                // the button that answers it
   };
   std::u16string dialog_text;
+  MainToolbar& bar = d.window().toolbar();
+  auto hidden = [&](int id) { return SendMessageW(bar.toolbar(), TB_ISBUTTONHIDDEN, id, 0) != 0; };
+  auto box_top = [&] {
+    RECT r;
+    GetWindowRect(box, &r);
+    POINT p{r.left, r.top};
+    ScreenToClient(d.hwnd(), &p);
+    return static_cast<int>(p.y);
+  };
+  auto checked = [&](UINT id) { return (GetMenuState(GetMenu(d.hwnd()), id, MF_BYCOMMAND) & MF_CHECKED) != 0; };
+  auto ui_state = [&](const char16_t* key) { return Settings().ReadText(u"UIState", key); };
+  auto recent_db = [&](int i) { return Settings().ReadText(u"RecentDbLocations", RecentList::KeyFor(i)); };
+  int small_height = 0, reloads = 0;
   const Step steps[] = {
       {IDM_EDIT_ZOOM_IN, [&] { list.SetZoom(100); }, [&] { return list.zoom() > 100; }},
       {IDM_EDIT_ZOOM_OUT, [&] { list.SetZoom(100); }, [&] { return list.zoom() < 100; }},
@@ -370,6 +434,47 @@ TEST_F(CommandsWindowTest, EachCommandSentAsWmCommandHasItsEffect) {
       {IDM_VIEW_STATUSBAR, nullptr, [&] { return IsWindowVisible(d.window().status_bar()); }},
       {IDM_EDIT_GOTO_ROW, [&] { Select({}); }, [&] { return selected() == Rows{0}; }, L"Go to Row"},
       {IDM_HELP_ABOUT, nullptr, [&] { return dialog_text.find(u"Nusk") != std::u16string::npos; }, L"Nusk"},
+      // The toolbar: hidden and shown (the search box moves up and back), its navigation
+      // buttons, its large buttons; each choice kept in the settings.
+      {IDM_VIEW_TOOLBAR, nullptr,
+       [&] {
+         return !IsWindowVisible(bar.rebar()) && box_top() == 4 && ui_state(u"Toolbar") == u"0" &&
+                !checked(IDM_VIEW_TOOLBAR);
+       }},
+      {IDM_VIEW_TOOLBAR, nullptr,
+       [&] {
+         return IsWindowVisible(bar.rebar()) && bar.height() > 0 && box_top() == bar.height() + 4 &&
+                ui_state(u"Toolbar") == u"1" && checked(IDM_VIEW_TOOLBAR);
+       }},
+      {IDM_VIEW_NAV_BUTTONS, nullptr,
+       [&] {
+         return hidden(IDM_SEARCH_BACK) && hidden(IDM_SEARCH_FORWARD) && hidden(IDM_SEARCH_UP) &&
+                !hidden(IDM_SEARCH_NEW) && Settings().ReadText(u"Options", u"NavButtons") == u"0" &&
+                !checked(IDM_VIEW_NAV_BUTTONS);
+       }},
+      {IDM_VIEW_NAV_BUTTONS, nullptr,
+       [&] { return !hidden(IDM_SEARCH_BACK) && Settings().ReadText(u"Options", u"NavButtons") == u"1"; }},
+      {IDM_TOOLBAR_LARGE, [&] { small_height = bar.height(); },
+       [&] { return bar.big() && bar.height() > small_height && ui_state(u"BigToolbar") == u"1"; }},
+      {IDM_TOOLBAR_LARGE, nullptr,
+       [&] { return !bar.big() && bar.height() == small_height && ui_state(u"BigToolbar") == u"0"; }},
+      // The database: reloaded, its folder opened, another location chosen (restart declined).
+      {IDM_DATABASE_RELOAD, [&] { reloads = d.window().reloads(); },
+       [&] {
+         return d.window().reloads() == reloads + 1 &&
+                PumpUntil(
+                    &d.window(), [&] { return d.window().loaded() && list.count() == 2; }, 10000);
+       }},
+      {IDM_TOOLS_OPEN_DB_LOCATION, nullptr, [&] { return opened == index_.home(); }},
+      {IDM_DATABASE_LOAD_BROWSE, nullptr,
+       [&] {
+         return home_set == elsewhere + u"\\" && recent_db(0) == elsewhere + u"\\" && recent_db(1) == index_.home() &&
+                dialog_text.find(elsewhere) != std::u16string::npos;
+       },
+       L"Nusk", IDNO},
+      {IDM_DATABASE_LOAD_DEFAULT, nullptr, [&] { return home_set.empty() && recent_db(2) == elsewhere + u"\\"; },
+       L"Nusk", IDNO},
+      {IDM_HELP_TOPICS, nullptr, [&] { return dialog_text.find(u"@Name") != std::u16string::npos; }, L"Nusk Help"},
       {IDM_SEARCH_NEW, nullptr, [&] { return d.window().box().Text().empty() && GetFocus() == box; }},
       {IDM_SEARCH_BACK, [&] { d.Settle(); }, [&] { return d.window().box().Text() == u"report"; }},
       {IDM_SEARCH_FORWARD, nullptr, [&] { return d.window().box().Text().empty(); }},
@@ -392,7 +497,7 @@ TEST_F(CommandsWindowTest, EachCommandSentAsWmCommandHasItsEffect) {
         }
       });
     } else if (step.dialog) {
-      answer = std::make_unique<MessageBoxCatcher>(IDOK, step.dialog);
+      answer = std::make_unique<MessageBoxCatcher>(step.button, step.dialog);
     }
     SendMessageW(d.hwnd(), WM_COMMAND, MAKEWPARAM(step.id, 0), 0);
     if (typist.joinable()) typist.join();
@@ -606,6 +711,73 @@ TEST_F(CommandsWindowTest, MoreActionsMenuScreenshotsInThreeLanguages) {
       EXPECT_TRUE(shot) << name;
     }
   }
+}
+
+// The menus filled when they open: database locations (Ctrl+D), recent locations and named
+// searches, each listing its entries and carrying out the chosen one.
+TEST_F(CommandsWindowTest, FilledMenusListTheirEntriesAndRunTheChosenOne) {
+  std::u16string home_set = u"(none)";
+  configure_ = [&](MainWindowConfig* c) {
+    c->set_home = [&](const std::u16string& folder) {
+      home_set = folder;
+      return true;
+    };
+  };
+  WindowDriver& d =
+      Open(std::string(kIni) +
+           "[RecentDbLocations]\r\nItem0=X:\\db & more\\\r\n[MRL]\r\nItem0=C:\\docs\\\r\nItem1=Q:\\gone\\\r\n");
+  auto command = [&](int id) { return [&d, id] { SendMessageW(d.hwnd(), WM_COMMAND, id, 0); }; };
+  {
+    MessageBoxCatcher restart(IDNO);
+    const Seen db = ReadPopup(command(IDM_DATABASE_DB_LOCATIONS), 3);
+    EXPECT_EQ(db.texts, (std::vector<std::u16string>{u"&Default Location", u"&Browse...", u"", u"X:\\db && more\\"}));
+    EXPECT_EQ(home_set, u"X:\\db & more\\");
+    EXPECT_TRUE(restart.seen());
+  }
+  const Seen locations = ReadPopup(command(IDM_SEARCH_RECENT_LOCATIONS), 1);
+  EXPECT_EQ(locations.ids, (std::vector<UINT>{IDM_RECENT_LOCATION_FIRST, IDM_RECENT_LOCATION_FIRST + 1, 0,
+                                              IDM_RECENT_LOCATIONS_CLEAR}));
+  EXPECT_EQ(d.window().search_text(), u"C:\\docs\\");
+  PumpUntil(
+      &d.window(), [&] { return d.list().count() == 2; }, 5000);
+  EXPECT_EQ(d.list().count(), 2u);  // the two reports in that folder
+  // Going up records the parent as a recent location, newest first.
+  SendMessageW(d.hwnd(), WM_COMMAND, IDM_SEARCH_UP, 0);
+  EXPECT_EQ(Settings().ReadText(u"MRL", u"Item0"), u"C:\\");
+  ReadPopup(command(IDM_SEARCH_RECENT_LOCATIONS), 4);  // Clear List
+  EXPECT_EQ(ReadPopup(command(IDM_SEARCH_RECENT_LOCATIONS), 0).ids, std::vector<UINT>{IDM_RECENT_LOCATION_FIRST});
+
+  NamedSearches named(Profile::Default(), index_.home() + u"nusk.ini");
+  const std::vector<std::u16string> names = named.List();
+  ASSERT_GE(names.size(), 2u);
+  d.SetText(u"report");
+  const Seen menu = ReadPopup(command(IDM_SEARCH_NAMED_SEARCHES), 2);
+  ASSERT_EQ(menu.texts.size(), names.size() + 2);
+  EXPECT_EQ(menu.texts[0], u"@" + names[0]);
+  EXPECT_EQ(menu.ids.back(), static_cast<UINT>(IDM_NAMED_SEARCHES_CONFIG));
+  EXPECT_EQ(d.window().box().Text(), u"report @" + names[1]);
+}
+
+// Rebuild All empties the database and builds every drive: with every drive deselected the
+// rebuilt database is empty, where Build All keeps the items.
+TEST_F(CommandsWindowTest, DISABLED_RebuildAllCleansBeforeTheBuild) {
+  configure_ = [](MainWindowConfig* c) {
+    std::u16string p = FromUtf8(NUSK_BINARY_DIR) + u"/app/nusk.exe";
+    for (char16_t& ch : p) ch = ch == u'/' ? u'\\' : ch;
+    c->program = p;
+  };
+  WindowDriver& d = Open(std::string(kIni) +
+                         "ShowBuiltNotification=0\r\n"
+                         "VolumeStates=A0B0C0D0E0F0G0H0I0J0K0L0M0N0O0P0Q0R0S0T0U0V0W0X0Y0Z0\r\n");
+  MainWindow& w = d.window();
+  ASSERT_EQ(d.list().count(), 4u);
+  SendMessageW(d.hwnd(), WM_COMMAND, IDM_DATABASE_REBUILD_ALL, 0);
+  const bool done = PumpUntil(
+      &w, [&] { return w.builds_started() == 1 && !w.building() && w.loaded() && w.reloads() >= 2; }, 60000);
+  ASSERT_TRUE(done) << "started " << w.builds_started() << ", reloads " << w.reloads();
+  PumpUntil(
+      &w, [&] { return d.list().count() == 0; }, 5000);
+  EXPECT_EQ(d.list().count(), 0u);
 }
 
 }  // namespace

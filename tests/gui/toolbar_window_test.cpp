@@ -1,0 +1,190 @@
+// The main window's toolbar: the buttons it starts with, the saved customisation read back
+// and written on exit, custom-action buttons, the back/forward/up states, the customisation
+// dialog, and screenshots in three languages with small and large buttons.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "gui/accelerators.h"
+#include "gui/resource.h"
+#include "l10n/builtin_ui.h"
+#include "l10n/mui.h"
+#include "platform/win32/win_text.h"
+#include "settings/settings_file.h"
+#include "tests/gui/window_driver.h"
+#include "ui/toolbar_layout.h"
+#include "util/utf.h"
+
+namespace nusk::testing {
+namespace {
+
+constexpr char kIni[] = "[Options]\r\nShowAllItemsForEmptySearch=1\r\n";
+
+// The toolbar's buttons as command identifiers, 0 for a separator.
+std::vector<int> Buttons(HWND toolbar) {
+  std::vector<int> ids;
+  const int n = static_cast<int>(SendMessageW(toolbar, TB_BUTTONCOUNT, 0, 0));
+  for (int i = 0; i < n; ++i) {
+    TBBUTTON b{};
+    SendMessageW(toolbar, TB_GETBUTTON, i, reinterpret_cast<LPARAM>(&b));
+    ids.push_back((b.fsStyle & BTNS_SEP) ? 0 : b.idCommand);
+  }
+  return ids;
+}
+
+std::u16string ButtonText(HWND toolbar, int id) {
+  wchar_t buf[128] = {};
+  SendMessageW(toolbar, TB_GETBUTTONTEXTW, id, reinterpret_cast<LPARAM>(buf));
+  return U(buf);
+}
+
+class ToolbarWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    index_.File(u"C:\\docs\\report one.txt", 100, 1500000000);
+    index_.File(u"C:\\docs\\report two.txt", 200, 1500000000);
+    index_.Build();
+  }
+  void TearDown() override { InstallUI(nullptr); }
+  SettingsFile Settings() { return SettingsFile(index_.home() + u"nusk.ini"); }
+  TestIndex index_;
+};
+
+TEST_F(ToolbarWindowTest, DefaultButtonsMapToTheirCommands) {
+  WindowDriver d(&index_, kIni);
+  ASSERT_TRUE(d.Open());
+  std::vector<int> want;
+  for (const ToolbarSlot& s : DefaultToolbarSlots())
+    want.push_back(s.kind == ToolbarSlot::Kind::kSeparator ? 0 : ToolbarCommandId(*FindToolbarButton(s.code)));
+  EXPECT_EQ(Buttons(d.window().toolbar().toolbar()), want);
+  // Every button of the table reaches a command of the window.
+  for (const ToolbarButtonDef& b : ToolbarButtons()) EXPECT_NE(ToolbarCommandId(b), 0) << ToUtf8(b.command);
+  // A click on a button is the command (sent to the main window, not to the rebar).
+  std::vector<int> seen;
+  d.window().command_hook = [&](int id) {
+    seen.push_back(id);
+    return true;
+  };
+  const RECT rc = d.window().toolbar().ButtonRect(IDM_SEARCH_NEW);
+  POINT p{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
+  ScreenToClient(d.window().toolbar().toolbar(), &p);
+  SendMessageW(d.window().toolbar().toolbar(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(p.x, p.y));
+  SendMessageW(d.window().toolbar().toolbar(), WM_LBUTTONUP, 0, MAKELPARAM(p.x, p.y));
+  d.Pump(30);
+  EXPECT_EQ(seen, std::vector<int>{IDM_SEARCH_NEW});
+}
+
+TEST_F(ToolbarWindowTest, SavedButtonsComeBackAndAreWrittenOnExit) {
+  // A custom action whose name holds a comma, stored with code 27, and one whose action is gone.
+  WindowDriver d(&index_, std::string(kIni) +
+                              "[CustomAction]\r\nCount=2\r\nName1=Pad\r\nCommand1=notepad.exe\r\n"
+                              "Name2=Open, then close\r\nCommand2=notepad.exe \"%1\"\r\n"
+                              "[UIState]\r\nBigToolbar=1\r\nToolbarState=30,c,-,c,999,31,32,33,c\r\n"
+                              "CustomCommandNames=Open\x1b then close,Gone,Pad\r\n");
+  ASSERT_TRUE(d.Open());
+  MainToolbar& bar = d.window().toolbar();
+  EXPECT_TRUE(bar.big());
+  EXPECT_EQ(Buttons(bar.toolbar()), (std::vector<int>{IDM_SEARCH_NEW, IDM_CUSTOM_ACTION_FIRST + 1, 0, IDM_SEARCH_BACK,
+                                                      IDM_SEARCH_FORWARD, IDM_SEARCH_UP, IDM_CUSTOM_ACTION_FIRST}));
+  EXPECT_EQ(ButtonText(bar.toolbar(), IDM_CUSTOM_ACTION_FIRST + 1), u"Open, then close");
+  // Back is enabled once there is a search to go back to; up only with a folder in the query.
+  EXPECT_FALSE(bar.IsEnabled(IDM_SEARCH_BACK));
+  d.Type(u"report");
+  d.SetText(u"C:\\docs\\ one");
+  EXPECT_TRUE(bar.IsEnabled(IDM_SEARCH_BACK));
+  EXPECT_FALSE(bar.IsEnabled(IDM_SEARCH_FORWARD));
+  EXPECT_TRUE(bar.IsEnabled(IDM_SEARCH_UP));
+  SendMessageW(d.hwnd(), WM_COMMAND, IDM_SEARCH_BACK, 0);
+  d.Settle();
+  EXPECT_TRUE(bar.IsEnabled(IDM_SEARCH_FORWARD));
+  EXPECT_FALSE(bar.IsEnabled(IDM_SEARCH_UP));
+  SendMessageW(d.hwnd(), WM_COMMAND, IDM_FILE_CLOSE, 0);
+  d.Pump(50);
+  EXPECT_EQ(Settings().ReadText(u"UIState", u"ToolbarState"), u"30,c,-,31,32,33,c");
+  EXPECT_EQ(Settings().ReadText(u"UIState", u"CustomCommandNames"), u"Open\x1b then close,Pad");
+}
+
+TEST_F(ToolbarWindowTest, CustomizeDialogOffersTheOtherButtons) {
+  WindowDriver d(&index_, kIni);
+  ASSERT_TRUE(d.Open());
+  MainToolbar& bar = d.window().toolbar();
+  const std::vector<int> before = Buttons(bar.toolbar());
+  int available = -1;
+  std::thread helper([&] {
+    for (int i = 0; i < 500; ++i, Sleep(10)) {
+      HWND dlg = nullptr;
+      for (HWND w = FindWindowExW(nullptr, nullptr, L"#32770", nullptr); w && !dlg;
+           w = FindWindowExW(nullptr, w, L"#32770", nullptr)) {
+        if (IsWindowVisible(w) && GetWindow(w, GW_OWNER) == d.hwnd()) dlg = w;
+      }
+      if (!dlg) continue;
+      Sleep(300);
+      RECT rc;
+      GetWindowRect(dlg, &rc);
+      SaveScreenPng(rc, "toolbar_customize_en");
+      // The first list box holds the buttons that can be added (and a separator).
+      HWND list = FindWindowExW(dlg, nullptr, L"ListBox", nullptr);
+      available = list ? static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0)) : -1;
+      PostMessageW(dlg, WM_COMMAND, IDCANCEL, 0);
+      return;
+    }
+  });
+  SendMessageW(d.hwnd(), WM_COMMAND, IDM_TOOLBAR_CUSTOMIZE, 0);
+  helper.join();
+  d.Pump(50);
+  // The table's buttons that are not on the default bar, and the separator.
+  size_t on_bar = 0;
+  for (int id : before) on_bar += id != 0;
+  EXPECT_GE(available, static_cast<int>(ToolbarButtons().size() - on_bar + 1));
+  EXPECT_EQ(Buttons(bar.toolbar()), before);
+  EXPECT_EQ(Settings().ReadText(u"UIState", u"ToolbarState"), EncodeToolbar(bar.Slots()).state);
+}
+
+TEST_F(ToolbarWindowTest, ScreenshotsInThreeLanguagesSmallAndLarge) {
+  struct Case {
+    std::unique_ptr<CMUI> table;
+    const char* name;
+  };
+  Case cases[3];
+  cases[0].name = "en";
+  cases[1].table = std::make_unique<CDeUI>();
+  cases[1].name = "de";
+  cases[2].table = std::make_unique<CJaUI>();
+  cases[2].name = "ja";
+  for (Case& c : cases) {
+    const std::u16string* new_search = nullptr;
+    if (c.table) {
+      c.table->Fill();
+      new_search = c.table->ToolbarText(u"new_search");
+    }
+    const std::u16string want = new_search ? *new_search : u"New Search";
+    InstallUI(std::move(c.table));
+    WindowDriver d(&index_, std::string(kIni) +
+                                "[CustomAction]\r\nCount=1\r\nName1=\xE3\x83\xA1\xE3\x83\xA2 Pad\r\n"
+                                "Command1=notepad.exe\r\n[UIState]\r\nToolbarState=31,32,33,-,30,37,"
+                                "34,36,-,1,2,6,7,-,10,c\r\nCustomCommandNames=\xE3\x83\xA1\xE3\x83\xA2 Pad\r\n");
+    ASSERT_TRUE(d.Open());
+    d.Type(u"report");
+    MainToolbar& bar = d.window().toolbar();
+    EXPECT_EQ(ButtonText(bar.toolbar(), IDM_SEARCH_NEW), want) << c.name;
+    for (bool big : {false, true}) {
+      if (big) SendMessageW(d.hwnd(), WM_COMMAND, IDM_TOOLBAR_LARGE, 0);
+      d.Pump(300);
+      // Every button lies inside the window's client area: nothing is cut off.
+      RECT client;
+      GetClientRect(d.hwnd(), &client);
+      RECT last{};
+      SendMessageW(bar.toolbar(), TB_GETITEMRECT, SendMessageW(bar.toolbar(), TB_BUTTONCOUNT, 0, 0) - 1,
+                   reinterpret_cast<LPARAM>(&last));
+      EXPECT_LE(last.right, client.right) << c.name << big;
+      EXPECT_TRUE(d.Screenshot(std::string("toolbar_") + (big ? "big_" : "") + c.name));
+    }
+  }
+}
+
+}  // namespace
+}  // namespace nusk::testing
