@@ -118,6 +118,14 @@ constexpr bool TableInIdOrder() {
 }
 static_assert(TableInIdOrder(), "table rows follow SettingId order");
 
+constexpr bool DefaultsInTheirRanges() {
+  for (const SettingKey& k : kKeys) {
+    if (k.range != RangeRule::kNone && (k.default_value < k.min_value || k.default_value > k.max_value)) return false;
+  }
+  return true;
+}
+static_assert(DefaultsInTheirRanges(), "a ranged key's default lies in its range");
+
 }  // namespace
 
 const SettingKey& Describe(SettingId id) { return kKeys[static_cast<size_t>(id)]; }

@@ -7,11 +7,11 @@
 #include <random>
 #include <set>
 
-#include "app/console_find.h"
 #include "platform/env.h"
 #include "platform/native_name.h"
 #include "platform/process.h"
 #include "tests/build/build_test_support.h"
+#include "tests/search/console_find_run.h"
 #include "tests/web/raw_client.h"
 #include "util/utf.h"
 #include "web/web_search.h"
@@ -83,22 +83,12 @@ class OddNamesTest : public ::testing::Test {
   }
 
   // find's output lines, as bytes.
-  std::set<std::string> Find(std::vector<std::u16string> words) {
-    FindIo io;
-    io.env = Env::Default();
-    std::u16string out;
-    io.result = [&out](std::u16string_view s) { out += s; };
-    io.note = [](std::u16string_view) {};
-    io.error = [](std::string_view s) { ADD_FAILURE() << s; };
-    io.home = f_.home().path();
-    io.settings_path = io.home + u"nusk.ini";
-    io.drives = DriveMap::Load(io.settings_path);
-    words.insert(words.begin(), {u"nusk", u"find"});
-    EXPECT_EQ(FindCommand(words, io), 0);
+  std::set<std::string> Find(const std::vector<std::u16string>& words) {
+    const ConsoleFind found = RunConsoleFind(f_.home().path(), words, DriveMap::Load(f_.SettingsPath()));
+    EXPECT_EQ(found.status, 0);
+    EXPECT_EQ(found.err, "");
     std::set<std::string> lines;
-    for (size_t start = 0, nl; (nl = out.find(u'\n', start)) != npos; start = nl + 1) {
-      lines.insert(NativeFromPath(out.substr(start, nl - start)));
-    }
+    for (const std::u16string& line : found.Entries()) lines.insert(NativeFromPath(line));
     return lines;
   }
 

@@ -6,7 +6,6 @@
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -21,17 +20,15 @@
 #include "scan/mft_parser.h"
 #include "scan/usn_record.h"
 #include "tests/build/build_test_support.h"
+#include "tests/testing/ntfs_image.h"
 #include "tests/testing/usn_journal_file.h"
 #include "util/utf.h"
-
-#ifndef _WIN32
-#include <unistd.h>
-#endif
 
 namespace nusk {
 namespace {
 
 using testing::BuildFixture;
+using testing::NtfsMount;
 
 TEST(MountTableTest, ParsesLinesAndKeepsOnlyVisibleMountsDirectlyBelowTheRoot) {
   const char* text =
@@ -84,25 +81,6 @@ TEST(MountTableTest, ChrootWithoutItsHostMountStillFindsMountsBelowTheRoot) {
 
 constexpr uint32_t kDelete = kUsnFileDelete, kClose = kUsnClose, kCreate = kUsnFileCreate;
 
-// The sequence number of MFT record n in an image, from its boot sector and record header.
-uint16_t RecordSequence(const std::string& image, uint32_t n) {
-  std::ifstream in(image, std::ios::binary);
-  std::string boot(512, '\0');
-  in.read(boot.data(), 512);
-  auto u = [&boot](size_t at, size_t bytes) {
-    uint64_t v = 0;
-    for (size_t i = bytes; i-- > 0;) v = (v << 8) | static_cast<uint8_t>(boot[at + i]);
-    return v;
-  };
-  uint64_t cluster = u(0x0B, 2) * u(0x0D, 1);
-  int8_t per = static_cast<int8_t>(boot[0x40]);
-  uint64_t record = per > 0 ? per * cluster : uint64_t{1} << -per;
-  in.seekg(static_cast<std::streamoff>(u(0x30, 8) * cluster + n * record + 0x10));
-  uint8_t seq[2] = {0, 0};
-  in.read(reinterpret_cast<char*>(seq), 2);
-  return static_cast<uint16_t>(seq[0] | (seq[1] << 8));
-}
-
 // Appends one version 2 record to the image's stand-in journal.
 void AppendJournalRecord(const std::string& image, uint32_t reason, uint64_t ref, uint64_t parent,
                          const std::u16string& name) {
@@ -127,8 +105,9 @@ TEST(NtfsDriveTest, ImageDriveBuildsInFullThenFollowsItsJournal) {
   EXPECT_NE(f.ReadLog().find("(NTFS Mode)"), std::string::npos);
 
   // The journal says a.b was deleted: the second build reads only that.
-  AppendJournalRecord(image, kDelete | kClose, (uint64_t{RecordSequence(image, 69)} << 48) | 69,
-                      (uint64_t{RecordSequence(image, 66)} << 48) | 66, u"a.b");
+  auto sequences = testing::MftSequences(image);
+  AppendJournalRecord(image, kDelete | kClose, (uint64_t{sequences[69]} << 48) | 69,
+                      (uint64_t{sequences[66]} << 48) | 66, u"a.b");
   // Ctrl-C during the change pass: the drive keeps its records and its journal position
   // exactly, so the next build reads the same changes again.
   auto w = f.Writer();
@@ -256,29 +235,6 @@ TEST(NtfsDriveTest, AShortVolumeReadFailsTheDriveAndKeepsItsRecords) {
   ASSERT_EQ(f.RunInProcess({u"n"}), 0) << f.ReadLog();
   EXPECT_EQ(f.Items(), before);
 }
-
-// An image mounted with ntfs-3g in a folder; unmounted when it goes out of scope.
-class NtfsMount {
- public:
-  static bool Possible(std::string* why) {
-    if (::geteuid() != 0) *why = "mounting needs root";
-    else if (::access("/dev/fuse", R_OK | W_OK) != 0) *why = "no /dev/fuse";
-    else if (std::system("command -v ntfs-3g >/dev/null 2>&1") != 0) *why = "ntfs-3g is not installed";
-    return why->empty();
-  }
-  NtfsMount(const std::string& image, const std::string& folder) : folder_(folder) {
-    mounted_ = std::system(("ntfs-3g '" + image + "' '" + folder + "'").c_str()) == 0;
-  }
-  ~NtfsMount() { Unmount(); }
-  bool mounted() const { return mounted_; }
-  void Unmount() {
-    if (mounted_) mounted_ = std::system(("umount '" + folder_ + "'").c_str()) != 0;
-  }
-
- private:
-  std::string folder_;
-  bool mounted_ = false;
-};
 
 // Items below prefix, keyed by the rest of their path.
 std::map<std::u16string, BuildFixture::Item> Below(const std::map<std::u16string, BuildFixture::Item>& items,

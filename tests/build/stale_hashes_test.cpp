@@ -5,11 +5,11 @@
 
 #include <set>
 
-#include "app/console_find.h"
 #include "platform/env.h"
 #include "platform/native_name.h"
 #include "platform/process.h"
 #include "tests/build/build_test_support.h"
+#include "tests/search/console_find_run.h"
 #include "util/utf.h"
 
 #ifndef _WIN32
@@ -36,21 +36,11 @@ class SumtorBuildTest : public ::testing::Test {
 
   // find's output lines (names only) and its error text.
   std::set<std::u16string> Find(const std::u16string& query, std::string* errors) {
-    FindIo io;
-    io.env = Env::Default();
-    std::u16string out;
-    io.result = [&out](std::u16string_view s) { out += s; };
-    io.note = [](std::u16string_view) {};
-    io.error = [errors](std::string_view s) { *errors += s; };
-    io.home = f_.home().path();
-    io.settings_path = io.home + u"nusk.ini";
-    io.drives = DriveMap::Load(io.settings_path);
-    EXPECT_EQ(FindCommand({u"nusk", u"find", query}, io), 0);
+    const ConsoleFind found = RunConsoleFind(f_.home().path(), {query}, DriveMap::Load(f_.SettingsPath()));
+    EXPECT_EQ(found.status, 0);
+    *errors += found.err;
     std::set<std::u16string> names;
-    for (size_t start = 0, nl; (nl = out.find(u'\n', start)) != std::u16string::npos; start = nl + 1) {
-      const std::u16string line = out.substr(start, nl - start);
-      names.insert(line.substr(line.find_last_of(u"/\\") + 1));
-    }
+    for (const std::u16string& line : found.Entries()) names.insert(line.substr(line.find_last_of(u"/\\") + 1));
     return names;
   }
 

@@ -18,6 +18,7 @@
 #include "platform/env.h"
 #include "scan/ntfs_volume_scanner.h"
 #include "scan/usn_record.h"
+#include "tests/testing/ntfs_image.h"
 #include "tests/testing/test_env.h"
 #include "tests/testing/usn_journal_file.h"
 #include "util/utf.h"
@@ -158,19 +159,6 @@ void PatchMftRecord(const std::string& image, uint32_t number,
   ASSERT_TRUE(f.good());
 }
 
-// Sequence numbers of the image's records; with in_use_only, of the records in use.
-std::map<uint32_t, uint16_t> Sequences(const std::string& image, bool in_use_only = false) {
-  std::map<uint32_t, uint16_t> out;
-  std::unique_ptr<RawVolume> volume;
-  if (!Env::Default()->OpenRawVolume(FromUtf8(image), &volume).ok()) return out;
-  MftParser parser(std::move(volume), nullptr);
-  if (parser.LoadMFT() == 0) return out;
-  parser.ReadMftRecords();
-  for (uint32_t i = 0; i < parser.entry_count(); ++i)
-    if (parser.entry(i).sequence != 0 && (parser.entry(i).in_use() || !in_use_only)) out[i] = parser.entry(i).sequence;
-  return out;
-}
-
 class ChangeJournalTest : public ::testing::TestWithParam<bool> {
  protected:
   void SetUp() override {
@@ -182,6 +170,7 @@ class ChangeJournalTest : public ::testing::TestWithParam<bool> {
     std::string suite = ::testing::UnitTest::GetInstance()->current_test_info()->test_suite_name();
     std::replace(suite.begin(), suite.end(), '/', '.');
     image_ = source + "." + suite + (GetParam() ? ".hidden" : ".plain") + ".img";
+    mount_ = image_ + ".mnt";
     fs::remove(image_ + ".usnjrnl");
     fs::copy_file(source, image_, fs::copy_options::overwrite_existing);
     if (GetParam()) {
@@ -190,22 +179,14 @@ class ChangeJournalTest : public ::testing::TestWithParam<bool> {
       ParseExcludeNames(u"*.log:Build\\", &settings_);
     }
   }
-  void TearDown() override {
-    if (!mount_.empty()) Unmount();
-  }
   void Mount() {
-    mount_ = image_ + ".mnt";
-    fs::create_directories(mount_);
-    ASSERT_TRUE(ntfs_test::Shell("ntfs-3g '" + image_ + "' '" + mount_ + "'"));
+    mounted_ = std::make_unique<testing::NtfsMount>(image_, mount_);
+    ASSERT_TRUE(mounted_->mounted());
   }
-  void Unmount() {
-    ntfs_test::Shell("fusermount -u '" + mount_ + "' || umount '" + mount_ + "'");
-    fs::remove(mount_);
-    mount_.clear();
-  }
+  void Unmount() { mounted_.reset(); }
   // Writes the journal for the script with sequence numbers from before and after it.
   void WriteJournal(const std::vector<Change>& changes, std::map<uint32_t, uint16_t> before) {
-    std::map<uint32_t, uint16_t> after = Sequences(image_);
+    std::map<uint32_t, uint16_t> after = testing::MftSequences(image_);
     auto ref = [&](uint32_t rec, bool deleted) {
       auto& first = deleted ? before : after;
       auto& second = deleted ? after : before;
@@ -221,6 +202,7 @@ class ChangeJournalTest : public ::testing::TestWithParam<bool> {
     journal.Save();
   }
   std::string image_, mount_;
+  std::unique_ptr<testing::NtfsMount> mounted_;
   ExclusionSettings settings_;
 };
 
@@ -229,7 +211,7 @@ TEST_P(ChangeJournalTest, ChangePassGivesTheSameIndexAsARescan) {
   ASSERT_TRUE(first.Run(image_, settings_));
   ASSERT_TRUE(first.Logged("Doing full scan"));
   ASSERT_NE(first.journal_id, 0u);
-  const std::map<uint32_t, uint16_t> before = Sequences(image_, true);
+  const std::map<uint32_t, uint16_t> before = testing::MftSequences(image_, true);
 
   Mount();
   ChangeScript s(mount_);
@@ -342,7 +324,7 @@ TEST_P(ImageDriveTest, BackslashNamesThroughFindAndTheChangePass) {
   std::ofstream(mount_ + "/Docs/pre\\sent.txt") << "pre";
   std::ofstream(mount_ + "/Docs/gone\\soon.txt") << "gone";
   Unmount();
-  const std::map<uint32_t, uint16_t> before = Sequences(image_, true);
+  const std::map<uint32_t, uint16_t> before = testing::MftSequences(image_, true);
   testing::TempDir home, fresh;
   Nusk(home, {u"build"});
   EXPECT_EQ(Nusk(home, {u"find", u"sent"}).out, "N:/Docs/pre\\sent.txt\n");
@@ -595,8 +577,8 @@ TEST(ChangeJournalStateTest, MarkersAreFoundInTheVolumesFolderIndexes) {
   if (!ntfs_test::CanMakeImages(&why)) GTEST_SKIP() << why;
   if (!FreshCopy("basic4k", ".index.img", &image, &why)) GTEST_SKIP() << why;
   const std::string mount = image + ".mnt";
-  fs::create_directories(mount);
-  ASSERT_TRUE(ntfs_test::Shell("ntfs-3g '" + image + "' '" + mount + "'"));
+  testing::NtfsMount mounted(image, mount);
+  ASSERT_TRUE(mounted.mounted());
   for (const char* folder : {"Big", "Big/Marked", "Plain"}) fs::create_directory(mount + "/" + folder);
   for (int i = 0; i < 300; ++i) {
     const std::string n = std::to_string(i);
@@ -606,8 +588,7 @@ TEST(ChangeJournalStateTest, MarkersAreFoundInTheVolumesFolderIndexes) {
   }
   std::ofstream(mount + "/Big/Marked/_nuskignore");
   std::ofstream(mount + "/Plain/_nuskignore.txt");  // another name
-  ntfs_test::Shell("fusermount -u '" + mount + "' || umount '" + mount + "'");
-  fs::remove(mount);
+  mounted.Unmount();
 
   ExclusionSettings settings;
   ntfs_test::CollectingListener listener;

@@ -8,10 +8,10 @@
 #include <ctime>
 #include <functional>
 
-#include "app/console_find.h"
 #include "app/usage.h"
 #include "search/hash_file.h"
 #include "search/query_ranges.h"  // UnixToCompactTime
+#include "tests/search/console_find_run.h"
 #include "tests/search/search_fixture.h"
 #include "util/utf.h"
 
@@ -141,27 +141,16 @@ class ConsoleExamplesTest : public ::testing::Test {
   std::set<std::u16string> Run(const std::string& line, int* status) {
     std::vector<std::string> words;
     EXPECT_TRUE(ShellWords(line, &words)) << "a shell would not run this as one find: " << line;
-    EXPECT_GE(words.size(), 2u);
-    Args args;
-    for (const std::string& w : words) args.push_back(FromUtf8(w));
-    std::u16string out;
-    FindIo io;
-    io.env = Env::Default();
-    io.result = [&out](std::u16string_view s) { out += s; };
-    io.note = [](std::u16string_view) {};
-    io.error = [&line](std::string_view s) { ADD_FAILURE() << line << ": " << s; };
-    io.home = t_.home();
-    io.settings_path = t_.home() + u"nusk.ini";
-    io.drives = map_;
-    *status = FindCommand(args, io);
+    EXPECT_TRUE(words.size() >= 2 && words[0] == "nusk" && words[1] == "find") << line;
+    std::vector<std::u16string> args;
+    for (size_t i = 2; i < words.size(); ++i) args.push_back(FromUtf8(words[i]));
+    const ConsoleFind found = RunConsoleFind(t_.home(), args, map_);
+    *status = found.status;
+    EXPECT_EQ(found.err, "") << line;
     const char16_t end = line.find(" -0 ") != std::string::npos ? u'\0' : u'\n';
-    std::set<std::u16string> paths;
-    size_t start = 0;
-    for (size_t at; (at = out.find(end, start)) != std::u16string::npos; start = at + 1) {
-      paths.insert(out.substr(start, at - start));
-    }
-    EXPECT_EQ(start, out.size()) << "output not ended by its separator";
-    return paths;
+    EXPECT_TRUE(found.out.empty() || found.out.back() == end) << "output not ended by its separator";
+    const std::vector<std::u16string> entries = found.Entries(end);
+    return std::set<std::u16string>(entries.begin(), entries.end());
   }
 
   std::set<std::u16string> Select(const std::function<bool(const Item&)>& keep) {

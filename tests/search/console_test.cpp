@@ -10,6 +10,7 @@
 #include "index/db_files.h"
 #include "platform/process.h"
 #include "search/hash_info.h"
+#include "tests/search/console_find_run.h"
 #include "tests/search/search_fixture.h"
 #include "util/utf.h"
 
@@ -29,32 +30,6 @@ std::vector<std::u16string> Lines(const std::u16string& out) {
 }
 using V = std::vector<std::u16string>;
 
-struct Captured {
-  std::u16string out, note;
-  std::string err;
-};
-
-FindIo CaptureIo(const std::u16string& home, Captured* c, DriveMap drives = DriveMap::Native()) {
-  FindIo io;
-  io.env = Env::Default();
-  io.result = [c](std::u16string_view s) { c->out += s; };
-  io.note = [c](std::u16string_view s) { c->note += s; };
-  io.error = [c](std::string_view s) { c->err += s; };
-  io.home = home;
-  io.settings_path = home + u"nusk.ini";
-  io.drives = std::move(drives);
-  return io;
-}
-FindIo CaptureIo(const TestIndex& t, Captured* c, DriveMap drives = DriveMap::Native()) {
-  return CaptureIo(t.home(), c, std::move(drives));
-}
-
-Args FindArgs(std::initializer_list<const char16_t*> words) {
-  Args a = {u"nusk", u"find"};
-  for (const char16_t* w : words) a.push_back(w);
-  return a;
-}
-
 class ConsoleFindTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -65,21 +40,19 @@ class ConsoleFindTest : public ::testing::Test {
 };
 
 TEST_F(ConsoleFindTest, PrintsPathsAndKeepsTheSummaryOutOfTheResults) {
-  Captured c;
-  EXPECT_EQ(FindCommand(FindArgs({u"c:\\windows", u"notepad"}), CaptureIo(t_, &c)), 0);
+  const ConsoleFind c = RunConsoleFind(t_.home(), {u"c:\\windows", u"notepad"});
+  EXPECT_EQ(c.status, 0);
   EXPECT_EQ(Lines(c.out), (V{u"C:\\Windows\\System32\\notepad.exe", u"C:\\Windows\\notepad.exe"}));
   EXPECT_NE(c.note.find(u"Found 2 items ("), std::u16string::npos);
   EXPECT_EQ(c.out.find(u"Found"), std::u16string::npos);
 }
 
 TEST_F(ConsoleFindTest, WordsWithSpacesAndEverything) {
-  Captured c;
-  FindCommand(FindArgs({u"t 2014"}), CaptureIo(t_, &c));  // one argument with a space
-  EXPECT_EQ(c.out, u"C:\\Users\\Ann\\My Docs\\report 2014.docx\n");
-  c = {};
-  FindCommand(FindArgs({}), CaptureIo(t_, &c));  // no words: every item, folders marked
-  EXPECT_NE(c.out.find(u"C:\\Windows\\\n"), std::u16string::npos);
-  EXPECT_NE(c.note.find(u"Found 25 items"), std::u16string::npos);
+  // One argument with a space.
+  EXPECT_EQ(RunConsoleFind(t_.home(), {u"t 2014"}).out, u"C:\\Users\\Ann\\My Docs\\report 2014.docx\n");
+  const ConsoleFind all = RunConsoleFind(t_.home(), {});  // no words: every item, folders marked
+  EXPECT_NE(all.out.find(u"C:\\Windows\\\n"), std::u16string::npos);
+  EXPECT_NE(all.note.find(u"Found 25 items"), std::u16string::npos);
 }
 
 TEST_F(ConsoleFindTest, NativeFolderOptionAndNativePaths) {
@@ -90,22 +63,17 @@ TEST_F(ConsoleFindTest, NativeFolderOptionAndNativePaths) {
   targets[3] = u"/srv/d";
   folder[3] = true;
   const DriveMap map = DriveMap::FromTargets(targets, folder);
-  Captured c;
-  EXPECT_EQ(FindCommand(FindArgs({u"--in", u"/mnt/c/Windows/", u"notepad"}), CaptureIo(t_, &c, map)), 0);
-  EXPECT_EQ(Lines(c.out), (V{u"/mnt/c/Windows/System32/notepad.exe", u"/mnt/c/Windows/notepad.exe"}));
-  c = {};
-  EXPECT_EQ(FindCommand(FindArgs({u"--in", u"/elsewhere", u"x"}), CaptureIo(t_, &c, map)), 2);
-  EXPECT_NE(c.err.find("no indexed drive"), std::string::npos);
-  c = {};
-  EXPECT_EQ(FindCommand(FindArgs({u"--in"}), CaptureIo(t_, &c, map)), 2);
-  c = {};
-  EXPECT_EQ(FindCommand(FindArgs({u"--in", u"/mnt/c", u"d:\\data", u"x"}), CaptureIo(t_, &c, map)), 2);
-  c = {};
-  FindCommand(FindArgs({u"--", u"--in"}), CaptureIo(t_, &c, map));  // after "--" it is a word
-  EXPECT_EQ(c.out, u"");
-  c = {};
-  FindCommand(FindArgs({u"--help"}), CaptureIo(t_, &c, map));
-  EXPECT_NE(c.out.find(u"--in FOLDER"), std::u16string::npos);
+  const auto find = [&](const std::vector<std::u16string>& words) { return RunConsoleFind(t_.home(), words, map); };
+  const ConsoleFind in = find({u"--in", u"/mnt/c/Windows/", u"notepad"});
+  EXPECT_EQ(in.status, 0);
+  EXPECT_EQ(Lines(in.out), (V{u"/mnt/c/Windows/System32/notepad.exe", u"/mnt/c/Windows/notepad.exe"}));
+  const ConsoleFind elsewhere = find({u"--in", u"/elsewhere", u"x"});
+  EXPECT_EQ(elsewhere.status, 2);
+  EXPECT_NE(elsewhere.err.find("no indexed drive"), std::string::npos);
+  EXPECT_EQ(find({u"--in"}).status, 2);
+  EXPECT_EQ(find({u"--in", u"/mnt/c", u"d:\\data", u"x"}).status, 2);
+  EXPECT_EQ(find({u"--", u"--in"}).out, u"");  // after "--" it is a word
+  EXPECT_NE(find({u"--help"}).out.find(u"--in FOLDER"), std::u16string::npos);
 }
 
 // Options and switch values that cannot be used stop before anything is listed, with the
@@ -129,10 +97,9 @@ TEST_F(ConsoleFindTest, UnusableWordsAreReportedNotSearched) {
       {{u"/size:1.5k-10mb", u"/date:0101-", u"/dup:2-3", u"/hash:00ff"}, 0, ""},
   };
   for (const auto& c : cases) {
-    Captured out;
-    const Args args = FindArgs(c.words);
-    SCOPED_TRACE(ToUtf8(args[2]));
-    EXPECT_EQ(FindCommand(args, CaptureIo(t_, &out)), c.status);
+    SCOPED_TRACE(ToUtf8(*c.words.begin()));
+    const ConsoleFind out = RunConsoleFind(t_.home(), std::vector<std::u16string>(c.words.begin(), c.words.end()));
+    EXPECT_EQ(out.status, c.status);
     if (*c.error) {
       EXPECT_NE(out.err.find(c.error), std::string::npos) << out.err;
       EXPECT_EQ(out.out, u"");
@@ -148,8 +115,8 @@ TEST_F(ConsoleFindTest, HiddenItemsAndNulSeparatedPaths) {
   t_.db().SetHideState(t_.Item(u"C:\\Windows\\notepad.exe"), false);
   ASSERT_TRUE(SaveHiddenList(&t_.db()).ok());  // find loads the index from the files
   EXPECT_EQ(Find(t_, u"notepad"), (PathSet{u"C:\\Windows\\System32\\notepad.exe"}));
-  Captured c;
-  EXPECT_EQ(FindCommand(FindArgs({u"-0", u"notepad"}), CaptureIo(t_, &c)), 0);
+  const ConsoleFind c = RunConsoleFind(t_.home(), {u"-0", u"notepad"});
+  EXPECT_EQ(c.status, 0);
   EXPECT_EQ(Lines(c.out), V{});  // no line feed at all
   std::u16string expected[] = {u"C:\\Windows\\System32\\notepad.exe", u"C:\\Windows\\notepad.exe"};
   for (const std::u16string& path : expected) EXPECT_NE(c.out.find(path + u'\0'), std::u16string::npos);
@@ -161,16 +128,16 @@ TEST_F(ConsoleFindTest, DamagedDatabaseFailsWithAReason) {
   ASSERT_TRUE(Env::Default()->ReadWholeFile(DbPath(t_.home(), u"nusk.nrs", Env::Default()), &bytes).ok());
   bytes.resize(bytes.size() / 2);
   t_.dir().WriteFile(u"nusk.nrs", bytes);
-  Captured c;
-  EXPECT_EQ(FindCommand(FindArgs({u"x"}), CaptureIo(t_, &c)), 1);
+  const ConsoleFind c = RunConsoleFind(t_.home(), {u"x"});
+  EXPECT_EQ(c.status, 1);
   EXPECT_NE(c.err.find("nusk.nrs"), std::string::npos);
   EXPECT_TRUE(c.out.empty());
 }
 
 TEST(ConsoleFindEmptyTest, NoDatabaseFindsNothing) {
   TempDir dir;
-  Captured c;
-  EXPECT_EQ(FindCommand(FindArgs({u"x"}), CaptureIo(dir.path(), &c)), 0);
+  const ConsoleFind c = RunConsoleFind(dir.path(), {u"x"});
+  EXPECT_EQ(c.status, 0);
   EXPECT_NE(c.note.find(u"Found 0 items"), std::u16string::npos);
 }
 
@@ -232,12 +199,12 @@ TEST(DeepTreeFindTest, WholePathsAndDeepFolderScopes) {
   t.Child(parent, u"bottom", false);
   t.File(u"C:\\bottom.elsewhere");
   t.Build();
-  Captured c;
-  EXPECT_EQ(FindCommand(FindArgs({u"bottom"}), CaptureIo(t, &c)), 0);
-  EXPECT_EQ(Lines(c.out), (V{u"C:\\bottom.elsewhere", path + u"\\bottom"}));
-  c = Captured();
-  EXPECT_EQ(FindCommand({u"nusk", u"find", u"--in", level300, u"bottom"}, CaptureIo(t, &c)), 0);
-  EXPECT_EQ(Lines(c.out), V{path + u"\\bottom"});
+  const ConsoleFind all = RunConsoleFind(t.home(), {u"bottom"});
+  EXPECT_EQ(all.status, 0);
+  EXPECT_EQ(Lines(all.out), (V{u"C:\\bottom.elsewhere", path + u"\\bottom"}));
+  const ConsoleFind scoped = RunConsoleFind(t.home(), {u"--in", level300, u"bottom"});
+  EXPECT_EQ(scoped.status, 0);
+  EXPECT_EQ(Lines(scoped.out), V{path + u"\\bottom"});
 }
 
 // sumtor hashes a real tree and /dup:2 then finds exactly the files with equal content.

@@ -4,7 +4,7 @@
 // cursor order, so its items are compared as a set.
 #include <gtest/gtest.h>
 
-#include "app/console_find.h"
+#include "tests/search/console_find_run.h"
 #include "tests/search/search_fixture.h"
 #include "util/utf.h"
 #include "web/web_search.h"
@@ -37,26 +37,18 @@ class RunnerTest : public ::testing::Test {
 
   // Console find with the query's words (split at spaces, as a shell passes them).
   static PathSet Console(std::u16string_view query) {
-    Args args = {u"nusk", u"find", u"--"};
+    std::vector<std::u16string> words = {u"--"};
     for (size_t start = 0; start < query.size();) {
       size_t end = query.find(u' ', start);
       if (end == std::u16string_view::npos) end = query.size();
-      if (end > start) args.emplace_back(query.substr(start, end - start));
+      if (end > start) words.emplace_back(query.substr(start, end - start));
       start = end + 1;
     }
-    std::u16string out;
-    FindIo io;
-    io.env = Env::Default();
-    io.result = [&out](std::u16string_view s) { out += s; };
-    io.note = [](std::u16string_view) {};
-    io.error = [](std::string_view s) { ADD_FAILURE() << s; };
-    io.home = index_->home();
-    io.settings_path = index_->home() + u"nusk.ini";
-    EXPECT_EQ(FindCommand(args, io), 0);
+    const ConsoleFind found = RunConsoleFind(index_->home(), words);
+    EXPECT_EQ(found.status, 0);
+    EXPECT_EQ(found.err, "");
     PathSet paths;
-    size_t start = 0;
-    for (size_t nl; (nl = out.find(u'\n', start)) != std::u16string::npos; start = nl + 1) {
-      std::u16string path = out.substr(start, nl - start);
+    for (std::u16string path : found.Entries()) {
       if (path.size() > 2 && path.back() == u'\\') path.pop_back();  // a folder's mark
       paths.insert(path);
     }

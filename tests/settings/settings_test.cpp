@@ -11,7 +11,6 @@
 #include "settings/setting_keys.h"
 #include "settings/settings_file.h"
 #include "tests/testing/test_env.h"
-#include "util/casemap.h"
 
 namespace nusk {
 namespace {
@@ -93,21 +92,6 @@ TEST_F(SettingsTest, TableDefaultsAndRangeRules) {
   EXPECT_EQ(GetInteger(f, SettingId::kThumbnailSize), 48);
   ASSERT_TRUE(SetFlag(f, SettingId::kCloseByEsc, false));
   EXPECT_EQ(f.ReadText(u"options", u"closebyesc"), u"0");
-}
-
-TEST_F(SettingsTest, KeyTableIsConsistent) {
-  size_t count = 0;
-  for (const SettingKey& k : AllSettingKeys()) {
-    EXPECT_EQ(&Describe(k.id), &k);
-    EXPECT_EQ(FindSettingKey(ToUpper(k.section), ToLower(k.key)), &k) << "unique, found without case";
-    if (k.range != RangeRule::kNone) {
-      EXPECT_LE(k.min_value, k.default_value);
-      EXPECT_LE(k.default_value, k.max_value);
-    }
-    ++count;
-  }
-  EXPECT_EQ(count, static_cast<size_t>(SettingId::kCount));
-  EXPECT_EQ(FindSettingKey(u"Options", u"NoSuchKey"), nullptr);
 }
 
 TEST_F(SettingsTest, LineListsJoinLinesWithColons) {

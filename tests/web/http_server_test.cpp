@@ -81,8 +81,8 @@ class HttpServerTest : public ::testing::Test {
   HttpServerTest() : root_(ToUtf8(dir_.path())) {}
   void StartServer(ServerLimits limits = ServerLimits(), Env* env = Env::Default()) {
     server_ = std::make_unique<ServerThread>([this](Connection& c) { return TestRoutes(c, root_); }, limits, env);
+    server_->Start();
   }
-  void Run() { server_->Start(); }
   uint16_t port() { return server_->port(); }
 
   // One request on a fresh connection; the whole answer up to the server's close.
@@ -101,7 +101,6 @@ class HttpServerTest : public ::testing::Test {
 
 TEST_F(HttpServerTest, ChunkedBodyKeepsTheConnectionOpen) {
   StartServer();
-  Run();
   RawClient client(port());
   ASSERT_TRUE(client.connected());
   const std::string expected =
@@ -120,7 +119,6 @@ TEST_F(HttpServerTest, ChunkedBodyKeepsTheConnectionOpen) {
 
 TEST_F(HttpServerTest, Http10AndHeadGetBodiesTheyCanRead) {
   StartServer();
-  Run();
   EXPECT_EQ(Exchange(Get("/plain", "", "1.0")), "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\nhello");
   EXPECT_EQ(Exchange("HEAD /chunks HTTP/1.1\r\nHost: t\r\nConnection: close\r\n\r\n"),
             "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nTransfer-Encoding: chunked\r\n\r\n");
@@ -128,7 +126,6 @@ TEST_F(HttpServerTest, Http10AndHeadGetBodiesTheyCanRead) {
 
 TEST_F(HttpServerTest, DefaultErrorsOptionsAndMalformedRequests) {
   StartServer();
-  Run();
   // The default error writer closes the connection even when keep-alive was asked for.
   EXPECT_EQ(Exchange(Get("/nothing-here")),
             "HTTP/1.1 404 Not Found\r\nContent-Length: 14\r\nContent-Type: text/plain\r\n\r\n404 Not Found\n");
@@ -152,7 +149,6 @@ TEST_F(HttpServerTest, DefaultErrorsOptionsAndMalformedRequests) {
 
 TEST_F(HttpServerTest, PipelinedRequestsAreAnsweredInOrder) {
   StartServer();
-  Run();
   RawClient client(port());
   client.Send("POST /echo HTTP/1.1\r\nHost: t\r\nContent-Length: 3\r\n\r\nabc" + Get("/plain") +
               "POST /echo HTTP/1.1\r\nHost: t\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
@@ -165,7 +161,6 @@ TEST_F(HttpServerTest, PipelinedRequestsAreAnsweredInOrder) {
 
 TEST_F(HttpServerTest, ExpectContinueBeforeTheBody) {
   StartServer();
-  Run();
   RawClient client(port());
   client.Send(
       "POST /echo HTTP/1.1\r\nHost: t\r\nContent-Length: 5\r\nExpect: 100-continue\r\nConnection: close\r\n\r\n");
@@ -181,7 +176,6 @@ TEST_F(HttpServerTest, SlowAndIdleClientsAreDropped) {
   limits.head_timeout_ms = 300;
   limits.idle_timeout_ms = 600;
   StartServer(limits);
-  Run();
   RawClient slow(port());
   slow.Send("GET / HTTP/1.1\r\nX-Slow: ");  // never finishes its head
   auto t0 = std::chrono::steady_clock::now();
@@ -204,7 +198,6 @@ TEST_F(HttpServerTest, CapsCloseTheOldestWaitingConnectionToMakeRoom) {
   ServerLimits limits;
   limits.max_connections_per_address = 3;
   StartServer(limits);
-  Run();
   // Three half-sent requests fill this address's share.
   std::vector<std::unique_ptr<RawClient>> slow;
   for (int i = 0; i < 3; ++i) {
@@ -229,7 +222,6 @@ TEST_F(HttpServerTest, CapsCloseTheOldestWaitingConnectionToMakeRoom) {
   limits.max_connections_per_address = 100;
   limits.max_connections = 2;
   StartServer(limits);
-  Run();
   RawClient a(port()), b(port());
   a.Send("GET /plain HT");
   std::this_thread::sleep_for(std::chrono::milliseconds(30));
@@ -246,7 +238,6 @@ TEST_F(HttpServerTest, CapsCloseTheOldestWaitingConnectionToMakeRoom) {
 TEST_F(HttpServerTest, FileWithEntityTagRangesAnd304) {
   dir_.WriteFile(u"data/report.PDF", "0123456789");
   StartServer();
-  Run();
   std::string full = Exchange(Get("/f/data/report.PDF", "Connection: close\r\n"));
   std::string etag = full.substr(full.find("Etag: ") + 6);
   etag = etag.substr(0, etag.find("\r\n"));
@@ -292,7 +283,6 @@ TEST_F(HttpServerTest, FoldersMissingFilesScriptsAndTypes) {
   dir_.WriteFile(u"My Dir/x.php", "<?php");
   dir_.WriteFile(u"My Dir/notes", "n");
   StartServer();
-  Run();
   EXPECT_EQ(Exchange(Get("/f/My%20Dir")), "HTTP/1.1 301 Moved Permanently\r\nLocation: /f/My%20Dir/\r\n\r\n");
   EXPECT_EQ(Exchange(Get("/f/My%20Dir/")).substr(0, 22), "HTTP/1.1 404 Not Found");
   EXPECT_EQ(Exchange(Get("/f/missing.txt")).substr(0, 22), "HTTP/1.1 404 Not Found");
@@ -306,7 +296,6 @@ TEST_F(HttpServerTest, LargeFileArrivesWholeOverKeepAlive) {
   for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>((i * 7919) >> 5);
   dir_.WriteFile(u"big.bin", big);
   StartServer();
-  Run();
   RawClient client(port());
   for (int round = 0; round < 2; ++round) {
     client.Send(Get("/f/big.bin"));
@@ -327,7 +316,6 @@ TEST_F(HttpServerTest, AFileThatFailsMidBodyEndsItsConnectionAndTheServerServesO
   nusk::testing::FaultInjectionEnv env;
   env.file_read_error_at = 300000;
   StartServer(ServerLimits(), &env);
-  Run();
   RawClient client(port());
   client.Send(Get("/f/big.bin"));  // keep-alive: only the server's close ends the answer
   ASSERT_TRUE(client.ReadUntilClosed()) << "a body that cannot be finished must end its connection";
