@@ -206,9 +206,9 @@ Status LoadNuskDb(NuskDb* db, const std::u16string& home, Env* env, IStatusSink*
 // Frees every table; db becomes empty and not loaded.
 void UnloadNuskDb(NuskDb* db);
 
-// Writes the items whose hidden state is not kShown to "nusk.hid" (through
-// "nusk.hid.tmp"); leaves the files alone when none is set. Fails when db is not loaded
-// or the write or move fails.
+// Writes the items whose hidden state is not kShown to "nusk.hid" (through "nusk.hid.tmp");
+// leaves the files alone when none is set or "nusk.hid" holds exactly these entries.
+// Fails when db is not loaded or the write or move fails.
 Status SaveHiddenList(NuskDb* db);
 
 }  // namespace nusk

@@ -288,7 +288,12 @@ Status SaveHiddenList(NuskDb* db) {
     if (db->hide_[i] != 0) entries.push_back({i, db->hide_[i]});
   if (entries.empty()) return Status::Ok();
   std::u16string hid = DbPath(db->home_, kHidName, db->env_);
-  Status s = db->env_->WriteWholeFile(hid + u".tmp", dbformat::EncodeHid(entries), true);
+  const std::string bytes = dbformat::EncodeHid(entries);
+  // A list that holds these entries already is left alone: the file keeps its identity,
+  // and with it the search snapshot that was made from it.
+  std::string present;
+  if (db->env_->FileExists(hid) && db->env_->ReadWholeFile(hid, &present).ok() && present == bytes) return Status::Ok();
+  Status s = db->env_->WriteWholeFile(hid + u".tmp", bytes, true);
   if (s.ok()) s = db->env_->RenameFile(hid + u".tmp", hid);
   if (!s.ok()) {
     db->env_->RemoveFile(hid + u".tmp");

@@ -28,7 +28,7 @@ constexpr size_t kEdge = 4096;  // bytes hashed at each end of a database file s
 // Header offsets.
 enum : size_t {
   kOffVersion = 8,
-  kOffRowSize = 12,    // sizeof(NameRow): a snapshot of another build's row layout is refused
+  kOffRowSize = 12,     // sizeof(NameRow): a snapshot of another build's row layout is refused
   kOffByIdentity = 16,  // u32
   kOffHasHide = 20,     // u32
   kOffStamp = 24,       // per file: size, write time, change time, volume, file id, hash (u64 each)
