@@ -5,6 +5,7 @@
 #include "index/nusk_db.h"
 #include "platform/env.h"
 #include "platform/profile.h"
+#include "platform/table_memory.h"
 #include "platform/terminal.h"
 #include "search/hash_info.h"
 #include "search/named_searches.h"
@@ -205,6 +206,9 @@ int FindCommand(const Args& args, const FindIo& io) {
   return 0;
 }
 
-int RunFind(const Args& args) { return FindCommand(args, FindIo::Process(Env::Default())); }
+int RunFind(const Args& args) {
+  UseSmallPages();
+  return FindCommand(args, FindIo::Process(Env::Default()));
+}
 
 }  // namespace nusk

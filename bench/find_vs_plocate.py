@@ -17,6 +17,7 @@ import argparse
 import os
 import statistics
 import subprocess
+import tempfile
 import time
 
 
@@ -30,6 +31,17 @@ def run_once(argv):
     return wall, usage.ru_maxrss, out.count(b"\n"), usage.ru_utime + usage.ru_stime
 
 
+def peak_kib(argv):
+    """Peak resident set of argv alone, in KiB. The ru_maxrss that wait4 gives for a child
+    of this script counts the script's own memory that the child had before its exec
+    (about 14 MiB of Python), so the program is started by /usr/bin/time, a small
+    process, and its figure is read instead."""
+    with tempfile.NamedTemporaryFile("r") as out:
+        subprocess.run(["/usr/bin/time", "-f", "%M", "-o", out.name] + argv,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        return int(out.read().split()[-1])
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--nusk", required=True)
@@ -37,6 +49,8 @@ def main():
     ap.add_argument("--plocate-db", required=True)
     ap.add_argument("--baseline", help="an earlier nusk binary, run on the same database")
     ap.add_argument("--runs", type=int, default=31)
+    ap.add_argument("--memory-runs", type=int, default=5,
+                    help="runs per command under /usr/bin/time for the peak memory (after the timed rounds)")
     ap.add_argument("queries", nargs="+")
     a = ap.parse_args()
     print("load average before: %.2f %.2f %.2f" % os.getloadavg())
@@ -58,6 +72,7 @@ def main():
                 cpu[k].append(t)
                 rss[k].append(m)
                 count[k] = c
+        peak = {k: statistics.median(peak_kib(argv) for _ in range(a.memory_runs)) for k, argv in cmds.items()}
         base = statistics.median(walls["plocate"])
         base_cpu = statistics.median(cpu["plocate"])
         print("query %r" % q)
@@ -65,9 +80,9 @@ def main():
             med = statistics.median(walls[k])
             med_cpu = statistics.median(cpu[k])
             print("  %-8s wall median %6.1f ms (best %6.1f), ratio %.2f | CPU median %6.1f ms, ratio %.2f | "
-                  "peak %5.1f MiB | results %d"
+                  "peak %5.1f MiB, ratio %.2f (wait4: %5.1f) | results %d"
                   % (k, med * 1000, min(walls[k]) * 1000, med / base, med_cpu * 1000, med_cpu / base_cpu,
-                     statistics.median(rss[k]) / 1024, count[k]))
+                     peak[k] / 1024, peak[k] / peak["plocate"], statistics.median(rss[k]) / 1024, count[k]))
     print("load average after: %.2f %.2f %.2f" % os.getloadavg())
 
 

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "index/name_key.h"
+#include "index/search_snapshot.h"
 #include "util/casemap.h"
 
 namespace nusk {
@@ -20,6 +21,7 @@ void NuskDb::Reset() {
   last_full_build_ = 0;
   tables_.Release();
   snapshot_.reset();
+  unchecked_ = 0;
   parent_ = time_ = size_ = name_of_ = nullptr;
   drive_ = case_ = nullptr;
   ref_ = nullptr;
@@ -38,6 +40,7 @@ void NuskDb::Reset() {
 
 // Copies name k in front of *pos in the path buffer (case restored when asked).
 void NuskDb::CopyName(uint32_t k, bool restore_case, size_t* pos) {
+  Need(kTabNameText);
   const NameRow& row = rows_[k];
   *pos -= row.length;
   char16_t* dst = path_.data() + *pos;
@@ -50,6 +53,7 @@ void NuskDb::CopyName(uint32_t k, bool restore_case, size_t* pos) {
 
 std::u16string_view NuskDb::BuildPathInto(uint32_t item, bool mark_folders, bool restore_case) {
   if (item >= n_) return {};
+  Need(kTabParent | kTabNameOf | kTabNameText);
   // Built right to left; a path that does not fit is built again in a buffer twice as
   // large, so the usual path costs one walk and a deep one a few.
   for (;;) {
@@ -82,6 +86,7 @@ std::u16string_view NuskDb::BuildPath(uint32_t item, bool mark_folders) {
 std::u16string_view NuskDb::BuildLowerPath(uint32_t item) { return BuildPathInto(item, true, false); }
 
 int NuskDb::CompareFolderKey(uint32_t k, std::u16string_view v) const {
+  Need(kTabNameText);
   const NameRow& row = rows_[k];
   const size_t key_units = size_t{row.length} + (row.case_count ? 1 + size_t{row.case_count} : 0);
   const uint8_t* cases = CasePositions(k);
@@ -105,6 +110,7 @@ uint32_t NuskDb::FolderKeyBound(std::u16string_view v) const {
 }
 
 uint32_t NuskDb::FindFolderByPath(std::u16string_view path) const {
+  Need(kTabParent | kTabNameText);
   std::u16string lower = ToLower(path);
   uint32_t current = kNoItem;
   bool first_part = true;
@@ -144,17 +150,20 @@ uint32_t NuskDb::FindFolderByPath(std::u16string_view path) const {
 
 uint32_t NuskDb::RootOf(uint32_t item) const {
   if (item >= n_) return kNoItem;
+  Need(kTabParent);
   for (uint32_t steps = 0; parent_[item] != kNoItem && steps < n_; ++steps) item = parent_[item];
   return item;
 }
 
 std::u16string NuskDb::ItemName(uint32_t item) const {
   if (item >= n_) return {};
+  Need(kTabNameOf | kTabNameText);
   uint32_t k = name_of_[item];
   return RestoreCase(NameText(k), CasePositions(k), rows_[k].case_count);
 }
 
 uint64_t NuskDb::ItemSizeBytes(uint32_t item) const {
+  Need(kTabSize);
   uint64_t bytes = BytesFromSizeForm(size_[item]);
   if (bytes == 0 && IsFolder(item) && !folder_sizes_.empty()) return folder_sizes_[item];
   return bytes;
@@ -162,7 +171,7 @@ uint64_t NuskDb::ItemSizeBytes(uint32_t item) const {
 
 std::u16string_view NuskDb::Extension(uint32_t item) const {
   if (item >= n_ || IsFolder(item)) return {};
-  std::u16string_view name = NameText(name_of_[item]);
+  std::u16string_view name = NameText(NameOf(item));
   size_t dot = name.rfind(u'.');
   return dot == std::u16string_view::npos ? std::u16string_view() : name.substr(dot + 1);
 }
@@ -175,6 +184,7 @@ const std::u16string& NuskDb::DriveLabel(char16_t letter) const {
 
 void NuskDb::ComputeFolderSizes() {
   if (!folder_sizes_.empty() || f_ == 0) return;
+  Need(kTabParent | kTabSize);
   folder_sizes_.assign(f_, 0);
   for (uint32_t i = f_; i < n_; ++i) {
     uint64_t bytes = BytesFromSizeForm(size_[i]);
@@ -185,6 +195,7 @@ void NuskDb::ComputeFolderSizes() {
 
 void NuskDb::ComputeFolderFileCounts() {
   if (!folder_counts_.empty() || f_ == 0) return;
+  Need(kTabParent);
   folder_counts_.assign(f_, 0);
   for (uint32_t i = f_; i < n_; ++i)
     for (uint32_t p = parent_[i]; p != kNoItem; p = parent_[p]) ++folder_counts_[p];
@@ -196,6 +207,7 @@ void NuskDb::SetHideState(uint32_t item, bool removed) {
   const uint8_t state = static_cast<uint8_t>(removed ? HideState::kRemoved : HideState::kHidden);
   hide_[item] = state;
   if (!IsFolder(item)) return;
+  Need(kTabParent);
   for (uint32_t i = 0; i < n_; ++i)
     for (uint32_t p = parent_[i]; p != kNoItem; p = parent_[p])
       if (p == item) {
@@ -205,6 +217,7 @@ void NuskDb::SetHideState(uint32_t item, bool removed) {
 }
 
 std::vector<uint32_t> NuskDb::AncestorChain(uint32_t item) {
+  Need(kTabParent | kTabNameOf);
   std::vector<uint32_t> names;
   for (uint32_t x = item, steps = 0; x != kNoItem && x < n_ && steps <= n_; x = parent_[x], ++steps)
     names.push_back(name_of_[x]);
@@ -226,6 +239,7 @@ const std::vector<uint32_t>& NuskDb::CachedChain(uint32_t folder) {
 
 int NuskDb::CompareByAncestors(uint32_t a, uint32_t b) {
   static const std::vector<uint32_t> kEmpty;
+  Need(kTabParent);
   const std::vector<uint32_t>& ca = parent_[a] == kNoItem ? kEmpty : CachedChain(parent_[a]);
   const std::vector<uint32_t>& cb = parent_[b] == kNoItem ? kEmpty : CachedChain(parent_[b]);
   size_t n = std::min(ca.size(), cb.size());
@@ -236,6 +250,7 @@ int NuskDb::CompareByAncestors(uint32_t a, uint32_t b) {
 
 const std::u16string& NuskDb::DriveListText() {
   if (drive_list_built_) return drive_list_;
+  Need(kTabParent);
   for (uint32_t i = 0; i < f_; ++i) {
     if (parent_[i] != kNoItem) continue;
     std::u16string name = ItemName(i);
@@ -248,6 +263,7 @@ const std::u16string& NuskDb::DriveListText() {
 std::map<uint32_t, std::vector<uint32_t>> NuskDb::ChildLists(uint32_t n) const {
   std::map<uint32_t, std::vector<uint32_t>> lists;
   lists[kNoItem];
+  Need(kTabParent);
   for (uint32_t i = 0; i < std::min(n, n_); ++i)
     if (GetHideState(i) == HideState::kShown) lists[parent_[i]].push_back(i);
   return lists;

@@ -38,6 +38,23 @@ struct NameRow {
   uint8_t case_count = 0;
 };
 
+struct SnapshotState;
+
+// The tables of NuskDb, one bit each (which tables a use needs checked).
+enum NuskTable : uint32_t {
+  kTabParent = 1u << 0,
+  kTabTime = 1u << 1,
+  kTabSize = 1u << 2,
+  kTabNameOf = 1u << 3,
+  kTabDrive = 1u << 4,
+  kTabRef = 1u << 5,
+  kTabRows = 1u << 6,
+  kTabText = 1u << 7,
+  kTabCase = 1u << 8,
+  kTabNameText = kTabRows | kTabText | kTabCase,
+  kTabAll = (1u << 9) - 1,
+};
+
 class NuskDb {
  public:
   NuskDb();
@@ -46,8 +63,9 @@ class NuskDb {
   NuskDb& operator=(const NuskDb&) = delete;
 
   bool loaded() const { return loaded_; }
-  // The tables were mapped from a search snapshot that matched the files (search_snapshot.h).
-  bool from_snapshot() const { return snapshot_ != nullptr; }
+  // The tables were mapped from a search snapshot that matched the files and none of them
+  // has failed its check so far (search_snapshot.h).
+  bool from_snapshot() const;
   uint32_t item_count() const { return n_; }          // N
   uint32_t folder_count() const { return f_; }        // F: items 0 .. F-1 are folders
   uint32_t name_count() const { return m_; }          // M
@@ -55,26 +73,30 @@ class NuskDb {
   CompactTime last_full_build() const { return last_full_build_; }
 
   // ---- Items (i < item_count()) ----
-  uint32_t Parent(uint32_t i) const { return parent_[i]; }  // kNoItem for none
-  CompactTime Time(uint32_t i) const { return time_[i]; }
-  uint32_t SizeForm(uint32_t i) const { return size_[i]; }
-  uint8_t Drive(uint32_t i) const { return drive_[i]; }
-  uint64_t Reference(uint32_t i) const { return ref_[i]; }
-  uint32_t NameOf(uint32_t i) const { return name_of_[i]; }
+  uint32_t Parent(uint32_t i) const { return Need(kTabParent), parent_[i]; }  // kNoItem for none
+  CompactTime Time(uint32_t i) const { return Need(kTabTime), time_[i]; }
+  uint32_t SizeForm(uint32_t i) const { return Need(kTabSize), size_[i]; }
+  uint8_t Drive(uint32_t i) const { return Need(kTabDrive), drive_[i]; }
+  uint64_t Reference(uint32_t i) const { return Need(kTabRef), ref_[i]; }
+  uint32_t NameOf(uint32_t i) const { return Need(kTabNameOf), name_of_[i]; }
   bool IsFolder(uint32_t i) const { return i < f_; }
   // Raw arrays for hot loops (item_count() entries each).
-  const uint32_t* parents() const { return parent_; }
-  const uint32_t* names_of_items() const { return name_of_; }
-  const uint8_t* drives() const { return drive_; }
+  const uint32_t* parents() const { return Need(kTabParent), parent_; }
+  const uint32_t* names_of_items() const { return Need(kTabNameOf), name_of_; }
+  const uint8_t* drives() const { return Need(kTabDrive), drive_; }
 
   // ---- Names (k < name_count()) ----
-  const NameRow& Name(uint32_t k) const { return rows_[k]; }
-  const NameRow* name_rows() const { return rows_; }
+  const NameRow& Name(uint32_t k) const { return Need(kTabRows), rows_[k]; }
+  const NameRow* name_rows() const { return Need(kTabRows), rows_; }
   // Lower-cased name text, without kind character or terminator.
-  std::u16string_view NameText(uint32_t k) const { return {text_ + rows_[k].text_offset, rows_[k].length}; }
-  const char16_t* NameTextPtr(uint32_t k) const { return text_ + rows_[k].text_offset; }
-  char16_t NameKind(uint32_t k) const { return text_[rows_[k].text_offset - 1]; }
+  std::u16string_view NameText(uint32_t k) const {
+    Need(kTabRows | kTabText);
+    return {text_ + rows_[k].text_offset, rows_[k].length};
+  }
+  const char16_t* NameTextPtr(uint32_t k) const { return Need(kTabRows | kTabText), text_ + rows_[k].text_offset; }
+  char16_t NameKind(uint32_t k) const { return Need(kTabRows | kTabText), text_[rows_[k].text_offset - 1]; }
   const uint8_t* CasePositions(uint32_t k) const {
+    Need(kTabRows | kTabCase);
     return rows_[k].case_count ? case_ + rows_[k].case_offset : nullptr;
   }
 
@@ -129,6 +151,14 @@ class NuskDb {
   friend Status SaveHiddenList(NuskDb*);
 
   void Reset();
+  // Tables mapped from a snapshot are checked against their hashes when first used: a
+  // use of the tables in `tables` checks those not checked yet. A table that fails is
+  // never read: the database files are decoded and every table taken from them.
+  void Need(uint32_t tables) const {
+    if (unchecked_ & tables) [[unlikely]]
+      CheckSnapshotTables(tables);
+  }
+  void CheckSnapshotTables(uint32_t tables) const;  // search_snapshot.cpp
   void CopyName(uint32_t k, bool restore_case, size_t* pos);
   std::u16string_view BuildPathInto(uint32_t item, bool mark_folders, bool restore_case);
   const std::vector<uint32_t>& CachedChain(uint32_t folder);
@@ -141,14 +171,17 @@ class NuskDb {
   CompactTime last_full_build_ = 0;
   // The item and name tables, all in one arena sized at load.
   TableArena tables_;
-  // Or, after a load from a matching snapshot, the mapped snapshot they point into.
-  std::unique_ptr<FileView> snapshot_;
-  uint32_t *parent_ = nullptr, *time_ = nullptr, *size_ = nullptr, *name_of_ = nullptr;
-  uint8_t* drive_ = nullptr;
-  uint64_t* ref_ = nullptr;
-  NameRow* rows_ = nullptr;
-  char16_t* text_ = nullptr;
-  uint8_t* case_ = nullptr;
+  // Or, after a load from a matching snapshot, the mapped snapshot they point into and
+  // what checking its tables needs (search_snapshot.h). The table pointers may be moved
+  // to decoded tables by a failed check, hence mutable.
+  std::unique_ptr<SnapshotState> snapshot_;
+  mutable uint32_t unchecked_ = 0;  // NuskTable bits of snapshot tables not checked yet
+  mutable uint32_t *parent_ = nullptr, *time_ = nullptr, *size_ = nullptr, *name_of_ = nullptr;
+  mutable uint8_t* drive_ = nullptr;
+  mutable uint64_t* ref_ = nullptr;
+  mutable NameRow* rows_ = nullptr;
+  mutable char16_t* text_ = nullptr;
+  mutable uint8_t* case_ = nullptr;
   std::vector<uint8_t> hide_;                       // empty until first needed
   std::vector<uint64_t> folder_sizes_;              // F entries once computed
   std::vector<int32_t> folder_counts_;              // F entries once computed
@@ -173,9 +206,9 @@ Status LoadNuskDb(NuskDb* db, const std::u16string& home, Env* env, IStatusSink*
 // Frees every table; db becomes empty and not loaded.
 void UnloadNuskDb(NuskDb* db);
 
-// Writes the items whose hidden state is not kShown to "nusk.hid" (through
-// "nusk.hid.tmp"); leaves the files alone when none is set. Fails when db is not loaded
-// or the write or move fails.
+// Writes the items whose hidden state is not kShown to "nusk.hid" (through "nusk.hid.tmp");
+// leaves the files alone when none is set or "nusk.hid" holds exactly these entries.
+// Fails when db is not loaded or the write or move fails.
 Status SaveHiddenList(NuskDb* db);
 
 }  // namespace nusk

@@ -219,23 +219,48 @@ class NuskDbLoader {
   std::vector<uint8_t> chains_;
 };
 
+Status ReadAndDecode(NuskDb* db, const std::u16string& home, Env* env, bool try_snapshot, SnapshotStamp* stamp,
+                     bool* stamped, bool* used_snapshot) {
+  *stamped = *used_snapshot = false;
+  const DbFileSet before = ResolveDbFiles(home, env);
+  SnapshotStamp by_id;
+  const bool identities = IdentityStampOf(before, env, &by_id);
+  DbBytes bytes;
+  Status s = ReadConsistent(home, env, &bytes);
+  if (!s.ok()) return s;
+  const bool database = !(bytes.frs.empty() && bytes.nrs.empty());
+  if (identities) {
+    // The identities taken before the read stand for the bytes read only when the same
+    // files still show them after it.
+    SnapshotStamp after;
+    *stamp = by_id;
+    *stamped = database && bytes.files == before && IdentityStampOf(bytes.files, env, &after) && after == by_id;
+  } else if (database) {
+    *stamp = StampOf(bytes.frs, bytes.nrs, bytes.hid);
+    *stamped = true;
+    if (try_snapshot && SearchSnapshot::Use(db, home, *stamp, env)) {
+      *used_snapshot = true;
+      return Status::Ok();
+    }
+  }
+  return NuskDbLoader(db).Load(bytes);
+}
+
 Status LoadNuskDb(NuskDb* db, const std::u16string& home, Env* env, IStatusSink* sink) {
   if (!sink) sink = NullStatusSink();
   UnloadNuskDb(db);
   Status s;
   try {
-    DbBytes bytes;
-    s = ReadConsistent(home, env, &bytes);
-    if (s.ok() && !(bytes.frs.empty() && bytes.nrs.empty())) {
-      // A snapshot that matches the bytes just read stands in for decoding them; any
-      // other is replaced by the snapshot of this decode.
-      const SnapshotStamp stamp = StampOf(bytes.frs, bytes.nrs, bytes.hid);
-      if (!SearchSnapshot::Use(db, home, stamp, env)) {
-        s = NuskDbLoader(db).Load(bytes);
-        if (s.ok()) SearchSnapshot::Write(*db, home, stamp, env);
-      }
-    } else if (s.ok()) {
-      s = NuskDbLoader(db).Load(bytes);
+    // Where the system tells file identities, a snapshot made from files of the same
+    // identities stands in for reading them at all; any other is replaced by the
+    // snapshot of this decode.
+    SnapshotStamp stamp;
+    bool used = IdentityStampOf(ResolveDbFiles(home, env), env, &stamp) &&
+                (stamp.id[0].size != 0 || stamp.id[1].size != 0) && SearchSnapshot::Use(db, home, stamp, env);
+    if (!used) {
+      bool stamped = false;
+      s = ReadAndDecode(db, home, env, true, &stamp, &stamped, &used);
+      if (s.ok() && stamped && !used) SearchSnapshot::Write(*db, home, stamp, env);
     }
   } catch (const std::bad_alloc&) {
     // A file read into memory or a table of the size its header gives: the index is
@@ -263,7 +288,12 @@ Status SaveHiddenList(NuskDb* db) {
     if (db->hide_[i] != 0) entries.push_back({i, db->hide_[i]});
   if (entries.empty()) return Status::Ok();
   std::u16string hid = DbPath(db->home_, kHidName, db->env_);
-  Status s = db->env_->WriteWholeFile(hid + u".tmp", dbformat::EncodeHid(entries), true);
+  const std::string bytes = dbformat::EncodeHid(entries);
+  // A list that holds these entries already is left alone: the file keeps its identity,
+  // and with it the search snapshot that was made from it.
+  std::string present;
+  if (db->env_->FileExists(hid) && db->env_->ReadWholeFile(hid, &present).ok() && present == bytes) return Status::Ok();
+  Status s = db->env_->WriteWholeFile(hid + u".tmp", bytes, true);
   if (s.ok()) s = db->env_->RenameFile(hid + u".tmp", hid);
   if (!s.ok()) {
     db->env_->RemoveFile(hid + u".tmp");

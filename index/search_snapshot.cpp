@@ -1,12 +1,13 @@
-// The search snapshot: encoding, checking and mapping (search_snapshot.h).
+// The search snapshot: stamping, encoding, checking and mapping (search_snapshot.h).
 #include "index/search_snapshot.h"
 
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <stdexcept>
 
-#include "index/db_files.h"
-#include "index/nusk_db.h"
+#include "platform/file_stream.h"
+#include "util/utf.h"
 
 #define XXH_INLINE_ALL
 #include "xxhash.h"
@@ -19,30 +20,35 @@ namespace nusk {
 namespace {
 
 constexpr char kMagic[8] = {'N', 'u', 's', 'k', 'S', 'n', 'a', 'p'};
-constexpr uint32_t kVersion = 1;
-constexpr size_t kHeader = 256;
+constexpr uint32_t kVersion = 2;
+constexpr size_t kHeader = 512;
 constexpr size_t kAlign = 64;
+constexpr size_t kEdge = 4096;  // bytes hashed at each end of a database file stamped by identity
 
 // Header offsets.
 enum : size_t {
   kOffVersion = 8,
-  kOffRowSize = 12,    // sizeof(NameRow): a snapshot of another build's row layout is refused
-  kOffStamp = 16,      // 3 sizes, 3 hashes (u64 each)
-  kOffCounts = 64,     // n, f, m, fm (u32 each)
-  kOffLastBuild = 80,  // u32
-  kOffHasHide = 84,    // u32
-  kOffTextUnits = 88,  // u64
-  kOffCaseBytes = 96,  // u64
-  kOffLabelUnits = 104,
-  kOffHash = 120,          // u64: XXH3 of the header without this field, then the body
-  kOffLabelLengths = 128,  // 26 x u32
+  kOffRowSize = 12,     // sizeof(NameRow): a snapshot of another build's row layout is refused
+  kOffByIdentity = 16,  // u32
+  kOffHasHide = 20,     // u32
+  kOffStamp = 24,       // per file: size, write time, change time, volume, file id, hash (u64 each)
+  kOffCounts = 168,     // n, f, m, fm (u32 each)
+  kOffLastBuild = 184,  // u32
+  kOffTextUnits = 192,  // u64
+  kOffCaseBytes = 200,  // u64
+  kOffLabelUnits = 208,
+  kOffHash = 216,          // u64: XXH3 of the header without this field
+  kOffLabelLengths = 224,  // 26 x u32
+  kOffTableHashes = 328,   // u64 per table
 };
 
+// The tables in file order; the first SnapshotState::kChecked are the NuskTable bits.
 enum Table { kParent, kTime, kSize, kNameOf, kDrive, kRef, kRows, kText, kCase, kHide, kLabels, kTables };
+static_assert(kHide == SnapshotState::kChecked && kTabAll == (1u << kHide) - 1);
+static_assert(kOffTableHashes + 8 * kTables <= kHeader);
 
 struct Layout {
-  uint64_t off[kTables] = {};
-  uint64_t end = 0;
+  uint64_t off[kTables + 1] = {};  // off[kTables]: the end of the file
 };
 
 Layout MakeLayout(uint64_t n, uint64_t m, uint64_t text_units, uint64_t case_bytes, bool has_hide,
@@ -57,7 +63,7 @@ Layout MakeLayout(uint64_t n, uint64_t m, uint64_t text_units, uint64_t case_byt
     l.off[t] = pos;
     pos += bytes[t];
   }
-  l.end = pos;
+  l.off[kTables] = pos;
   return l;
 }
 
@@ -74,12 +80,50 @@ uint64_t Get64(const char* p) {
 void Put32(char* p, uint32_t v) { std::memcpy(p, &v, 4); }
 void Put64(char* p, uint64_t v) { std::memcpy(p, &v, 8); }
 
-uint64_t SnapshotHash(std::string_view bytes) {
+uint64_t HeaderHash(const char* h) {
   XXH3_state_t state;
   XXH3_64bits_reset(&state);
-  XXH3_64bits_update(&state, bytes.data(), kOffHash);
-  XXH3_64bits_update(&state, bytes.data() + kOffHash + 8, bytes.size() - kOffHash - 8);
+  XXH3_64bits_update(&state, h, kOffHash);
+  XXH3_64bits_update(&state, h + kOffHash + 8, kHeader - kOffHash - 8);
   return XXH3_64bits_digest(&state);
+}
+
+// A table with the padding after it, up to the next table or the end of the file.
+uint64_t TableHash(const char* file, const Layout& l, int t) {
+  return XXH3_64bits(file + l.off[t], l.off[t + 1] - l.off[t]);
+}
+
+// XXH3 of the first and the last kEdge bytes of a file (the whole file when shorter).
+bool EdgeHash(const std::u16string& path, uint64_t size, Env* env, uint64_t* hash) {
+  std::unique_ptr<FileStream> file = env->OpenFileStream(path, nullptr);
+  if (!file) return false;
+  std::string buf;
+  auto read = [&](uint64_t at, size_t bytes) {
+    const size_t had = buf.size();
+    buf.resize(had + bytes);
+    size_t done = 0;
+    while (done < bytes) {
+      const int64_t got = file->ReadAt(at + done, buf.data() + had + done, bytes - done);
+      if (got <= 0) return false;
+      done += static_cast<size_t>(got);
+    }
+    return true;
+  };
+  const bool ok = size <= 2 * kEdge ? read(0, static_cast<size_t>(size)) : read(0, kEdge) && read(size - kEdge, kEdge);
+  *hash = XXH3_64bits(buf.data(), buf.size());
+  return ok;
+}
+
+bool IdentifyOnce(const DbFileSet& files, Env* env, SnapshotStamp* s) {
+  const std::u16string* paths[3] = {&files.frs, &files.nrs, &files.hid};
+  *s = {};
+  s->by_identity = 1;
+  for (int i = 0; i < 3; ++i) {
+    if (!env->FileExists(*paths[i])) continue;  // all zero: missing
+    if (!env->IdentifyFile(*paths[i], &s->id[i])) return false;
+    if (!EdgeHash(*paths[i], s->id[i].size, env, &s->hash[i])) return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -88,10 +132,17 @@ SnapshotStamp StampOf(std::string_view frs, std::string_view nrs, std::string_vi
   SnapshotStamp s;
   const std::string_view files[3] = {frs, nrs, hid};
   for (int i = 0; i < 3; ++i) {
-    s.size[i] = files[i].size();
+    s.id[i].size = files[i].size();
     s.hash[i] = XXH3_64bits(files[i].data(), files[i].size());
   }
   return s;
+}
+
+bool IdentityStampOf(const DbFileSet& files, Env* env, SnapshotStamp* stamp) {
+  // The edges are read between two looks at the identities: a file replaced meanwhile
+  // shows another identity the second time.
+  SnapshotStamp again;
+  return IdentifyOnce(files, env, stamp) && IdentifyOnce(files, env, &again) && again == *stamp;
 }
 
 std::string SearchSnapshot::Encode(const NuskDb& db, const SnapshotStamp& stamp) {
@@ -104,14 +155,16 @@ std::string SearchSnapshot::Encode(const NuskDb& db, const SnapshotStamp& stamp)
   const bool has_hide = !db.hide_.empty();
   const Layout l = MakeLayout(n, m, text_units, case_bytes, has_hide, label_units);
 
-  std::string out(l.end, '\0');
+  std::string out(l.off[kTables], '\0');
   char* h = out.data();
   std::memcpy(h, kMagic, 8);
   Put32(h + kOffVersion, kVersion);
   Put32(h + kOffRowSize, sizeof(NameRow));
+  Put32(h + kOffByIdentity, stamp.by_identity);
   for (int i = 0; i < 3; ++i) {
-    Put64(h + kOffStamp + 8 * i, stamp.size[i]);
-    Put64(h + kOffStamp + 24 + 8 * i, stamp.hash[i]);
+    const FileIdentity& id = stamp.id[i];
+    const uint64_t fields[6] = {id.size, id.write_time, id.change_time, id.volume, id.file_id, stamp.hash[i]};
+    for (int k = 0; k < 6; ++k) Put64(h + kOffStamp + 48 * i + 8 * k, fields[k]);
   }
   Put32(h + kOffCounts, db.n_);
   Put32(h + kOffCounts + 4, db.f_);
@@ -143,7 +196,8 @@ std::string SearchSnapshot::Encode(const NuskDb& db, const SnapshotStamp& stamp)
     if (!label.empty()) std::memcpy(h + at, label.data(), 2 * label.size());
     at += 2 * label.size();
   }
-  Put64(h + kOffHash, SnapshotHash(out));
+  for (int t = 0; t < kTables; ++t) Put64(h + kOffTableHashes + 8 * t, TableHash(h, l, t));
+  Put64(h + kOffHash, HeaderHash(h));
   return out;
 }
 
@@ -151,15 +205,18 @@ bool SearchSnapshot::Use(NuskDb* db, const std::u16string& home, const SnapshotS
   const std::u16string path = DbPath(home, kSnapName, env);
   if (!env->FileExists(path)) return false;
   std::unique_ptr<FileView> view;
-  if (!env->ViewWholeFile(path, &view).ok() || !view) return false;
+  if (!env->MapWholeFile(path, &view).ok() || !view) return false;
   const std::string_view b = view->bytes();
   if (b.size() < kHeader || std::memcmp(b.data(), kMagic, 8) != 0) return false;
   const char* h = b.data();
   if (Get32(h + kOffVersion) != kVersion || Get32(h + kOffRowSize) != sizeof(NameRow)) return false;
+  if (Get64(h + kOffHash) != HeaderHash(h)) return false;
   SnapshotStamp in;
+  in.by_identity = Get32(h + kOffByIdentity);
   for (int i = 0; i < 3; ++i) {
-    in.size[i] = Get64(h + kOffStamp + 8 * i);
-    in.hash[i] = Get64(h + kOffStamp + 24 + 8 * i);
+    FileIdentity& id = in.id[i];
+    uint64_t* fields[6] = {&id.size, &id.write_time, &id.change_time, &id.volume, &id.file_id, &in.hash[i]};
+    for (int k = 0; k < 6; ++k) *fields[k] = Get64(h + kOffStamp + 48 * i + 8 * k);
   }
   if (!(in == stamp)) return false;
   const uint32_t n = Get32(h + kOffCounts), f = Get32(h + kOffCounts + 4), m = Get32(h + kOffCounts + 8),
@@ -174,8 +231,18 @@ bool SearchSnapshot::Use(NuskDb* db, const std::u16string& home, const SnapshotS
   for (int d = 0; d < kDriveCount; ++d) label_sum += Get32(h + kOffLabelLengths + 4 * d);
   if (label_sum != label_units) return false;
   const Layout l = MakeLayout(n, m, text_units, case_bytes, has_hide != 0, label_units);
-  if (l.end != b.size() || Get64(h + kOffHash) != SnapshotHash(b)) return false;
+  if (l.off[kTables] != b.size()) return false;
+  // The hidden states and the labels are copied now, so they are checked now.
+  for (Table t : {kHide, kLabels})
+    if (TableHash(h, l, t) != Get64(h + kOffTableHashes + 8 * t)) return false;
 
+  auto state = std::make_unique<SnapshotState>();
+  state->stamp = stamp;
+  for (int t = 0; t < SnapshotState::kChecked; ++t) {
+    state->begin[t] = l.off[t];
+    state->end[t] = l.off[t + 1];
+    state->hash[t] = Get64(h + kOffTableHashes + 8 * t);
+  }
   // Only reads go through these pointers: the view is mapped read-only.
   auto table = [&](Table t) { return const_cast<char*>(h + l.off[t]); };
   db->n_ = n;
@@ -200,8 +267,46 @@ bool SearchSnapshot::Use(NuskDb* db, const std::u16string& home, const SnapshotS
     db->labels_[d].assign(label, len);
     label += len;
   }
-  db->snapshot_ = std::move(view);
+  state->view = std::move(view);
+  db->snapshot_ = std::move(state);
+  db->unchecked_ = kTabAll;
   return true;
+}
+
+void SearchSnapshot::Check(NuskDb* db, uint32_t tables) {
+  SnapshotState& s = *db->snapshot_;
+  const char* file = s.view->bytes().data();
+  for (int t = 0; t < SnapshotState::kChecked; ++t) {
+    const uint32_t bit = 1u << t;
+    if (!(tables & db->unchecked_ & bit)) continue;
+    if (XXH3_64bits(file + s.begin[t], s.end[t] - s.begin[t]) == s.hash[t]) {
+      db->unchecked_ &= ~bit;
+      continue;
+    }
+    // A damaged table: every table is taken from the files the snapshot stood for.
+    auto fresh = std::make_unique<NuskDb>();
+    SnapshotStamp stamp;
+    bool stamped = false, used = false;
+    const Status st = ReadAndDecode(fresh.get(), db->home_, db->env_, false, &stamp, &stamped, &used);
+    if (!st.ok() || !stamped || !(stamp == s.stamp) || fresh->n_ != db->n_ || fresh->f_ != db->f_ ||
+        fresh->m_ != db->m_ || fresh->fm_ != db->fm_)
+      throw std::runtime_error("The search snapshot of " + ToUtf8(db->home_) +
+                               " is damaged and the index changed since it was loaded; load the index again.");
+    db->env_->DebugOutput(u"The search snapshot failed its check; the index files were decoded instead.\n");
+    SearchSnapshot::Write(*fresh, db->home_, stamp, db->env_);
+    db->parent_ = fresh->parent_;
+    db->time_ = fresh->time_;
+    db->size_ = fresh->size_;
+    db->name_of_ = fresh->name_of_;
+    db->drive_ = fresh->drive_;
+    db->ref_ = fresh->ref_;
+    db->rows_ = fresh->rows_;
+    db->text_ = fresh->text_;
+    db->case_ = fresh->case_;
+    db->unchecked_ = 0;
+    s.decoded = std::move(fresh);
+    return;
+  }
 }
 
 void SearchSnapshot::Write(const NuskDb& db, const std::u16string& home, const SnapshotStamp& stamp, Env* env) {
@@ -213,12 +318,20 @@ void SearchSnapshot::Write(const NuskDb& db, const std::u16string& home, const S
     env->RemoveFile(path);
     return;
   }
-  // No flush: a snapshot that reaches the disk only in part fails its hash and is
+  // No flush: a snapshot that reaches the disk only in part fails its hashes and is
   // written again.
   if (!env->WriteWholeFile(path + u".tmp", bytes, false).ok() || !env->RenameFile(path + u".tmp", path).ok()) {
     env->RemoveFile(path + u".tmp");
     env->RemoveFile(path);
   }
+}
+
+bool NuskDb::from_snapshot() const { return snapshot_ != nullptr && snapshot_->decoded == nullptr; }
+
+void NuskDb::CheckSnapshotTables(uint32_t tables) const {
+  // The object is never defined const; a check only marks tables checked or moves the
+  // (mutable) table pointers to decoded tables.
+  SearchSnapshot::Check(const_cast<NuskDb*>(this), tables);
 }
 
 void RefreshSearchSnapshot(const std::u16string& home, Env* env) {

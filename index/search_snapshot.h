@@ -2,48 +2,88 @@
 // memory, written beside the database files so a later load maps it read-only instead
 // of decoding every row.
 //
-// It is derived data and never trusted blindly. Its header holds the sizes and a 64-bit
-// hash (XXH3) of each database file it came from ("nusk.frs", "nusk.nrs", "nusk.hid"),
-// and a hash over the whole snapshot. A load uses it only when the database files it
-// has just read have those sizes and hashes and the snapshot's own hash and layout hold;
-// otherwise the files are decoded as before and the snapshot is written again (through
+// It is derived data and never trusted blindly. Its header records what the database
+// files ("nusk.frs", "nusk.nrs", "nusk.hid") were when it was made:
+// - where the system tells file identities (Env::IdentifyFile), each file's size, write
+//   and change times, volume and file id, and a 64-bit hash (XXH3) of its first and last
+//   4 KiB, so a file written in place within one clock tick is still caught when its
+//   header or tail changed (the commit rewrites the header of "nusk.frs" and every file
+//   ends in its last rows, labels or mount states). The files themselves are not read;
+// - elsewhere, the size and the hash of each whole file, which every load then reads.
+// A load uses the snapshot only when the files are those again and the header's own
+// hash holds; otherwise the files are decoded and the snapshot written again (through
 // "nusk.snap.tmp" and a move), so a missing, stale, truncated, damaged or foreign
 // snapshot costs one ordinary load. The database files are not changed in any way.
 //
-// Layout (little-endian): a 256-byte header, then the tables of NuskDb one after another,
+// The tables are mapped lazily and each carries its own hash in the header, checked
+// when NuskDb first uses that table (NuskDb::Need): a search that needs the names only
+// never reads the times, sizes or references. A table that fails its check is never
+// read: the database files are decoded once more and every table is taken from them
+// (and a fresh snapshot written), provided the files are still the ones the snapshot
+// was made from; when they were replaced meanwhile, the use that needed the table
+// fails with std::runtime_error and the index must be loaded again.
+//
+// Layout (little-endian): a 512-byte header, then the tables of NuskDb one after another,
 // each starting at a 64-byte boundary of the file: parents, times, sizes, name of item
 // (u32 x N each), drives (u8 x N), references (u64 x N), name rows (NameRow x M), name
 // text (UTF-16), case positions (bytes), hidden states (u8 x N, present when the header
-// says so), drive labels (UTF-16, lengths in the header).
+// says so), drive labels (UTF-16, lengths in the header). A table's hash covers it and
+// the padding after it, the header's hash the rest of the header: every byte is checked.
 #pragma once
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
 
+#include "index/db_files.h"
+#include "index/nusk_db.h"
 #include "platform/env.h"
 
 namespace nusk {
 
-class NuskDb;
-
 inline constexpr char16_t kSnapName[] = u"nusk.snap";
 
-// What a snapshot must agree with: the bytes of the three database files it came from.
+// What a snapshot must agree with: the three database files it came from (frs, nrs, hid).
 struct SnapshotStamp {
-  uint64_t size[3] = {};  // frs, nrs, hid
+  uint32_t by_identity = 0;  // 1: identities + edge hashes; 0: sizes + whole-file hashes
+  FileIdentity id[3];        // by_identity: all zero for a missing file; else only the size
   uint64_t hash[3] = {};
   bool operator==(const SnapshotStamp&) const = default;
 };
 
+// The stamp of the files' contents (sizes and whole-file hashes).
 SnapshotStamp StampOf(std::string_view frs, std::string_view nrs, std::string_view hid);
+// The stamp of the files' identities and edges. False when env tells no identities, or
+// a file changed while it was examined; the caller then reads the files.
+bool IdentityStampOf(const DbFileSet& files, Env* env, SnapshotStamp* stamp);
+
+// Reads the database files of home (an interrupted commit resolved read-only) and
+// decodes them into db. *stamp: the stamp of the files read, by identity when env tells
+// them; *stamped false when it is not known (the files changed while they were read, or
+// there is no database). With try_snapshot, a content stamp is first offered to the
+// snapshot, and *used_snapshot tells whether it stood in for decoding. (nusk_db_load.cpp)
+Status ReadAndDecode(NuskDb* db, const std::u16string& home, Env* env, bool try_snapshot, SnapshotStamp* stamp,
+                     bool* stamped, bool* used_snapshot);
+
+// What NuskDb keeps of the snapshot its tables point into.
+struct SnapshotState {
+  static constexpr int kChecked = 9;  // the tables checked on first use: NuskTable bits 0..8
+  std::unique_ptr<FileView> view;
+  SnapshotStamp stamp;
+  uint64_t begin[kChecked] = {}, end[kChecked] = {}, hash[kChecked] = {};
+  // After a failed check: the decoded files the tables now point into.
+  std::unique_ptr<NuskDb> decoded;
+};
 
 class SearchSnapshot {
  public:
-  // Points db's tables into the snapshot file of home when it matches stamp and holds
-  // together; db keeps the view. False (db untouched) when it is missing or does not
-  // match; the caller then decodes the database files.
+  // Points db's tables into the snapshot file of home when it matches stamp and its
+  // header holds together; db keeps the mapping and checks each table on first use.
+  // False (db untouched) when it is missing or does not match; the caller then decodes
+  // the database files.
   static bool Use(NuskDb* db, const std::u16string& home, const SnapshotStamp& stamp, Env* env);
+  // Checks the unchecked tables among `tables` (NuskTable bits); see the file comment.
+  static void Check(NuskDb* db, uint32_t tables);
   // The snapshot bytes of a loaded db (exposed for tests).
   static std::string Encode(const NuskDb& db, const SnapshotStamp& stamp);
   // Writes the snapshot of db beside its database files (".tmp", then a move). A failure

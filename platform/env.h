@@ -41,6 +41,19 @@ struct DirEntry {
   uint32_t attributes = 0;  // FILE_ATTRIBUTE_* bits (hidden 0x2, system 0x4, ...)
 };
 
+// Who a file is and when it last changed, as the file system tells without reading it.
+// Two equal identities of one path mean the same file, not written since, as far as the
+// system's clocks can tell (a rewrite in place within one tick of the write and change
+// times is not seen).
+struct FileIdentity {
+  uint64_t size = 0;
+  uint64_t write_time = 0;   // last write, FILETIME units
+  uint64_t change_time = 0;  // last change of the data or the metadata (POSIX ctime, NTFS ChangeTime)
+  uint64_t volume = 0;       // device number / volume serial number
+  uint64_t file_id = 0;      // inode / NTFS file index
+  bool operator==(const FileIdentity&) const = default;
+};
+
 // A machine-wide lock (Windows named mutex; POSIX flock on a lock file).
 class NamedMutex {
  public:
@@ -81,6 +94,22 @@ class Env {
   // index file is written; a file shortened in place while mapped is not supported.
   // Fails like ReadWholeFile.
   virtual Status ViewWholeFile(const std::u16string& path, std::unique_ptr<FileView>* view);
+
+  // The same, but the bytes may be read only when first touched (POSIX maps without
+  // reading ahead), so a large file of which little is used costs little memory. Env's own
+  // form is ViewWholeFile.
+  virtual Status MapWholeFile(const std::u16string& path, std::unique_ptr<FileView>* view) {
+    return ViewWholeFile(path, view);
+  }
+
+  // The identity of an existing regular file. False when it is missing or the system (or
+  // this Env) cannot tell one; callers then compare contents instead. Env's own form
+  // always answers false.
+  virtual bool IdentifyFile(const std::u16string& path, FileIdentity* id) {
+    (void)path;
+    (void)id;
+    return false;
+  }
 
   // The first max_bytes of the file (fewer when it is shorter) and its whole size, without
   // reading the rest, so a loader can check a header against the size before it maps or
@@ -181,6 +210,8 @@ class EnvWrapper : public Env {
   Status ReadWholeFile(const std::u16string& p, std::string* b) override { return target_->ReadWholeFile(p, b); }
   // ViewWholeFile is deliberately not forwarded: Env's own form reads through this
   // wrapper's ReadWholeFile, so a wrapper that serves or fails reads serves views too.
+  // MapWholeFile and IdentifyFile are not forwarded for the same reason: an identity of the
+  // real file says nothing about the bytes a wrapper serves.
   // ReadFileHead does the same, cutting what the wrapper's ReadWholeFile gives.
   Status ReadFileHead(const std::u16string& path, size_t max_bytes, std::string* head, uint64_t* size) override;
   Status WriteWholeFile(const std::u16string& p, std::string_view b, bool f) override {

@@ -17,4 +17,10 @@ void* AllocateTableMemory(size_t bytes);
 // Returns a block of AllocateTableMemory, given the same size; null is ignored.
 void FreeTableMemory(void* block, size_t bytes);
 
+// For a short process that reads a little of much memory (a console search over a mapped
+// index): no huge pages from here on, so a few bytes touched cost 4 KiB, not 2 MiB. The
+// heap of the Linux executables asks for huge pages everywhere (allocator_conf.c). No
+// effect elsewhere.
+void UseSmallPages();
+
 }  // namespace nusk

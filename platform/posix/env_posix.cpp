@@ -158,6 +158,37 @@ class PosixEnv : public SystemServicesEnv {
     return Status::Ok();
   }
 
+  Status MapWholeFile(const std::u16string& path, std::unique_ptr<FileView>* view) override {
+    int fd;
+    size_t size;
+    Status s = OpenForReading(path, &fd, &size);
+    if (!s.ok()) return s;
+    void* data = nullptr;
+    if (size != 0) {
+      data = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+      if (data == MAP_FAILED) {
+        ::close(fd);
+        return Env::ViewWholeFile(path, view);
+      }
+    }
+    ::close(fd);
+    *view = std::make_unique<MappedFileView>(data, size);
+    return Status::Ok();
+  }
+
+  bool IdentifyFile(const std::u16string& path, FileIdentity* id) override {
+    struct stat st;
+    if (::stat(Native(path).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    id->size = static_cast<uint64_t>(st.st_size);
+    id->write_time = ToFileTime(st.st_mtim);
+    // The change time cannot be set by a program (utimensat sets it to now), so a file
+    // written in place and given its old write time back still shows another one.
+    id->change_time = ToFileTime(st.st_ctim);
+    id->volume = static_cast<uint64_t>(st.st_dev);
+    id->file_id = static_cast<uint64_t>(st.st_ino);
+    return true;
+  }
+
   Status WriteWholeFile(const std::u16string& path, std::string_view bytes, bool flush) override {
     int fd = ::open(Native(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) return ErrnoStatus("cannot create", path, errno);

@@ -1,6 +1,7 @@
 #include "platform/table_memory.h"
 
 #include <sys/mman.h>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -35,6 +36,12 @@ void* AllocateTableMemory(size_t bytes) {
   ::madvise(block, size, MADV_HUGEPAGE);  // advice only: failure is harmless
 #endif
   return block;
+}
+
+void UseSmallPages() {
+#ifdef PR_SET_THP_DISABLE
+  ::prctl(PR_SET_THP_DISABLE, 1, 0, 0, 0);  // a preference only: failure is harmless
+#endif
 }
 
 void FreeTableMemory(void* block, size_t bytes) {

@@ -22,4 +22,6 @@ void FreeTableMemory(void* block, size_t bytes) {
   ::VirtualFree(block, 0, MEM_RELEASE);
 }
 
+void UseSmallPages() {}
+
 }  // namespace nusk
