@@ -16,6 +16,7 @@
 #include "platform/win32/win_text.h"
 #include "settings/settings_file.h"
 #include "tests/gui/window_driver.h"
+#include "ui/custom_actions.h"
 #include "ui/toolbar_layout.h"
 #include "util/utf.h"
 
@@ -164,9 +165,10 @@ TEST_F(ToolbarWindowTest, ScreenshotsInThreeLanguagesSmallAndLarge) {
     const std::u16string want = new_search ? *new_search : u"New Search";
     InstallUI(std::move(c.table));
     WindowDriver d(&index_, std::string(kIni) +
-                                "[CustomAction]\r\nCount=1\r\nName1=\xE3\x83\xA1\xE3\x83\xA2 Pad\r\n"
-                                "Command1=notepad.exe\r\n[UIState]\r\nToolbarState=31,32,33,-,30,37,"
-                                "34,36,-,1,2,6,7,-,10,c\r\nCustomCommandNames=\xE3\x83\xA1\xE3\x83\xA2 Pad\r\n");
+                                "[UIState]\r\nToolbarState=31,32,33,-,30,37,34,36,-,1,2,6,7,-,10,c\r\n");
+    // A non-ASCII action name goes in as the program writes it (the file then turns UTF-16).
+    ASSERT_TRUE(WriteCustomActions(Settings(), {{u"\u30E1\u30E2 Pad", u"notepad.exe"}}));
+    ASSERT_TRUE(Settings().WriteText(u"UIState", u"CustomCommandNames", u"\u30E1\u30E2 Pad"));
     ASSERT_TRUE(d.Open());
     d.Type(u"report");
     MainToolbar& bar = d.window().toolbar();
