@@ -164,8 +164,8 @@ TEST_F(ToolbarWindowTest, ScreenshotsInThreeLanguagesSmallAndLarge) {
     }
     const std::u16string want = new_search ? *new_search : u"New Search";
     InstallUI(std::move(c.table));
-    WindowDriver d(&index_, std::string(kIni) +
-                                "[UIState]\r\nToolbarState=31,32,33,-,30,37,34,36,-,1,2,6,7,-,10,c\r\n");
+    WindowDriver d(&index_,
+                   std::string(kIni) + "[UIState]\r\nToolbarState=31,32,33,-,30,37,34,36,-,1,2,6,7,-,10,c\r\n");
     // A non-ASCII action name goes in as the program writes it (the file then turns UTF-16).
     ASSERT_TRUE(WriteCustomActions(Settings(), {{u"\u30E1\u30E2 Pad", u"notepad.exe"}}));
     ASSERT_TRUE(Settings().WriteText(u"UIState", u"CustomCommandNames", u"\u30E1\u30E2 Pad"));
