@@ -4,6 +4,8 @@
 #include <commdlg.h>
 #include <windowsx.h>
 
+#include <stdexcept>
+
 #include "gui/list_look.h"
 #include "gui/accelerators.h"
 #include "gui/crash_handler.h"
@@ -228,6 +230,15 @@ void MainWindow::StartLoader() {
   const bool folder_sizes = options_.show_folder_size;
   loader_ = std::thread([this, counts, folder_sizes] {
     Status s = LoadNuskDb(&db_, config_.home, Env::Default());
+    // The search worker and the list read the tables from two threads: all checked here.
+    if (s.ok()) {
+      try {
+        db_.CheckAllTables();
+      } catch (const std::runtime_error& e) {
+        s = Status::Error(e.what());
+        UnloadNuskDb(&db_);
+      }
+    }
     if (!s.ok()) load_error_ = s.message();
     // Cells only read the per-folder totals, so they are computed before any search runs.
     if (s.ok() && counts) db_.ComputeFolderFileCounts();

@@ -66,6 +66,12 @@ class NuskDb {
   // The tables were mapped from a search snapshot that matched the files and none of them
   // has failed its check so far (search_snapshot.h).
   bool from_snapshot() const;
+  // Checks every table still unchecked now. Programs that read the index from several
+  // threads (the window, the web service) call it right after loading: no check, and no
+  // decode of a damaged table, then runs later beside another reader, and a damaged table
+  // is replaced while the files it stood for are still there. Throws std::runtime_error
+  // when a table is damaged and the files changed since the load.
+  void CheckAllTables() const { Need(kTabAll); }
   uint32_t item_count() const { return n_; }          // N
   uint32_t folder_count() const { return f_; }        // F: items 0 .. F-1 are folders
   uint32_t name_count() const { return m_; }          // M

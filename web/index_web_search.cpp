@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <stdexcept>
 #include <thread>
 
 #include "index/db_files.h"
@@ -164,6 +165,10 @@ class IndexWebSearch : public WebSearch {
     auto snap = std::make_unique<Snapshot>();
     Status st = LoadNuskDb(&snap->db, home_, env_);
     if (!st.ok()) return st;
+    // Requests are answered on several threads: every snapshot table is checked now.
+    try {
+      snap->db.CheckAllTables();
+    } catch (const std::runtime_error& e) { return Status::Error(e.what()); }
     if (DbStamps(home_, env_) != *stamps) return Status::Error("the database files changed while being read");
     snap->view = std::make_unique<SearchView>(&snap->db);
     *out = std::move(snap);

@@ -212,6 +212,18 @@ TEST(SearchSnapshotTest, DamagedTableAfterTheFilesChangedIsNotRead) {
   ASSERT_TRUE(WriteIndex(home.path(), SecondTree()).ok());
   EXPECT_EQ(ToUtf8(db.NameText(db.NameOf(0))), "c:") << "names and the name of each item are other tables";
   EXPECT_THROW(db.Parent(0), std::runtime_error);
+
+  // Checked right after its load (as the window and the web service do), the damaged table
+  // is replaced while its files are there: later uses read the index that was loaded.
+  ASSERT_TRUE(WriteIndex(home.path(), FirstTree()).ok());
+  const auto first = DecodedSearchForm(home.path());
+  WriteFile(Snap(home.path()), Flip(ReadFile(Snap(home.path())), 512));
+  NuskDb checked;
+  ASSERT_TRUE(LoadNuskDb(&checked, home.path(), Env::Default()).ok());
+  ASSERT_TRUE(checked.from_snapshot());
+  checked.CheckAllTables();
+  ASSERT_TRUE(WriteIndex(home.path(), SecondTree()).ok());
+  EXPECT_EQ(DumpSearchForm(&checked), first);
 }
 
 // A snapshot that cannot be written (full disk, read-only home) costs nothing but speed,
