@@ -760,7 +760,7 @@ TEST_F(CommandsWindowTest, FilledMenusListTheirEntriesAndRunTheChosenOne) {
 
 // Rebuild All empties the database and builds every drive: with every drive deselected the
 // rebuilt database is empty, where Build All keeps the items.
-TEST_F(CommandsWindowTest, DISABLED_RebuildAllCleansBeforeTheBuild) {
+TEST_F(CommandsWindowTest, RebuildAllCleansBeforeTheBuild) {
   configure_ = [](MainWindowConfig* c) {
     std::u16string p = FromUtf8(NUSK_BINARY_DIR) + u"/app/nusk.exe";
     for (char16_t& ch : p) ch = ch == u'/' ? u'\\' : ch;
@@ -770,7 +770,7 @@ TEST_F(CommandsWindowTest, DISABLED_RebuildAllCleansBeforeTheBuild) {
                          "ShowBuiltNotification=0\r\n"
                          "VolumeStates=A0B0C0D0E0F0G0H0I0J0K0L0M0N0O0P0Q0R0S0T0U0V0W0X0Y0Z0\r\n");
   MainWindow& w = d.window();
-  ASSERT_EQ(d.list().count(), 4u);
+  ASSERT_GT(d.list().count(), 0u);
   SendMessageW(d.hwnd(), WM_COMMAND, IDM_DATABASE_REBUILD_ALL, 0);
   const bool done = PumpUntil(
       &w, [&] { return w.builds_started() == 1 && !w.building() && w.loaded() && w.reloads() >= 2; }, 60000);
