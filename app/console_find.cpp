@@ -86,10 +86,9 @@ int ParseFindOptions(const Args& args, const FindIo& io, FindOptions* out) {
         io.error("nusk find: --in needs a folder\n");
         return 2;
       }
-      std::u16string native = args[++i];
-      // On POSIX a trailing '\' belongs to the folder's name.
-      const auto separator = [&io](char16_t c) { return c == u'/' || (c == u'\\' && io.drives.native_letters()); };
-      while (native.size() > 1 && separator(native.back())) native.pop_back();
+      // Trailing separators need no trimming: the folder scope reads "C:\Windows\" as
+      // "C:\Windows" (the console tests pin that for "/", "//" and a drive root).
+      const std::u16string& native = args[++i];
       if (!io.drives.FromNativePath(native, &out->in_folder)) {
         io.error("nusk find: no indexed drive holds " + ToUtf8(native) + " (give an absolute folder)\n");
         return 2;

@@ -13,19 +13,19 @@
 namespace nusk {
 
 int ServeBuild(const std::vector<std::u16string>& args) {
+  BuildEnvironment environment = DefaultBuildEnvironment();
+  environment.may_delegate = false;  // this process was started to build: never hand it on
   std::unique_ptr<MessagePipe> pipe;
   Status s = MessagePipe::Serve(kBuildServerPipe, 5000, &pipe);
   if (!s.ok()) {
     if (s.message().rfind("Client connect timeout", 0) == 0) {
-      Env::Default()->DebugOutput(u"Client connect timeout..\n");
+      environment.env->DebugOutput(u"Client connect timeout..\n");
     } else {
       std::printf("%s\n", s.message().c_str());
     }
     return kExitDriveFailed;
   }
   StatusOutput::Get().SetPipe(pipe.get());
-  BuildEnvironment environment = DefaultBuildEnvironment();
-  environment.may_delegate = false;  // this process was started to build: never hand it on
   std::vector<std::u16string> build_args = args;
   if (build_args.size() > 1) build_args[1] = u"build";
   int status;

@@ -132,13 +132,6 @@ const SettingKey& Describe(SettingId id) { return kKeys[static_cast<size_t>(id)]
 
 std::span<const SettingKey> AllSettingKeys() { return kKeys; }
 
-const SettingKey* FindSettingKey(std::u16string_view section, std::u16string_view key) {
-  for (const SettingKey& k : kKeys) {
-    if (EqualsNoCase(k.section, section) && EqualsNoCase(k.key, key)) return &k;
-  }
-  return nullptr;
-}
-
 bool GetFlag(const SettingsFile& file, SettingId id) {
   const SettingKey& k = Describe(id);
   std::u16string text = file.ReadText(k.section, k.key);

@@ -119,8 +119,6 @@ struct SettingKey {
 const SettingKey& Describe(SettingId id);
 // Every key, in SettingId order.
 std::span<const SettingKey> AllSettingKeys();
-// The entry for a section and key (compared without case); null when unknown.
-const SettingKey* FindSettingKey(std::u16string_view section, std::u16string_view key);
 
 // Typed accessors. A missing or empty value gives the key's default (0 / off when it has
 // none); integers then get the key's range rule. Text and line lists are returned as stored.

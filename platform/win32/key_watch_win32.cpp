@@ -17,7 +17,7 @@ class Win32KeyWatch : public KeyWatch {
       INPUT_RECORD rec;
       DWORD n = 0;
       if (!PeekConsoleInputW(in_, &rec, 1, &n)) {
-        OutputDebugStringW(L"WTF");
+        OutputDebugStringW(L"nusk: PeekConsoleInputW failed; key presses are not watched\n");
         return false;
       }
       if (n == 0) return pressed;

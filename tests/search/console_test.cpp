@@ -64,9 +64,13 @@ TEST_F(ConsoleFindTest, NativeFolderOptionAndNativePaths) {
   folder[3] = true;
   const DriveMap map = DriveMap::FromTargets(targets, folder);
   const auto find = [&](const std::vector<std::u16string>& words) { return RunConsoleFind(t_.home(), words, map); };
-  const ConsoleFind in = find({u"--in", u"/mnt/c/Windows/", u"notepad"});
-  EXPECT_EQ(in.status, 0);
-  EXPECT_EQ(Lines(in.out), (V{u"/mnt/c/Windows/System32/notepad.exe", u"/mnt/c/Windows/notepad.exe"}));
+  // Separators at the end, as a shell's completion leaves them, name the same folder.
+  for (const char16_t* folder : {u"/mnt/c/Windows", u"/mnt/c/Windows/", u"/mnt/c/Windows//"}) {
+    const ConsoleFind in = find({u"--in", folder, u"notepad"});
+    EXPECT_EQ(in.status, 0);
+    EXPECT_EQ(Lines(in.out), (V{u"/mnt/c/Windows/System32/notepad.exe", u"/mnt/c/Windows/notepad.exe"}));
+  }
+  EXPECT_EQ(Lines(find({u"--in", u"/mnt/c//", u"notepad.exe"}).out).size(), 2u);
   const ConsoleFind elsewhere = find({u"--in", u"/elsewhere", u"x"});
   EXPECT_EQ(elsewhere.status, 2);
   EXPECT_NE(elsewhere.err.find("no indexed drive"), std::string::npos);
