@@ -1,13 +1,12 @@
 // Help > Check for Updates and Tools > Preview window.
 //
-// The update check: the version file is fetched on a worker thread while the window
-// keeps dispatching messages; the request itself ends by the 5-second limit, so the worker
-// never has to be killed.
+// The update check: the version file is fetched on a thread of its own while the window
+// keeps dispatching messages; the window stops waiting at the 5-second limit whatever the
+// fetch is doing, and the fetch ends by itself.
 #include <windows.h>
 
 #include <shellapi.h>
 
-#include <future>
 #include <optional>
 
 #include "gui/main_window.h"
@@ -37,12 +36,15 @@ void MainWindow::CheckForUpdates() {
     GetSystemTimeAsFileTime(&now);
     const std::string url =
         UpdateRequestUrl(ToUtf8(address), (static_cast<uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime);
-    std::future<std::optional<std::string>> fetch = std::async(std::launch::async, [url] {
+    DetachedFetch fetch([url] {
       std::string body;
       const Status s = http::HttpGet(url, kUpdateCheckTimeoutMs, 4096, &body);
       return s.ok() ? std::optional<std::string>(std::move(body)) : std::nullopt;
     });
-    while (fetch.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready) {
+    // The request keeps its own 5-second limit once connected; the name look-up before it
+    // has none, so the window stops waiting at the limit (and a little more) by itself.
+    const DWORD give_up = GetTickCount() + kUpdateCheckTimeoutMs + 250;
+    while (!fetch.Ready() && static_cast<LONG>(give_up - GetTickCount()) > 0) {
       MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
       MSG msg;
       while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -56,7 +58,7 @@ void MainWindow::CheckForUpdates() {
         }
       }
     }
-    verdict = JudgeVersionFile(fetch.get(), kThisVersion);
+    verdict = JudgeVersionFile(fetch.Take(), kThisVersion);
     SetStatus(u"{POP}");
     update_check_running_ = false;
   }

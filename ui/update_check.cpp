@@ -1,5 +1,8 @@
 #include "ui/update_check.h"
 
+#include <atomic>
+#include <thread>
+
 #include "l10n/mui.h"
 #include "ui/status_text.h"
 
@@ -52,6 +55,25 @@ UpdateMessage UpdateMessageFor(const UpdateVerdict& verdict) {
     case UpdateOutcome::kFailed: break;
   }
   return {Tr(u"MSG.CHECK_UPDATE_FAILED", u"Failed to read latest version info from Nusk website."), K::kWarning};
+}
+
+struct DetachedFetch::Shared {
+  std::atomic<bool> done{false};
+  std::optional<std::string> result;  // written before done is set, read after
+};
+
+DetachedFetch::DetachedFetch(std::function<std::optional<std::string>()> fetch) : shared_(std::make_shared<Shared>()) {
+  std::thread([shared = shared_, fetch = std::move(fetch)] {
+    shared->result = fetch();
+    shared->done.store(true, std::memory_order_release);
+  }).detach();
+}
+
+bool DetachedFetch::Ready() const { return shared_->done.load(std::memory_order_acquire); }
+
+std::optional<std::string> DetachedFetch::Take() {
+  if (!Ready()) return std::nullopt;
+  return std::move(shared_->result);
 }
 
 }  // namespace nusk

@@ -2,6 +2,8 @@
 // what the version file's text means, and the message each outcome shows.
 #pragma once
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -34,5 +36,21 @@ struct UpdateMessage {
 };
 // The box for a verdict, in the current language (title: TITLE.CHECK_UPDATE).
 UpdateMessage UpdateMessageFor(const UpdateVerdict& verdict);
+
+// Runs a fetch on a thread of its own that nobody joins, so the caller can stop waiting at
+// its deadline even when the fetch cannot (a name look-up has no time limit of its own).
+// A fetch still running when this object goes is left to end on its own; its result is
+// dropped. Ready and Take are for the creating thread.
+class DetachedFetch {
+ public:
+  explicit DetachedFetch(std::function<std::optional<std::string>()> fetch);
+  bool Ready() const;
+  // The fetch's result once Ready(); nullopt before.
+  std::optional<std::string> Take();
+
+ private:
+  struct Shared;
+  std::shared_ptr<Shared> shared_;
+};
 
 }  // namespace nusk

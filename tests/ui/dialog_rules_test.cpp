@@ -1,7 +1,10 @@
 // The rules behind the tip-of-the-day, statistics and web-server dialogs.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <future>
 #include <set>
+#include <thread>
 
 #include "l10n/ui_keys.h"
 #include "ui/preview.h"
@@ -132,6 +135,29 @@ TEST(UpdateCheck, VersionFileVerdictsAndMessages) {
 
   EXPECT_EQ(UpdateRequestUrl("http://h/ver.txt", 42), "http://h/ver.txt?_rnd=42");
   EXPECT_EQ(UpdateRequestUrl("http://h/ver.txt?x=1#f", 42), "http://h/ver.txt?x=1&_rnd=42#f");
+}
+
+// The window must be able to give up on a fetch stuck in a name look-up: dropping the
+// handle returns at once, and a fetch that ends is taken whole.
+TEST(UpdateCheck, FetchIsNeverWaitedForBeyondTheCaller) {
+  auto release = std::make_shared<std::promise<void>>();
+  std::shared_future<void> released = release->get_future().share();
+  const auto start = std::chrono::steady_clock::now();
+  {
+    DetachedFetch stuck([released] {
+      released.wait();
+      return std::optional<std::string>("late");
+    });
+    EXPECT_FALSE(stuck.Ready());
+    EXPECT_EQ(stuck.Take(), std::nullopt);
+  }
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  release->set_value();  // the stuck fetch ends on its own thread, after its handle went
+
+  DetachedFetch quick([] { return std::optional<std::string>(NUSK_VERSION "\r\n"); });
+  for (int i = 0; i < 500 && !quick.Ready(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  ASSERT_TRUE(quick.Ready());
+  EXPECT_EQ(JudgeVersionFile(quick.Take(), kThisVersion).outcome, UpdateOutcome::kUpToDate);
 }
 
 TEST(PreviewCommand, CloseStartOrReport) {
