@@ -158,7 +158,10 @@ void MainWindow::OnCreate() {
                       0, 0, 0, hwnd_, reinterpret_cast<HMENU>(kStatusId), instance, nullptr);
   CheckMenuItem(GetMenu(hwnd_), IDM_VIEW_STATUSBAR, options_.status_bar ? MF_CHECKED : MF_UNCHECKED);
   ResultList::Hooks hooks;
-  hooks.selection_changed = [this] { ShowSelectionStatus(); };
+  hooks.selection_changed = [this] {
+    ShowSelectionStatus();
+    PreviewSelectionChanged();
+  };
   hooks.message = [this](std::u16string_view text) { MessageBoxText(hwnd_, text, MB_OK | MB_ICONINFORMATION); };
   hooks.ask = [this](std::u16string_view text) {
     return MessageBoxText(hwnd_, text, MB_YESNO | MB_ICONQUESTION) == IDYES;
@@ -726,6 +729,8 @@ LRESULT MainWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
         RunSearch();
       } else if (wp == kAutoBuildTimer) {
         OnAutoBuildTick();
+      } else if (wp == kPreviewTimer) {
+        OnPreviewTick();
       } else if (wp == kBuildBusyTimer) {
         static constexpr char16_t kSpin[] = u"|/-\\";
         SetStatus(BuildingStatusText() + u" " + kSpin[busy_step_++ % 4] + u" " + FromUtf8(build_thread_.last_line()));
@@ -786,6 +791,7 @@ LRESULT MainWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
       return 0;
     case kMsgDbChanged: OnDbChanged(wp); return 0;
     case kMsgBackgroundBuildDone: OnBuildEnded(true); return 0;
+    case kMsgPreviewSelection: OnPreviewSelection(); return 0;
     case kMsgShowTip:
       if (config_.show_tip) config_.show_tip();
       return 0;

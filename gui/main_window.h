@@ -42,6 +42,10 @@ inline constexpr UINT kMsgDbLoaded = 20425;
 inline constexpr UINT kMsgSearchDone = 20427;
 inline constexpr UINT kMsgFocusBack = 20428;
 inline constexpr UINT kMsgShowTip = 20429;
+inline constexpr UINT kMsgPreviewSelection = 20430;  // the selection changed while the viewer is open
+inline constexpr UINT_PTR kPreviewTimer = 7;         // watches the viewer's window
+inline constexpr UINT kPreviewWatchMs = 500;
+inline constexpr int kPreviewWatchTicks = 20;  // how long a started viewer may take to show its window
 
 inline constexpr wchar_t kMainWindowClass[] = L"Nusk_Main_Window";
 
@@ -147,7 +151,7 @@ class MainWindow : public IFileListSourceChangeListener {
   // Help > Check for Updates (gui/update_command.cpp): fetches the version file named by
   // `UpdateCheckUrl` (nothing is requested while it is empty) within 5 s and says what it found.
   void CheckForUpdates();
-  // Tools > Preview window (gui/update_command.cpp): closes the viewer's window, or starts
+  // Tools > Preview window (gui/preview_window.cpp): closes the viewer's window, or starts
   // the viewer with the first selected item.
   void TogglePreview();
   // Called with every command before it runs; returning true swallows it (tests).
@@ -195,6 +199,12 @@ class MainWindow : public IFileListSourceChangeListener {
   void StartWebServerIfWanted();
   bool HandleKey(const MSG& msg);
   void ShowSelectionStatus();
+  // The preview viewer (gui/preview_window.cpp): a selection change posts 20430 while the
+  // viewer's window exists; on it the viewer gets the first selected item's path; a timer
+  // keeps the toolbar's button pressed while the window exists.
+  void PreviewSelectionChanged();
+  void OnPreviewSelection();
+  void OnPreviewTick();
   void AfterFirstResult();
   void OnOpenedItem(uint32_t row);
   // gui/commands.cpp: the commands beyond the core ones, the menus they fill, menu help.
@@ -220,6 +230,8 @@ class MainWindow : public IFileListSourceChangeListener {
   void RebuildAll();
   void LoadDbLocation(const std::u16string& folder);  // empty: the default location
   MainToolbar toolbar_;
+  bool preview_posted_ = false;  // a 20430 is on its way
+  int preview_ticks_ = 0;        // watch ticks without the viewer's window
   HMENU db_load_menu_ = nullptr;
   HMENU recent_locations_menu_ = nullptr;
   HMENU named_menu_ = nullptr;

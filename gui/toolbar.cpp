@@ -241,6 +241,10 @@ void MainToolbar::Enable(int command, bool enable) {
   if (toolbar_) SendMessageW(toolbar_, TB_ENABLEBUTTON, command, MAKELPARAM(enable, 0));
 }
 
+void MainToolbar::Check(int command, bool checked) {
+  if (toolbar_) SendMessageW(toolbar_, TB_CHECKBUTTON, command, MAKELPARAM(checked, 0));
+}
+
 bool MainToolbar::IsEnabled(int command) const {
   return toolbar_ && SendMessageW(toolbar_, TB_COMMANDTOINDEX, command, 0) >= 0 &&
          SendMessageW(toolbar_, TB_ISBUTTONENABLED, command, 0) != 0;

@@ -47,6 +47,8 @@ class MainToolbar {
   // Back, forward and up shown or hidden (`NavButtons`).
   void ShowNavButtons(bool show);
   void Enable(int command, bool enable);
+  // Shows the command's button pressed (a window it opened is showing) or not.
+  void Check(int command, bool checked);
   bool IsEnabled(int command) const;
   // The system's customisation dialog (modal).
   void Customize();

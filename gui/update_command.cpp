@@ -1,4 +1,4 @@
-// Help > Check for Updates and Tools > Preview window.
+// Help > Check for Updates.
 //
 // The update check: the version file is fetched on a thread of its own while the window
 // keeps dispatching messages; the window stops waiting at the 5-second limit whatever the
@@ -13,7 +13,6 @@
 #include "l10n/mui.h"
 #include "platform/win32/win_text.h"
 #include "settings/setting_keys.h"
-#include "ui/preview.h"
 #include "ui/update_check.h"
 #include "util/utf.h"
 #include "web/http_get.h"
@@ -75,35 +74,6 @@ void MainWindow::CheckForUpdates() {
     if (page.rfind(u"http://", 0) == 0 || page.rfind(u"https://", 0) == 0) {
       ShellExecuteW(hwnd_, L"open", W(page).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
     }
-  }
-}
-
-void MainWindow::TogglePreview() {
-  std::u16string folder = config_.preview_folder;
-  if (folder.empty()) {
-    wchar_t buf[MAX_PATH] = {};
-    const DWORD n = GetModuleFileNameW(nullptr, buf, MAX_PATH);
-    folder = U(std::wstring_view(buf, n));
-    folder.resize(folder.find_last_of(u"\\/") + 1);
-  }
-  HWND viewer = FindWindowW(W(kPreviewWindowClass).c_str(), nullptr);
-  const DWORD attributes = GetFileAttributesW(W(folder + kPreviewProgram).c_str());
-  const bool exists = attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-  std::u16string file;
-  if (!viewer) {
-    const std::vector<uint32_t> rows = list_.SelectedRows();
-    if (!rows.empty()) file = list_.FullPath(rows.front());
-  }
-  const PreviewPlan plan = PlanPreview(viewer != nullptr, folder, exists, file);
-  switch (plan.step) {
-    case PreviewStep::kCloseViewer: PostMessageW(viewer, WM_CLOSE, 0, 0); break;
-    case PreviewStep::kReportMissing:
-      MessageBoxW(hwnd_, W(plan.message).c_str(), L"Nusk", MB_OK | MB_ICONINFORMATION);
-      break;
-    case PreviewStep::kStartViewer:
-      ShellExecuteW(hwnd_, L"open", W(plan.program).c_str(),
-                    plan.parameters.empty() ? nullptr : W(plan.parameters).c_str(), W(folder).c_str(), SW_SHOWNORMAL);
-      break;
   }
 }
 

@@ -9,6 +9,9 @@ namespace nusk {
 
 inline constexpr char16_t kPreviewProgram[] = u"Orvi.exe";
 inline constexpr char16_t kPreviewWindowClass[] = u"Orvi_Main_Window";
+// While the viewer's window exists, each selection change hands it the first selected
+// item's full path: WM_COPYDATA with this tag, the path in UTF-16 without a terminator.
+inline constexpr unsigned long kPreviewShowFileTag = 0x4F525649;  // "ORVI"
 
 enum class PreviewStep { kCloseViewer, kStartViewer, kReportMissing };
 

@@ -40,6 +40,8 @@ constexpr ToolbarButtonDef kButtons[] = {
      false, false},
     {70, u"Tools.Options", u"options", false, u"Options", I::kStandard, kStdReplace, false, false},
     {73, u"Tools.WebServer", u"web_server", false, u"Web Server", I::kView, kViewNetConnect, false, false},
+    {74, u"Tools.PreviewWindow", u"tools.preview_window", true, u"Preview Window", I::kStandard, kStdPrintPre, false,
+     false},
     {51, u"Help.HelpTopics", u"help", false, u"Help", I::kStandard, kStdHelp, false, false},
     {52, u"Help.CheckForUpdates", u"check_for_udpates", false, u"Check for Updates", I::kView, kViewNetDisconnect,
      false, false},

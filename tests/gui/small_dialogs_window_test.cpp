@@ -298,12 +298,23 @@ TEST_F(SmallDialogsTest, UpdateCheckBoxesInEnglishAndJapanese) {
   }
 }
 
-TEST_F(SmallDialogsTest, PreviewStartsTheViewerWithTheQuotedPathAndClosesIt) {
-  WindowDriver d(&index_, "");
+// The viewer's title shows what it was given: "params:" and its command line, then
+// "file:" and the last path the window handed it.
+std::u16string ViewerTitle(HWND viewer) {
+  wchar_t title[512] = {};
+  GetWindowTextW(viewer, title, 511);
+  return U(title);
+}
+
+TEST_F(SmallDialogsTest, PreviewStartsFollowsTheSelectionAndClosesTheViewer) {
+  WindowDriver d(&index_, "[UIState]\r\nToolbarState=74,1\r\n");
   ASSERT_TRUE(d.Open());
+  const HWND bar = d.window().toolbar().toolbar();
+  const auto pressed = [&] { return SendMessageW(bar, TB_ISBUTTONCHECKED, IDM_TOOLS_PREVIEW_WINDOW, 0) != 0; };
   d.Type(u"a.txt");
   d.window().Command(IDM_EDIT_SELECT_ALL);
   ASSERT_EQ(d.list().SelectedRows().size(), 1u);
+  EXPECT_FALSE(pressed());
   d.window().Command(IDM_TOOLS_PREVIEW_WINDOW);  // Orvi.exe beside this test program
   HWND viewer = nullptr;
   for (int i = 0; i < 200 && !viewer; ++i) {
@@ -311,9 +322,18 @@ TEST_F(SmallDialogsTest, PreviewStartsTheViewerWithTheQuotedPathAndClosesIt) {
     viewer = FindWindowW(L"Orvi_Main_Window", nullptr);
   }
   ASSERT_NE(viewer, nullptr);
-  wchar_t title[512] = {};
-  GetWindowTextW(viewer, title, 511);
-  EXPECT_EQ(U(title), u"params:\"C:\\docs\\a.txt\"");
+  EXPECT_EQ(ViewerTitle(viewer), u"params:\"C:\\docs\\a.txt\"");
+  for (int i = 0; i < 40 && !pressed(); ++i) d.Pump(50);
+  EXPECT_TRUE(pressed()) << "the button shows the viewer open";
+  // Another selection while the viewer is open: it is handed the newly selected path.
+  d.SetText(u".txt");
+  ASSERT_EQ(d.list().count(), 2u);
+  const std::u16string second = d.list().FullPath(1);
+  d.list().SetFocusRow(1, 0);
+  ListView_SetItemState(d.list().hwnd(), -1, 0, LVIS_SELECTED);
+  ListView_SetItemState(d.list().hwnd(), 1, LVIS_SELECTED, LVIS_SELECTED);
+  for (int i = 0; i < 40 && ViewerTitle(viewer).rfind(u"file:", 0) != 0; ++i) d.Pump(50);
+  EXPECT_EQ(ViewerTitle(viewer), u"file:" + second);
   DWORD pid = 0;
   GetWindowThreadProcessId(viewer, &pid);
   HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
@@ -327,6 +347,8 @@ TEST_F(SmallDialogsTest, PreviewStartsTheViewerWithTheQuotedPathAndClosesIt) {
   CloseHandle(process);
   EXPECT_EQ(waited, WAIT_OBJECT_0) << "the viewer ended";
   EXPECT_EQ(FindWindowW(L"Orvi_Main_Window", nullptr), nullptr);
+  for (int i = 0; i < 40 && pressed(); ++i) d.Pump(50);
+  EXPECT_FALSE(pressed()) << "the button is released once the viewer is gone";
 }
 
 TEST_F(SmallDialogsTest, PreviewReportsAMissingViewer) {

@@ -1,6 +1,7 @@
 // A stand-in preview viewer for the window tests: registers the viewer's window class and
-// shows its command-line parameters as the window title (readable from another process);
-// it ends when its window is closed.
+// shows its command-line parameters as the window title (readable from another process),
+// then "file:" and each path the window hands it (WM_COPYDATA); it ends when its window is
+// closed.
 #include <windows.h>
 
 #include <string>
@@ -8,6 +9,13 @@
 namespace {
 
 LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_COPYDATA) {
+    const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lp);
+    if (data->dwData != 0x4F525649) return FALSE;
+    const std::wstring path(static_cast<const wchar_t*>(data->lpData), data->cbData / sizeof(wchar_t));
+    SetWindowTextW(hwnd, (L"file:" + path).c_str());
+    return TRUE;
+  }
   if (msg == WM_DESTROY) {
     PostQuitMessage(0);
     return 0;
