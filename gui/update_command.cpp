@@ -7,6 +7,7 @@
 
 #include <shellapi.h>
 
+#include <chrono>
 #include <optional>
 
 #include "gui/main_window.h"
@@ -42,20 +43,12 @@ void MainWindow::CheckForUpdates() {
     });
     // The request keeps its own 5-second limit once connected; the name look-up before it
     // has none, so the window stops waiting at the limit (and a little more) by itself.
-    const DWORD give_up = GetTickCount() + kUpdateCheckTimeoutMs + 250;
-    while (!fetch.Ready() && static_cast<LONG>(give_up - GetTickCount()) > 0) {
-      MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-      MSG msg;
-      while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT) {
-          PostQuitMessage(static_cast<int>(msg.wParam));  // for the main loop, after the wait
-          break;
-        }
-        if (!PreTranslate(&msg)) {
-          TranslateMessage(&msg);
-          DispatchMessageW(&msg);
-        }
-      }
+    const auto limit = std::chrono::milliseconds(kUpdateCheckTimeoutMs + 250);
+    const auto start = std::chrono::steady_clock::now();
+    if (!PumpUntil(
+            this, [&fetch] { return fetch.Ready(); }, static_cast<int>(limit.count())) &&
+        std::chrono::steady_clock::now() - start < limit) {
+      PostQuitMessage(0);  // the wait took the message loop's WM_QUIT: hand it back
     }
     verdict = JudgeVersionFile(fetch.Take(), kThisVersion);
     SetStatus(u"{POP}");

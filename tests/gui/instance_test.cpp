@@ -36,14 +36,6 @@ std::vector<HWND> MainWindows() {
   return found;
 }
 
-// WM_GETTEXT is carried across processes.
-std::u16string TextOf(HWND w) {
-  wchar_t buf[1024] = {};
-  DWORD_PTR got = 0;
-  SendMessageTimeoutW(w, WM_GETTEXT, 1023, reinterpret_cast<LPARAM>(buf), SMTO_ABORTIFHUNG, 5000, &got);
-  return U(buf);
-}
-
 HWND SearchBoxOf(HWND window) {
   HWND box = FindWindowExW(window, nullptr, L"RICHEDIT50W", nullptr);
   return box ? box : FindWindowExW(window, nullptr, L"EDIT", nullptr);
@@ -78,7 +70,7 @@ HWND WaitForLoadedWindow(const std::vector<HWND>& known, int ms = 20000) {
         for (HWND w : MainWindows()) {
           if (std::find(known.begin(), known.end(), w) != known.end()) continue;
           // The status bar leaves "Loading database.." (in any language) once the first search ran.
-          const std::u16string status = TextOf(FindWindowExW(w, nullptr, STATUSCLASSNAMEW, nullptr));
+          const std::u16string status = WindowText(FindWindowExW(w, nullptr, STATUSCLASSNAMEW, nullptr));
           if (IsWindowVisible(w) && !status.empty() && !IsLoadingText(status) && status != u"Searching ..") {
             found = w;
           }
@@ -100,7 +92,7 @@ std::u16string AnswerBox(int button, int ms, const std::string& shot = "") {
   for (HWND child = GetWindow(dlg, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
     wchar_t cls[32] = {};
     GetClassNameW(child, cls, 31);
-    if (lstrcmpiW(cls, L"Static") == 0) text += TextOf(child);
+    if (lstrcmpiW(cls, L"Static") == 0) text += WindowText(child);
   }
   if (!shot.empty()) {
     Sleep(300);  // let it paint
@@ -192,7 +184,8 @@ TEST_F(InstanceTest, SecondStartHandsItsFolderToTheRunningWindowAndEnds) {
   EXPECT_EQ(code, 0);
   EXPECT_EQ(MainWindows().size(), 1u);
   const std::u16string want = u"\"C:\\nusk life\\My Folder\" ";  // quotes back, one space: the folder exists
-  EXPECT_TRUE(WaitFor([&] { return TextOf(SearchBoxOf(first)) == want; }, 5000)) << ToUtf8(TextOf(SearchBoxOf(first)));
+  EXPECT_TRUE(WaitFor([&] { return WindowText(SearchBoxOf(first)) == want; }, 5000))
+      << ToUtf8(WindowText(SearchBoxOf(first)));
   const size_t expected = Matches(want);
   ASSERT_GT(expected, 0u);
   ASSERT_LT(expected, Matches(u""));
@@ -202,8 +195,8 @@ TEST_F(InstanceTest, SecondStartHandsItsFolderToTheRunningWindowAndEnds) {
   // The query's own "|" arrives as it was typed.
   ChildProcess* third = StartGui({u"*.txt|*.jpg"});
   ASSERT_TRUE(third->Wait(20000, &code));
-  EXPECT_TRUE(WaitFor([&] { return TextOf(SearchBoxOf(first)) == u"*.txt|*.jpg"; }, 5000))
-      << ToUtf8(TextOf(SearchBoxOf(first)));
+  EXPECT_TRUE(WaitFor([&] { return WindowText(SearchBoxOf(first)) == u"*.txt|*.jpg"; }, 5000))
+      << ToUtf8(WindowText(SearchBoxOf(first)));
   EXPECT_TRUE(WaitFor([&] { return ListCount(first) == static_cast<int>(Matches(u"*.txt|*.jpg")); }, 5000));
 }
 
@@ -218,8 +211,8 @@ TEST_F(InstanceTest, WithMultiInstanceBothWindowsStayAndNoQuestionWhileOneRuns) 
   HWND second = WaitForLoadedWindow({first});
   ASSERT_TRUE(second) << "no second window (a question box?): " << ToUtf8(AnswerBox(IDNO, 100));
   EXPECT_EQ(MainWindows().size(), 2u);
-  EXPECT_EQ(TextOf(SearchBoxOf(first)), u"");
-  EXPECT_EQ(TextOf(SearchBoxOf(second)), u"other");
+  EXPECT_EQ(WindowText(SearchBoxOf(first)), u"");
+  EXPECT_EQ(WindowText(SearchBoxOf(second)), u"other");
 }
 
 // StartMinimized with CloseToTray: the window starts hidden behind its icon, whose
@@ -290,7 +283,7 @@ TEST_F(InstanceTest, CleanQuestionAfterAbnormalEnd) {
   EXPECT_FALSE(HasDatabase(index_.home(), Env::Default()));
   AnswerBox(IDNO, 1500);  // an offer to build the empty database, where the window makes one
   EXPECT_TRUE(WaitFor(
-      [&] { return TextOf(FindWindowExW(window, nullptr, STATUSCLASSNAMEW, nullptr)) != u"Loading database.."; },
+      [&] { return WindowText(FindWindowExW(window, nullptr, STATUSCLASSNAMEW, nullptr)) != u"Loading database.."; },
       10000));
   EXPECT_EQ(ListCount(window), 0);
 }

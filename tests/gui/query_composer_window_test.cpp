@@ -38,12 +38,6 @@ class ComposerTest : public ::testing::Test {
 
 HWND Field(WindowDriver& d, int id) { return GetDlgItem(d.window().composer().hwnd(), id); }
 
-std::u16string Text(HWND h) {
-  wchar_t buf[256] = {};
-  GetWindowTextW(h, buf, 255);
-  return U(buf);
-}
-
 TEST_F(ComposerTest, FieldsDriveTheSearchBoxAndTheList) {
   WindowDriver d(&index_, "[Options]\r\nShowAllItemsForEmptySearch=1\r\n");
   ASSERT_TRUE(d.Open(u"C:\\docs /f report"));
@@ -52,8 +46,8 @@ TEST_F(ComposerTest, FieldsDriveTheSearchBoxAndTheList) {
   QueryComposerDialog& composer = d.window().composer();
   ASSERT_TRUE(composer.is_open());
   // Opened on the fields of the search text.
-  EXPECT_EQ(Text(Field(d, kQcRootDir)), u"C:\\docs");
-  EXPECT_EQ(Text(Field(d, kQcNameContains)), u"report");
+  EXPECT_EQ(WindowText(Field(d, kQcRootDir)), u"C:\\docs");
+  EXPECT_EQ(WindowText(Field(d, kQcNameContains)), u"report");
   EXPECT_TRUE(IsDlgButtonChecked(composer.hwnd(), kQcFiles));
   EXPECT_EQ(d.window().box().Text(), u"C:\\docs /f report");  // opening changes nothing
 
@@ -156,11 +150,10 @@ TEST_F(ComposerTest, LabelsFollowTheLanguageTable) {
     d.Key('Q', /*ctrl=*/true);
     HWND form = d.window().composer().hwnd();
     ASSERT_TRUE(form);
-    wchar_t caption[128] = {};
-    GetWindowTextW(form, caption, 127);
-    EXPECT_EQ(U(caption), ui ? ui->DialogText(u"dialog.query_composer", u"") : u"Query Composer");
-    EXPECT_EQ(Text(GetDlgItem(form, kQcFirstLabel)), ui ? ui->DialogText(u"label.root_dir", u"") : u"Root folder:");
-    EXPECT_EQ(Text(GetDlgItem(form, kQcOffline)), ui ? ui->DialogText(u"radio.offline", u"") : u"Offline");
+    EXPECT_EQ(WindowText(form), ui ? ui->DialogText(u"dialog.query_composer", u"") : u"Query Composer");
+    EXPECT_EQ(WindowText(GetDlgItem(form, kQcFirstLabel)),
+              ui ? ui->DialogText(u"label.root_dir", u"") : u"Root folder:");
+    EXPECT_EQ(WindowText(GetDlgItem(form, kQcOffline)), ui ? ui->DialogText(u"radio.offline", u"") : u"Offline");
     // Size units: the composer's lists and the size column.
     wchar_t unit[64] = {};
     SendMessageW(Field(d, kQcMaxUnit), CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(unit));
@@ -169,14 +162,14 @@ TEST_F(ComposerTest, LabelsFollowTheLanguageTable) {
     EXPECT_EQ(U(unit), ui ? ui->Message(u"LBL.KB", u"") : u"KB");
     EXPECT_EQ(d.list().cell_options().units.bytes, ui ? ui->Message(u"LBL.SIZE_BYTES", u"") : u"bytes");
     if (ui) { EXPECT_NE(d.list().cell_options().units.bytes, u"bytes"); }
-    EXPECT_EQ(Text(Field(d, kQcPartialPath)), u"my notes");
-    EXPECT_EQ(Text(Field(d, kQcMisc)), u"/hidden");
+    EXPECT_EQ(WindowText(Field(d, kQcPartialPath)), u"my notes");
+    EXPECT_EQ(WindowText(Field(d, kQcMisc)), u"/hidden");
     // Every label fits its text.
     for (int id = kQcFirstLabel; id < kQcFirstLabel + 11; ++id) {
       HWND label = GetDlgItem(form, id);
       HDC dc = GetDC(label);
       HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(label, WM_GETFONT, 0, 0)));
-      const std::wstring text = W(Text(label));
+      const std::wstring text = W(WindowText(label));
       SIZE size{};
       GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
       SelectObject(dc, old);

@@ -300,12 +300,6 @@ TEST_F(SmallDialogsTest, UpdateCheckBoxesInEnglishAndJapanese) {
 
 // The viewer's title shows what it was given: "params:" and its command line, then
 // "file:" and the last path the window handed it.
-std::u16string ViewerTitle(HWND viewer) {
-  wchar_t title[512] = {};
-  GetWindowTextW(viewer, title, 511);
-  return U(title);
-}
-
 TEST_F(SmallDialogsTest, PreviewStartsFollowsTheSelectionAndClosesTheViewer) {
   WindowDriver d(&index_, "[UIState]\r\nToolbarState=74,1\r\n");
   ASSERT_TRUE(d.Open());
@@ -322,7 +316,7 @@ TEST_F(SmallDialogsTest, PreviewStartsFollowsTheSelectionAndClosesTheViewer) {
     viewer = FindWindowW(L"Orvi_Main_Window", nullptr);
   }
   ASSERT_NE(viewer, nullptr);
-  EXPECT_EQ(ViewerTitle(viewer), u"params:\"C:\\docs\\a.txt\"");
+  EXPECT_EQ(WindowText(viewer), u"params:\"C:\\docs\\a.txt\"");
   for (int i = 0; i < 40 && !pressed(); ++i) d.Pump(50);
   EXPECT_TRUE(pressed()) << "the button shows the viewer open";
   // Another selection while the viewer is open: it is handed the newly selected path.
@@ -332,8 +326,8 @@ TEST_F(SmallDialogsTest, PreviewStartsFollowsTheSelectionAndClosesTheViewer) {
   d.list().SetFocusRow(1, 0);
   ListView_SetItemState(d.list().hwnd(), -1, 0, LVIS_SELECTED);
   ListView_SetItemState(d.list().hwnd(), 1, LVIS_SELECTED, LVIS_SELECTED);
-  for (int i = 0; i < 40 && ViewerTitle(viewer).rfind(u"file:", 0) != 0; ++i) d.Pump(50);
-  EXPECT_EQ(ViewerTitle(viewer), u"file:" + second);
+  for (int i = 0; i < 40 && WindowText(viewer).rfind(u"file:", 0) != 0; ++i) d.Pump(50);
+  EXPECT_EQ(WindowText(viewer), u"file:" + second);
   DWORD pid = 0;
   GetWindowThreadProcessId(viewer, &pid);
   HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);

@@ -214,6 +214,13 @@ bool ScreenshotWithMenu(HWND window, const std::function<void()>& open, const st
   return saved;
 }
 
+std::u16string WindowText(HWND w) {
+  wchar_t buf[1024] = {};
+  DWORD_PTR got = 0;
+  SendMessageTimeoutW(w, WM_GETTEXT, 1023, reinterpret_cast<LPARAM>(buf), SMTO_ABORTIFHUNG, 5000, &got);
+  return U(buf);
+}
+
 std::u16string ClipboardText() {
   std::u16string text;
   if (!OpenClipboard(nullptr)) return text;

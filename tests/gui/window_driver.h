@@ -37,6 +37,10 @@ class MessageBoxCatcher {
   std::wstring caption_;
 };
 
+// A window's or control's text, also of another process's window (WM_GETTEXT, which the
+// system carries across processes; a hung window gives up after 5 s).
+std::u16string WindowText(HWND w);
+
 // The clipboard's text, and the files it holds (CF_HDROP).
 std::u16string ClipboardText();
 std::vector<std::u16string> ClipboardFiles();
