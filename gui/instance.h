@@ -45,6 +45,10 @@ bool PathExists(std::u16string_view path);
 // The system time as a FILETIME count (`LastUIStartTime`, `LastUIEndTime`).
 int64_t NowFileTime();
 
+// Starts this program again with its own command line (the caller then closes its
+// window). False when the process could not be started.
+bool StartAgain();
+
 // True while a second start holds kInstanceActivateMutex (an activation is its hand-over).
 bool HandOverActivationPending();
 

@@ -219,6 +219,8 @@ class MainWindow : public IFileListSourceChangeListener {
   void NoteRecentLocation(std::u16string folder);
   void RebuildAll();
   void LoadDbLocation(const std::u16string& folder);  // empty: the default location
+  // Asks the question (Yes/No); Yes starts this program again and closes the window.
+  void OfferRestart(const std::u16string& question);
   MainToolbar toolbar_;
   HMENU db_load_menu_ = nullptr;
   HMENU recent_locations_menu_ = nullptr;

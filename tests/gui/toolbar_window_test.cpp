@@ -146,24 +146,9 @@ TEST_F(ToolbarWindowTest, CustomizeDialogOffersTheOtherButtons) {
 }
 
 TEST_F(ToolbarWindowTest, ScreenshotsInThreeLanguagesSmallAndLarge) {
-  struct Case {
-    std::unique_ptr<CMUI> table;
-    const char* name;
-  };
-  Case cases[3];
-  cases[0].name = "en";
-  cases[1].table = std::make_unique<CDeUI>();
-  cases[1].name = "de";
-  cases[2].table = std::make_unique<CJaUI>();
-  cases[2].name = "ja";
-  for (Case& c : cases) {
-    const std::u16string* new_search = nullptr;
-    if (c.table) {
-      c.table->Fill();
-      new_search = c.table->ToolbarText(u"new_search");
-    }
+  InEachLanguage({"en", "de", "ja"}, [&](const std::string& name) {
+    const std::u16string* new_search = CurrentUI() ? CurrentUI()->ToolbarText(u"new_search") : nullptr;
     const std::u16string want = new_search ? *new_search : u"New Search";
-    InstallUI(std::move(c.table));
     WindowDriver d(&index_,
                    std::string(kIni) + "[UIState]\r\nToolbarState=31,32,33,-,30,37,34,36,-,1,2,6,7,-,10,c\r\n");
     // A non-ASCII action name goes in as the program writes it (the file then turns UTF-16).
@@ -172,7 +157,7 @@ TEST_F(ToolbarWindowTest, ScreenshotsInThreeLanguagesSmallAndLarge) {
     ASSERT_TRUE(d.Open());
     d.Type(u"report");
     MainToolbar& bar = d.window().toolbar();
-    EXPECT_EQ(ButtonText(bar.toolbar(), IDM_SEARCH_NEW), want) << c.name;
+    EXPECT_EQ(ButtonText(bar.toolbar(), IDM_SEARCH_NEW), want) << name;
     for (bool big : {false, true}) {
       if (big) SendMessageW(d.hwnd(), WM_COMMAND, IDM_TOOLBAR_LARGE, 0);
       d.Pump(300);
@@ -182,10 +167,10 @@ TEST_F(ToolbarWindowTest, ScreenshotsInThreeLanguagesSmallAndLarge) {
       RECT last{};
       SendMessageW(bar.toolbar(), TB_GETITEMRECT, SendMessageW(bar.toolbar(), TB_BUTTONCOUNT, 0, 0) - 1,
                    reinterpret_cast<LPARAM>(&last));
-      EXPECT_LE(last.right, client.right) << c.name << big;
-      EXPECT_TRUE(d.Screenshot(std::string("toolbar_") + (big ? "big_" : "") + c.name));
+      EXPECT_LE(last.right, client.right) << name << big;
+      EXPECT_TRUE(d.Screenshot(std::string("toolbar_") + (big ? "big_" : "") + name));
     }
-  }
+  });
 }
 
 }  // namespace
