@@ -77,6 +77,42 @@ TEST_F(ToolbarWindowTest, DefaultButtonsMapToTheirCommands) {
   SendMessageW(d.window().toolbar().toolbar(), WM_LBUTTONUP, 0, MAKELPARAM(p.x, p.y));
   d.Pump(30);
   EXPECT_EQ(seen, std::vector<int>{IDM_SEARCH_NEW});
+
+  // Build All keeps its command and has an arrow whose menu is Database > Build: one entry
+  // per drive, and the chosen entry builds that drive.
+  HWND tb = d.window().toolbar().toolbar();
+  TBBUTTONINFOW info{};
+  info.cbSize = sizeof(info);
+  info.dwMask = TBIF_STYLE;
+  SendMessageW(tb, TB_GETBUTTONINFOW, IDM_DATABASE_BUILD_ALL, reinterpret_cast<LPARAM>(&info));
+  EXPECT_EQ(info.fsStyle & (BTNS_DROPDOWN | BTNS_WHOLEDROPDOWN), BTNS_DROPDOWN);
+  HMENU database = GetSubMenu(GetMenu(d.hwnd()), 2), build = nullptr;
+  for (int i = 0; i < GetMenuItemCount(database) && !build; ++i) {
+    HMENU sub = GetSubMenu(database, i);
+    const UINT first = sub ? GetMenuItemID(sub, 0) : 0;
+    if (first >= IDM_BUILD_DRIVE_FIRST && first < IDM_BUILD_DRIVE_FIRST + 26) build = sub;
+  }
+  ASSERT_NE(build, nullptr);
+  PopupEntries menu;
+  for (int i = 0; i < GetMenuItemCount(build); ++i) {
+    wchar_t text[256] = {};
+    GetMenuStringW(build, i, text, 255, MF_BYPOSITION);
+    menu.ids.push_back(GetMenuItemID(build, i));
+    menu.texts.push_back(U(text));
+  }
+  seen.clear();
+  const PopupEntries arrow = ReadPopup(
+      [&] {
+        NMTOOLBARW nm{};
+        nm.hdr = {tb, static_cast<UINT_PTR>(GetDlgCtrlID(tb)), static_cast<UINT>(TBN_DROPDOWN)};
+        nm.iItem = IDM_DATABASE_BUILD_ALL;
+        SendMessageW(d.hwnd(), WM_NOTIFY, nm.hdr.idFrom, reinterpret_cast<LPARAM>(&nm));
+      },
+      1);
+  d.Pump(30);
+  EXPECT_EQ(arrow.ids, menu.ids);
+  EXPECT_EQ(arrow.texts, menu.texts);
+  EXPECT_EQ(seen, std::vector<int>{static_cast<int>(menu.ids[0])});
 }
 
 TEST_F(ToolbarWindowTest, SavedButtonsComeBackAndAreWrittenOnExit) {
