@@ -113,6 +113,14 @@ int64_t NowFileTime() {
 
 bool HandOverActivationPending() { return NamedMutexExists(kInstanceActivateMutex); }
 
+std::u16string ProgramFolder() {
+  wchar_t path[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring p = path;
+  const size_t slash = p.find_last_of(L"\\/");
+  return U(slash == std::wstring::npos ? L"" : p.substr(0, slash + 1));
+}
+
 bool StartAgain() {
   std::wstring command = GetCommandLineW();
   STARTUPINFOW si = {};

@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <versionhelpers.h>
 
+#include "gui/instance.h"
 #include "gui/list_look.h"
 #include "gui/resource.h"
 #include "gui/main_window.h"
@@ -17,18 +18,6 @@
 #include "settings/setting_keys.h"
 
 namespace nusk {
-
-namespace {
-
-std::u16string ThisProgramFolder() {
-  wchar_t path[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring p = path;
-  const size_t slash = p.find_last_of(L"\\/");
-  return U(slash == std::wstring::npos ? L"" : p.substr(0, slash + 1));
-}
-
-}  // namespace
 
 bool MainWindow::ConfigureNamedSearches(HWND owner) {
   NamedSearches named(Profile::Default(), config_.settings_path);
@@ -51,7 +40,7 @@ void MainWindow::ShowOptions() {
   OptionsDialogContext context;
   context.system.modern_shell = IsWindowsVistaOrGreater();
   context.system.ribbon_available = false;  // this window has no ribbon
-  context.program_folder = ThisProgramFolder();
+  context.program_folder = ProgramFolder();
   context.home = config_.home;
   const std::u16string settings_path = config_.settings_path;
   context.volume_rows = [settings_path](const VolumeStates& states) {
