@@ -101,14 +101,14 @@ TEST_F(ToolbarWindowTest, DefaultButtonsMapToTheirCommands) {
     menu.texts.push_back(U(text));
   }
   seen.clear();
-  const PopupEntries arrow = ReadPopup(
-      [&] {
-        NMTOOLBARW nm{};
-        nm.hdr = {tb, static_cast<UINT_PTR>(GetDlgCtrlID(tb)), static_cast<UINT>(TBN_DROPDOWN)};
-        nm.iItem = IDM_DATABASE_BUILD_ALL;
-        SendMessageW(d.hwnd(), WM_NOTIFY, nm.hdr.idFrom, reinterpret_cast<LPARAM>(&nm));
-      },
-      1);
+  auto drop_down = [&] {
+    NMTOOLBARW nm{};
+    nm.hdr = {tb, static_cast<UINT_PTR>(GetDlgCtrlID(tb)), static_cast<UINT>(TBN_DROPDOWN)};
+    nm.iItem = IDM_DATABASE_BUILD_ALL;
+    SendMessageW(d.hwnd(), WM_NOTIFY, nm.hdr.idFrom, reinterpret_cast<LPARAM>(&nm));
+  };
+  EXPECT_TRUE(ScreenshotWithMenu(d.hwnd(), drop_down, "toolbar_build_drives"));
+  const PopupEntries arrow = ReadPopup(drop_down, 1);
   d.Pump(30);
   EXPECT_EQ(arrow.ids, menu.ids);
   EXPECT_EQ(arrow.texts, menu.texts);
