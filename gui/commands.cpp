@@ -206,13 +206,14 @@ void MainWindow::RunCustomAction(size_t index) {
 
 void MainWindow::ConfigureCustomActions(HWND owner) {
   EnsureDefaultCustomActions(settings_);
-  TextConfigDialog dialog;
-  dialog.template_id = IDD_CUSTOM_ACTIONS;
-  dialog.edit_id = IDC_ACTIONS_EDIT;
-  dialog.title_key = u"dialog.custom_actions_config";
-  dialog.title = u"Custom Actions";
-  dialog.text = CustomActionsText(ReadCustomActions(settings_));
-  dialog.apply = [this](std::u16string_view text) { return ApplyCustomActionsText(settings_, text); };
+  const TextConfigDialog dialog{IDD_CUSTOM_ACTIONS,
+                                IDC_ACTIONS_EDIT,
+                                {0, u"dialog.custom_actions_config", u"Custom Actions"},
+                                {IDC_ACTIONS_LABEL, u"label.custom_actions_hint",
+                                 u"One action per line: name=command line (%1: the selected item, %~dp1: its folder)"},
+                                false,
+                                CustomActionsText(ReadCustomActions(settings_)),
+                                [this](std::u16string_view text) { return ApplyCustomActionsText(settings_, text); }};
   RunTextConfigDialog(owner ? owner : hwnd_, dialog);
 }
 

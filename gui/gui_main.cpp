@@ -39,14 +39,6 @@ LocaleInfo SystemLocale() {
   return info;
 }
 
-std::u16string ProgramFolder() {
-  wchar_t path[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring p = path;
-  const size_t slash = p.find_last_of(L"\\/");
-  return U(slash == std::wstring::npos ? L"" : p.substr(0, slash + 1));
-}
-
 }  // namespace
 
 // Step 3: the interface language.

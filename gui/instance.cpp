@@ -91,7 +91,7 @@ bool CleanAfterAbnormalEndStep(const SettingsFile& settings, bool other_instance
       CleanIo io = CleanIo::Process();
       io.notify_windows = false;  // no window of this folder runs
       if (!CleanWholeDatabase(io)) {
-        MessageBoxW(nullptr, L"The database could not be cleaned: a file of it could not be deleted.", L"Nusk",
+        MessageBoxW(nullptr, W(Tr(u"MSG.CLEAN_FAILED", EnglishMessage(u"MSG.CLEAN_FAILED"))).c_str(), L"Nusk",
                     MB_OK | MB_ICONWARNING);
       }
       return true;
@@ -112,5 +112,24 @@ int64_t NowFileTime() {
 }
 
 bool HandOverActivationPending() { return NamedMutexExists(kInstanceActivateMutex); }
+
+std::u16string ProgramFolder() {
+  wchar_t path[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring p = path;
+  const size_t slash = p.find_last_of(L"\\/");
+  return U(slash == std::wstring::npos ? L"" : p.substr(0, slash + 1));
+}
+
+bool StartAgain() {
+  std::wstring command = GetCommandLineW();
+  STARTUPINFOW si = {};
+  si.cb = sizeof(si);
+  PROCESS_INFORMATION pi = {};
+  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  return true;
+}
 
 }  // namespace nusk

@@ -45,6 +45,13 @@ bool PathExists(std::u16string_view path);
 // The system time as a FILETIME count (`LastUIStartTime`, `LastUIEndTime`).
 int64_t NowFileTime();
 
+// The folder of this program's executable, ending with a separator.
+std::u16string ProgramFolder();
+
+// Starts this program again with its own command line (the caller then closes its
+// window). False when the process could not be started.
+bool StartAgain();
+
 // True while a second start holds kInstanceActivateMutex (an activation is its hand-over).
 bool HandOverActivationPending();
 

@@ -229,6 +229,8 @@ class MainWindow : public IFileListSourceChangeListener {
   void NoteRecentLocation(std::u16string folder);
   void RebuildAll();
   void LoadDbLocation(const std::u16string& folder);  // empty: the default location
+  // Asks the question (Yes/No); Yes starts this program again and closes the window.
+  void OfferRestart(const std::u16string& question);
   MainToolbar toolbar_;
   bool preview_posted_ = false;  // a 20430 is on its way
   int preview_ticks_ = 0;        // watch ticks without the viewer's window

@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <versionhelpers.h>
 
+#include "gui/instance.h"
 #include "gui/list_look.h"
 #include "gui/resource.h"
 #include "gui/main_window.h"
@@ -18,40 +19,17 @@
 
 namespace nusk {
 
-namespace {
-
-std::u16string ThisProgramFolder() {
-  wchar_t path[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring p = path;
-  const size_t slash = p.find_last_of(L"\\/");
-  return U(slash == std::wstring::npos ? L"" : p.substr(0, slash + 1));
-}
-
-// Starts this program again with its own command line; the caller then closes the window.
-bool StartAgain() {
-  std::wstring command = GetCommandLineW();
-  STARTUPINFOW si = {};
-  si.cb = sizeof(si);
-  PROCESS_INFORMATION pi = {};
-  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
-  return true;
-}
-
-}  // namespace
-
 bool MainWindow::ConfigureNamedSearches(HWND owner) {
   NamedSearches named(Profile::Default(), config_.settings_path);
   named.EnsureDefaults();
-  TextConfigDialog dialog;
-  dialog.template_id = IDD_NAMED_SEARCHES;
-  dialog.edit_id = IDC_NAMED_EDIT;
-  dialog.title_key = u"dialog.named_searches_config";
-  dialog.title = u"Named Searches";
-  dialog.text = named.ToText();
-  dialog.apply = [&named](std::u16string_view text) { return ApplyNamedSearchesText(&named, text); };
+  const TextConfigDialog dialog{
+      IDD_NAMED_SEARCHES,
+      IDC_NAMED_EDIT,
+      {0, u"dialog.named_searches_config", u"Named Searches"},
+      {IDC_NAMED_LABEL, u"label.named_searches_hint", u"One named search per line: name=search (used as @name)"},
+      false,
+      named.ToText(),
+      [&named](std::u16string_view text) { return ApplyNamedSearchesText(&named, text); }};
   if (!RunTextConfigDialog(owner ? owner : hwnd_, dialog)) return false;
   box_.SetNamedSearchNames(named.List());
   if (loaded_) RunSearch();  // an "@name" in the search text may mean something else now
@@ -62,7 +40,7 @@ void MainWindow::ShowOptions() {
   OptionsDialogContext context;
   context.system.modern_shell = IsWindowsVistaOrGreater();
   context.system.ribbon_available = false;  // this window has no ribbon
-  context.program_folder = ThisProgramFolder();
+  context.program_folder = ProgramFolder();
   context.home = config_.home;
   const std::u16string settings_path = config_.settings_path;
   context.volume_rows = [settings_path](const VolumeStates& states) {
@@ -84,9 +62,7 @@ void MainWindow::ShowOptions() {
     const std::u16string question = Tr(u"MSG.RESTART_FOR_OPTION_CHANGES",
                                        u"An application restart is required for some option changes to take effect, "
                                        u"do you want to restart now?");
-    if (MessageBoxW(hwnd_, W(question).c_str(), L"Nusk", MB_YESNO | MB_ICONQUESTION) == IDYES && StartAgain()) {
-      PostMessageW(hwnd_, WM_CLOSE, 0, 0);
-    }
+    OfferRestart(question);
   }
 }
 

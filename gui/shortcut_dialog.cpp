@@ -6,6 +6,7 @@
 #include "gui/resource.h"
 #include "gui/win_menu_text.h"
 #include "l10n/mui.h"
+#include "l10n/ui_keys.h"
 #include "platform/win32/win_text.h"
 
 namespace nusk {
@@ -49,6 +50,26 @@ void ShowSelected(HWND dlg) {
   SendDlgItemMessageW(dlg, IDC_SHORTCUT_KEY, HKM_SETHOTKEY, value, 0);
 }
 
+// The hot-key box paints the system's "None" while empty; with a language table it paints
+// the table's word instead (a set key is painted by the box itself).
+LRESULT CALLBACK HotKeyProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR) {
+  if (msg == WM_NCDESTROY) RemoveWindowSubclass(hwnd, HotKeyProc, id);
+  if (msg != WM_PAINT || SendMessageW(hwnd, HKM_GETHOTKEY, 0, 0) != 0) return DefSubclassProc(hwnd, msg, wp, lp);
+  const std::wstring none = W(Tr(u"term.None", EnglishMessage(u"term.None")));
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(hwnd, &ps);
+  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(hwnd, WM_GETFONT, 0, 0)));
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, GetSysColor(IsWindowEnabled(hwnd) ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT));
+  TextOutW(dc, 2, 1, none.c_str(), static_cast<int>(none.size()));
+  SIZE size{};
+  GetTextExtentPoint32W(dc, none.c_str(), static_cast<int>(none.size()), &size);
+  SelectObject(dc, old);
+  EndPaint(hwnd, &ps);
+  if (GetFocus() == hwnd) SetCaretPos(size.cx + 2, 1);
+  return 0;
+}
+
 void Translate(HWND dlg) {
   CMUI* ui = CurrentUI();
   if (!ui) return;
@@ -57,6 +78,9 @@ void Translate(HWND dlg) {
                   W(ui->DialogText(u"label.keyboard_shortcut", u"Keyboard shortcut:")).c_str());
   TranslateDialogButtons(dlg);
   SetDlgItemTextW(dlg, IDC_SHORTCUT_RESET, W(ui->DialogText(u"button.restore_defaults", u"Reset &All")).c_str());
+  SetDlgItemTextW(dlg, IDC_SHORTCUT_ASSIGN, W(ui->DialogText(u"button.assign", u"&Assign")).c_str());
+  SetDlgItemTextW(dlg, IDC_SHORTCUT_REMOVE, W(ui->DialogText(u"button.remove", u"&Remove")).c_str());
+  SetWindowSubclass(GetDlgItem(dlg, IDC_SHORTCUT_KEY), HotKeyProc, 1, 0);
 }
 
 void Init(HWND dlg) {
@@ -67,10 +91,12 @@ void Init(HWND dlg) {
   LVCOLUMNW col{};
   col.mask = LVCF_TEXT | LVCF_WIDTH;
   col.cx = (rc.right - rc.left) * 3 / 5;
-  col.pszText = const_cast<wchar_t*>(L"Command");
+  std::wstring command = W(Tr(u"COL.COMMAND", EnglishMessage(u"COL.COMMAND")));
+  std::wstring shortcut = W(Tr(u"COL.SHORTCUT", EnglishMessage(u"COL.SHORTCUT")));
+  col.pszText = command.data();
   ListView_InsertColumn(list, 0, &col);
   col.cx = (rc.right - rc.left) - col.cx - GetSystemMetrics(SM_CXVSCROLL);
-  col.pszText = const_cast<wchar_t*>(L"Shortcut");
+  col.pszText = shortcut.data();
   ListView_InsertColumn(list, 1, &col);
   const auto named = NamedCommands();
   for (size_t i = 0; i < named.size(); ++i) {

@@ -14,12 +14,17 @@ INT_PTR CALLBACK TextConfigProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
       SetWindowLongPtrW(dlg, DWLP_USER, lp);
       const auto* d = reinterpret_cast<const TextConfigDialog*>(lp);
       SetDlgItemTextW(dlg, d->edit_id, W(d->text).c_str());
-      if (CMUI* ui = CurrentUI()) SetWindowTextW(dlg, W(ui->DialogText(d->title_key, d->title)).c_str());
+      if (CMUI* ui = CurrentUI()) {
+        SetWindowTextW(dlg, W(ui->DialogText(d->title.key, d->title.english)).c_str());
+        if (d->label.id) SetDlgItemTextW(dlg, d->label.id, W(ui->DialogText(d->label.key, d->label.english)).c_str());
+      }
       TranslateDialogButtons(dlg);
-      // The caret at the end of the text, nothing selected, so a keystroke cannot replace it all.
+      // A long text gets the caret at its end, nothing selected, so a keystroke cannot
+      // replace it all; a short value starts selected.
       HWND edit = GetDlgItem(dlg, d->edit_id);
       SetFocus(edit);
-      SendMessageW(edit, EM_SETSEL, GetWindowTextLengthW(edit), GetWindowTextLengthW(edit));
+      const int end = GetWindowTextLengthW(edit);
+      SendMessageW(edit, EM_SETSEL, d->select_all ? 0 : end, end);
       return FALSE;
     }
     case WM_COMMAND:

@@ -1,6 +1,6 @@
-// The configuration dialog that edits one text (custom actions, named searches): the
-// text in a multi-line box; OK hands it to a check that takes it (the dialog closes) or
-// refuses it with a reason (a warning, and the dialog stays open with the text).
+// The dialog that edits one text (custom actions, named searches, the go-to-row number):
+// the text in an edit box under a label; OK hands it to a check that takes it (the dialog
+// closes) or refuses it with a reason (a warning, and the dialog stays open with the text).
 #pragma once
 #include <windows.h>
 
@@ -12,12 +12,20 @@
 
 namespace nusk {
 
+// A text of the dialog: its control (0: the caption), language key and English text.
+struct TextConfigText {
+  int id = 0;
+  std::u16string_view key;  // "dialog.custom_actions_config", "label.custom_actions_hint"
+  const char16_t* english = u"";
+};
+
 struct TextConfigDialog {
-  UINT template_id = 0;           // a dialog with a label, an edit box, OK and Cancel
-  int edit_id = 0;                // the edit box
-  std::u16string_view title_key;  // the caption's language key ("dialog.custom_actions_config")
-  const char16_t* title = u"";    // its English text
-  std::u16string text;            // the text shown first
+  UINT template_id = 0;  // a dialog with a label, an edit box, OK and Cancel
+  int edit_id = 0;       // the edit box
+  TextConfigText title;
+  TextConfigText label;     // the label above the box (id 0: left as the template has it)
+  bool select_all = false;  // the text starts selected (typing replaces it); else the caret is at its end
+  std::u16string text;      // the text shown first
   std::function<TextConfigVerdict(std::u16string_view)> apply;
 };
 

@@ -26,7 +26,16 @@ constexpr NameId kUnnamed[] = {
 };
 
 // Buttons that show their text beside the image; the others show it as their tooltip.
-bool ShowsText(const ToolbarButtonDef& def) { return def.drop_down; }
+bool ShowsText(const ToolbarButtonDef& def) { return def.menu == ToolbarMenu::kWhole; }
+
+BYTE MenuStyle(ToolbarMenu menu) {
+  switch (menu) {
+    case ToolbarMenu::kWhole: return BTNS_WHOLEDROPDOWN;
+    case ToolbarMenu::kArrow: return BTNS_DROPDOWN;
+    case ToolbarMenu::kNone: break;
+  }
+  return 0;
+}
 
 std::u16string ButtonText(const ToolbarButtonDef& def) {
   CMUI* ui = CurrentUI();
@@ -105,8 +114,8 @@ TBBUTTON MainToolbar::ButtonFor(const ToolbarButtonDef& def) {
   b.idCommand = ToolbarCommandId(def);
   b.iBitmap = ImageIndex(def.images, def.image);
   b.fsState = TBSTATE_ENABLED | (def.nav && !nav_shown_ ? TBSTATE_HIDDEN : 0);
-  b.fsStyle = static_cast<BYTE>(BTNS_BUTTON | BTNS_AUTOSIZE | (def.drop_down ? BTNS_WHOLEDROPDOWN : 0) |
-                                (ShowsText(def) ? BTNS_SHOWTEXT : 0));
+  b.fsStyle =
+      static_cast<BYTE>(BTNS_BUTTON | BTNS_AUTOSIZE | MenuStyle(def.menu) | (ShowsText(def) ? BTNS_SHOWTEXT : 0));
   texts_.push_back(W(ButtonText(def)));
   b.iString = reinterpret_cast<INT_PTR>(texts_.back().c_str());
   return b;

@@ -3,6 +3,7 @@
 #include <iterator>
 
 #include "gui/resource.h"
+#include "gui/text_config_dialog.h"
 #include "l10n/mui.h"
 #include "platform/win32/win_text.h"
 
@@ -134,38 +135,6 @@ void TranslateItems(CMUI* ui, HMENU menu) {
   }
 }
 
-INT_PTR CALLBACK GotoRowProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
-  switch (msg) {
-    case WM_INITDIALOG: {
-      SetWindowLongPtrW(dlg, DWLP_USER, lp);
-      auto* text = reinterpret_cast<std::u16string*>(lp);
-      SetDlgItemTextW(dlg, IDC_GOTO_EDIT, W(*text).c_str());
-      if (CMUI* ui = CurrentUI()) {
-        SetWindowTextW(dlg, W(ui->DialogText(u"dialog.goto_row", u"Go to Row")).c_str());
-        SetDlgItemTextW(dlg, IDC_GOTO_LABEL,
-                        W(ui->DialogText(u"label.enter_row_number", u"Enter row number:")).c_str());
-      }
-      TranslateDialogButtons(dlg);
-      SendDlgItemMessageW(dlg, IDC_GOTO_EDIT, EM_SETSEL, 0, -1);
-      return TRUE;
-    }
-    case WM_COMMAND:
-      if (LOWORD(wp) == IDOK) {
-        wchar_t buf[32] = {};
-        GetDlgItemTextW(dlg, IDC_GOTO_EDIT, buf, 31);
-        *reinterpret_cast<std::u16string*>(GetWindowLongPtrW(dlg, DWLP_USER)) = U(buf);
-        EndDialog(dlg, IDOK);
-        return TRUE;
-      }
-      if (LOWORD(wp) == IDCANCEL) {
-        EndDialog(dlg, IDCANCEL);
-        return TRUE;
-      }
-      break;
-  }
-  return FALSE;
-}
-
 }  // namespace
 
 void TranslateMainMenu(HMENU menu) {
@@ -186,8 +155,20 @@ void TranslateDialogButtons(HWND dlg) {
 }
 
 bool AskGotoRow(HWND owner, std::u16string* text) {
-  return DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_GOTO_ROW), owner, GotoRowProc,
-                         reinterpret_cast<LPARAM>(text)) == IDOK;
+  std::u16string typed;
+  const TextConfigDialog dialog{IDD_GOTO_ROW,
+                                IDC_GOTO_EDIT,
+                                {0, u"dialog.goto_row", u"Go to Row"},
+                                {IDC_GOTO_LABEL, u"label.enter_row_number", u"Enter row number:"},
+                                true,
+                                *text,
+                                [&typed](std::u16string_view value) {
+                                  typed = value;
+                                  return TextConfigVerdict{};
+                                }};
+  if (!RunTextConfigDialog(owner, dialog)) return false;
+  *text = typed;
+  return true;
 }
 
 }  // namespace nusk

@@ -297,6 +297,7 @@ void MainWindow::OnAutoBuildTick() {
 }
 
 void MainWindow::EnableBuildCommands(bool enable) {
+  toolbar_.Enable(IDM_DATABASE_BUILD_ALL, enable);
   HMENU menu = GetMenu(hwnd_);
   if (!menu) return;
   const UINT state = MF_BYCOMMAND | (enable ? MF_ENABLED : MF_GRAYED);

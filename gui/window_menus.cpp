@@ -14,6 +14,7 @@
 #include "gui/resource.h"
 #include "gui/win_menu_text.h"
 #include "l10n/mui.h"
+#include "l10n/ui_keys.h"
 #include "platform/env.h"
 #include "platform/profile.h"
 #include "platform/win32/win_text.h"
@@ -60,18 +61,6 @@ std::wstring Plain(std::u16string_view text) {
 std::u16string WithSeparator(std::u16string folder) {
   if (!folder.empty() && folder.back() != u'\\' && folder.back() != u'/') folder += u'\\';
   return folder;
-}
-
-// Starts this program again with its own command line; the caller then closes the window.
-bool StartAgain() {
-  std::wstring command = GetCommandLineW();
-  STARTUPINFOW si = {};
-  si.cb = sizeof(si);
-  PROCESS_INFORMATION pi = {};
-  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
-  return true;
 }
 
 std::u16string BrowseForFolder(HWND owner) {
@@ -181,6 +170,9 @@ void MainWindow::OnToolbarDropDown(int command, POINT at) {
       return;
     case IDM_SEARCH_NAMED_SEARCHES: FillNamedSearches(popup); break;
     case IDM_FILE_MORE_ACTIONS: FillMoreActions(popup); break;
+    case IDM_DATABASE_BUILD_ALL:  // the arrow beside Build All: the drives, as in Database > Build
+      FillBuildDriveMenu(popup, config_.settings_path, IDM_BUILD_DRIVE_FIRST);
+      break;
     default: DestroyMenu(popup); return;
   }
   const int id = TrackMenuAt(popup, &at);
@@ -265,7 +257,7 @@ void MainWindow::RebuildAll() {
   io.settings_path = config_.settings_path;
   io.notify_windows = false;
   if (!CleanWholeDatabase(io)) {
-    MessageBoxW(hwnd_, L"Some database files could not be deleted; the database is built over them.", L"Nusk",
+    MessageBoxW(hwnd_, W(Tr(u"MSG.DB_FILES_NOT_DELETED", EnglishMessage(u"MSG.DB_FILES_NOT_DELETED"))).c_str(), L"Nusk",
                 MB_OK | MB_ICONWARNING);
   }
   pending_build_ = 0;
@@ -297,6 +289,10 @@ void MainWindow::LoadDbLocation(const std::u16string& folder) {
   if (target == config_.home) return;
   const std::u16string question =
       u"Nusk uses the database in " + target + u" from its next start.\nDo you want to restart now?";
+  OfferRestart(question);
+}
+
+void MainWindow::OfferRestart(const std::u16string& question) {
   if (MessageBoxW(hwnd_, W(question).c_str(), L"Nusk", MB_YESNO | MB_ICONQUESTION) == IDYES && StartAgain())
     PostMessageW(hwnd_, WM_CLOSE, 0, 0);
 }

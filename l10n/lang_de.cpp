@@ -228,6 +228,8 @@ previous_tip=&Vorheriger Tipp
 start=Starten
 stop=Beenden
 launch_browser=Im Browser öffnen
+assign=&Zuweisen
+remove=&Entfernen
 
 [label]
 keyboard_shortcut=Tastenkürzel:
@@ -254,6 +256,8 @@ port=Port:
 username=Benutzername:
 password=Kennwort:
 enter_row_number=Zeilennummer eingeben:
+custom_actions_hint=Eine Aktion pro Zeile: Name=Befehlszeile (%1: das gewählte Element, %~dp1: sein Ordner)
+named_searches_hint=Eine gespeicherte Suche pro Zeile: Name=Suche (verwendet als @Name)
 minutes=Minuten
 hours=Stunden
 days=Tage
@@ -329,6 +333,8 @@ remove_from_most_recent_opened_list=Die Datei oder der Ordner „%s“ kann nich
 no_nusk_ignore_folder_found=Es gibt keinen Ordner mit einer Datei _nuskIgnore.
 restart_required_to_apply_changed_options=Einige Änderungen werden erst nach einem Neustart wirksam. Möchten Sie Nusk jetzt neu starten?
 invalid_interval_value=Ungültiges Intervall, bitte geben Sie eine Zahl ein
+database_files_not_deleted=Einige Datenbankdateien konnten nicht gelöscht werden; die Datenbank wird über ihnen aufgebaut.
+database_clean_failed=Die Datenbank konnte nicht geleert werden: eine ihrer Dateien ließ sich nicht löschen.
 feature_not_supported_in_old_style_list=Nur die Ergebnisliste im Stil des Explorers unterstützt diese Funktion.\nBitte aktivieren Sie sie zuerst in den Optionen.
 too_many_custom_actions=Es sind höchstens 24 benutzerdefinierte Aktionen möglich
 
@@ -365,9 +371,12 @@ extension=Erweiterung
 file_count=Dateianzahl
 hash=Prüfsumme
 duplicate_count=Duplikate
+command=Befehl
+shortcut=Tastenkürzel
 
 [term]
 default=Standard
+none=Keine
 
 [tip]
 tip_1=Die Ergebnisse folgen jeder Taste, die Sie tippen: Enter ist nicht nötig.

@@ -228,6 +228,8 @@ previous_tip=Astuce &précédente
 start=Démarrer
 stop=Arrêter
 launch_browser=Ouvrir le navigateur
+assign=&Attribuer
+remove=&Supprimer
 
 [label]
 keyboard_shortcut=Raccourci clavier :
@@ -254,6 +256,8 @@ port=Port :
 username=Nom d'utilisateur :
 password=Mot de passe :
 enter_row_number=Numéro de ligne :
+custom_actions_hint=Une action par ligne : nom=ligne de commande (%1 : l'élément sélectionné, %~dp1 : son dossier)
+named_searches_hint=Une recherche enregistrée par ligne : nom=recherche (utilisée comme @nom)
 minutes=Minutes
 hours=Heures
 days=Jours
@@ -329,6 +333,8 @@ remove_from_most_recent_opened_list=Impossible d'ouvrir le fichier ou le dossier
 no_nusk_ignore_folder_found=Aucun dossier ne contient de fichier _nuskIgnore.
 restart_required_to_apply_changed_options=Certaines modifications ne prendront effet qu'après un redémarrage. Voulez-vous redémarrer maintenant ?
 invalid_interval_value=Intervalle non valide, veuillez saisir un nombre
+database_files_not_deleted=Certains fichiers de la base de données n'ont pas pu être supprimés ; la base est construite par-dessus.
+database_clean_failed=La base de données n'a pas pu être vidée : un de ses fichiers n'a pas pu être supprimé.
 feature_not_supported_in_old_style_list=Seule la liste de style Explorateur prend en charge cette fonction.\nActivez-la d'abord dans les options.
 too_many_custom_actions=Les actions personnalisées sont limitées à 24
 
@@ -365,9 +371,12 @@ extension=Extension
 file_count=Nombre de fichiers
 hash=Empreinte
 duplicate_count=Doublons
+command=Commande
+shortcut=Raccourci
 
 [term]
 default=Par défaut
+none=Aucun
 
 [tip]
 tip_1=Les résultats suivent chaque touche tapée : inutile d'appuyer sur Entrée.

@@ -228,6 +228,8 @@ previous_tip=前のヒント(&P)
 start=開始
 stop=停止
 launch_browser=ブラウザーで開く
+assign=割り当て(&A)
+remove=削除(&R)
 
 [label]
 keyboard_shortcut=ショートカット キー:
@@ -254,6 +256,8 @@ port=ポート:
 username=ユーザー名:
 password=パスワード:
 enter_row_number=行番号を入力:
+custom_actions_hint=1 行に 1 つの操作: 名前=コマンド ライン (%1: 選択した項目、%~dp1: そのフォルダー)
+named_searches_hint=1 行に 1 つの保存した検索: 名前=検索 (@名前 で使用)
 minutes=分
 hours=時間
 days=日
@@ -329,6 +333,8 @@ remove_from_most_recent_opened_list=ファイルまたはフォルダー「%s」
 no_nusk_ignore_folder_found=_nuskIgnore を含むフォルダーはありません。
 restart_required_to_apply_changed_options=一部の設定の変更を反映するにはアプリケーションの再起動が必要です。今すぐ再起動しますか?
 invalid_interval_value=間隔の値が正しくありません。数値を入力してください
+database_files_not_deleted=一部のデータベース ファイルを削除できませんでした。データベースはその上に作成されます。
+database_clean_failed=データベースを消去できませんでした: データベースのファイルを削除できませんでした。
 feature_not_supported_in_old_style_list=この機能はエクスプローラー形式の結果一覧でのみ使用できます。\n先にオプションでこの形式を有効にしてください。
 too_many_custom_actions=カスタム操作は 24 個までです
 
@@ -365,9 +371,12 @@ extension=拡張子
 file_count=ファイル数
 hash=ハッシュ
 duplicate_count=重複数
+command=コマンド
+shortcut=ショートカット
 
 [term]
 default=既定
+none=なし
 
 [tip]
 tip_1=入力するたびに結果が更新されます。Enter キーを押す必要はありません。

@@ -228,6 +228,8 @@ previous_tip=上一条提示(&P)
 start=启动
 stop=停止
 launch_browser=在浏览器中打开
+assign=分配(&A)
+remove=删除(&R)
 
 [label]
 keyboard_shortcut=快捷键:
@@ -254,6 +256,8 @@ port=端口:
 username=用户名:
 password=密码:
 enter_row_number=输入行号:
+custom_actions_hint=每行一个操作: 名称=命令行 (%1: 所选项目, %~dp1: 其所在文件夹)
+named_searches_hint=每行一个已保存的搜索: 名称=搜索内容 (以 @名称 使用)
 minutes=分钟
 hours=小时
 days=天
@@ -329,6 +333,8 @@ remove_from_most_recent_opened_list=无法打开文件或文件夹“%s”。要
 no_nusk_ignore_folder_found=没有包含 _nuskIgnore 的文件夹。
 restart_required_to_apply_changed_options=部分选项更改需要重新启动应用程序才能生效,要立即重新启动吗?
 invalid_interval_value=间隔值无效,请输入数字
+database_files_not_deleted=部分数据库文件无法删除;数据库将在其上重新构建。
+database_clean_failed=无法清除数据库: 其中一个文件无法删除。
 feature_not_supported_in_old_style_list=只有资源管理器样式的结果列表支持此功能。\n请先在选项中启用此样式。
 too_many_custom_actions=自定义操作最多 24 项
 
@@ -365,9 +371,12 @@ extension=扩展名
 file_count=文件数
 hash=哈希值
 duplicate_count=重复数
+command=命令
+shortcut=快捷键
 
 [term]
 default=默认
+none=无
 
 [tip]
 tip_1=结果随每次按键即时更新，无需按 Enter。

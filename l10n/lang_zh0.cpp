@@ -228,6 +228,8 @@ previous_tip=上一則提示(&P)
 start=啟動
 stop=停止
 launch_browser=在瀏覽器中開啟
+assign=指派(&A)
+remove=移除(&R)
 
 [label]
 keyboard_shortcut=快速鍵:
@@ -254,6 +256,8 @@ port=連接埠:
 username=使用者名稱:
 password=密碼:
 enter_row_number=輸入列號:
+custom_actions_hint=每行一個動作: 名稱=命令列 (%1: 選取的項目, %~dp1: 其所在資料夾)
+named_searches_hint=每行一個已儲存的搜尋: 名稱=搜尋內容 (以 @名稱 使用)
 minutes=分鐘
 hours=小時
 days=天
@@ -329,6 +333,8 @@ remove_from_most_recent_opened_list=無法開啟檔案或資料夾「%s」。要
 no_nusk_ignore_folder_found=沒有任何資料夾含有 _nuskIgnore。
 restart_required_to_apply_changed_options=部分選項變更需要重新啟動應用程式才會生效,要立即重新啟動嗎?
 invalid_interval_value=間隔值無效,請輸入數字
+database_files_not_deleted=部分資料庫檔案無法刪除;資料庫將在其上重新建置。
+database_clean_failed=無法清除資料庫: 其中一個檔案無法刪除。
 feature_not_supported_in_old_style_list=只有檔案總管樣式的結果清單支援此功能。\n請先在選項中啟用此樣式。
 too_many_custom_actions=自訂動作最多 24 項
 
@@ -365,9 +371,12 @@ extension=副檔名
 file_count=檔案數
 hash=雜湊值
 duplicate_count=重複數
+command=命令
+shortcut=快速鍵
 
 [term]
 default=預設
+none=無
 
 [tip]
 tip_1=結果會隨每次按鍵即時更新，不需要按 Enter。

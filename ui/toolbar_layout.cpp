@@ -8,6 +8,7 @@ namespace nusk {
 namespace {
 
 using I = ToolbarImageSet;
+using M = ToolbarMenu;
 
 // Image indices of the system's standard sets.
 constexpr int kStdCopy = 1, kStdDelete = 5, kStdFileNew = 6, kStdFileOpen = 7, kStdFileSave = 8, kStdPrintPre = 9,
@@ -17,36 +18,37 @@ constexpr int kViewLargeIcons = 0, kViewList = 2, kViewDetails = 3, kViewSortDat
 constexpr int kHistBack = 0, kHistForward = 1, kHistFavorites = 2, kHistViewTree = 4;
 
 constexpr ToolbarButtonDef kButtons[] = {
-    {31, u"Search.GoBack", u"search.go_back", true, u"Go Back", I::kHistory, kHistBack, false, true},
-    {32, u"Search.GoForward", u"search.go_forward", true, u"Go Forward", I::kHistory, kHistForward, false, true},
-    {33, u"Search.GoUp", u"search.go_up", true, u"Go Up", I::kView, kViewParentFolder, false, true},
-    {30, u"Search.NewSearch", u"new_search", false, u"New Search", I::kStandard, kStdFileNew, false, false},
-    {37, u"Search.QueryComposer", u"query_composer", false, u"Query Composer", I::kStandard, kStdFind, false, false},
-    {34, u"Search.RecentSearches", u"recent_searches", false, u"Recent Searches", I::kView, kViewSortDate, true, false},
-    {36, u"Search.NamedSearches", u"named_searches", false, u"Named Searches", I::kHistory, kHistFavorites, true,
+    {31, u"Search.GoBack", u"search.go_back", true, u"Go Back", I::kHistory, kHistBack, M::kNone, true},
+    {32, u"Search.GoForward", u"search.go_forward", true, u"Go Forward", I::kHistory, kHistForward, M::kNone, true},
+    {33, u"Search.GoUp", u"search.go_up", true, u"Go Up", I::kView, kViewParentFolder, M::kNone, true},
+    {30, u"Search.NewSearch", u"new_search", false, u"New Search", I::kStandard, kStdFileNew, M::kNone, false},
+    {37, u"Search.QueryComposer", u"query_composer", false, u"Query Composer", I::kStandard, kStdFind, M::kNone, false},
+    {34, u"Search.RecentSearches", u"recent_searches", false, u"Recent Searches", I::kView, kViewSortDate, M::kWhole,
      false},
-    {1, u"File.Open", u"open", false, u"Open", I::kStandard, kStdFileOpen, false, false},
-    {2, u"File.OpenPath", u"open_path", false, u"Open Path", I::kView, kViewNewFolder, false, false},
-    {6, u"File.Properties", u"properties", false, u"Properties", I::kStandard, kStdProperties, false, false},
-    {7, u"File.MoreActions", u"more_actions", false, u"More Actions", I::kView, kViewSmallIcons, true, false},
-    {10, u"Edit.Copy", u"copy", false, u"Copy", I::kStandard, kStdCopy, false, false},
-    {11, u"Edit.CopyName", u"copy_name", false, u"Copy Name", I::kStandard, kStdCopy, false, false},
-    {12, u"Edit.CopyFullName", u"copy_full_name", false, u"Copy Full Name", I::kStandard, kStdCopy, false, false},
-    {60, u"Database.BuildAll", u"build_all", false, u"Build All", I::kStandard, kStdFileSave, false, false},
-    {66, u"Database.Statistics", u"show_statistics", false, u"Statistics", I::kView, kViewDetails, false, false},
-    {42, u"View.FolderTree", u"view_folder_tree", false, u"Folder Tree", I::kHistory, kHistViewTree, false, false},
-    {44, u"View.Thumbnails", u"thumbnails", false, u"Thumbnails", I::kView, kViewLargeIcons, false, false},
+    {36, u"Search.NamedSearches", u"named_searches", false, u"Named Searches", I::kHistory, kHistFavorites, M::kWhole,
+     false},
+    {1, u"File.Open", u"open", false, u"Open", I::kStandard, kStdFileOpen, M::kNone, false},
+    {2, u"File.OpenPath", u"open_path", false, u"Open Path", I::kView, kViewNewFolder, M::kNone, false},
+    {6, u"File.Properties", u"properties", false, u"Properties", I::kStandard, kStdProperties, M::kNone, false},
+    {7, u"File.MoreActions", u"more_actions", false, u"More Actions", I::kView, kViewSmallIcons, M::kWhole, false},
+    {10, u"Edit.Copy", u"copy", false, u"Copy", I::kStandard, kStdCopy, M::kNone, false},
+    {11, u"Edit.CopyName", u"copy_name", false, u"Copy Name", I::kStandard, kStdCopy, M::kNone, false},
+    {12, u"Edit.CopyFullName", u"copy_full_name", false, u"Copy Full Name", I::kStandard, kStdCopy, M::kNone, false},
+    {60, u"Database.BuildAll", u"build_all", false, u"Build All", I::kStandard, kStdFileSave, M::kArrow, false},
+    {66, u"Database.Statistics", u"show_statistics", false, u"Statistics", I::kView, kViewDetails, M::kNone, false},
+    {42, u"View.FolderTree", u"view_folder_tree", false, u"Folder Tree", I::kHistory, kHistViewTree, M::kNone, false},
+    {44, u"View.Thumbnails", u"thumbnails", false, u"Thumbnails", I::kView, kViewLargeIcons, M::kNone, false},
     {45, u"View.AlternatRowGroupColors", u"alt_row_group_color", false, u"Alternate Row Colors", I::kView, kViewList,
-     false, false},
-    {70, u"Tools.Options", u"options", false, u"Options", I::kStandard, kStdReplace, false, false},
-    {73, u"Tools.WebServer", u"web_server", false, u"Web Server", I::kView, kViewNetConnect, false, false},
-    {74, u"Tools.PreviewWindow", u"tools.preview_window", true, u"Preview Window", I::kStandard, kStdPrintPre, false,
-     false},
-    {51, u"Help.HelpTopics", u"help", false, u"Help", I::kStandard, kStdHelp, false, false},
+     M::kNone, false},
+    {70, u"Tools.Options", u"options", false, u"Options", I::kStandard, kStdReplace, M::kNone, false},
+    {73, u"Tools.WebServer", u"web_server", false, u"Web Server", I::kView, kViewNetConnect, M::kNone, false},
+    {74, u"Tools.PreviewWindow", u"tools.preview_window", true, u"Preview Window", I::kStandard, kStdPrintPre,
+     M::kNone, false},
+    {51, u"Help.HelpTopics", u"help", false, u"Help", I::kStandard, kStdHelp, M::kNone, false},
     {52, u"Help.CheckForUpdates", u"check_for_udpates", false, u"Check for Updates", I::kView, kViewNetDisconnect,
-     false, false},
-    {50, u"Help.About", u"about", false, u"About", I::kStandard, kStdPrintPre, false, false},
-    {5, u"File.Exit", u"exit", false, u"Exit", I::kStandard, kStdDelete, false, false},
+     M::kNone, false},
+    {50, u"Help.About", u"about", false, u"About", I::kStandard, kStdPrintPre, M::kNone, false},
+    {5, u"File.Exit", u"exit", false, u"Exit", I::kStandard, kStdDelete, M::kNone, false},
 };
 
 constexpr int kDefaultCodes[] = {31, 32, 33, 0, 30, 37, 34, 36, 0, 1, 2, 6, 7, 0, 10, 0, 60, 42, 70};

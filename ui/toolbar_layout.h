@@ -18,6 +18,10 @@ namespace nusk {
 // The image a button shows, from one of the system's standard toolbar image sets.
 enum class ToolbarImageSet : uint8_t { kStandard, kView, kHistory };
 
+// A button's menu: none; the whole button opens it; or a separate arrow beside a button
+// that keeps its own command.
+enum class ToolbarMenu : uint8_t { kNone, kWhole, kArrow };
+
 struct ToolbarButtonDef {
   int code;                      // stored in `ToolbarState`; never reused
   std::u16string_view command;   // the window's command name ("Search.GoBack")
@@ -25,9 +29,9 @@ struct ToolbarButtonDef {
   bool menu_key;                 // text_key names a `menu` item (its text loses "&" and the shortcut)
   std::u16string_view english;   // the button's text without a language table
   ToolbarImageSet images;
-  int image;       // index in the image set
-  bool drop_down;  // the button opens a menu
-  bool nav;        // back, forward or up: hidden while `NavButtons` is off
+  int image;  // index in the image set
+  ToolbarMenu menu;
+  bool nav;  // back, forward or up: hidden while `NavButtons` is off
 };
 
 // Every button the toolbar offers, in the order the customisation dialog lists them.

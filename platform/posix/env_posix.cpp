@@ -97,8 +97,7 @@ class PosixFolderLock : public NamedMutex {
   int fd_ = -1;
 };
 
-// A private read-only mapping of a whole file. MAP_POPULATE fills the page tables in
-// one call, which is much cheaper than one fault per page when the loader then walks it.
+// A private read-only mapping of a whole file.
 class MappedFileView : public FileView {
  public:
   MappedFileView(void* data, size_t size) : data_(data), size_(size) {}
@@ -113,6 +112,28 @@ class MappedFileView : public FileView {
 };
 
 class PosixEnv : public SystemServicesEnv {
+  // The whole file mapped; read_ahead fills the page tables in one call (MAP_POPULATE),
+  // much cheaper than one fault per page when the loader then walks it; else pages are
+  // read when first touched. Files a mapping cannot reach (special files, some
+  // network file systems) are read into memory instead.
+  Status MapFile(const std::u16string& path, bool read_ahead, std::unique_ptr<FileView>* view) {
+    int fd;
+    size_t size;
+    Status s = OpenForReading(path, &fd, &size);
+    if (!s.ok()) return s;
+    void* data = nullptr;
+    if (size != 0) {
+      data = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | (read_ahead ? MAP_POPULATE : 0), fd, 0);
+      if (data == MAP_FAILED) {
+        ::close(fd);
+        return Env::ViewWholeFile(path, view);
+      }
+    }
+    ::close(fd);  // the mapping keeps the file's pages
+    *view = std::make_unique<MappedFileView>(data, size);
+    return Status::Ok();
+  }
+
  public:
   char16_t PathSeparator() const override { return u'/'; }
 
@@ -140,40 +161,11 @@ class PosixEnv : public SystemServicesEnv {
   }
 
   Status ViewWholeFile(const std::u16string& path, std::unique_ptr<FileView>* view) override {
-    int fd;
-    size_t size;
-    Status s = OpenForReading(path, &fd, &size);
-    if (!s.ok()) return s;
-    void* data = nullptr;
-    if (size != 0) {
-      data = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
-      if (data == MAP_FAILED) {
-        ::close(fd);
-        // Files a mapping cannot reach (special files, some network file systems) are read.
-        return Env::ViewWholeFile(path, view);
-      }
-    }
-    ::close(fd);  // the mapping keeps the file's pages
-    *view = std::make_unique<MappedFileView>(data, size);
-    return Status::Ok();
+    return MapFile(path, true, view);
   }
 
   Status MapWholeFile(const std::u16string& path, std::unique_ptr<FileView>* view) override {
-    int fd;
-    size_t size;
-    Status s = OpenForReading(path, &fd, &size);
-    if (!s.ok()) return s;
-    void* data = nullptr;
-    if (size != 0) {
-      data = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
-      if (data == MAP_FAILED) {
-        ::close(fd);
-        return Env::ViewWholeFile(path, view);
-      }
-    }
-    ::close(fd);
-    *view = std::make_unique<MappedFileView>(data, size);
-    return Status::Ok();
+    return MapFile(path, false, view);
   }
 
   bool IdentifyFile(const std::u16string& path, FileIdentity* id) override {

@@ -150,36 +150,9 @@ class CommandsWindowTest : public ::testing::Test {
     SetModifier(VK_MENU, false);
   }
 
-  // Opens a popup menu through `open`, reads its entries from another thread, then presses
-  // Down `choose` times and Enter (Escape for 0).
-  struct Seen {
-    std::vector<UINT> ids;
-    std::vector<std::u16string> texts;
-  };
-  Seen ReadPopup(const std::function<void()>& open, int choose) {
-    Seen seen;
-    std::thread reader([&] {
-      for (int i = 0; i < 500; ++i, Sleep(10)) {
-        HWND m = nullptr;
-        for (HWND w = FindWindowExW(nullptr, nullptr, L"#32768", nullptr); w && !m;
-             w = FindWindowExW(nullptr, w, L"#32768", nullptr)) {
-          if (IsWindowVisible(w)) m = w;
-        }
-        if (!m) continue;
-        HMENU menu = reinterpret_cast<HMENU>(SendMessageW(m, MN_GETHMENU, 0, 0));
-        for (int k = 0; k < GetMenuItemCount(menu); ++k) {
-          wchar_t buf[256] = {};
-          GetMenuStringW(menu, k, buf, 255, MF_BYPOSITION);
-          seen.ids.push_back(GetMenuItemID(menu, k));
-          seen.texts.push_back(U(buf));
-        }
-        for (int k = 0; k < choose; ++k) PostMessageW(m, WM_KEYDOWN, VK_DOWN, 0);
-        PostMessageW(m, WM_KEYDOWN, choose ? VK_RETURN : VK_ESCAPE, 0);
-        return;
-      }
-    });
-    open();
-    reader.join();
+  // The popup's entries (ReadPopup), with the window's messages handled after it closed.
+  PopupEntries Popup(const std::function<void()>& open, int choose) {
+    PopupEntries seen = ReadPopup(open, choose);
     driver_->Pump(30);
     return seen;
   }
@@ -568,35 +541,10 @@ TEST_F(CommandsWindowTest, ShortcutEditorAssignsSavesAndResets) {
 TEST_F(CommandsWindowTest, ListContextMenuOffersTheItemCommands) {
   WindowDriver& d = Open(kIni);
   d.Type(u"report");
-  struct Seen {
-    std::vector<UINT> ids;
-    std::vector<bool> grey;
-  };
   auto open = [&](int choose) {
-    Seen seen;
-    std::thread reader([&] {
-      for (int i = 0; i < 500; ++i, Sleep(10)) {
-        HWND m = nullptr;
-        for (HWND w = FindWindowExW(nullptr, nullptr, L"#32768", nullptr); w && !m;
-             w = FindWindowExW(nullptr, w, L"#32768", nullptr)) {
-          if (IsWindowVisible(w)) m = w;
-        }
-        if (!m) continue;
-        HMENU menu = reinterpret_cast<HMENU>(SendMessageW(m, MN_GETHMENU, 0, 0));
-        for (int k = 0; k < GetMenuItemCount(menu); ++k) {
-          seen.ids.push_back(GetMenuItemID(menu, k));
-          seen.grey.push_back(GetMenuState(menu, k, MF_BYPOSITION) & MF_GRAYED);
-        }
-        // Down `choose` times and Enter, or Escape.
-        for (int k = 0; k < choose; ++k) PostMessageW(m, WM_KEYDOWN, VK_DOWN, 0);
-        PostMessageW(m, WM_KEYDOWN, choose ? VK_RETURN : VK_ESCAPE, 0);
-        return;
-      }
-    });
-    SendMessageW(d.hwnd(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(d.list().hwnd()), MAKELPARAM(-1, -1));
-    reader.join();
-    d.Pump(30);
-    return seen;
+    return Popup(
+        [&] { SendMessageW(d.hwnd(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(d.list().hwnd()), MAKELPARAM(-1, -1)); },
+        choose);
   };
   const UINT sub = static_cast<UINT>(-1), sep = 0;
   const std::vector<UINT> want = {
@@ -604,12 +552,12 @@ TEST_F(CommandsWindowTest, ListContextMenuOffersTheItemCommands) {
       sep,           IDM_EDIT_COPY,          IDM_EDIT_COPY_NAME,      IDM_EDIT_COPY_FULL_NAME,
       sep,           IDM_EDIT_HIDE_SELECTED, IDM_FILE_PROPERTIES};
   Select({});
-  Seen none = open(0);
+  PopupEntries none = open(0);
   EXPECT_EQ(none.ids, want);
   ASSERT_EQ(none.grey.size(), want.size());
   EXPECT_TRUE(none.grey[0] && none.grey[2] && none.grey[5] && none.grey[9]);  // nothing selected
   Select({0});
-  Seen one = open(8);  // the eighth enabled entry (separators are skipped): Hide Selected Items
+  PopupEntries one = open(8);  // the eighth enabled entry (separators are skipped): Hide Selected Items
   ASSERT_EQ(one.grey.size(), want.size());
   EXPECT_FALSE(one.grey[0] || one.grey[2] || one.grey[5] || one.grey[9]);
   EXPECT_EQ(d.list().count(), 1u);
@@ -639,20 +587,9 @@ TEST_F(CommandsWindowTest, MenuHelpShowsInTheStatusBarAndGoesAway) {
 }
 
 TEST_F(CommandsWindowTest, MoreActionsMenuScreenshotsInThreeLanguages) {
-  struct Case {
-    std::unique_ptr<CMUI> table;
-    const char* shot;
-  };
-  Case cases[3];
-  cases[0].shot = "more_actions_en";
-  cases[1].table = std::make_unique<CDeUI>();
-  cases[1].shot = "more_actions_de";
-  cases[2].table = std::make_unique<CJaUI>();
-  cases[2].shot = "more_actions_ja";
   index_.Build();
-  for (Case& c : cases) {
-    if (c.table) c.table->Fill();
-    InstallUI(std::move(c.table));
+  InEachLanguage({"en", "de", "ja"}, [&](const std::string& code) {
+    const std::string base = "more_actions_" + code;
     WindowDriver d(&index_, kIni);
     WriteCustomActions(Settings(), {{u"Open path in command prompt", u"cmd /K cd /d \"%~dp1\""},
                                     {u"Notepad", u"notepad.exe \"%1\""},
@@ -660,8 +597,8 @@ TEST_F(CommandsWindowTest, MoreActionsMenuScreenshotsInThreeLanguages) {
     ASSERT_TRUE(d.Open());
     ListView_SetItemState(d.list().hwnd(), 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
     // A translated text's own shortcut gives way to the table's (Export has none).
-    EXPECT_EQ(ItemText(GetMenu(d.hwnd()), IDM_FILE_EXPORT).find(u'\t'), std::u16string::npos) << c.shot;
-    EXPECT_TRUE(ItemText(GetMenu(d.hwnd()), IDM_FILE_CLOSE).ends_with(u"\tCtrl + W")) << c.shot;
+    EXPECT_EQ(ItemText(GetMenu(d.hwnd()), IDM_FILE_EXPORT).find(u'\t'), std::u16string::npos) << base;
+    EXPECT_TRUE(ItemText(GetMenu(d.hwnd()), IDM_FILE_CLOSE).ends_with(u"\tCtrl + W")) << base;
     // The File menu with its "More actions" popup open.
     std::atomic<bool> saved{false};
     std::thread shooter([&] {
@@ -678,7 +615,7 @@ TEST_F(CommandsWindowTest, MoreActionsMenuScreenshotsInThreeLanguages) {
         RECT mr;
         if (IsWindowVisible(m) && GetWindowRect(m, &mr)) UnionRect(&rc, &rc, &mr);
       }
-      saved = SaveScreenPng(rc, c.shot);
+      saved = SaveScreenPng(rc, base);
       PostMessageW(file, WM_KEYDOWN, VK_ESCAPE, 0);
       PostMessageW(file, WM_KEYDOWN, VK_ESCAPE, 0);
       PostMessageW(file, WM_KEYDOWN, VK_ESCAPE, 0);
@@ -688,16 +625,57 @@ TEST_F(CommandsWindowTest, MoreActionsMenuScreenshotsInThreeLanguages) {
     TrackPopupMenuEx(GetSubMenu(GetMenu(d.hwnd()), 0), TPM_RETURNCMD, wr.left + 10, wr.top + 40, d.hwnd(), nullptr);
     shooter.join();
     EXPECT_TRUE(saved);
-    // The two configuration dialogs in the same language.
-    for (const auto& [command, suffix] :
-         {std::pair{IDM_TOOLS_KEYBOARD_SHORTCUTS, "shortcuts"}, std::pair{IDM_FILE_MORE_ACTIONS_CONFIG, "actions"}}) {
-      const std::string name = std::string(c.shot) + "_" + suffix;
+    // The two configuration dialogs in the same language: labels, buttons and the
+    // editor's column headers come from the table.
+    auto dialog_text = [](std::u16string_view key, const char16_t* english) {
+      return CurrentUI() ? CurrentUI()->DialogText(key, english) : std::u16string(english);
+    };
+    struct Dialog {
+      int command;
+      const char* suffix;
+      std::vector<std::pair<int, std::u16string>> texts;  // control (0: the list's headers) and its text
+    };
+    const Dialog dialogs[] = {
+        {IDM_TOOLS_KEYBOARD_SHORTCUTS,
+         "shortcuts",
+         {{IDC_SHORTCUT_ASSIGN, dialog_text(u"button.assign", u"&Assign")},
+          {IDC_SHORTCUT_REMOVE, dialog_text(u"button.remove", u"&Remove")},
+          {0, Tr(u"COL.COMMAND", u"Command") + u"|" + Tr(u"COL.SHORTCUT", u"Shortcut")}}},
+        {IDM_FILE_MORE_ACTIONS_CONFIG,
+         "actions",
+         {{IDC_ACTIONS_LABEL,
+           dialog_text(u"label.custom_actions_hint",
+                       u"One action per line: name=command line (%1: the selected item, %~dp1: its folder)")}}},
+    };
+    for (const Dialog& want : dialogs) {
+      const std::string name = base + "_" + want.suffix;
+      const int command = want.command;
       std::atomic<bool> shot{false};
+      std::vector<std::pair<int, std::u16string>> seen;
       const HWND owner = d.hwnd();
       std::thread helper([&] {
         for (int i = 0; i < 500; ++i, Sleep(10)) {
           HWND dlg = FindWindowW(L"#32770", nullptr);
           if (!dlg || !IsWindowVisible(dlg) || GetWindow(dlg, GW_OWNER) != owner) continue;
+          for (const auto& [id, text] : want.texts) {
+            wchar_t buf[256] = {}, second[64] = {};
+            if (id) {
+              GetDlgItemTextW(dlg, id, buf, 255);
+            } else {
+              HWND header = ListView_GetHeader(GetDlgItem(dlg, IDC_SHORTCUT_LIST));
+              HDITEMW item{};
+              item.mask = HDI_TEXT;
+              item.pszText = buf;
+              item.cchTextMax = 255;
+              Header_GetItem(header, 0, &item);
+              item.pszText = second;
+              item.cchTextMax = 63;
+              Header_GetItem(header, 1, &item);
+              lstrcatW(buf, L"|");
+              lstrcatW(buf, second);
+            }
+            seen.emplace_back(id, U(buf));
+          }
           Sleep(300);
           RECT rc;
           GetWindowRect(dlg, &rc);
@@ -709,8 +687,9 @@ TEST_F(CommandsWindowTest, MoreActionsMenuScreenshotsInThreeLanguages) {
       d.window().Command(command);
       helper.join();
       EXPECT_TRUE(shot) << name;
+      EXPECT_EQ(seen, want.texts) << name;
     }
-  }
+  });
 }
 
 // The menus filled when they open: database locations (Ctrl+D), recent locations and named
@@ -729,12 +708,12 @@ TEST_F(CommandsWindowTest, FilledMenusListTheirEntriesAndRunTheChosenOne) {
   auto command = [&](int id) { return [&d, id] { SendMessageW(d.hwnd(), WM_COMMAND, id, 0); }; };
   {
     MessageBoxCatcher restart(IDNO);
-    const Seen db = ReadPopup(command(IDM_DATABASE_DB_LOCATIONS), 3);
+    const PopupEntries db = Popup(command(IDM_DATABASE_DB_LOCATIONS), 3);
     EXPECT_EQ(db.texts, (std::vector<std::u16string>{u"&Default Location", u"&Browse...", u"", u"X:\\db && more\\"}));
     EXPECT_EQ(home_set, u"X:\\db & more\\");
     EXPECT_TRUE(restart.seen());
   }
-  const Seen locations = ReadPopup(command(IDM_SEARCH_RECENT_LOCATIONS), 1);
+  const PopupEntries locations = Popup(command(IDM_SEARCH_RECENT_LOCATIONS), 1);
   EXPECT_EQ(locations.ids, (std::vector<UINT>{IDM_RECENT_LOCATION_FIRST, IDM_RECENT_LOCATION_FIRST + 1, 0,
                                               IDM_RECENT_LOCATIONS_CLEAR}));
   EXPECT_EQ(d.window().search_text(), u"C:\\docs\\");
@@ -744,14 +723,14 @@ TEST_F(CommandsWindowTest, FilledMenusListTheirEntriesAndRunTheChosenOne) {
   // Going up records the parent as a recent location, newest first.
   SendMessageW(d.hwnd(), WM_COMMAND, IDM_SEARCH_UP, 0);
   EXPECT_EQ(Settings().ReadText(u"MRL", u"Item0"), u"C:\\");
-  ReadPopup(command(IDM_SEARCH_RECENT_LOCATIONS), 4);  // Clear List
-  EXPECT_EQ(ReadPopup(command(IDM_SEARCH_RECENT_LOCATIONS), 0).ids, std::vector<UINT>{IDM_RECENT_LOCATION_FIRST});
+  Popup(command(IDM_SEARCH_RECENT_LOCATIONS), 4);  // Clear List
+  EXPECT_EQ(Popup(command(IDM_SEARCH_RECENT_LOCATIONS), 0).ids, std::vector<UINT>{IDM_RECENT_LOCATION_FIRST});
 
   NamedSearches named(Profile::Default(), index_.home() + u"nusk.ini");
   const std::vector<std::u16string> names = named.List();
   ASSERT_GE(names.size(), 2u);
   d.SetText(u"report");
-  const Seen menu = ReadPopup(command(IDM_SEARCH_NAMED_SEARCHES), 2);
+  const PopupEntries menu = Popup(command(IDM_SEARCH_NAMED_SEARCHES), 2);
   ASSERT_EQ(menu.texts.size(), names.size() + 2);
   EXPECT_EQ(menu.texts[0], u"@" + names[0]);
   EXPECT_EQ(menu.ids.back(), static_cast<UINT>(IDM_NAMED_SEARCHES_CONFIG));

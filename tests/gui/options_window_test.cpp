@@ -337,17 +337,7 @@ TEST_F(OptionsWindowTest, ChoosingALanguageFileStoresItsIndexAndRelativePath) {
 }
 
 TEST_F(OptionsWindowTest, ScreenshotsOfEveryPageInEnglishAndJapanese) {
-  struct Case {
-    std::unique_ptr<CMUI> table;
-    const char* suffix;
-  };
-  Case cases[2];
-  cases[0].suffix = "en";
-  cases[1].table = std::make_unique<CJaUI>();
-  cases[1].suffix = "ja";
-  for (Case& c : cases) {
-    if (c.table) c.table->Fill();
-    InstallUI(std::move(c.table));
+  InEachLanguage({"en", "ja"}, [&](const std::string& suffix) {
     Open(kIni);
     WithOptions([&](HWND sheet) {
       static const char* kNames[] = {"general", "result_list", "database", "volumes", "misc"};
@@ -357,12 +347,12 @@ TEST_F(OptionsWindowTest, ScreenshotsOfEveryPageInEnglishAndJapanese) {
         Sleep(150);
         RECT rc;
         GetWindowRect(sheet, &rc);
-        EXPECT_TRUE(SaveScreenPng(rc, std::string("options_") + kNames[i] + "_" + c.suffix)) << kNames[i];
+        EXPECT_TRUE(SaveScreenPng(rc, std::string("options_") + kNames[i] + "_" + suffix)) << kNames[i];
       }
       PropSheet_PressButton(sheet, PSBTN_CANCEL);
     });
     driver_.reset();
-  }
+  });
 }
 
 }  // namespace

@@ -133,17 +133,7 @@ TEST_F(ComposerTest, PositionSurvivesARestart) {
 }
 
 TEST_F(ComposerTest, LabelsFollowTheLanguageTable) {
-  struct Case {
-    std::unique_ptr<CMUI> table;
-    const char* shot;
-  };
-  Case cases[2];
-  cases[0].shot = "query_composer_en";
-  cases[1].table = std::make_unique<CJaUI>();
-  cases[1].shot = "query_composer_ja";
-  for (Case& c : cases) {
-    if (c.table) c.table->Fill();
-    InstallUI(std::move(c.table));
+  InEachLanguage({"en", "ja"}, [&](const std::string& code) {
     CMUI* ui = CurrentUI();
     WindowDriver d(&index_, "[Options]\r\nShowAllItemsForEmptySearch=1\r\n");
     ASSERT_TRUE(d.Open(u"D:\\My Data\\ \"my notes*\\\" /d a*z /hidden /size:10-20M /date:20140101-20141231"));
@@ -182,8 +172,8 @@ TEST_F(ComposerTest, LabelsFollowTheLanguageTable) {
     d.Pump(150);
     RECT rc;
     GetWindowRect(form, &rc);
-    EXPECT_TRUE(SaveScreenPng(rc, c.shot));
-  }
+    EXPECT_TRUE(SaveScreenPng(rc, "query_composer_" + code));
+  });
 }
 
 }  // namespace

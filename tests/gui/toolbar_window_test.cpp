@@ -77,6 +77,42 @@ TEST_F(ToolbarWindowTest, DefaultButtonsMapToTheirCommands) {
   SendMessageW(d.window().toolbar().toolbar(), WM_LBUTTONUP, 0, MAKELPARAM(p.x, p.y));
   d.Pump(30);
   EXPECT_EQ(seen, std::vector<int>{IDM_SEARCH_NEW});
+
+  // Build All keeps its command and has an arrow whose menu is Database > Build: one entry
+  // per drive, and the chosen entry builds that drive.
+  HWND tb = d.window().toolbar().toolbar();
+  TBBUTTONINFOW info{};
+  info.cbSize = sizeof(info);
+  info.dwMask = TBIF_STYLE;
+  SendMessageW(tb, TB_GETBUTTONINFOW, IDM_DATABASE_BUILD_ALL, reinterpret_cast<LPARAM>(&info));
+  EXPECT_EQ(info.fsStyle & (BTNS_DROPDOWN | BTNS_WHOLEDROPDOWN), BTNS_DROPDOWN);
+  HMENU database = GetSubMenu(GetMenu(d.hwnd()), 2), build = nullptr;
+  for (int i = 0; i < GetMenuItemCount(database) && !build; ++i) {
+    HMENU sub = GetSubMenu(database, i);
+    const UINT first = sub ? GetMenuItemID(sub, 0) : 0;
+    if (first >= IDM_BUILD_DRIVE_FIRST && first < IDM_BUILD_DRIVE_FIRST + 26) build = sub;
+  }
+  ASSERT_NE(build, nullptr);
+  PopupEntries menu;
+  for (int i = 0; i < GetMenuItemCount(build); ++i) {
+    wchar_t text[256] = {};
+    GetMenuStringW(build, i, text, 255, MF_BYPOSITION);
+    menu.ids.push_back(GetMenuItemID(build, i));
+    menu.texts.push_back(U(text));
+  }
+  seen.clear();
+  auto drop_down = [&] {
+    NMTOOLBARW nm{};
+    nm.hdr = {tb, static_cast<UINT_PTR>(GetDlgCtrlID(tb)), static_cast<UINT>(TBN_DROPDOWN)};
+    nm.iItem = IDM_DATABASE_BUILD_ALL;
+    SendMessageW(d.hwnd(), WM_NOTIFY, nm.hdr.idFrom, reinterpret_cast<LPARAM>(&nm));
+  };
+  EXPECT_TRUE(ScreenshotWithMenu(d.hwnd(), drop_down, "toolbar_build_drives"));
+  const PopupEntries arrow = ReadPopup(drop_down, 1);
+  d.Pump(30);
+  EXPECT_EQ(arrow.ids, menu.ids);
+  EXPECT_EQ(arrow.texts, menu.texts);
+  EXPECT_EQ(seen, std::vector<int>{static_cast<int>(menu.ids[0])});
 }
 
 TEST_F(ToolbarWindowTest, SavedButtonsComeBackAndAreWrittenOnExit) {
@@ -146,24 +182,9 @@ TEST_F(ToolbarWindowTest, CustomizeDialogOffersTheOtherButtons) {
 }
 
 TEST_F(ToolbarWindowTest, ScreenshotsInThreeLanguagesSmallAndLarge) {
-  struct Case {
-    std::unique_ptr<CMUI> table;
-    const char* name;
-  };
-  Case cases[3];
-  cases[0].name = "en";
-  cases[1].table = std::make_unique<CDeUI>();
-  cases[1].name = "de";
-  cases[2].table = std::make_unique<CJaUI>();
-  cases[2].name = "ja";
-  for (Case& c : cases) {
-    const std::u16string* new_search = nullptr;
-    if (c.table) {
-      c.table->Fill();
-      new_search = c.table->ToolbarText(u"new_search");
-    }
+  InEachLanguage({"en", "de", "ja"}, [&](const std::string& name) {
+    const std::u16string* new_search = CurrentUI() ? CurrentUI()->ToolbarText(u"new_search") : nullptr;
     const std::u16string want = new_search ? *new_search : u"New Search";
-    InstallUI(std::move(c.table));
     WindowDriver d(&index_,
                    std::string(kIni) + "[UIState]\r\nToolbarState=31,32,33,-,30,37,34,36,-,1,2,6,7,-,10,c\r\n");
     // A non-ASCII action name goes in as the program writes it (the file then turns UTF-16).
@@ -172,7 +193,7 @@ TEST_F(ToolbarWindowTest, ScreenshotsInThreeLanguagesSmallAndLarge) {
     ASSERT_TRUE(d.Open());
     d.Type(u"report");
     MainToolbar& bar = d.window().toolbar();
-    EXPECT_EQ(ButtonText(bar.toolbar(), IDM_SEARCH_NEW), want) << c.name;
+    EXPECT_EQ(ButtonText(bar.toolbar(), IDM_SEARCH_NEW), want) << name;
     for (bool big : {false, true}) {
       if (big) SendMessageW(d.hwnd(), WM_COMMAND, IDM_TOOLBAR_LARGE, 0);
       d.Pump(300);
@@ -182,10 +203,10 @@ TEST_F(ToolbarWindowTest, ScreenshotsInThreeLanguagesSmallAndLarge) {
       RECT last{};
       SendMessageW(bar.toolbar(), TB_GETITEMRECT, SendMessageW(bar.toolbar(), TB_BUTTONCOUNT, 0, 0) - 1,
                    reinterpret_cast<LPARAM>(&last));
-      EXPECT_LE(last.right, client.right) << c.name << big;
-      EXPECT_TRUE(d.Screenshot(std::string("toolbar_") + (big ? "big_" : "") + c.name));
+      EXPECT_LE(last.right, client.right) << name << big;
+      EXPECT_TRUE(d.Screenshot(std::string("toolbar_") + (big ? "big_" : "") + name));
     }
-  }
+  });
 }
 
 }  // namespace

@@ -4,16 +4,21 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
+#include <string>
 #include <chrono>
 #include <thread>
 
 #include "gui/resource.h"
 #include "platform/env.h"
+#include "platform/win32/win_text.h"
 #include "scan/build_command.h"
+#include "settings/settings_file.h"
 #include "tests/gui/window_driver.h"
 #include "util/utf.h"
 
@@ -30,6 +35,49 @@ std::u16string NuskProgram() {
   std::u16string p = FromUtf8(NUSK_BINARY_DIR) + u"/app/nusk.exe";
   for (char16_t& c : p) c = c == u'/' ? u'\\' : c;
   return p;
+}
+
+// Runs a script in the machine's own shell (Wine starts Unix programs) and waits for it.
+// Its exit code; -1 when it could not be started or did not end within two minutes.
+int RunShell(const std::string& script) {
+  // Wine does not wait for a Unix program: the script leaves its exit code in a file.
+  static int runs = 0;
+  const std::string rc = "/tmp/nusk-shell-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++runs);
+  std::wstring line = L"Z:\\bin\\sh -c \"(" + W(FromUtf8(script)) + L"); echo $? > " + W(FromUtf8(rc)) + L"\"";
+  STARTUPINFOW si{};
+  si.cb = sizeof(si);
+  PROCESS_INFORMATION pi{};
+  if (!CreateProcessW(L"Z:\\bin\\sh", line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return -1;
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  std::wstring file = L"Z:" + W(FromUtf8(rc));
+  for (wchar_t& c : file) c = c == L'/' ? L'\\' : c;
+  for (int i = 0; i < 12000; ++i, Sleep(10)) {
+    FILE* f = _wfopen(file.c_str(), L"r");
+    if (!f) continue;
+    int code = -1;
+    const bool read = fscanf(f, "%d", &code) == 1;
+    fclose(f);
+    if (!read) continue;  // not written yet
+    DeleteFileW(file.c_str());
+    return code;
+  }
+  return -1;
+}
+
+// The nusk.exe this process started (the build), or 0.
+DWORD ChildBuild() {
+  HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  PROCESSENTRY32W e{};
+  e.dwSize = sizeof(e);
+  DWORD found = 0;
+  for (BOOL ok = Process32FirstW(snap, &e); ok && !found; ok = Process32NextW(snap, &e)) {
+    if (e.th32ParentProcessID == GetCurrentProcessId() && lstrcmpiW(e.szExeFile, L"nusk.exe") == 0) {
+      found = e.th32ProcessID;
+    }
+  }
+  CloseHandle(snap);
+  return found;
 }
 
 class WindowBuildTest : public ::testing::Test {
@@ -106,6 +154,66 @@ TEST_F(WindowBuildTest, BuilderReloadsAtOnceAndTheOtherWindowAsksFirst) {
       &b, [&] { return refused.seen(); }, 5000));
   EXPECT_EQ(refused.text(), u"A build is in progress, operation canceled.");
   EXPECT_EQ(b.builds_started(), 1);
+}
+
+// Closing the window during a foreground build ends the build process (exit code 4), saves
+// the window's state and leaves an index that loads.
+TEST_F(WindowBuildTest, ClosedDuringAForegroundBuildEndsTheBuildAndSavesTheState) {
+  wchar_t prefix[MAX_PATH] = {};
+  if (!GetEnvironmentVariableW(L"WINEPREFIX", prefix, MAX_PATH))
+    GTEST_SKIP() << "the drive is linked into Wine's prefix";
+  char letter = 0;
+  for (char c = 'Y'; c > 'M' && !letter; --c) {
+    if (!(GetLogicalDrives() & (1u << (c - 'A')))) letter = c;
+  }
+  ASSERT_NE(letter, 0);
+  // The drive is the machine's /usr, linked into Wine's prefix: its walk of some 100,000
+  // items takes seconds, far longer than the half second the window is given.
+  const std::string link = "'" + ToUtf8(U(prefix)) + "/dosdevices/" + char(letter - 'A' + 'a') + ":'";
+  struct Cleanup {
+    std::string link;
+    ~Cleanup() { RunShell("rm -f " + link); }
+  } cleanup{link};
+  ASSERT_EQ(RunShell("ln -sfn /usr " + link), 0);
+  std::string states;
+  for (char c = 'A'; c <= 'Z'; ++c) states += std::string(1, c) + (c == letter ? "1" : "0");
+  const std::string ini =
+      "[Options]\r\nShowAllItemsForEmptySearch=1\r\nShowBuiltNotification=0\r\nVolumeStates=" + states + "\r\n";
+  auto d = OpenWindow(ini);
+  MainWindow& w = d->window();
+  const uint32_t rows = d->list().count();
+  ASSERT_GT(rows, 0u);
+  const HWND hwnd = w.hwnd();
+  HANDLE child = nullptr;
+  std::atomic<bool> running_at_close{false};
+  std::thread closer([&] {
+    for (int i = 0; i < 1000 && !child; ++i, Sleep(10)) {
+      if (const DWORD pid = ChildBuild())
+        child = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    }
+    Sleep(500);
+    running_at_close = child && WaitForSingleObject(child, 0) == WAIT_TIMEOUT;
+    PostMessageW(hwnd, WM_CLOSE, 0, 0);
+  });
+  // The drive's own entry of Database > Build: the link is new to Wine's drive list.
+  PostMessageW(hwnd, WM_COMMAND, IDM_BUILD_DRIVE_FIRST + (letter - 'A'), 0);
+  // The build's own wait handles the window's messages, the close among them.
+  PumpUntil(
+      &w, [&] { return !IsWindow(hwnd); }, 60000);
+  closer.join();
+  ASSERT_NE(child, nullptr) << "no build process started";
+  EXPECT_TRUE(running_at_close) << "the build ended before the close: nothing was tested";
+  EXPECT_EQ(WaitForSingleObject(child, 10000), WAIT_OBJECT_0);
+  DWORD code = 0;
+  GetExitCodeProcess(child, &code);
+  CloseHandle(child);
+  EXPECT_EQ(code, 4u);
+  EXPECT_FALSE(IsWindow(hwnd));
+  EXPECT_NE(SettingsFile(index_.home() + u"nusk.ini").ReadText(u"Global", u"LastUIEndTime"), u"");
+  // The index the ended build left behind loads, with every item.
+  d.reset();
+  auto again = OpenWindow(ini);
+  EXPECT_EQ(again->list().count(), rows);
 }
 
 TEST_F(WindowBuildTest, BuildAskedForDuringTheLoadStartsOnceLoaded) {

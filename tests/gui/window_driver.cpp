@@ -10,6 +10,10 @@ using std::max;
 using std::min;
 #include <gdiplus.h>
 
+#include <gtest/gtest.h>
+
+#include "l10n/builtin_ui.h"
+#include "l10n/mui.h"
 #include "platform/win32/win_text.h"
 #include "tests/gui/dialog_text.h"
 #include "util/casemap.h"
@@ -245,6 +249,48 @@ std::vector<std::u16string> ClipboardFiles() {
   }
   CloseClipboard();
   return files;
+}
+
+PopupEntries ReadPopup(const std::function<void()>& open, int choose) {
+  PopupEntries seen;
+  std::thread reader([&] {
+    for (int i = 0; i < 500; ++i, Sleep(10)) {
+      HWND m = nullptr;
+      for (HWND w = FindWindowExW(nullptr, nullptr, L"#32768", nullptr); w && !m;
+           w = FindWindowExW(nullptr, w, L"#32768", nullptr)) {
+        if (IsWindowVisible(w)) m = w;
+      }
+      if (!m) continue;
+      HMENU menu = reinterpret_cast<HMENU>(SendMessageW(m, MN_GETHMENU, 0, 0));
+      for (int k = 0; k < GetMenuItemCount(menu); ++k) {
+        wchar_t buf[256] = {};
+        GetMenuStringW(menu, k, buf, 255, MF_BYPOSITION);
+        seen.ids.push_back(GetMenuItemID(menu, k));
+        seen.texts.push_back(U(buf));
+        seen.grey.push_back(GetMenuState(menu, k, MF_BYPOSITION) & MF_GRAYED);
+      }
+      for (int k = 0; k < choose; ++k) PostMessageW(m, WM_KEYDOWN, VK_DOWN, 0);
+      PostMessageW(m, WM_KEYDOWN, choose ? VK_RETURN : VK_ESCAPE, 0);
+      return;
+    }
+  });
+  open();
+  reader.join();
+  return seen;
+}
+
+void InEachLanguage(std::initializer_list<std::string_view> codes,
+                    const std::function<void(const std::string& code)>& each) {
+  for (std::string_view code : codes) {
+    std::unique_ptr<CMUI> table;
+    if (code == "de") table = std::make_unique<CDeUI>();
+    if (code == "ja") table = std::make_unique<CJaUI>();
+    ASSERT_TRUE(table || code == "en") << code;
+    if (table) table->Fill();
+    InstallUI(std::move(table));
+    each(std::string(code));
+  }
+  InstallUI(nullptr);
 }
 
 size_t CountNamesContaining(const std::vector<std::u16string>& paths, std::u16string_view part) {

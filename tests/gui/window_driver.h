@@ -6,8 +6,10 @@
 
 #include <atomic>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -92,6 +94,20 @@ bool SaveScreenPng(RECT area, const std::string& name);
 // Runs `open` (which shows a modal popup menu), and from a helper thread saves the window
 // together with the menu as <name>.png, then closes the menu. True when the shot was saved.
 bool ScreenshotWithMenu(HWND window, const std::function<void()>& open, const std::string& name);
+
+// Runs `open` (which shows a popup menu) and reads the menu's entries from another thread
+// while it is open, then presses Down `choose` times and Enter (Escape for 0).
+struct PopupEntries {
+  std::vector<UINT> ids;
+  std::vector<std::u16string> texts;
+  std::vector<bool> grey;
+};
+PopupEntries ReadPopup(const std::function<void()>& open, int choose);
+
+// Runs `each` once per language code: "en" with no table installed, "de" and "ja" with
+// their built-in tables (filled) installed. English is installed again afterwards.
+void InEachLanguage(std::initializer_list<std::string_view> codes,
+                    const std::function<void(const std::string& code)>& each);
 
 // The window's item count for a shown list text: the rows whose name contains `part`
 // (case-insensitive), counted over the paths given.
