@@ -663,31 +663,15 @@ TEST_F(CommandsWindowTest, MoreActionsMenuScreenshotsInThreeLanguages) {
     EXPECT_EQ(ItemText(GetMenu(d.hwnd()), IDM_FILE_EXPORT).find(u'\t'), std::u16string::npos) << c.shot;
     EXPECT_TRUE(ItemText(GetMenu(d.hwnd()), IDM_FILE_CLOSE).ends_with(u"\tCtrl + W")) << c.shot;
     // The File menu with its "More actions" popup open.
-    std::atomic<bool> saved{false};
-    std::thread shooter([&] {
-      HWND file = nullptr;
-      for (int i = 0; i < 500 && !file; ++i, Sleep(10)) file = FindWindowW(L"#32768", nullptr);
-      if (!file) return;
-      for (int i = 0; i < 4; ++i) PostMessageW(file, WM_KEYDOWN, VK_DOWN, 0);
-      PostMessageW(file, WM_KEYDOWN, VK_RIGHT, 0);
-      Sleep(600);
-      RECT rc;
-      GetWindowRect(d.hwnd(), &rc);
-      for (HWND m = FindWindowExW(nullptr, nullptr, L"#32768", nullptr); m;
-           m = FindWindowExW(nullptr, m, L"#32768", nullptr)) {
-        RECT mr;
-        if (IsWindowVisible(m) && GetWindowRect(m, &mr)) UnionRect(&rc, &rc, &mr);
-      }
-      saved = SaveScreenPng(rc, c.shot);
-      PostMessageW(file, WM_KEYDOWN, VK_ESCAPE, 0);
-      PostMessageW(file, WM_KEYDOWN, VK_ESCAPE, 0);
-      PostMessageW(file, WM_KEYDOWN, VK_ESCAPE, 0);
-    });
     RECT wr;
     GetWindowRect(d.hwnd(), &wr);
-    TrackPopupMenuEx(GetSubMenu(GetMenu(d.hwnd()), 0), TPM_RETURNCMD, wr.left + 10, wr.top + 40, d.hwnd(), nullptr);
-    shooter.join();
-    EXPECT_TRUE(saved);
+    EXPECT_TRUE(ScreenshotWithMenu(
+        d.hwnd(),
+        [&] {
+          TrackPopupMenuEx(GetSubMenu(GetMenu(d.hwnd()), 0), TPM_RETURNCMD, wr.left + 10, wr.top + 40, d.hwnd(),
+                           nullptr);
+        },
+        c.shot, 3));
     // The two configuration dialogs in the same language.
     for (const auto& [command, suffix] :
          {std::pair{IDM_TOOLS_KEYBOARD_SHORTCUTS, "shortcuts"}, std::pair{IDM_FILE_MORE_ACTIONS_CONFIG, "actions"}}) {
