@@ -602,16 +602,16 @@ TEST_F(CommandsWindowTest, ListContextMenuOffersTheItemCommands) {
   const std::vector<UINT> want = {
       IDM_FILE_OPEN, IDM_FILE_OPEN_PATH,     IDM_LIST_LOCATE_IN_TREE, sub,
       sep,           IDM_EDIT_COPY,          IDM_EDIT_COPY_NAME,      IDM_EDIT_COPY_FULL_NAME,
-      sep,           IDM_EDIT_HIDE_SELECTED, IDM_FILE_PROPERTIES};
+      sep,           IDM_EDIT_HIDE_SELECTED, IDM_LIST_FIND_SAME_HASH, IDM_FILE_PROPERTIES};
   Select({});
   Seen none = open(0);
   EXPECT_EQ(none.ids, want);
   ASSERT_EQ(none.grey.size(), want.size());
-  EXPECT_TRUE(none.grey[0] && none.grey[2] && none.grey[5] && none.grey[9]);  // nothing selected
+  EXPECT_TRUE(none.grey[0] && none.grey[2] && none.grey[5] && none.grey[9] && none.grey[10]);  // nothing selected
   Select({0});
   Seen one = open(8);  // the eighth enabled entry (separators are skipped): Hide Selected Items
   ASSERT_EQ(one.grey.size(), want.size());
-  EXPECT_FALSE(one.grey[0] || one.grey[2] || one.grey[5] || one.grey[9]);
+  EXPECT_FALSE(one.grey[0] || one.grey[2] || one.grey[5] || one.grey[9] || one.grey[10]);  // one file
   EXPECT_EQ(d.list().count(), 1u);
 }
 
