@@ -52,9 +52,11 @@ constexpr IdKey kHelpKeys[] = {
     {IDM_HELP_ABOUT, u"help.about"},
     {IDM_DATABASE_STATISTICS, u"database.show_statistics"},
     {IDM_HELP_TIP_OF_THE_DAY, u"help.tip_of_the_day"},
+    {IDM_DATABASE_CLEAN_ALL, u"database.clean"},
+    {IDM_DATABASE_SHOW_IGNORED, u"database.show_ignored_folders"},
 };
 // Popups with a help text, by the command of their first item.
-constexpr IdKey kPopupHelpKeys[] = {{IDM_EDIT_ZOOM_IN, u"edit.text_size"}};
+constexpr IdKey kPopupHelpKeys[] = {{IDM_EDIT_ZOOM_IN, u"edit.text_size"}, {IDM_DATABASE_CLEAN_ALL, u"database.clean"}};
 
 std::u16string_view KeyOf(std::span<const IdKey> keys, UINT id) {
   for (const IdKey& k : keys)
@@ -275,6 +277,10 @@ void MainWindow::ShowListMenu(POINT screen) {
   add(on, IDM_EDIT_COPY_FULL_NAME, u"edit.copy_full_name", u"Copy &Full Name");
   AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
   add(on, IDM_EDIT_HIDE_SELECTED, u"edit.hide_selected_items", u"&Hide Selected Items");
+  // One file: its content hash names the files with the same content.
+  const std::vector<uint32_t> rows = list_.SelectedRows();
+  const bool one_file = rows.size() == 1 && view_ && !view_->is_folder(list_.ItemAt(rows.front()));
+  add(one_file ? 0 : MF_GRAYED, IDM_LIST_FIND_SAME_HASH, u"list.find_same_content", u"Find Files with Same &Content");
   add(on, IDM_FILE_PROPERTIES, u"file.properties", u"P&roperties");
   SetStatus(u"{PUSH}");
   const int id =

@@ -25,6 +25,7 @@
 #include "ui/build_schedule.h"
 #include "ui/column_sort.h"
 #include "ui/columns.h"
+#include "ui/database_commands.h"
 #include "ui/first_result.h"
 #include "ui/keyboard_rules.h"
 #include "ui/list_rows.h"
@@ -167,6 +168,9 @@ void MainWindow::OnCreate() {
     return MessageBoxText(hwnd_, text, MB_YESNO | MB_ICONQUESTION) == IDYES;
   };
   hooks.box_text = [this] { return box_.Text(); };
+  hooks.column_shown = [this](int id) {
+    if (UsesHashColumns({id})) EnsureHashInfo();
+  };
   hooks.wait_idle = [this] {
     if (source_) source_->WaitIdle();
   };
@@ -279,6 +283,8 @@ void MainWindow::OnDbLoaded() {
   loaded_ = true;
   if (load_error_.empty()) tree_.Fill(&db_);
   global_filter_ = ReadGlobalFilter(settings_);
+  // Hash columns shown: their values are there from the first result on.
+  if (load_error_.empty() && UsesHashColumns(list_.DisplayOrder())) LoadHashTables();
   RunSearch();
   if (!web_) StartWebServerIfWanted();
 }
@@ -368,6 +374,7 @@ void MainWindow::SubmitCurrent() {
       resort_on_arrival_ = true;  // keys the clause cannot carry (the extension)
     }
   }
+  if (QueryNeedsHashes(query)) EnsureHashInfo();
   source_->Submit(query, true);
 }
 
@@ -603,7 +610,7 @@ void MainWindow::Command(int id) {
         list_.SortByPlace(id - IDM_SORT_FIRST);
       } else if (id >= IDM_RECENT_FIRST && id < IDM_RECENT_FIRST + 16) {
         // handled by the search box's drop-down
-      } else if (!MenuCommand(id) && !MoreCommand(id)) {
+      } else if (!MenuCommand(id) && !MoreCommand(id) && !DatabaseCommand(id)) {
         list_.OnCommand(id);
       }
   }

@@ -25,6 +25,7 @@
 #include "gui/window_build.h"
 #include "index/nusk_db.h"
 #include "search/file_list_source.h"
+#include "search/hash_info.h"
 #include "search/named_searches.h"
 #include "settings/settings_file.h"
 #include "ui/nav_history.h"
@@ -75,6 +76,11 @@ struct MainWindowConfig {
   std::function<bool(const std::u16string&)> set_home;
   std::function<std::u16string()> browse_folder;
   std::function<void(const std::u16string&)> open_folder;
+  // Content hashes. hasher_folder: the folder of Sumtor.exe (ends with a separator; empty:
+  // this program's own folder); is_admin: whether the user is an administrator (unset: the
+  // process token's membership of the Administrators group).
+  std::u16string hasher_folder;
+  std::function<bool()> is_admin;
 };
 
 // The popup of a menu (searched at every depth) whose first item has this command.
@@ -130,6 +136,22 @@ class MainWindow : public IFileListSourceChangeListener {
   void ReadAutoBuildSettings();
   // Unloads the index and loads it again (20424).
   void ReloadDatabase();
+  // Database > Clean (gui/database_commands.cpp): drive 0 or the index's only drive cleans
+  // the whole database, another letter that drive's items; refused with a message while a
+  // build runs. The window then reloads, and the other windows are told.
+  void CleanFromWindow(char16_t drive);
+  // Content hashes ("nusk.hash", written by Sumtor.exe). EnsureHashInfo loads them once the
+  // index is loaded (false while it is not); ReloadHashInfo reads the file again and
+  // searches again; FindSameHash searches the files with the item's content;
+  // LaunchHasher starts the hashing tool without waiting for it.
+  bool EnsureHashInfo();
+  void ReloadHashInfo();
+  void FindSameHash(uint32_t item);
+  void LaunchHasher();
+  // Database > Show Ignored Folders: the folders left out for their marker file.
+  void ShowIgnoredFolders();
+  int hash_loads() const { return hash_loads_; }
+  const std::u16string& last_hasher_verb() const { return last_hasher_verb_; }
   // For tests: builds started, reloads begun, and the last build-finished check's text.
   int builds_started() const { return builds_started_; }
   int builds_skipped() const { return builds_skipped_; }
@@ -237,6 +259,7 @@ class MainWindow : public IFileListSourceChangeListener {
   HMENU db_load_menu_ = nullptr;
   HMENU recent_locations_menu_ = nullptr;
   HMENU named_menu_ = nullptr;
+  HMENU clean_menu_ = nullptr;
   // gui/options_apply.cpp: the options dialog and applying what it changed.
   void ApplyOptionChanges(const OptionsOutcome& outcome);
   // The named-search editor (after the defaults are made sure of); true when saved.
@@ -254,6 +277,9 @@ class MainWindow : public IFileListSourceChangeListener {
   void OnDbChanged(WPARAM sender);
   void OnAutoBuildTick();
   void EnableBuildCommands(bool enable);
+  void FillCleanMenu(HMENU popup);
+  bool DatabaseCommand(int id);
+  Status LoadHashTables();
   void ShowBuildBalloon(const std::u16string& title, const std::u16string& text);
   void HideBuildBalloon();
 
@@ -292,6 +318,9 @@ class MainWindow : public IFileListSourceChangeListener {
   // The index: loaded by the loader thread, then read by the window and the worker.
   NuskDb db_;
   std::unique_ptr<SearchView> view_;
+  std::unique_ptr<HashInfo> hashes_;  // null until a query, a column or a command needs them
+  int hash_loads_ = 0;
+  std::u16string last_hasher_verb_;
   std::unique_ptr<FileListSource> source_;
   std::unique_ptr<NamedSearches> named_;
   std::thread loader_;

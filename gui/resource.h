@@ -167,6 +167,19 @@
 #define IDM_DATABASE_STATISTICS 40066
 #define IDM_HELP_TIP_OF_THE_DAY 40053
 
+// Cleaning, content hashes and ignored folders.
+#define IDM_DATABASE_CLEAN_ALL 40067
+#define IDM_DATABASE_SHOW_IGNORED 40068
+#define IDM_DATABASE_RELOAD_HASH_INFO 40069
+#define IDM_TOOLS_COMPUTE_HASHES 40075
+#define IDM_LIST_FIND_SAME_HASH 40086  // the result list's "Find Files with Same Content"
+#define IDM_CLEAN_DRIVE_FIRST 40580    // + drive letter - 'A' (0..25)
+
+// Dialog: ignored folders.
+#define IDD_IGNORED_FOLDERS 660
+#define IDC_IGNORED_LABEL 661
+#define IDC_IGNORED_EDIT 662
+
 // Dialog: tip of the day.
 #define IDD_TIP_OF_THE_DAY 600
 #define IDC_TIP_HEADING 601

@@ -213,6 +213,7 @@ void ResultList::ToggleColumn(int id) {
     if (hooks_.wait_idle) hooks_.wait_idle();  // the worker may be reading the index
     view_->db().ComputeFolderFileCounts();
   }
+  const bool added = next.size() > ids.size();
   columns_ = next;
   if (auto_stretch_) {
     // Shares of the default widths fill the window: an earlier stretch does not squeeze
@@ -223,6 +224,7 @@ void ResultList::ToggleColumn(int id) {
   } else {
     RebuildColumns(next_widths);
   }
+  if (added && hooks_.column_shown) hooks_.column_shown(id);
 }
 
 void ResultList::FitColumns() {
@@ -249,6 +251,11 @@ void ResultList::SetView(SearchView* view, const CellOptions& options) {
   cell_options_ = options;
   details_->Clear();
   Clear();
+}
+
+void ResultList::ReplaceView(SearchView* view) {
+  view_ = view;
+  InvalidateRect(hwnd_, nullptr, FALSE);
 }
 
 void ResultList::Clear() {

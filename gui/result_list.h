@@ -37,6 +37,7 @@ class ResultList {
     std::function<std::u16string()> box_text;             // the search box's text
     std::function<void()> wait_idle;                      // before computing index totals
     std::function<void(std::u16string_view)> put_in_box;  // new text for the search box
+    std::function<void(int)> column_shown;                // a column was added (its id)
   };
 
   bool Create(HWND parent, int id, const Hooks& hooks);
@@ -59,6 +60,9 @@ class ResultList {
 
   // The index rows are read from (null while none is loaded).
   void SetView(SearchView* view, const CellOptions& options);
+  // Another view of the same index (new hash tables): the rows, selection and hidden
+  // items stay; the rows are drawn again.
+  void ReplaceView(SearchView* view);
   const CellOptions& cell_options() const { return cell_options_; }
   // Takes a new result (already sorted by the worker), keeps the list's sort keys.
   void SetResult(std::vector<uint32_t> items);

@@ -63,6 +63,10 @@ constexpr IdKey kCommandKeys[] = {
     {IDM_TOOLS_OPTIONS, u"tools.options"},
     {IDM_TOOLS_OPEN_DB_LOCATION, u"tools.open_db_location"},
     {IDM_HELP_TOPICS, u"help.help"},
+    {IDM_DATABASE_CLEAN_ALL, u"database.clean.all"},
+    {IDM_DATABASE_SHOW_IGNORED, u"database.show_ignored_folders"},
+    {IDM_DATABASE_RELOAD_HASH_INFO, u"database.reload_hash_info"},
+    {IDM_TOOLS_COMPUTE_HASHES, u"tools.compute_content_hashes"},
 };
 
 // Each popup is named by the command of its first item.
@@ -78,6 +82,7 @@ constexpr IdKey kPopupKeys[] = {
     {IDM_NAMED_SEARCHES_EMPTY, u"search.named_searches"},
     {IDM_DATABASE_BUILD_ALL, u"database"},
     {IDM_BUILD_DRIVE_FIRST, u"database.build"},
+    {IDM_DATABASE_CLEAN_ALL, u"database.clean"},
     {IDM_MORE_ACTIONS_EMPTY, u"file.more_actions"},
     {IDM_TOOLS_OPTIONS, u"tools"},
 };

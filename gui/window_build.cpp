@@ -265,6 +265,7 @@ void MainWindow::ReleaseDatabase() {
   tree_.Clear();  // the tree's rows point into the index being released
   source_.reset();
   view_.reset();
+  hashes_.reset();  // its tables belong to the index being released
   UnloadNuskDb(&db_);
 }
 

@@ -105,6 +105,7 @@ void MainWindow::CreateToolbar() {
   db_load_menu_ = FindPopupStartingWith(menu, IDM_DATABASE_LOAD_DEFAULT);
   recent_locations_menu_ = FindPopupStartingWith(menu, IDM_RECENT_LOCATION_FIRST);
   named_menu_ = FindPopupStartingWith(menu, IDM_NAMED_SEARCHES_EMPTY);
+  clean_menu_ = FindPopupStartingWith(menu, IDM_DATABASE_CLEAN_ALL);
   const bool shown = GetFlag(settings_, SettingId::kToolbar);
   const std::optional<std::vector<ToolbarSlot>> saved =
       DecodeToolbar(GetText(settings_, SettingId::kToolbarState), GetText(settings_, SettingId::kCustomCommandNames),
@@ -231,6 +232,7 @@ bool MainWindow::OnInitMenu(HMENU popup) {
   if (popup == db_load_menu_) FillDbLocations(popup);
   else if (popup == recent_locations_menu_) FillRecentLocations(popup);
   else if (popup == named_menu_) FillNamedSearches(popup);
+  else if (popup == clean_menu_) FillCleanMenu(popup);
   else return false;
   return true;
 }

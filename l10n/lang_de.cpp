@@ -45,6 +45,7 @@ database.load.default=&Standardort
 database.load.browse=&Durchsuchen...
 database.load.clear_recent=Liste &leeren
 database.reload=Datenbank neu &laden
+database.reload_hash_info=Prüfsummen-&Info neu laden
 search=&Suchen
 search.new_search=&Neue Suche\tStrg+N
 search.recent=&Letzte Suchen
@@ -64,6 +65,7 @@ tools.keyboard_shortcuts=&Tastenkürzel...
 tools.open_db_location=Datenbank&ordner öffnen
 tools.web_server=&Webserver...
 tools.preview_window=&Vorschaufenster
+tools.compute_content_hashes=Inhalts-&Prüfsummen berechnen...
 view=&Ansicht
 view.folder_tree=&Ordnerbaum
 view.toolbar=&Symbolleiste
@@ -91,6 +93,7 @@ search_box.select_all=Alles &markieren
 list_header.fit_columns=Spalten an Inhalt &anpassen
 list_header.fill_columns=Spalten auf Fensterbreite &verteilen
 list_header.use_current_sort_order_in_query=Aktuelle &Sortierung in die Abfrage übernehmen
+list.find_same_content=Dateien mit gleichem &Inhalt suchen
 
 [toolbar]
 new_search=Neue Suche
@@ -202,6 +205,7 @@ tip_of_the_day=Tipp des Tages
 query_composer=Abfrage zusammenstellen
 web_server=Webserver
 goto_row=Gehe zu Zeile
+ignored_folders=Ignorierte Ordner
 about=Über Nusk
 check_for_updates=Nach Updates suchen
 browse_for_db_location=Datenbankordner auswählen...
@@ -258,6 +262,7 @@ password=Kennwort:
 enter_row_number=Zeilennummer eingeben:
 custom_actions_hint=Eine Aktion pro Zeile: Name=Befehlszeile (%1: das gewählte Element, %~dp1: sein Ordner)
 named_searches_hint=Eine gespeicherte Suche pro Zeile: Name=Suche (verwendet als @Name)
+ignored_folders=Ordner, die eine _nuskIgnore-Datei enthalten und daher nicht in der Datenbank sind:
 minutes=Minuten
 hours=Stunden
 days=Tage

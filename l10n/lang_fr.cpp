@@ -45,6 +45,7 @@ database.load.default=Emplacement par &défaut
 database.load.browse=&Parcourir...
 database.load.clear_recent=&Vider la liste
 database.reload=&Recharger la base
+database.reload_hash_info=Recharger les &empreintes
 search=&Recherche
 search.new_search=&Nouvelle recherche\tCtrl+N
 search.recent=Recherches &récentes
@@ -64,6 +65,7 @@ tools.keyboard_shortcuts=&Raccourcis clavier...
 tools.open_db_location=Ouvrir le dossier de la &base
 tools.web_server=Serveur &web...
 tools.preview_window=Fenêtre d'&aperçu
+tools.compute_content_hashes=Calculer les empreintes de &contenu...
 view=&Affichage
 view.folder_tree=&Arborescence des dossiers
 view.toolbar=&Barre d'outils
@@ -91,6 +93,7 @@ search_box.select_all=&Tout sélectionner
 list_header.fit_columns=&Ajuster les colonnes au contenu
 list_header.fill_columns=&Étendre les colonnes à la fenêtre
 list_header.use_current_sort_order_in_query=Reporter le &tri actuel dans la requête
+list.find_same_content=Rechercher les fichiers de même &contenu
 
 [toolbar]
 new_search=Nouvelle recherche
@@ -202,6 +205,7 @@ tip_of_the_day=Astuce du jour
 query_composer=Composer une requête
 web_server=Serveur web
 goto_row=Aller à la ligne
+ignored_folders=Dossiers ignorés
 about=À propos de Nusk
 check_for_updates=Rechercher des mises à jour
 browse_for_db_location=Choisir le dossier de la base...
@@ -258,6 +262,7 @@ password=Mot de passe :
 enter_row_number=Numéro de ligne :
 custom_actions_hint=Une action par ligne : nom=ligne de commande (%1 : l'élément sélectionné, %~dp1 : son dossier)
 named_searches_hint=Une recherche enregistrée par ligne : nom=recherche (utilisée comme @nom)
+ignored_folders=Dossiers exclus de la base parce qu'ils contiennent un fichier _nuskIgnore :
 minutes=Minutes
 hours=Heures
 days=Jours

@@ -45,6 +45,7 @@ database.load.default=既定の場所(&D)
 database.load.browse=参照(&B)...
 database.load.clear_recent=一覧を消去(&L)
 database.reload=データベースを再読み込み(&O)
+database.reload_hash_info=ハッシュ情報を再読み込み(&H)
 search=検索(&S)
 search.new_search=新しい検索(&N)\tCtrl+N
 search.recent=最近の検索(&R)
@@ -64,6 +65,7 @@ tools.keyboard_shortcuts=キーボード ショートカット(&K)...
 tools.open_db_location=データベースのフォルダーを開く(&D)
 tools.web_server=Web サーバー(&W)...
 tools.preview_window=プレビュー ウィンドウ(&P)
+tools.compute_content_hashes=内容のハッシュを計算(&H)...
 view=表示(&V)
 view.folder_tree=フォルダー ツリー(&F)
 view.toolbar=ツール バー(&T)
@@ -91,6 +93,7 @@ search_box.select_all=すべて選択(&A)
 list_header.fit_columns=列幅を内容に合わせる(&F)
 list_header.fill_columns=列幅をウィンドウに合わせる(&W)
 list_header.use_current_sort_order_in_query=現在の並べ替えを検索条件に使う(&S)
+list.find_same_content=同じ内容のファイルを検索(&C)
 
 [toolbar]
 new_search=新しい検索
@@ -202,6 +205,7 @@ tip_of_the_day=今日のヒント
 query_composer=検索条件の作成
 web_server=Web サーバー
 goto_row=指定行へ移動
+ignored_folders=除外されたフォルダー
 about=Nusk について
 check_for_updates=更新の確認
 browse_for_db_location=データベースの場所を選択...
@@ -258,6 +262,7 @@ password=パスワード:
 enter_row_number=行番号を入力:
 custom_actions_hint=1 行に 1 つの操作: 名前=コマンド ライン (%1: 選択した項目、%~dp1: そのフォルダー)
 named_searches_hint=1 行に 1 つの保存した検索: 名前=検索 (@名前 で使用)
+ignored_folders=_nuskIgnore ファイルがあるためデータベースから除外されたフォルダー:
 minutes=分
 hours=時間
 days=日

@@ -45,6 +45,7 @@ database.load.default=默认位置(&D)
 database.load.browse=浏览(&B)...
 database.load.clear_recent=清除列表(&L)
 database.reload=重新加载数据库(&O)
+database.reload_hash_info=重新加载哈希信息(&H)
 search=搜索(&S)
 search.new_search=新建搜索(&N)\tCtrl+N
 search.recent=最近的搜索(&R)
@@ -64,6 +65,7 @@ tools.keyboard_shortcuts=键盘快捷键(&K)...
 tools.open_db_location=打开数据库文件夹(&D)
 tools.web_server=Web 服务器(&W)...
 tools.preview_window=预览窗口(&P)
+tools.compute_content_hashes=计算内容哈希值(&H)...
 view=查看(&V)
 view.folder_tree=文件夹树(&F)
 view.toolbar=工具栏(&T)
@@ -91,6 +93,7 @@ search_box.select_all=全选(&A)
 list_header.fit_columns=列宽适应内容(&F)
 list_header.fill_columns=列宽填满窗口(&W)
 list_header.use_current_sort_order_in_query=将当前排序加入查询条件(&S)
+list.find_same_content=查找内容相同的文件(&C)
 
 [toolbar]
 new_search=新建搜索
@@ -202,6 +205,7 @@ tip_of_the_day=每日提示
 query_composer=组合查询条件
 web_server=Web 服务器
 goto_row=转到行
+ignored_folders=已忽略的文件夹
 about=关于 Nusk
 check_for_updates=检查更新
 browse_for_db_location=选择数据库位置...
@@ -258,6 +262,7 @@ password=密码:
 enter_row_number=输入行号:
 custom_actions_hint=每行一个操作: 名称=命令行 (%1: 所选项目, %~dp1: 其所在文件夹)
 named_searches_hint=每行一个已保存的搜索: 名称=搜索内容 (以 @名称 使用)
+ignored_folders=因包含 _nuskIgnore 文件而未加入数据库的文件夹:
 minutes=分钟
 hours=小时
 days=天

@@ -45,6 +45,7 @@ database.load.default=預設位置(&D)
 database.load.browse=瀏覽(&B)...
 database.load.clear_recent=清除清單(&L)
 database.reload=重新載入資料庫(&O)
+database.reload_hash_info=重新載入雜湊資訊(&H)
 search=搜尋(&S)
 search.new_search=新搜尋(&N)\tCtrl+N
 search.recent=最近的搜尋(&R)
@@ -64,6 +65,7 @@ tools.keyboard_shortcuts=鍵盤快速鍵(&K)...
 tools.open_db_location=開啟資料庫資料夾(&D)
 tools.web_server=網頁伺服器(&W)...
 tools.preview_window=預覽視窗(&P)
+tools.compute_content_hashes=計算內容雜湊值(&H)...
 view=檢視(&V)
 view.folder_tree=資料夾樹狀結構(&F)
 view.toolbar=工具列(&T)
@@ -91,6 +93,7 @@ search_box.select_all=全選(&A)
 list_header.fit_columns=欄寬符合內容(&F)
 list_header.fill_columns=欄寬填滿視窗(&W)
 list_header.use_current_sort_order_in_query=將目前的排序加入查詢條件(&S)
+list.find_same_content=尋找內容相同的檔案(&C)
 
 [toolbar]
 new_search=新搜尋
@@ -202,6 +205,7 @@ tip_of_the_day=每日提示
 query_composer=組合查詢條件
 web_server=網頁伺服器
 goto_row=跳至指定列
+ignored_folders=已忽略的資料夾
 about=關於 Nusk
 check_for_updates=檢查更新
 browse_for_db_location=選擇資料庫位置...
@@ -258,6 +262,7 @@ password=密碼:
 enter_row_number=輸入列號:
 custom_actions_hint=每行一個動作: 名稱=命令列 (%1: 選取的項目, %~dp1: 其所在資料夾)
 named_searches_hint=每行一個已儲存的搜尋: 名稱=搜尋內容 (以 @名稱 使用)
+ignored_folders=因包含 _nuskIgnore 檔案而未加入資料庫的資料夾:
 minutes=分鐘
 hours=小時
 days=天

@@ -34,6 +34,7 @@ constexpr K kMenuCommands[] = {u"file.open_path",
                                u"database.load.browse",
                                u"database.load.clear_recent",
                                u"database.reload",
+                               u"database.reload_hash_info",
                                u"database.clean.empty",
                                u"database.clean.all",
                                u"search.recent.clear",
@@ -49,6 +50,7 @@ constexpr K kMenuCommands[] = {u"file.open_path",
                                u"tools.keyboard_shortcuts",
                                u"tools.open_db_location",
                                u"tools.web_server",
+                               u"tools.compute_content_hashes",
                                u"view.folder_tree",
                                u"view.toolbar",
                                u"view.navigation_buttons",
@@ -79,7 +81,8 @@ constexpr K kContextMenu[] = {u"toolbar.customize",
                               u"search_box.select_all",
                               u"list_header.fit_columns",
                               u"list_header.fill_columns",
-                              u"list_header.use_current_sort_order_in_query"};
+                              u"list_header.use_current_sort_order_in_query",
+                              u"list.find_same_content"};
 
 constexpr K kToolbar[] = {u"new_search",
                           u"query_composer",
@@ -208,7 +211,7 @@ constexpr K kMenuHelp[] = {u"file.export",
 constexpr K kDialogCaptions[] = {
     u"options",    u"named_searches_config", u"custom_actions_config", u"keyboard_shortcuts_config",
     u"statistics", u"tip_of_the_day",        u"query_composer",        u"web_server",
-    u"goto_row"};
+    u"goto_row",   u"ignored_folders"};
 constexpr K kTabs[] = {u"general", u"result_list", u"database", u"volumes", u"misc"};
 constexpr K kButtons[] = {u"ok",
                           u"cancel",
@@ -250,7 +253,8 @@ constexpr K kLabels[] = {u"keyboard_shortcut",
                          u"password",
                          u"enter_row_number",
                          u"custom_actions_hint",
-                         u"named_searches_hint"};
+                         u"named_searches_hint",
+                         u"ignored_folders"};
 constexpr K kCheckboxes[] = {u"ribbon_ui",
                              u"explorer_style_result_list",
                              u"minimize_to_tray",

@@ -11,10 +11,10 @@
 
 namespace nusk {
 
-// The 56 menu-command keys and the 16 popup keys of section `menu`.
+// The 58 menu-command keys and the 16 popup keys of section `menu`.
 std::span<const std::u16string_view> MenuCommandKeys();
 std::span<const std::u16string_view> PopupKeys();
-// The 11 keys of section `context_menu` (menu texts of the context menus).
+// The 12 keys of section `context_menu` (menu texts of the context menus).
 std::span<const std::u16string_view> ContextMenuKeys();
 // Section `toolbar`.
 std::span<const std::u16string_view> ToolbarKeys();

@@ -550,16 +550,16 @@ TEST_F(CommandsWindowTest, ListContextMenuOffersTheItemCommands) {
   const std::vector<UINT> want = {
       IDM_FILE_OPEN, IDM_FILE_OPEN_PATH,     IDM_LIST_LOCATE_IN_TREE, sub,
       sep,           IDM_EDIT_COPY,          IDM_EDIT_COPY_NAME,      IDM_EDIT_COPY_FULL_NAME,
-      sep,           IDM_EDIT_HIDE_SELECTED, IDM_FILE_PROPERTIES};
+      sep,           IDM_EDIT_HIDE_SELECTED, IDM_LIST_FIND_SAME_HASH, IDM_FILE_PROPERTIES};
   Select({});
   PopupEntries none = open(0);
   EXPECT_EQ(none.ids, want);
   ASSERT_EQ(none.grey.size(), want.size());
-  EXPECT_TRUE(none.grey[0] && none.grey[2] && none.grey[5] && none.grey[9]);  // nothing selected
+  EXPECT_TRUE(none.grey[0] && none.grey[2] && none.grey[5] && none.grey[9] && none.grey[10]);  // nothing selected
   Select({0});
   PopupEntries one = open(8);  // the eighth enabled entry (separators are skipped): Hide Selected Items
   ASSERT_EQ(one.grey.size(), want.size());
-  EXPECT_FALSE(one.grey[0] || one.grey[2] || one.grey[5] || one.grey[9]);
+  EXPECT_FALSE(one.grey[0] || one.grey[2] || one.grey[5] || one.grey[9] || one.grey[10]);  // one file
   EXPECT_EQ(d.list().count(), 1u);
 }
 
@@ -600,31 +600,15 @@ TEST_F(CommandsWindowTest, MoreActionsMenuScreenshotsInThreeLanguages) {
     EXPECT_EQ(ItemText(GetMenu(d.hwnd()), IDM_FILE_EXPORT).find(u'\t'), std::u16string::npos) << base;
     EXPECT_TRUE(ItemText(GetMenu(d.hwnd()), IDM_FILE_CLOSE).ends_with(u"\tCtrl + W")) << base;
     // The File menu with its "More actions" popup open.
-    std::atomic<bool> saved{false};
-    std::thread shooter([&] {
-      HWND file = nullptr;
-      for (int i = 0; i < 500 && !file; ++i, Sleep(10)) file = FindWindowW(L"#32768", nullptr);
-      if (!file) return;
-      for (int i = 0; i < 4; ++i) PostMessageW(file, WM_KEYDOWN, VK_DOWN, 0);
-      PostMessageW(file, WM_KEYDOWN, VK_RIGHT, 0);
-      Sleep(600);
-      RECT rc;
-      GetWindowRect(d.hwnd(), &rc);
-      for (HWND m = FindWindowExW(nullptr, nullptr, L"#32768", nullptr); m;
-           m = FindWindowExW(nullptr, m, L"#32768", nullptr)) {
-        RECT mr;
-        if (IsWindowVisible(m) && GetWindowRect(m, &mr)) UnionRect(&rc, &rc, &mr);
-      }
-      saved = SaveScreenPng(rc, base);
-      PostMessageW(file, WM_KEYDOWN, VK_ESCAPE, 0);
-      PostMessageW(file, WM_KEYDOWN, VK_ESCAPE, 0);
-      PostMessageW(file, WM_KEYDOWN, VK_ESCAPE, 0);
-    });
     RECT wr;
     GetWindowRect(d.hwnd(), &wr);
-    TrackPopupMenuEx(GetSubMenu(GetMenu(d.hwnd()), 0), TPM_RETURNCMD, wr.left + 10, wr.top + 40, d.hwnd(), nullptr);
-    shooter.join();
-    EXPECT_TRUE(saved);
+    EXPECT_TRUE(ScreenshotWithMenu(
+        d.hwnd(),
+        [&] {
+          TrackPopupMenuEx(GetSubMenu(GetMenu(d.hwnd()), 0), TPM_RETURNCMD, wr.left + 10, wr.top + 40, d.hwnd(),
+                           nullptr);
+        },
+        base, 3));
     // The two configuration dialogs in the same language: labels, buttons and the
     // editor's column headers come from the table.
     auto dialog_text = [](std::u16string_view key, const char16_t* english) {

@@ -195,19 +195,25 @@ bool WindowDriver::Screenshot(const std::string& name) {
   return SaveScreenPng(rc, name);
 }
 
-bool ScreenshotWithMenu(HWND window, const std::function<void()>& open, const std::string& name) {
+bool ScreenshotWithMenu(HWND window, const std::function<void()>& open, const std::string& name, int submenu) {
   std::atomic<bool> saved{false};
   std::thread shooter([&] {
     for (int i = 0; i < 500; ++i) {
       HWND menu = FindWindowW(L"#32768", nullptr);
       if (menu && IsWindowVisible(menu)) {
-        Sleep(300);  // let it paint
+        if (submenu >= 0) {
+          for (int k = 0; k <= submenu; ++k) PostMessageW(menu, WM_KEYDOWN, VK_DOWN, 0);
+          PostMessageW(menu, WM_KEYDOWN, VK_RIGHT, 0);
+        }
+        Sleep(submenu >= 0 ? 600 : 300);  // let it paint
         RECT rc, mr;
         GetWindowRect(window, &rc);
-        GetWindowRect(menu, &mr);
-        UnionRect(&rc, &rc, &mr);
+        for (HWND m = FindWindowExW(nullptr, nullptr, L"#32768", nullptr); m;
+             m = FindWindowExW(nullptr, m, L"#32768", nullptr)) {
+          if (IsWindowVisible(m) && GetWindowRect(m, &mr)) UnionRect(&rc, &rc, &mr);
+        }
         saved = SaveScreenPng(rc, name);
-        PostMessageW(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+        for (int k = submenu >= 0 ? 3 : 1; k > 0; --k) PostMessageW(menu, WM_KEYDOWN, VK_ESCAPE, 0);
         return;
       }
       Sleep(10);

@@ -92,8 +92,10 @@ std::string SavedSettings(TestIndex& index);
 bool SaveScreenPng(RECT area, const std::string& name);
 
 // Runs `open` (which shows a modal popup menu), and from a helper thread saves the window
-// together with the menu as <name>.png, then closes the menu. True when the shot was saved.
-bool ScreenshotWithMenu(HWND window, const std::function<void()>& open, const std::string& name);
+// together with the menu as <name>.png, then closes the menu. submenu >= 0: the popup at
+// that position (separators not counted) is opened first and shot with it. True when the
+// shot was saved.
+bool ScreenshotWithMenu(HWND window, const std::function<void()>& open, const std::string& name, int submenu = -1);
 
 // Runs `open` (which shows a popup menu) and reads the menu's entries from another thread
 // while it is open, then presses Down `choose` times and Enter (Escape for 0).

@@ -63,7 +63,7 @@ TEST(UiShortcuts, DefaultsTableHoldsEveryNamedCommandOnce) {
   EXPECT_EQ(FindNamedCommand(u"MoreActions.Action10"), nullptr);
   // No two commands share a default shortcut, and no name appears twice.
   const auto all = NamedCommands();
-  EXPECT_EQ(all.size(), 55u);
+  EXPECT_EQ(all.size(), 59u);
   for (size_t i = 0; i < all.size(); ++i) {
     for (size_t j = i + 1; j < all.size(); ++j) {
       EXPECT_NE(all[i].name, all[j].name);
