@@ -58,7 +58,11 @@ template <class Test>
 class NameScanResult : public INuskFindResult {
  public:
   NameScanResult(const SearchView& view, Test test, const char* kind)
-      : view_(view), names_(view.names), count_(view.name_count), test_(std::move(test)), kind_(kind) {}
+      : names_(view.names()),
+        text_(view.text_base()),
+        count_(view.name_count),
+        test_(std::move(test)),
+        kind_(kind) {}
   ~NameScanResult() override {
     if (helper_thread_.joinable()) {
       abandon_.store(true, std::memory_order_relaxed);
@@ -109,7 +113,7 @@ class NameScanResult : public INuskFindResult {
  private:
   bool Accept(uint32_t r) {
     const NameRow& n = names_[r];
-    if (n.count == 0 || !test_(n, view_.TextPtr(n))) return false;
+    if (n.count == 0 || !test_(n, text_ + n.text_offset)) return false;
     current_ = n.first;
     item_ = n.first + 1;
     item_end_ = n.first + n.count;
@@ -144,7 +148,7 @@ class NameScanResult : public INuskFindResult {
         }
       }
       const NameRow& n = names_[r];
-      if (n.count == 0 || !test_(n, view_.TextPtr(n))) continue;
+      if (n.count == 0 || !test_(n, text_ + n.text_offset)) continue;
       try {
         found_.push_back(r);
       } catch (const std::bad_alloc&) {
@@ -154,8 +158,10 @@ class NameScanResult : public INuskFindResult {
     }
   }
 
-  const SearchView& view_;
+  // Taken once: the helper thread reads these tables while the walking thread may look
+  // at others.
   const NameRow* names_;
+  const char16_t* text_;
   uint32_t count_;
   Test test_;
   const char* kind_;
@@ -172,8 +178,63 @@ class NameScanResult : public INuskFindResult {
   std::thread helper_thread_;
 };
 
+// The walk of the rows the trigram index gave (ascending), with the same test and the
+// same order as NameScanResult: only the blocks of these rows are read.
 template <class Test>
-FindResultPtr MakeScan(const SearchView& view, Test test, const char* kind) {
+class CandidateScanResult : public INuskFindResult {
+ public:
+  CandidateScanResult(const SearchView& view, Test test, std::vector<uint32_t> rows, const char* kind)
+      : db_(view.db()), rows_(std::move(rows)), test_(std::move(test)), kind_(kind) {}
+
+  bool Next() override {
+    if (item_ < item_end_) {
+      current_ = item_++;
+      return true;
+    }
+    interrupted_ = false;
+    while (next_ < rows_.size()) {
+      if (--budget_ == 0) {
+        budget_ = kStopCheckNames;
+        if (stop_ && stop_->load(std::memory_order_relaxed)) {
+          interrupted_ = true;
+          return false;
+        }
+      }
+      const NameRow n = db_.NameRowChecked(rows_[next_++]);
+      names_examined_ = next_;
+      if (n.count == 0 || !test_(n, db_.NameTextChecked(rows_[next_ - 1]))) continue;
+      current_ = n.first;
+      item_ = n.first + 1;
+      item_end_ = n.first + n.count;
+      return true;
+    }
+    return false;
+  }
+  uint32_t Current() const override { return current_; }
+  const char* kind() const override { return kind_; }
+
+ private:
+  const NuskDb& db_;
+  std::vector<uint32_t> rows_;
+  Test test_;
+  const char* kind_;
+  size_t next_ = 0;
+  uint32_t budget_ = kStopCheckNames;
+  uint32_t item_ = 0, item_end_ = 0;
+  uint32_t current_ = kNoItem;
+};
+
+// A name scan whose test needs every one of `literals` in the name: when one of them
+// has 3 units or more and the index has its trigram index, only the candidate rows are
+// tested; otherwise every row.
+template <class Test>
+FindResultPtr MakeScan(const SearchView& view, Test test, const char* kind,
+                       const std::vector<std::u16string>& literals = {}) {
+  bool long_literal = false;
+  for (const std::u16string& l : literals) long_literal = long_literal || l.size() >= 3;
+  std::vector<uint32_t> rows;
+  if (long_literal && view.db().TrigramCandidateRows(literals, &rows))
+    return std::make_unique<CandidateScanResult<Test>>(view, std::move(test), std::move(rows), kind);
   return std::make_unique<NameScanResult<Test>>(view, std::move(test), kind);
 }
 
@@ -319,7 +380,7 @@ class LogicalResult : public INuskFindResult {
           return false;
         }
       }
-      const NameRow& n = view_.names[row_++];
+      const NameRow& n = view_.names()[row_++];
       names_examined_ = row_;
       if (n.count == 0) continue;
       const int answer = tree_->MatchName(n);
@@ -382,8 +443,11 @@ FindResultPtr PatternResult(std::u16string pattern, const SearchView& view) {
   std::u16string lower = ToLower(pattern);
   switch (form) {
     case PatternForm::kHead:
-    case PatternForm::kTail:
-      return MakeScan(view, HeadTailTest{std::move(lower), bits, form == PatternForm::kHead}, "HeadTailNameBitsResult");
+    case PatternForm::kTail: {
+      const std::vector<std::u16string> literals{lower};
+      return MakeScan(view, HeadTailTest{std::move(lower), bits, form == PatternForm::kHead}, "HeadTailNameBitsResult",
+                      literals);
+    }
     case PatternForm::kWildcard: {
       WildcardTest t;
       t.bits = bits;
@@ -399,12 +463,14 @@ FindResultPtr PatternResult(std::u16string pattern, const SearchView& view) {
         }
         start = stop + 1;
       }
-      return MakeScan(view, std::move(t), "WildcardResult");
+      const std::vector<std::u16string> literals = t.pieces;
+      return MakeScan(view, std::move(t), "WildcardResult", literals);
     }
     case PatternForm::kPlain: break;
   }
   if (lower.size() == 1) return MakeScan(view, SingleCharTest{lower[0]}, "SingleCharResult");
-  return MakeScan(view, NameBitsTest{std::move(lower), bits}, "NameBitsResult");
+  const std::vector<std::u16string> literals{lower};
+  return MakeScan(view, NameBitsTest{std::move(lower), bits}, "NameBitsResult", literals);
 }
 
 bool IsPlainTerm(const std::u16string& t) {
@@ -429,7 +495,8 @@ FindResultPtr CreateFindResult(const ParsedQuery& query, const SearchView& view,
     t.keywords.push_back(ToLower(k));
   }
   t.bits = SearchTextBits(joined);
-  return MakeScan(view, std::move(t), "KeywordsResult");
+  const std::vector<std::u16string> literals = t.keywords;
+  return MakeScan(view, std::move(t), "KeywordsResult", literals);
 }
 
 }  // namespace nusk
