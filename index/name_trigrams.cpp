@@ -175,8 +175,7 @@ bool TrigramCandidates(const std::vector<std::u16string>& literals, uint64_t tab
     if (!entry(lo + 1, &next_key, &end) || end < at || end > lists_end) return false;
     found.push_back({at, end});
   }
-  std::sort(found.begin(), found.end(),
-            [](const ListRef& a, const ListRef& b) { return a.end - a.at < b.end - b.at; });
+  std::sort(found.begin(), found.end(), [](const ListRef& a, const ListRef& b) { return a.end - a.at < b.end - b.at; });
   std::vector<uint32_t> list, kept;
   for (size_t i = 0; i < found.size() && i < kMaxLists; ++i) {
     const uint64_t bytes = found[i].end - found[i].at;

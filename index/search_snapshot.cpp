@@ -25,7 +25,7 @@ constexpr uint32_t kVersion = 3;
 constexpr size_t kHeader = 512;
 constexpr size_t kAlign = 64;
 constexpr uint64_t kBlock = 4096;  // bytes of a table per block hash
-constexpr size_t kEdge = 4096;  // bytes hashed at each end of a database file stamped by identity
+constexpr size_t kEdge = 4096;     // bytes hashed at each end of a database file stamped by identity
 
 // Header offsets.
 enum : size_t {
@@ -74,10 +74,20 @@ struct Layout {
 
 // A table's extent runs to the next table (its padding included) and is hashed in blocks
 // of kBlock bytes, the last one shorter.
-Layout MakeLayout(uint64_t n, uint64_t m, uint64_t text_units, uint64_t case_bytes, bool has_hide,
-                  uint64_t label_units, uint64_t trigram_bytes) {
-  const uint64_t bytes[kBlocks] = {4 * n,      4 * n,         4 * n,          4 * n, n, 8 * n, m * sizeof(NameRow),
-                                   2 * text_units, case_bytes, trigram_bytes, has_hide ? n : 0, 2 * label_units};
+Layout MakeLayout(uint64_t n, uint64_t m, uint64_t text_units, uint64_t case_bytes, bool has_hide, uint64_t label_units,
+                  uint64_t trigram_bytes) {
+  const uint64_t bytes[kBlocks] = {4 * n,
+                                   4 * n,
+                                   4 * n,
+                                   4 * n,
+                                   n,
+                                   8 * n,
+                                   m * sizeof(NameRow),
+                                   2 * text_units,
+                                   case_bytes,
+                                   trigram_bytes,
+                                   has_hide ? n : 0,
+                                   2 * label_units};
   Layout l;
   uint64_t pos = kHeader;
   for (int t = 0; t <= kBlocks; ++t) {
@@ -255,8 +265,8 @@ bool SearchSnapshot::Use(NuskDb* db, const std::u16string& home, const SnapshotS
   const uint32_t has_hide = Get32(h + kOffHasHide);
   const uint64_t text_units = Get64(h + kOffTextUnits), case_bytes = Get64(h + kOffCaseBytes),
                  label_units = Get64(h + kOffLabelUnits), trigram_bytes = Get64(h + kOffTrigramBytes);
-  if (trigram_bytes > b.size() || f > n || fm > m || has_hide > 1 || text_units > 0xFFFFFFFFull || case_bytes > 0xFFFFFFFFull ||
-      label_units > b.size())
+  if (trigram_bytes > b.size() || f > n || fm > m || has_hide > 1 || text_units > 0xFFFFFFFFull ||
+      case_bytes > 0xFFFFFFFFull || label_units > b.size())
     return false;
   uint64_t label_sum = 0;
   for (int d = 0; d < kDriveCount; ++d) label_sum += Get32(h + kOffLabelLengths + 4 * d);

@@ -26,10 +26,10 @@ class SearchView {
 
   NuskDb& db() const { return *db_; }
 
-  uint32_t item_count = 0;         // N
-  uint32_t folder_count = 0;       // F: items 0 .. F-1 are folders
-  uint32_t name_count = 0;         // M
-  uint32_t folder_name_count = 0;  // FM
+  uint32_t item_count = 0;                // N
+  uint32_t folder_count = 0;              // F: items 0 .. F-1 are folders
+  uint32_t name_count = 0;                // M
+  uint32_t folder_name_count = 0;         // FM
   const uint32_t* hash_values = nullptr;  // N or null
   const uint16_t* dup_counts = nullptr;   // N or null
 

@@ -230,7 +230,7 @@ class World {
   std::u16string Name(bool folder) {
     // Besides ASCII, a capital whose lower case is another unit and one outside the BMP
     // (its lower case differs in the second surrogate).
-    static const char16_t* const kChars[] = {u"a", u"b", u"c", u"d", u"e", u"a", u"b", u"c", u"x", u"y",
+    static const char16_t* const kChars[] = {u"a", u"b", u"c", u"d", u"e", u"a", u"b", u"c", u"x",         u"y",
                                              u".", u"_", u"1", u" ", u"-", u"k", u"i", u"Ä", u"\U00010400"};
     std::u16string n;
     const int len = 1 + rng_() % 6;
@@ -274,6 +274,11 @@ class World {
     for (int k = 0; k < 700; ++k) {
       const int parent = folders[rng_() % folders.size()];
       add(parent, Name(false), false, (*items)[parent].drive);
+    }
+    // Names that hold every trigram of "abcd" or "bcdab" without holding the word.
+    for (const char16_t* name : {u"abcxbcd", u"xbcdab", u"abcd1", u"bcdabcdab"}) {
+      const int parent = folders[rng_() % folders.size()];
+      add(parent, name, false, (*items)[parent].drive);
     }
     for (const ModelItem& m : *items) {
       if (m.folder) index->Folder(m.path, m.time);
@@ -320,7 +325,7 @@ class World {
   std::u16string Word(const std::vector<ModelItem>& items, const TestIndex& index) {
     std::u16string f = Fragment(items);
     if (f.find(u' ') != std::u16string::npos) return u"\"" + f + u"\"";
-    switch (rng_() % 18) {
+    switch (rng_() % 20) {
       case 0: return f + u"*";
       case 1: return u"*" + f;
       case 2: return f + u"*" + Fragment(items);
@@ -343,6 +348,8 @@ class World {
       }
       case 14: return u"qz" + f;  // a trigram that no name holds
       case 15: return f + Fragment(items);
+      case 16: return u"abcd";
+      case 17: return u"bcdab";
       default: return f;
     }
   }
@@ -441,9 +448,7 @@ void RunSeed(uint32_t seed, int queries) {
                       << "]: engine " << actual.size() << " items, reference " << expected[k].size();
       }
     }
-    if (mode.damaged) {
-      EXPECT_FALSE(index.db().from_snapshot()) << "seed " << seed << ": the damage was not noticed";
-    }
+    if (mode.damaged) { EXPECT_FALSE(index.db().from_snapshot()) << "seed " << seed << ": the damage was not noticed"; }
   }
   SetNameScanSplit(saved);
 }
