@@ -23,9 +23,18 @@ void PutVarint(std::string* out, uint32_t v) {
 // one without an id.
 class KeyIds {
  public:
-  KeyIds() : slots_(1024) {}
-  // The id of key, a new one (== size()) when it was not there.
+  KeyIds() : slots_(1024), ascii_(size_t{1} << 21, kNone) {}
+  // The id of key, a new one (== size()) when it was not there. Keys of three ASCII
+  // units (most of them) are looked up directly.
   uint32_t Find(uint64_t key) {
+    if ((key & 0xFF80FF80FF80ull) == 0) {
+      uint32_t& id = ascii_[((key >> 18) & 0x3FC000) | ((key >> 9) & 0x3F80) | (key & 0x7F)];
+      if (id == kNone) {
+        id = static_cast<uint32_t>(keys_.size());
+        keys_.push_back(key);
+      }
+      return id;
+    }
     if (2 * (keys_.size() + 1) > slots_.size()) Grow();
     size_t at = Slot(key);
     while (slots_[at].id != kNone) {
@@ -58,6 +67,7 @@ class KeyIds {
     }
   }
   std::vector<Entry> slots_;
+  std::vector<uint32_t> ascii_;  // (u0 << 14) | (u1 << 7) | u2 -> id
   std::vector<uint64_t> keys_;
 };
 
