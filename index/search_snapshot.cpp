@@ -377,6 +377,10 @@ void SearchSnapshot::CheckBytes(NuskDb* db, uint32_t table, uint64_t at, uint64_
   const int t = std::countr_zero(table);
   const uint64_t size = s.off[t + 1] - s.off[t];
   if (bytes == 0 || at >= size) return;
+  // Many small uses (paths of thousands of items) cost less with the whole table checked
+  // once: later uses then skip the check.
+  if (++s.partial_uses[t] > std::max<uint64_t>(4096, 16 * (s.first_block[t + 1] - s.first_block[t])))
+    return Check(db, table);
   const uint64_t last = std::min(size, at + bytes) - 1;
   if (!CheckBlocks(s, t, at / kBlock, last / kBlock + 1)) TakeDecodedTables(db);
 }

@@ -80,6 +80,7 @@ struct SnapshotState {
   uint64_t first_block[kChecked + 1] = {};  // table t: block hashes first_block[t] ..
   const uint64_t* block_hash = nullptr;     // in the mapping, checked at load
   std::vector<uint8_t> block_ok;            // per block: 1 once it passed its check
+  uint64_t partial_uses[kChecked] = {};     // per table: checks of a few of its bytes
   uint64_t trigram_bytes = 0;
   // After a failed check: the decoded files the tables now point into.
   std::unique_ptr<NuskDb> decoded;
