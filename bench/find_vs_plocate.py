@@ -8,7 +8,8 @@ the median peak memory, the result count (output lines), and the ratios of the m
 to plocate's.
 
     bench/find_vs_plocate.py --nusk build/native/app/nusk --dbdir /tmp/perfhome \\
-        --plocate-db /tmp/perf_plocate.db [--baseline /tmp/nusk_base] [--runs 31] abc q '*a*b*c*'
+        --plocate-db /tmp/perf_plocate.db [--baseline /tmp/nusk_base [--baseline-dbdir DIR]] [--runs 31] \\
+        abc q '*a*b*c*'
 
 Build the databases first: `nusk --dbdir DIR build` and
 `updatedb -o DB -U / --prunepaths ""`.
@@ -48,6 +49,9 @@ def main():
     ap.add_argument("--dbdir", required=True)
     ap.add_argument("--plocate-db", required=True)
     ap.add_argument("--baseline", help="an earlier nusk binary, run on the same database")
+    ap.add_argument("--baseline-dbdir", help="the baseline's own copy of the database (default --dbdir), for a "
+                    "baseline whose search snapshot has another format: on one folder the two would write theirs "
+                    "in turn")
     ap.add_argument("--runs", type=int, default=31)
     ap.add_argument("--memory-runs", type=int, default=5,
                     help="runs per command under /usr/bin/time for the peak memory (after the timed rounds)")
@@ -57,7 +61,7 @@ def main():
     for q in a.queries:
         cmds = {"nusk": [a.nusk, "find", "--dbdir", a.dbdir, q]}
         if a.baseline:
-            cmds["baseline"] = [a.baseline, "find", "--dbdir", a.dbdir, q]
+            cmds["baseline"] = [a.baseline, "find", "--dbdir", a.baseline_dbdir or a.dbdir, q]
         cmds["plocate"] = ["plocate", "-d", a.plocate_db, "-b", "-i", q]
         for argv in cmds.values():  # warm the page cache
             run_once(argv)

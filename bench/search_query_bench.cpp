@@ -74,7 +74,7 @@ void BM_Baseline_NaiveScan(benchmark::State& state) {
   const SearchView& v = *g->view;
   for (auto _ : state) {
     uint32_t hits = 0;
-    for (uint32_t k = 0; k < v.name_count; ++k) hits += v.Text(v.names[k]).find(u"cor") != std::u16string_view::npos;
+    for (uint32_t k = 0; k < v.name_count; ++k) hits += v.Text(v.names()[k]).find(u"cor") != std::u16string_view::npos;
     benchmark::DoNotOptimize(hits);
   }
 }

@@ -38,22 +38,32 @@ void NuskDb::Reset() {
   loaded_ = false;
 }
 
-// Copies name k in front of *pos in the path buffer (case restored when asked).
+// Copies name k in front of *pos in the path buffer (case restored when asked). Of a
+// snapshot only the blocks that hold this name are checked: printing a few paths reads
+// a few blocks, not the whole tables.
 void NuskDb::CopyName(uint32_t k, bool restore_case, size_t* pos) {
-  Need(kTabNameText);
-  const NameRow& row = rows_[k];
+  const NameRow row = NameRowChecked(k);
+  const char16_t* text = NameTextChecked(k);
   *pos -= row.length;
   char16_t* dst = path_.data() + *pos;
-  std::copy_n(text_ + row.text_offset, row.length, dst);
-  if (!restore_case) return;
-  const uint8_t* cases = CasePositions(k);
+  std::copy_n(text, row.length, dst);
+  if (!restore_case || !row.case_count) return;
+  NeedBytes(kTabCase, row.case_offset, row.case_count);
+  const uint8_t* cases = case_ + row.case_offset;
   for (size_t c = 0; c < row.case_count; ++c)
     if (cases[c] >= 1 && cases[c] <= row.length) name_key_detail::UpperAt(dst, row.length, cases[c] - 1);
 }
 
+const char16_t* NuskDb::NameTextChecked(uint32_t k) const {
+  const NameRow& row = NameRowChecked(k);
+  // The kind character before the text and the terminator after it belong to the row.
+  const uint64_t from = row.text_offset ? row.text_offset - 1 : 0;
+  NeedBytes(kTabText, 2 * from, 2 * (uint64_t{row.text_offset} + row.length + 1 - from));
+  return text_ + row.text_offset;
+}
+
 std::u16string_view NuskDb::BuildPathInto(uint32_t item, bool mark_folders, bool restore_case) {
   if (item >= n_) return {};
-  Need(kTabParent | kTabNameOf | kTabNameText);
   // Built right to left; a path that does not fit is built again in a buffer twice as
   // large, so the usual path costs one walk and a deep one a few.
   for (;;) {
@@ -61,18 +71,20 @@ std::u16string_view NuskDb::BuildPathInto(uint32_t item, bool mark_folders, bool
     size_t pos = end;
     path_[pos] = 0;
     if (mark_folders && IsFolder(item)) path_[--pos] = u'\\';
-    bool fits = rows_[name_of_[item]].length <= pos;
-    if (fits) CopyName(name_of_[item], restore_case, &pos);
+    const uint32_t own = NameOfChecked(item);
+    bool fits = NameRowChecked(own).length <= pos;
+    if (fits) CopyName(own, restore_case, &pos);
     // The loader refused looping chains; the step count guards the walk all the same.
     uint32_t steps = 0;
-    for (uint32_t cur = item, p = parent_[item]; fits && p != kNoItem && p != cur && steps < n_;
-         cur = p, p = parent_[p], ++steps) {
-      if (size_t{rows_[name_of_[p]].length} + 1 > pos) {
+    for (uint32_t cur = item, p = ParentChecked(item); fits && p != kNoItem && p != cur && steps < n_;
+         cur = p, p = ParentChecked(p), ++steps) {
+      const uint32_t k = NameOfChecked(p);
+      if (size_t{NameRowChecked(k).length} + 1 > pos) {
         fits = false;
         break;
       }
       path_[--pos] = u'\\';
-      CopyName(name_of_[p], restore_case, &pos);
+      CopyName(k, restore_case, &pos);
     }
     if (fits) return {path_.data() + pos, end - pos};
     path_.assign(path_.size() * 2, 0);

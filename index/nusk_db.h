@@ -51,8 +51,9 @@ enum NuskTable : uint32_t {
   kTabRows = 1u << 6,
   kTabText = 1u << 7,
   kTabCase = 1u << 8,
+  kTabTrigrams = 1u << 9,  // the trigram index of the name texts (snapshot only)
   kTabNameText = kTabRows | kTabText | kTabCase,
-  kTabAll = (1u << 9) - 1,
+  kTabAll = (1u << 10) - 1,
 };
 
 class NuskDb {
@@ -105,6 +106,22 @@ class NuskDb {
     Need(kTabRows | kTabCase);
     return rows_[k].case_count ? case_ + rows_[k].case_offset : nullptr;
   }
+  // The whole text buffer: name k's text starts at Name(k).text_offset.
+  const char16_t* name_text() const { return Need(kTabText), text_; }
+
+  // ---- Single rows, for searches that test a few of them ----
+  // As Name and NameTextPtr, but of a snapshot table only the blocks that hold this row
+  // are checked (search_snapshot.h), not the whole table.
+  const NameRow& NameRowChecked(uint32_t k) const {
+    NeedBytes(kTabRows, uint64_t{k} * sizeof(NameRow), sizeof(NameRow));
+    return rows_[k];
+  }
+  const char16_t* NameTextChecked(uint32_t k) const;
+  // The name rows (ascending) that may hold every one of `literals` (lower-cased, each
+  // of 3 units or more), from the trigram index of the snapshot: a superset of the rows
+  // that do, each still to be tested. False when there is no usable trigram index (the
+  // tables were decoded, or it failed its check); then every row must be tested.
+  bool TrigramCandidateRows(const std::vector<std::u16string>& literals, std::vector<uint32_t>* rows) const;
 
   // ---- Paths and names ----
   // Full path in exact case, folders separated by '\'; with mark_folders a folder's path
@@ -165,6 +182,15 @@ class NuskDb {
       CheckSnapshotTables(tables);
   }
   void CheckSnapshotTables(uint32_t tables) const;  // search_snapshot.cpp
+  // The same for bytes [at, at + bytes) of one table (a NuskTable bit): only the blocks
+  // that hold them are checked. A failed check moves the table pointers as Need does.
+  void NeedBytes(uint32_t table, uint64_t at, uint64_t bytes) const {
+    if (unchecked_ & table) [[unlikely]]
+      CheckSnapshotBytes(table, at, bytes);
+  }
+  void CheckSnapshotBytes(uint32_t table, uint64_t at, uint64_t bytes) const;  // search_snapshot.cpp
+  uint32_t ParentChecked(uint32_t i) const { return NeedBytes(kTabParent, 4ull * i, 4), parent_[i]; }
+  uint32_t NameOfChecked(uint32_t i) const { return NeedBytes(kTabNameOf, 4ull * i, 4), name_of_[i]; }
   void CopyName(uint32_t k, bool restore_case, size_t* pos);
   std::u16string_view BuildPathInto(uint32_t item, bool mark_folders, bool restore_case);
   const std::vector<uint32_t>& CachedChain(uint32_t folder);

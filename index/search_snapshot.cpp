@@ -6,6 +6,7 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "index/name_trigrams.h"
 #include "platform/file_stream.h"
 #include "util/utf.h"
 
@@ -20,10 +21,11 @@ namespace nusk {
 namespace {
 
 constexpr char kMagic[8] = {'N', 'u', 's', 'k', 'S', 'n', 'a', 'p'};
-constexpr uint32_t kVersion = 2;
+constexpr uint32_t kVersion = 3;
 constexpr size_t kHeader = 512;
 constexpr size_t kAlign = 64;
-constexpr size_t kEdge = 4096;  // bytes hashed at each end of a database file stamped by identity
+constexpr uint64_t kBlock = 4096;  // bytes of a table per block hash
+constexpr size_t kEdge = 4096;     // bytes hashed at each end of a database file stamped by identity
 
 // Header offsets.
 enum : size_t {
@@ -39,31 +41,63 @@ enum : size_t {
   kOffLabelUnits = 208,
   kOffHash = 216,          // u64: XXH3 of the header without this field
   kOffLabelLengths = 224,  // 26 x u32
-  kOffTableHashes = 328,   // u64 per table
+  kOffTrigramBytes = 328,  // u64
+  kOffBlocksHash = 336,    // u64: XXH3 of the block hashes
+  kOffHeaderEnd = 344,
 };
 
 // The tables in file order; the first SnapshotState::kChecked are the NuskTable bits.
-enum Table { kParent, kTime, kSize, kNameOf, kDrive, kRef, kRows, kText, kCase, kHide, kLabels, kTables };
-static_assert(kHide == SnapshotState::kChecked && kTabAll == (1u << kHide) - 1);
-static_assert(kOffTableHashes + 8 * kTables <= kHeader);
+// kBlocks, the hashes of every block of the tables before it, comes last.
+enum Table {
+  kParent,
+  kTime,
+  kSize,
+  kNameOf,
+  kDrive,
+  kRef,
+  kRows,
+  kText,
+  kCase,
+  kTrigrams,
+  kHide,
+  kLabels,
+  kBlocks,
+  kTables
+};
+static_assert(kHide == SnapshotState::kChecked && kTabAll == (1u << kHide) - 1 && kTabTrigrams == 1u << kTrigrams);
+static_assert(kOffHeaderEnd <= kHeader);
 
 struct Layout {
-  uint64_t off[kTables + 1] = {};  // off[kTables]: the end of the file
+  uint64_t off[kTables + 1] = {};          // off[kTables]: the end of the file
+  uint64_t first_block[kBlocks + 1] = {};  // index of each table's first block hash
 };
 
-Layout MakeLayout(uint64_t n, uint64_t m, uint64_t text_units, uint64_t case_bytes, bool has_hide,
-                  uint64_t label_units) {
-  const uint64_t bytes[kTables] = {
-      4 * n,          4 * n, 4 * n, 4 * n, n, 8 * n, m * sizeof(NameRow), 2 * text_units, case_bytes, has_hide ? n : 0,
-      2 * label_units};
+// A table's extent runs to the next table (its padding included) and is hashed in blocks
+// of kBlock bytes, the last one shorter.
+Layout MakeLayout(uint64_t n, uint64_t m, uint64_t text_units, uint64_t case_bytes, bool has_hide, uint64_t label_units,
+                  uint64_t trigram_bytes) {
+  const uint64_t bytes[kBlocks] = {4 * n,
+                                   4 * n,
+                                   4 * n,
+                                   4 * n,
+                                   n,
+                                   8 * n,
+                                   m * sizeof(NameRow),
+                                   2 * text_units,
+                                   case_bytes,
+                                   trigram_bytes,
+                                   has_hide ? n : 0,
+                                   2 * label_units};
   Layout l;
   uint64_t pos = kHeader;
-  for (int t = 0; t < kTables; ++t) {
+  for (int t = 0; t <= kBlocks; ++t) {
     pos = (pos + kAlign - 1) / kAlign * kAlign;
     l.off[t] = pos;
-    pos += bytes[t];
+    if (t < kBlocks) pos += bytes[t];
   }
-  l.off[kTables] = pos;
+  for (int t = 0; t < kBlocks; ++t)
+    l.first_block[t + 1] = l.first_block[t] + (l.off[t + 1] - l.off[t] + kBlock - 1) / kBlock;
+  l.off[kTables] = l.off[kBlocks] + 8 * l.first_block[kBlocks];
   return l;
 }
 
@@ -88,9 +122,10 @@ uint64_t HeaderHash(const char* h) {
   return XXH3_64bits_digest(&state);
 }
 
-// A table with the padding after it, up to the next table or the end of the file.
-uint64_t TableHash(const char* file, const Layout& l, int t) {
-  return XXH3_64bits(file + l.off[t], l.off[t + 1] - l.off[t]);
+// Block b of table t (with the padding after the table, up to the next one).
+uint64_t BlockHash(const char* file, const uint64_t* off, int t, uint64_t b) {
+  const uint64_t at = off[t] + b * kBlock;
+  return XXH3_64bits(file + at, std::min(kBlock, off[t + 1] - at));
 }
 
 // XXH3 of the first and the last kEdge bytes of a file (the whole file when shorter).
@@ -153,7 +188,8 @@ std::string SearchSnapshot::Encode(const NuskDb& db, const SnapshotStamp& stamp)
   uint64_t label_units = 0;
   for (const std::u16string& label : db.labels_) label_units += label.size();
   const bool has_hide = !db.hide_.empty();
-  const Layout l = MakeLayout(n, m, text_units, case_bytes, has_hide, label_units);
+  const std::string trigrams = BuildNameTrigrams(db.rows_, db.m_, db.text_);
+  const Layout l = MakeLayout(n, m, text_units, case_bytes, has_hide, label_units, trigrams.size());
 
   std::string out(l.off[kTables], '\0');
   char* h = out.data();
@@ -175,6 +211,7 @@ std::string SearchSnapshot::Encode(const NuskDb& db, const SnapshotStamp& stamp)
   Put64(h + kOffTextUnits, text_units);
   Put64(h + kOffCaseBytes, case_bytes);
   Put64(h + kOffLabelUnits, label_units);
+  Put64(h + kOffTrigramBytes, trigrams.size());
   for (int d = 0; d < kDriveCount; ++d)
     Put32(h + kOffLabelLengths + 4 * d, static_cast<uint32_t>(db.labels_[d].size()));
 
@@ -190,13 +227,17 @@ std::string SearchSnapshot::Encode(const NuskDb& db, const SnapshotStamp& stamp)
   copy(kRows, db.rows_, m * sizeof(NameRow));
   copy(kText, db.text_, 2 * text_units);
   copy(kCase, db.case_, case_bytes);
+  copy(kTrigrams, trigrams.data(), trigrams.size());
   if (has_hide) copy(kHide, db.hide_.data(), n);
   uint64_t at = l.off[kLabels];
   for (const std::u16string& label : db.labels_) {
     if (!label.empty()) std::memcpy(h + at, label.data(), 2 * label.size());
     at += 2 * label.size();
   }
-  for (int t = 0; t < kTables; ++t) Put64(h + kOffTableHashes + 8 * t, TableHash(h, l, t));
+  for (int t = 0; t < kBlocks; ++t)
+    for (uint64_t b = 0; b < l.first_block[t + 1] - l.first_block[t]; ++b)
+      Put64(h + l.off[kBlocks] + 8 * (l.first_block[t] + b), BlockHash(h, l.off, t, b));
+  Put64(h + kOffBlocksHash, XXH3_64bits(h + l.off[kBlocks], l.off[kTables] - l.off[kBlocks]));
   Put64(h + kOffHash, HeaderHash(h));
   return out;
 }
@@ -223,26 +264,32 @@ bool SearchSnapshot::Use(NuskDb* db, const std::u16string& home, const SnapshotS
                  fm = Get32(h + kOffCounts + 12);
   const uint32_t has_hide = Get32(h + kOffHasHide);
   const uint64_t text_units = Get64(h + kOffTextUnits), case_bytes = Get64(h + kOffCaseBytes),
-                 label_units = Get64(h + kOffLabelUnits);
-  if (f > n || fm > m || has_hide > 1 || text_units > 0xFFFFFFFFull || case_bytes > 0xFFFFFFFFull ||
-      label_units > b.size())
+                 label_units = Get64(h + kOffLabelUnits), trigram_bytes = Get64(h + kOffTrigramBytes);
+  if (trigram_bytes > b.size() || f > n || fm > m || has_hide > 1 || text_units > 0xFFFFFFFFull ||
+      case_bytes > 0xFFFFFFFFull || label_units > b.size())
     return false;
   uint64_t label_sum = 0;
   for (int d = 0; d < kDriveCount; ++d) label_sum += Get32(h + kOffLabelLengths + 4 * d);
   if (label_sum != label_units) return false;
-  const Layout l = MakeLayout(n, m, text_units, case_bytes, has_hide != 0, label_units);
+  const Layout l = MakeLayout(n, m, text_units, case_bytes, has_hide != 0, label_units, trigram_bytes);
   if (l.off[kTables] != b.size()) return false;
-  // The hidden states and the labels are copied now, so they are checked now.
+  // The block hashes are read now; the hidden states and the labels are copied now, so
+  // they are checked now. Every other block is checked when it is first used.
+  if (XXH3_64bits(h + l.off[kBlocks], l.off[kTables] - l.off[kBlocks]) != Get64(h + kOffBlocksHash)) return false;
+  const uint64_t* blocks = reinterpret_cast<const uint64_t*>(h + l.off[kBlocks]);
   for (Table t : {kHide, kLabels})
-    if (TableHash(h, l, t) != Get64(h + kOffTableHashes + 8 * t)) return false;
+    for (uint64_t k = l.first_block[t]; k < l.first_block[t + 1]; ++k)
+      if (BlockHash(h, l.off, t, k - l.first_block[t]) != blocks[k]) return false;
 
   auto state = std::make_unique<SnapshotState>();
   state->stamp = stamp;
-  for (int t = 0; t < SnapshotState::kChecked; ++t) {
-    state->begin[t] = l.off[t];
-    state->end[t] = l.off[t + 1];
-    state->hash[t] = Get64(h + kOffTableHashes + 8 * t);
+  for (int t = 0; t <= SnapshotState::kChecked; ++t) {
+    state->off[t] = l.off[t];
+    state->first_block[t] = l.first_block[t];
   }
+  state->block_hash = blocks;
+  state->block_ok.assign(l.first_block[SnapshotState::kChecked], 0);
+  state->trigram_bytes = trigram_bytes;
   // Only reads go through these pointers: the view is mapped read-only.
   auto table = [&](Table t) { return const_cast<char*>(h + l.off[t]); };
   db->n_ = n;
@@ -273,40 +320,85 @@ bool SearchSnapshot::Use(NuskDb* db, const std::u16string& home, const SnapshotS
   return true;
 }
 
+namespace {
+
+// Checks blocks [first, last) of table t; false when one fails.
+bool CheckBlocks(SnapshotState& s, int t, uint64_t first, uint64_t last) {
+  const char* file = s.view->bytes().data();
+  for (uint64_t b = first; b < last; ++b) {
+    const uint64_t k = s.first_block[t] + b;
+    if (s.block_ok[k]) continue;
+    if (BlockHash(file, s.off, t, b) != s.block_hash[k]) return false;
+    s.block_ok[k] = 1;
+  }
+  return true;
+}
+
+}  // namespace
+
+// A damaged block: every table is taken from the files the snapshot stood for.
+void SearchSnapshot::TakeDecodedTables(NuskDb* db) {
+  SnapshotState& s = *db->snapshot_;
+  auto fresh = std::make_unique<NuskDb>();
+  SnapshotStamp stamp;
+  bool stamped = false, used = false;
+  const Status st = ReadAndDecode(fresh.get(), db->home_, db->env_, false, &stamp, &stamped, &used);
+  if (!st.ok() || !stamped || !(stamp == s.stamp) || fresh->n_ != db->n_ || fresh->f_ != db->f_ ||
+      fresh->m_ != db->m_ || fresh->fm_ != db->fm_)
+    throw std::runtime_error("The search snapshot of " + ToUtf8(db->home_) +
+                             " is damaged and the index changed since it was loaded; load the index again.");
+  db->env_->DebugOutput(u"The search snapshot failed its check; the index files were decoded instead.\n");
+  SearchSnapshot::Write(*fresh, db->home_, stamp, db->env_);
+  db->parent_ = fresh->parent_;
+  db->time_ = fresh->time_;
+  db->size_ = fresh->size_;
+  db->name_of_ = fresh->name_of_;
+  db->drive_ = fresh->drive_;
+  db->ref_ = fresh->ref_;
+  db->rows_ = fresh->rows_;
+  db->text_ = fresh->text_;
+  db->case_ = fresh->case_;
+  db->unchecked_ = 0;
+  s.decoded = std::move(fresh);
+}
+
 void SearchSnapshot::Check(NuskDb* db, uint32_t tables) {
   SnapshotState& s = *db->snapshot_;
-  const char* file = s.view->bytes().data();
   for (int t = 0; t < SnapshotState::kChecked; ++t) {
     const uint32_t bit = 1u << t;
     if (!(tables & db->unchecked_ & bit)) continue;
-    if (XXH3_64bits(file + s.begin[t], s.end[t] - s.begin[t]) == s.hash[t]) {
-      db->unchecked_ &= ~bit;
-      continue;
-    }
-    // A damaged table: every table is taken from the files the snapshot stood for.
-    auto fresh = std::make_unique<NuskDb>();
-    SnapshotStamp stamp;
-    bool stamped = false, used = false;
-    const Status st = ReadAndDecode(fresh.get(), db->home_, db->env_, false, &stamp, &stamped, &used);
-    if (!st.ok() || !stamped || !(stamp == s.stamp) || fresh->n_ != db->n_ || fresh->f_ != db->f_ ||
-        fresh->m_ != db->m_ || fresh->fm_ != db->fm_)
-      throw std::runtime_error("The search snapshot of " + ToUtf8(db->home_) +
-                               " is damaged and the index changed since it was loaded; load the index again.");
-    db->env_->DebugOutput(u"The search snapshot failed its check; the index files were decoded instead.\n");
-    SearchSnapshot::Write(*fresh, db->home_, stamp, db->env_);
-    db->parent_ = fresh->parent_;
-    db->time_ = fresh->time_;
-    db->size_ = fresh->size_;
-    db->name_of_ = fresh->name_of_;
-    db->drive_ = fresh->drive_;
-    db->ref_ = fresh->ref_;
-    db->rows_ = fresh->rows_;
-    db->text_ = fresh->text_;
-    db->case_ = fresh->case_;
-    db->unchecked_ = 0;
-    s.decoded = std::move(fresh);
-    return;
+    if (!CheckBlocks(s, t, 0, s.first_block[t + 1] - s.first_block[t])) return TakeDecodedTables(db);
+    db->unchecked_ &= ~bit;
   }
+}
+
+void SearchSnapshot::CheckBytes(NuskDb* db, uint32_t table, uint64_t at, uint64_t bytes) {
+  SnapshotState& s = *db->snapshot_;
+  const int t = std::countr_zero(table);
+  const uint64_t size = s.off[t + 1] - s.off[t];
+  if (bytes == 0 || at >= size) return;
+  // Many small uses (paths of thousands of items) cost less with the whole table checked
+  // once: later uses then skip the check.
+  if (++s.partial_uses[t] > std::max<uint64_t>(4096, 16 * (s.first_block[t + 1] - s.first_block[t])))
+    return Check(db, table);
+  const uint64_t last = std::min(size, at + bytes) - 1;
+  if (!CheckBlocks(s, t, at / kBlock, last / kBlock + 1)) TakeDecodedTables(db);
+}
+
+bool SearchSnapshot::TrigramCandidates(const NuskDb& db, const std::vector<std::u16string>& literals,
+                                       std::vector<uint32_t>* rows) {
+  // A fetch checks the blocks it reads; after a failed check the tables were decoded and
+  // there is no trigram index any more.
+  auto fetch = [&db](uint64_t at, uint64_t bytes) -> const char* {
+    if (!db.from_snapshot()) return nullptr;
+    const SnapshotState& s = *db.snapshot_;
+    if (at > s.trigram_bytes || bytes > s.trigram_bytes - at) return nullptr;
+    db.NeedBytes(kTabTrigrams, at, bytes);
+    if (!db.from_snapshot()) return nullptr;
+    return s.view->bytes().data() + s.off[kTrigrams] + at;
+  };
+  if (!db.from_snapshot()) return false;
+  return nusk::TrigramCandidates(literals, db.snapshot_->trigram_bytes, db.m_, fetch, rows);
 }
 
 void SearchSnapshot::Write(const NuskDb& db, const std::u16string& home, const SnapshotStamp& stamp, Env* env) {
@@ -332,6 +424,14 @@ void NuskDb::CheckSnapshotTables(uint32_t tables) const {
   // The object is never defined const; a check only marks tables checked or moves the
   // (mutable) table pointers to decoded tables.
   SearchSnapshot::Check(const_cast<NuskDb*>(this), tables);
+}
+
+void NuskDb::CheckSnapshotBytes(uint32_t table, uint64_t at, uint64_t bytes) const {
+  SearchSnapshot::CheckBytes(const_cast<NuskDb*>(this), table, at, bytes);
+}
+
+bool NuskDb::TrigramCandidateRows(const std::vector<std::u16string>& literals, std::vector<uint32_t>* rows) const {
+  return SearchSnapshot::TrigramCandidates(*this, literals, rows);
 }
 
 void RefreshSearchSnapshot(const std::u16string& home, Env* env) {

@@ -15,10 +15,13 @@
 // "nusk.snap.tmp" and a move), so a missing, stale, truncated, damaged or foreign
 // snapshot costs one ordinary load. The database files are not changed in any way.
 //
-// The tables are mapped lazily and each carries its own hash in the header, checked
-// when NuskDb first uses that table (NuskDb::Need): a search that needs the names only
-// never reads the times, sizes or references. A table that fails its check is never
-// read: the database files are decoded once more and every table is taken from them
+// The tables are mapped lazily and each is hashed in blocks of 4 KiB; the block hashes
+// follow the tables and are checked as a whole at load. A block is checked when NuskDb
+// first uses it: a whole table when it is handed out (NuskDb::Need), or only the blocks
+// of the rows and items a search touches (NuskDb::NeedBytes), so a search that needs the
+// names only never reads the times, sizes or references, and one answered by the trigram
+// index reads a few blocks of the name rows and texts. A block that fails its check is
+// never read: the database files are decoded once more and every table is taken from them
 // (and a fresh snapshot written), provided the files are still the ones the snapshot
 // was made from; when they were replaced meanwhile, the use that needed the table
 // fails with std::runtime_error and the index must be loaded again.
@@ -26,14 +29,17 @@
 // Layout (little-endian): a 512-byte header, then the tables of NuskDb one after another,
 // each starting at a 64-byte boundary of the file: parents, times, sizes, name of item
 // (u32 x N each), drives (u8 x N), references (u64 x N), name rows (NameRow x M), name
-// text (UTF-16), case positions (bytes), hidden states (u8 x N, present when the header
-// says so), drive labels (UTF-16, lengths in the header). A table's hash covers it and
-// the padding after it, the header's hash the rest of the header: every byte is checked.
+// text (UTF-16), case positions (bytes), the trigram index of the name texts
+// (name_trigrams.h), hidden states (u8 x N, present when the header says so), drive
+// labels (UTF-16, lengths in the header), then the block hashes (u64 per block of each
+// table in turn, a table's extent including the padding after it). The block hashes
+// are covered by a hash in the header, the header by its own: every byte is checked.
 #pragma once
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "index/db_files.h"
 #include "index/nusk_db.h"
@@ -67,10 +73,15 @@ Status ReadAndDecode(NuskDb* db, const std::u16string& home, Env* env, bool try_
 
 // What NuskDb keeps of the snapshot its tables point into.
 struct SnapshotState {
-  static constexpr int kChecked = 9;  // the tables checked on first use: NuskTable bits 0..8
+  static constexpr int kChecked = 10;  // the tables checked on first use: NuskTable bits 0..9
   std::unique_ptr<FileView> view;
   SnapshotStamp stamp;
-  uint64_t begin[kChecked] = {}, end[kChecked] = {}, hash[kChecked] = {};
+  uint64_t off[kChecked + 1] = {};          // table t: bytes off[t] .. off[t + 1] of the file
+  uint64_t first_block[kChecked + 1] = {};  // table t: block hashes first_block[t] ..
+  const uint64_t* block_hash = nullptr;     // in the mapping, checked at load
+  std::vector<uint8_t> block_ok;            // per block: 1 once it passed its check
+  uint64_t partial_uses[kChecked] = {};     // per table: checks of a few of its bytes
+  uint64_t trigram_bytes = 0;
   // After a failed check: the decoded files the tables now point into.
   std::unique_ptr<NuskDb> decoded;
 };
@@ -84,11 +95,19 @@ class SearchSnapshot {
   static bool Use(NuskDb* db, const std::u16string& home, const SnapshotStamp& stamp, Env* env);
   // Checks the unchecked tables among `tables` (NuskTable bits); see the file comment.
   static void Check(NuskDb* db, uint32_t tables);
+  // Checks the blocks of one table (a NuskTable bit) that hold bytes [at, at + bytes).
+  static void CheckBytes(NuskDb* db, uint32_t table, uint64_t at, uint64_t bytes);
+  // NuskDb::TrigramCandidateRows.
+  static bool TrigramCandidates(const NuskDb& db, const std::vector<std::u16string>& literals,
+                                std::vector<uint32_t>* rows);
   // The snapshot bytes of a loaded db (exposed for tests).
   static std::string Encode(const NuskDb& db, const SnapshotStamp& stamp);
   // Writes the snapshot of db beside its database files (".tmp", then a move). A failure
   // is not an error of the load: the next load decodes again.
   static void Write(const NuskDb& db, const std::u16string& home, const SnapshotStamp& stamp, Env* env);
+
+ private:
+  static void TakeDecodedTables(NuskDb* db);
 };
 
 // Loads the database of home and leaves a snapshot that matches it beside the files

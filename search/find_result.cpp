@@ -52,13 +52,52 @@ class AllResult : public INuskFindResult {
   uint32_t current_ = kNoItem;
 };
 
+// What the name-scanning cursors share: the items of the accepted row handed out in
+// order, and the look at the stop flag every kStopCheckNames rows.
+class RowItemsResult : public INuskFindResult {
+ public:
+  explicit RowItemsResult(const char* kind) : kind_(kind) {}
+  uint32_t Current() const override { return current_; }
+  const char* kind() const override { return kind_; }
+
+ protected:
+  // The next item of the accepted row, if any is left.
+  bool NextItem() {
+    if (item_ >= item_end_) return false;
+    current_ = item_++;
+    return true;
+  }
+  void TakeRow(const NameRow& n) {
+    current_ = n.first;
+    item_ = n.first + 1;
+    item_end_ = n.first + n.count;
+  }
+  // Counts one row; true when the stop flag says to stop now (interrupted() is then set).
+  bool StopBeforeRow() {
+    if (--budget_ != 0) return false;
+    budget_ = kStopCheckNames;
+    interrupted_ = stop_ && stop_->load(std::memory_order_relaxed);
+    return interrupted_;
+  }
+
+ private:
+  const char* kind_;
+  uint32_t budget_ = kStopCheckNames;
+  uint32_t item_ = 0, item_end_ = 0;
+  uint32_t current_ = kNoItem;
+};
+
 // Shared walk of the name-scanning cursors: rows in order, each accepted row's items in
 // order. The name test is a template argument so the hot loop has no indirect call.
 template <class Test>
-class NameScanResult : public INuskFindResult {
+class NameScanResult : public RowItemsResult {
  public:
   NameScanResult(const SearchView& view, Test test, const char* kind)
-      : view_(view), names_(view.names), count_(view.name_count), test_(std::move(test)), kind_(kind) {}
+      : RowItemsResult(kind),
+        names_(view.names()),
+        text_(view.text_base()),
+        count_(view.name_count),
+        test_(std::move(test)) {}
   ~NameScanResult() override {
     if (helper_thread_.joinable()) {
       abandon_.store(true, std::memory_order_relaxed);
@@ -67,22 +106,15 @@ class NameScanResult : public INuskFindResult {
   }
 
   bool Next() override {
-    if (item_ < item_end_) {
-      current_ = item_++;
-      return true;
-    }
+    if (NextItem()) return true;
     interrupted_ = false;
     if (!split_decided_) StartHelper();
     for (;;) {
       const uint32_t limit = helper_ ? mid_ : count_;
       while (row_ < limit) {
-        if (--budget_ == 0) {
-          budget_ = kStopCheckNames;
-          if (stop_ && stop_->load(std::memory_order_relaxed)) {
-            interrupted_ = true;
-            names_examined_ = row_;
-            return false;
-          }
+        if (StopBeforeRow()) {
+          names_examined_ = row_;
+          return false;
         }
         const uint32_t r = row_++;
         if (Accept(r)) return true;
@@ -103,16 +135,12 @@ class NameScanResult : public INuskFindResult {
     names_examined_ = row_;
     return false;
   }
-  uint32_t Current() const override { return current_; }
-  const char* kind() const override { return kind_; }
 
  private:
   bool Accept(uint32_t r) {
     const NameRow& n = names_[r];
-    if (n.count == 0 || !test_(n, view_.TextPtr(n))) return false;
-    current_ = n.first;
-    item_ = n.first + 1;
-    item_end_ = n.first + n.count;
+    if (n.count == 0 || !test_(n, text_ + n.text_offset)) return false;
+    TakeRow(n);
     names_examined_ = r + 1;
     return true;
   }
@@ -144,7 +172,7 @@ class NameScanResult : public INuskFindResult {
         }
       }
       const NameRow& n = names_[r];
-      if (n.count == 0 || !test_(n, view_.TextPtr(n))) continue;
+      if (n.count == 0 || !test_(n, text_ + n.text_offset)) continue;
       try {
         found_.push_back(r);
       } catch (const std::bad_alloc&) {
@@ -154,15 +182,13 @@ class NameScanResult : public INuskFindResult {
     }
   }
 
-  const SearchView& view_;
+  // Taken once: the helper thread reads these tables while the walking thread may look
+  // at others.
   const NameRow* names_;
+  const char16_t* text_;
   uint32_t count_;
   Test test_;
-  const char* kind_;
   uint32_t row_ = 0;
-  uint32_t budget_ = kStopCheckNames;
-  uint32_t item_ = 0, item_end_ = 0;
-  uint32_t current_ = kNoItem;
   // The split scan: rows [mid_, count_) belong to the helper while helper_ is set.
   bool split_decided_ = false, helper_ = false;
   uint32_t mid_ = 0, helper_end_ = 0;
@@ -172,8 +198,53 @@ class NameScanResult : public INuskFindResult {
   std::thread helper_thread_;
 };
 
+// The walk of the rows the trigram index gave (ascending), with the same test and the
+// same order as NameScanResult: only the blocks of these rows are read. With `exact`
+// the rows are known to pass the test (the text is then not read at all).
 template <class Test>
-FindResultPtr MakeScan(const SearchView& view, Test test, const char* kind) {
+class CandidateScanResult : public RowItemsResult {
+ public:
+  CandidateScanResult(const SearchView& view, Test test, std::vector<uint32_t> rows, bool exact, const char* kind)
+      : RowItemsResult(kind), db_(view.db()), rows_(std::move(rows)), test_(std::move(test)), exact_(exact) {}
+
+  bool Next() override {
+    if (NextItem()) return true;
+    interrupted_ = false;
+    while (next_ < rows_.size()) {
+      if (StopBeforeRow()) return false;
+      const uint32_t r = rows_[next_++];
+      const NameRow n = db_.NameRowChecked(r);
+      names_examined_ = next_;
+      if (n.count == 0 || (!exact_ && !test_(n, db_.NameTextChecked(r)))) continue;
+      TakeRow(n);
+      return true;
+    }
+    return false;
+  }
+
+ private:
+  const NuskDb& db_;
+  std::vector<uint32_t> rows_;
+  Test test_;
+  bool exact_;
+  size_t next_ = 0;
+};
+
+// A name scan whose test needs every one of `literals` in the name: when one of them
+// has 3 units or more and the index has its trigram index, only the candidate rows are
+// tested; otherwise every row. `contains_only`: the test is passed by exactly the names
+// that hold the one literal (then a literal of 3 units is one trigram, and its list is
+// the answer).
+template <class Test>
+FindResultPtr MakeScan(const SearchView& view, Test test, const char* kind,
+                       const std::vector<std::u16string>& literals = {}, bool contains_only = false) {
+  bool long_literal = false;
+  for (const std::u16string& l : literals) long_literal = long_literal || l.size() >= 3;
+  std::vector<uint32_t> rows;
+  if (long_literal && view.db().TrigramCandidateRows(literals, &rows)) {
+    const bool exact = contains_only && literals.size() == 1 && literals[0].size() == 3;
+    return std::make_unique<CandidateScanResult<Test>>(view, std::move(test), std::move(rows), exact, kind);
+  }
   return std::make_unique<NameScanResult<Test>>(view, std::move(test), kind);
 }
 
@@ -319,7 +390,7 @@ class LogicalResult : public INuskFindResult {
           return false;
         }
       }
-      const NameRow& n = view_.names[row_++];
+      const NameRow& n = view_.names()[row_++];
       names_examined_ = row_;
       if (n.count == 0) continue;
       const int answer = tree_->MatchName(n);
@@ -382,8 +453,11 @@ FindResultPtr PatternResult(std::u16string pattern, const SearchView& view) {
   std::u16string lower = ToLower(pattern);
   switch (form) {
     case PatternForm::kHead:
-    case PatternForm::kTail:
-      return MakeScan(view, HeadTailTest{std::move(lower), bits, form == PatternForm::kHead}, "HeadTailNameBitsResult");
+    case PatternForm::kTail: {
+      const std::vector<std::u16string> literals{lower};
+      return MakeScan(view, HeadTailTest{std::move(lower), bits, form == PatternForm::kHead}, "HeadTailNameBitsResult",
+                      literals);
+    }
     case PatternForm::kWildcard: {
       WildcardTest t;
       t.bits = bits;
@@ -399,12 +473,15 @@ FindResultPtr PatternResult(std::u16string pattern, const SearchView& view) {
         }
         start = stop + 1;
       }
-      return MakeScan(view, std::move(t), "WildcardResult");
+      const std::vector<std::u16string> literals = t.pieces;
+      return MakeScan(view, std::move(t), "WildcardResult", literals);
     }
     case PatternForm::kPlain: break;
   }
   if (lower.size() == 1) return MakeScan(view, SingleCharTest{lower[0]}, "SingleCharResult");
-  return MakeScan(view, NameBitsTest{std::move(lower), bits}, "NameBitsResult");
+  const std::vector<std::u16string> literals{lower};
+  // A name that holds the text passes its bits test (SearchTextBits).
+  return MakeScan(view, NameBitsTest{std::move(lower), bits}, "NameBitsResult", literals, true);
 }
 
 bool IsPlainTerm(const std::u16string& t) {
@@ -429,7 +506,8 @@ FindResultPtr CreateFindResult(const ParsedQuery& query, const SearchView& view,
     t.keywords.push_back(ToLower(k));
   }
   t.bits = SearchTextBits(joined);
-  return MakeScan(view, std::move(t), "KeywordsResult");
+  const std::vector<std::u16string> literals = t.keywords;
+  return MakeScan(view, std::move(t), "KeywordsResult", literals);
 }
 
 }  // namespace nusk

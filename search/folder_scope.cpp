@@ -10,7 +10,7 @@ FolderScope ResolveFolderScope(const SearchView& view, std::u16string_view folde
   const uint32_t root = view.db().RootOf(item);
   scope.folder = item;
   scope.whole_drive = root == item;
-  scope.drive = view.drives[root];
+  scope.drive = view.drives()[root];
   return scope;
 }
 

@@ -16,7 +16,7 @@ struct FolderScope {
   // True when the item lies in the scope: same drive, and (unless whole drive) below
   // the folder; the folder itself is not in its own scope.
   bool Contains(const SearchView& view, uint32_t item) const {
-    if (view.drives[item] != drive) return false;
+    if (view.drives()[item] != drive) return false;
     return whole_drive || view.IsBelow(item, folder);
   }
 };

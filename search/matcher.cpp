@@ -122,7 +122,7 @@ int HashMatcher::Match(uint32_t item) {
 int HiddenMatcher::Match(uint32_t item) { return view_->hidden(item); }
 
 int OnlineMatcher::Match(uint32_t item) {
-  const uint8_t drive = view_->drives[item];
+  const uint8_t drive = view_->drives()[item];
   const bool present = drive < 26 && (present_ >> drive) & 1;
   return present == wanted_;
 }

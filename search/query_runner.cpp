@@ -27,7 +27,7 @@ class Runner {
   void Browse(uint32_t folder) {
     for (uint32_t i = 0; i < view_.item_count; ++i) {
       if ((i + 1) % kBrowseCheckEvery == 0 && Stop()) return Abandon();
-      if (view_.shown(i) && view_.parents[i] == folder) Keep(i);
+      if (view_.shown(i) && view_.parents()[i] == folder) Keep(i);
     }
   }
 
@@ -91,7 +91,7 @@ void PartialFolderWalk(const SearchView& view, std::u16string folder, PartialFol
   if (folder.ends_with(u"*\\")) folder.resize(folder.size() - 2);
   std::vector<int8_t> by_parent(view.folder_count, -1);  // does the parent's path hold the text?
   runner->Walk(cursor, [&](uint32_t item) {
-    const uint32_t p = view.parents[item];
+    const uint32_t p = view.parents()[item];
     if (p == kNoItem || p >= view.folder_count) return false;
     if (by_parent[p] < 0) by_parent[p] = view.db().BuildLowerPath(p).find(folder) != std::u16string_view::npos;
     return by_parent[p] == 1;

@@ -21,12 +21,6 @@ SearchView::SearchView(NuskDb* db, const HashInfo* hashes) : db_(db) {
   folder_count = db->folder_count();
   name_count = db->name_count();
   folder_name_count = db->folder_name_count();
-  names = db->name_rows();
-  parents = db->parents();
-  drives = db->drives();
-  name_of_item = db->names_of_items();
-  // All names live in one buffer; rows hold offsets into it.
-  if (name_count) text_base_ = db->NameTextPtr(0) - names[0].text_offset;
   if (hashes && hashes->size() == item_count) {
     hash_values = hashes->values();
     dup_counts = hashes->counts();
@@ -34,6 +28,7 @@ SearchView::SearchView(NuskDb* db, const HashInfo* hashes) : db_(db) {
 }
 
 bool SearchView::IsBelow(uint32_t item, uint32_t folder) const {
+  const uint32_t* parents = this->parents();
   uint32_t p = parents[item];
   // Any depth: the loader refused looping chains, so a chain has at most F folders.
   for (uint32_t depth = 0; p != kNoItem && depth <= folder_count; ++depth) {
@@ -44,14 +39,17 @@ bool SearchView::IsBelow(uint32_t item, uint32_t folder) const {
 }
 
 uint32_t SearchView::ParentPathRank(uint32_t item) const {
-  std::call_once(ranks_once_, [this] { folder_ranks_ = ComputeFolderPathRanks(parents, name_of_item, folder_count); });
-  const uint32_t p = parents[item];
+  std::call_once(ranks_once_,
+                 [this] { folder_ranks_ = ComputeFolderPathRanks(parents(), name_of_item(), folder_count); });
+  const uint32_t p = parents()[item];
   if (p == kNoItem) return kNoParentRank;
   return p < folder_count ? folder_ranks_[p] : folder_count + 1;  // a file as parent: damaged data
 }
 
 void SearchView::ParentPathRanks(const uint32_t* items, size_t count, uint64_t* keys, size_t key_stride) const {
-  std::call_once(ranks_once_, [this] { folder_ranks_ = ComputeFolderPathRanks(parents, name_of_item, folder_count); });
+  std::call_once(ranks_once_,
+                 [this] { folder_ranks_ = ComputeFolderPathRanks(parents(), name_of_item(), folder_count); });
+  const uint32_t* parents = this->parents();
   const uint32_t* ranks = folder_ranks_.data();
   const uint32_t folders = folder_count;
   for (size_t j = 0; j < count; ++j, keys += key_stride) {

@@ -26,24 +26,29 @@ class SearchView {
 
   NuskDb& db() const { return *db_; }
 
-  uint32_t item_count = 0;         // N
-  uint32_t folder_count = 0;       // F: items 0 .. F-1 are folders
-  uint32_t name_count = 0;         // M
-  uint32_t folder_name_count = 0;  // FM
-  const NameRow* names = nullptr;
-  const uint32_t* parents = nullptr;
-  const uint8_t* drives = nullptr;
-  const uint32_t* name_of_item = nullptr;
+  uint32_t item_count = 0;                // N
+  uint32_t folder_count = 0;              // F: items 0 .. F-1 are folders
+  uint32_t name_count = 0;                // M
+  uint32_t folder_name_count = 0;         // FM
   const uint32_t* hash_values = nullptr;  // N or null
   const uint16_t* dup_counts = nullptr;   // N or null
 
+  // The tables, taken from the index when first asked for (a table of a search snapshot
+  // is checked then): a search answered from a few rows never reads the others whole.
+  const NameRow* names() const { return db_->name_rows(); }
+  const uint32_t* parents() const { return db_->parents(); }
+  const uint8_t* drives() const { return db_->drives(); }
+  const uint32_t* name_of_item() const { return db_->names_of_items(); }
+  // The name text buffer: row n's text starts at n.text_offset.
+  const char16_t* text_base() const { return db_->name_text(); }
+
   // Lower-cased text of a name row (NUL-terminated; the kind character precedes it).
-  const char16_t* TextPtr(const NameRow& n) const { return text_base_ + n.text_offset; }
+  const char16_t* TextPtr(const NameRow& n) const { return text_base() + n.text_offset; }
   std::u16string_view Text(const NameRow& n) const { return {TextPtr(n), n.length}; }
-  bool IsFolderName(const NameRow& n) const { return text_base_[n.text_offset - 1] == u'1'; }
+  bool IsFolderName(const NameRow& n) const { return TextPtr(n)[-1] == u'1'; }
 
   bool is_folder(uint32_t item) const { return item < folder_count; }
-  uint32_t parent(uint32_t item) const { return parents[item]; }
+  uint32_t parent(uint32_t item) const { return db_->Parent(item); }
   uint32_t time(uint32_t item) const { return db_->Time(item); }
   uint32_t size_form(uint32_t item) const { return db_->SizeForm(item); }
   bool shown(uint32_t item) const { return db_->GetHideState(item) == HideState::kShown; }
@@ -62,7 +67,6 @@ class SearchView {
 
  private:
   NuskDb* db_;
-  const char16_t* text_base_ = nullptr;
   mutable std::once_flag ranks_once_;
   mutable std::vector<uint32_t> folder_ranks_;
 };

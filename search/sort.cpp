@@ -96,7 +96,7 @@ class Comparer {
 
  private:
   static int Sign(int x) { return (x > 0) - (x < 0); }
-  uint32_t NameIndex(uint32_t i) const { return v_.name_of_item[i]; }
+  uint32_t NameIndex(uint32_t i) const { return v_.name_of_item()[i]; }
   uint32_t Hash(uint32_t i) const { return v_.hash_values ? v_.hash_values[i] : 0; }
   int32_t Dup(uint32_t i) const { return v_.dup_counts ? v_.dup_counts[i] : 0; }
   int32_t FileCount(uint32_t i) const { return v_.is_folder(i) ? db_.FolderFileCount(i) : -1; }
@@ -121,7 +121,7 @@ bool SortByRadix(std::vector<uint32_t>* items, const SortKey& k, const Comparer&
   const uint32_t* in = items->data();
   if (k.id == kSortPath) {  // the commonest whole-list sort: one pass per table
     cmp.view().ParentPathRanks(in, n, &keyed[0].key, sizeof(KeyedItem) / sizeof(uint64_t));
-    const uint32_t* name_of = cmp.view().name_of_item;
+    const uint32_t* name_of = cmp.view().name_of_item();
     for (size_t j = 0; j < n; ++j) keyed[j].item = in[j], keyed[j].tie = name_of[in[j]];
   } else {
     for (size_t j = 0; j < n; ++j)

@@ -68,7 +68,8 @@ TEST_F(BigIndexTest, SlowQueryFindingNothingIsAbandonedWithinBoundedWork) {
   EXPECT_LE(h[0].names_examined, 2 * kStopCheckNames);
   EXPECT_LT(h[0].names_examined, index_->db().name_count());
   EXPECT_FALSE(h[1].abandoned);
-  EXPECT_EQ(h[1].names_examined, index_->db().name_count());
+  // Tested on the few rows the trigram index gives, not on every row.
+  EXPECT_LE(h[1].names_examined, 20u);
   ASSERT_EQ(source_.ResultCount(), 1u);
   EXPECT_EQ(index_->Path(source_.Results()[0]), u"C:\\d23\\file123.txt");
   EXPECT_EQ(listener_.finished.load(), 1);

@@ -11,6 +11,7 @@
 #include "search/find_result.h"
 #include "search/query_parser.h"
 #include "search/query_ranges.h"
+#include "tests/index/index_test_util.h"
 #include "tests/search/search_fixture.h"
 #include "util/casemap.h"
 #include "util/utf.h"
@@ -227,12 +228,15 @@ class World {
   explicit World(uint32_t seed) : rng_(seed) {}
 
   std::u16string Name(bool folder) {
-    static const char16_t kChars[] = u"abcdeabcxy._1 -";
+    // Besides ASCII, a capital whose lower case is another unit and one outside the BMP
+    // (its lower case differs in the second surrogate).
+    static const char16_t* const kChars[] = {u"a", u"b", u"c", u"d", u"e", u"a", u"b", u"c", u"x",         u"y",
+                                             u".", u"_", u"1", u" ", u"-", u"k", u"i", u"Ä", u"\U00010400"};
     std::u16string n;
     const int len = 1 + rng_() % 6;
     for (int k = 0; k < len; ++k) {
-      char16_t c = kChars[rng_() % 15];
-      if (rng_() % 7 == 0 && c >= u'a' && c <= u'z') c -= 32;
+      std::u16string c = kChars[rng_() % std::size(kChars)];
+      if (rng_() % 7 == 0 && c[0] >= u'a' && c[0] <= u'z') c[0] -= 32;
       n += c;
     }
     if (!folder && rng_() % 2) n += std::u16string(u".") + (rng_() % 2 ? u"txt" : u"exe");
@@ -271,6 +275,11 @@ class World {
       const int parent = folders[rng_() % folders.size()];
       add(parent, Name(false), false, (*items)[parent].drive);
     }
+    // Names that hold every trigram of "abcd" or "bcdab" without holding the word.
+    for (const char16_t* name : {u"abcxbcd", u"xbcdab", u"abcd1", u"bcdabcdab"}) {
+      const int parent = folders[rng_() % folders.size()];
+      add(parent, name, false, (*items)[parent].drive);
+    }
     for (const ModelItem& m : *items) {
       if (m.folder) index->Folder(m.path, m.time);
       else index->File(m.path, m.bytes, m.time);
@@ -302,17 +311,21 @@ class World {
     const ModelItem& m = items[rng_() % items.size()];
     const std::u16string& n = m.name;
     const size_t a = rng_() % n.size();
-    const size_t len = 1 + rng_() % std::min<size_t>(4, n.size() - a);
+    const size_t len = 1 + rng_() % std::min<size_t>(5, n.size() - a);
     std::u16string f = n.substr(a, len);
-    for (auto& c : f)
+    for (auto& c : f) {
       if (rng_() % 5 == 0 && c >= u'a' && c <= u'z') c -= 32;
-    return f;
+      // Letters that fold to ASCII from other bytes: the Kelvin sign, dotted capital I.
+      if (rng_() % 3 == 0 && c == u'k') c = u'\u212A';
+      if (rng_() % 3 == 0 && c == u'i') c = u'\u0130';
+    }
+    return rng_() % 6 ? f : ToUpper(f);
   }
 
   std::u16string Word(const std::vector<ModelItem>& items, const TestIndex& index) {
     std::u16string f = Fragment(items);
     if (f.find(u' ') != std::u16string::npos) return u"\"" + f + u"\"";
-    switch (rng_() % 16) {
+    switch (rng_() % 20) {
       case 0: return f + u"*";
       case 1: return u"*" + f;
       case 2: return f + u"*" + Fragment(items);
@@ -333,6 +346,10 @@ class World {
         std::snprintf(buf, sizeof buf, "/hash:%X", index.view().hash_values[rng_() % index.view().item_count]);
         return U16(buf);
       }
+      case 14: return u"qz" + f;  // a trigram that no name holds
+      case 15: return f + Fragment(items);
+      case 16: return u"abcd";
+      case 17: return u"bcdab";
       default: return f;
     }
   }
@@ -397,16 +414,30 @@ void RunSeed(uint32_t seed, int queries) {
     expected.push_back(oracle.Run(lines.back()));
   }
   // The same queries over the index as decoded from its files and as mapped from its
-  // search snapshot, and with every name scan split over two threads.
+  // search snapshot (where words of 3 letters or more take its trigram index), with every
+  // name scan split over two threads, and with a byte of the trigram index damaged.
   const struct {
     bool from_snapshot;
     int threads;
+    bool damaged;
     const char* what;
-  } modes[] = {
-      {false, 1, "decoded, one thread"}, {true, 1, "snapshot, one thread"}, {true, 2, "snapshot, two threads"}};
+  } modes[] = {{false, 1, false, "decoded, one thread"},
+               {true, 1, false, "snapshot, one thread"},
+               {true, 2, false, "snapshot, two threads"},
+               {true, 1, true, "snapshot with a damaged trigram index"}};
   const NameScanSplit saved = CurrentNameScanSplit();
   for (const auto& mode : modes) {
     index.Reload(mode.from_snapshot);
+    if (mode.damaged) {
+      // The trigram "txt" (a key, 8 bytes) is last found in the directory of the index.
+      const std::u16string path = DbPath(index.home(), kSnapName, Env::Default());
+      std::string snap = ReadFile(path);
+      const size_t at = snap.rfind(std::string("t\0x\0t\0\0\0", 8));
+      ASSERT_NE(at, std::string::npos);
+      snap[at] ^= 0x10;
+      WriteFile(path, snap);
+      index.Reload(true);
+    }
     SetNameScanSplit({mode.threads, 0});
     int differences = 0;
     for (int k = 0; k < queries && differences < 5; ++k) {
@@ -417,6 +448,7 @@ void RunSeed(uint32_t seed, int queries) {
                       << "]: engine " << actual.size() << " items, reference " << expected[k].size();
       }
     }
+    if (mode.damaged) { EXPECT_FALSE(index.db().from_snapshot()) << "seed " << seed << ": the damage was not noticed"; }
   }
   SetNameScanSplit(saved);
 }
