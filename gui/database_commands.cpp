@@ -7,6 +7,7 @@
 
 #include "app/console_clean.h"
 #include "gui/accelerators.h"
+#include "gui/instance.h"
 #include "gui/main_window.h"
 #include "gui/resource.h"
 #include "gui/win_menu_text.h"
@@ -30,14 +31,6 @@ constexpr wchar_t kHasherName[] = L"Sumtor.exe";
 
 int Box(HWND owner, std::u16string_view text, UINT flags) {
   return MessageBoxW(owner, W(text).c_str(), L"Nusk", flags);
-}
-
-// The folder of this program's executable, with its separator.
-std::u16string ProgramFolder() {
-  wchar_t path[MAX_PATH * 2] = {};
-  const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH * 2);
-  std::wstring folder(path, n);
-  return U(folder.substr(0, folder.rfind(L'\\') + 1));
 }
 
 INT_PTR CALLBACK IgnoredFoldersProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {

@@ -40,15 +40,25 @@ std::wstring Native(std::string path) {
 
 // Runs `open` (which shows a modal dialog with this caption) and, from a helper thread,
 // reads the text of the dialog's control `id`, then closes the dialog.
-std::u16string DialogControlText(const wchar_t* caption, int id, const std::function<void()>& open) {
+// Runs `open` (which shows a modal dialog captioned `caption`) and reads the text of
+// control `id` from another thread, saving the dialog as <shot>.png when a name is given;
+// then closes it.
+std::u16string DialogControlText(const std::u16string& caption, int id, const std::function<void()>& open,
+                                 const std::string& shot = {}) {
   std::u16string text;
   std::thread reader([&] {
     for (int i = 0; i < 500; ++i, Sleep(10)) {
-      HWND dlg = FindWindowW(L"#32770", caption);
+      HWND dlg = FindWindowW(L"#32770", W(caption).c_str());
       if (!dlg || !IsWindowVisible(dlg)) continue;
       wchar_t buf[1024] = {};
       GetDlgItemTextW(dlg, id, buf, 1023);
       text = U(buf);
+      if (!shot.empty()) {
+        Sleep(300);  // let it paint
+        RECT rc;
+        GetWindowRect(dlg, &rc);
+        if (!SaveScreenPng(rc, shot)) text += u" (no screenshot)";
+      }
       PostMessageW(dlg, WM_COMMAND, IDCANCEL, 0);
       return;
     }
@@ -237,10 +247,14 @@ TEST_F(DatabaseCommandsWindowTest, HasherIsLookedForBesideTheProgramAndElevatedF
 TEST_F(DatabaseCommandsWindowTest, IgnoredFoldersAreListedInADialog) {
   index_.File(u"C:\\docs\\a.txt", 10);
   index_.Build();
-  WindowDriver& d = Open();
-  const std::u16string text =
-      DialogControlText(L"Ignored Folders", IDC_IGNORED_EDIT, [&] { d.window().Command(IDM_DATABASE_SHOW_IGNORED); });
-  EXPECT_EQ(text, u"C:\\skip me\r\nD:\\cache");
+  InEachLanguage({"en", "ja"}, [&](const std::string& code) {
+    WindowDriver& d = Open();
+    const std::u16string caption =
+        CurrentUI() ? CurrentUI()->DialogText(u"dialog.ignored_folders", u"Ignored Folders") : u"Ignored Folders";
+    const std::u16string text = DialogControlText(
+        caption, IDC_IGNORED_EDIT, [&] { d.window().Command(IDM_DATABASE_SHOW_IGNORED); }, "ignored_folders_" + code);
+    EXPECT_EQ(text, u"C:\\skip me\r\nD:\\cache") << code;
+  });
 }
 
 TEST_F(DatabaseCommandsWindowTest, CleanPopupInEnglishAndJapanese) {
