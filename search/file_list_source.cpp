@@ -31,6 +31,11 @@ FileListSource::FileListSource(const SearchView* view, IFileListSourceChangeList
 
 FileListSource::~FileListSource() {
   WaitIdle();
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    stop_ = true;
+  }
+  work_cv_.notify_one();
   if (worker_.joinable()) worker_.join();
 }
 
@@ -51,13 +56,26 @@ void FileListSource::Submit(std::u16string_view query, bool async) {
       return;
     }
     busy_ = true;
+    handed_ = async;
   }
   if (!async) {
-    Worker();
+    SearchUntilIdle();
     return;
   }
-  if (worker_.joinable()) worker_.join();  // a finished earlier worker
-  worker_ = std::thread([this] { Worker(); });
+  if (!worker_.joinable()) worker_ = std::thread([this] { WorkerLoop(); });
+  work_cv_.notify_one();
+}
+
+void FileListSource::WorkerLoop() {
+  for (;;) {
+    {
+      std::unique_lock<std::mutex> lock(mu_);
+      work_cv_.wait(lock, [this] { return handed_ || stop_; });
+      if (!handed_) return;  // stopping, nothing handed over
+      handed_ = false;
+    }
+    SearchUntilIdle();
+  }
 }
 
 void FileListSource::WaitIdle() {
@@ -65,7 +83,7 @@ void FileListSource::WaitIdle() {
   idle_cv_.wait(lock, [this] { return !busy_; });
 }
 
-void FileListSource::Worker() {
+void FileListSource::SearchUntilIdle() {
   for (;;) {
     std::u16string query;
     bool browse;

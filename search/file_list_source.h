@@ -1,7 +1,9 @@
 // FileListSource: the result list of the window and the search worker that fills it as
 // the user types.
 //
-// Submit hands over a query line. At most one worker runs per source; a query submitted
+// Submit hands over a query line. One worker thread serves a source: started by the first
+// asynchronous search and kept, idle, until the source goes (starting a thread for each
+// keystroke costs milliseconds on some systems). A query submitted
 // while it runs raises the new-query flag, which the search (RunQuery, query_runner.h)
 // looks at every 100 candidates / 1024 names, so a superseded search stops within a
 // bounded amount of work and the worker goes on with the latest text. The results are
@@ -57,7 +59,7 @@ class FileListSource {
  public:
   // view: the loaded index (may be replaced with SetView while idle); listener: never null.
   FileListSource(const SearchView* view, IFileListSourceChangeListener* listener);
-  ~FileListSource();  // waits for a running worker
+  ~FileListSource();  // waits for a running search, then ends the worker thread
   FileListSource(const FileListSource&) = delete;
   FileListSource& operator=(const FileListSource&) = delete;
 
@@ -90,7 +92,8 @@ class FileListSource {
   std::vector<SearchStats> History() const;  // the last searches, oldest first
 
  private:
-  void Worker();
+  void WorkerLoop();                                      // the worker thread: waits for work, then SearchUntilIdle
+  void SearchUntilIdle();                                 // searches the current line until no newer one is waiting
   bool Search(const std::u16string& query, bool browse);  // false when abandoned
   // Clears the new-query flag; true when the current line differs from the searched one.
   bool Superseded(const std::u16string& query, bool browse);
@@ -112,7 +115,10 @@ class FileListSource {
   std::vector<uint32_t> results_;
   SortKeys keys_;
   std::vector<SearchStats> history_;
-  bool busy_ = false;
+  bool busy_ = false;    // a search is under way or handed to the worker
+  bool handed_ = false;  // the worker thread has a search to start
+  bool stop_ = false;    // the worker thread is to end
+  std::condition_variable work_cv_;
   std::thread worker_;
 
   std::atomic<bool> new_query_{false};

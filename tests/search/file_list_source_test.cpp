@@ -3,7 +3,9 @@
 // of the submitted line.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <thread>
 
 #include "search/file_list_source.h"
 #include "tests/search/search_fixture.h"
@@ -149,6 +151,34 @@ TEST_F(BigIndexTest, TypingFastEndsWithTheLastText) {
     expected.insert(u"C:\\d" + U16(std::to_string(i % 50)) + u"\\file" + U16(std::to_string(i)) + u".txt");
   }
   EXPECT_EQ(paths, expected);
+}
+
+// One worker thread serves every asynchronous search of a source (a thread per keystroke
+// costs milliseconds on some systems); a synchronous search in between runs on the
+// caller's thread, and the source still ends cleanly with its worker waiting.
+TEST_F(BigIndexTest, OneWorkerThreadServesEveryAsynchronousSearch) {
+  struct ThreadListener : NopFileListSourceChangeListener {
+    void OnSearchStarted(int) override {
+      thread_local int searches_here = 0;
+      most_on_one_thread = std::max(most_on_one_thread.load(), ++searches_here);
+      if (std::this_thread::get_id() == caller) ++on_caller;
+    }
+    std::thread::id caller = std::this_thread::get_id();
+    std::atomic<int> most_on_one_thread{0}, on_caller{0};
+  } listener;
+  {
+    FileListSource source(&index_->view(), &listener);
+    for (const char16_t* q : {u"file1", u"file22", u"d7"}) {
+      source.Submit(q, true);
+      source.WaitIdle();
+    }
+    source.Submit(u"file3", false);
+    source.Submit(u"file4", true);
+    source.WaitIdle();
+    EXPECT_EQ(source.ResultCount(), 11111u);  // file4, file40..49, ..., file40000..49999
+  }
+  EXPECT_EQ(listener.most_on_one_thread.load(), 4);
+  EXPECT_EQ(listener.on_caller.load(), 1);
 }
 
 class FileListSourceTest : public ::testing::Test {
