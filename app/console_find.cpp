@@ -187,10 +187,12 @@ int FindCommand(const Args& args, const FindIo& io) {
   options.hide_hidden = false;
   options.sort = false;
   options.partial = PartialFolder::kItemPath;
+  std::u16string line;  // one buffer for every printed path
   options.on_item = [&](uint32_t item) {
-    std::u16string path = io.drives.ToNativePath(db.BuildPath(item, true));
-    path += opt.end;
-    io.result(path);
+    line.clear();
+    io.drives.AppendNativePath(db.BuildPath(item, true), &line);
+    line += opt.end;
+    io.result(line);
     ++found;
   };
   StopCheck stop;

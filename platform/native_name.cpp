@@ -77,15 +77,23 @@ std::u16string NameFromNative(std::string_view bytes) { return Decode(bytes, tru
 std::u16string PathFromNative(std::string_view bytes) { return Decode(bytes, false); }
 
 std::string NativeFromPath(std::u16string_view text) {
-  std::string out;
-  out.reserve(text.size());
+  // Sized once for the longest result and cut to what was written: every path `find`
+  // prints goes through here.
+  std::string out(3 * text.size(), '\0');
+  char* end = out.data();
   for (size_t i = 0; i < text.size();) {
-    if (StandsForByte(text[i])) {
-      out.push_back(static_cast<char>(text[i++] - kByteBase));
+    const char16_t c = text[i];
+    if (c < 0x80) {
+      *end++ = static_cast<char>(c);
+      ++i;
+    } else if (StandsForByte(c)) {
+      *end++ = static_cast<char>(c - kByteBase);
+      ++i;
     } else {
-      AppendUtf8(out, NextCodePoint(text, &i));
+      end = PutUtf8(end, NextCodePoint(text, &i));
     }
   }
+  out.resize(static_cast<size_t>(end - out.data()));
   return out;
 }
 

@@ -23,7 +23,9 @@ struct OptionalEntryPoints {
 // decoded from UTF-8.
 std::vector<std::u16string> CommandLineArguments(int argc, char** argv);
 
-// Sets the C runtime locale of every category to the user's default.
+// Sets the C runtime locale to the user's default: every category on Windows; on POSIX
+// the categories the program's C library calls read (character set, numbers, messages),
+// the others staying "C".
 void UseUserLocale();
 
 // Windows: true on version 6.0 (Vista) or later (VerifyVersionInfoW). POSIX: true.

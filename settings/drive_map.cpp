@@ -113,22 +113,35 @@ bool DriveMap::Locate(std::u16string_view index_path, std::u16string* root, std:
 }
 
 std::u16string DriveMap::ToNativePath(std::u16string_view index_path) const {
-  if (native_ || index_path.size() < 2 || index_path[1] != u':') return std::u16string(index_path);
-  int i = LetterIndex(index_path[0]);
-  if (i < 0 || targets_[i].empty()) return std::u16string(index_path);
-  std::u16string rest(index_path.substr(2));
-  for (char16_t& c : rest) {
+  std::u16string shown;
+  AppendNativePath(index_path, &shown);
+  return shown;
+}
+
+void DriveMap::AppendNativePath(std::u16string_view index_path, std::u16string* out) const {
+  const int i = native_ || index_path.size() < 2 || index_path[1] != u':' ? -1 : LetterIndex(index_path[0]);
+  if (i < 0 || targets_[i].empty()) {
+    out->append(index_path);
+    return;
+  }
+  const std::u16string_view rest = index_path.substr(2);
+  const std::u16string& root = targets_[i];
+  out->reserve(out->size() + root.size() + rest.size() + 1);
+  if (!folder_[i]) {
+    out->push_back(static_cast<char16_t>(u'A' + i));
+    out->push_back(u':');
+  } else if (rest.empty() || rest == u"\\") {
+    *out += root;
+    if (!rest.empty() && root != u"/") out->push_back(u'/');
+    return;
+  } else if (root != u"/") {
+    *out += root;  // rest starts with the separator
+  }
+  for (char16_t c : rest) {
     if (c == u'\\') c = u'/';
     else if (c == kEscapedBackslash) c = u'\\';  // a '\' inside a POSIX name
+    out->push_back(c);
   }
-  if (!folder_[i]) {
-    std::u16string shown{static_cast<char16_t>(u'A' + i), u':'};
-    return shown + rest;
-  }
-  const std::u16string& root = targets_[i];
-  if (rest.empty() || rest == u"/") return root == u"/" || rest.empty() ? root : root + u"/";
-  if (root == u"/") return rest;  // rest starts with '/'
-  return root + rest;
 }
 
 bool DriveMap::FromNativePath(std::u16string_view native_path, std::u16string* index_path) const {

@@ -48,6 +48,8 @@ class DriveMap {
   // Index path -> shown path. "C:" and "C:\" give the root itself; an unmapped letter
   // or a path without a drive part is returned unchanged.
   std::u16string ToNativePath(std::u16string_view index_path) const;
+  // The same, appended to *out (a buffer reused for many paths allocates once).
+  void AppendNativePath(std::u16string_view index_path, std::u16string* out) const;
 
   // Where an index path lives on this machine, split for opening without following links
   // below the drive (OpenBelow): the drive's folder ("C:\\" on Windows, the mapped folder

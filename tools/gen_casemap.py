@@ -21,7 +21,7 @@ with open(path, encoding="ascii") as f:
 
 def emit(name, pairs):
     print(f"// {len(pairs)} simple mappings, sorted by code point.")
-    print(f"static const CasePair {name}[] = {{")
+    print(f"static constexpr CasePair {name}[] = {{")
     for i in range(0, len(pairs), 4):
         row = ", ".join(f"{{0x{a:04X}, 0x{b:04X}}}" for a, b in pairs[i:i + 4])
         print(f"    {row},")

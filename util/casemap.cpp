@@ -13,23 +13,27 @@ struct CasePair {
 };
 #include "util/casemap_table.inc"
 
-// Flat BMP tables (2 x 128 KiB) built once: lower-casing runs for every name of a build.
+// Flat BMP tables (2 x 128 KiB): lower-casing runs for every name of a build. Computed by
+// the compiler, so they lie in the program's read-only data and a short process (a console
+// search) reads only the pages it uses instead of filling 256 KiB of fresh memory.
 struct BmpTables {
   std::array<char16_t, 0x10000> lower;
   std::array<char16_t, 0x10000> upper;
-  BmpTables() {
-    for (uint32_t i = 0; i < 0x10000; ++i) lower[i] = upper[i] = static_cast<char16_t>(i);
-    for (const CasePair& p : kToLower)
-      if (p.from < 0x10000 && p.to < 0x10000) lower[p.from] = static_cast<char16_t>(p.to);
-    for (const CasePair& p : kToUpper)
-      if (p.from < 0x10000 && p.to < 0x10000) upper[p.from] = static_cast<char16_t>(p.to);
-  }
 };
 
-const BmpTables& Tables() {
-  static const BmpTables tables;
-  return tables;
+constexpr BmpTables MakeTables() {
+  BmpTables t{};
+  for (uint32_t i = 0; i < 0x10000; ++i) t.lower[i] = t.upper[i] = static_cast<char16_t>(i);
+  for (const CasePair& p : kToLower)
+    if (p.from < 0x10000 && p.to < 0x10000) t.lower[p.from] = static_cast<char16_t>(p.to);
+  for (const CasePair& p : kToUpper)
+    if (p.from < 0x10000 && p.to < 0x10000) t.upper[p.from] = static_cast<char16_t>(p.to);
+  return t;
 }
+
+constexpr BmpTables kTables = MakeTables();
+
+const BmpTables& Tables() { return kTables; }
 
 template <size_t N>
 char32_t Lookup(const CasePair (&pairs)[N], char32_t cp) {

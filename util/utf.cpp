@@ -2,22 +2,28 @@
 
 namespace nusk {
 
-void AppendUtf8(std::string& out, char32_t cp) {
+char* PutUtf8(char* out, char32_t cp) {
   if (cp < 0x80) {
-    out.push_back(static_cast<char>(cp));
+    *out++ = static_cast<char>(cp);
   } else if (cp < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    *out++ = static_cast<char>(0xC0 | (cp >> 6));
+    *out++ = static_cast<char>(0x80 | (cp & 0x3F));
   } else if (cp < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    *out++ = static_cast<char>(0xE0 | (cp >> 12));
+    *out++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    *out++ = static_cast<char>(0x80 | (cp & 0x3F));
   } else {
-    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    *out++ = static_cast<char>(0xF0 | (cp >> 18));
+    *out++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    *out++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    *out++ = static_cast<char>(0x80 | (cp & 0x3F));
   }
+  return out;
+}
+
+void AppendUtf8(std::string& out, char32_t cp) {
+  char bytes[4];
+  out.append(bytes, static_cast<size_t>(PutUtf8(bytes, cp) - bytes));
 }
 
 namespace {
@@ -42,9 +48,16 @@ char32_t NextCodePoint(std::u16string_view text, size_t* i) {
 }
 
 std::string ToUtf8(std::u16string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (size_t i = 0; i < text.size();) AppendUtf8(out, NextCodePoint(text, &i));
+  std::string out(3 * text.size(), '\0');
+  char* end = out.data();
+  for (size_t i = 0; i < text.size();) {
+    if (text[i] < 0x80) {
+      *end++ = static_cast<char>(text[i++]);
+    } else {
+      end = PutUtf8(end, NextCodePoint(text, &i));
+    }
+  }
+  out.resize(static_cast<size_t>(end - out.data()));
   return out;
 }
 

@@ -16,6 +16,11 @@ char32_t NextCodePoint(std::u16string_view text, size_t* i);
 // Appends one code point (at most U+10FFFF) as UTF-8.
 void AppendUtf8(std::string& out, char32_t cp);
 
+// Writes one code point (at most U+10FFFF) as UTF-8 at out, which has room for 4 bytes;
+// returns the end of what it wrote. For converting loops that size their output once:
+// a UTF-16 unit needs at most 3 bytes (a surrogate pair, two units, takes 4).
+char* PutUtf8(char* out, char32_t cp);
+
 // Latin-1 / ASCII bytes widened one to one (the database's 8-bit names).
 std::u16string FromLatin1(std::string_view bytes);
 

@@ -29,9 +29,10 @@ class ProgramTest : public ::testing::Test {
   }
 
   // Runs nusk; the default home on POSIX goes to the test's own folder.
-  ChildResult Run(std::vector<std::u16string> args) {
+  ChildResult Run(std::vector<std::u16string> args, std::vector<std::pair<std::u16string, std::u16string>> env = {}) {
     ChildOptions options;
     options.env = {{u"XDG_DATA_HOME", scratch_.Sub(u"xdg")}, {u"HOME", scratch_.Sub(u"home")}};
+    options.env.insert(options.env.end(), env.begin(), env.end());
     ChildResult r;
     Status s = RunChild(testing::NuskExecutable(), args, options, 60000, &r);
     EXPECT_TRUE(s.ok()) << s.message();
@@ -137,6 +138,30 @@ TEST_F(ProgramTest, NoArgumentsIsGui) {
   EXPECT_EQ(none.err, gui.err);
   EXPECT_EQ(dbdir_only.err, gui.err);
   EXPECT_EQ(dbdir_only.exit_code, gui.exit_code);
+}
+
+// The Linux program serves `find` from the C library's allocator and every other command
+// from jemalloc, which prints its statistics at exit when MALLOC_CONF asks for them.
+TEST_F(ProgramTest, OnlyFindStartsWithoutJemalloc) {
+#ifndef NUSK_JEMALLOC_LINKED
+  GTEST_SKIP() << "built without jemalloc";
+#else
+  const std::u16string db = scratch_.Sub(u"db");
+  const struct {
+    std::vector<std::u16string> args;
+    bool jemalloc;
+  } cases[] = {
+      {{u"find", u"--dbdir", db, u"abc"}, false},
+      {{u"--dbdir", db, u"find", u"--help"}, false},
+      {{u"-v", u"--dbdir", db}, true},
+      {{u"test", u"--dbdir", db, u"find"}, true},
+  };
+  for (const auto& c : cases) {
+    ChildResult r = Run(c.args, {{u"MALLOC_CONF", u"stats_print:true"}});
+    EXPECT_EQ(r.err.find("jemalloc statistics") != std::string::npos, c.jemalloc)
+        << ToUtf8(c.args[0]) << " " << ToUtf8(c.args[1]) << ": " << r.err.substr(0, 200);
+  }
+#endif
 }
 
 }  // namespace
