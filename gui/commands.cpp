@@ -11,6 +11,7 @@
 
 #include "gui/accelerators.h"
 #include "gui/main_window.h"
+#include "gui/program_icon.h"
 #include "gui/resource.h"
 #include "gui/shortcut_dialog.h"
 #include "gui/text_config_dialog.h"
@@ -79,32 +80,15 @@ HMENU FindPopupWith(HMENU menu, UINT id) {
   return nullptr;
 }
 
-std::u16string Expand(std::u16string_view text) {
-  const std::wstring in = W(text);
-  const DWORD n = ExpandEnvironmentStringsW(in.c_str(), nullptr, 0);
-  if (n == 0) return std::u16string(text);
-  std::wstring out(n, L'\0');
-  const DWORD got = ExpandEnvironmentStringsW(in.c_str(), out.data(), n);
-  if (got == 0 || got > n) return std::u16string(text);
-  out.resize(got - 1);
-  return U(out);
-}
-
 // The small icon of the program a command line starts, as a menu bitmap; null when the
 // program is not found. Kept for the life of the process, one per program.
 HBITMAP ProgramBitmap(std::u16string_view expanded_command) {
-  static std::map<std::wstring, HBITMAP> cache;
-  const std::wstring program = W(CommandProgram(expanded_command));
-  if (program.empty()) return nullptr;
-  wchar_t found[MAX_PATH] = {};
-  const DWORD n = SearchPathW(nullptr, program.c_str(), L".exe", MAX_PATH, found, nullptr);
-  if (n == 0 || n >= MAX_PATH) return nullptr;
-  const std::wstring key = found;
-  if (auto it = cache.find(key); it != cache.end()) return it->second;
-  HICON icon = nullptr;
+  static std::map<std::u16string, HBITMAP> cache;
+  const std::u16string program = CommandProgram(expanded_command);
+  if (auto it = cache.find(program); it != cache.end()) return it->second;
   HBITMAP bitmap = nullptr;
-  if (ExtractIconExW(found, 0, nullptr, &icon, 1) > 0 && icon) {
-    const int cx = GetSystemMetrics(SM_CXSMICON), cy = GetSystemMetrics(SM_CYSMICON);
+  const int cx = GetSystemMetrics(SM_CXSMICON), cy = GetSystemMetrics(SM_CYSMICON);
+  if (HICON icon = ProgramIcon(expanded_command, cx)) {
     BITMAPINFO bi{};
     bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
     bi.bmiHeader.biWidth = cx;
@@ -125,7 +109,7 @@ HBITMAP ProgramBitmap(std::u16string_view expanded_command) {
     ReleaseDC(nullptr, screen);
     DestroyIcon(icon);
   }
-  cache[key] = bitmap;
+  cache[program] = bitmap;
   return bitmap;
 }
 
@@ -153,7 +137,7 @@ void MainWindow::FillMoreActions(HMENU popup) {
     std::wstring text = W(actions[i].name);
     const std::u16string keys = ShortcutTextOf(shortcuts_, id);
     if (!keys.empty()) text += L"\t" + W(keys);
-    const std::u16string expanded = Expand(actions[i].command);
+    const std::u16string expanded = ExpandEnvironment(actions[i].command);
     const bool grey = !selected && NeedsSelection(expanded);
     AppendMenuW(popup, MF_STRING | (grey ? MF_GRAYED : 0), id, text.c_str());
     if (HBITMAP icon = ProgramBitmap(expanded)) {
@@ -185,7 +169,7 @@ void MainWindow::RunCustomAction(size_t index) {
   const std::vector<CustomAction> actions = ReadCustomActions(settings_);
   if (index >= actions.size()) return;
   std::u16string path;
-  if (NeedsSelection(Expand(actions[index].command))) {
+  if (NeedsSelection(ExpandEnvironment(actions[index].command))) {
     const std::vector<uint32_t> rows = list_.SelectedRows();
     if (rows.empty()) {
       MessageBoxW(hwnd_, W(Tr(u"MSG.NO_FILE_SELECTED", u"Please select a file first")).c_str(), L"Nusk",
@@ -194,7 +178,7 @@ void MainWindow::RunCustomAction(size_t index) {
     }
     path = list_.FullPath(rows.front());
   }
-  std::wstring line = W(CustomActionCommandLine(actions[index].command, Expand, path));
+  std::wstring line = W(CustomActionCommandLine(actions[index].command, ExpandEnvironment, path));
   STARTUPINFOW si{};
   si.cb = sizeof(si);
   PROCESS_INFORMATION pi{};
@@ -216,7 +200,11 @@ void MainWindow::ConfigureCustomActions(HWND owner) {
                                 false,
                                 CustomActionsText(ReadCustomActions(settings_)),
                                 [this](std::u16string_view text) { return ApplyCustomActionsText(settings_, text); }};
-  RunTextConfigDialog(owner ? owner : hwnd_, dialog);
+  if (!RunTextConfigDialog(owner ? owner : hwnd_, dialog)) return;
+  // The toolbar's action buttons follow their actions by name (a removed one goes).
+  toolbar_.SetSlots(toolbar_.Slots(), ReadCustomActions(settings_));
+  SaveToolbar();
+  Layout();
 }
 
 void MainWindow::ConfigureShortcuts(HWND owner) {

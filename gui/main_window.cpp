@@ -548,7 +548,8 @@ void MainWindow::Command(int id) {
       ofn.nMaxFile = MAX_PATH;
       ofn.lpstrTitle = title.c_str();
       ofn.lpstrDefExt = L"csv";
-      ofn.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST;
+      // The dialog would otherwise make the chosen folder the process's current folder.
+      ofn.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
       if (GetSaveFileNameW(&ofn)) list_.Export(U(file));
       break;
     }

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <iterator>
+#include <map>
 
 #include "gui/accelerators.h"
+#include "gui/program_icon.h"
 #include "gui/resource.h"
 #include "l10n/mui.h"
 #include "platform/win32/win_text.h"
@@ -14,6 +16,8 @@ namespace {
 
 constexpr int kToolbarId = 1004;
 constexpr int kRebarId = 1005;
+// The standard image of a custom action whose program is not found (an opened file).
+constexpr int kGenericActionImage = STD_FILEOPEN;
 
 // Buttons whose commands have no name in the shortcut table.
 struct NameId {
@@ -59,7 +63,7 @@ MainToolbar::~MainToolbar() {
 }
 
 bool MainToolbar::Create(HWND owner, bool visible, bool big, const std::vector<ToolbarSlot>& slots,
-                         const std::vector<std::u16string>& actions) {
+                         const std::vector<CustomAction>& actions) {
   owner_ = owner;
   big_ = big;
   actions_ = actions;
@@ -102,6 +106,30 @@ void MainToolbar::MakeToolbar() {
     TBADDBITMAP ab{HINST_COMMCTRL, sets[i]};
     image_base_[i] = static_cast<int>(SendMessageW(toolbar_, TB_ADDBITMAP, 0, reinterpret_cast<LPARAM>(&ab)));
   }
+  HIMAGELIST list = reinterpret_cast<HIMAGELIST>(SendMessageW(toolbar_, TB_GETIMAGELIST, 0, 0));
+  system_images_ = list ? ImageList_GetImageCount(list) : 0;
+}
+
+// Each custom action's image: its program's icon, one image per program after the system
+// images, or the generic image when the program is not found. The list is cut back to the
+// system images first, so making the buttons again never grows it.
+void MainToolbar::AddActionImages() {
+  action_images_.assign(actions_.size(), ImageIndex(ToolbarImageSet::kStandard, kGenericActionImage));
+  HIMAGELIST list = reinterpret_cast<HIMAGELIST>(SendMessageW(toolbar_, TB_GETIMAGELIST, 0, 0));
+  if (!list || !system_images_) return;
+  ImageList_SetImageCount(list, static_cast<UINT>(system_images_));
+  std::map<std::u16string, int> by_program;
+  for (size_t i = 0; i < actions_.size() && i < kMaxCustomActions; ++i) {
+    const std::u16string expanded = ExpandEnvironment(actions_[i].command);
+    const auto [it, fresh] = by_program.try_emplace(CommandProgram(expanded), -1);
+    if (fresh) {
+      if (HICON icon = ProgramIcon(expanded, big_ ? 24 : 16)) {
+        it->second = ImageList_AddIcon(list, icon);
+        DestroyIcon(icon);
+      }
+    }
+    if (it->second >= 0) action_images_[i] = it->second;
+  }
 }
 
 int MainToolbar::ImageIndex(ToolbarImageSet set, int image) const {
@@ -124,10 +152,10 @@ TBBUTTON MainToolbar::ButtonFor(const ToolbarButtonDef& def) {
 TBBUTTON MainToolbar::ActionButton(size_t action_index) {
   TBBUTTON b{};
   b.idCommand = IDM_CUSTOM_ACTION_FIRST + static_cast<int>(action_index);
-  b.iBitmap = ImageIndex(ToolbarImageSet::kStandard, 7);  // an opened file
+  b.iBitmap = action_images_[action_index];
   b.fsState = TBSTATE_ENABLED;
   b.fsStyle = BTNS_BUTTON | BTNS_AUTOSIZE | BTNS_SHOWTEXT;
-  texts_.push_back(W(actions_[action_index]));
+  texts_.push_back(W(actions_[action_index].name));
   b.iString = reinterpret_cast<INT_PTR>(texts_.back().c_str());
   return b;
 }
@@ -136,6 +164,7 @@ void MainToolbar::AddSlots(const std::vector<ToolbarSlot>& slots) {
   if (!toolbar_) return;
   while (SendMessageW(toolbar_, TB_BUTTONCOUNT, 0, 0) > 0) SendMessageW(toolbar_, TB_DELETEBUTTON, 0, 0);
   texts_.clear();
+  AddActionImages();
   std::vector<TBBUTTON> buttons;
   for (const ToolbarSlot& s : slots) {
     switch (s.kind) {
@@ -150,7 +179,8 @@ void MainToolbar::AddSlots(const std::vector<ToolbarSlot>& slots) {
           buttons.push_back(ButtonFor(*def));
         break;
       case ToolbarSlot::Kind::kCustomAction: {
-        const auto it = std::find(actions_.begin(), actions_.end(), s.action);
+        const auto it =
+            std::find_if(actions_.begin(), actions_.end(), [&](const CustomAction& a) { return a.name == s.action; });
         const size_t index = static_cast<size_t>(it - actions_.begin());
         if (it != actions_.end() && index < 24) buttons.push_back(ActionButton(index));
         break;
@@ -204,7 +234,7 @@ std::vector<ToolbarSlot> MainToolbar::Slots() const {
     }
     const int action = b.idCommand - IDM_CUSTOM_ACTION_FIRST;
     if (action >= 0 && static_cast<size_t>(action) < actions_.size()) {
-      slots.push_back(ToolbarSlot::Action(actions_[static_cast<size_t>(action)]));
+      slots.push_back(ToolbarSlot::Action(actions_[static_cast<size_t>(action)].name));
       continue;
     }
     for (const ToolbarButtonDef& def : ToolbarButtons()) {
@@ -217,7 +247,7 @@ std::vector<ToolbarSlot> MainToolbar::Slots() const {
   return slots;
 }
 
-void MainToolbar::SetSlots(const std::vector<ToolbarSlot>& slots, const std::vector<std::u16string>& actions) {
+void MainToolbar::SetSlots(const std::vector<ToolbarSlot>& slots, const std::vector<CustomAction>& actions) {
   actions_ = actions;
   AddSlots(slots);
   FitBand();

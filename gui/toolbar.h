@@ -1,6 +1,6 @@
 // The main window's classic toolbar: a toolbar control in a rebar above the search box,
 // with the buttons of ui/toolbar_layout.h, small or large images, the system's
-// customisation dialog and buttons for custom actions.
+// customisation dialog and buttons for custom actions with their programs' icons.
 #pragma once
 #include <windows.h>
 
@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "ui/custom_actions.h"
 #include "ui/toolbar_layout.h"
 
 namespace nusk {
@@ -26,9 +27,9 @@ class MainToolbar {
   MainToolbar& operator=(const MainToolbar&) = delete;
 
   // Creates the rebar (hidden unless `visible`) as a child of owner, which receives the
-  // toolbar's commands and notifications. `actions`: the custom actions' names in order.
+  // toolbar's commands and notifications. `actions`: the custom actions in order.
   bool Create(HWND owner, bool visible, bool big, const std::vector<ToolbarSlot>& slots,
-              const std::vector<std::u16string>& actions);
+              const std::vector<CustomAction>& actions);
   HWND rebar() const { return rebar_; }
   HWND toolbar() const { return toolbar_; }
   bool shown() const { return shown_; }
@@ -40,7 +41,7 @@ class MainToolbar {
   std::vector<ToolbarSlot> Slots() const;
   // Puts these buttons on the toolbar; custom actions are matched by name against `actions`
   // (the current list), and one whose name is gone is left out.
-  void SetSlots(const std::vector<ToolbarSlot>& slots, const std::vector<std::u16string>& actions);
+  void SetSlots(const std::vector<ToolbarSlot>& slots, const std::vector<CustomAction>& actions);
   // Large or small images: the toolbar is made again with the same buttons.
   void SetBig(bool big);
   void Show(bool show);
@@ -65,6 +66,7 @@ class MainToolbar {
  private:
   void MakeToolbar();
   void AddSlots(const std::vector<ToolbarSlot>& slots);
+  void AddActionImages();
   TBBUTTON ButtonFor(const ToolbarButtonDef& def);
   TBBUTTON ActionButton(size_t action_index);
   void FitBand();
@@ -77,8 +79,10 @@ class MainToolbar {
   bool shown_ = false;
   bool nav_shown_ = true;
   int image_base_[3] = {0, 0, 0};
-  std::vector<std::u16string> actions_;  // custom action names; button i is action i
-  std::deque<std::wstring> texts_;       // the texts the buttons point at (stable addresses)
+  int system_images_ = 0;              // the images before the custom actions' icons
+  std::vector<CustomAction> actions_;  // button i is action i
+  std::vector<int> action_images_;     // action i's image
+  std::deque<std::wstring> texts_;     // the texts the buttons point at (stable addresses)
   std::vector<ToolbarSlot> before_customize_;
 };
 

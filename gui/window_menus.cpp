@@ -32,12 +32,6 @@ namespace {
 
 constexpr size_t kMaxNamedInMenu = IDM_NAMED_SEARCH_LAST - IDM_NAMED_SEARCH_FIRST + 1;
 
-std::vector<std::u16string> ActionNames(const SettingsFile& settings) {
-  std::vector<std::u16string> names;
-  for (const CustomAction& a : ReadCustomActions(settings)) names.push_back(a.name);
-  return names;
-}
-
 void Check(HWND hwnd, UINT id, bool on) { CheckMenuItem(GetMenu(hwnd), id, on ? MF_CHECKED : MF_UNCHECKED); }
 
 void Clear(HMENU popup) {
@@ -117,7 +111,7 @@ void MainWindow::CreateToolbar() {
   };
   toolbar_.ShowNavButtons(options_.nav_buttons);
   toolbar_.Create(hwnd_, shown, GetFlag(settings_, SettingId::kBigToolbar), saved ? *saved : DefaultToolbarSlots(),
-                  ActionNames(settings_));
+                  ReadCustomActions(settings_));
   Check(hwnd_, IDM_VIEW_TOOLBAR, shown);
   Check(hwnd_, IDM_VIEW_NAV_BUTTONS, options_.nav_buttons);
   UpdateNavButtons();

@@ -1,10 +1,12 @@
 // The window's Clean, content-hash and ignored-folder commands in a real window in this
 // process: cleaning one drive and everything, refused under the build lock; the
 // same-content search over "nusk.hash" as Sumtor.exe writes it, read again on request;
-// starting the hashing tool; the ignored-folders dialog.
+// starting the hashing tool; the ignored-folders dialog; another database location chosen
+// in the system's folder picker and the home shown by the shell.
 #include <windows.h>
 
 #include <commctrl.h>
+#include <shlobj.h>
 
 #include <gtest/gtest.h>
 
@@ -13,6 +15,7 @@
 #include <set>
 #include <thread>
 
+#include "app/home.h"
 #include "gui/resource.h"
 #include "l10n/builtin_ui.h"
 #include "l10n/mui.h"
@@ -21,6 +24,8 @@
 #include "scan/build_command.h"
 #include "search/hash_file.h"
 #include "settings/drive_map.h"
+#include "settings/process_state.h"
+#include "settings/recent_list.h"
 #include "tests/gui/window_driver.h"
 #include "util/utf.h"
 
@@ -66,6 +71,16 @@ std::u16string DialogControlText(const std::u16string& caption, int id, const st
   open();
   reader.join();
   return text;
+}
+
+// A top-level window of another process with this title, null when none.
+HWND OtherProcessWindow(const std::wstring& title) {
+  for (HWND w = FindWindowW(nullptr, title.c_str()); w; w = FindWindowExW(nullptr, w, nullptr, title.c_str())) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    if (pid != GetCurrentProcessId()) return w;
+  }
+  return nullptr;
 }
 
 class DatabaseCommandsWindowTest : public ::testing::Test {
@@ -284,6 +299,69 @@ TEST_F(DatabaseCommandsWindowTest, CleanPopupInEnglishAndJapanese) {
         << shot;
     driver_.reset();
   }
+}
+
+// Browse... in the system's folder picker (answered from a helper thread): the chosen folder
+// is the next start's home and heads the recent locations, and the restart offer names it
+// (declined). Open Database Location shows the home in a window of the shell.
+TEST_F(DatabaseCommandsWindowTest, BrowseInTheFolderPickerAndOpenTheHomeInTheShell) {
+  index_.File(u"C:\\docs\\a.txt", 10);
+  index_.Build();
+  const std::u16string elsewhere = index_.dir().Sub(u"elsewhere");
+  ASSERT_TRUE(CreateDirectoryW(W(elsewhere).c_str(), nullptr));
+  OleInitialize(nullptr);  // as the program's start does: the picker needs it
+  WindowDriver& d = Open();
+  std::thread picker([&] {
+    for (int i = 0; i < 2000; ++i, Sleep(10)) {
+      HWND dlg = FindWindowExW(nullptr, nullptr, L"#32770", nullptr);
+      HWND tree = dlg ? FindWindowExW(dlg, nullptr, WC_TREEVIEWW, nullptr) : nullptr;
+      if (!tree || GetWindow(dlg, GW_OWNER) != d.hwnd() || !IsWindowVisible(dlg)) continue;
+      // Chosen again until the tree shows it: the dialog selects its start folder once it has filled the tree.
+      SendMessageW(dlg, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(W(elsewhere).c_str()));
+      wchar_t text[MAX_PATH] = {};
+      TVITEMW item{};
+      item.mask = TVIF_TEXT;
+      item.hItem = TreeView_GetSelection(tree);
+      item.pszText = text;
+      item.cchTextMax = MAX_PATH;
+      if (!item.hItem || !TreeView_GetItem(tree, &item) || lstrcmpW(text, L"elsewhere") != 0) continue;
+      PostMessageW(dlg, WM_COMMAND, IDOK, 0);
+      return;
+    }
+  });
+  // As with "--dbdir": the choice is kept in this home's settings.
+  const std::u16string override = Process().folder_override;
+  Process().folder_override = index_.home();
+  {
+    MessageBoxCatcher offer(IDNO);
+    SendMessageW(d.hwnd(), WM_COMMAND, IDM_DATABASE_LOAD_BROWSE, 0);
+    picker.join();
+    Process().folder_override = override;
+    EXPECT_NE(offer.text().find(elsewhere + u"\\"), std::u16string::npos) << ToUtf8(offer.text());
+  }
+  EXPECT_EQ(ResolveHome(Env::Default(), Profile::Default(), index_.home()), elsewhere + u"\\");
+  const SettingsFile settings(index_.home() + u"nusk.ini");
+  EXPECT_EQ(settings.ReadText(u"RecentDbLocations", RecentList::KeyFor(0)), elsewhere + u"\\");
+  EXPECT_EQ(settings.ReadText(u"RecentDbLocations", RecentList::KeyFor(1)), index_.home());
+  EXPECT_TRUE(IsWindow(d.hwnd()));
+
+  // The shell's window is titled with the folder's name.
+  std::u16string name = index_.home().substr(0, index_.home().size() - 1);
+  name = name.substr(name.rfind(u'\\') + 1);
+  SendMessageW(d.hwnd(), WM_COMMAND, IDM_TOOLS_OPEN_DB_LOCATION, 0);
+  HWND shown = nullptr;
+  EXPECT_TRUE(PumpUntil(
+      &d.window(), [&] { return (shown = OtherProcessWindow(W(name))) != nullptr; }, 20000))
+      << ToUtf8(name);
+  if (shown) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(shown, &pid);
+    HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, pid);
+    PostMessageW(shown, WM_CLOSE, 0, 0);
+    if (WaitForSingleObject(process, 10000) != WAIT_OBJECT_0) TerminateProcess(process, 1);
+    CloseHandle(process);
+  }
+  OleUninitialize();
 }
 
 }  // namespace

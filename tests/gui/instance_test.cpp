@@ -1,12 +1,15 @@
 // The window's life between processes: real "nusk.exe gui" processes under one home
 // folder, the hand-over of a search from a second start, the refusal while a build runs,
-// the question after an abnormal end, and the crash handler.
+// the question after an abnormal end, the crash handler, and the restart after the
+// database location changed.
 #include <windows.h>
 
 #include <commctrl.h>
+#include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
+#include "gui/resource.h"
 #include "gui/tray_icon.h"
 #include "index/db_files.h"
 #include "l10n/builtin_ui.h"
@@ -15,6 +18,7 @@
 #include "platform/win32/win_text.h"
 #include "search/query_parser.h"
 #include "search/query_runner.h"
+#include "settings/recent_list.h"
 #include "tests/app/nusk_child.h"
 #include "tests/gui/window_driver.h"
 #include "util/utf.h"
@@ -105,6 +109,18 @@ std::u16string AnswerBox(int button, int ms, const std::string& shot = "") {
   return text;
 }
 
+// The process that started process pid (0 when unknown).
+DWORD ParentOf(DWORD pid) {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof(entry);
+  DWORD parent = 0;
+  for (BOOL ok = Process32FirstW(snapshot, &entry); ok; ok = Process32NextW(snapshot, &entry))
+    if (entry.th32ProcessID == pid) parent = entry.th32ParentProcessID;
+  CloseHandle(snapshot);
+  return parent;
+}
+
 class InstanceTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -162,9 +178,9 @@ class InstanceTest : public ::testing::Test {
   }
 
   // What the index answers for a search text (the oracle for the window's count).
-  size_t Matches(std::u16string_view text) {
+  size_t Matches(std::u16string_view text, TestIndex* index = nullptr) {
     RunOptions options;
-    return RunQuery(index_.view(), ParseQuery(text), TermContext{}, options).items.size();
+    return RunQuery((index ? index : &index_)->view(), ParseQuery(text), TermContext{}, options).items.size();
   }
 
   TestIndex index_;
@@ -334,6 +350,44 @@ TEST_F(InstanceTest, CrashWritesDumpAndLogWithTheLastSearch) {
   StartGui({});
   EXPECT_FALSE(AnswerBox(IDNO, 20000).empty());
   EXPECT_TRUE(WaitForLoadedWindow({}));
+}
+
+// Another database location chosen and the restart accepted: the old window ends, and the
+// program started again with the same command line ("gui --dbdir <home>", whose settings
+// now lead to the chosen folder) opens the database there.
+TEST_F(InstanceTest, RestartAfterTheLocationChangedOpensTheChosenDatabase) {
+  TestIndex other;
+  other.File(u"C:\\moved\\only.txt", 10);
+  other.Build();
+  other.dir().WriteFile(u"nusk.ini", "[Global]\r\nShowTipOnStartup=0\r\n");
+  ASSERT_NE(Matches(u"", &other), Matches(u""));
+  WriteIni("[RecentDbLocations]\r\n" + ToUtf8(RecentList::KeyFor(0)) + "=" + ToUtf8(other.home()) + "\r\n");
+  StartGui({});
+  HWND first = WaitForLoadedWindow({});
+  ASSERT_TRUE(first);
+  DWORD first_pid = 0;
+  GetWindowThreadProcessId(first, &first_pid);
+  PostMessageW(first, WM_COMMAND, IDM_DB_LOCATION_FIRST, 0);
+  const std::u16string offer = AnswerBox(IDYES, 20000);
+  EXPECT_NE(offer.find(other.home()), std::u16string::npos) << ToUtf8(offer);
+  int code = -1;
+  EXPECT_TRUE(children_.back()->Wait(20000, &code)) << "the old window did not end";
+  HWND second = WaitForLoadedWindow({first});
+  ASSERT_TRUE(second);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(second, &pid);
+  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, pid);
+  wchar_t image[MAX_PATH] = {};
+  DWORD size = MAX_PATH;
+  QueryFullProcessImageNameW(process, 0, image, &size);
+  EXPECT_EQ(lstrcmpiW(image, W(NuskExecutable()).c_str()), 0) << ToUtf8(U(image));
+  EXPECT_EQ(ParentOf(pid), first_pid);
+  EXPECT_TRUE(WaitFor([&] { return ListCount(second) == static_cast<int>(Matches(u"", &other)); }, 10000))
+      << ListCount(second);
+  EXPECT_FALSE(IsWindow(first));
+  PostMessageW(second, kMsgExitProgram, 0, 0);
+  EXPECT_EQ(WaitForSingleObject(process, 20000), WAIT_OBJECT_0);
+  CloseHandle(process);
 }
 
 }  // namespace

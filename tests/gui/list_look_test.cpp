@@ -291,9 +291,13 @@ TEST(WindowOpenTest, OpenRecordsTheItemAndExportDialogWritesTheFile) {
       Sleep(10);
     }
   });
+  wchar_t before[MAX_PATH] = {}, after[MAX_PATH] = {};
+  GetCurrentDirectoryW(MAX_PATH, before);
   d.window().Command(IDM_FILE_EXPORT);
   answer.join();
   EXPECT_TRUE(answered.load());
+  GetCurrentDirectoryW(MAX_PATH, after);
+  EXPECT_EQ(U(after), U(before)) << "the program's current folder stays";
   std::string bytes;
   ASSERT_TRUE(Env::Default()->ReadWholeFile(out, &bytes).ok());
   EXPECT_EQ(bytes.rfind("\xEF\xBB\xBF\"Name\",\"Path\",\"Size(KB)\",\"Date modified\"\r\n\"mark.cmd\",", 0), 0u)

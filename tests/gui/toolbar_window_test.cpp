@@ -43,6 +43,51 @@ std::u16string ButtonText(HWND toolbar, int id) {
   return U(buf);
 }
 
+// The button's image index.
+int ButtonImage(HWND toolbar, int id) {
+  TBBUTTONINFOW info{};
+  info.cbSize = sizeof(info);
+  info.dwMask = TBIF_IMAGE;
+  SendMessageW(toolbar, TB_GETBUTTONINFOW, id, reinterpret_cast<LPARAM>(&info));
+  return info.iImage;
+}
+
+// The pixels of an image of the list drawn over white.
+std::vector<uint32_t> ImagePixels(HIMAGELIST list, int index) {
+  int cx = 0, cy = 0;
+  ImageList_GetIconSize(list, &cx, &cy);
+  BITMAPINFO bi{};
+  bi.bmiHeader = {sizeof(bi.bmiHeader), cx, -cy, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  void* bits = nullptr;
+  HDC dc = CreateCompatibleDC(nullptr);
+  HBITMAP bitmap = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(dc, bitmap);
+  const RECT all{0, 0, cx, cy};
+  FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  ImageList_Draw(list, index, dc, 0, 0, ILD_NORMAL);
+  GdiFlush();
+  std::vector<uint32_t> pixels(static_cast<const uint32_t*>(bits), static_cast<const uint32_t*>(bits) + cx * cy);
+  SelectObject(dc, old);
+  DeleteObject(bitmap);
+  DeleteDC(dc);
+  return pixels;
+}
+
+// Opens the custom-action dialog, puts the text in and presses OK.
+void ConfigureActions(WindowDriver& d, const std::u16string& text) {
+  std::thread typist([&] {
+    for (int i = 0; i < 500; ++i, Sleep(10)) {
+      HWND dlg = FindWindowExW(nullptr, nullptr, L"#32770", nullptr);
+      if (!dlg || !IsWindowVisible(dlg) || GetWindow(dlg, GW_OWNER) != d.hwnd()) continue;
+      SetDlgItemTextW(dlg, IDC_ACTIONS_EDIT, W(text).c_str());
+      PostMessageW(dlg, WM_COMMAND, IDOK, 0);
+      return;
+    }
+  });
+  d.window().Command(IDM_FILE_MORE_ACTIONS_CONFIG);
+  typist.join();
+}
+
 class ToolbarWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -206,6 +251,46 @@ TEST_F(ToolbarWindowTest, ScreenshotsInThreeLanguagesSmallAndLarge) {
       EXPECT_LE(last.right, client.right) << name << big;
       EXPECT_TRUE(d.Screenshot(std::string("toolbar_") + (big ? "big_" : "") + name));
     }
+  });
+}
+
+// A custom action's button shows its program's icon, one whose program is missing the
+// generic image; making the buttons again leaves the image list as it was.
+TEST_F(ToolbarWindowTest, CustomActionButtonsShowTheirProgramsIcons) {
+  InEachLanguage({"en", "ja"}, [&](const std::string& name) {
+    WindowDriver d(&index_, std::string(kIni) + "[UIState]\r\nToolbarState=30,-,c,c\r\n");
+    const std::u16string pad = u"\u30E1\u30E2 Pad", gone = u"Gone";
+    ASSERT_TRUE(WriteCustomActions(Settings(), {{pad, u"notepad.exe"}, {gone, u"\"C:\\nowhere\\gone.exe\" \"%1\""}}));
+    ASSERT_TRUE(Settings().WriteText(u"UIState", u"CustomCommandNames", pad + u"," + gone));
+    ASSERT_TRUE(d.Open());
+    d.Type(u"report");
+    MainToolbar& bar = d.window().toolbar();
+    auto list = [&] { return reinterpret_cast<HIMAGELIST>(SendMessageW(bar.toolbar(), TB_GETIMAGELIST, 0, 0)); };
+    const int count = ImageList_GetImageCount(list());
+    auto check = [&](int first) {
+      const int icon = ButtonImage(bar.toolbar(), first), generic = ButtonImage(bar.toolbar(), first + 1);
+      EXPECT_EQ(generic, STD_FILEOPEN) << name;
+      EXPECT_EQ(icon, count - 1) << name;  // the one icon added after the system images
+      const std::vector<uint32_t> pixels = ImagePixels(list(), icon);
+      EXPECT_TRUE(pixels != ImagePixels(list(), generic)) << name;
+      EXPECT_NE(std::count(pixels.begin(), pixels.end(), pixels[0]), static_cast<ptrdiff_t>(pixels.size())) << name;
+      EXPECT_EQ(ImageList_GetImageCount(list()), count) << name;
+    };
+    check(IDM_CUSTOM_ACTION_FIRST);
+    EXPECT_TRUE(d.Screenshot("toolbar_actions_" + name));
+    for (int i = 0; i < 2; ++i) {
+      SendMessageW(d.hwnd(), WM_COMMAND, IDM_TOOLBAR_LARGE, 0);
+      check(IDM_CUSTOM_ACTION_FIRST);
+    }
+    // Edited actions: the same twice, then a new first one; the buttons follow by name.
+    const std::u16string text = pad + u"=notepad.exe\r\n" + gone + u"=C:\\nowhere\\gone.exe";
+    ConfigureActions(d, text);
+    ConfigureActions(d, text);
+    check(IDM_CUSTOM_ACTION_FIRST);
+    ConfigureActions(d, u"First=C:\\nowhere\\first.exe\r\n" + text);
+    check(IDM_CUSTOM_ACTION_FIRST + 1);
+    EXPECT_EQ(Buttons(bar.toolbar()),
+              (std::vector<int>{IDM_SEARCH_NEW, 0, IDM_CUSTOM_ACTION_FIRST + 1, IDM_CUSTOM_ACTION_FIRST + 2}));
   });
 }
 
