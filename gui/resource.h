@@ -174,6 +174,9 @@
 #define IDM_TOOLS_COMPUTE_HASHES 40075
 #define IDM_LIST_FIND_SAME_HASH 40086  // the result list's "Find Files with Same Content"
 #define IDM_CLEAN_DRIVE_FIRST 40580    // + drive letter - 'A' (0..25)
+// Toolbar buttons that only open a menu: the drives to build, the Clean entries.
+#define IDM_DATABASE_BUILD_MENU 40076
+#define IDM_DATABASE_CLEAN_MENU 40077
 
 // Dialog: ignored folders.
 #define IDD_IGNORED_FOLDERS 660

@@ -27,6 +27,8 @@ struct NameId {
 constexpr NameId kUnnamed[] = {
     {u"Database.Statistics", IDM_DATABASE_STATISTICS},
     {u"File.Exit", IDM_FILE_EXIT},
+    {u"Database.Build", IDM_DATABASE_BUILD_MENU},
+    {u"Database.Clean", IDM_DATABASE_CLEAN_MENU},
 };
 
 // Buttons that show their text beside the image; the others show it as their tooltip.

@@ -299,6 +299,7 @@ void MainWindow::OnAutoBuildTick() {
 
 void MainWindow::EnableBuildCommands(bool enable) {
   toolbar_.Enable(IDM_DATABASE_BUILD_ALL, enable);
+  toolbar_.Enable(IDM_DATABASE_BUILD_MENU, enable);
   HMENU menu = GetMenu(hwnd_);
   if (!menu) return;
   const UINT state = MF_BYCOMMAND | (enable ? MF_ENABLED : MF_GRAYED);

@@ -165,9 +165,9 @@ void MainWindow::OnToolbarDropDown(int command, POINT at) {
       return;
     case IDM_SEARCH_NAMED_SEARCHES: FillNamedSearches(popup); break;
     case IDM_FILE_MORE_ACTIONS: FillMoreActions(popup); break;
-    case IDM_DATABASE_BUILD_ALL:  // the arrow beside Build All: the drives, as in Database > Build
-      FillBuildDriveMenu(popup, config_.settings_path, IDM_BUILD_DRIVE_FIRST);
-      break;
+    case IDM_DATABASE_BUILD_ALL:  // the arrow beside Build All and the Build button: Database > Build
+    case IDM_DATABASE_BUILD_MENU: FillBuildDriveMenu(popup, config_.settings_path, IDM_BUILD_DRIVE_FIRST); break;
+    case IDM_DATABASE_CLEAN_MENU: FillCleanMenu(popup); break;  // as Database > Clean
     default: DestroyMenu(popup); return;
   }
   const int id = TrackMenuAt(popup, &at);

@@ -11,8 +11,8 @@ using I = ToolbarImageSet;
 using M = ToolbarMenu;
 
 // Image indices of the system's standard sets.
-constexpr int kStdCopy = 1, kStdDelete = 5, kStdFileNew = 6, kStdFileOpen = 7, kStdFileSave = 8, kStdPrintPre = 9,
-              kStdProperties = 10, kStdHelp = 11, kStdFind = 12, kStdReplace = 13;
+constexpr int kStdCut = 0, kStdCopy = 1, kStdDelete = 5, kStdFileNew = 6, kStdFileOpen = 7, kStdFileSave = 8,
+              kStdPrintPre = 9, kStdProperties = 10, kStdHelp = 11, kStdFind = 12, kStdReplace = 13;
 constexpr int kViewLargeIcons = 0, kViewList = 2, kViewDetails = 3, kViewSortDate = 6, kViewParentFolder = 8,
               kViewNetConnect = 9, kViewNetDisconnect = 10, kViewNewFolder = 11, kViewSmallIcons = 1;
 constexpr int kHistBack = 0, kHistForward = 1, kHistFavorites = 2, kHistViewTree = 4;
@@ -35,6 +35,9 @@ constexpr ToolbarButtonDef kButtons[] = {
     {11, u"Edit.CopyName", u"copy_name", false, u"Copy Name", I::kStandard, kStdCopy, M::kNone, false},
     {12, u"Edit.CopyFullName", u"copy_full_name", false, u"Copy Full Name", I::kStandard, kStdCopy, M::kNone, false},
     {60, u"Database.BuildAll", u"build_all", false, u"Build All", I::kStandard, kStdFileSave, M::kArrow, false},
+    {76, u"Database.Build", u"build", false, u"Build", I::kStandard, kStdFileSave, M::kWhole, false},
+    {67, u"Database.CleanAll", u"clean_all", false, u"Clean All", I::kStandard, kStdDelete, M::kNone, false},
+    {77, u"Database.Clean", u"clean", false, u"Clean", I::kStandard, kStdCut, M::kWhole, false},
     {66, u"Database.Statistics", u"show_statistics", false, u"Statistics", I::kView, kViewDetails, M::kNone, false},
     {42, u"View.FolderTree", u"view_folder_tree", false, u"Folder Tree", I::kHistory, kHistViewTree, M::kNone, false},
     {44, u"View.Thumbnails", u"thumbnails", false, u"Thumbnails", I::kView, kViewLargeIcons, M::kNone, false},

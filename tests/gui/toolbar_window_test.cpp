@@ -1,6 +1,6 @@
 // The main window's toolbar: the buttons it starts with, the saved customisation read back
 // and written on exit, custom-action buttons, the back/forward/up states, the customisation
-// dialog, and screenshots in three languages with small and large buttons.
+// dialog, the database buttons, and screenshots in three languages with small and large buttons.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -73,6 +73,37 @@ std::vector<uint32_t> ImagePixels(HIMAGELIST list, int index) {
   return pixels;
 }
 
+// A click on the button (sent to the toolbar as the mouse would).
+void Click(MainToolbar& bar, int id) {
+  const RECT rc = bar.ButtonRect(id);
+  POINT p{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
+  ScreenToClient(bar.toolbar(), &p);
+  SendMessageW(bar.toolbar(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(p.x, p.y));
+  SendMessageW(bar.toolbar(), WM_LBUTTONUP, 0, MAKELPARAM(p.x, p.y));
+}
+
+PopupEntries MenuEntries(HMENU menu) {
+  PopupEntries out;
+  for (int i = 0; menu && i < GetMenuItemCount(menu); ++i) {
+    wchar_t text[256] = {};
+    GetMenuStringW(menu, i, text, 255, MF_BYPOSITION);
+    out.ids.push_back(GetMenuItemID(menu, i));
+    out.texts.push_back(U(text));
+  }
+  return out;
+}
+
+// Database > Build, the popup of one entry per drive.
+HMENU BuildDrivesMenu(HWND window) {
+  HMENU database = GetSubMenu(GetMenu(window), 2);
+  for (int i = 0; i < GetMenuItemCount(database); ++i) {
+    HMENU sub = GetSubMenu(database, i);
+    const UINT first = sub ? GetMenuItemID(sub, 0) : 0;
+    if (first >= IDM_BUILD_DRIVE_FIRST && first < IDM_BUILD_DRIVE_FIRST + 26) return sub;
+  }
+  return nullptr;
+}
+
 // Opens the custom-action dialog, puts the text in and presses OK.
 void ConfigureActions(WindowDriver& d, const std::u16string& text) {
   std::thread typist([&] {
@@ -115,11 +146,7 @@ TEST_F(ToolbarWindowTest, DefaultButtonsMapToTheirCommands) {
     seen.push_back(id);
     return true;
   };
-  const RECT rc = d.window().toolbar().ButtonRect(IDM_SEARCH_NEW);
-  POINT p{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
-  ScreenToClient(d.window().toolbar().toolbar(), &p);
-  SendMessageW(d.window().toolbar().toolbar(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(p.x, p.y));
-  SendMessageW(d.window().toolbar().toolbar(), WM_LBUTTONUP, 0, MAKELPARAM(p.x, p.y));
+  Click(d.window().toolbar(), IDM_SEARCH_NEW);
   d.Pump(30);
   EXPECT_EQ(seen, std::vector<int>{IDM_SEARCH_NEW});
 
@@ -131,20 +158,8 @@ TEST_F(ToolbarWindowTest, DefaultButtonsMapToTheirCommands) {
   info.dwMask = TBIF_STYLE;
   SendMessageW(tb, TB_GETBUTTONINFOW, IDM_DATABASE_BUILD_ALL, reinterpret_cast<LPARAM>(&info));
   EXPECT_EQ(info.fsStyle & (BTNS_DROPDOWN | BTNS_WHOLEDROPDOWN), BTNS_DROPDOWN);
-  HMENU database = GetSubMenu(GetMenu(d.hwnd()), 2), build = nullptr;
-  for (int i = 0; i < GetMenuItemCount(database) && !build; ++i) {
-    HMENU sub = GetSubMenu(database, i);
-    const UINT first = sub ? GetMenuItemID(sub, 0) : 0;
-    if (first >= IDM_BUILD_DRIVE_FIRST && first < IDM_BUILD_DRIVE_FIRST + 26) build = sub;
-  }
-  ASSERT_NE(build, nullptr);
-  PopupEntries menu;
-  for (int i = 0; i < GetMenuItemCount(build); ++i) {
-    wchar_t text[256] = {};
-    GetMenuStringW(build, i, text, 255, MF_BYPOSITION);
-    menu.ids.push_back(GetMenuItemID(build, i));
-    menu.texts.push_back(U(text));
-  }
+  ASSERT_NE(BuildDrivesMenu(d.hwnd()), nullptr);
+  const PopupEntries menu = MenuEntries(BuildDrivesMenu(d.hwnd()));
   seen.clear();
   auto drop_down = [&] {
     NMTOOLBARW nm{};
@@ -158,6 +173,76 @@ TEST_F(ToolbarWindowTest, DefaultButtonsMapToTheirCommands) {
   EXPECT_EQ(arrow.ids, menu.ids);
   EXPECT_EQ(arrow.texts, menu.texts);
   EXPECT_EQ(seen, std::vector<int>{static_cast<int>(menu.ids[0])});
+}
+
+// Build, Clean All and Clean placed by the user: Build's and Clean's menus are Database >
+// Build and Database > Clean, and their entries and Clean All run those menus' commands.
+TEST_F(ToolbarWindowTest, DatabaseButtonsRunTheDatabaseMenusCommands) {
+  struct Button {
+    std::u16string_view command, key, english;
+    int id;
+  };
+  const Button buttons[] = {{u"Database.Build", u"build", u"Build", IDM_DATABASE_BUILD_MENU},
+                            {u"Database.CleanAll", u"clean_all", u"Clean All", IDM_DATABASE_CLEAN_ALL},
+                            {u"Database.Clean", u"clean", u"Clean", IDM_DATABASE_CLEAN_MENU}};
+  std::vector<ToolbarSlot> slots;
+  std::vector<int> ids;
+  for (const Button& b : buttons) {
+    slots.push_back(ToolbarSlot::Button(FindToolbarButton(b.command)->code));
+    ids.push_back(b.id);
+  }
+  const std::string ini =
+      std::string(kIni) + "[UIState]\r\nToolbarState=" + ToUtf8(EncodeToolbar(slots).state) + "\r\n";
+  InEachLanguage({"en", "ja"}, [&](const std::string& name) {
+    WindowDriver d(&index_, ini);
+    ASSERT_TRUE(d.Open());
+    d.Type(u"report");
+    HWND tb = d.window().toolbar().toolbar();
+    EXPECT_EQ(Buttons(tb), ids) << name;
+    for (const Button& b : buttons) {
+      const std::u16string* text = CurrentUI() ? CurrentUI()->ToolbarText(b.key) : nullptr;
+      EXPECT_EQ(ButtonText(tb, b.id), text ? *text : b.english) << name;
+    }
+    EXPECT_TRUE(d.Screenshot("toolbar_db_" + name));
+  });
+
+  WindowDriver d(&index_, ini);
+  ASSERT_TRUE(d.Open());
+  MainWindow& w = d.window();
+  MainToolbar& bar = w.toolbar();
+  std::vector<int> seen;
+  w.command_hook = [&](int id) {
+    seen.push_back(id);
+    return true;
+  };
+  // Build: a click opens the drives of Database > Build; the second entry builds its drive.
+  const PopupEntries drives = MenuEntries(BuildDrivesMenu(d.hwnd()));
+  ASSERT_GE(drives.ids.size(), 2u);
+  const PopupEntries build = ReadPopup([&] { Click(bar, IDM_DATABASE_BUILD_MENU); }, 2);
+  d.Pump(30);
+  EXPECT_EQ(build.ids, drives.ids);
+  EXPECT_EQ(build.texts, drives.texts);
+  EXPECT_EQ(seen, std::vector<int>{static_cast<int>(drives.ids[1])});
+  // Clean: Clean All and the index's drive, as Database > Clean lists them.
+  HMENU popup = FindPopupStartingWith(GetMenu(d.hwnd()), IDM_DATABASE_CLEAN_ALL);
+  SendMessageW(d.hwnd(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(popup), 0);
+  const PopupEntries entries = MenuEntries(popup);
+  EXPECT_EQ(entries.ids, (std::vector<UINT>{IDM_DATABASE_CLEAN_ALL, 0, IDM_CLEAN_DRIVE_FIRST + 2}));
+  seen.clear();
+  const PopupEntries clean = ReadPopup([&] { Click(bar, IDM_DATABASE_CLEAN_MENU); }, 2);
+  d.Pump(30);
+  EXPECT_EQ(clean.ids, entries.ids);
+  EXPECT_EQ(clean.texts, entries.texts);
+  EXPECT_EQ(seen, std::vector<int>{IDM_CLEAN_DRIVE_FIRST + 2});
+  // Clean All cleans the whole database; the window reloads an empty index.
+  w.command_hook = nullptr;
+  ASSERT_GT(d.list().count(), 0u);
+  const int reloads = w.reloads();
+  Click(bar, IDM_DATABASE_CLEAN_ALL);
+  EXPECT_TRUE(PumpUntil(
+      &w, [&] { return w.reloads() > reloads && w.loaded(); }, 10000));
+  d.Settle();
+  EXPECT_EQ(d.list().count(), 0u);
 }
 
 TEST_F(ToolbarWindowTest, SavedButtonsComeBackAndAreWrittenOnExit) {

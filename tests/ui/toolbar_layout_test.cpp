@@ -1,10 +1,12 @@
 // The toolbar's button table and its saved form (`ToolbarState`, `CustomCommandNames`).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <ostream>
 #include <set>
 #include <string>
 
+#include "l10n/ui_keys.h"
 #include "ui/shortcuts.h"
 #include "ui/toolbar_layout.h"
 #include "util/utf.h"
@@ -33,6 +35,35 @@ TEST(UiToolbarLayout, TableHasUniqueCodesAndTheDefaultsComeFromIt) {
   }
   EXPECT_EQ(nav, 3);  // back, forward and up
   EXPECT_EQ(FindToolbarButton(999), nullptr);
+  // Every text key is one the language tables hold.
+  for (const ToolbarButtonDef& b : ToolbarButtons()) {
+    const auto keys = b.menu_key ? MenuCommandKeys() : ToolbarKeys();
+    EXPECT_NE(std::find(keys.begin(), keys.end(), b.text_key), keys.end()) << ToUtf8(b.text_key);
+  }
+}
+
+// Build (drives), Clean All and Clean (entries) are offered, kept in `ToolbarState`, and
+// not on the default bar.
+TEST(UiToolbarLayout, DatabaseButtonsAreOfferedButNotPlaced) {
+  struct Case {
+    std::u16string_view command, key;
+    ToolbarMenu menu;
+  };
+  const Case cases[] = {{u"Database.Build", u"build", ToolbarMenu::kWhole},
+                        {u"Database.CleanAll", u"clean_all", ToolbarMenu::kNone},
+                        {u"Database.Clean", u"clean", ToolbarMenu::kWhole}};
+  const Slots defaults = DefaultToolbarSlots();
+  Slots placed = {S::Button(30)};
+  for (const Case& c : cases) {
+    const ToolbarButtonDef* b = FindToolbarButton(c.command);
+    ASSERT_NE(b, nullptr) << ToUtf8(c.command);
+    EXPECT_EQ(b->text_key, c.key);
+    EXPECT_EQ(b->menu, c.menu) << ToUtf8(c.command);
+    EXPECT_EQ(std::count(defaults.begin(), defaults.end(), S::Button(b->code)), 0);
+    placed.push_back(S::Button(b->code));
+  }
+  const SavedToolbar saved = EncodeToolbar(placed);
+  EXPECT_EQ(DecodeToolbar(saved.state, saved.custom_names, true), placed) << ToUtf8(saved.state);
 }
 
 TEST(UiToolbarLayout, SavedFormRoundTrips) {
