@@ -34,6 +34,12 @@ TEST(UiToolbarLayout, TableHasUniqueCodesAndTheDefaultsComeFromIt) {
     nav += FindToolbarButton(s.code)->nav;
   }
   EXPECT_EQ(nav, 3);  // back, forward and up
+  // Build, Clean All and Clean are offered, not placed.
+  const Slots defaults = DefaultToolbarSlots();
+  for (std::u16string_view command : {u"Database.Build", u"Database.CleanAll", u"Database.Clean"}) {
+    ASSERT_NE(FindToolbarButton(command), nullptr) << ToUtf8(command);
+    EXPECT_EQ(std::count(defaults.begin(), defaults.end(), S::Button(FindToolbarButton(command)->code)), 0);
+  }
   EXPECT_EQ(FindToolbarButton(999), nullptr);
   // Every text key is one the language tables hold.
   for (const ToolbarButtonDef& b : ToolbarButtons()) {
@@ -42,35 +48,12 @@ TEST(UiToolbarLayout, TableHasUniqueCodesAndTheDefaultsComeFromIt) {
   }
 }
 
-// Build (drives), Clean All and Clean (entries) are offered, kept in `ToolbarState`, and
-// not on the default bar.
-TEST(UiToolbarLayout, DatabaseButtonsAreOfferedButNotPlaced) {
-  struct Case {
-    std::u16string_view command, key;
-    ToolbarMenu menu;
-  };
-  const Case cases[] = {{u"Database.Build", u"build", ToolbarMenu::kWhole},
-                        {u"Database.CleanAll", u"clean_all", ToolbarMenu::kNone},
-                        {u"Database.Clean", u"clean", ToolbarMenu::kWhole}};
-  const Slots defaults = DefaultToolbarSlots();
-  Slots placed = {S::Button(30)};
-  for (const Case& c : cases) {
-    const ToolbarButtonDef* b = FindToolbarButton(c.command);
-    ASSERT_NE(b, nullptr) << ToUtf8(c.command);
-    EXPECT_EQ(b->text_key, c.key);
-    EXPECT_EQ(b->menu, c.menu) << ToUtf8(c.command);
-    EXPECT_EQ(std::count(defaults.begin(), defaults.end(), S::Button(b->code)), 0);
-    placed.push_back(S::Button(b->code));
-  }
-  const SavedToolbar saved = EncodeToolbar(placed);
-  EXPECT_EQ(DecodeToolbar(saved.state, saved.custom_names, true), placed) << ToUtf8(saved.state);
-}
-
 TEST(UiToolbarLayout, SavedFormRoundTrips) {
   const Slots cases[] = {
       DefaultToolbarSlots(),
       {},
       {S::Button(30), S::Action(u"Open, then close"), S::Separator(), S::Action(u"Notepad"), S::Button(31)},
+      {S::Button(76), S::Button(67), S::Button(77)},  // Build, Clean All, Clean
   };
   for (const Slots& slots : cases) {
     const SavedToolbar saved = EncodeToolbar(slots);
