@@ -87,26 +87,8 @@ HBITMAP ProgramBitmap(std::u16string_view expanded_command) {
   const std::u16string program = CommandProgram(expanded_command);
   if (auto it = cache.find(program); it != cache.end()) return it->second;
   HBITMAP bitmap = nullptr;
-  const int cx = GetSystemMetrics(SM_CXSMICON), cy = GetSystemMetrics(SM_CYSMICON);
-  if (HICON icon = ProgramIcon(expanded_command, cx)) {
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
-    bi.bmiHeader.biWidth = cx;
-    bi.bmiHeader.biHeight = -cy;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    bi.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    HDC screen = GetDC(nullptr);
-    bitmap = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (bitmap) {
-      HDC dc = CreateCompatibleDC(screen);
-      HGDIOBJ old = SelectObject(dc, bitmap);
-      DrawIconEx(dc, 0, 0, icon, cx, cy, 0, nullptr, DI_NORMAL);
-      SelectObject(dc, old);
-      DeleteDC(dc);
-    }
-    ReleaseDC(nullptr, screen);
+  if (HICON icon = ProgramIcon(expanded_command, GetSystemMetrics(SM_CXSMICON))) {
+    bitmap = IconAlphaBitmap(icon);
     DestroyIcon(icon);
   }
   cache[program] = bitmap;

@@ -410,7 +410,7 @@ void MainWindow::OnResultsReady(void*) {
 void MainWindow::OnSearchDone() {
   if (!source_) return;
   const int64_t ms = std::max<int64_t>(0, (search_ready_us_.load() - search_started_us_.load()) / 1000);
-  list_.SetResult(source_->Results());
+  list_.SetResult([this](std::vector<uint32_t>* all) { source_->CopyResults(all); });
   if (resort_on_arrival_) list_.SetSortKeys(list_.sort_keys());
   if (restoring_) {
     list_.SetSortKeys(restoring_->keys);
@@ -492,7 +492,12 @@ std::u16string MainWindow::StatusText() const {
 }
 
 void MainWindow::UpdateTitle() {
-  SetWindowTextW(hwnd_, W(WindowTitle(search_text_, config_.home, config_.default_home)).c_str());
+  // Setting a top-level window's text costs about a millisecond under Wine (the X
+  // server's window name); a search's end usually leaves it as typing made it.
+  std::wstring title = W(WindowTitle(search_text_, config_.home, config_.default_home));
+  if (title == title_) return;
+  SetWindowTextW(hwnd_, title.c_str());
+  title_ = std::move(title);
 }
 
 void MainWindow::Navigate(bool forward) {

@@ -310,6 +310,7 @@ class MainWindow : public IFileListSourceChangeListener {
   WindowOptions options_;
   std::u16string global_filter_;
   std::u16string search_text_;
+  std::wstring title_;  // the window text last set by UpdateTitle
   std::u16string last_searched_;
   StatusStack status_stack_;
   NavHistory history_;

@@ -16,4 +16,10 @@ std::u16string ExpandEnvironment(std::u16string_view text);
 // program is not found or has no icon. The caller destroys it.
 HICON ProgramIcon(std::u16string_view expanded_command, int size);
 
+// The icon as a 32-bit top-down bitmap with premultiplied alpha, the form menus blend
+// item bitmaps in: transparent outside the icon's shape, its edges blended with whatever
+// lies under them. The icon's own alpha is used when it has one, else its mask. Null
+// when the icon's bitmaps cannot be read. The caller deletes it.
+HBITMAP IconAlphaBitmap(HICON icon);
+
 }  // namespace nusk

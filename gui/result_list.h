@@ -66,6 +66,10 @@ class ResultList {
   const CellOptions& cell_options() const { return cell_options_; }
   // Takes a new result (already sorted by the worker), keeps the list's sort keys.
   void SetResult(std::vector<uint32_t> items);
+  // The same, written by `fill` into the list's own array. The list's arrays keep their
+  // memory from one result to the next: fresh memory costs a page fault per 4 KiB (about
+  // 5 ms for half a million rows under Wine), on every keystroke.
+  void SetResult(const std::function<void(std::vector<uint32_t>*)>& fill);
   void Clear();
   uint32_t count() const { return static_cast<uint32_t>(items_.size()); }
   uint32_t ItemAt(uint32_t row) const { return items_[row]; }

@@ -187,6 +187,11 @@ std::vector<uint32_t> FileListSource::Results() const {
   return results_;
 }
 
+void FileListSource::CopyResults(std::vector<uint32_t>* out) const {
+  std::lock_guard<std::mutex> lock(mu_);
+  out->assign(results_.begin(), results_.end());
+}
+
 uint32_t FileListSource::ResultCount() const {
   std::lock_guard<std::mutex> lock(mu_);
   return static_cast<uint32_t>(results_.size());

@@ -85,6 +85,8 @@ class FileListSource {
 
   // Readers (owner's thread); the copy is consistent with the published count.
   std::vector<uint32_t> Results() const;
+  // The same into `out`, whose memory is reused when large enough.
+  void CopyResults(std::vector<uint32_t>* out) const;
   uint32_t ResultCount() const;
   std::u16string scope_folder() const;
   bool browse() const { return browse_; }

@@ -12,8 +12,10 @@
 #include <algorithm>
 #include <chrono>
 #include <thread>
+#include <vector>
 
 #include "gui/accelerators.h"
+#include "gui/program_icon.h"
 #include "gui/resource.h"
 #include "l10n/builtin_ui.h"
 #include "l10n/mui.h"
@@ -217,6 +219,33 @@ TEST_F(CommandsWindowTest, AltDFocusesTheSearchBoxWithItsTextSelected) {
   EXPECT_GE(to, 6u);  // the whole text (the rich edit may count its closing paragraph mark)
 }
 
+// An icon without an alpha channel (a colour bitmap and a mask) becomes opaque inside its
+// mask and transparent outside it; drawn into a cleared bitmap it would be clear everywhere.
+TEST(IconAlphaBitmapTest, MaskIconKeepsItsShape) {
+  constexpr int kSize = 16;
+  std::vector<uint32_t> colour(kSize * kSize, 0x00FF8000);  // no alpha byte
+  HBITMAP colour_bitmap = CreateBitmap(kSize, kSize, 1, 32, colour.data());
+  std::vector<uint8_t> mask(kSize * 2);
+  for (int row = 0; row < kSize; ++row) mask[row * 2 + 1] = 0xFF;  // the right half is outside
+  HBITMAP mask_bitmap = CreateBitmap(kSize, kSize, 1, 1, mask.data());
+  ICONINFO info{TRUE, 0, 0, mask_bitmap, colour_bitmap};
+  HICON icon = CreateIconIndirect(&info);
+  ASSERT_NE(icon, nullptr);
+  HBITMAP bitmap = IconAlphaBitmap(icon);
+  ASSERT_NE(bitmap, nullptr);
+  DIBSECTION dib{};
+  ASSERT_EQ(GetObjectW(bitmap, sizeof(dib), &dib), static_cast<int>(sizeof(dib)));
+  const auto* px = static_cast<const uint32_t*>(dib.dsBm.bmBits);
+  for (int row = 0; row < kSize; ++row) {
+    EXPECT_EQ(px[row * kSize], 0xFFFF8000u) << row;
+    EXPECT_EQ(px[row * kSize + kSize - 1], 0u) << row;
+  }
+  DeleteObject(bitmap);
+  DestroyIcon(icon);
+  DeleteObject(colour_bitmap);
+  DeleteObject(mask_bitmap);
+}
+
 TEST_F(CommandsWindowTest, MoreActionsMenuHasTheDefaultsAndGreysWithoutSelection) {
   WindowDriver& d = Open(kIni);
   EXPECT_FALSE(Settings().HasKey(u"CustomAction", u"Count"));
@@ -236,6 +265,23 @@ TEST_F(CommandsWindowTest, MoreActionsMenuHasTheDefaultsAndGreysWithoutSelection
   };
   EXPECT_NE(icon(0), nullptr);  // cmd
   EXPECT_NE(icon(1), nullptr);  // notepad.exe
+  // Menus blend a 32-bit item bitmap by its alpha: transparent around the icon's shape,
+  // opaque inside, and no colour brighter than its alpha (premultiplied), else the edges
+  // show a dark or light fringe.
+  DIBSECTION dib{};
+  ASSERT_EQ(GetObjectW(icon(1), sizeof(dib), &dib), static_cast<int>(sizeof(dib)));
+  ASSERT_EQ(dib.dsBm.bmBitsPixel, 32);
+  const auto* px = static_cast<const uint32_t*>(dib.dsBm.bmBits);
+  int clear = 0, opaque = 0, unmultiplied = 0;
+  for (int i = 0; i < dib.dsBm.bmWidth * dib.dsBm.bmHeight; ++i) {
+    const uint32_t a = px[i] >> 24;
+    clear += a == 0;
+    opaque += a == 255;
+    unmultiplied += ((px[i] >> 16) & 0xFF) > a || ((px[i] >> 8) & 0xFF) > a || (px[i] & 0xFF) > a;
+  }
+  EXPECT_GT(clear, 0);
+  EXPECT_GT(opaque, 0);
+  EXPECT_EQ(unmultiplied, 0);
   for (int i = 0; i < 3; ++i) EXPECT_TRUE(GetMenuState(popup, IDM_CUSTOM_ACTION_FIRST + i, MF_BYCOMMAND) & MF_GRAYED);
   Select({0});
   SendMessageW(d.hwnd(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(popup), 0);
