@@ -116,6 +116,9 @@ HWND MainWindow::Create(const MainWindowConfig& config) {
   options_ = ReadWindowOptions(settings_);
   HINSTANCE instance = GetModuleHandleW(nullptr);
   if (!Register(instance)) return nullptr;
+  // The index loads while the window and its controls are made (a few hundred
+  // milliseconds under Wine); its message waits for the window to be ready.
+  StartLoader();
   hwnd_ = CreateWindowExW(0, kMainWindowClass, L"Nusk", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT,
                           CW_USEDEFAULT, 940, 620, nullptr, nullptr, instance, this);
   if (!hwnd_) return nullptr;
@@ -130,7 +133,11 @@ HWND MainWindow::Create(const MainWindowConfig& config) {
     UpdateWindow(hwnd_);
   }
   SetFocus(box_.hwnd());
-  StartLoader();
+  {
+    std::lock_guard<std::mutex> lock(loader_mu_);
+    window_ready_ = true;
+    if (loader_done_) PostMessageW(hwnd_, kMsgDbLoaded, 0, 0);
+  }
   return hwnd_;
 }
 
@@ -232,9 +239,12 @@ void MainWindow::Layout() {
 }
 
 void MainWindow::StartLoader() {
-  const bool counts =
-      GetFlag(settings_, SettingId::kShowFilesCount) || (ColumnsNeeds(list_.columns()) & kNeedsFileCounts) != 0;
+  // At start-up the list has no columns yet: they are read from the settings.
+  const std::vector<int> columns =
+      hwnd_ ? list_.columns() : ParseColumns(GetText(settings_, SettingId::kColumns), DefaultColumns());
+  const bool counts = GetFlag(settings_, SettingId::kShowFilesCount) || (ColumnsNeeds(columns) & kNeedsFileCounts) != 0;
   const bool folder_sizes = options_.show_folder_size;
+  loader_done_ = false;
   loader_ = std::thread([this, counts, folder_sizes] {
     Status s = LoadNuskDb(&db_, config_.home, Env::Default());
     // The search worker and the list read the tables from two threads: all checked here.
@@ -250,7 +260,9 @@ void MainWindow::StartLoader() {
     // Cells only read the per-folder totals, so they are computed before any search runs.
     if (s.ok() && counts) db_.ComputeFolderFileCounts();
     if (s.ok() && folder_sizes) db_.ComputeFolderSizes();
-    PostMessageW(hwnd_, kMsgDbLoaded, 0, 0);
+    std::lock_guard<std::mutex> lock(loader_mu_);
+    loader_done_ = true;
+    if (window_ready_) PostMessageW(hwnd_, kMsgDbLoaded, 0, 0);
   });
 }
 

@@ -14,6 +14,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <mutex>
 #include <thread>
 
 #include "gui/folder_tree.h"
@@ -325,6 +326,10 @@ class MainWindow : public IFileListSourceChangeListener {
   std::unique_ptr<FileListSource> source_;
   std::unique_ptr<NamedSearches> named_;
   std::thread loader_;
+  // The loader's message goes to the window once both it and the window are ready.
+  std::mutex loader_mu_;
+  bool loader_done_ = false;   // guarded by loader_mu_
+  bool window_ready_ = false;  // guarded by loader_mu_
   std::string load_error_;
   bool loaded_ = false;
   bool first_result_ = true;
