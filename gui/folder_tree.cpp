@@ -67,16 +67,21 @@ bool FolderTree::Create(HWND owner, std::function<void()> on_close, std::functio
   SetWindowTheme(tree_, L"Explorer", nullptr);
   TreeView_SetExtendedStyle(tree_, TVS_EX_DOUBLEBUFFER | TVS_EX_AUTOHSCROLL | TVS_EX_FADEINOUTEXPANDOS,
                             TVS_EX_DOUBLEBUFFER | TVS_EX_AUTOHSCROLL | TVS_EX_FADEINOUTEXPANDOS);
+  return true;
+}
+
+void FolderTree::LoadIcons() {
+  if (images_) return;
   images_ =
       ImageList_Create(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), ILC_COLOR32 | ILC_MASK, 4, 0);
-  HICON icons[4] = {static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_NUSK), IMAGE_ICON, 16, 16, 0)),
-                    ShellIcon(L"folder", 0), ShellIcon(L"folder", SHGFI_OPENICON), ShellIcon(L"C:\\", 0)};
+  HICON icons[4] = {
+      static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_NUSK), IMAGE_ICON, 16, 16, 0)),
+      ShellIcon(L"folder", 0), ShellIcon(L"folder", SHGFI_OPENICON), ShellIcon(L"C:\\", 0)};
   for (HICON icon : icons) { ImageList_AddIcon(images_, icon ? icon : icons[1]); }
   for (HICON icon : icons) {
     if (icon) DestroyIcon(icon);
   }
   TreeView_SetImageList(tree_, images_, TVSIL_NORMAL);
-  return true;
 }
 
 void FolderTree::set_width(int w) { width_ = std::max(kMinWidth, w); }
@@ -277,6 +282,9 @@ bool FolderTree::OnNotify(NMHDR* nm, LRESULT* result) {
 LRESULT FolderTree::Handle(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_SIZE: Layout(); return 0;
+    case WM_SHOWWINDOW:
+      if (wp) LoadIcons();
+      break;
     case WM_NOTIFY: {
       LRESULT result = 0;
       if (OnNotify(reinterpret_cast<NMHDR*>(lp), &result)) return result;

@@ -66,6 +66,9 @@ class FolderTree {
  private:
   bool OnNotify(NMHDR* nm, LRESULT* result);
   void Layout();
+  // The folder icons come from the shell, whose first use costs a few hundred milliseconds
+  // under Wine (it fills its system image list): fetched when the pane is first shown.
+  void LoadIcons();
   void InsertChildren(HTREEITEM parent, uint32_t folder);
   void SendPath(HTREEITEM item);
   // The shell's context menu for the item's folder at a screen point.

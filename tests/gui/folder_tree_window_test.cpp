@@ -280,6 +280,8 @@ TEST_F(TreeTest, WidthAndVisibilitySurviveARestart) {
     ASSERT_TRUE(d.Open());
     HWND pane = d.window().folder_tree().hwnd();
     ASSERT_TRUE(IsWindowVisible(pane));
+    // Shown at start-up, the pane has its folder icons.
+    EXPECT_EQ(ImageList_GetImageCount(TreeView_GetImageList(d.window().folder_tree().tree(), TVSIL_NORMAL)), 4);
     RECT rc;
     GetClientRect(pane, &rc);
     EXPECT_EQ(rc.right, 310);
@@ -294,7 +296,15 @@ TEST_F(TreeTest, WidthAndVisibilitySurviveARestart) {
   EXPECT_NE(ini.find("ShowTree=0"), std::string::npos) << ini;
   WindowDriver d(&index_, ini);
   ASSERT_TRUE(d.Open());
-  EXPECT_FALSE(IsWindowVisible(d.window().folder_tree().hwnd()));
+  FolderTree& tree = d.window().folder_tree();
+  EXPECT_FALSE(IsWindowVisible(tree.hwnd()));
+  // A hidden pane leaves the shell's icons alone (their first use is slow); showing it
+  // fetches them.
+  EXPECT_EQ(TreeView_GetImageList(tree.tree(), TVSIL_NORMAL), nullptr);
+  SendMessageW(d.hwnd(), WM_COMMAND, IDM_VIEW_FOLDER_TREE, 0);
+  d.Pump(50);
+  ASSERT_TRUE(IsWindowVisible(tree.hwnd()));
+  EXPECT_EQ(ImageList_GetImageCount(TreeView_GetImageList(tree.tree(), TVSIL_NORMAL)), 4);
 }
 
 TEST_F(TreeTest, ShellMenuOfAFolderKeepsTheStatusText) {
