@@ -111,7 +111,7 @@ class Comparer {
 };
 
 // One key: each item's (key, tie) read once, then a radix sort. A descending sort
-// complements both, which reverses the whole order, tie-break included.
+// reverses the whole order, tie-break included.
 bool SortByRadix(std::vector<uint32_t>* items, const SortKey& k, const Comparer& cmp) {
   // Kept for the next sort on this thread, like the radix sort's scratch array.
   thread_local std::vector<KeyedItem> keyed;
@@ -123,13 +123,21 @@ bool SortByRadix(std::vector<uint32_t>* items, const SortKey& k, const Comparer&
     cmp.view().ParentPathRanks(in, n, &keyed[0].key, sizeof(KeyedItem) / sizeof(uint64_t));
     const uint32_t* name_of = cmp.view().name_of_item();
     for (size_t j = 0; j < n; ++j) keyed[j].item = in[j], keyed[j].tie = name_of[in[j]];
+  } else if (k.id == kSortSize) {  // as ItemSizeBytes, without a call per item
+    const NuskDb& db = cmp.view().db();
+    const uint32_t* name_of = cmp.view().name_of_item();
+    const uint32_t folders = cmp.view().folder_count;
+    for (size_t j = 0; j < n; ++j) {
+      const uint32_t i = in[j];
+      uint64_t bytes = BytesFromSizeForm(db.SizeForm(i));
+      if (bytes == 0 && i < folders) bytes = db.FolderSize(i);
+      keyed[j] = KeyedItem{bytes, name_of[i], i};
+    }
   } else {
     for (size_t j = 0; j < n; ++j)
       if (!cmp.RadixKey(k.id, in[j], &keyed[j])) return false;
   }
-  if (!k.ascending)
-    for (KeyedItem& e : keyed) e.key = ~e.key, e.tie = ~e.tie;
-  RadixSort(&keyed);
+  RadixSort(&keyed, !k.ascending);
   for (size_t j = 0; j < keyed.size(); ++j) (*items)[j] = keyed[j].item;
   return true;
 }
