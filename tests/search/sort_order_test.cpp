@@ -62,12 +62,13 @@ class SortOrderTest : public ::testing::Test {
     return n;
   }
 
-  // Every item of the result is in order under key; all items are there.
+  // Every item of the result is in order under key; all items are there. Items whose
+  // keys are equal keep the order they were found in (index order) either way.
   void ExpectOrdered(std::u16string_view query, bool ascending, const std::function<RefKey(uint32_t)>& key) {
     const std::vector<uint32_t> got = Sorted(query);
     ASSERT_EQ(got.size(), Sorted(u"").size()) << ToUtf8(query);
-    std::vector<RefKey> keys;
-    for (uint32_t i : got) keys.push_back(key(i));
+    std::vector<std::pair<RefKey, int64_t>> keys;
+    for (uint32_t i : got) keys.emplace_back(key(i), ascending ? int64_t{i} : -int64_t{i});
     const bool ok = ascending ? std::is_sorted(keys.begin(), keys.end())
                               : std::is_sorted(keys.begin(), keys.end(), std::greater<>());
     EXPECT_TRUE(ok) << ToUtf8(query);
