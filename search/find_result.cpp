@@ -47,6 +47,7 @@ class AllResult : public INuskFindResult {
   }
   uint32_t Current() const override { return current_; }
   const char* kind() const override { return "AllResult"; }
+  uint32_t known_count() const override { return count_; }
 
  private:
   uint32_t count_;
