@@ -91,6 +91,8 @@ class NuskDb {
   const uint32_t* parents() const { return Need(kTabParent), parent_; }
   const uint32_t* names_of_items() const { return Need(kTabNameOf), name_of_; }
   const uint8_t* drives() const { return Need(kTabDrive), drive_; }
+  const uint32_t* times() const { return Need(kTabTime), time_; }
+  const uint32_t* size_forms() const { return Need(kTabSize), size_; }
 
   // ---- Names (k < name_count()) ----
   const NameRow& Name(uint32_t k) const { return Need(kTabRows), rows_[k]; }

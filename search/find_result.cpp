@@ -1,5 +1,6 @@
 #include "search/find_result.h"
 
+#include <algorithm>
 #include <bit>
 #include <new>
 #include <system_error>
@@ -10,6 +11,7 @@
 
 #include <vector>
 
+#include "search/item_conditions.h"
 #include "util/casemap.h"
 
 namespace nusk {
@@ -45,6 +47,7 @@ class AllResult : public INuskFindResult {
   }
   uint32_t Current() const override { return current_; }
   const char* kind() const override { return "AllResult"; }
+  uint32_t known_count() const override { return count_; }
 
  private:
   uint32_t count_;
@@ -414,6 +417,90 @@ class LogicalResult : public INuskFindResult {
   uint32_t current_ = kNoItem;
 };
 
+// A query of item-table conditions only: a loop over the items in index order (the
+// order the name rows give them in). Items are tested a block of kStopCheckNames at a
+// time without branches on the data, the passing ones collected for Next to hand out;
+// the stop flag is looked at after each block. names_examined counts the rows passed.
+class ItemScanResult : public INuskFindResult {
+ public:
+  ItemScanResult(const SearchView& view, ItemTableTest test)
+      : name_of_(view.name_of_item()), name_count_(view.name_count), test_(test), next_(test.begin()) {}
+
+  bool Next() override {
+    interrupted_ = false;
+    while (taken_ == found_) {
+      if (next_ >= test_.end()) {
+        names_examined_ = name_count_;
+        return false;
+      }
+      if (next_ != test_.begin() && stop_ && stop_->load(std::memory_order_relaxed)) {
+        interrupted_ = true;
+        names_examined_ = name_of_[next_];
+        return false;
+      }
+      FillBlock();
+    }
+    current_ = block_[taken_++];
+    return true;
+  }
+  uint32_t Current() const override { return current_; }
+  const char* kind() const override { return "ItemScanResult"; }
+
+ private:
+  void FillBlock() {
+    const uint32_t count = std::min<uint32_t>(kStopCheckNames, test_.end() - next_);
+    if (test_.sized()) {
+      found_ = test_.dated() ? Collect<true, true>(count) : Collect<true, false>(count);
+    } else {
+      found_ = test_.dated() ? Collect<false, true>(count) : Collect<false, false>(count);
+    }
+    taken_ = 0;
+    next_ += count;
+  }
+  template <bool kSized, bool kDated>
+  uint32_t Collect(uint32_t count) const {
+    uint32_t* out = block_.get();
+    uint32_t n = 0;
+    for (uint32_t i = next_, end = next_ + count; i < end; ++i) {
+      out[n] = i;
+      n += test_.Passes<kSized, kDated>(i);
+    }
+    return n;
+  }
+
+  const uint32_t* name_of_;
+  uint32_t name_count_;
+  ItemTableTest test_;
+  uint32_t next_;
+  std::unique_ptr<uint32_t[]> block_{new uint32_t[kStopCheckNames]};
+  uint32_t taken_ = 0, found_ = 0;
+  uint32_t current_ = kNoItem;
+};
+
+// The items of a keyword scan that also meet item-table conditions, in the scan's order.
+class ItemFilterResult : public INuskFindResult {
+ public:
+  ItemFilterResult(FindResultPtr names, ItemTableTest test) : names_(std::move(names)), test_(test) {}
+
+  bool Next() override {
+    names_->set_stop_flag(stop_);
+    bool found = false;
+    while (!found && names_->Next()) {
+      const uint32_t i = names_->Current();
+      found = i >= test_.begin() && i < test_.end() && test_(i);
+    }
+    interrupted_ = names_->interrupted();
+    names_examined_ = names_->names_examined();
+    return found;
+  }
+  uint32_t Current() const override { return names_->Current(); }
+  const char* kind() const override { return "ItemFilterResult"; }
+
+ private:
+  FindResultPtr names_;
+  ItemTableTest test_;
+};
+
 enum class PatternForm { kPlain, kHead, kTail, kWildcard };
 
 // Puts a lone pattern into its final form (see CreateFindResult).
@@ -488,6 +575,19 @@ bool IsPlainTerm(const std::u16string& t) {
   return !(t.starts_with(u'@')) && t.find_first_of(u"*|/\\<") == std::u16string::npos;
 }
 
+// Names that contain every keyword (as typed; compared lower-cased).
+FindResultPtr KeywordsScan(const std::vector<std::u16string>& keywords, const SearchView& view) {
+  KeywordsTest t;
+  std::u16string joined;
+  for (const std::u16string& k : keywords) {
+    joined += k;
+    t.keywords.push_back(ToLower(k));
+  }
+  t.bits = SearchTextBits(joined);
+  const std::vector<std::u16string> literals = t.keywords;
+  return MakeScan(view, std::move(t), "KeywordsResult", literals);
+}
+
 }  // namespace
 
 FindResultPtr MakeEmptyResult() { return std::make_unique<EmptyResult>(); }
@@ -498,16 +598,13 @@ FindResultPtr CreateFindResult(const ParsedQuery& query, const SearchView& view,
   if (query.terms.empty() && query.folders.size() <= 1) return PatternResult(query.pattern, view);
   bool plain = query.folders.size() < 2;
   for (const std::u16string& t : query.terms) plain = plain && IsPlainTerm(t);
-  if (!plain) { return std::make_unique<LogicalResult>(view, BuildQueryMatcher(query.terms, query.folders, ctx)); }
-  KeywordsTest t;
-  std::u16string joined;
-  for (const std::u16string& k : query.terms) {
-    joined += k;
-    t.keywords.push_back(ToLower(k));
-  }
-  t.bits = SearchTextBits(joined);
-  const std::vector<std::u16string> literals = t.keywords;
-  return MakeScan(view, std::move(t), "KeywordsResult", literals);
+  if (plain) return KeywordsScan(query.terms, view);
+  MatcherPtr tree = BuildQueryMatcher(query.terms, query.folders, ctx);
+  ItemConditions c;
+  if (!ReduceToItemConditions(*tree, &c)) return std::make_unique<LogicalResult>(view, std::move(tree));
+  ItemTableTest test(c, view);
+  if (c.keywords.empty()) return std::make_unique<ItemScanResult>(view, test);
+  return std::make_unique<ItemFilterResult>(KeywordsScan(c.keywords, view), test);
 }
 
 }  // namespace nusk

@@ -41,6 +41,9 @@ class INuskFindResult {
   uint64_t names_examined() const { return names_examined_; }
   // Which cursor this is, for tests and diagnostics ("NameBitsResult", ...).
   virtual const char* kind() const = 0;
+  // How many items the cursor yields when that is known before the walk (every item),
+  // else 0: the walk then sizes its result array once instead of growing it.
+  virtual uint32_t known_count() const { return 0; }
 
  protected:
   const std::atomic<bool>* stop_ = nullptr;

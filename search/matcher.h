@@ -62,6 +62,8 @@ class CTextMatcher : public CNameMatcher {
  public:
   explicit CTextMatcher(std::u16string text) : text_(std::move(text)) {}
   void Prepare(const SearchView& view) override;
+  // The text as typed until Prepare, lower-cased after.
+  const std::u16string& text() const { return text_; }
 
  protected:
   bool Plausible(const NameRow& n) const { return BitsPass(n.bits, bits_) && n.length >= text_.size(); }
@@ -157,6 +159,7 @@ template <typename Range>
 class CRangeMatcher : public CItemMatcher {
  public:
   explicit CRangeMatcher(Range r) : range_(r) {}
+  const Range& range() const { return range_; }
 
  protected:
   Range range_;
@@ -222,6 +225,7 @@ class CListMatcher : public CMatcher {
   void Add(MatcherPtr child) { children_.push_back(std::move(child)); }
   size_t size() const { return children_.size(); }
   MatcherPtr TakeOnly() { return std::move(children_[0]); }
+  const std::vector<MatcherPtr>& children() const { return children_; }
   void Prepare(const SearchView& view) override;
 
  protected:

@@ -36,10 +36,15 @@ class Runner {
   template <class Test>
   void Walk(INuskFindResult* cursor, Test test) {
     cursor->set_stop_flag(stop_.flag);
+    if (!options_.on_item) run_->items.reserve(cursor->known_count());
     const uint32_t every = stop_.every ? stop_.every : 1;
+    // Counts down to the next look at the flag (every `every` candidates): no division
+    // per candidate.
+    uint32_t until_check = every - stats_->candidates % every;
     for (;;) {
       while (cursor->Next()) {
-        if (++stats_->candidates % every == 0 && Stop()) {
+        ++stats_->candidates;
+        if (--until_check == 0 && (until_check = every, Stop())) {
           stats_->names_examined = cursor->names_examined();
           return Abandon();
         }

@@ -16,8 +16,11 @@ struct KeyedItem {
   uint32_t item;
 };
 
-// Sorts ascending by (key, tie), stable. LSD radix over bytes; a byte that is equal in
-// every entry costs no pass, so narrow keys sort in few passes. Uses a scratch copy.
-void RadixSort(std::vector<KeyedItem>* v);
+// Sorts by (key, tie), ascending or descending, stable either way (entries with equal key
+// and tie keep their order). Only the items are meaningful afterwards: keys and ties are
+// rewritten on the way. Only the bits that some key (tie) sets are sorted on: when both
+// fit in 64 bits together they form one key, sorted in digits of up to 11 bits; a digit
+// that is equal in every entry costs no pass. Uses a scratch copy.
+void RadixSort(std::vector<KeyedItem>* v, bool descending = false);
 
 }  // namespace nusk

@@ -110,8 +110,19 @@ class Comparer {
   NuskDb& db_;
 };
 
+// Reverses the order of the runs of equal tie, keeping the order within each run.
+void ReverseTieGroups(std::vector<KeyedItem>* v) {
+  std::reverse(v->begin(), v->end());
+  for (auto run = v->begin(); run != v->end();) {
+    auto next = run + 1;
+    while (next != v->end() && next->tie == run->tie) ++next;
+    std::reverse(run, next);
+    run = next;
+  }
+}
+
 // One key: each item's (key, tie) read once, then a radix sort. A descending sort
-// complements both, which reverses the whole order, tie-break included.
+// reverses the whole order, tie-break included.
 bool SortByRadix(std::vector<uint32_t>* items, const SortKey& k, const Comparer& cmp) {
   // Kept for the next sort on this thread, like the radix sort's scratch array.
   thread_local std::vector<KeyedItem> keyed;
@@ -123,13 +134,29 @@ bool SortByRadix(std::vector<uint32_t>* items, const SortKey& k, const Comparer&
     cmp.view().ParentPathRanks(in, n, &keyed[0].key, sizeof(KeyedItem) / sizeof(uint64_t));
     const uint32_t* name_of = cmp.view().name_of_item();
     for (size_t j = 0; j < n; ++j) keyed[j].item = in[j], keyed[j].tie = name_of[in[j]];
+  } else if (k.id == kSortSize) {  // as ItemSizeBytes, without a call per item
+    const NuskDb& db = cmp.view().db();
+    const uint32_t* name_of = cmp.view().name_of_item();
+    const uint32_t folders = cmp.view().folder_count;
+    for (size_t j = 0; j < n; ++j) {
+      const uint32_t i = in[j];
+      uint64_t bytes = BytesFromSizeForm(db.SizeForm(i));
+      if (bytes == 0 && i < folders) bytes = db.FolderSize(i);
+      keyed[j] = KeyedItem{bytes, name_of[i], i};
+    }
   } else {
     for (size_t j = 0; j < n; ++j)
       if (!cmp.RadixKey(k.id, in[j], &keyed[j])) return false;
   }
-  if (!k.ascending)
-    for (KeyedItem& e : keyed) e.key = ~e.key, e.tie = ~e.tie;
-  RadixSort(&keyed);
+  // Items in index order (as every cursor yields them) have their name tie-breaks in
+  // order already, and items of one name are adjacent: a stable sort on the key alone
+  // then gives the same order with far fewer bits to sort. Descending, the groups of
+  // one name are put last first beforehand (each keeping its own order).
+  if (std::is_sorted(in, in + n)) {
+    if (!k.ascending) ReverseTieGroups(&keyed);
+    for (KeyedItem& e : keyed) e.tie = 0;
+  }
+  RadixSort(&keyed, !k.ascending);
   for (size_t j = 0; j < keyed.size(); ++j) (*items)[j] = keyed[j].item;
   return true;
 }

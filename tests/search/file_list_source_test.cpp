@@ -85,6 +85,34 @@ TEST_F(BigIndexTest, QueryWithManyCandidatesIsAbandonedWithinAHundred) {
   EXPECT_EQ(source_.ResultCount(), h[1].candidates);
 }
 
+// A query of item switches only loops over the item tables, not the name rows; it
+// stops at the same checks, and resumes where it stopped when the text is unchanged.
+TEST_F(BigIndexTest, ItemSwitchQueryStopsAndResumes) {
+  // File i has i bytes: none has 60,000 or more.
+  const std::vector<SearchStats> h = Interrupted(u"/size:60000-", u"file123.txt");
+  ASSERT_EQ(h.size(), 2u);
+  EXPECT_TRUE(h[0].abandoned);
+  EXPECT_LE(h[0].names_examined, 2 * kStopCheckNames);
+  EXPECT_EQ(source_.ResultCount(), 1u);
+
+  InterruptingListener same;
+  FileListSource source(&index_->view(), &same);
+  same.source = &source;
+  same.second = u"/size:-100 /f";
+  source.Submit(same.second, true);
+  source.WaitIdle();
+  ASSERT_EQ(source.History().size(), 1u);
+  EXPECT_FALSE(source.History()[0].abandoned);
+  // Files 0 to 100 lie before and after the first stop check, each found once.
+  std::vector<std::u16string> found;
+  for (uint32_t i : source.Results()) found.push_back(index_->Path(i));
+  std::set<std::u16string> want;
+  for (int i = 0; i <= 100; ++i)
+    want.insert(u"C:\\d" + U16(std::to_string(i % 50)) + u"\\file" + U16(std::to_string(i)) + u".txt");
+  EXPECT_EQ(found.size(), want.size());
+  EXPECT_EQ(std::set<std::u16string>(found.begin(), found.end()), want);
+}
+
 TEST_F(BigIndexTest, ResubmittingTheSameTextDoesNotAbandon) {
   const std::vector<SearchStats> h = Interrupted(u"*q*zz* /f", u"*q*zz* /f");
   ASSERT_EQ(h.size(), 1u);

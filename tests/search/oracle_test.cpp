@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <map>
 #include <random>
 
 #include "search/find_result.h"
@@ -257,7 +258,8 @@ class World {
       m.drive = drive;
       m.bytes = folder ? 0 : (rng_() % 5 == 0 ? (uint64_t(rng_() % 4) << 30) + 3000000000ull : rng_() % 5000);
       if (!folder && m.bytes > 0x7FFFFFFF) m.bytes = m.bytes / 1024 * 1024;  // KiB form keeps whole KiB
-      m.time = rng_() % 4000000;
+      // Some at a midnight or a second before, where the bounds of date ranges lie.
+      m.time = rng_() % 3 ? rng_() % 4000000 : (1 + rng_() % 46) * 86400u - rng_() % 2;
       by_lower[m.lower] = static_cast<int>(items->size());
       items->push_back(m);
       return static_cast<int>(items->size() - 1);
@@ -354,6 +356,42 @@ class World {
     }
   }
 
+  // A date range over the generated times (the first 46 days from 2 October 1977).
+  std::u16string DateRangeWord() {
+    const auto day = [](uint32_t offset) {
+      const uint32_t d = 2 + offset;
+      char buf[16];
+      std::snprintf(buf, sizeof buf, "1977%02u%02u", d <= 31 ? 10u : 11u, d <= 31 ? d : d - 31);
+      return U16(buf);
+    };
+    const uint32_t a = rng_() % 48, b = a + rng_() % 10;
+    return u"/date:" + day(a) + (rng_() % 4 ? u"-" + day(b) : u"");
+  }
+
+  // Keywords and conditions read from the item tables, the shapes that are answered
+  // without the matcher tree, and a few that look alike but are not.
+  std::u16string ItemWord(const std::vector<ModelItem>& items, const TestIndex& index) {
+    switch (rng_() % 12) {
+      case 0:
+      case 1: return u"/size:" + U16(std::to_string(rng_() % 5000)) + u"-" + U16(std::to_string(rng_() % 5000));
+      case 2: return u"/SIZE:" + U16(std::to_string(1 + rng_() % 4)) + u"g-";
+      case 3:
+      case 4: return DateRangeWord();
+      case 5: return rng_() % 2 ? u"/f" : u"/d";
+      case 6: return u"/hidden";
+      case 7: return u"!</size:2000-" + (rng_() % 2 ? u">" : u" " + Fragment(items) + u">");
+      case 8: return u"</size:-3000 " + DateRangeWord() + u">";
+      default: return Word(items, index);
+    }
+  }
+
+  std::u16string ItemQuery(const std::vector<ModelItem>& items, const TestIndex& index) {
+    std::u16string q = ItemWord(items, index);
+    for (int k = rng_() % 3; k > 0; --k) q += u" " + ItemWord(items, index);
+    if (rng_() % 3 == 0) q = Folder(items) + u" " + q;
+    return q;
+  }
+
   std::u16string Folder(const std::vector<ModelItem>& items) {
     const ModelItem& m = items[rng_() % items.size()];
     const ModelItem& f = m.folder ? m : items[std::max(m.parent, 0)];
@@ -375,6 +413,7 @@ class World {
   }
 
   std::u16string Query(const std::vector<ModelItem>& items, const TestIndex& index) {
+    if (rng_() % 4 == 0) return ItemQuery(items, index);
     std::u16string q;
     const int terms = rng_() % 4;
     for (int k = 0; k < terms; ++k) q += (k ? u" " : u"") + Term(items, index, 0);
@@ -439,13 +478,24 @@ void RunSeed(uint32_t seed, int queries) {
       index.Reload(true);
     }
     SetNameScanSplit({mode.threads, 0});
+    std::map<std::u16string, uint32_t> index_of;
+    for (uint32_t i = 0; i < index.db().item_count(); ++i) index_of[index.Path(i)] = i;
     int differences = 0;
     for (int k = 0; k < queries && differences < 5; ++k) {
-      const PathSet actual = Find(index, lines[k], ctx);
+      const std::vector<std::u16string> found = FindOrdered(index, lines[k], false, ctx);
+      const PathSet actual(found.begin(), found.end());
       if (expected[k] != actual) {
         ++differences;
         ADD_FAILURE() << "seed " << seed << " (" << mode.what << ") query #" << k << " [" << ToUtf8(lines[k])
                       << "]: engine " << actual.size() << " items, reference " << expected[k].size();
+      }
+      // Without a sort clause results come in index order, whichever cursor found them.
+      for (size_t j = 1; j < found.size() && lines[k].find(u"/sort") == std::u16string::npos; ++j) {
+        if (index_of[found[j - 1]] < index_of[found[j]]) continue;
+        ++differences;
+        ADD_FAILURE() << "seed " << seed << " (" << mode.what << ") query #" << k << " [" << ToUtf8(lines[k])
+                      << "]: out of index order at result " << j;
+        break;
       }
     }
     if (mode.damaged) { EXPECT_FALSE(index.db().from_snapshot()) << "seed " << seed << ": the damage was not noticed"; }

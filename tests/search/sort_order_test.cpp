@@ -62,12 +62,13 @@ class SortOrderTest : public ::testing::Test {
     return n;
   }
 
-  // Every item of the result is in order under key; all items are there.
+  // Every item of the result is in order under key; all items are there. Items whose
+  // keys are equal keep the order they were found in (index order) either way.
   void ExpectOrdered(std::u16string_view query, bool ascending, const std::function<RefKey(uint32_t)>& key) {
     const std::vector<uint32_t> got = Sorted(query);
     ASSERT_EQ(got.size(), Sorted(u"").size()) << ToUtf8(query);
-    std::vector<RefKey> keys;
-    for (uint32_t i : got) keys.push_back(key(i));
+    std::vector<std::pair<RefKey, int64_t>> keys;
+    for (uint32_t i : got) keys.emplace_back(key(i), ascending ? int64_t{i} : -int64_t{i});
     const bool ok = ascending ? std::is_sorted(keys.begin(), keys.end())
                               : std::is_sorted(keys.begin(), keys.end(), std::greater<>());
     EXPECT_TRUE(ok) << ToUtf8(query);
@@ -102,18 +103,33 @@ TEST_F(SortOrderTest, PathThenDateWithoutTieBreak) {
 
 TEST(RadixSortTest, MatchesComparisonSortOnNarrowAndWideKeys) {
   std::mt19937_64 rng(3);
-  for (int width : {0, 7, 20, 40, 64}) {
-    std::vector<KeyedItem> v(3000);
-    for (uint32_t i = 0; i < v.size(); ++i) {
-      const uint64_t key = width == 0 ? 5 : width == 64 ? rng() : rng() % (uint64_t{1} << width);
-      v[i] = KeyedItem{key, static_cast<uint32_t>(rng() % 50), i};
+  // Key widths with tie widths: narrow, one word together, wider than a word (-64: four
+  // distinct keys of 64 bits, so that ties decide).
+  const struct {
+    int key, tie;
+  } widths[] = {{0, 6}, {7, 6}, {20, 23}, {40, 6}, {40, 24}, {33, 31}, {64, 6}, {-64, 32}, {5, 0}, {0, 0}};
+  const uint64_t few[] = {~uint64_t{0}, uint64_t{1} << 63, 12345, 0};
+  for (const auto& w : widths) {
+    for (bool descending : {false, true}) {
+      std::vector<KeyedItem> v(3000);
+      const auto value = [&](int width) {
+        if (width < 0) return few[rng() % 4];
+        return width == 0 ? 5 : width == 64 ? rng() : rng() % (uint64_t{1} << width);
+      };
+      for (uint32_t i = 0; i < v.size(); ++i) {
+        v[i] = KeyedItem{value(w.key), static_cast<uint32_t>(w.tie == 0 ? 0 : value(w.tie)), i};
+        if (i % 7 == 0 && i > 0) v[i].key = v[i - 1].key, v[i].tie = v[i - 1].tie;  // equal entries stay in order
+      }
+      std::vector<KeyedItem> want = v;
+      std::stable_sort(want.begin(), want.end(), [&](const KeyedItem& a, const KeyedItem& b) {
+        return descending ? std::tie(b.key, b.tie) < std::tie(a.key, a.tie)
+                          : std::tie(a.key, a.tie) < std::tie(b.key, b.tie);
+      });
+      RadixSort(&v, descending);
+      for (size_t i = 0; i < v.size(); ++i)
+        ASSERT_EQ(v[i].item, want[i].item)
+            << "widths " << w.key << "+" << w.tie << (descending ? " down" : " up") << " at " << i;
     }
-    std::vector<KeyedItem> want = v;
-    std::stable_sort(want.begin(), want.end(), [](const KeyedItem& a, const KeyedItem& b) {
-      return std::tie(a.key, a.tie) < std::tie(b.key, b.tie);
-    });
-    RadixSort(&v);
-    for (size_t i = 0; i < v.size(); ++i) ASSERT_EQ(v[i].item, want[i].item) << "width " << width << " at " << i;
   }
 }
 
