@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "gui/program_icon.h"
 #include "gui/result_list.h"
 #include "platform/env.h"
 #include "platform/volume.h"
@@ -108,13 +109,7 @@ void ListLook::SetThumbnails(bool on, int size) {
 void ListLook::PutPixels(int slot, const ThumbnailPixels& pixels) {
   // A size x size top-down picture, transparent around the centred pixels, premultiplied
   // as the image list's alpha drawing expects.
-  BITMAPINFO bi = {};
-  bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
-  bi.bmiHeader.biWidth = size_;
-  bi.bmiHeader.biHeight = -size_;
-  bi.bmiHeader.biPlanes = 1;
-  bi.bmiHeader.biBitCount = 32;
-  bi.bmiHeader.biCompression = BI_RGB;
+  const BITMAPINFO bi = TopDownBitmapInfo(size_, size_);
   void* bits = nullptr;
   HBITMAP dib = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
   if (!dib) return;

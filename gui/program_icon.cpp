@@ -35,11 +35,7 @@ HICON ProgramIcon(std::u16string_view expanded_command, int size) {
   return icon;
 }
 
-namespace {
-
-// The pixels of a bitmap as 32-bit top-down rows; empty when they cannot be read.
-std::vector<uint32_t> Pixels32(HBITMAP bitmap, int width, int height) {
-  std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
+BITMAPINFO TopDownBitmapInfo(int width, int height) {
   BITMAPINFO bi{};
   bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
   bi.bmiHeader.biWidth = width;
@@ -47,6 +43,15 @@ std::vector<uint32_t> Pixels32(HBITMAP bitmap, int width, int height) {
   bi.bmiHeader.biPlanes = 1;
   bi.bmiHeader.biBitCount = 32;
   bi.bmiHeader.biCompression = BI_RGB;
+  return bi;
+}
+
+namespace {
+
+// The pixels of a bitmap as 32-bit top-down rows; empty when they cannot be read.
+std::vector<uint32_t> Pixels32(HBITMAP bitmap, int width, int height) {
+  std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
+  BITMAPINFO bi = TopDownBitmapInfo(width, height);
   HDC screen = GetDC(nullptr);
   const int rows = GetDIBits(screen, bitmap, 0, height, pixels.data(), &bi, DIB_RGB_COLORS);
   ReleaseDC(nullptr, screen);
@@ -75,13 +80,7 @@ HBITMAP IconAlphaBitmap(HICON icon) {
         color[i] = a << 24 | premultiply((color[i] >> 16) & 0xFF) << 16 | premultiply((color[i] >> 8) & 0xFF) << 8 |
                    premultiply(color[i] & 0xFF);
       }
-      BITMAPINFO bi{};
-      bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
-      bi.bmiHeader.biWidth = w;
-      bi.bmiHeader.biHeight = -h;
-      bi.bmiHeader.biPlanes = 1;
-      bi.bmiHeader.biBitCount = 32;
-      bi.bmiHeader.biCompression = BI_RGB;
+      const BITMAPINFO bi = TopDownBitmapInfo(w, h);
       void* bits = nullptr;
       result = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
       if (result) std::memcpy(bits, color.data(), color.size() * sizeof(uint32_t));

@@ -22,4 +22,7 @@ HICON ProgramIcon(std::u16string_view expanded_command, int size);
 // when the icon's bitmaps cannot be read. The caller deletes it.
 HBITMAP IconAlphaBitmap(HICON icon);
 
+// The header of a 32-bit top-down bitmap of that size, as icons and thumbnails are made.
+BITMAPINFO TopDownBitmapInfo(int width, int height);
+
 }  // namespace nusk
