@@ -360,7 +360,7 @@ class World {
   std::u16string DateRangeWord() {
     const auto day = [](uint32_t offset) {
       const uint32_t d = 2 + offset;
-      char buf[16];
+      char buf[32];  // room for any two numbers, as the compiler counts
       std::snprintf(buf, sizeof buf, "1977%02u%02u", d <= 31 ? 10u : 11u, d <= 31 ? d : d - 31);
       return U16(buf);
     };
