@@ -198,7 +198,7 @@ void MainWindow::OnCreate() {
   list_.set_auto_stretch(options_.auto_stretch_columns);
   list_.set_info_tips(options_.show_info_tip_on_ctrl_down, options_.detailed_info_tip);
   // The Columns set and widths apply before the window is shown.
-  const std::vector<int> columns = ParseColumns(GetText(settings_, SettingId::kColumns), DefaultColumns());
+  const std::vector<int> columns = SavedColumns();
   std::u16string widths_text = GetText(settings_, SettingId::kLvDynColWidths);
   if (widths_text.empty()) widths_text = GetText(settings_, SettingId::kLvColWidths);
   list_.SetColumns(columns, WidthsForColumns(widths_text, columns));
@@ -238,10 +238,13 @@ void MainWindow::Layout() {
   if (options_.auto_stretch_columns) list_.StretchColumns();
 }
 
+std::vector<int> MainWindow::SavedColumns() const {
+  return ParseColumns(GetText(settings_, SettingId::kColumns), DefaultColumns());
+}
+
 void MainWindow::StartLoader() {
   // At start-up the list has no columns yet: they are read from the settings.
-  const std::vector<int> columns =
-      hwnd_ ? list_.columns() : ParseColumns(GetText(settings_, SettingId::kColumns), DefaultColumns());
+  const std::vector<int> columns = hwnd_ ? list_.columns() : SavedColumns();
   const bool counts = GetFlag(settings_, SettingId::kShowFilesCount) || (ColumnsNeeds(columns) & kNeedsFileCounts) != 0;
   const bool folder_sizes = options_.show_folder_size;
   loader_done_ = false;

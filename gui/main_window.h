@@ -209,6 +209,7 @@ class MainWindow : public IFileListSourceChangeListener {
   void OnCreate();
   void Layout();
   void StartLoader();
+  std::vector<int> SavedColumns() const;  // the Columns setting, or the default set
   void OnDbLoaded();
   void OnSearchDone();
   void OnBoxChanged();
