@@ -1,10 +1,13 @@
 #include "app/console_clean.h"
 
 #include <cstdio>
+#include <iterator>
+#include <vector>
 
 #include "app/usage.h"
 #include "index/db_files.h"
 #include "index/nusk_db_writer.h"
+#include "index/search_snapshot.h"
 #include "platform/elevation.h"
 #include "scan/build_command.h"
 #include "scan/build_log.h"
@@ -16,10 +19,18 @@
 namespace nusk {
 namespace {
 
-// Files of a database, in the order they are deleted.
-constexpr const char16_t* kDatabaseFiles[] = {u"FRN_FUID.map",  u"FUID_FRN.map", u"nusk.file.bas",
-                                              u"nusk.file.ext", u"nusk.snap",    u"nusk.snap.tmp",
-                                              u"nusk.nrs",      u"nusk.hid",     u"nusk.frs"};
+// Files of a database, in the order they are deleted: what is derived from the index
+// (the snapshots a commit moved aside follow "nusk.snap.tmp"), then the index itself.
+constexpr const char16_t* kDerivedFiles[] = {u"FRN_FUID.map",  u"FUID_FRN.map", u"nusk.file.bas",
+                                             u"nusk.file.ext", u"nusk.snap",    u"nusk.snap.tmp"};
+constexpr const char16_t* kIndexFiles[] = {u"nusk.nrs", u"nusk.hid", u"nusk.frs"};
+
+std::vector<std::u16string> DatabaseFiles() {
+  std::vector<std::u16string> names(std::begin(kDerivedFiles), std::end(kDerivedFiles));
+  for (int k = 1; k <= kSnapSetAsideSlots; ++k) names.push_back(SetAsideSnapshotName(k));
+  names.insert(names.end(), std::begin(kIndexFiles), std::end(kIndexFiles));
+  return names;
+}
 
 // Progress and problems of the index code go to the status output.
 class StatusSink : public IStatusSink {
@@ -39,7 +50,7 @@ CleanIo CleanIo::Process() {
 
 bool CleanWholeDatabase(const CleanIo& io) {
   bool ok = true;
-  for (const char16_t* name : kDatabaseFiles) {
+  for (const std::u16string& name : DatabaseFiles()) {
     const std::u16string path = DbPath(io.home, name, io.env);
     if (!io.env->FileExists(path)) continue;
     StatusOutput::Get().Print("Deleting " + ToUtf8(path));

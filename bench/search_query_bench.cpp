@@ -53,13 +53,14 @@ GeneratedIndex* Generate(uint32_t n) {
 
 uint32_t SizeArg(const benchmark::State& state) { return static_cast<uint32_t>(state.range(0)); }
 
-void TimeQuery(benchmark::State& state, const char16_t* query) {
+void TimeQuery(benchmark::State& state, const char16_t* query, bool show_all = false) {
   GeneratedIndex* g = Generate(SizeArg(state));
   // NUSK_BENCH_SCAN_THREADS=1 or 2: the name scan on one thread or split over two (for
   // runs that alternate the two); unset: the program's default.
   if (const char* t = std::getenv("NUSK_BENCH_SCAN_THREADS"); t && *t) SetNameScanSplit({std::atoi(t), 100000});
   NopFileListSourceChangeListener nop;
   FileListSource source(g->view.get(), &nop);
+  source.set_show_all(show_all);
   uint32_t count = 0;
   for (auto _ : state) {
     source.Submit(query, false);
@@ -96,6 +97,8 @@ QUERY_BENCH(SortBySize, u"cor /sort:size")
 QUERY_BENCH(SortByPath, u"cor /sort:path")
 QUERY_BENCH(SortAllByPath, u"/sort:path")
 QUERY_BENCH(SortAllBySize, u"/sort:size")
+// The window's first search: the empty query with ShowAllItemsForEmptySearch.
+void BM_ShowAll(benchmark::State& state) { TimeQuery(state, u"", true); }
 
 // Tokenizing a long path-like line ("c:\\a b c ... \\"): time must grow linearly with
 // the length (compare the 16 k and 64 k rows: about 4x).
@@ -131,6 +134,7 @@ BENCHMARK(BM_SortBySize)->Apply(Sizes);
 BENCHMARK(BM_SortByPath)->Apply(Sizes);
 BENCHMARK(BM_SortAllByPath)->Apply(Sizes);
 BENCHMARK(BM_SortAllBySize)->Apply(Sizes);
+BENCHMARK(BM_ShowAll)->Apply(Sizes);
 
 }  // namespace
 }  // namespace nusk

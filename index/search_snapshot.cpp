@@ -411,11 +411,39 @@ void SearchSnapshot::Write(const NuskDb& db, const std::u16string& home, const S
     return;
   }
   // No flush: a snapshot that reaches the disk only in part fails its hashes and is
-  // written again.
-  if (!env->WriteWholeFile(path + u".tmp", bytes, false).ok() || !env->RenameFile(path + u".tmp", path).ok()) {
+  // written again. A mapped snapshot in the way (Windows) is first moved aside.
+  bool written = env->WriteWholeFile(path + u".tmp", bytes, false).ok();
+  if (written && !env->RenameFile(path + u".tmp", path).ok())
+    written = RemoveSearchSnapshot(home, env).ok() && env->RenameFile(path + u".tmp", path).ok();
+  if (!written) {
     env->RemoveFile(path + u".tmp");
-    env->RemoveFile(path);
+    RemoveSearchSnapshot(home, env);
   }
+}
+
+std::u16string SetAsideSnapshotName(int slot) {
+  return std::u16string(kSnapName) + u".old" + static_cast<char16_t>(u'0' + slot);
+}
+
+Status RemoveSearchSnapshot(const std::u16string& home, Env* env) {
+  // A set-aside name is free once its file is gone; deleting a file that is still mapped
+  // fails (Windows) or only marks it for deletion at its last close (Wine).
+  int free_slot = 0;
+  for (int k = 1; k <= kSnapSetAsideSlots; ++k) {
+    const std::u16string aside = DbPath(home, SetAsideSnapshotName(k), env);
+    if (env->FileExists(aside)) env->RemoveFile(aside);
+    if (!free_slot && !env->FileExists(aside)) free_slot = k;
+  }
+  // Moved aside first, then deleted: a mapped file can always be renamed, while deleting it
+  // may fail or leave its name taken until it is unmapped.
+  const std::u16string path = DbPath(home, kSnapName, env);
+  if (!env->FileExists(path)) return Status::Ok();
+  if (free_slot) {
+    const std::u16string aside = DbPath(home, SetAsideSnapshotName(free_slot), env);
+    if (env->RenameFile(path, aside).ok()) env->RemoveFile(aside);
+  }
+  if (env->FileExists(path)) env->RemoveFile(path);
+  return env->FileExists(path) ? Status::Error("the search snapshot is in use and cannot be removed") : Status::Ok();
 }
 
 bool NuskDb::from_snapshot() const { return snapshot_ != nullptr && snapshot_->decoded == nullptr; }

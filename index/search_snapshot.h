@@ -110,6 +110,17 @@ class SearchSnapshot {
   static void TakeDecodedTables(NuskDb* db);
 };
 
+// Deletes the snapshot of home. Windows refuses to delete or replace a file while a
+// process maps it (a window or the web service holding the index) but lets it be
+// renamed: such a snapshot is moved to the first of the set-aside names "nusk.snap.old1"
+// .. "nusk.snap.old8" that is free or can be freed, and deleted by a later call once no
+// process maps it. Set-aside snapshots that can be deleted now are deleted. Fails when
+// the snapshot is still in place.
+Status RemoveSearchSnapshot(const std::u16string& home, Env* env);
+inline constexpr int kSnapSetAsideSlots = 8;
+// "nusk.snap.old<slot>", slot 1 .. kSnapSetAsideSlots.
+std::u16string SetAsideSnapshotName(int slot);
+
 // Loads the database of home and leaves a snapshot that matches it beside the files
 // (writing one when the present one does not match). Used after a commit.
 void RefreshSearchSnapshot(const std::u16string& home, Env* env);

@@ -327,7 +327,7 @@ Status CommitIndex(NuskDbWriter* w, const CommitOptions& options) {
   // leave one beside files it did not come from; the new one follows a good commit.
   const std::u16string snap = DbPath(w->home_, kSnapName, w->env_);
   w->env_->RemoveFile(snap + u".tmp");
-  w->env_->RemoveFile(snap);
+  RemoveSearchSnapshot(w->home_, w->env_);
   w->commit_result_ = WriterCommitter(w, options).Run();
   if (w->commit_result_.ok()) RefreshSearchSnapshot(w->home_, w->env_);
   if (!w->commit_result_.ok()) w->sink_->Problem(w->commit_result_.message());

@@ -95,9 +95,11 @@ class Env {
   // Fails like ReadWholeFile.
   virtual Status ViewWholeFile(const std::u16string& path, std::unique_ptr<FileView>* view);
 
-  // The same, but the bytes may be read only when first touched (POSIX maps without
-  // reading ahead), so a large file of which little is used costs little memory. Env's own
-  // form is ViewWholeFile.
+  // The same, but the bytes may be read only when first touched (POSIX and Windows map
+  // the file; POSIX without reading ahead), so a large file of which little is used costs
+  // little memory. On Windows, while the view lives, the file cannot be deleted or
+  // replaced by a rename (RemoveFile and RenameFile onto it fail), but it can itself be
+  // renamed. Env's own form is ViewWholeFile.
   virtual Status MapWholeFile(const std::u16string& path, std::unique_ptr<FileView>* view) {
     return ViewWholeFile(path, view);
   }

@@ -1,6 +1,8 @@
 // Env over the Win32 API: wide-character file functions, named mutexes, FILETIME clocks.
 #include <windows.h>
 
+#include <cstdint>
+#include <memory>
 #include <string>
 
 #include "platform/env.h"
@@ -73,6 +75,18 @@ class Win32FolderLock : public NamedMutex {
   bool held_ = false;
 };
 
+// A read-only view of a whole file mapped into memory; the mapping outlives the handles.
+class Win32MappedView : public FileView {
+ public:
+  Win32MappedView(const void* base, size_t size) : base_(base), size_(size) {}
+  ~Win32MappedView() override { UnmapViewOfFile(base_); }
+  std::string_view bytes() const override { return {static_cast<const char*>(base_), size_}; }
+
+ private:
+  const void* base_;
+  size_t size_;
+};
+
 class Win32Env : public SystemServicesEnv {
  public:
   char16_t PathSeparator() const override { return u'\\'; }
@@ -95,6 +109,26 @@ class Win32Env : public SystemServicesEnv {
       }
       done += got;
     }
+    return Status::Ok();
+  }
+
+  // Pages come from the system's file cache as they are touched, as with mmap on POSIX.
+  // FILE_SHARE_DELETE lets a commit move the mapped file aside: Windows refuses to delete
+  // or replace a file while a view of it exists, but renames it (search_snapshot.cpp).
+  Status MapWholeFile(const std::u16string& path, std::unique_ptr<FileView>* view) override {
+    HandleCloser h(CreateFileW(W(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_FLAG_RANDOM_ACCESS, nullptr));
+    if (h.get() == INVALID_HANDLE_VALUE) return LastError("cannot open", path);
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(h.get(), &size)) return LastError("cannot examine", path);
+    // An empty file cannot be mapped; its view is the empty one that reading gives.
+    if (size.QuadPart == 0) return ViewWholeFile(path, view);
+    if (static_cast<uint64_t>(size.QuadPart) > SIZE_MAX) return Status::Error("too large to map: " + ToUtf8(path));
+    HandleCloser mapping(CreateFileMappingW(h.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
+    if (!mapping.get()) return LastError("cannot map", path);
+    const void* base = MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, 0);
+    if (!base) return LastError("cannot map", path);
+    *view = std::make_unique<Win32MappedView>(base, static_cast<size_t>(size.QuadPart));
     return Status::Ok();
   }
 

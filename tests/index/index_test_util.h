@@ -43,7 +43,7 @@ inline std::string ReadFile(const std::u16string& path) {
 }
 
 inline void WriteFile(const std::u16string& path, std::string_view bytes) {
-  Env::Default()->WriteWholeFile(path, bytes, false);
+  ASSERT_TRUE(Env::Default()->WriteWholeFile(path, bytes, false).ok()) << ToUtf8(path);
 }
 
 // Writes a writer's records as a fresh index in home.

@@ -209,6 +209,7 @@ TEST(SearchSnapshotTest, DamagedTableAfterTheFilesChangedIsNotRead) {
   ASSERT_TRUE(WriteIndex(home.path(), FirstTree()).ok());
   NuskDb db;
   ASSERT_TRUE(LoadNuskDb(&db, home.path(), Env::Default()).ok());
+  UnloadNuskDb(&db);                                                     // a mapped file cannot be written on Windows
   WriteFile(Snap(home.path()), Flip(ReadFile(Snap(home.path())), 512));  // the first parent
   ASSERT_TRUE(LoadNuskDb(&db, home.path(), Env::Default()).ok());
   ASSERT_TRUE(db.from_snapshot());
@@ -267,6 +268,118 @@ TEST(SearchSnapshotTest, WriteFailuresLeaveNoSnapshotThatIsUsed) {
   EXPECT_FALSE(WriteIndex(home.path(), SecondTree(), &env).ok());
   ASSERT_TRUE(LoadNuskDb(&db, home.path(), Env::Default()).ok());
   EXPECT_EQ(DumpSearchForm(&db), DecodedSearchForm(home.path()));
+}
+
+// Files behave as on Windows while a view of them lives: they cannot be deleted or
+// replaced by a rename, only renamed themselves. On Windows itself the real system says so.
+class MappedFilesStayEnv : public EnvWrapper {
+ public:
+  MappedFilesStayEnv() : EnvWrapper(Env::Default()) {}
+  bool IdentifyFile(const std::u16string& path, FileIdentity* id) override { return target()->IdentifyFile(path, id); }
+  Status MapWholeFile(const std::u16string& path, std::unique_ptr<FileView>* view) override {
+    std::unique_ptr<FileView> real;
+    Status s = target()->MapWholeFile(path, &real);
+    if (s.ok()) *view = std::make_unique<Held>(this, path, std::move(real));
+    return s;
+  }
+  Status RemoveFile(const std::u16string& path) override {
+    return mapped(path) ? Status::Error("mapped") : target()->RemoveFile(path);
+  }
+  Status RenameFile(const std::u16string& from, const std::u16string& to) override {
+    if (mapped(to)) return Status::Error("mapped");
+    Status s = target()->RenameFile(from, to);
+    if (s.ok())
+      for (auto& [path, count] : views_)
+        if (path == from) path = to;
+    return s;
+  }
+  bool mapped(const std::u16string& path) const {
+    for (const auto& [p, count] : views_)
+      if (p == path && count > 0) return true;
+    return false;
+  }
+
+ private:
+  class Held : public FileView {
+   public:
+    Held(MappedFilesStayEnv* env, const std::u16string& path, std::unique_ptr<FileView> real)
+        : env_(env), at_(env->views_.size()), real_(std::move(real)) {
+      env->views_.emplace_back(path, 1);
+    }
+    ~Held() override { env_->views_[at_].second = 0; }
+    std::string_view bytes() const override { return real_->bytes(); }
+
+   private:
+    MappedFilesStayEnv* env_;
+    size_t at_;
+    std::unique_ptr<FileView> real_;
+  };
+  std::vector<std::pair<std::u16string, int>> views_;
+};
+
+std::vector<std::u16string> SetAsideFiles(const std::u16string& home) {
+  std::vector<std::u16string> present;
+  for (int k = 1; k <= kSnapSetAsideSlots; ++k)
+    if (Env::Default()->FileExists(DbPath(home, SetAsideSnapshotName(k), Env::Default())))
+      present.push_back(SetAsideSnapshotName(k));
+  return present;
+}
+
+// An index loaded from its snapshot holds a view of it while builds commit: each commit
+// still leaves a snapshot of its own files that the next load uses, the index already
+// loaded keeps reading what it loaded, and the snapshots moved aside are deleted once
+// released. Runs on the real system too: on Windows the views are real mappings.
+TEST(SearchSnapshotTest, CommitsReplaceASnapshotThatIsMapped) {
+  MappedFilesStayEnv simulated;
+  for (Env* env : {static_cast<Env*>(&simulated), Env::Default()}) {
+    SCOPED_TRACE(env == Env::Default() ? "this system" : "files stay while mapped");
+    TempDir home;
+    ASSERT_TRUE(WriteIndex(home.path(), FirstTree(), env).ok());
+    const std::vector<std::string> first = DecodedSearchForm(home.path());
+    auto held = std::make_unique<NuskDb>();
+    ASSERT_TRUE(LoadNuskDb(held.get(), home.path(), env).ok());
+    ASSERT_TRUE(held->from_snapshot());
+    ASSERT_TRUE(WriteIndex(home.path(), SecondTree(), env).ok());
+    if (env == &simulated) { EXPECT_TRUE(simulated.mapped(DbPath(home.path(), SetAsideSnapshotName(1), env))); }
+    NuskDb second;
+    ASSERT_TRUE(LoadNuskDb(&second, home.path(), env).ok());
+    EXPECT_TRUE(second.from_snapshot()) << "the commit wrote a snapshot of its files";
+    EXPECT_EQ(DumpSearchForm(&second), DecodedSearchForm(home.path()));
+    EXPECT_EQ(DumpSearchForm(held.get()), first) << "the loaded index keeps its bytes";
+
+    held.reset();
+    UnloadNuskDb(&second);
+    ASSERT_TRUE(WriteIndex(home.path(), FirstTree(), env).ok());
+    EXPECT_EQ(SetAsideFiles(home.path()), std::vector<std::u16string>{}) << "released snapshots are deleted";
+    ASSERT_TRUE(LoadNuskDb(&second, home.path(), env).ok());
+    EXPECT_TRUE(second.from_snapshot());
+  }
+}
+
+// With every set-aside name taken by a snapshot still mapped, the commit cannot move the
+// old one: the next load decodes the files (the old snapshot does not match them) and
+// no snapshot file is lost or half written.
+TEST(SearchSnapshotTest, EverySetAsideNameHeldLeavesTheFilesDecoded) {
+  MappedFilesStayEnv env;
+  TempDir home;
+  ASSERT_TRUE(WriteIndex(home.path(), FirstTree(), &env).ok());
+  std::vector<std::unique_ptr<NuskDb>> held;
+  std::vector<std::vector<std::string>> truths;
+  for (int k = 0; k <= kSnapSetAsideSlots; ++k) {
+    held.push_back(std::make_unique<NuskDb>());
+    ASSERT_TRUE(LoadNuskDb(held.back().get(), home.path(), &env).ok());
+    ASSERT_TRUE(held.back()->from_snapshot()) << k;
+    truths.push_back(DecodedSearchForm(home.path()));
+    ASSERT_TRUE(WriteIndex(home.path(), k % 2 ? FirstTree() : SecondTree(), &env).ok());
+  }
+  EXPECT_EQ(SetAsideFiles(home.path()).size(), size_t{kSnapSetAsideSlots});
+  EXPECT_TRUE(env.mapped(Snap(home.path()))) << "the ninth view keeps the snapshot in place";
+  EXPECT_FALSE(Env::Default()->FileExists(Snap(home.path()) + u".tmp"));
+  NuskDb db;
+  ASSERT_TRUE(LoadNuskDb(&db, home.path(), &env).ok());
+  EXPECT_FALSE(db.from_snapshot());
+  EXPECT_EQ(DumpSearchForm(&db), DecodedSearchForm(home.path()));
+  for (size_t k = 0; k < held.size(); ++k) EXPECT_EQ(DumpSearchForm(held[k].get()), truths[k]) << k;
 }
 
 }  // namespace

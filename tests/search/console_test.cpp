@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "app/console_clean.h"
+#include "index/search_snapshot.h"
 #include "app/console_find.h"
 #include "scan/build_command.h"
 #include "index/db_files.h"
@@ -160,9 +161,13 @@ TEST(ConsoleCleanTest, DriveAndWholeDatabase) {
   EXPECT_EQ(db.item_count(), 16u);  // the 25 items less D:, data and its seven files
   EXPECT_EQ(CleanCommand({u"nusk", u"clean", u"1"}, io), 2);
   EXPECT_TRUE(Env::Default()->FileExists(DbPath(t.home(), kSnapName, Env::Default())));  // written by the commit
+  // A snapshot a commit moved aside while a window mapped it goes too.
+  const std::u16string aside = DbPath(t.home(), SetAsideSnapshotName(kSnapSetAsideSlots), Env::Default());
+  ASSERT_TRUE(Env::Default()->WriteWholeFile(aside, "old", false).ok());
   EXPECT_EQ(CleanCommand({u"nusk", u"clean"}, io), 0);
   EXPECT_FALSE(HasDatabase(t.home(), Env::Default()));
   EXPECT_FALSE(Env::Default()->FileExists(DbPath(t.home(), kSnapName, Env::Default())));
+  EXPECT_FALSE(Env::Default()->FileExists(aside));
 }
 
 TEST(ConsoleCleanTest, RefusedWhileABuildHoldsTheLock) {
