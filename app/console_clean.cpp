@@ -1,8 +1,7 @@
 #include "app/console_clean.h"
 
 #include <cstdio>
-#include <iterator>
-#include <vector>
+#include <string_view>
 
 #include "app/usage.h"
 #include "index/db_files.h"
@@ -19,18 +18,10 @@
 namespace nusk {
 namespace {
 
-// Files of a database, in the order they are deleted: what is derived from the index
-// (the snapshots a commit moved aside follow "nusk.snap.tmp"), then the index itself.
-constexpr const char16_t* kDerivedFiles[] = {u"FRN_FUID.map",  u"FUID_FRN.map", u"nusk.file.bas",
-                                             u"nusk.file.ext", u"nusk.snap",    u"nusk.snap.tmp"};
-constexpr const char16_t* kIndexFiles[] = {u"nusk.nrs", u"nusk.hid", u"nusk.frs"};
-
-std::vector<std::u16string> DatabaseFiles() {
-  std::vector<std::u16string> names(std::begin(kDerivedFiles), std::end(kDerivedFiles));
-  for (int k = 1; k <= kSnapSetAsideSlots; ++k) names.push_back(SetAsideSnapshotName(k));
-  names.insert(names.end(), std::begin(kIndexFiles), std::end(kIndexFiles));
-  return names;
-}
+// Files of a database, in the order they are deleted.
+constexpr const char16_t* kDatabaseFiles[] = {u"FRN_FUID.map",  u"FUID_FRN.map", u"nusk.file.bas",
+                                              u"nusk.file.ext", u"nusk.snap",    u"nusk.snap.tmp",
+                                              u"nusk.nrs",      u"nusk.hid",     u"nusk.frs"};
 
 // Progress and problems of the index code go to the status output.
 class StatusSink : public IStatusSink {
@@ -50,11 +41,15 @@ CleanIo CleanIo::Process() {
 
 bool CleanWholeDatabase(const CleanIo& io) {
   bool ok = true;
-  for (const std::u16string& name : DatabaseFiles()) {
+  for (const char16_t* name : kDatabaseFiles) {
     const std::u16string path = DbPath(io.home, name, io.env);
+    const bool snapshot = std::u16string_view(name) == kSnapName;
+    // Snapshots that commits moved aside go too, once no process maps them (the web
+    // service of a window on Windows may): they are never read again.
+    if (snapshot && !io.env->FileExists(path)) RemoveSearchSnapshot(io.home, io.env);
     if (!io.env->FileExists(path)) continue;
     StatusOutput::Get().Print("Deleting " + ToUtf8(path));
-    if (!io.env->RemoveFile(path).ok()) {
+    if (!(snapshot ? RemoveSearchSnapshot(io.home, io.env) : io.env->RemoveFile(path)).ok()) {
       StatusOutput::Get().Print("Delete failed..");
       ok = false;
     }

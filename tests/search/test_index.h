@@ -66,7 +66,7 @@ class TestIndex {
   // removed first; the load writes it again). Item indexes stay as they were.
   void Reload(bool from_snapshot) {
     Status s = SaveHiddenList(&db_);
-    if (s.ok() && !from_snapshot) s = Env::Default()->RemoveFile(DbPath(dir_.path(), kSnapName, Env::Default()));
+    if (s.ok() && !from_snapshot) s = RemoveSearchSnapshot(dir_.path(), Env::Default());
     if (s.ok()) s = LoadNuskDb(&db_, dir_.path(), Env::Default());
     if (!s.ok()) throw std::runtime_error(s.message());
     if (db_.from_snapshot() != from_snapshot) throw std::runtime_error("the load did not take the asked way");
