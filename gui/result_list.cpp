@@ -68,7 +68,7 @@ LRESULT CALLBACK ResultList::SubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM
   auto* self = reinterpret_cast<ResultList*>(data);
   switch (msg) {
     case WM_PAINT:
-      if (self->items_.empty()) {
+      if (self->items().empty()) {
         LRESULT r = DefSubclassProc(hwnd, msg, wp, lp);
         HDC dc = GetDC(hwnd);
         self->DrawEmptyText(dc);
@@ -84,7 +84,7 @@ LRESULT CALLBACK ResultList::SubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM
     case kMsgRowDetailsDone: return 0;
     case kMsgWantThumbnails:
       self->look_->RequestShown(self->count(), [self](uint32_t row) {
-        const uint32_t item = self->items_[row];
+        const uint32_t item = self->items()[row];
         return ThumbnailWorker::Row{row, item, self->view_->is_folder(item), self->FullPath(row)};
       });
       return 0;
@@ -98,7 +98,7 @@ LRESULT CALLBACK ResultList::SubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM
       }
       break;
     case WM_SIZE:
-      if (self->items_.empty()) InvalidateRect(hwnd, nullptr, TRUE);
+      if (self->items().empty()) InvalidateRect(hwnd, nullptr, TRUE);
       break;
     case WM_NCDESTROY: RemoveWindowSubclass(hwnd, SubclassProc, 1); break;
   }
@@ -260,7 +260,7 @@ void ResultList::ReplaceView(SearchView* view) {
 
 void ResultList::Clear() {
   // The memory the arrays kept for the next result goes back too.
-  std::vector<uint32_t>().swap(items_);
+  std::vector<uint32_t>().swap(unhidden_);
   std::vector<uint32_t>().swap(all_);
   hidden_.Clear();
   look_->RowsChanged(0);
@@ -269,14 +269,15 @@ void ResultList::Clear() {
 }
 
 void ResultList::Refilter() {
-  if (hidden_.count()) items_ = hidden_.Filter(all_);
-  else items_.assign(all_.begin(), all_.end());  // into the memory it already has
-  look_->RowsChanged(static_cast<uint32_t>(items_.size()));
+  // With nothing hidden the rows are the result itself: no copy, no memory of its own.
+  if (hidden_.count()) unhidden_ = hidden_.Filter(all_);
+  else std::vector<uint32_t>().swap(unhidden_);
+  look_->RowsChanged(static_cast<uint32_t>(items().size()));
   ClearSelection();
   // Setting the count redraws the scroll bars at once (5-15 ms under Wine even when the
   // count is the same); a list of the same length only needs its rows painted again.
-  if (ListView_GetItemCount(hwnd_) != static_cast<int>(items_.size()))
-    ListView_SetItemCountEx(hwnd_, static_cast<int>(items_.size()), LVSICF_NOSCROLL);
+  if (ListView_GetItemCount(hwnd_) != static_cast<int>(items().size()))
+    ListView_SetItemCountEx(hwnd_, static_cast<int>(items().size()), LVSICF_NOSCROLL);
   InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
@@ -299,23 +300,23 @@ void ResultList::SetResult(const std::function<void(std::vector<uint32_t>*)>& fi
   fill(&all_);
   hidden_.Clear();
   Refilter();
-  if (!items_.empty()) ListView_EnsureVisible(hwnd_, 0, FALSE);
+  if (!items().empty()) ListView_EnsureVisible(hwnd_, 0, FALSE);
 }
 
 void ResultList::RequestVisibleDetails() {
-  if (!view_ || items_.empty()) return;
+  if (!view_ || items().empty()) return;
   const uint32_t top = static_cast<uint32_t>(std::max(0, ListView_GetTopIndex(hwnd_)));
   const uint32_t page = static_cast<uint32_t>(std::max(1, ListView_GetCountPerPage(hwnd_))) + 1;
   std::vector<RowDetailsWorker::Row> rows;
-  for (uint32_t r = top; r < items_.size() && r < top + page; ++r) {
-    rows.push_back({r, items_[r], ItemFullPath(view_->db(), items_[r])});
+  for (uint32_t r = top; r < items().size() && r < top + page; ++r) {
+    rows.push_back({r, items()[r], ItemFullPath(view_->db(), items()[r])});
   }
   details_->Request(std::move(rows));
 }
 
 std::u16string ResultList::CellText(uint32_t row, int column) {
-  if (!view_ || row >= items_.size() || column < 0 || column >= static_cast<int>(columns_.size())) return {};
-  const uint32_t item = items_[row];
+  if (!view_ || row >= items().size() || column < 0 || column >= static_cast<int>(columns_.size())) return {};
+  const uint32_t item = items()[row];
   const uint32_t needs = Column(columns_[column]).needs;
   if (needs & (kNeedsTypeName | kNeedsCreationTime | kNeedsAttributes)) {
     RowDetails details;
@@ -329,20 +330,20 @@ std::u16string ResultList::CellText(uint32_t row, int column) {
   return nusk::CellText(*view_, item, columns_[column], row, cell_options_, nullptr);
 }
 
-std::u16string ResultList::FullPath(uint32_t row) { return ItemFullPath(view_->db(), items_[row]); }
+std::u16string ResultList::FullPath(uint32_t row) { return ItemFullPath(view_->db(), items()[row]); }
 
 std::u16string ResultList::OpenedPath(uint32_t row) {
-  if (!view_ || row >= items_.size()) return {};
+  if (!view_ || row >= items().size()) return {};
   std::u16string path = FullPath(row);
-  if (view_->is_folder(items_[row])) path += u'\\';
+  if (view_->is_folder(items()[row])) path += u'\\';
   return path;
 }
 
 std::u16string ResultList::InfoTip(uint32_t row) {
-  if (!view_ || row >= items_.size() || (tip_ctrl_only_ && !CtrlDown())) return {};
+  if (!view_ || row >= items().size() || (tip_ctrl_only_ && !CtrlDown())) return {};
   std::u16string text = FullPath(row);
   if (!tip_detailed_) return text;
-  const uint32_t item = items_[row];
+  const uint32_t item = items()[row];
   RowDetails details;
   const bool have = details_->Get(item, &details);
   for (int id : {kColSize, kColDate, kColType, kColCreated, kColAttributes}) {
@@ -409,23 +410,23 @@ std::vector<uint32_t> ResultList::SelectedRows() const {
 }
 
 std::vector<uint32_t> ResultList::SelectedItems() const {
-  std::vector<uint32_t> items;
-  for (uint32_t r : SelectedRows()) items.push_back(items_[r]);
-  return items;
+  std::vector<uint32_t> chosen;
+  for (uint32_t r : SelectedRows()) chosen.push_back(items()[r]);
+  return chosen;
 }
 
 void ResultList::SelectAll(bool select) { ListView_SetItemState(hwnd_, -1, select ? LVIS_SELECTED : 0, LVIS_SELECTED); }
 
 void ResultList::InvertSelection() {
-  for (uint32_t r = 0; r < items_.size(); ++r) {
+  for (uint32_t r = 0; r < items().size(); ++r) {
     const UINT state = ListView_GetItemState(hwnd_, r, LVIS_SELECTED);
     ListView_SetItemState(hwnd_, r, state ? 0 : LVIS_SELECTED, LVIS_SELECTED);
   }
 }
 
 void ResultList::GotoRow(uint32_t row) {
-  if (row == 0 || items_.empty()) return;
-  const uint32_t r = std::min<uint32_t>(row, static_cast<uint32_t>(items_.size())) - 1;
+  if (row == 0 || items().empty()) return;
+  const uint32_t r = std::min<uint32_t>(row, static_cast<uint32_t>(items().size())) - 1;
   ListView_SetItemState(hwnd_, -1, 0, LVIS_SELECTED);
   ListView_SetItemState(hwnd_, r, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
   ListView_EnsureVisible(hwnd_, r, FALSE);
@@ -438,13 +439,13 @@ uint32_t ResultList::FocusedRow() const {
 }
 
 void ResultList::SetFocusRow(uint32_t row, int top_row) {
-  if (items_.empty()) return;
-  if (top_row >= 0 && static_cast<size_t>(top_row) < items_.size()) {
+  if (items().empty()) return;
+  if (top_row >= 0 && static_cast<size_t>(top_row) < items().size()) {
     // Scroll so that top_row is the first visible row.
-    ListView_EnsureVisible(hwnd_, static_cast<int>(items_.size()) - 1, FALSE);
+    ListView_EnsureVisible(hwnd_, static_cast<int>(items().size()) - 1, FALSE);
     ListView_EnsureVisible(hwnd_, top_row, FALSE);
   }
-  if (row < items_.size()) {
+  if (row < items().size()) {
     ListView_SetItemState(hwnd_, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
     if (top_row < 0) ListView_EnsureVisible(hwnd_, row, FALSE);
   }
@@ -454,7 +455,7 @@ int ResultList::TopRow() const { return ListView_GetTopIndex(hwnd_); }
 
 std::u16string ResultList::CopyNames(bool full) {
   std::vector<std::u16string> lines;
-  for (uint32_t r : SelectedRows()) lines.push_back(full ? FullPath(r) : view_->db().ItemName(items_[r]));
+  for (uint32_t r : SelectedRows()) lines.push_back(full ? FullPath(r) : view_->db().ItemName(items()[r]));
   return ClipboardLines(lines);
 }
 
@@ -524,10 +525,10 @@ void ResultList::HideSelected() {
   const std::vector<uint32_t> rows = SelectedRows();
   if (rows.empty()) return;
   const uint32_t first = rows.front();
-  hidden_.Hide(items_, rows);
+  hidden_.Hide(items(), rows);
   Refilter();
-  if (!items_.empty()) {
-    const uint32_t r = std::min<uint32_t>(first, static_cast<uint32_t>(items_.size()) - 1);
+  if (!items().empty()) {
+    const uint32_t r = std::min<uint32_t>(first, static_cast<uint32_t>(items().size()) - 1);
     ListView_SetItemState(hwnd_, r, LVIS_FOCUSED | LVIS_SELECTED, LVIS_FOCUSED | LVIS_SELECTED);
   }
 }
@@ -543,7 +544,7 @@ bool ResultList::Export(const std::u16string& path) {
   ExportOptions options;
   options.show_folder_size = cell_options_.show_folder_size;
   options.utc_offset = cell_options_.utc_offset;
-  return ExportList(Env::Default(), path, *view_, items_, options).ok();
+  return ExportList(Env::Default(), path, *view_, items(), options).ok();
 }
 
 void ResultList::ShowHeaderMenu(POINT screen) {
@@ -605,15 +606,15 @@ bool ResultList::OnNotify(NMHDR* hdr, LRESULT* result) {
       }
       if ((info->item.mask & LVIF_IMAGE) && info->item.iSubItem == 0) {
         const uint32_t row = static_cast<uint32_t>(info->item.iItem);
-        info->item.iImage = row < items_.size() && view_
-                                ? look_->ImageOf(row, items_[row], view_->is_folder(items_[row]))
+        info->item.iImage = row < items().size() && view_
+                                ? look_->ImageOf(row, items()[row], view_->is_folder(items()[row]))
                                 : I_IMAGENONE;
       }
       return true;
     }
     case LVN_GETINFOTIPW: {
       auto* tip = reinterpret_cast<NMLVGETINFOTIPW*>(hdr);
-      if (tip->iItem >= 0 && static_cast<size_t>(tip->iItem) < items_.size() && tip->cchTextMax > 0) {
+      if (tip->iItem >= 0 && static_cast<size_t>(tip->iItem) < items().size() && tip->cchTextMax > 0) {
         lstrcpynW(tip->pszText, W(InfoTip(static_cast<uint32_t>(tip->iItem))).c_str(), tip->cchTextMax);
       }
       return true;
@@ -638,7 +639,7 @@ bool ResultList::OnNotify(NMHDR* hdr, LRESULT* result) {
       return true;
     case NM_CUSTOMDRAW:
       *result = look_->OnCustomDraw(reinterpret_cast<NMLVCUSTOMDRAW*>(hdr), [this](uint32_t row) {
-        return row < items_.size() && view_ ? view_->db().Parent(items_[row]) : 0u;
+        return row < items().size() && view_ ? view_->db().Parent(items()[row]) : 0u;
       });
       return true;
     case NM_DBLCLK: OpenSelection(); return true;

@@ -71,8 +71,8 @@ class ResultList {
   // 5 ms for half a million rows under Wine), on every keystroke.
   void SetResult(const std::function<void(std::vector<uint32_t>*)>& fill);
   void Clear();
-  uint32_t count() const { return static_cast<uint32_t>(items_.size()); }
-  uint32_t ItemAt(uint32_t row) const { return items_[row]; }
+  uint32_t count() const { return static_cast<uint32_t>(items().size()); }
+  uint32_t ItemAt(uint32_t row) const { return items()[row]; }
   std::u16string CellText(uint32_t row, int column);
   // The row-details worker (type names, creation times, attributes of the visible rows).
   RowDetailsWorker* details() { return details_.get(); }
@@ -127,7 +127,9 @@ class ResultList {
   void DrawEmptyText(HDC dc);
   void Resort();
   void Refilter();
-  void ClearSelection();  // no selected and no focused row  // items_ = all_ without the hidden rows
+  void ClearSelection();  // no selected and no focused row
+  // The rows shown: all_ without the hidden rows.
+  const std::vector<uint32_t>& items() const { return hidden_.count() ? unhidden_ : all_; }
   std::vector<uint32_t> SelectedItems() const;
 
   HWND hwnd_ = nullptr;
@@ -136,9 +138,9 @@ class ResultList {
   SearchView* view_ = nullptr;
   CellOptions cell_options_;
   std::vector<int> columns_ = DefaultColumns();
-  std::vector<uint32_t> all_;    // the result as sorted
-  std::vector<uint32_t> items_;  // the rows shown: all_ without hidden_
-  HiddenRows hidden_;            // items hidden by the user
+  std::vector<uint32_t> all_;       // the result as sorted
+  std::vector<uint32_t> unhidden_;  // all_ without hidden_, while some row is hidden
+  HiddenRows hidden_;               // items hidden by the user
   SortKeys keys_;
   int zoom_ = 100;
   bool auto_stretch_ = false;

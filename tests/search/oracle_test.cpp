@@ -474,8 +474,7 @@ void RunSeed(uint32_t seed, int queries) {
       const size_t at = snap.rfind(std::string("t\0x\0t\0\0\0", 8));
       ASSERT_NE(at, std::string::npos);
       snap[at] ^= 0x10;
-      WriteFile(path, snap);
-      index.Reload(true);
+      index.Reload(true, [&] { WriteFile(path, snap); });
     }
     SetNameScanSplit({mode.threads, 0});
     std::map<std::u16string, uint32_t> index_of;

@@ -4,6 +4,7 @@
 #pragma once
 #include <cstdint>
 #include <map>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -64,8 +65,13 @@ class TestIndex {
   // Saves the hidden states and loads the index again (after Build), from its search
   // snapshot or, with from_snapshot false, by decoding the files (the snapshot is
   // removed first; the load writes it again). Item indexes stay as they were.
-  void Reload(bool from_snapshot) {
+  // between: runs while the index is released (Windows keeps a mapped snapshot from
+  // being written).
+  void Reload(bool from_snapshot, const std::function<void()>& between = {}) {
     Status s = SaveHiddenList(&db_);
+    view_.reset();
+    UnloadNuskDb(&db_);
+    if (between) between();
     if (s.ok() && !from_snapshot) s = RemoveSearchSnapshot(dir_.path(), Env::Default());
     if (s.ok()) s = LoadNuskDb(&db_, dir_.path(), Env::Default());
     if (!s.ok()) throw std::runtime_error(s.message());
