@@ -40,6 +40,17 @@ struct NameRow {
 
 struct SnapshotState;
 
+// How a load takes the tables of a search snapshot that matches (search_snapshot.h).
+enum class SnapshotReads {
+  // The snapshot is mapped: a table's pages come from the page cache when first used,
+  // and stay shared with it. For programs that use every table (the window, the web service).
+  kMapped,
+  // Each block is read (Env::ViewOnDemand) into memory of the process just before it
+  // is first checked, a whole table in one read: for a short process that uses a few
+  // blocks (console find), where a mapping would also bring in cached neighbours.
+  kOnDemand,
+};
+
 // The tables of NuskDb, one bit each (which tables a use needs checked).
 enum NuskTable : uint32_t {
   kTabParent = 1u << 0,
@@ -171,7 +182,7 @@ class NuskDb {
  private:
   friend class NuskDbLoader;
   friend class SearchSnapshot;
-  friend Status LoadNuskDb(NuskDb*, const std::u16string&, Env*, IStatusSink*);
+  friend Status LoadNuskDb(NuskDb*, const std::u16string&, Env*, IStatusSink*, SnapshotReads);
   friend void UnloadNuskDb(NuskDb*);
   friend Status SaveHiddenList(NuskDb*);
 
@@ -205,7 +216,7 @@ class NuskDb {
   CompactTime last_full_build_ = 0;
   // The item and name tables, all in one arena sized at load.
   TableArena tables_;
-  // Or, after a load from a matching snapshot, the mapped snapshot they point into and
+  // Or, after a load from a matching snapshot, the snapshot view they point into and
   // what checking its tables needs (search_snapshot.h). The table pointers may be moved
   // to decoded tables by a failed check, hence mutable.
   std::unique_ptr<SnapshotState> snapshot_;
@@ -234,8 +245,10 @@ class NuskDb {
 // Missing files give an empty index and Ok. Every count, index, length and position is
 // checked against the file sizes: a damaged file fails with a message naming the file
 // and the fault, db is left empty, and the caller must not present results as complete.
-// An interrupted commit is resolved read-only (db_files.h).
-Status LoadNuskDb(NuskDb* db, const std::u16string& home, Env* env, IStatusSink* sink = nullptr);
+// An interrupted commit is resolved read-only (db_files.h). `reads`: how the tables of a
+// matching search snapshot are taken.
+Status LoadNuskDb(NuskDb* db, const std::u16string& home, Env* env, IStatusSink* sink = nullptr,
+                  SnapshotReads reads = SnapshotReads::kMapped);
 
 // Frees every table; db becomes empty and not loaded.
 void UnloadNuskDb(NuskDb* db);

@@ -242,13 +242,16 @@ std::string SearchSnapshot::Encode(const NuskDb& db, const SnapshotStamp& stamp)
   return out;
 }
 
-bool SearchSnapshot::Use(NuskDb* db, const std::u16string& home, const SnapshotStamp& stamp, Env* env) {
+bool SearchSnapshot::Use(NuskDb* db, const std::u16string& home, const SnapshotStamp& stamp, Env* env,
+                         SnapshotReads reads) {
   const std::u16string path = DbPath(home, kSnapName, env);
   if (!env->FileExists(path)) return false;
   std::unique_ptr<FileView> view;
-  if (!env->MapWholeFile(path, &view).ok() || !view) return false;
+  const Status opened =
+      reads == SnapshotReads::kOnDemand ? env->ViewOnDemand(path, &view) : env->MapWholeFile(path, &view);
+  if (!opened.ok() || !view) return false;
   const std::string_view b = view->bytes();
-  if (b.size() < kHeader || std::memcmp(b.data(), kMagic, 8) != 0) return false;
+  if (b.size() < kHeader || !view->Fetch(0, kHeader) || std::memcmp(b.data(), kMagic, 8) != 0) return false;
   const char* h = b.data();
   if (Get32(h + kOffVersion) != kVersion || Get32(h + kOffRowSize) != sizeof(NameRow)) return false;
   if (Get64(h + kOffHash) != HeaderHash(h)) return false;
@@ -274,7 +277,9 @@ bool SearchSnapshot::Use(NuskDb* db, const std::u16string& home, const SnapshotS
   const Layout l = MakeLayout(n, m, text_units, case_bytes, has_hide != 0, label_units, trigram_bytes);
   if (l.off[kTables] != b.size()) return false;
   // The block hashes are read now; the hidden states and the labels are copied now, so
-  // they are checked now. Every other block is checked when it is first used.
+  // they are checked now (the three lie together at the end of the file: one fetch).
+  // Every other block is checked when it is first used.
+  if (!view->Fetch(l.off[kHide], l.off[kTables] - l.off[kHide])) return false;
   if (XXH3_64bits(h + l.off[kBlocks], l.off[kTables] - l.off[kBlocks]) != Get64(h + kOffBlocksHash)) return false;
   const uint64_t* blocks = reinterpret_cast<const uint64_t*>(h + l.off[kBlocks]);
   for (Table t : {kHide, kLabels})
@@ -290,7 +295,8 @@ bool SearchSnapshot::Use(NuskDb* db, const std::u16string& home, const SnapshotS
   state->block_hash = blocks;
   state->block_ok.assign(l.first_block[SnapshotState::kChecked], 0);
   state->trigram_bytes = trigram_bytes;
-  // Only reads go through these pointers: the view is mapped read-only.
+  // Only reads go through these pointers: the view is mapped read-only, or written only
+  // by its fetches.
   auto table = [&](Table t) { return const_cast<char*>(h + l.off[t]); };
   db->n_ = n;
   db->f_ = f;
@@ -322,14 +328,26 @@ bool SearchSnapshot::Use(NuskDb* db, const std::u16string& home, const SnapshotS
 
 namespace {
 
-// Checks blocks [first, last) of table t; false when one fails.
+// Checks blocks [first, last) of table t; false when one fails. Each run of unchecked
+// blocks is fetched in one read first (a view read on demand holds nothing else); a
+// block already checked is never fetched again, since another thread may be reading it.
 bool CheckBlocks(SnapshotState& s, int t, uint64_t first, uint64_t last) {
   const char* file = s.view->bytes().data();
-  for (uint64_t b = first; b < last; ++b) {
-    const uint64_t k = s.first_block[t] + b;
-    if (s.block_ok[k]) continue;
-    if (BlockHash(file, s.off, t, b) != s.block_hash[k]) return false;
-    s.block_ok[k] = 1;
+  const uint8_t* ok = s.block_ok.data() + s.first_block[t];
+  for (uint64_t b = first; b < last;) {
+    if (ok[b]) {
+      ++b;
+      continue;
+    }
+    uint64_t end = b + 1;
+    while (end < last && !ok[end]) ++end;
+    const uint64_t from = s.off[t] + b * kBlock, to = std::min(s.off[t + 1], s.off[t] + end * kBlock);
+    if (!s.view->Fetch(from, to - from)) return false;
+    for (; b < end; ++b) {
+      const uint64_t k = s.first_block[t] + b;
+      if (BlockHash(file, s.off, t, b) != s.block_hash[k]) return false;
+      s.block_ok[k] = 1;
+    }
   }
   return true;
 }
@@ -342,7 +360,8 @@ void SearchSnapshot::TakeDecodedTables(NuskDb* db) {
   auto fresh = std::make_unique<NuskDb>();
   SnapshotStamp stamp;
   bool stamped = false, used = false;
-  const Status st = ReadAndDecode(fresh.get(), db->home_, db->env_, false, &stamp, &stamped, &used);
+  const Status st =
+      ReadAndDecode(fresh.get(), db->home_, db->env_, false, SnapshotReads::kMapped, &stamp, &stamped, &used);
   if (!st.ok() || !stamped || !(stamp == s.stamp) || fresh->n_ != db->n_ || fresh->f_ != db->f_ ||
       fresh->m_ != db->m_ || fresh->fm_ != db->fm_)
     throw std::runtime_error("The search snapshot of " + ToUtf8(db->home_) +

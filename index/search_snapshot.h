@@ -20,11 +20,19 @@
 // first uses it: a whole table when it is handed out (NuskDb::Need), or only the blocks
 // of the rows and items a search touches (NuskDb::NeedBytes), so a search that needs the
 // names only never reads the times, sizes or references, and one answered by the trigram
-// index reads a few blocks of the name rows and texts. A block that fails its check is
-// never read: the database files are decoded once more and every table is taken from them
-// (and a fresh snapshot written), provided the files are still the ones the snapshot
-// was made from; when they were replaced meanwhile, the use that needed the table
-// fails with std::runtime_error and the index must be loaded again.
+// index reads a few blocks of the name rows and texts. A load may instead ask for the
+// snapshot to be read on demand (SnapshotReads::kOnDemand): the header, the block hashes,
+// hidden states and labels are read at load, and each other block (a run of unchecked
+// blocks in one read) into its place just before its check, so only the blocks a search
+// uses cost memory. A read that fails or comes back short is a failed check. A block
+// that fails its check is never read: the database files are decoded once more and every
+// table is taken from them (and a fresh snapshot written), provided the files are still
+// the ones the snapshot was made from; when they were replaced meanwhile, the use that
+// needed the table fails with std::runtime_error and the index must be loaded again.
+//
+// Threads: checks (and the reads they make) run on one thread at a time, as every use
+// of NuskDb does. A thread that reads a table beside another (the name scan's helper)
+// is given it through a whole-table Need first, so no block is read while it is in use.
 //
 // Layout (little-endian): a 512-byte header, then the tables of NuskDb one after another,
 // each starting at a 64-byte boundary of the file: parents, times, sizes, name of item
@@ -67,18 +75,20 @@ bool IdentityStampOf(const DbFileSet& files, Env* env, SnapshotStamp* stamp);
 // decodes them into db. *stamp: the stamp of the files read, by identity when env tells
 // them; *stamped false when it is not known (the files changed while they were read, or
 // there is no database). With try_snapshot, a content stamp is first offered to the
-// snapshot, and *used_snapshot tells whether it stood in for decoding. (nusk_db_load.cpp)
-Status ReadAndDecode(NuskDb* db, const std::u16string& home, Env* env, bool try_snapshot, SnapshotStamp* stamp,
-                     bool* stamped, bool* used_snapshot);
+// snapshot (taken as `reads` says), and *used_snapshot tells whether it stood in for
+// decoding. (nusk_db_load.cpp)
+Status ReadAndDecode(NuskDb* db, const std::u16string& home, Env* env, bool try_snapshot, SnapshotReads reads,
+                     SnapshotStamp* stamp, bool* stamped, bool* used_snapshot);
 
 // What NuskDb keeps of the snapshot its tables point into.
 struct SnapshotState {
   static constexpr int kChecked = 10;  // the tables checked on first use: NuskTable bits 0..9
+  // The whole file, mapped or read on demand (a block is fetched before it is checked).
   std::unique_ptr<FileView> view;
   SnapshotStamp stamp;
   uint64_t off[kChecked + 1] = {};          // table t: bytes off[t] .. off[t + 1] of the file
   uint64_t first_block[kChecked + 1] = {};  // table t: block hashes first_block[t] ..
-  const uint64_t* block_hash = nullptr;     // in the mapping, checked at load
+  const uint64_t* block_hash = nullptr;     // in the view, fetched and checked at load
   std::vector<uint8_t> block_ok;            // per block: 1 once it passed its check
   uint64_t partial_uses[kChecked] = {};     // per table: checks of a few of its bytes
   uint64_t trigram_bytes = 0;
@@ -89,10 +99,10 @@ struct SnapshotState {
 class SearchSnapshot {
  public:
   // Points db's tables into the snapshot file of home when it matches stamp and its
-  // header holds together; db keeps the mapping and checks each table on first use.
-  // False (db untouched) when it is missing or does not match; the caller then decodes
-  // the database files.
-  static bool Use(NuskDb* db, const std::u16string& home, const SnapshotStamp& stamp, Env* env);
+  // header holds together; db keeps the view (mapped, or read on demand as `reads` says)
+  // and checks each table on first use. False (db untouched) when it is missing, does
+  // not match or cannot be read; the caller then decodes the database files.
+  static bool Use(NuskDb* db, const std::u16string& home, const SnapshotStamp& stamp, Env* env, SnapshotReads reads);
   // Checks the unchecked tables among `tables` (NuskTable bits); see the file comment.
   static void Check(NuskDb* db, uint32_t tables);
   // Checks the blocks of one table (a NuskTable bit) that hold bytes [at, at + bytes).

@@ -126,7 +126,7 @@ TEST(SearchSnapshotTest, PassedOverAndWrittenAgainWhenItDoesNotMatch) {
 
 // A flipped bit of the snapshot, wherever it falls (header, tables, padding), makes
 // the load decode the files, at once (header, hidden states, labels) or when the
-// damaged table is first used.
+// damaged table is first used; mapped or read on demand.
 TEST(SearchSnapshotTest, EveryFlippedByteIsNoticed) {
   TempDir home;
   ASSERT_TRUE(WriteIndex(home.path(), FirstTree()).ok());
@@ -136,17 +136,102 @@ TEST(SearchSnapshotTest, EveryFlippedByteIsNoticed) {
   const std::vector<std::string> truth = DecodedSearchForm(home.path());
   const std::string snap = ReadFile(Snap(home.path()));
   ASSERT_GT(snap.size(), 512u);
-  int used = 0;
-  // The whole header, then every 7th byte: a stride prime to 8 reaches every byte position
-  // of the tables' 2-, 4- and 8-byte values, in every table and block.
-  for (size_t at = 0; at < snap.size(); at += at < 512 ? 1 : 7) {
-    WriteFile(Snap(home.path()), Flip(snap, at));
-    ASSERT_TRUE(LoadNuskDb(&db, home.path(), Env::Default()).ok());
-    if (DumpSearchForm(&db) != truth) ADD_FAILURE() << "byte " << at << " flipped gave another index";
-    db.CheckAllTables();  // the trigram index too, which the dump does not read
-    if (db.from_snapshot() && used++ < 3) ADD_FAILURE() << "a snapshot with byte " << at << " flipped was used";
+  for (SnapshotReads reads : {SnapshotReads::kMapped, SnapshotReads::kOnDemand}) {
+    SCOPED_TRACE(reads == SnapshotReads::kMapped ? "mapped" : "read on demand");
+    int used = 0;
+    // The whole header, then every 7th byte: a stride prime to 8 reaches every byte position
+    // of the tables' 2-, 4- and 8-byte values, in every table and block.
+    for (size_t at = 0; at < snap.size(); at += at < 512 ? 1 : 7) {
+      WriteFile(Snap(home.path()), Flip(snap, at));
+      ASSERT_TRUE(LoadNuskDb(&db, home.path(), Env::Default(), nullptr, reads).ok());
+      if (DumpSearchForm(&db) != truth) ADD_FAILURE() << "byte " << at << " flipped gave another index";
+      db.CheckAllTables();  // the trigram index too, which the dump does not read
+      if (db.from_snapshot() && used++ < 3) ADD_FAILURE() << "a snapshot with byte " << at << " flipped was used";
+    }
+    EXPECT_EQ(used, 0);
   }
-  EXPECT_EQ(used, 0);
+}
+
+// Read on demand, the snapshot gives the index the files give, and a use reads only the
+// blocks it needs, each once. (The wrapper tells no identities: the files are stamped
+// by their contents, and only the snapshot is read on demand.)
+TEST(SearchSnapshotTest, ReadOnDemandFetchesOnlyWhatIsUsedAndEachByteOnce) {
+  constexpr uint32_t kFiles = 6000;
+  std::vector<ScanRecord> tree = {Rec(C(5), 0, u"C:", true)};
+  for (uint32_t i = 0; i < kFiles; ++i) tree.push_back(Rec(C(100 + i), C(5), U16("f" + std::to_string(i)), false));
+  TempDir home;
+  ASSERT_TRUE(WriteIndex(home.path(), tree).ok());
+  const std::vector<std::string> truth = DecodedSearchForm(home.path());
+  FaultInjectionEnv env;
+  NuskDb db;
+  ASSERT_TRUE(LoadNuskDb(&db, home.path(), &env).ok());  // writes the snapshot stamped by contents
+  const uint64_t size = ReadFile(Snap(home.path())).size();
+  ASSERT_EQ(env.fetched_bytes, 0u);
+  ASSERT_TRUE(LoadNuskDb(&db, home.path(), &env, nullptr, SnapshotReads::kOnDemand).ok());
+  ASSERT_TRUE(db.from_snapshot());
+  const std::string path = ToUtf8(db.BuildPath(kFiles / 2, true));
+  EXPECT_EQ(truth[1 + kFiles / 2].substr(0, truth[1 + kFiles / 2].find(' ')), path);
+  EXPECT_LT(env.fetched_bytes, size / 8) << "one path read a large part of the snapshot";
+  EXPECT_EQ(DumpSearchForm(&db), truth);
+  db.CheckAllTables();
+  EXPECT_TRUE(db.from_snapshot());
+  EXPECT_EQ(env.fetched_bytes, size) << "every byte fetched exactly once";
+}
+
+// A fetch that fails, wherever it falls (header, tables, the block hashes at the end),
+// counts as a failed check: the files are decoded and nothing unread is used. The same
+// for a real short read: the snapshot shortened in place after the load.
+TEST(SearchSnapshotTest, ReadOnDemandFailuresMeanADecode) {
+  TempDir home;
+  ASSERT_TRUE(WriteIndex(home.path(), FirstTree()).ok());
+  Hide(home.path(), "C:\\Users\\Ärger\\keep.txt");
+  {
+    FaultInjectionEnv env;  // tells no identities: the snapshot is stamped by contents
+    NuskDb db;
+    ASSERT_TRUE(LoadNuskDb(&db, home.path(), &env).ok());
+  }
+  const std::vector<std::string> truth = DecodedSearchForm(home.path());
+  std::string snap = ReadFile(Snap(home.path()));
+  for (uint64_t at :
+       {uint64_t{0}, uint64_t{100}, uint64_t{600}, uint64_t{snap.size() / 2}, uint64_t{snap.size() - 1}}) {
+    SCOPED_TRACE("fetches failing past byte " + std::to_string(at));
+    FaultInjectionEnv env;
+    env.fetch_error_at = static_cast<int64_t>(at);
+    NuskDb db;
+    ASSERT_TRUE(LoadNuskDb(&db, home.path(), &env, nullptr, SnapshotReads::kOnDemand).ok());
+    EXPECT_EQ(DumpSearchForm(&db), truth);
+    db.CheckAllTables();
+    EXPECT_FALSE(db.from_snapshot());
+    ASSERT_EQ(ReadFile(Snap(home.path())), snap) << "the decode wrote the same snapshot again";
+  }
+
+  NuskDb db;
+  ASSERT_TRUE(LoadNuskDb(&db, home.path(), Env::Default()).ok());  // stamped by identity where the system tells it
+  ASSERT_TRUE(LoadNuskDb(&db, home.path(), Env::Default(), nullptr, SnapshotReads::kOnDemand).ok());
+  ASSERT_TRUE(db.from_snapshot());
+  snap = ReadFile(Snap(home.path()));
+  WriteFile(Snap(home.path()), snap.substr(0, snap.size() / 2));  // in place: the same file, shorter
+  EXPECT_EQ(DumpSearchForm(&db), truth);
+#ifndef _WIN32
+  EXPECT_FALSE(db.from_snapshot()) << "the reads past the new end came back short";
+#endif
+}
+
+// Read on demand, the snapshot stays the file that was opened: a commit that replaces
+// the database and its snapshot after the load changes nothing of what the load gives.
+TEST(SearchSnapshotTest, ReadOnDemandKeepsTheFileItOpened) {
+  TempDir home;
+  ASSERT_TRUE(WriteIndex(home.path(), FirstTree()).ok());
+  const std::vector<std::string> first = DecodedSearchForm(home.path());
+  NuskDb db;
+  ASSERT_TRUE(LoadNuskDb(&db, home.path(), Env::Default(), nullptr, SnapshotReads::kOnDemand).ok());
+  ASSERT_TRUE(db.from_snapshot());
+  ASSERT_TRUE(WriteIndex(home.path(), SecondTree()).ok());
+  ASSERT_TRUE(Env::Default()->FileExists(Snap(home.path()))) << "the commit wrote a snapshot of its own";
+  ASSERT_NE(DecodedSearchForm(home.path()), first);
+  EXPECT_EQ(DumpSearchForm(&db), first);
+  db.CheckAllTables();
+  EXPECT_TRUE(db.from_snapshot());
 }
 
 // A file system whose clocks are too coarse to tell two writes apart: identities keep

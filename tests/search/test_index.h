@@ -62,12 +62,12 @@ class TestIndex {
   }
 
   // Saves the hidden states and loads the index again (after Build), from its search
-  // snapshot or, with from_snapshot false, by decoding the files (the snapshot is
-  // removed first; the load writes it again). Item indexes stay as they were.
-  void Reload(bool from_snapshot) {
+  // snapshot (taken as `reads` says) or, with from_snapshot false, by decoding the files
+  // (the snapshot is removed first; the load writes it again). Item indexes stay as they were.
+  void Reload(bool from_snapshot, SnapshotReads reads = SnapshotReads::kMapped) {
     Status s = SaveHiddenList(&db_);
     if (s.ok() && !from_snapshot) s = Env::Default()->RemoveFile(DbPath(dir_.path(), kSnapName, Env::Default()));
-    if (s.ok()) s = LoadNuskDb(&db_, dir_.path(), Env::Default());
+    if (s.ok()) s = LoadNuskDb(&db_, dir_.path(), Env::Default(), nullptr, reads);
     if (!s.ok()) throw std::runtime_error(s.message());
     if (db_.from_snapshot() != from_snapshot) throw std::runtime_error("the load did not take the asked way");
     view_ = std::make_unique<SearchView>(&db_, hashes_.size() ? &hashes_ : nullptr);

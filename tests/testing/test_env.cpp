@@ -238,6 +238,22 @@ class FailingStream : public FileStream {
   uint64_t error_at_;
 };
 
+class WatchedView : public FileView {
+ public:
+  WatchedView(std::unique_ptr<FileView> real, int64_t error_at, std::atomic<uint64_t>* fetched)
+      : real_(std::move(real)), error_at_(error_at), fetched_(fetched) {}
+  std::string_view bytes() const override { return real_->bytes(); }
+  bool Fetch(uint64_t at, uint64_t size) override {
+    *fetched_ += size;
+    return real_->Fetch(at, size) && (error_at_ < 0 || at + size <= static_cast<uint64_t>(error_at_));
+  }
+
+ private:
+  std::unique_ptr<FileView> real_;
+  int64_t error_at_;
+  std::atomic<uint64_t>* fetched_;
+};
+
 class RefusingAppendFile : public AppendFile {
  public:
   bool Write(std::string_view) override { return false; }
@@ -279,6 +295,12 @@ Status FaultInjectionEnv::NewAppendFile(const std::u16string& path, bool append,
   if (fail_append_open) return Status::Error("cannot create " + ToUtf8(path) + ": no space left (injected)");
   Status s = EnvWrapper::NewAppendFile(path, append, file);
   if (s.ok() && fail_append_writes) *file = std::make_unique<RefusingAppendFile>();
+  return s;
+}
+
+Status FaultInjectionEnv::ViewOnDemand(const std::u16string& path, std::unique_ptr<FileView>* view) {
+  Status s = target()->ViewOnDemand(path, view);
+  if (s.ok()) *view = std::make_unique<WatchedView>(std::move(*view), fetch_error_at.load(), &fetched_bytes);
   return s;
 }
 
