@@ -70,16 +70,14 @@ class NamedMutex {
 class FileView {
  public:
   virtual ~FileView() = default;
-  // All the file's bytes, except in a view of Env::ViewOnDemand: there only the ranges
-  // Fetch brought in hold them (a byte never fetched reads as zero).
   virtual std::string_view bytes() const = 0;
-  // Makes bytes [at, at + size) of bytes() hold the file's bytes. True when they do;
-  // false when the range reaches past bytes(), the read failed or the file ended early
-  // (shortened in place): the range then holds unspecified bytes that must not be used
-  // as the file's. Views that hold every byte from the start (ViewWholeFile,
-  // MapWholeFile) do nothing. Fetches of ranges that do not overlap may run on several
-  // threads at once; bytes a fetch writes must not be read meanwhile.
-  virtual bool Fetch(uint64_t at, uint64_t size) { return at <= bytes().size() && size <= bytes().size() - at; }
+  // Copies bytes [at, at + size) of the file into dst. A view of
+  // Env::MapWholeFileWithReads reads them from the file it keeps open, without touching
+  // the mapped pages, so pieces of a large file can be read without making the pages
+  // around them resident; other views copy them from bytes(). True when every byte was
+  // read; false past the end, on a read error, or when the file ends earlier (shortened
+  // in place): dst then holds unspecified bytes. Any thread.
+  virtual bool ReadAt(uint64_t at, char* dst, uint64_t size) const;
 };
 
 class Env {
@@ -111,17 +109,13 @@ class Env {
     return ViewWholeFile(path, view);
   }
 
-  // The whole file as a view whose bytes are read only when fetched (FileView::Fetch),
-  // for a short process that uses a few scattered pieces of a large file: only the
-  // pieces fetched cost memory, and none of the file is mapped, so the system cannot map
-  // cached neighbours of a fetched piece into the process either. bytes() has the size
-  // the file had when it was opened. The file stays open while the view lives, so later
-  // fetches read the file that was opened even after a rename replaced it. POSIX reserves
-  // an anonymous region of that size without backing (a page costs memory once a fetch
-  // writes it) and fetches with pread. Env's own form is ViewWholeFile (every byte read
-  // at the open; Fetch does nothing). Fails like ReadWholeFile.
-  virtual Status ViewOnDemand(const std::u16string& path, std::unique_ptr<FileView>* view) {
-    return ViewWholeFile(path, view);
+  // MapWholeFile, with the file kept open while the view lives: FileView::ReadAt reads
+  // pieces of the same file (also after a rename replaced it) with a positioned read
+  // (POSIX pread), so a short process that needs a few scattered pieces does not touch
+  // the mapping at all, and the system cannot map cached neighbours of those pieces into
+  // it. Env's own form is MapWholeFile (ReadAt then copies from the bytes).
+  virtual Status MapWholeFileWithReads(const std::u16string& path, std::unique_ptr<FileView>* view) {
+    return MapWholeFile(path, view);
   }
 
   // The identity of an existing regular file. False when it is missing or the system (or
@@ -232,8 +226,8 @@ class EnvWrapper : public Env {
   Status ReadWholeFile(const std::u16string& p, std::string* b) override { return target_->ReadWholeFile(p, b); }
   // ViewWholeFile is deliberately not forwarded: Env's own form reads through this
   // wrapper's ReadWholeFile, so a wrapper that serves or fails reads serves views too.
-  // MapWholeFile, ViewOnDemand and IdentifyFile are not forwarded for the same reason: an
-  // identity of the real file says nothing about the bytes a wrapper serves.
+  // MapWholeFile, MapWholeFileWithReads and IdentifyFile are not forwarded for the same
+  // reason: an identity of the real file says nothing about the bytes a wrapper serves.
   // ReadFileHead does the same, cutting what the wrapper's ReadWholeFile gives.
   Status ReadFileHead(const std::u16string& path, size_t max_bytes, std::string* head, uint64_t* size) override;
   Status WriteWholeFile(const std::u16string& p, std::string_view b, bool f) override {

@@ -152,10 +152,10 @@ TEST(SearchSnapshotTest, EveryFlippedByteIsNoticed) {
   }
 }
 
-// Read on demand, the snapshot gives the index the files give, and a use reads only the
-// blocks it needs, each once. (The wrapper tells no identities: the files are stamped
-// by their contents, and only the snapshot is read on demand.)
-TEST(SearchSnapshotTest, ReadOnDemandFetchesOnlyWhatIsUsedAndEachByteOnce) {
+// Read on demand, the snapshot gives the index the files give; a path reads only the
+// blocks that hold its pieces, and once: building it again reads nothing. (The wrapper
+// tells no identities: the files are stamped by their contents.)
+TEST(SearchSnapshotTest, ReadOnDemandReadsOnlyTheBlocksUsedAndEachOnce) {
   constexpr uint32_t kFiles = 6000;
   std::vector<ScanRecord> tree = {Rec(C(5), 0, u"C:", true)};
   for (uint32_t i = 0; i < kFiles; ++i) tree.push_back(Rec(C(100 + i), C(5), U16("f" + std::to_string(i)), false));
@@ -166,19 +166,25 @@ TEST(SearchSnapshotTest, ReadOnDemandFetchesOnlyWhatIsUsedAndEachByteOnce) {
   NuskDb db;
   ASSERT_TRUE(LoadNuskDb(&db, home.path(), &env).ok());  // writes the snapshot stamped by contents
   const uint64_t size = ReadFile(Snap(home.path())).size();
-  ASSERT_EQ(env.fetched_bytes, 0u);
+  ASSERT_EQ(env.piece_bytes, 0u) << "mapped, nothing is read piece by piece";
   ASSERT_TRUE(LoadNuskDb(&db, home.path(), &env, nullptr, SnapshotReads::kOnDemand).ok());
   ASSERT_TRUE(db.from_snapshot());
-  const std::string path = ToUtf8(db.BuildPath(kFiles / 2, true));
-  EXPECT_EQ(truth[1 + kFiles / 2].substr(0, truth[1 + kFiles / 2].find(' ')), path);
-  EXPECT_LT(env.fetched_bytes, size / 8) << "one path read a large part of the snapshot";
+  const uint64_t at_load = env.piece_bytes;
+  for (const uint32_t item : {kFiles / 2, uint32_t{0}, kFiles}) {
+    const std::string path = ToUtf8(db.BuildPath(item, true));
+    EXPECT_EQ(truth[1 + item].substr(0, truth[1 + item].find(' ')), path);
+  }
+  const uint64_t three_paths = env.piece_bytes;
+  EXPECT_GT(three_paths, at_load);
+  EXPECT_LT(three_paths, size / 8) << "three paths read a large part of the snapshot";
+  EXPECT_EQ(ToUtf8(db.BuildPath(kFiles / 2, true)), truth[1 + kFiles / 2].substr(0, truth[1 + kFiles / 2].find(' ')));
+  EXPECT_EQ(env.piece_bytes, three_paths) << "a path built again read its blocks again";
   EXPECT_EQ(DumpSearchForm(&db), truth);
   db.CheckAllTables();
   EXPECT_TRUE(db.from_snapshot());
-  EXPECT_EQ(env.fetched_bytes, size) << "every byte fetched exactly once";
 }
 
-// A fetch that fails, wherever it falls (header, tables, the block hashes at the end),
+// A read that fails, wherever it falls (header, tables, the block hashes at the end),
 // counts as a failed check: the files are decoded and nothing unread is used. The same
 // for a real short read: the snapshot shortened in place after the load.
 TEST(SearchSnapshotTest, ReadOnDemandFailuresMeanADecode) {
@@ -194,9 +200,9 @@ TEST(SearchSnapshotTest, ReadOnDemandFailuresMeanADecode) {
   std::string snap = ReadFile(Snap(home.path()));
   for (uint64_t at :
        {uint64_t{0}, uint64_t{100}, uint64_t{600}, uint64_t{snap.size() / 2}, uint64_t{snap.size() - 1}}) {
-    SCOPED_TRACE("fetches failing past byte " + std::to_string(at));
+    SCOPED_TRACE("reads failing past byte " + std::to_string(at));
     FaultInjectionEnv env;
-    env.fetch_error_at = static_cast<int64_t>(at);
+    env.piece_error_at = static_cast<int64_t>(at);
     NuskDb db;
     ASSERT_TRUE(LoadNuskDb(&db, home.path(), &env, nullptr, SnapshotReads::kOnDemand).ok());
     EXPECT_EQ(DumpSearchForm(&db), truth);

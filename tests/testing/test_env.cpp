@@ -240,18 +240,18 @@ class FailingStream : public FileStream {
 
 class WatchedView : public FileView {
  public:
-  WatchedView(std::unique_ptr<FileView> real, int64_t error_at, std::atomic<uint64_t>* fetched)
-      : real_(std::move(real)), error_at_(error_at), fetched_(fetched) {}
+  WatchedView(std::unique_ptr<FileView> real, int64_t error_at, std::atomic<uint64_t>* read)
+      : real_(std::move(real)), error_at_(error_at), read_(read) {}
   std::string_view bytes() const override { return real_->bytes(); }
-  bool Fetch(uint64_t at, uint64_t size) override {
-    *fetched_ += size;
-    return real_->Fetch(at, size) && (error_at_ < 0 || at + size <= static_cast<uint64_t>(error_at_));
+  bool ReadAt(uint64_t at, char* dst, uint64_t size) const override {
+    *read_ += size;
+    return real_->ReadAt(at, dst, size) && (error_at_ < 0 || at + size <= static_cast<uint64_t>(error_at_));
   }
 
  private:
   std::unique_ptr<FileView> real_;
   int64_t error_at_;
-  std::atomic<uint64_t>* fetched_;
+  std::atomic<uint64_t>* read_;
 };
 
 class RefusingAppendFile : public AppendFile {
@@ -298,9 +298,9 @@ Status FaultInjectionEnv::NewAppendFile(const std::u16string& path, bool append,
   return s;
 }
 
-Status FaultInjectionEnv::ViewOnDemand(const std::u16string& path, std::unique_ptr<FileView>* view) {
-  Status s = target()->ViewOnDemand(path, view);
-  if (s.ok()) *view = std::make_unique<WatchedView>(std::move(*view), fetch_error_at.load(), &fetched_bytes);
+Status FaultInjectionEnv::MapWholeFileWithReads(const std::u16string& path, std::unique_ptr<FileView>* view) {
+  Status s = target()->MapWholeFileWithReads(path, view);
+  if (s.ok()) *view = std::make_unique<WatchedView>(std::move(*view), piece_error_at.load(), &piece_bytes);
   return s;
 }
 
