@@ -79,8 +79,8 @@ class FaultInjectionEnv : public EnvWrapper {
   // past this many bytes, as a disk error or a lost share would;
   std::atomic<int64_t> file_read_error_at{-1};
   // a mapped view with reads (MapWholeFileWithReads, the target's own) reports every
-  // ReadAt that reaches past this many bytes as failed; the bytes are read all the same,
-  // so only the reported failure tells the caller;
+  // ReadAt whose bytes include the byte at this offset as failed; the bytes are read all
+  // the same, so only the reported failure tells the caller;
   std::atomic<int64_t> piece_error_at{-1};
   // (not a fault) the bytes such views were asked to read, failed reads too;
   std::atomic<uint64_t> piece_bytes{0};
