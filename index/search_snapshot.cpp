@@ -297,8 +297,8 @@ bool SearchSnapshot::Use(NuskDb* db, const std::u16string& home, const SnapshotS
   if (on_demand) {
     cache = std::make_unique<SnapshotBlockCache>();
     const uint64_t tail_room = (tail_bytes + kBlock - 1) / kBlock * kBlock;
-    const uint64_t tables = (l.off[kHide] - l.off[0] + kBlock - 1) / kBlock * kBlock;
-    cache->capacity = tail_room + std::min(tables, kCacheBlocksBytes);
+    const uint64_t block_room = l.first_block[SnapshotState::kChecked] * kBlock;  // a place for each block
+    cache->capacity = tail_room + std::min(block_room, kCacheBlocksBytes);
     if (cache->capacity > SIZE_MAX) return false;
     cache->memory = static_cast<char*>(AllocateTableMemory(static_cast<size_t>(cache->capacity)));
     if (!cache->memory) return false;
