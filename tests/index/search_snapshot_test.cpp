@@ -213,7 +213,6 @@ TEST(SearchSnapshotTest, ReadOnDemandFailuresMeanADecode) {
     EXPECT_FALSE(db.from_snapshot());
     ASSERT_EQ(ReadFile(Snap(home.path())), snap) << "the decode wrote the same snapshot again";
   }
-
 }
 
 // Read on demand, a snapshot shortened in place after the load (not something nusk does:

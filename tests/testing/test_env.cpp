@@ -245,7 +245,8 @@ class WatchedView : public FileView {
   std::string_view bytes() const override { return real_->bytes(); }
   bool ReadAt(uint64_t at, char* dst, uint64_t size) const override {
     *read_ += size;
-    const bool hit = error_at_ >= 0 && at <= static_cast<uint64_t>(error_at_) && static_cast<uint64_t>(error_at_) - at < size;
+    const bool hit =
+        error_at_ >= 0 && at <= static_cast<uint64_t>(error_at_) && static_cast<uint64_t>(error_at_) - at < size;
     return real_->ReadAt(at, dst, size) && !hit;
   }
 
