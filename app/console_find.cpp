@@ -163,7 +163,8 @@ int FindCommand(const Args& args, const FindIo& io) {
   }
 
   NuskDb db;
-  const Status loaded = LoadNuskDb(&db, io.home, io.env);
+  // A search reads a few blocks of the snapshot: read on demand, they are all it costs.
+  const Status loaded = LoadNuskDb(&db, io.home, io.env, nullptr, SnapshotReads::kOnDemand);
   if (!loaded.ok()) {
     io.error("nusk find: the database cannot be used: " + loaded.message() + "\nRun \"nusk build\" to rebuild it.\n");
     return 1;

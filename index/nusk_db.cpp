@@ -48,8 +48,7 @@ void NuskDb::CopyName(uint32_t k, bool restore_case, size_t* pos) {
   char16_t* dst = path_.data() + *pos;
   std::copy_n(text, row.length, dst);
   if (!restore_case || !row.case_count) return;
-  NeedBytes(kTabCase, row.case_offset, row.case_count);
-  const uint8_t* cases = case_ + row.case_offset;
+  const auto* cases = reinterpret_cast<const uint8_t*>(CheckedBytes(kTabCase, row.case_offset, row.case_count));
   for (size_t c = 0; c < row.case_count; ++c)
     if (cases[c] >= 1 && cases[c] <= row.length) name_key_detail::UpperAt(dst, row.length, cases[c] - 1);
 }
@@ -58,8 +57,8 @@ const char16_t* NuskDb::NameTextChecked(uint32_t k) const {
   const NameRow& row = NameRowChecked(k);
   // The kind character before the text and the terminator after it belong to the row.
   const uint64_t from = row.text_offset ? row.text_offset - 1 : 0;
-  NeedBytes(kTabText, 2 * from, 2 * (uint64_t{row.text_offset} + row.length + 1 - from));
-  return text_ + row.text_offset;
+  const char* bytes = CheckedBytes(kTabText, 2 * from, 2 * (uint64_t{row.text_offset} + row.length + 1 - from));
+  return reinterpret_cast<const char16_t*>(bytes) + (row.text_offset - from);
 }
 
 std::u16string_view NuskDb::BuildPathInto(uint32_t item, bool mark_folders, bool restore_case) {

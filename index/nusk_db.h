@@ -40,6 +40,18 @@ struct NameRow {
 
 struct SnapshotState;
 
+// How a load takes the tables of a search snapshot that matches (search_snapshot.h).
+enum class SnapshotReads {
+  // The snapshot is mapped: a table's pages come from the page cache when first used,
+  // and stay shared with it. For programs that use every table (the window, the web service).
+  kMapped,
+  // The blocks of tables used piece by piece are read into a block cache of the process
+  // (Env::MapWholeFileWithReads), the mapping touched only for tables used whole: for a
+  // short process that uses a few blocks (console find), where touching the mapping
+  // would also make the cached pages around each block resident.
+  kOnDemand,
+};
+
 // The tables of NuskDb, one bit each (which tables a use needs checked).
 enum NuskTable : uint32_t {
   kTabParent = 1u << 0,
@@ -115,8 +127,7 @@ class NuskDb {
   // As Name and NameTextPtr, but of a snapshot table only the blocks that hold this row
   // are checked (search_snapshot.h), not the whole table.
   const NameRow& NameRowChecked(uint32_t k) const {
-    NeedBytes(kTabRows, uint64_t{k} * sizeof(NameRow), sizeof(NameRow));
-    return rows_[k];
+    return *reinterpret_cast<const NameRow*>(CheckedBytes(kTabRows, uint64_t{k} * sizeof(NameRow), sizeof(NameRow)));
   }
   const char16_t* NameTextChecked(uint32_t k) const;
   // The name rows (ascending) that may hold every one of `literals` (lower-cased, each
@@ -171,7 +182,7 @@ class NuskDb {
  private:
   friend class NuskDbLoader;
   friend class SearchSnapshot;
-  friend Status LoadNuskDb(NuskDb*, const std::u16string&, Env*, IStatusSink*);
+  friend Status LoadNuskDb(NuskDb*, const std::u16string&, Env*, IStatusSink*, SnapshotReads);
   friend void UnloadNuskDb(NuskDb*);
   friend Status SaveHiddenList(NuskDb*);
 
@@ -184,15 +195,38 @@ class NuskDb {
       CheckSnapshotTables(tables);
   }
   void CheckSnapshotTables(uint32_t tables) const;  // search_snapshot.cpp
-  // The same for bytes [at, at + bytes) of one table (a NuskTable bit): only the blocks
-  // that hold them are checked. A failed check moves the table pointers as Need does.
-  void NeedBytes(uint32_t table, uint64_t at, uint64_t bytes) const {
-    if (unchecked_ & table) [[unlikely]]
-      CheckSnapshotBytes(table, at, bytes);
+  // Bytes [at, at + bytes) of one table (a NuskTable bit), of a snapshot only the blocks
+  // that hold them checked: in the table, or, of a snapshot read on demand, in its block
+  // cache while the table has not been used whole. A failed check moves the table
+  // pointers as Need does. The pointer stays valid while the index is loaded.
+  const char* CheckedBytes(uint32_t table, uint64_t at, uint64_t bytes) const {
+    if (unchecked_ & table) [[unlikely]] {
+      if (const char* cached = CheckSnapshotBytes(table, at, bytes)) return cached;
+    }
+    return TableBytes(table) + at;
   }
-  void CheckSnapshotBytes(uint32_t table, uint64_t at, uint64_t bytes) const;  // search_snapshot.cpp
-  uint32_t ParentChecked(uint32_t i) const { return NeedBytes(kTabParent, 4ull * i, 4), parent_[i]; }
-  uint32_t NameOfChecked(uint32_t i) const { return NeedBytes(kTabNameOf, 4ull * i, 4), name_of_[i]; }
+  const char* CheckSnapshotBytes(uint32_t table, uint64_t at, uint64_t bytes) const;  // search_snapshot.cpp
+  const char* TableBytes(uint32_t table) const {
+    switch (table) {
+      case kTabParent: return reinterpret_cast<const char*>(parent_);
+      case kTabTime: return reinterpret_cast<const char*>(time_);
+      case kTabSize: return reinterpret_cast<const char*>(size_);
+      case kTabNameOf: return reinterpret_cast<const char*>(name_of_);
+      case kTabDrive: return reinterpret_cast<const char*>(drive_);
+      case kTabRef: return reinterpret_cast<const char*>(ref_);
+      case kTabRows: return reinterpret_cast<const char*>(rows_);
+      case kTabText: return reinterpret_cast<const char*>(text_);
+      case kTabCase: return reinterpret_cast<const char*>(case_);
+      default: return SnapshotTrigrams();
+    }
+  }
+  const char* SnapshotTrigrams() const;  // search_snapshot.cpp; null without a snapshot
+  uint32_t ParentChecked(uint32_t i) const {
+    return *reinterpret_cast<const uint32_t*>(CheckedBytes(kTabParent, 4ull * i, 4));
+  }
+  uint32_t NameOfChecked(uint32_t i) const {
+    return *reinterpret_cast<const uint32_t*>(CheckedBytes(kTabNameOf, 4ull * i, 4));
+  }
   void CopyName(uint32_t k, bool restore_case, size_t* pos);
   std::u16string_view BuildPathInto(uint32_t item, bool mark_folders, bool restore_case);
   const std::vector<uint32_t>& CachedChain(uint32_t folder);
@@ -234,8 +268,10 @@ class NuskDb {
 // Missing files give an empty index and Ok. Every count, index, length and position is
 // checked against the file sizes: a damaged file fails with a message naming the file
 // and the fault, db is left empty, and the caller must not present results as complete.
-// An interrupted commit is resolved read-only (db_files.h).
-Status LoadNuskDb(NuskDb* db, const std::u16string& home, Env* env, IStatusSink* sink = nullptr);
+// An interrupted commit is resolved read-only (db_files.h). `reads`: how the tables of a
+// matching search snapshot are taken.
+Status LoadNuskDb(NuskDb* db, const std::u16string& home, Env* env, IStatusSink* sink = nullptr,
+                  SnapshotReads reads = SnapshotReads::kMapped);
 
 // Frees every table; db becomes empty and not loaded.
 void UnloadNuskDb(NuskDb* db);

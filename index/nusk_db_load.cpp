@@ -219,8 +219,8 @@ class NuskDbLoader {
   std::vector<uint8_t> chains_;
 };
 
-Status ReadAndDecode(NuskDb* db, const std::u16string& home, Env* env, bool try_snapshot, SnapshotStamp* stamp,
-                     bool* stamped, bool* used_snapshot) {
+Status ReadAndDecode(NuskDb* db, const std::u16string& home, Env* env, bool try_snapshot, SnapshotReads reads,
+                     SnapshotStamp* stamp, bool* stamped, bool* used_snapshot) {
   *stamped = *used_snapshot = false;
   const DbFileSet before = ResolveDbFiles(home, env);
   SnapshotStamp by_id;
@@ -238,7 +238,7 @@ Status ReadAndDecode(NuskDb* db, const std::u16string& home, Env* env, bool try_
   } else if (database) {
     *stamp = StampOf(bytes.frs, bytes.nrs, bytes.hid);
     *stamped = true;
-    if (try_snapshot && SearchSnapshot::Use(db, home, *stamp, env)) {
+    if (try_snapshot && SearchSnapshot::Use(db, home, *stamp, env, reads)) {
       *used_snapshot = true;
       return Status::Ok();
     }
@@ -246,7 +246,7 @@ Status ReadAndDecode(NuskDb* db, const std::u16string& home, Env* env, bool try_
   return NuskDbLoader(db).Load(bytes);
 }
 
-Status LoadNuskDb(NuskDb* db, const std::u16string& home, Env* env, IStatusSink* sink) {
+Status LoadNuskDb(NuskDb* db, const std::u16string& home, Env* env, IStatusSink* sink, SnapshotReads reads) {
   if (!sink) sink = NullStatusSink();
   UnloadNuskDb(db);
   Status s;
@@ -256,10 +256,10 @@ Status LoadNuskDb(NuskDb* db, const std::u16string& home, Env* env, IStatusSink*
     // snapshot of this decode.
     SnapshotStamp stamp;
     bool used = IdentityStampOf(ResolveDbFiles(home, env), env, &stamp) &&
-                (stamp.id[0].size != 0 || stamp.id[1].size != 0) && SearchSnapshot::Use(db, home, stamp, env);
+                (stamp.id[0].size != 0 || stamp.id[1].size != 0) && SearchSnapshot::Use(db, home, stamp, env, reads);
     if (!used) {
       bool stamped = false;
-      s = ReadAndDecode(db, home, env, true, &stamp, &stamped, &used);
+      s = ReadAndDecode(db, home, env, true, reads, &stamp, &stamped, &used);
       if (s.ok() && stamped && !used) SearchSnapshot::Write(*db, home, stamp, env);
     }
   } catch (const std::bad_alloc&) {

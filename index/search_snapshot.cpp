@@ -3,11 +3,13 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstdint>
 #include <cstring>
 #include <stdexcept>
 
 #include "index/name_trigrams.h"
 #include "platform/file_stream.h"
+#include "platform/table_memory.h"
 #include "util/utf.h"
 
 #define XXH_INLINE_ALL
@@ -122,11 +124,17 @@ uint64_t HeaderHash(const char* h) {
   return XXH3_64bits_digest(&state);
 }
 
-// Block b of table t (with the padding after the table, up to the next one).
-uint64_t BlockHash(const char* file, const uint64_t* off, int t, uint64_t b) {
-  const uint64_t at = off[t] + b * kBlock;
-  return XXH3_64bits(file + at, std::min(kBlock, off[t + 1] - at));
+// Bytes in block b of a table whose extent (with the padding after it) is `extent`.
+uint64_t BlockBytes(uint64_t extent, uint64_t b) { return std::min(kBlock, extent - b * kBlock); }
+
+// Block b of a table that starts at `table`.
+uint64_t BlockHash(const char* table, uint64_t extent, uint64_t b) {
+  return XXH3_64bits(table + b * kBlock, BlockBytes(extent, b));
 }
+
+// Room for the block cache's blocks beyond the bytes read at load: a search that
+// would read more uses its tables whole (in the mapping).
+constexpr uint64_t kCacheBlocksBytes = uint64_t{64} << 20;
 
 // XXH3 of the first and the last kEdge bytes of a file (the whole file when shorter).
 bool EdgeHash(const std::u16string& path, uint64_t size, Env* env, uint64_t* hash) {
@@ -236,20 +244,27 @@ std::string SearchSnapshot::Encode(const NuskDb& db, const SnapshotStamp& stamp)
   }
   for (int t = 0; t < kBlocks; ++t)
     for (uint64_t b = 0; b < l.first_block[t + 1] - l.first_block[t]; ++b)
-      Put64(h + l.off[kBlocks] + 8 * (l.first_block[t] + b), BlockHash(h, l.off, t, b));
+      Put64(h + l.off[kBlocks] + 8 * (l.first_block[t] + b), BlockHash(h + l.off[t], l.off[t + 1] - l.off[t], b));
   Put64(h + kOffBlocksHash, XXH3_64bits(h + l.off[kBlocks], l.off[kTables] - l.off[kBlocks]));
   Put64(h + kOffHash, HeaderHash(h));
   return out;
 }
 
-bool SearchSnapshot::Use(NuskDb* db, const std::u16string& home, const SnapshotStamp& stamp, Env* env) {
+bool SearchSnapshot::Use(NuskDb* db, const std::u16string& home, const SnapshotStamp& stamp, Env* env,
+                         SnapshotReads reads) {
   const std::u16string path = DbPath(home, kSnapName, env);
   if (!env->FileExists(path)) return false;
+  const bool on_demand = reads == SnapshotReads::kOnDemand;
   std::unique_ptr<FileView> view;
-  if (!env->MapWholeFile(path, &view).ok() || !view) return false;
+  const Status opened = on_demand ? env->MapWholeFileWithReads(path, &view) : env->MapWholeFile(path, &view);
+  if (!opened.ok() || !view) return false;
   const std::string_view b = view->bytes();
-  if (b.size() < kHeader || std::memcmp(b.data(), kMagic, 8) != 0) return false;
-  const char* h = b.data();
+  if (b.size() < kHeader) return false;
+  // Read on demand, the header and the end of the file are read, not touched in the mapping.
+  char header[kHeader];
+  if (on_demand && !view->ReadAt(0, header, kHeader)) return false;
+  const char* h = on_demand ? header : b.data();
+  if (std::memcmp(h, kMagic, 8) != 0) return false;
   if (Get32(h + kOffVersion) != kVersion || Get32(h + kOffRowSize) != sizeof(NameRow)) return false;
   if (Get64(h + kOffHash) != HeaderHash(h)) return false;
   SnapshotStamp in;
@@ -273,13 +288,33 @@ bool SearchSnapshot::Use(NuskDb* db, const std::u16string& home, const SnapshotS
   if (label_sum != label_units) return false;
   const Layout l = MakeLayout(n, m, text_units, case_bytes, has_hide != 0, label_units, trigram_bytes);
   if (l.off[kTables] != b.size()) return false;
+
+  // The hidden states, the labels and the block hashes lie together at the end of the
+  // file: read on demand, they are read into the start of the block cache.
+  std::unique_ptr<SnapshotBlockCache> cache;
+  const char* tail = b.data() + l.off[kHide];
+  const uint64_t tail_bytes = l.off[kTables] - l.off[kHide];
+  if (on_demand) {
+    cache = std::make_unique<SnapshotBlockCache>();
+    const uint64_t tail_room = (tail_bytes + kBlock - 1) / kBlock * kBlock;
+    const uint64_t block_room = l.first_block[SnapshotState::kChecked] * kBlock;  // a place for each block
+    cache->capacity = tail_room + std::min(block_room, kCacheBlocksBytes);
+    if (cache->capacity > SIZE_MAX) return false;
+    cache->memory = static_cast<char*>(AllocateTableMemory(static_cast<size_t>(cache->capacity)));
+    if (!cache->memory) return false;
+    if (!view->ReadAt(l.off[kHide], cache->memory, tail_bytes)) return false;
+    cache->used = tail_room;
+    cache->slot.assign(l.first_block[SnapshotState::kChecked], 0);
+    tail = cache->memory;
+  }
+  auto at_end = [&](Table t) { return tail + (l.off[t] - l.off[kHide]); };
   // The block hashes are read now; the hidden states and the labels are copied now, so
   // they are checked now. Every other block is checked when it is first used.
-  if (XXH3_64bits(h + l.off[kBlocks], l.off[kTables] - l.off[kBlocks]) != Get64(h + kOffBlocksHash)) return false;
-  const uint64_t* blocks = reinterpret_cast<const uint64_t*>(h + l.off[kBlocks]);
+  if (XXH3_64bits(at_end(kBlocks), l.off[kTables] - l.off[kBlocks]) != Get64(h + kOffBlocksHash)) return false;
+  const uint64_t* blocks = reinterpret_cast<const uint64_t*>(at_end(kBlocks));
   for (Table t : {kHide, kLabels})
     for (uint64_t k = l.first_block[t]; k < l.first_block[t + 1]; ++k)
-      if (BlockHash(h, l.off, t, k - l.first_block[t]) != blocks[k]) return false;
+      if (BlockHash(at_end(t), l.off[t + 1] - l.off[t], k - l.first_block[t]) != blocks[k]) return false;
 
   auto state = std::make_unique<SnapshotState>();
   state->stamp = stamp;
@@ -291,7 +326,7 @@ bool SearchSnapshot::Use(NuskDb* db, const std::u16string& home, const SnapshotS
   state->block_ok.assign(l.first_block[SnapshotState::kChecked], 0);
   state->trigram_bytes = trigram_bytes;
   // Only reads go through these pointers: the view is mapped read-only.
-  auto table = [&](Table t) { return const_cast<char*>(h + l.off[t]); };
+  auto table = [&](Table t) { return const_cast<char*>(b.data() + l.off[t]); };
   db->n_ = n;
   db->f_ = f;
   db->m_ = m;
@@ -307,31 +342,72 @@ bool SearchSnapshot::Use(NuskDb* db, const std::u16string& home, const SnapshotS
   db->text_ = reinterpret_cast<char16_t*>(table(kText));
   db->case_ = reinterpret_cast<uint8_t*>(table(kCase));
   // The hidden states change while the index is shown, so they get their own copy.
-  if (has_hide) db->hide_.assign(table(kHide), table(kHide) + n);
-  const char16_t* label = reinterpret_cast<const char16_t*>(table(kLabels));
+  if (has_hide) db->hide_.assign(at_end(kHide), at_end(kHide) + n);
+  const char16_t* label = reinterpret_cast<const char16_t*>(at_end(kLabels));
   for (int d = 0; d < kDriveCount; ++d) {
     const uint32_t len = Get32(h + kOffLabelLengths + 4 * d);
     db->labels_[d].assign(label, len);
     label += len;
   }
   state->view = std::move(view);
+  state->cache = std::move(cache);
   db->snapshot_ = std::move(state);
   db->unchecked_ = kTabAll;
   return true;
 }
 
+SnapshotBlockCache::~SnapshotBlockCache() { FreeTableMemory(memory, static_cast<size_t>(capacity)); }
+
 namespace {
 
-// Checks blocks [first, last) of table t; false when one fails.
+// Checks blocks [first, last) of table t in the mapping; false when one fails.
 bool CheckBlocks(SnapshotState& s, int t, uint64_t first, uint64_t last) {
-  const char* file = s.view->bytes().data();
+  const char* table = s.view->bytes().data() + s.off[t];
+  const uint64_t extent = s.off[t + 1] - s.off[t];
   for (uint64_t b = first; b < last; ++b) {
     const uint64_t k = s.first_block[t] + b;
     if (s.block_ok[k]) continue;
-    if (BlockHash(file, s.off, t, b) != s.block_hash[k]) return false;
+    if (BlockHash(table, extent, b) != s.block_hash[k]) return false;
     s.block_ok[k] = 1;
   }
   return true;
+}
+
+enum class Cached { kOk, kFull, kFailed };
+
+// Blocks [first, last) of table t side by side in the block cache: where they already
+// are, or copied (a block read before) and read (the others, each run in one read, each
+// block checked) after the cache's last block. *out: the first of them.
+Cached CacheBlocks(SnapshotState& s, int t, uint64_t first, uint64_t last, const char** out) {
+  SnapshotBlockCache& c = *s.cache;
+  const uint64_t k0 = s.first_block[t] + first, count = last - first;
+  bool together = c.slot[k0] != 0;
+  for (uint64_t i = 1; together && i < count; ++i) together = c.slot[k0 + i] == c.slot[k0] + i;
+  if (together) {
+    *out = c.memory + (c.slot[k0] - 1) * kBlock;
+    return Cached::kOk;
+  }
+  if (count * kBlock > c.capacity - c.used) return Cached::kFull;
+  char* dst = c.memory + c.used;
+  const uint64_t extent = s.off[t + 1] - s.off[t];
+  for (uint64_t i = 0; i < count;) {
+    if (c.slot[k0 + i]) {
+      std::memcpy(dst + i * kBlock, c.memory + (c.slot[k0 + i] - 1) * kBlock, BlockBytes(extent, first + i));
+      ++i;
+      continue;
+    }
+    uint64_t end = i + 1;
+    while (end < count && !c.slot[k0 + end]) ++end;
+    const uint64_t from = (first + i) * kBlock, to = std::min(extent, (first + end) * kBlock);
+    if (!s.view->ReadAt(s.off[t] + from, dst + i * kBlock, to - from)) return Cached::kFailed;
+    for (; i < end; ++i)
+      if (XXH3_64bits(dst + i * kBlock, BlockBytes(extent, first + i)) != s.block_hash[k0 + i]) return Cached::kFailed;
+  }
+  const uint64_t at = c.used / kBlock;
+  for (uint64_t i = 0; i < count; ++i) c.slot[k0 + i] = static_cast<uint32_t>(at + i + 1);
+  c.used += count * kBlock;
+  *out = dst;
+  return Cached::kOk;
 }
 
 }  // namespace
@@ -342,7 +418,8 @@ void SearchSnapshot::TakeDecodedTables(NuskDb* db) {
   auto fresh = std::make_unique<NuskDb>();
   SnapshotStamp stamp;
   bool stamped = false, used = false;
-  const Status st = ReadAndDecode(fresh.get(), db->home_, db->env_, false, &stamp, &stamped, &used);
+  const Status st =
+      ReadAndDecode(fresh.get(), db->home_, db->env_, false, SnapshotReads::kMapped, &stamp, &stamped, &used);
   if (!st.ok() || !stamped || !(stamp == s.stamp) || fresh->n_ != db->n_ || fresh->f_ != db->f_ ||
       fresh->m_ != db->m_ || fresh->fm_ != db->fm_)
     throw std::runtime_error("The search snapshot of " + ToUtf8(db->home_) +
@@ -364,6 +441,11 @@ void SearchSnapshot::TakeDecodedTables(NuskDb* db) {
 
 void SearchSnapshot::Check(NuskDb* db, uint32_t tables) {
   SnapshotState& s = *db->snapshot_;
+  // Read on demand, the file is kept open: one that became shorter since the load (written
+  // in place) would fault in the mapping, so it fails the check before the mapping is read.
+  char last;
+  if (s.cache && (tables & db->unchecked_) && !s.view->ReadAt(s.view->bytes().size() - 1, &last, 1))
+    return TakeDecodedTables(db);
   for (int t = 0; t < SnapshotState::kChecked; ++t) {
     const uint32_t bit = 1u << t;
     if (!(tables & db->unchecked_ & bit)) continue;
@@ -372,17 +454,29 @@ void SearchSnapshot::Check(NuskDb* db, uint32_t tables) {
   }
 }
 
-void SearchSnapshot::CheckBytes(NuskDb* db, uint32_t table, uint64_t at, uint64_t bytes) {
+const char* SearchSnapshot::CheckBytes(NuskDb* db, uint32_t table, uint64_t at, uint64_t bytes) {
   SnapshotState& s = *db->snapshot_;
   const int t = std::countr_zero(table);
   const uint64_t size = s.off[t + 1] - s.off[t];
-  if (bytes == 0 || at >= size) return;
+  if (bytes == 0 || at >= size) return nullptr;
   // Many small uses (paths of thousands of items) cost less with the whole table checked
   // once: later uses then skip the check.
-  if (++s.partial_uses[t] > std::max<uint64_t>(4096, 16 * (s.first_block[t + 1] - s.first_block[t])))
-    return Check(db, table);
-  const uint64_t last = std::min(size, at + bytes) - 1;
-  if (!CheckBlocks(s, t, at / kBlock, last / kBlock + 1)) TakeDecodedTables(db);
+  if (++s.partial_uses[t] > std::max<uint64_t>(4096, 16 * (s.first_block[t + 1] - s.first_block[t]))) {
+    Check(db, table);
+    return nullptr;
+  }
+  const uint64_t first = at / kBlock, last = (std::min(size, at + bytes) - 1) / kBlock + 1;
+  if (!s.cache) {
+    if (!CheckBlocks(s, t, first, last)) TakeDecodedTables(db);
+    return nullptr;
+  }
+  const char* blocks = nullptr;
+  switch (CacheBlocks(s, t, first, last, &blocks)) {
+    case Cached::kOk: return blocks + (at - first * kBlock);
+    case Cached::kFull: Check(db, table); return nullptr;
+    case Cached::kFailed: TakeDecodedTables(db); return nullptr;
+  }
+  return nullptr;
 }
 
 bool SearchSnapshot::TrigramCandidates(const NuskDb& db, const std::vector<std::u16string>& literals,
@@ -393,9 +487,8 @@ bool SearchSnapshot::TrigramCandidates(const NuskDb& db, const std::vector<std::
     if (!db.from_snapshot()) return nullptr;
     const SnapshotState& s = *db.snapshot_;
     if (at > s.trigram_bytes || bytes > s.trigram_bytes - at) return nullptr;
-    db.NeedBytes(kTabTrigrams, at, bytes);
-    if (!db.from_snapshot()) return nullptr;
-    return s.view->bytes().data() + s.off[kTrigrams] + at;
+    const char* p = db.CheckedBytes(kTabTrigrams, at, bytes);
+    return db.from_snapshot() ? p : nullptr;
   };
   if (!db.from_snapshot()) return false;
   return nusk::TrigramCandidates(literals, db.snapshot_->trigram_bytes, db.m_, fetch, rows);
@@ -454,8 +547,12 @@ void NuskDb::CheckSnapshotTables(uint32_t tables) const {
   SearchSnapshot::Check(const_cast<NuskDb*>(this), tables);
 }
 
-void NuskDb::CheckSnapshotBytes(uint32_t table, uint64_t at, uint64_t bytes) const {
-  SearchSnapshot::CheckBytes(const_cast<NuskDb*>(this), table, at, bytes);
+const char* NuskDb::CheckSnapshotBytes(uint32_t table, uint64_t at, uint64_t bytes) const {
+  return SearchSnapshot::CheckBytes(const_cast<NuskDb*>(this), table, at, bytes);
+}
+
+const char* NuskDb::SnapshotTrigrams() const {
+  return snapshot_ ? snapshot_->view->bytes().data() + snapshot_->off[kTrigrams] : nullptr;
 }
 
 bool NuskDb::TrigramCandidateRows(const std::vector<std::u16string>& literals, std::vector<uint32_t>* rows) const {

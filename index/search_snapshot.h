@@ -18,13 +18,24 @@
 // The tables are mapped lazily and each is hashed in blocks of 4 KiB; the block hashes
 // follow the tables and are checked as a whole at load. A block is checked when NuskDb
 // first uses it: a whole table when it is handed out (NuskDb::Need), or only the blocks
-// of the rows and items a search touches (NuskDb::NeedBytes), so a search that needs the
+// of the rows and items a search touches (NuskDb::CheckedBytes), so a search that needs the
 // names only never reads the times, sizes or references, and one answered by the trigram
-// index reads a few blocks of the name rows and texts. A block that fails its check is
-// never read: the database files are decoded once more and every table is taken from them
-// (and a fresh snapshot written), provided the files are still the ones the snapshot
-// was made from; when they were replaced meanwhile, the use that needed the table
-// fails with std::runtime_error and the index must be loaded again.
+// index reads a few blocks of the name rows and texts. A load may ask for reads on demand
+// instead (SnapshotReads::kOnDemand, console find): the header, the block hashes, hidden
+// states and labels are read at load rather than mapped, and the blocks of a table used
+// piece by piece are read (Env::MapWholeFileWithReads) into a block cache of their own,
+// each checked as it is read, the pieces of one use side by side; only a table used whole
+// is checked in the mapping. So a search that prints a few paths makes a few blocks of
+// memory resident, not the pages the system maps around each block it touches in a
+// mapping. A read that fails or comes back short is a failed check. A block that fails
+// its check is never read: the database files are decoded once more and every table is
+// taken from them (and a fresh snapshot written), provided the files are still the ones
+// the snapshot was made from; when they were replaced meanwhile, the use that needed the
+// table fails with std::runtime_error and the index must be loaded again.
+//
+// Threads: checks (and the reads they make) run on one thread at a time, as every use
+// of NuskDb does. A thread that reads a table beside another (the name scan's helper)
+// is given it through a whole-table Need first, so nothing is read into what it reads.
 //
 // Layout (little-endian): a 512-byte header, then the tables of NuskDb one after another,
 // each starting at a 64-byte boundary of the file: parents, times, sizes, name of item
@@ -67,21 +78,40 @@ bool IdentityStampOf(const DbFileSet& files, Env* env, SnapshotStamp* stamp);
 // decodes them into db. *stamp: the stamp of the files read, by identity when env tells
 // them; *stamped false when it is not known (the files changed while they were read, or
 // there is no database). With try_snapshot, a content stamp is first offered to the
-// snapshot, and *used_snapshot tells whether it stood in for decoding. (nusk_db_load.cpp)
-Status ReadAndDecode(NuskDb* db, const std::u16string& home, Env* env, bool try_snapshot, SnapshotStamp* stamp,
-                     bool* stamped, bool* used_snapshot);
+// snapshot (taken as `reads` says), and *used_snapshot tells whether it stood in for
+// decoding. (nusk_db_load.cpp)
+Status ReadAndDecode(NuskDb* db, const std::u16string& home, Env* env, bool try_snapshot, SnapshotReads reads,
+                     SnapshotStamp* stamp, bool* stamped, bool* used_snapshot);
+
+// The blocks of a snapshot read on demand, after the bytes read at load (block hashes,
+// hidden states, labels): each use of a few bytes gets the blocks that hold them side by
+// side, read and checked when first asked for (a block read before is copied). One block
+// of memory that asks for huge pages (AllocateTableMemory), filled from its start, so a
+// search that reads a few hundred blocks costs a fault or two; nothing in it moves or is
+// overwritten while the index is loaded.
+struct SnapshotBlockCache {
+  SnapshotBlockCache() = default;
+  SnapshotBlockCache(const SnapshotBlockCache&) = delete;
+  SnapshotBlockCache& operator=(const SnapshotBlockCache&) = delete;
+  ~SnapshotBlockCache();
+  char* memory = nullptr;
+  uint64_t capacity = 0, used = 0;  // bytes; whole blocks after the bytes read at load
+  std::vector<uint32_t> slot;       // per block: 1 + where (in blocks) its latest copy is; 0: not read
+};
 
 // What NuskDb keeps of the snapshot its tables point into.
 struct SnapshotState {
   static constexpr int kChecked = 10;  // the tables checked on first use: NuskTable bits 0..9
-  std::unique_ptr<FileView> view;
+  std::unique_ptr<FileView> view;      // the whole file, mapped
   SnapshotStamp stamp;
   uint64_t off[kChecked + 1] = {};          // table t: bytes off[t] .. off[t + 1] of the file
   uint64_t first_block[kChecked + 1] = {};  // table t: block hashes first_block[t] ..
-  const uint64_t* block_hash = nullptr;     // in the mapping, checked at load
-  std::vector<uint8_t> block_ok;            // per block: 1 once it passed its check
+  const uint64_t* block_hash = nullptr;     // in the mapping or the cache, checked at load
+  std::vector<uint8_t> block_ok;            // per block: 1 once its bytes in the mapping passed their check
   uint64_t partial_uses[kChecked] = {};     // per table: checks of a few of its bytes
   uint64_t trigram_bytes = 0;
+  // Reads on demand: the blocks of tables used piece by piece.
+  std::unique_ptr<SnapshotBlockCache> cache;
   // After a failed check: the decoded files the tables now point into.
   std::unique_ptr<NuskDb> decoded;
 };
@@ -89,14 +119,16 @@ struct SnapshotState {
 class SearchSnapshot {
  public:
   // Points db's tables into the snapshot file of home when it matches stamp and its
-  // header holds together; db keeps the mapping and checks each table on first use.
-  // False (db untouched) when it is missing or does not match; the caller then decodes
-  // the database files.
-  static bool Use(NuskDb* db, const std::u16string& home, const SnapshotStamp& stamp, Env* env);
+  // header holds together; db keeps the view (mapped, or read on demand as `reads` says)
+  // and checks each table on first use. False (db untouched) when it is missing, does
+  // not match or cannot be read; the caller then decodes the database files.
+  static bool Use(NuskDb* db, const std::u16string& home, const SnapshotStamp& stamp, Env* env, SnapshotReads reads);
   // Checks the unchecked tables among `tables` (NuskTable bits); see the file comment.
   static void Check(NuskDb* db, uint32_t tables);
   // Checks the blocks of one table (a NuskTable bit) that hold bytes [at, at + bytes).
-  static void CheckBytes(NuskDb* db, uint32_t table, uint64_t at, uint64_t bytes);
+  // Returns where the checked bytes are in the block cache (reads on demand), or null
+  // when they are to be read in the table itself (checked there, or decoded).
+  static const char* CheckBytes(NuskDb* db, uint32_t table, uint64_t at, uint64_t bytes);
   // NuskDb::TrigramCandidateRows.
   static bool TrigramCandidates(const NuskDb& db, const std::vector<std::u16string>& literals,
                                 std::vector<uint32_t>* rows);

@@ -71,6 +71,13 @@ class FileView {
  public:
   virtual ~FileView() = default;
   virtual std::string_view bytes() const = 0;
+  // Copies bytes [at, at + size) of the file into dst. A view of
+  // Env::MapWholeFileWithReads reads them from the file it keeps open, without touching
+  // the mapped pages, so pieces of a large file can be read without making the pages
+  // around them resident; other views copy them from bytes(). True when every byte was
+  // read; false past the end, on a read error, or when the file ends earlier (shortened
+  // in place): dst then holds unspecified bytes. Any thread.
+  virtual bool ReadAt(uint64_t at, char* dst, uint64_t size) const;
 };
 
 class Env {
@@ -102,6 +109,15 @@ class Env {
   // renamed. Env's own form is ViewWholeFile.
   virtual Status MapWholeFile(const std::u16string& path, std::unique_ptr<FileView>* view) {
     return ViewWholeFile(path, view);
+  }
+
+  // MapWholeFile, with the file kept open while the view lives: FileView::ReadAt reads
+  // pieces of the same file (also after a rename replaced it) with a positioned read
+  // (POSIX pread), so a short process that needs a few scattered pieces does not touch
+  // the mapping at all, and the system cannot map cached neighbours of those pieces into
+  // it. Env's own form is MapWholeFile (ReadAt then copies from the bytes).
+  virtual Status MapWholeFileWithReads(const std::u16string& path, std::unique_ptr<FileView>* view) {
+    return MapWholeFile(path, view);
   }
 
   // The identity of an existing regular file. False when it is missing or the system (or
@@ -212,8 +228,8 @@ class EnvWrapper : public Env {
   Status ReadWholeFile(const std::u16string& p, std::string* b) override { return target_->ReadWholeFile(p, b); }
   // ViewWholeFile is deliberately not forwarded: Env's own form reads through this
   // wrapper's ReadWholeFile, so a wrapper that serves or fails reads serves views too.
-  // MapWholeFile and IdentifyFile are not forwarded for the same reason: an identity of the
-  // real file says nothing about the bytes a wrapper serves.
+  // MapWholeFile, MapWholeFileWithReads and IdentifyFile are not forwarded for the same
+  // reason: an identity of the real file says nothing about the bytes a wrapper serves.
   // ReadFileHead does the same, cutting what the wrapper's ReadWholeFile gives.
   Status ReadFileHead(const std::u16string& path, size_t max_bytes, std::string* head, uint64_t* size) override;
   Status WriteWholeFile(const std::u16string& p, std::string_view b, bool f) override {

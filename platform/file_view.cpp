@@ -1,10 +1,11 @@
-// The portable forms of Env::ViewWholeFile (one read into memory the view owns) and
-// Env::ReadFileHead.
+// The portable forms of Env::ViewWholeFile (one read into memory the view owns),
+// FileView::ReadAt (a copy from the view's bytes) and Env::ReadFileHead.
 #include "platform/env.h"
 #include "platform/file_stream.h"
 #include "util/utf.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace nusk {
 
@@ -15,6 +16,13 @@ class OwnedFileView : public FileView {
   std::string data_;
 };
 }  // namespace
+
+bool FileView::ReadAt(uint64_t at, char* dst, uint64_t size) const {
+  const std::string_view b = bytes();
+  if (at > b.size() || size > b.size() - at) return false;
+  if (size != 0) std::memcpy(dst, b.data() + at, static_cast<size_t>(size));
+  return true;
+}
 
 Status Env::ViewWholeFile(const std::u16string& path, std::unique_ptr<FileView>* view) {
   auto owned = std::make_unique<OwnedFileView>();

@@ -18,8 +18,10 @@
  * once, at the first call, and never changes, so every block is freed by the allocator
  * that made it. Before the first allocation (the executable's pre-initialisers run before
  * every library's initialiser) a `find` command line asks for the C library's allocator
- * and turns transparent huge pages off for the process; if anything allocated earlier,
- * jemalloc stays and only speed differs.
+ * and turns transparent huge pages off for the process, except in memory that asks for
+ * them (madvise; the snapshot's block cache, search_snapshot.cpp) where the kernel can
+ * tell the two apart (Linux 6.18); if anything allocated earlier, jemalloc stays and only
+ * speed differs.
  *
  * Linked into an executable only together with the renamed jemalloc archive (see
  * platform/CMakeLists.txt). */
@@ -29,6 +31,9 @@
 #include <stddef.h>
 #include <string.h>
 #include <sys/prctl.h>
+
+/* PR_THP_DISABLE_EXCEPT_ADVISED of Linux 6.18, which older headers lack. */
+#define NUSK_THP_DISABLE_EXCEPT_ADVISED (1UL << 1)
 
 const char* malloc_conf = "thp:always,metadata_thp:auto";
 
@@ -136,7 +141,8 @@ static void SmallPagesForFind(int argc, char** argv, char** envp) {
     if (strcmp(argv[i], "find") == 0) {
       g_system_wanted = 1;
 #ifdef PR_SET_THP_DISABLE
-      prctl(PR_SET_THP_DISABLE, 1, 0, 0, 0);
+      if (prctl(PR_SET_THP_DISABLE, 1, NUSK_THP_DISABLE_EXCEPT_ADVISED, 0, 0) != 0)
+        prctl(PR_SET_THP_DISABLE, 1, 0, 0, 0);
 #endif
     }
     return;

@@ -8,6 +8,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -97,26 +98,46 @@ class PosixFolderLock : public NamedMutex {
   int fd_ = -1;
 };
 
-// A private read-only mapping of a whole file.
+// A private read-only mapping of a whole file; with a descriptor (fd >= 0, closed with
+// the view), pieces are read from the file with pread instead of through the mapping.
 class MappedFileView : public FileView {
  public:
-  MappedFileView(void* data, size_t size) : data_(data), size_(size) {}
+  MappedFileView(void* data, size_t size, int fd) : data_(data), size_(size), fd_(fd) {}
   ~MappedFileView() override {
     if (size_ != 0) ::munmap(data_, size_);
+    if (fd_ >= 0) ::close(fd_);
   }
   std::string_view bytes() const override { return {static_cast<const char*>(data_), size_}; }
+
+  bool ReadAt(uint64_t at, char* dst, uint64_t size) const override {
+    if (fd_ < 0) return FileView::ReadAt(at, dst, size);
+    if (at > size_ || size > size_ - at) return false;
+    while (size != 0) {
+      // Linux moves at most 2 GiB - 4 KiB per call; ask for 1 GiB at a time.
+      const size_t want = static_cast<size_t>(std::min<uint64_t>(size, uint64_t{1} << 30));
+      const ssize_t n = ::pread(fd_, dst, want, static_cast<off_t>(at));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return false;  // a read error, or the file ends before its old size
+      at += static_cast<uint64_t>(n);
+      dst += n;
+      size -= static_cast<uint64_t>(n);
+    }
+    return true;
+  }
 
  private:
   void* data_;
   size_t size_;
+  int fd_;
 };
 
 class PosixEnv : public SystemServicesEnv {
   // The whole file mapped; read_ahead fills the page tables in one call (MAP_POPULATE),
   // much cheaper than one fault per page when the loader then walks it; else pages are
-  // read when first touched. Files a mapping cannot reach (special files, some
-  // network file systems) are read into memory instead.
-  Status MapFile(const std::u16string& path, bool read_ahead, std::unique_ptr<FileView>* view) {
+  // read when first touched. keep_open: the view keeps the descriptor for its reads.
+  // Files a mapping cannot reach (special files, some network file systems) are read
+  // into memory instead.
+  Status MapFile(const std::u16string& path, bool read_ahead, bool keep_open, std::unique_ptr<FileView>* view) {
     int fd;
     size_t size;
     Status s = OpenForReading(path, &fd, &size);
@@ -129,8 +150,11 @@ class PosixEnv : public SystemServicesEnv {
         return Env::ViewWholeFile(path, view);
       }
     }
-    ::close(fd);  // the mapping keeps the file's pages
-    *view = std::make_unique<MappedFileView>(data, size);
+    if (!keep_open) {
+      ::close(fd);  // the mapping keeps the file's pages
+      fd = -1;
+    }
+    *view = std::make_unique<MappedFileView>(data, size, fd);
     return Status::Ok();
   }
 
@@ -161,11 +185,15 @@ class PosixEnv : public SystemServicesEnv {
   }
 
   Status ViewWholeFile(const std::u16string& path, std::unique_ptr<FileView>* view) override {
-    return MapFile(path, true, view);
+    return MapFile(path, true, false, view);
   }
 
   Status MapWholeFile(const std::u16string& path, std::unique_ptr<FileView>* view) override {
-    return MapFile(path, false, view);
+    return MapFile(path, false, false, view);
+  }
+
+  Status MapWholeFileWithReads(const std::u16string& path, std::unique_ptr<FileView>* view) override {
+    return MapFile(path, false, true, view);
   }
 
   bool IdentifyFile(const std::u16string& path, FileIdentity* id) override {

@@ -40,7 +40,10 @@ void* AllocateTableMemory(size_t bytes) {
 
 void UseSmallPages() {
 #ifdef PR_SET_THP_DISABLE
-  ::prctl(PR_SET_THP_DISABLE, 1, 0, 0, 0);  // a preference only: failure is harmless
+  // Where the kernel can (Linux 6.18), memory advised for huge pages keeps them; a
+  // preference only: failure is harmless.
+  constexpr unsigned long kExceptAdvised = 1UL << 1;  // PR_THP_DISABLE_EXCEPT_ADVISED
+  if (::prctl(PR_SET_THP_DISABLE, 1, kExceptAdvised, 0, 0) != 0) ::prctl(PR_SET_THP_DISABLE, 1, 0, 0, 0);
 #endif
 }
 

@@ -126,7 +126,7 @@ TEST(SearchSnapshotTest, PassedOverAndWrittenAgainWhenItDoesNotMatch) {
 
 // A flipped bit of the snapshot, wherever it falls (header, tables, padding), makes
 // the load decode the files, at once (header, hidden states, labels) or when the
-// damaged table is first used.
+// damaged table is first used; mapped or read on demand.
 TEST(SearchSnapshotTest, EveryFlippedByteIsNoticed) {
   TempDir home;
   ASSERT_TRUE(WriteIndex(home.path(), FirstTree()).ok());
@@ -136,18 +136,130 @@ TEST(SearchSnapshotTest, EveryFlippedByteIsNoticed) {
   const std::vector<std::string> truth = DecodedSearchForm(home.path());
   const std::string snap = ReadFile(Snap(home.path()));
   ASSERT_GT(snap.size(), 512u);
-  int used = 0;
-  // The whole header, then every 7th byte: a stride prime to 8 reaches every byte position
-  // of the tables' 2-, 4- and 8-byte values, in every table and block.
-  for (size_t at = 0; at < snap.size(); at += at < 512 ? 1 : 7) {
-    UnloadNuskDb(&db);  // a mapped file cannot be written on Windows
-    WriteFile(Snap(home.path()), Flip(snap, at));
-    ASSERT_TRUE(LoadNuskDb(&db, home.path(), Env::Default()).ok());
-    if (DumpSearchForm(&db) != truth) ADD_FAILURE() << "byte " << at << " flipped gave another index";
-    db.CheckAllTables();  // the trigram index too, which the dump does not read
-    if (db.from_snapshot() && used++ < 3) ADD_FAILURE() << "a snapshot with byte " << at << " flipped was used";
+  for (SnapshotReads reads : {SnapshotReads::kMapped, SnapshotReads::kOnDemand}) {
+    SCOPED_TRACE(reads == SnapshotReads::kMapped ? "mapped" : "read on demand");
+    int used = 0;
+    // The whole header, then every 7th byte: a stride prime to 8 reaches every byte position
+    // of the tables' 2-, 4- and 8-byte values, in every table and block. Read on demand,
+    // where only the way the blocks arrive differs, every 13th.
+    const size_t stride = reads == SnapshotReads::kMapped ? 7 : 13;
+    for (size_t at = 0; at < snap.size(); at += at < 512 ? 1 : stride) {
+      UnloadNuskDb(&db);  // a mapped file cannot be written on Windows
+      WriteFile(Snap(home.path()), Flip(snap, at));
+      ASSERT_TRUE(LoadNuskDb(&db, home.path(), Env::Default(), nullptr, reads).ok());
+      if (DumpSearchForm(&db) != truth) ADD_FAILURE() << "byte " << at << " flipped gave another index";
+      db.CheckAllTables();  // the trigram index too, which the dump does not read
+      if (db.from_snapshot() && used++ < 3) ADD_FAILURE() << "a snapshot with byte " << at << " flipped was used";
+    }
+    EXPECT_EQ(used, 0);
   }
-  EXPECT_EQ(used, 0);
+}
+
+// Read on demand, the snapshot gives the index the files give; a path reads only the
+// blocks that hold its pieces, and once: building it again reads nothing. (The wrapper
+// tells no identities: the files are stamped by their contents.)
+TEST(SearchSnapshotTest, ReadOnDemandReadsOnlyTheBlocksUsedAndEachOnce) {
+  constexpr uint32_t kFiles = 6000;
+  std::vector<ScanRecord> tree = {Rec(C(5), 0, u"C:", true)};
+  for (uint32_t i = 0; i < kFiles; ++i) tree.push_back(Rec(C(100 + i), C(5), U16("f" + std::to_string(i)), false));
+  TempDir home;
+  ASSERT_TRUE(WriteIndex(home.path(), tree).ok());
+  const std::vector<std::string> truth = DecodedSearchForm(home.path());
+  FaultInjectionEnv env;
+  NuskDb db;
+  ASSERT_TRUE(LoadNuskDb(&db, home.path(), &env).ok());  // writes the snapshot stamped by contents
+  const uint64_t size = ReadFile(Snap(home.path())).size();
+  ASSERT_EQ(env.piece_bytes, 0u) << "mapped, nothing is read piece by piece";
+  ASSERT_TRUE(LoadNuskDb(&db, home.path(), &env, nullptr, SnapshotReads::kOnDemand).ok());
+  ASSERT_TRUE(db.from_snapshot());
+  const uint64_t at_load = env.piece_bytes;
+  for (const uint32_t item : {kFiles / 2, uint32_t{0}, kFiles}) {
+    const std::string path = ToUtf8(db.BuildPath(item, true));
+    EXPECT_EQ(truth[1 + item].substr(0, truth[1 + item].find(' ')), path);
+  }
+  const uint64_t three_paths = env.piece_bytes;
+  EXPECT_GT(three_paths, at_load);
+  EXPECT_LT(three_paths, size / 8) << "three paths read a large part of the snapshot";
+  EXPECT_EQ(ToUtf8(db.BuildPath(kFiles / 2, true)), truth[1 + kFiles / 2].substr(0, truth[1 + kFiles / 2].find(' ')));
+  EXPECT_EQ(env.piece_bytes, three_paths) << "a path built again read its blocks again";
+  EXPECT_EQ(DumpSearchForm(&db), truth);
+  db.CheckAllTables();
+  EXPECT_TRUE(db.from_snapshot());
+}
+
+// A read that fails, wherever it falls (header, tables, the block hashes at the end),
+// counts as a failed check: the files are decoded and nothing unread is used.
+TEST(SearchSnapshotTest, ReadOnDemandFailuresMeanADecode) {
+  TempDir home;
+  ASSERT_TRUE(WriteIndex(home.path(), FirstTree()).ok());
+  Hide(home.path(), "C:\\Users\\Ärger\\keep.txt");
+  {
+    FaultInjectionEnv env;  // tells no identities: the snapshot is stamped by contents
+    NuskDb db;
+    ASSERT_TRUE(LoadNuskDb(&db, home.path(), &env).ok());
+  }
+  const std::vector<std::string> truth = DecodedSearchForm(home.path());
+  const std::string snap = ReadFile(Snap(home.path()));
+  // Failing at load (the header, the block hashes at the end) or in the parents (the
+  // first table, at 512, read by building the paths).
+  for (const uint64_t at : {uint64_t{0}, uint64_t{100}, uint64_t{520}, uint64_t{snap.size() - 1}}) {
+    SCOPED_TRACE("reads of byte " + std::to_string(at) + " failing");
+    FaultInjectionEnv env;
+    env.piece_error_at = static_cast<int64_t>(at);
+    NuskDb db;
+    ASSERT_TRUE(LoadNuskDb(&db, home.path(), &env, nullptr, SnapshotReads::kOnDemand).ok());
+    for (uint32_t i = 0; i < db.item_count(); ++i)
+      EXPECT_EQ(ToUtf8(db.BuildPath(i, true)), truth[1 + i].substr(0, truth[1 + i].find(' ')));
+    EXPECT_FALSE(db.from_snapshot()) << "the load or the paths read the failing byte";
+    EXPECT_EQ(DumpSearchForm(&db), truth);
+    db.CheckAllTables();
+    EXPECT_FALSE(db.from_snapshot());
+    ASSERT_EQ(ReadFile(Snap(home.path())), snap) << "the decode wrote the same snapshot again";
+  }
+}
+
+// Read on demand, a snapshot shortened in place after the load (not something nusk does:
+// it replaces snapshots by a rename) is a failed check, whether a piece read comes back
+// short or a table is first used whole (the mapping is not read past the file's end).
+TEST(SearchSnapshotTest, ReadOnDemandSnapshotShortenedInPlace) {
+#ifdef _WIN32
+  GTEST_SKIP() << "Windows keeps a mapped file from being written";
+#endif
+  constexpr uint32_t kFiles = 6000;
+  std::vector<ScanRecord> tree = {Rec(C(5), 0, u"C:", true)};
+  for (uint32_t i = 0; i < kFiles; ++i) tree.push_back(Rec(C(100 + i), C(5), U16("f" + std::to_string(i)), false));
+  TempDir home;
+  ASSERT_TRUE(WriteIndex(home.path(), tree).ok());
+  const std::vector<std::string> truth = DecodedSearchForm(home.path());
+  const std::string snap = ReadFile(Snap(home.path()));
+  for (const bool whole_first : {false, true}) {
+    SCOPED_TRACE(whole_first ? "a table used whole first" : "paths first");
+    WriteFile(Snap(home.path()), snap);
+    NuskDb db;
+    ASSERT_TRUE(LoadNuskDb(&db, home.path(), Env::Default(), nullptr, SnapshotReads::kOnDemand).ok());
+    ASSERT_TRUE(db.from_snapshot());
+    WriteFile(Snap(home.path()), snap.substr(0, 100));  // in place: the same file, shorter
+    if (whole_first) db.CheckAllTables();
+    EXPECT_EQ(DumpSearchForm(&db), truth);
+    EXPECT_FALSE(db.from_snapshot());
+  }
+}
+
+// Read on demand, the snapshot stays the file that was opened: a commit that replaces
+// the database and its snapshot after the load changes nothing of what the load gives.
+TEST(SearchSnapshotTest, ReadOnDemandKeepsTheFileItOpened) {
+  TempDir home;
+  ASSERT_TRUE(WriteIndex(home.path(), FirstTree()).ok());
+  const std::vector<std::string> first = DecodedSearchForm(home.path());
+  NuskDb db;
+  ASSERT_TRUE(LoadNuskDb(&db, home.path(), Env::Default(), nullptr, SnapshotReads::kOnDemand).ok());
+  ASSERT_TRUE(db.from_snapshot());
+  ASSERT_TRUE(WriteIndex(home.path(), SecondTree()).ok());
+  ASSERT_TRUE(Env::Default()->FileExists(Snap(home.path()))) << "the commit wrote a snapshot of its own";
+  ASSERT_NE(DecodedSearchForm(home.path()), first);
+  EXPECT_EQ(DumpSearchForm(&db), first);
+  db.CheckAllTables();
+  EXPECT_TRUE(db.from_snapshot());
 }
 
 // A file system whose clocks are too coarse to tell two writes apart: identities keep

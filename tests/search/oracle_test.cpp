@@ -453,20 +453,25 @@ void RunSeed(uint32_t seed, int queries) {
     expected.push_back(oracle.Run(lines.back()));
   }
   // The same queries over the index as decoded from its files and as mapped from its
-  // search snapshot (where words of 3 letters or more take its trigram index), with every
-  // name scan split over two threads, and with a byte of the trigram index damaged.
+  // search snapshot or read from it on demand (where words of 3 letters or more take its
+  // trigram index), with every name scan split over two threads, and with a byte of the
+  // trigram index damaged.
+  constexpr SnapshotReads kMap = SnapshotReads::kMapped, kRead = SnapshotReads::kOnDemand;
   const struct {
     bool from_snapshot;
+    SnapshotReads reads;
     int threads;
     bool damaged;
     const char* what;
-  } modes[] = {{false, 1, false, "decoded, one thread"},
-               {true, 1, false, "snapshot, one thread"},
-               {true, 2, false, "snapshot, two threads"},
-               {true, 1, true, "snapshot with a damaged trigram index"}};
+  } modes[] = {{false, kMap, 1, false, "decoded, one thread"},
+               {true, kMap, 1, false, "snapshot, one thread"},
+               {true, kMap, 2, false, "snapshot, two threads"},
+               {true, kMap, 1, true, "snapshot with a damaged trigram index"},
+               {true, kRead, 2, false, "snapshot read on demand, two threads"},
+               {true, kRead, 1, true, "snapshot read on demand with a damaged trigram index"}};
   const NameScanSplit saved = CurrentNameScanSplit();
   for (const auto& mode : modes) {
-    index.Reload(mode.from_snapshot);
+    index.Reload(mode.from_snapshot, mode.reads);
     if (mode.damaged) {
       // The trigram "txt" (a key, 8 bytes) is last found in the directory of the index.
       const std::u16string path = DbPath(index.home(), kSnapName, Env::Default());
@@ -474,7 +479,7 @@ void RunSeed(uint32_t seed, int queries) {
       const size_t at = snap.rfind(std::string("t\0x\0t\0\0\0", 8));
       ASSERT_NE(at, std::string::npos);
       snap[at] ^= 0x10;
-      index.Reload(true, [&] { WriteFile(path, snap); });
+      index.Reload(true, mode.reads, [&] { WriteFile(path, snap); });
     }
     SetNameScanSplit({mode.threads, 0});
     std::map<std::u16string, uint32_t> index_of;

@@ -63,17 +63,18 @@ class TestIndex {
   }
 
   // Saves the hidden states and loads the index again (after Build), from its search
-  // snapshot or, with from_snapshot false, by decoding the files (the snapshot is
-  // removed first; the load writes it again). Item indexes stay as they were.
+  // snapshot (taken as `reads` says) or, with from_snapshot false, by decoding the files
+  // (the snapshot is removed first; the load writes it again). Item indexes stay as they were.
   // between: runs while the index is released (Windows keeps a mapped snapshot from
   // being written).
-  void Reload(bool from_snapshot, const std::function<void()>& between = {}) {
+  void Reload(bool from_snapshot, SnapshotReads reads = SnapshotReads::kMapped,
+              const std::function<void()>& between = {}) {
     Status s = SaveHiddenList(&db_);
     view_.reset();
     UnloadNuskDb(&db_);
     if (between) between();
     if (s.ok() && !from_snapshot) s = RemoveSearchSnapshot(dir_.path(), Env::Default());
-    if (s.ok()) s = LoadNuskDb(&db_, dir_.path(), Env::Default());
+    if (s.ok()) s = LoadNuskDb(&db_, dir_.path(), Env::Default(), nullptr, reads);
     if (!s.ok()) throw std::runtime_error(s.message());
     if (db_.from_snapshot() != from_snapshot) throw std::runtime_error("the load did not take the asked way");
     view_ = std::make_unique<SearchView>(&db_, hashes_.size() ? &hashes_ : nullptr);

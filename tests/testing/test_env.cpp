@@ -238,6 +238,24 @@ class FailingStream : public FileStream {
   uint64_t error_at_;
 };
 
+class WatchedView : public FileView {
+ public:
+  WatchedView(std::unique_ptr<FileView> real, int64_t error_at, std::atomic<uint64_t>* read)
+      : real_(std::move(real)), error_at_(error_at), read_(read) {}
+  std::string_view bytes() const override { return real_->bytes(); }
+  bool ReadAt(uint64_t at, char* dst, uint64_t size) const override {
+    *read_ += size;
+    const bool hit =
+        error_at_ >= 0 && at <= static_cast<uint64_t>(error_at_) && static_cast<uint64_t>(error_at_) - at < size;
+    return real_->ReadAt(at, dst, size) && !hit;
+  }
+
+ private:
+  std::unique_ptr<FileView> real_;
+  int64_t error_at_;
+  std::atomic<uint64_t>* read_;
+};
+
 class RefusingAppendFile : public AppendFile {
  public:
   bool Write(std::string_view) override { return false; }
@@ -279,6 +297,12 @@ Status FaultInjectionEnv::NewAppendFile(const std::u16string& path, bool append,
   if (fail_append_open) return Status::Error("cannot create " + ToUtf8(path) + ": no space left (injected)");
   Status s = EnvWrapper::NewAppendFile(path, append, file);
   if (s.ok() && fail_append_writes) *file = std::make_unique<RefusingAppendFile>();
+  return s;
+}
+
+Status FaultInjectionEnv::MapWholeFileWithReads(const std::u16string& path, std::unique_ptr<FileView>* view) {
+  Status s = target()->MapWholeFileWithReads(path, view);
+  if (s.ok()) *view = std::make_unique<WatchedView>(std::move(*view), piece_error_at.load(), &piece_bytes);
   return s;
 }
 

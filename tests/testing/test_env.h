@@ -78,6 +78,12 @@ class FaultInjectionEnv : public EnvWrapper {
   // a file opened for reading (OpenFileStream, OpenBelow) fails every read that reaches
   // past this many bytes, as a disk error or a lost share would;
   std::atomic<int64_t> file_read_error_at{-1};
+  // a mapped view with reads (MapWholeFileWithReads, the target's own) reports every
+  // ReadAt whose bytes include the byte at this offset as failed; the bytes are read all
+  // the same, so only the reported failure tells the caller;
+  std::atomic<int64_t> piece_error_at{-1};
+  // (not a fault) the bytes such views were asked to read, failed reads too;
+  std::atomic<uint64_t> piece_bytes{0};
   // an append file (the build log) cannot be created, or takes no more writes.
   std::atomic<bool> fail_append_open{false};
   std::atomic<bool> fail_append_writes{false};
@@ -87,6 +93,7 @@ class FaultInjectionEnv : public EnvWrapper {
   std::unique_ptr<FileStream> OpenFileStream(const std::u16string& path, bool* not_regular) override;
   bool OpenBelow(const std::u16string& root, const std::vector<std::u16string>& names, OpenedItem* out) override;
   Status NewAppendFile(const std::u16string& path, bool append, std::unique_ptr<AppendFile>* file) override;
+  Status MapWholeFileWithReads(const std::u16string& path, std::unique_ptr<FileView>* view) override;
 
   Status WriteWholeFile(const std::u16string& path, std::string_view bytes, bool flush) override;
   Status RenameFile(const std::u16string& from, const std::u16string& to) override;
