@@ -82,6 +82,9 @@ struct MainWindowConfig {
   // process token's membership of the Administrators group).
   std::u16string hasher_folder;
   std::function<bool()> is_admin;
+  // Runs on the loader thread after the index is loaded, before the window hears of it
+  // (tests hold the load there).
+  std::function<void()> after_load;
 };
 
 // The popup of a menu (searched at every depth) whose first item has this command.
@@ -332,6 +335,9 @@ class MainWindow : public IFileListSourceChangeListener {
   bool loader_done_ = false;   // guarded by loader_mu_
   bool window_ready_ = false;  // guarded by loader_mu_
   std::string load_error_;
+  // Touched by the loader while the window is made, for a first result of every item:
+  // the list's rows and the search worker's result array.
+  std::vector<uint32_t> row_memory_, result_memory_;
   bool loaded_ = false;
   bool first_result_ = true;
   bool quit_requested_ = false;

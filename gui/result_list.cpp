@@ -292,6 +292,12 @@ void ResultList::ClearSelection() {
   if (focused >= 0) ListView_SetItemState(hwnd_, focused, 0, LVIS_FOCUSED);
 }
 
+void ResultList::GiveRowMemory(std::vector<uint32_t> memory) {
+  if (memory.capacity() <= all_.capacity()) return;
+  memory.assign(all_.begin(), all_.end());
+  all_.swap(memory);
+}
+
 void ResultList::SetResult(std::vector<uint32_t> items) {
   SetResult([&items](std::vector<uint32_t>* all) { *all = std::move(items); });
 }

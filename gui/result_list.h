@@ -65,6 +65,9 @@ class ResultList {
   void ReplaceView(SearchView* view);
   const CellOptions& cell_options() const { return cell_options_; }
   // Takes a new result (already sorted by the worker), keeps the list's sort keys.
+  // Memory for the rows of the results to come, in place of fresh memory (touched on
+  // another thread beforehand: the window's loader does while the window is made).
+  void GiveRowMemory(std::vector<uint32_t> memory);
   void SetResult(std::vector<uint32_t> items);
   // The same, written by `fill` into the list's own array. The list's arrays keep their
   // memory from one result to the next: fresh memory costs a page fault per 4 KiB (about

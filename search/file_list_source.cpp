@@ -127,11 +127,13 @@ void FileListSource::Record(const SearchStats& stats) {
 bool FileListSource::Search(const std::u16string& query, bool browse) {
   TermContext ctx;
   const ParsedQuery parsed = ParseQuery(query);
+  std::vector<uint32_t> memory;
   {
     std::lock_guard<std::mutex> lock(mu_);
     ctx = ctx_;
     scope_folder_ = parsed.folder;
     results_.clear();
+    memory.swap(spare_);
   }
   listener_->OnSearchStarted(0);
   RunOptions options;
@@ -144,17 +146,25 @@ bool FileListSource::Search(const std::u16string& query, bool browse) {
   stop.confirm = [&] { return Superseded(query, browse); };
   SearchStats stats;
   stats.query = query;
-  QueryRun run = RunQuery(*view_, parsed, ctx, options, stop, &stats);
+  QueryRun run = RunQuery(*view_, parsed, ctx, options, stop, &stats, &memory);
   Record(stats);
-  if (run.abandoned) return false;
   {
     std::lock_guard<std::mutex> lock(mu_);
-    keys_ = std::move(run.keys);
-    show_hidden_ = run.show_hidden;
-    results_ = std::move(run.items);
+    if (!run.abandoned) {
+      keys_ = std::move(run.keys);
+      show_hidden_ = run.show_hidden;
+      results_.swap(run.items);  // run.items: the memory of the result before
+    }
+    if (run.items.capacity() > spare_.capacity()) spare_.swap(run.items);
   }
+  if (run.abandoned) return false;
   listener_->OnResultsReady(nullptr);
   return true;
+}
+
+void FileListSource::GiveResultMemory(std::vector<uint32_t> memory) {
+  std::lock_guard<std::mutex> lock(mu_);
+  if (memory.capacity() > spare_.capacity()) spare_.swap(memory);
 }
 
 void FileListSource::SetResults(const uint32_t* items, size_t count) {

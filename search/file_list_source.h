@@ -83,6 +83,11 @@ class FileListSource {
   // Sorts again by the current keys.
   void Resort();
 
+  // Memory for the result arrays of the searches to come, in place of fresh memory: a
+  // caller may allocate and touch it on another thread beforehand (the window does while
+  // it is made). Kept when smaller than what the source holds already. Owner's thread.
+  void GiveResultMemory(std::vector<uint32_t> memory);
+
   // Readers (owner's thread); the copy is consistent with the published count.
   std::vector<uint32_t> Results() const;
   // The same into `out`, whose memory is reused when large enough.
@@ -115,6 +120,9 @@ class FileListSource {
   bool show_hidden_ = false;     // the last completed search asked for hidden items
   std::u16string scope_folder_;
   std::vector<uint32_t> results_;
+  // The memory of the result before the last: the next search builds its result in it,
+  // so searches alternate between two arrays instead of taking fresh memory each time.
+  std::vector<uint32_t> spare_;
   SortKeys keys_;
   std::vector<SearchStats> history_;
   bool busy_ = false;    // a search is under way or handed to the worker

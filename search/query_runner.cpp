@@ -106,8 +106,12 @@ void PartialFolderWalk(const SearchView& view, std::u16string folder, PartialFol
 }  // namespace
 
 QueryRun RunQuery(const SearchView& view, const ParsedQuery& query, const TermContext& ctx, const RunOptions& options,
-                  const StopCheck& stop, SearchStats* stats) {
+                  const StopCheck& stop, SearchStats* stats, std::vector<uint32_t>* memory) {
   QueryRun run;
+  if (memory) {
+    run.items.swap(*memory);
+    run.items.clear();
+  }
   SearchStats own;
   Runner runner(view, options, stop, stats ? stats : &own, &run);
   if (options.browse && ListsRoots(query)) {

@@ -68,8 +68,10 @@ struct QueryRun {
   bool abandoned = false;       // stopped: items is empty
 };
 
+// memory: when given, the result array is built in its memory (it is left empty), so a
+// caller that searches again and again reuses pages it has already touched.
 QueryRun RunQuery(const SearchView& view, const ParsedQuery& query, const TermContext& ctx, const RunOptions& options,
-                  const StopCheck& stop = {}, SearchStats* stats = nullptr);
+                  const StopCheck& stop = {}, SearchStats* stats = nullptr, std::vector<uint32_t>* memory = nullptr);
 
 // The browse flag of a submitted line: it ends with '\' (looked at before trimming, so
 // "c:\windows\ " searches below the folder instead of listing it).

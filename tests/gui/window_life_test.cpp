@@ -160,16 +160,20 @@ TEST_F(WindowLifeTest, CloseDuringTheLoadEndsOnceLoaded) {
   config.home = index_.home();
   config.settings_path = index_.home() + u"nusk.ini";
   config.quit_on_destroy = false;
+  // The load is held until the window has been asked to close.
+  HANDLE go = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  config.after_load = [go] { WaitForSingleObject(go, 10000); };
   ASSERT_TRUE(window.Create(config));
   HWND hwnd = window.hwnd();
-  // Sent, so it comes before the loader's posted message: the load is still running.
   SendMessageW(hwnd, WM_CLOSE, 0, 0);
   ASSERT_TRUE(IsWindow(hwnd));
   EXPECT_FALSE(window.loaded());
+  SetEvent(go);
   EXPECT_TRUE(PumpUntil(
       &window, [&] { return !IsWindow(hwnd); }, 10000));
   EXPECT_EQ(window.results_taken(), 0u);  // no search ran
   EXPECT_GT(GetInteger(SettingsFile(config.settings_path), SettingId::kLastUIEndTime), 0);
+  CloseHandle(go);
 }
 
 // The text of the shown balloon that carries the hiding notice, or empty.

@@ -165,6 +165,32 @@ TEST_F(BigIndexTest, EverySubmittedTextEndsWithItsOwnResults) {
   }
 }
 
+// Results are built in memory the source was given or kept from earlier results (two
+// arrays in turn, an abandoned search's memory kept too): whatever it held never shows,
+// in a result of any size.
+TEST_F(BigIndexTest, ResultsAreRightWhateverMemoryTheyAreBuiltIn) {
+  auto fresh = [](std::u16string_view query) {
+    NopFileListSourceChangeListener nop;
+    FileListSource source(&index_->view(), &nop);
+    source.Submit(query, false);
+    return source.Results();
+  };
+  NopFileListSourceChangeListener nop;
+  FileListSource given(&index_->view(), &nop);
+  given.GiveResultMemory(std::vector<uint32_t>(70000, 5));
+  given.Submit(u"file7", false);
+  EXPECT_EQ(given.Results(), fresh(u"file7"));
+  source_.GiveResultMemory(std::vector<uint32_t>(70000, 5));
+  Interrupted(u"file", u"file4");  // the first search is abandoned
+  EXPECT_EQ(source_.Results(), fresh(u"file4"));
+  const char16_t* lines[] = {u"file1", u"file7", u"file12345", u"", u"file7", u"d3\\ file", u"file1", u"file"};
+  for (const char16_t* line : lines) {
+    SCOPED_TRACE(ToUtf8(line));
+    source_.Submit(line, false);
+    EXPECT_EQ(source_.Results(), fresh(line));
+  }
+}
+
 TEST_F(BigIndexTest, TypingFastEndsWithTheLastText) {
   NopFileListSourceChangeListener nop;
   FileListSource source(&index_->view(), &nop);

@@ -126,17 +126,22 @@ TEST(Env, MappedViewWithReadsReadsPiecesOfTheFileItOpened) {
   EXPECT_EQ(piece.substr(0, 10), want.substr(first.size() - 10));
 
   ASSERT_TRUE(env->WriteWholeFile(dir.Sub(u"db.tmp"), std::string(first.size(), 'x'), false).ok());
+#ifdef _WIN32
+  // Windows keeps a mapped file from being replaced, but lets it be renamed away.
+  EXPECT_FALSE(env->RenameFile(dir.Sub(u"db.tmp"), dir.Sub(u"db")).ok());
+  ASSERT_TRUE(env->RenameFile(dir.Sub(u"db"), dir.Sub(u"db.old")).ok());
+#endif
   ASSERT_TRUE(env->RenameFile(dir.Sub(u"db.tmp"), dir.Sub(u"db")).ok());
   ASSERT_TRUE(view->ReadAt(0, piece.data(), piece.size()));
   EXPECT_EQ(piece, want.substr(0, piece.size())) << "the file opened, not the one renamed over it";
   EXPECT_EQ(view->bytes(), want);
 
+#ifndef _WIN32  // a mapped file cannot be written on Windows
   ASSERT_TRUE(env->WriteWholeFile(dir.Sub(u"short"), first, false).ok());
   ASSERT_TRUE(env->MapWholeFileWithReads(dir.Sub(u"short"), &view).ok());
   ASSERT_TRUE(env->WriteWholeFile(dir.Sub(u"short"), want.substr(0, 100000), false).ok());  // in place
   ASSERT_TRUE(view->ReadAt(30000, piece.data(), piece.size()));
   EXPECT_EQ(piece, want.substr(30000, piece.size()));
-#ifndef _WIN32  // Env's own form (Windows) read the whole file at the open
   EXPECT_FALSE(view->ReadAt(90000, piece.data(), 20000)) << "the file now ends at 100000";
 #endif
 
