@@ -33,6 +33,13 @@ std::vector<ScanRecord> SecondTree() {
   return t;
 }
 
+// A drive root holding `files` files "f0", "f1", ...
+std::vector<ScanRecord> FlatTree(uint32_t files) {
+  std::vector<ScanRecord> tree = {Rec(C(5), 0, u"C:", true)};
+  for (uint32_t i = 0; i < files; ++i) tree.push_back(Rec(C(100 + i), C(5), U16("f" + std::to_string(i)), false));
+  return tree;
+}
+
 std::u16string Snap(const std::u16string& home) { return DbPath(home, kSnapName, Env::Default()); }
 
 void Hide(const std::u16string& home, std::string_view path) {
@@ -160,8 +167,7 @@ TEST(SearchSnapshotTest, EveryFlippedByteIsNoticed) {
 // tells no identities: the files are stamped by their contents.)
 TEST(SearchSnapshotTest, ReadOnDemandReadsOnlyTheBlocksUsedAndEachOnce) {
   constexpr uint32_t kFiles = 6000;
-  std::vector<ScanRecord> tree = {Rec(C(5), 0, u"C:", true)};
-  for (uint32_t i = 0; i < kFiles; ++i) tree.push_back(Rec(C(100 + i), C(5), U16("f" + std::to_string(i)), false));
+  const std::vector<ScanRecord> tree = FlatTree(kFiles);
   TempDir home;
   ASSERT_TRUE(WriteIndex(home.path(), tree).ok());
   const std::vector<std::string> truth = DecodedSearchForm(home.path());
@@ -226,8 +232,7 @@ TEST(SearchSnapshotTest, ReadOnDemandSnapshotShortenedInPlace) {
   GTEST_SKIP() << "Windows keeps a mapped file from being written";
 #endif
   constexpr uint32_t kFiles = 6000;
-  std::vector<ScanRecord> tree = {Rec(C(5), 0, u"C:", true)};
-  for (uint32_t i = 0; i < kFiles; ++i) tree.push_back(Rec(C(100 + i), C(5), U16("f" + std::to_string(i)), false));
+  const std::vector<ScanRecord> tree = FlatTree(kFiles);
   TempDir home;
   ASSERT_TRUE(WriteIndex(home.path(), tree).ok());
   const std::vector<std::string> truth = DecodedSearchForm(home.path());
@@ -348,8 +353,7 @@ TEST(SearchSnapshotTest, DamagedTableAfterTheFilesChangedIsNotRead) {
 // still never used.
 TEST(SearchSnapshotTest, DamageIsFoundWhenManyPathsAreBuilt) {
   constexpr uint32_t kFiles = 6000;
-  std::vector<ScanRecord> tree = {Rec(C(5), 0, u"C:", true)};
-  for (uint32_t i = 0; i < kFiles; ++i) tree.push_back(Rec(C(100 + i), C(5), U16("f" + std::to_string(i)), false));
+  const std::vector<ScanRecord> tree = FlatTree(kFiles);
   TempDir home;
   ASSERT_TRUE(WriteIndex(home.path(), tree).ok());
   const std::vector<std::string> truth = DecodedSearchForm(home.path());
