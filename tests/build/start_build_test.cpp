@@ -157,6 +157,10 @@ class OneRemoteVolume : public Volumes {
 // a child here. When that child fails (the share is offline; here it cannot even start)
 // the failure is reported and the service's build stands: no elevation prompt follows.
 TEST(DelegationTest, FailedNetworkDriveChildIsReportedNotRetriedWithElevation) {
+  // Its stand-in service answers on the machine-wide pipe, which another test's asker
+  // would otherwise reach (and be told a build it did not ask for was done).
+  const testing::MachineWideTestLock pipe_lock(u"build_server_pipe");
+  ASSERT_TRUE(pipe_lock.held());
   Delegation d(true);
   // A fixture folder where drives are mapped; the system's first drive elsewhere.
   if (testing::FixtureDrivesSupported()) d.f.MapDrive(u'N', u"n");
