@@ -21,6 +21,7 @@ void NuskDb::Reset() {
   last_full_build_ = 0;
   tables_.Release();
   snapshot_.reset();
+  ring_ = nullptr;
   unchecked_ = 0;
   parent_ = time_ = size_ = name_of_ = nullptr;
   drive_ = case_ = nullptr;
@@ -38,12 +39,11 @@ void NuskDb::Reset() {
   loaded_ = false;
 }
 
-// Copies name k in front of *pos in the path buffer (case restored when asked). Of a
-// snapshot only the blocks that hold this name are checked: printing a few paths reads
-// a few blocks, not the whole tables.
-void NuskDb::CopyName(uint32_t k, bool restore_case, size_t* pos) {
-  const NameRow row = NameRowChecked(k);
-  const char16_t* text = NameTextChecked(k);
+// Copies a name (its row) in front of *pos in the path buffer (case restored when asked).
+// Of a snapshot only the blocks that hold this name are checked: printing a few paths
+// reads a few blocks, not the whole tables.
+void NuskDb::CopyName(const NameRow& row, bool restore_case, size_t* pos) {
+  const char16_t* text = NameTextChecked(row);
   *pos -= row.length;
   char16_t* dst = path_.data() + *pos;
   std::copy_n(text, row.length, dst);
@@ -53,8 +53,9 @@ void NuskDb::CopyName(uint32_t k, bool restore_case, size_t* pos) {
     if (cases[c] >= 1 && cases[c] <= row.length) name_key_detail::UpperAt(dst, row.length, cases[c] - 1);
 }
 
-const char16_t* NuskDb::NameTextChecked(uint32_t k) const {
-  const NameRow& row = NameRowChecked(k);
+const char16_t* NuskDb::NameTextChecked(uint32_t k) const { return NameTextChecked(NameRowChecked(k)); }
+
+const char16_t* NuskDb::NameTextChecked(const NameRow& row) const {
   // The kind character before the text and the terminator after it belong to the row.
   const uint64_t from = row.text_offset ? row.text_offset - 1 : 0;
   const char* bytes = CheckedBytes(kTabText, 2 * from, 2 * (uint64_t{row.text_offset} + row.length + 1 - from));
@@ -70,20 +71,20 @@ std::u16string_view NuskDb::BuildPathInto(uint32_t item, bool mark_folders, bool
     size_t pos = end;
     path_[pos] = 0;
     if (mark_folders && IsFolder(item)) path_[--pos] = u'\\';
-    const uint32_t own = NameOfChecked(item);
-    bool fits = NameRowChecked(own).length <= pos;
+    const NameRow own = NameRowChecked(NameOfChecked(item));
+    bool fits = own.length <= pos;
     if (fits) CopyName(own, restore_case, &pos);
     // The loader refused looping chains; the step count guards the walk all the same.
     uint32_t steps = 0;
     for (uint32_t cur = item, p = ParentChecked(item); fits && p != kNoItem && p != cur && steps < n_;
          cur = p, p = ParentChecked(p), ++steps) {
-      const uint32_t k = NameOfChecked(p);
-      if (size_t{NameRowChecked(k).length} + 1 > pos) {
+      const NameRow row = NameRowChecked(NameOfChecked(p));
+      if (size_t{row.length} + 1 > pos) {
         fits = false;
         break;
       }
       path_[--pos] = u'\\';
-      CopyName(k, restore_case, &pos);
+      CopyName(row, restore_case, &pos);
     }
     if (fits) return {path_.data() + pos, end - pos};
     path_.assign(path_.size() * 2, 0);

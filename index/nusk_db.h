@@ -10,7 +10,9 @@
 // Threads: no locks. One thread at a time; BuildPath/BuildLowerPath share one buffer and
 // the derived tables (folder sizes, counts, ancestor cache, hide states) fill lazily.
 #pragma once
+#include <bit>
 #include <cstdint>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <string>
@@ -18,6 +20,7 @@
 #include <vector>
 
 #include "index/index_types.h"
+#include "index/snapshot_block_ring.h"
 #include "index/status_sink.h"
 #include "index/table_arena.h"
 #include "platform/env.h"
@@ -123,13 +126,43 @@ class NuskDb {
   // The whole text buffer: name k's text starts at Name(k).text_offset.
   const char16_t* name_text() const { return Need(kTabText), text_; }
 
+  // ---- Scans of every name row ----
+  // A run of name rows and their texts, for a scan that tests every row once.
+  struct NameRun {
+    const NameRow* rows = nullptr;  // rows first .. first + count - 1 of the index
+    uint32_t first = 0, count = 0;
+    const char16_t* text = nullptr;  // text[u] is unit text_first + u of the text buffer
+    uint64_t text_first = 0;
+    bool Holds(uint32_t row) const { return row >= first && row - first < count; }
+    const NameRow& Row(uint32_t row) const { return rows[row - first]; }
+    const char16_t* Text(const NameRow& row) const { return text + (row.text_offset - text_first); }
+  };
+  // True when the names of a snapshot read on demand are not checked whole: a scan then
+  // reads them in runs (ReadNameRun), each checked in the scan's own buffer, so the
+  // scan's memory is its buffer, not the tables. Otherwise a scan uses WholeNameRun.
+  bool NameRunsFromFile() const;
+  // A run of rows from row `first` (< name_count()) and their texts, read from the
+  // snapshot into *buffer and checked there. Only reads the file: any thread, several at
+  // once. False when a read or a check fails; the scan then goes on with WholeNameRun on
+  // the index's own thread, which decodes the files when the snapshot is damaged.
+  bool ReadNameRun(uint32_t first, std::vector<uint64_t>* buffer, NameRun* run) const;
+  // Every row, in the tables (checked whole first).
+  NameRun WholeNameRun() const {
+    Need(kTabRows | kTabText);
+    return {rows_, 0, m_, text_, 0};
+  }
+
   // ---- Single rows, for searches that test a few of them ----
   // As Name and NameTextPtr, but of a snapshot table only the blocks that hold this row
-  // are checked (search_snapshot.h), not the whole table.
-  const NameRow& NameRowChecked(uint32_t k) const {
-    return *reinterpret_cast<const NameRow*>(CheckedBytes(kTabRows, uint64_t{k} * sizeof(NameRow), sizeof(NameRow)));
+  // are checked (search_snapshot.h), not the whole table. The text is valid until the
+  // next checked use of the index (NameRowChecked, NameTextChecked, BuildPath...).
+  NameRow NameRowChecked(uint32_t k) const {
+    NameRow row;
+    std::memcpy(&row, CheckedBytes(kTabRows, uint64_t{k} * sizeof(NameRow), sizeof(NameRow)), sizeof(NameRow));
+    return row;
   }
   const char16_t* NameTextChecked(uint32_t k) const;
+  const char16_t* NameTextChecked(const NameRow& row) const;  // of a row of NameRowChecked
   // The name rows (ascending) that may hold every one of `literals` (lower-cased, each
   // of 3 units or more), from the trigram index of the snapshot: a superset of the rows
   // that do, each still to be tested. False when there is no usable trigram index (the
@@ -197,10 +230,12 @@ class NuskDb {
   void CheckSnapshotTables(uint32_t tables) const;  // search_snapshot.cpp
   // Bytes [at, at + bytes) of one table (a NuskTable bit), of a snapshot only the blocks
   // that hold them checked: in the table, or, of a snapshot read on demand, in its block
-  // cache while the table has not been used whole. A failed check moves the table
-  // pointers as Need does. The pointer stays valid while the index is loaded.
+  // ring while the table has not been used whole. A failed check moves the table
+  // pointers as Need does. The pointer is valid until the next use of CheckedBytes.
   const char* CheckedBytes(uint32_t table, uint64_t at, uint64_t bytes) const {
     if (unchecked_ & table) [[unlikely]] {
+      if (ring_)
+        if (const char* held = ring_->Find(std::countr_zero(table), at, bytes)) return held;
       if (const char* cached = CheckSnapshotBytes(table, at, bytes)) return cached;
     }
     return TableBytes(table) + at;
@@ -227,7 +262,7 @@ class NuskDb {
   uint32_t NameOfChecked(uint32_t i) const {
     return *reinterpret_cast<const uint32_t*>(CheckedBytes(kTabNameOf, 4ull * i, 4));
   }
-  void CopyName(uint32_t k, bool restore_case, size_t* pos);
+  void CopyName(const NameRow& row, bool restore_case, size_t* pos);
   std::u16string_view BuildPathInto(uint32_t item, bool mark_folders, bool restore_case);
   const std::vector<uint32_t>& CachedChain(uint32_t folder);
   // Folder name k's key (without kind character) against v: <0, 0, >0 in key order.
@@ -243,7 +278,8 @@ class NuskDb {
   // what checking its tables needs (search_snapshot.h). The table pointers may be moved
   // to decoded tables by a failed check, hence mutable.
   std::unique_ptr<SnapshotState> snapshot_;
-  mutable uint32_t unchecked_ = 0;  // NuskTable bits of snapshot tables not checked yet
+  mutable uint32_t unchecked_ = 0;           // NuskTable bits of snapshot tables not checked yet
+  const SnapshotBlockRing* ring_ = nullptr;  // of a snapshot read on demand: its blocks read so far
   mutable uint32_t *parent_ = nullptr, *time_ = nullptr, *size_ = nullptr, *name_of_ = nullptr;
   mutable uint8_t* drive_ = nullptr;
   mutable uint64_t* ref_ = nullptr;

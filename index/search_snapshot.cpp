@@ -2,6 +2,7 @@
 #include "index/search_snapshot.h"
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cstdint>
 #include <cstring>
@@ -132,9 +133,16 @@ uint64_t BlockHash(const char* table, uint64_t extent, uint64_t b) {
   return XXH3_64bits(table + b * kBlock, BlockBytes(extent, b));
 }
 
-// Room for the block cache's blocks beyond the bytes read at load: a search that
-// would read more uses its tables whole (in the mapping).
-constexpr uint64_t kCacheBlocksBytes = uint64_t{64} << 20;
+// Places in the block ring (snapshot_block_ring.h): the folders along the paths of the
+// results stay held between a few rounds of the ring, and a search that prints many
+// paths keeps this much memory of blocks however many it reads.
+constexpr uint64_t kRingBlocks = 1024;
+std::atomic<uint32_t> g_ring_places{0};  // SetSnapshotRingPlaces
+// Blocks read at once when a table is read in order (the names and items of results).
+constexpr uint64_t kReadAhead = 16;
+// A table whose blocks were read into the ring this many times over is used in order
+// too rarely for the ring: it is checked whole, in the mapping.
+constexpr uint64_t kRereadLimit = 4;
 
 // XXH3 of the first and the last kEdge bytes of a file (the whole file when shorter).
 bool EdgeHash(const std::u16string& path, uint64_t size, Env* env, uint64_t* hash) {
@@ -296,15 +304,21 @@ bool SearchSnapshot::Use(NuskDb* db, const std::u16string& home, const SnapshotS
   const uint64_t tail_bytes = l.off[kTables] - l.off[kHide];
   if (on_demand) {
     cache = std::make_unique<SnapshotBlockCache>();
+    SnapshotBlockRing& ring = cache->ring;
     const uint64_t tail_room = (tail_bytes + kBlock - 1) / kBlock * kBlock;
-    const uint64_t block_room = l.first_block[SnapshotState::kChecked] * kBlock;  // a place for each block
-    cache->capacity = tail_room + std::min(block_room, kCacheBlocksBytes);
-    if (cache->capacity > SIZE_MAX) return false;
+    const uint64_t blocks = l.first_block[SnapshotState::kChecked];
+    const uint32_t places = g_ring_places.load();
+    ring.count = static_cast<uint32_t>(std::min<uint64_t>(blocks, places ? places : kRingBlocks));
+    cache->capacity = tail_room + ring.count * kBlock;
+    if (cache->capacity > SIZE_MAX || blocks >= UINT32_MAX) return false;
     cache->memory = static_cast<char*>(AllocateTableMemory(static_cast<size_t>(cache->capacity)));
     if (!cache->memory) return false;
     if (!view->ReadAt(l.off[kHide], cache->memory, tail_bytes)) return false;
-    cache->used = tail_room;
-    cache->slot.assign(l.first_block[SnapshotState::kChecked], 0);
+    ring.places = cache->memory + tail_room;
+    for (auto& ends : ring.read_end) ends[0] = ends[1] = blocks;  // no read yet
+    ring.slot.assign(blocks, 0);
+    ring.owner.assign(ring.count, 0);
+    for (int t = 0; t <= SnapshotState::kChecked; ++t) ring.first_block[t] = l.first_block[t];
     tail = cache->memory;
   }
   auto at_end = [&](Table t) { return tail + (l.off[t] - l.off[kHide]); };
@@ -351,6 +365,7 @@ bool SearchSnapshot::Use(NuskDb* db, const std::u16string& home, const SnapshotS
   }
   state->view = std::move(view);
   state->cache = std::move(cache);
+  db->ring_ = state->cache ? &state->cache->ring : nullptr;
   db->snapshot_ = std::move(state);
   db->unchecked_ = kTabAll;
   return true;
@@ -375,37 +390,44 @@ bool CheckBlocks(SnapshotState& s, int t, uint64_t first, uint64_t last) {
 
 enum class Cached { kOk, kFull, kFailed };
 
-// Blocks [first, last) of table t side by side in the block cache: where they already
-// are, or copied (a block read before) and read (the others, each run in one read, each
-// block checked) after the cache's last block. *out: the first of them.
-Cached CacheBlocks(SnapshotState& s, int t, uint64_t first, uint64_t last, const char** out) {
-  SnapshotBlockCache& c = *s.cache;
+// Blocks [first, last) of table t side by side in the block ring: where they are held, or
+// read from the file into the ring's next places and checked there. A table read in
+// order is read ahead. kFull: the ring cannot serve them (more than a quarter of it at
+// once, or a table read over and over); the table is then to be checked whole.
+Cached RingBlocks(SnapshotState& s, int t, uint64_t first, uint64_t last, const char** out) {
+  SnapshotBlockRing& r = s.cache->ring;
   const uint64_t k0 = s.first_block[t] + first, count = last - first;
-  bool together = c.slot[k0] != 0;
-  for (uint64_t i = 1; together && i < count; ++i) together = c.slot[k0 + i] == c.slot[k0] + i;
+  auto held = [&r](uint64_t k) { return r.slot[k] && r.owner[r.slot[k] - 1] == k + 1 ? r.slot[k] : 0; };
+  bool together = held(k0) != 0;
+  for (uint64_t i = 1; together && i < count; ++i) together = held(k0 + i) == held(k0) + i;
   if (together) {
-    *out = c.memory + (c.slot[k0] - 1) * kBlock;
+    *out = r.places + (held(k0) - 1) * kBlock;
     return Cached::kOk;
   }
-  if (count * kBlock > c.capacity - c.used) return Cached::kFull;
-  char* dst = c.memory + c.used;
+  const uint64_t table_blocks = s.first_block[t + 1] - s.first_block[t];
+  const uint64_t most = std::max<uint64_t>(r.count / 4, std::min<uint64_t>(r.count, 2));
+  if (count > most || r.reads[t] > kRereadLimit * table_blocks + r.count) return Cached::kFull;
+  // In order: the read starts where one of the table's last two reads ended (a run of
+  // results through a table, with the folders of their paths read between).
+  const bool in_order = first == r.read_end[t][0] || first == r.read_end[t][1];
+  const uint64_t ahead = std::min<uint64_t>({kReadAhead, table_blocks - first, r.count});
+  const uint64_t want = in_order ? std::max(count, ahead) : count;
+  if (r.next + want > r.count) r.next = 0;
+  char* dst = r.places + r.next * kBlock;
   const uint64_t extent = s.off[t + 1] - s.off[t];
-  for (uint64_t i = 0; i < count;) {
-    if (c.slot[k0 + i]) {
-      std::memcpy(dst + i * kBlock, c.memory + (c.slot[k0 + i] - 1) * kBlock, BlockBytes(extent, first + i));
-      ++i;
-      continue;
-    }
-    uint64_t end = i + 1;
-    while (end < count && !c.slot[k0 + end]) ++end;
-    const uint64_t from = (first + i) * kBlock, to = std::min(extent, (first + end) * kBlock);
-    if (!s.view->ReadAt(s.off[t] + from, dst + i * kBlock, to - from)) return Cached::kFailed;
-    for (; i < end; ++i)
-      if (XXH3_64bits(dst + i * kBlock, BlockBytes(extent, first + i)) != s.block_hash[k0 + i]) return Cached::kFailed;
+  const uint64_t from = first * kBlock, to = std::min(extent, (first + want) * kBlock);
+  // The places are marked empty first: a failed read leaves none of them claimed.
+  for (uint64_t i = 0; i < want; ++i) r.owner[r.next + i] = 0;
+  if (!s.view->ReadAt(s.off[t] + from, dst, to - from)) return Cached::kFailed;
+  for (uint64_t i = 0; i < want; ++i) {
+    if (XXH3_64bits(dst + i * kBlock, BlockBytes(extent, first + i)) != s.block_hash[k0 + i]) return Cached::kFailed;
+    r.owner[r.next + i] = k0 + i + 1;
+    r.slot[k0 + i] = static_cast<uint32_t>(r.next + i + 1);
   }
-  const uint64_t at = c.used / kBlock;
-  for (uint64_t i = 0; i < count; ++i) c.slot[k0 + i] = static_cast<uint32_t>(at + i + 1);
-  c.used += count * kBlock;
+  r.next = static_cast<uint32_t>(r.next + want);
+  r.reads[t] += want;
+  r.read_end[t][1] = r.read_end[t][0];
+  r.read_end[t][0] = first + want;
   *out = dst;
   return Cached::kOk;
 }
@@ -459,24 +481,104 @@ const char* SearchSnapshot::CheckBytes(NuskDb* db, uint32_t table, uint64_t at, 
   const int t = std::countr_zero(table);
   const uint64_t size = s.off[t + 1] - s.off[t];
   if (bytes == 0 || at >= size) return nullptr;
-  // Many small uses (paths of thousands of items) cost less with the whole table checked
-  // once: later uses then skip the check.
+  const uint64_t first = at / kBlock, last = (std::min(size, at + bytes) - 1) / kBlock + 1;
+  if (s.cache) {
+    const char* blocks = nullptr;
+    switch (RingBlocks(s, t, first, last, &blocks)) {
+      case Cached::kOk: return blocks + (at - first * kBlock);
+      case Cached::kFull: Check(db, table); return nullptr;
+      case Cached::kFailed: TakeDecodedTables(db); return nullptr;
+    }
+  }
+  // Mapped, many small uses (paths of thousands of items) cost less with the whole table
+  // checked once: later uses then skip the check.
   if (++s.partial_uses[t] > std::max<uint64_t>(4096, 16 * (s.first_block[t + 1] - s.first_block[t]))) {
     Check(db, table);
     return nullptr;
   }
-  const uint64_t first = at / kBlock, last = (std::min(size, at + bytes) - 1) / kBlock + 1;
-  if (!s.cache) {
-    if (!CheckBlocks(s, t, first, last)) TakeDecodedTables(db);
-    return nullptr;
-  }
-  const char* blocks = nullptr;
-  switch (CacheBlocks(s, t, first, last, &blocks)) {
-    case Cached::kOk: return blocks + (at - first * kBlock);
-    case Cached::kFull: Check(db, table); return nullptr;
-    case Cached::kFailed: TakeDecodedTables(db); return nullptr;
-  }
+  if (!CheckBlocks(s, t, first, last)) TakeDecodedTables(db);
   return nullptr;
+}
+
+namespace {
+
+// Bytes [from, to) of table t (whole blocks, or the table's end) read into dst and
+// checked block by block. Reads only: any thread.
+bool ReadCheckedBlocks(const SnapshotState& s, int t, uint64_t first, uint64_t last, char* dst) {
+  const uint64_t extent = s.off[t + 1] - s.off[t];
+  const uint64_t from = first * kBlock, to = std::min(extent, last * kBlock);
+  if (!s.view->ReadAt(s.off[t] + from, dst, to - from)) return false;
+  for (uint64_t b = first; b < last; ++b)
+    if (XXH3_64bits(dst + (b - first) * kBlock, BlockBytes(extent, b)) != s.block_hash[s.first_block[t] + b])
+      return false;
+  return true;
+}
+
+// Blocks of name rows per run: 1,024 rows and their texts, a buffer that stays in the
+// processor's cache between runs.
+constexpr uint64_t kRunRowBlocks = sizeof(NameRow) * 1024 / kBlock;
+
+// Room for `bytes` in the buffer; grown to twice that, not copied, when it is short.
+char* BufferRoom(std::vector<uint64_t>* buffer, uint64_t bytes) {
+  if (buffer->size() * 8 < bytes) {
+    buffer->clear();
+    buffer->resize((2 * bytes + 7) / 8);
+  }
+  return reinterpret_cast<char*>(buffer->data());
+}
+
+}  // namespace
+
+bool SearchSnapshot::ReadNameRun(const NuskDb& db, uint32_t first, std::vector<uint64_t>* buffer,
+                                 NuskDb::NameRun* run) {
+  const SnapshotState& s = *db.snapshot_;
+  if (first >= db.m_) return false;
+  const uint64_t row_bytes = sizeof(NameRow);
+  const uint64_t rows_extent = s.off[kRows + 1] - s.off[kRows];
+  const uint64_t b0 = first * row_bytes / kBlock;
+  const uint64_t b1 = std::min(s.first_block[kRows + 1] - s.first_block[kRows], b0 + kRunRowBlocks);
+  const uint64_t rows_from = b0 * kBlock, rows_to = std::min(rows_extent, b1 * kBlock);
+  const uint32_t last = static_cast<uint32_t>(std::min<uint64_t>(db.m_, rows_to / row_bytes));
+  if (last <= first) return false;
+  // The rows first, then their texts; the room for a run's texts is known once its rows
+  // are read, and a buffer that has room for both is kept for the next runs.
+  const uint64_t rows_room = (rows_to - rows_from + 7) / 8 * 8;
+  char* bytes;
+  try {
+    bytes = BufferRoom(buffer, rows_room + kRunRowBlocks * kBlock);
+  } catch (const std::bad_alloc&) { return false; }
+  if (!ReadCheckedBlocks(s, kRows, b0, b1, bytes)) return false;
+  const NameRow* rows = reinterpret_cast<const NameRow*>(bytes + (first * row_bytes - rows_from));
+  // The texts of the rows lie one after another, each with its kind character before
+  // and its terminator after it.
+  const uint32_t count = last - first;
+  const NameRow& end_row = rows[count - 1];
+  const uint64_t text_from = rows[0].text_offset ? rows[0].text_offset - 1u : 0;
+  const uint64_t text_to = uint64_t{end_row.text_offset} + end_row.length + 1;
+  const uint64_t text_extent = s.off[kText + 1] - s.off[kText];
+  if (text_to <= text_from || 2 * text_to > text_extent || text_to - text_from > uint64_t{count} * 257) return false;
+  const uint64_t t0 = 2 * text_from / kBlock, t1 = (2 * text_to + kBlock - 1) / kBlock;
+  const uint64_t room = rows_room + (t1 - t0) * kBlock;
+  if (buffer->size() * 8 < room) {
+    // Longer names than usual: the rows are read again into a larger buffer.
+    try {
+      bytes = BufferRoom(buffer, room);
+    } catch (const std::bad_alloc&) { return false; }
+    if (!ReadCheckedBlocks(s, kRows, b0, b1, bytes)) return false;
+    rows = reinterpret_cast<const NameRow*>(bytes + (first * row_bytes - rows_from));
+  }
+  if (!ReadCheckedBlocks(s, kText, t0, t1, bytes + rows_room)) return false;
+  for (uint32_t i = 0; i < count; ++i) {
+    const NameRow& r = rows[i];
+    if (r.text_offset == 0 || r.text_offset - 1u < text_from || uint64_t{r.text_offset} + r.length + 1 > text_to)
+      return false;
+  }
+  run->rows = rows;
+  run->first = first;
+  run->count = count;
+  run->text = reinterpret_cast<const char16_t*>(bytes + rows_room) + (text_from - t0 * kBlock / 2);
+  run->text_first = text_from;
+  return true;
 }
 
 bool SearchSnapshot::TrigramCandidates(const NuskDb& db, const std::vector<std::u16string>& literals,
@@ -551,6 +653,16 @@ const char* NuskDb::CheckSnapshotBytes(uint32_t table, uint64_t at, uint64_t byt
   return SearchSnapshot::CheckBytes(const_cast<NuskDb*>(this), table, at, bytes);
 }
 
+bool NuskDb::NameRunsFromFile() const {
+  return from_snapshot() && snapshot_->cache && (unchecked_ & kTabRows) && (unchecked_ & kTabText);
+}
+
+bool NuskDb::ReadNameRun(uint32_t first, std::vector<uint64_t>* buffer, NameRun* run) const {
+  // Nothing that a check changes is read here: a helper thread reads runs while the
+  // index's own thread may be checking tables or taking decoded ones.
+  return snapshot_ && snapshot_->cache && SearchSnapshot::ReadNameRun(*this, first, buffer, run);
+}
+
 const char* NuskDb::SnapshotTrigrams() const {
   return snapshot_ ? snapshot_->view->bytes().data() + snapshot_->off[kTrigrams] : nullptr;
 }
@@ -558,6 +670,8 @@ const char* NuskDb::SnapshotTrigrams() const {
 bool NuskDb::TrigramCandidateRows(const std::vector<std::u16string>& literals, std::vector<uint32_t>* rows) const {
   return SearchSnapshot::TrigramCandidates(*this, literals, rows);
 }
+
+void SetSnapshotRingPlaces(uint32_t places) { g_ring_places.store(places); }
 
 void RefreshSearchSnapshot(const std::u16string& home, Env* env) {
   NuskDb db;

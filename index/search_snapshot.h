@@ -22,20 +22,23 @@
 // names only never reads the times, sizes or references, and one answered by the trigram
 // index reads a few blocks of the name rows and texts. A load may ask for reads on demand
 // instead (SnapshotReads::kOnDemand, console find): the header, the block hashes, hidden
-// states and labels are read at load rather than mapped, and the blocks of a table used
-// piece by piece are read (Env::MapWholeFileWithReads) into a block cache of their own,
-// each checked as it is read, the pieces of one use side by side; only a table used whole
-// is checked in the mapping. So a search that prints a few paths makes a few blocks of
-// memory resident, not the pages the system maps around each block it touches in a
-// mapping. A read that fails or comes back short is a failed check. A block that fails
-// its check is never read: the database files are decoded once more and every table is
-// taken from them (and a fresh snapshot written), provided the files are still the ones
-// the snapshot was made from; when they were replaced meanwhile, the use that needed the
-// table fails with std::runtime_error and the index must be loaded again.
+// states and labels are read at load rather than mapped; the blocks of a table used
+// piece by piece (paths, trigram lists) are read (Env::MapWholeFileWithReads) into a ring
+// of fixed size (snapshot_block_ring.h), each checked as it is read; a scan of every name
+// reads the rows and texts in runs into a buffer of its own and checks them there
+// (NuskDb::ReadNameRun); only a table used whole is checked in the mapping. So a search
+// keeps the ring and its buffers resident, however many paths it prints, instead of the
+// tables and the pages the system maps around each block it touches in a mapping. A read
+// that fails or comes back short is a failed check. A block that fails its check is never
+// read: the database files are decoded once more and every table is taken from them (and
+// a fresh snapshot written), provided the files are still the ones the snapshot was made
+// from; when they were replaced meanwhile, the use that needed the table fails with
+// std::runtime_error and the index must be loaded again.
 //
 // Threads: checks (and the reads they make) run on one thread at a time, as every use
 // of NuskDb does. A thread that reads a table beside another (the name scan's helper)
-// is given it through a whole-table Need first, so nothing is read into what it reads.
+// is given it through a whole-table Need first, so nothing is read into what it reads,
+// or reads its own runs of names from the file (ReadNameRun only reads).
 //
 // Layout (little-endian): a 512-byte header, then the tables of NuskDb one after another,
 // each starting at a 64-byte boundary of the file: parents, times, sizes, name of item
@@ -54,6 +57,7 @@
 
 #include "index/db_files.h"
 #include "index/nusk_db.h"
+#include "index/snapshot_block_ring.h"
 #include "platform/env.h"
 
 namespace nusk {
@@ -83,20 +87,18 @@ bool IdentityStampOf(const DbFileSet& files, Env* env, SnapshotStamp* stamp);
 Status ReadAndDecode(NuskDb* db, const std::u16string& home, Env* env, bool try_snapshot, SnapshotReads reads,
                      SnapshotStamp* stamp, bool* stamped, bool* used_snapshot);
 
-// The blocks of a snapshot read on demand, after the bytes read at load (block hashes,
-// hidden states, labels): each use of a few bytes gets the blocks that hold them side by
-// side, read and checked when first asked for (a block read before is copied). One block
-// of memory that asks for huge pages (AllocateTableMemory), filled from its start, so a
-// search that reads a few hundred blocks costs a fault or two; nothing in it moves or is
-// overwritten while the index is loaded.
+// The memory of a snapshot read on demand: the bytes read at load (block hashes, hidden
+// states, labels), then the places of the block ring (snapshot_block_ring.h). One block
+// that asks for huge pages (AllocateTableMemory): a fresh small page costs a fault in
+// every read into it, which would cost more than reading the block.
 struct SnapshotBlockCache {
   SnapshotBlockCache() = default;
   SnapshotBlockCache(const SnapshotBlockCache&) = delete;
   SnapshotBlockCache& operator=(const SnapshotBlockCache&) = delete;
   ~SnapshotBlockCache();
   char* memory = nullptr;
-  uint64_t capacity = 0, used = 0;  // bytes; whole blocks after the bytes read at load
-  std::vector<uint32_t> slot;       // per block: 1 + where (in blocks) its latest copy is; 0: not read
+  uint64_t capacity = 0;  // bytes
+  SnapshotBlockRing ring;
 };
 
 // What NuskDb keeps of the snapshot its tables point into.
@@ -108,7 +110,7 @@ struct SnapshotState {
   uint64_t first_block[kChecked + 1] = {};  // table t: block hashes first_block[t] ..
   const uint64_t* block_hash = nullptr;     // in the mapping or the cache, checked at load
   std::vector<uint8_t> block_ok;            // per block: 1 once its bytes in the mapping passed their check
-  uint64_t partial_uses[kChecked] = {};     // per table: checks of a few of its bytes
+  uint64_t partial_uses[kChecked] = {};     // per table: checks of a few of its bytes (mapped)
   uint64_t trigram_bytes = 0;
   // Reads on demand: the blocks of tables used piece by piece.
   std::unique_ptr<SnapshotBlockCache> cache;
@@ -129,6 +131,8 @@ class SearchSnapshot {
   // Returns where the checked bytes are in the block cache (reads on demand), or null
   // when they are to be read in the table itself (checked there, or decoded).
   static const char* CheckBytes(NuskDb* db, uint32_t table, uint64_t at, uint64_t bytes);
+  // NuskDb::ReadNameRun.
+  static bool ReadNameRun(const NuskDb& db, uint32_t first, std::vector<uint64_t>* buffer, NuskDb::NameRun* run);
   // NuskDb::TrigramCandidateRows.
   static bool TrigramCandidates(const NuskDb& db, const std::vector<std::u16string>& literals,
                                 std::vector<uint32_t>* rows);
@@ -152,6 +156,10 @@ Status RemoveSearchSnapshot(const std::u16string& home, Env* env);
 inline constexpr int kSnapSetAsideSlots = 8;
 // "nusk.snap.old<slot>", slot 1 .. kSnapSetAsideSlots.
 std::u16string SetAsideSnapshotName(int slot);
+
+// Places in the block ring of later loads read on demand (0: the default, 1,024). Tests
+// use a small ring to see blocks overwritten and read again.
+void SetSnapshotRingPlaces(uint32_t places);
 
 // Loads the database of home and leaves a snapshot that matches it beside the files
 // (writing one when the present one does not match). Used after a commit.

@@ -92,15 +92,19 @@ class RowItemsResult : public INuskFindResult {
 
 // Shared walk of the name-scanning cursors: rows in order, each accepted row's items in
 // order. The name test is a template argument so the hot loop has no indirect call.
+// The rows come in runs (NuskDb::NameRun): the tables themselves, or, of a snapshot read
+// on demand, runs read from the file into a buffer of each scanning thread.
 template <class Test>
 class NameScanResult : public RowItemsResult {
  public:
   NameScanResult(const SearchView& view, Test test, const char* kind)
       : RowItemsResult(kind),
-        names_(view.names()),
-        text_(view.text_base()),
+        db_(view.db()),
         count_(view.name_count),
-        test_(std::move(test)) {}
+        from_file_(db_.NameRunsFromFile()),
+        test_(std::move(test)) {
+    if (!from_file_) run_ = db_.WholeNameRun();
+  }
   ~NameScanResult() override {
     if (helper_thread_.joinable()) {
       abandon_.store(true, std::memory_order_relaxed);
@@ -120,18 +124,28 @@ class NameScanResult : public RowItemsResult {
           return false;
         }
         const uint32_t r = row_++;
-        if (Accept(r)) return true;
+        if (!run_.Holds(r)) TakeRun(r);
+        const NameRow& n = run_.Row(r);
+        if (n.count == 0 || !test_(n, run_.Text(n))) continue;
+        TakeRow(n);
+        names_examined_ = r + 1;
+        return true;
       }
       if (!helper_) break;
       // The second half, as the helper found it: the same rows in the same order.
       if (helper_thread_.joinable()) helper_thread_.join();
       if (taken_ < found_.size()) {
-        const uint32_t r = found_[taken_++];
-        row_ = r + 1;
-        Accept(r);
+        const Found& f = found_[taken_++];
+        row_ = f.row + 1;
+        NameRow n;
+        n.first = f.first;
+        n.count = f.count;
+        TakeRow(n);
+        names_examined_ = row_;
         return true;
       }
-      // Whatever the helper did not get to (it stops early on the stop flag).
+      // Whatever the helper did not get to (it stops early on the stop flag, or on a
+      // run it could not read).
       row_ = helper_end_;
       helper_ = false;
     }
@@ -140,12 +154,15 @@ class NameScanResult : public RowItemsResult {
   }
 
  private:
-  bool Accept(uint32_t r) {
-    const NameRow& n = names_[r];
-    if (n.count == 0 || !test_(n, text_ + n.text_offset)) return false;
-    TakeRow(n);
-    names_examined_ = r + 1;
-    return true;
+  struct Found {
+    uint32_t row, first, count;
+  };
+
+  // The run that holds row r: read from the file, or, when that fails, the tables.
+  void TakeRun(uint32_t r) {
+    if (from_file_ && db_.ReadNameRun(r, &buffer_, &run_)) return;
+    from_file_ = false;
+    run_ = db_.WholeNameRun();
   }
 
   // A large name table: a helper thread tests the second half while this one walks the
@@ -157,14 +174,16 @@ class NameScanResult : public RowItemsResult {
     mid_ = count_ / 2;
     helper_end_ = count_;
     try {
-      helper_thread_ = std::thread([this] { ScanSecondHalf(); });
+      helper_thread_ = std::thread([this, from_file = from_file_, whole = run_] { ScanSecondHalf(from_file, whole); });
       helper_ = true;
     } catch (const std::system_error&) {
       // No thread to be had: one thread scans it all.
     }
   }
 
-  void ScanSecondHalf() {
+  // Reads runs of its own from the file (only reads), or the tables this thread was given.
+  void ScanSecondHalf(bool from_file, NuskDb::NameRun run) {
+    std::vector<uint64_t> buffer;
     uint32_t budget = kStopCheckNames;
     for (uint32_t r = mid_; r < count_; ++r) {
       if (--budget == 0) {
@@ -174,10 +193,15 @@ class NameScanResult : public RowItemsResult {
           return;
         }
       }
-      const NameRow& n = names_[r];
-      if (n.count == 0 || !test_(n, text_ + n.text_offset)) continue;
+      // A run that cannot be read is left to the walking thread, which falls back on the tables.
+      if (!run.Holds(r) && !(from_file && db_.ReadNameRun(r, &buffer, &run))) {
+        helper_end_ = r;
+        return;
+      }
+      const NameRow& n = run.Row(r);
+      if (n.count == 0 || !test_(n, run.Text(n))) continue;
       try {
-        found_.push_back(r);
+        found_.push_back({r, n.first, n.count});
       } catch (const std::bad_alloc&) {
         helper_end_ = r;  // the walking thread tests the rest itself
         return;
@@ -185,18 +209,18 @@ class NameScanResult : public RowItemsResult {
     }
   }
 
-  // Taken once: the helper thread reads these tables while the walking thread may look
-  // at others.
-  const NameRow* names_;
-  const char16_t* text_;
+  const NuskDb& db_;
   uint32_t count_;
+  bool from_file_;
+  NuskDb::NameRun run_;
+  std::vector<uint64_t> buffer_;
   Test test_;
   uint32_t row_ = 0;
   // The split scan: rows [mid_, count_) belong to the helper while helper_ is set.
   bool split_decided_ = false, helper_ = false;
   uint32_t mid_ = 0, helper_end_ = 0;
   size_t taken_ = 0;
-  std::vector<uint32_t> found_;  // written by the helper, read after the join
+  std::vector<Found> found_;  // written by the helper, read after the join
   std::atomic<bool> abandon_{false};
   std::thread helper_thread_;
 };

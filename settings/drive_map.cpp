@@ -137,10 +137,12 @@ void DriveMap::AppendNativePath(std::u16string_view index_path, std::u16string* 
   } else if (root != u"/") {
     *out += root;  // rest starts with the separator
   }
+  const size_t at = out->size();
+  out->resize(at + rest.size());
+  char16_t* dst = out->data() + at;
   for (char16_t c : rest) {
-    if (c == u'\\') c = u'/';
-    else if (c == kEscapedBackslash) c = u'\\';  // a '\' inside a POSIX name
-    out->push_back(c);
+    // '\' separates folders; kEscapedBackslash is a '\' inside a POSIX name.
+    *dst++ = c == u'\\' ? u'/' : c == kEscapedBackslash ? u'\\' : c;
   }
 }
 

@@ -149,7 +149,9 @@ TEST(SearchSnapshotTest, EveryFlippedByteIsNoticed) {
     // The whole header, then every 7th byte: a stride prime to 8 reaches every byte position
     // of the tables' 2-, 4- and 8-byte values, in every table and block. Read on demand,
     // where only the way the blocks arrive differs, every 13th.
+    // Read on demand, through a ring of five places, so blocks are also overwritten and read again.
     const size_t stride = reads == SnapshotReads::kMapped ? 7 : 13;
+    SetSnapshotRingPlaces(reads == SnapshotReads::kMapped ? 0 : 5);
     for (size_t at = 0; at < snap.size(); at += at < 512 ? 1 : stride) {
       UnloadNuskDb(&db);  // a mapped file cannot be written on Windows
       WriteFile(Snap(home.path()), Flip(snap, at));
@@ -160,6 +162,36 @@ TEST(SearchSnapshotTest, EveryFlippedByteIsNoticed) {
     }
     EXPECT_EQ(used, 0);
   }
+  SetSnapshotRingPlaces(0);
+}
+
+// Read on demand through a ring of a few places, which a path's pieces overwrite again
+// and again, every path is right whatever the order they are built in, and nothing is
+// taken as damaged.
+TEST(SearchSnapshotTest, ReadOnDemandThroughASmallRing) {
+  constexpr uint32_t kFiles = 6000;
+  TempDir home;
+  ASSERT_TRUE(WriteIndex(home.path(), FlatTree(kFiles)).ok());
+  const std::vector<std::string> truth = DecodedSearchForm(home.path());
+  auto path_of = [&](uint32_t item) { return truth[1 + item].substr(0, truth[1 + item].find(' ')); };
+  for (const uint32_t places : {2u, 5u, 64u}) {
+    SCOPED_TRACE(std::to_string(places) + " places");
+    SetSnapshotRingPlaces(places);
+    NuskDb db;
+    ASSERT_TRUE(LoadNuskDb(&db, home.path(), Env::Default(), nullptr, SnapshotReads::kOnDemand).ok());
+    ASSERT_TRUE(db.from_snapshot());
+    const uint32_t n = db.item_count();
+    int wrong = 0;
+    for (int order = 0; order < 3; ++order) {
+      for (uint32_t k = 0; k < n && wrong < 5; ++k) {
+        const uint32_t item = order == 0 ? k : order == 1 ? n - 1 - k : static_cast<uint32_t>((uint64_t{k} * 2749) % n);
+        const std::string path = ToUtf8(db.BuildPath(item, true));
+        if (path != path_of(item)) ADD_FAILURE() << "item " << item << ": " << path << " " << wrong++;
+      }
+    }
+    EXPECT_TRUE(db.from_snapshot());
+  }
+  SetSnapshotRingPlaces(0);
 }
 
 // Read on demand, the snapshot gives the index the files give; a path reads only the
