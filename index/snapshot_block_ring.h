@@ -34,10 +34,10 @@ struct SnapshotBlockRing {
   uint64_t first_block[kTables + 1] = {};  // table t: blocks first_block[t] .. first_block[t + 1] - 1
   char* places = nullptr;                  // `count` places of kBlock bytes (the cache's memory)
   uint32_t count = 0;
-  uint32_t next = 0;              // the place filled next
-  std::vector<uint32_t> slot;     // per block: 1 + the place it was last read into; 0: never read
-  std::vector<uint64_t> owner;    // per place: 1 + the block it holds; 0: empty
-  uint64_t reads[kTables] = {};   // per table: blocks read into the ring
+  uint32_t next = 0;             // the place filled next
+  std::vector<uint32_t> slot;    // per block: 1 + the place it was last read into; 0: never read
+  std::vector<uint64_t> owner;   // per place: 1 + the block it holds; 0: empty
+  uint64_t reads[kTables] = {};  // per table: blocks read into the ring
   // Per table: the block after each of its last two reads (a read that starts at one reads ahead).
   uint64_t read_end[kTables][2] = {};
 };

@@ -6,6 +6,8 @@
 // cost of building fresh tables. On Windows it is committed virtual memory.
 #pragma once
 #include <cstddef>
+#include <cstdint>
+#include <new>
 
 namespace nusk {
 
@@ -23,5 +25,27 @@ void FreeTableMemory(void* block, size_t bytes);
 // the kernel tells them apart (Linux 6.18), blocks of AllocateTableMemory keep them: they
 // are filled densely. No effect elsewhere.
 void UseSmallPages();
+
+// An allocator for std::vector that takes its blocks from AllocateTableMemory: for arrays
+// of millions of entries made afresh (the keys of a sort), whose page faults would cost
+// more than the work on them.
+template <class T>
+struct TableAllocator {
+  using value_type = T;
+  TableAllocator() = default;
+  template <class U>
+  TableAllocator(const TableAllocator<U>&) {}
+  T* allocate(size_t n) {
+    if (n > SIZE_MAX / sizeof(T)) throw std::bad_array_new_length();
+    void* block = AllocateTableMemory(n * sizeof(T));
+    if (!block) throw std::bad_alloc();
+    return static_cast<T*>(block);
+  }
+  void deallocate(T* p, size_t n) { FreeTableMemory(p, n * sizeof(T)); }
+  template <class U>
+  bool operator==(const TableAllocator<U>&) const {
+    return true;
+  }
+};
 
 }  // namespace nusk

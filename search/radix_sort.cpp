@@ -14,24 +14,24 @@ constexpr int kMaxDigitBits = 11;
 
 // The scratch array is kept for the next sort on this thread: a fresh one of a few
 // million entries costs more in page faults than the passes themselves.
-std::vector<KeyedItem>& Scratch(size_t n) {
-  thread_local std::vector<KeyedItem> scratch;
-  if (scratch.size() < n) scratch = std::vector<KeyedItem>(n);
+KeyedItems& Scratch(size_t n) {
+  thread_local KeyedItems scratch;
+  if (scratch.size() < n) scratch = KeyedItems(n);
   return scratch;
 }
 
 // LSD passes, one per digit that differs somewhere; digit(e, d) < 1 << bits.
 template <class Digit>
-void Passes(std::vector<KeyedItem>* v, int digits, int bits, Digit digit) {
+void Passes(KeyedItems* v, int digits, int bits, Digit digit) {
   const size_t n = v->size();
   const size_t buckets = size_t{1} << bits;
   // A pass only permutes entries, so every histogram can be counted in one read up front.
   std::vector<uint32_t> count(size_t(digits) * buckets, 0);
   for (const KeyedItem& e : *v)
     for (int d = 0; d < digits; ++d) ++count[d * buckets + digit(e, d)];
-  std::vector<KeyedItem>& scratch = Scratch(n);
-  std::vector<KeyedItem>* from = v;
-  std::vector<KeyedItem>* to = &scratch;
+  KeyedItems& scratch = Scratch(n);
+  KeyedItems* from = v;
+  KeyedItems* to = &scratch;
   for (int d = 0; d < digits; ++d) {
     uint32_t* c = &count[d * buckets];
     if (c[digit((*from)[0], d)] == n) continue;  // one value everywhere: already in order
@@ -56,7 +56,7 @@ uint64_t LowMask(int bits) { return bits >= 64 ? ~uint64_t{0} : (uint64_t{1} << 
 
 }  // namespace
 
-void RadixSort(std::vector<KeyedItem>* v, bool descending) {
+void RadixSort(KeyedItems* v, bool descending) {
   const size_t n = v->size();
   if (n < 2) return;
   uint64_t key_bits_set = 0;

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/table_memory.h"
+
 namespace nusk {
 
 // One result with its order: ascending by key, then by tie.
@@ -16,11 +18,15 @@ struct KeyedItem {
   uint32_t item;
 };
 
+// Keyed results: millions of entries for a whole-index sort, in table memory (huge pages
+// where the system has them), so filling them costs a fault per 2 MiB, not per 4 KiB.
+using KeyedItems = std::vector<KeyedItem, TableAllocator<KeyedItem>>;
+
 // Sorts by (key, tie), ascending or descending, stable either way (entries with equal key
 // and tie keep their order). Only the items are meaningful afterwards: keys and ties are
 // rewritten on the way. Only the bits that some key (tie) sets are sorted on: when both
 // fit in 64 bits together they form one key, sorted in digits of up to 11 bits; a digit
 // that is equal in every entry costs no pass. Uses a scratch copy.
-void RadixSort(std::vector<KeyedItem>* v, bool descending = false);
+void RadixSort(KeyedItems* v, bool descending = false);
 
 }  // namespace nusk

@@ -111,7 +111,7 @@ class Comparer {
 };
 
 // Reverses the order of the runs of equal tie, keeping the order within each run.
-void ReverseTieGroups(std::vector<KeyedItem>* v) {
+void ReverseTieGroups(KeyedItems* v) {
   std::reverse(v->begin(), v->end());
   for (auto run = v->begin(); run != v->end();) {
     auto next = run + 1;
@@ -125,7 +125,7 @@ void ReverseTieGroups(std::vector<KeyedItem>* v) {
 // reverses the whole order, tie-break included.
 bool SortByRadix(std::vector<uint32_t>* items, const SortKey& k, const Comparer& cmp) {
   // Kept for the next sort on this thread, like the radix sort's scratch array.
-  thread_local std::vector<KeyedItem> keyed;
+  thread_local KeyedItems keyed;
   const size_t n = items->size();
   if (n == 0) return true;
   keyed.resize(n);
