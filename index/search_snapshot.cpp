@@ -139,7 +139,7 @@ uint64_t BlockHash(const char* table, uint64_t extent, uint64_t b) {
 constexpr uint64_t kRingBlocks = 1024;
 std::atomic<uint32_t> g_ring_places{0};  // SetSnapshotRingPlaces
 // Blocks read at once when a table is read in order (the names and items of results).
-constexpr uint64_t kReadAhead = 16;
+constexpr uint64_t kReadAhead = 8;
 // A table whose blocks were read into the ring this many times over is used in order
 // too rarely for the ring: it is checked whole, in the mapping.
 constexpr uint64_t kRereadLimit = 4;
