@@ -363,11 +363,14 @@ void MainWindow::OnBoxChanged() {
   if (text == search_text_) return;
   if (options_.search_button) return;
   search_text_ = text;
+  // The search delay runs from the change itself: the title (about a millisecond under
+  // Wine, the X server's window name) is set while it runs.
+  if (source_) {
+    const int speed = config_.keyboard_speed >= 0 ? config_.keyboard_speed : SystemKeyboardSpeed();
+    SetTimer(hwnd_, kSearchTimer, SearchDelayMs(speed), nullptr);
+    timer_pending_ = true;
+  }
   UpdateTitle();
-  if (!source_) return;
-  const int speed = config_.keyboard_speed >= 0 ? config_.keyboard_speed : SystemKeyboardSpeed();
-  SetTimer(hwnd_, kSearchTimer, SearchDelayMs(speed), nullptr);
-  timer_pending_ = true;
 }
 
 NavEntry MainWindow::CurrentNavEntry() const {
@@ -391,7 +394,6 @@ void MainWindow::RunSearch() {
 
 void MainWindow::SubmitCurrent() {
   NoteLastSearchForCrash(last_searched_);
-  SetStatus(u"Searching ..");
   std::u16string query = ComposeQuery(search_text_, global_filter_, options_.show_all_items_for_empty_search);
   // The list's own sort (header clicks) applies to every new result unless the query sorts.
   const SortKeys& keys = list_.sort_keys();
@@ -406,6 +408,9 @@ void MainWindow::SubmitCurrent() {
   }
   if (QueryNeedsHashes(query)) EnsureHashInfo();
   source_->Submit(query, true);
+  // Painted while the worker searches; its result is taken from the queue after this, so
+  // the result's status always replaces this one.
+  SetStatus(u"Searching ..");
 }
 
 void MainWindow::TakeSearchText(std::u16string text) {

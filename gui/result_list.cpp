@@ -48,10 +48,13 @@ bool PutClipboardText(HWND owner, const std::u16string& text) {
 
 bool ResultList::Create(HWND parent, int id, const Hooks& hooks) {
   hooks_ = hooks;
-  hwnd_ =
-      CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
-                      WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS, 0, 0, 0, 0,
-                      parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
+  // WS_CLIPCHILDREN: invalidating the rows for a new result leaves the column header alone
+  // (it has not changed; repainting it cost about 6 ms per keystroke under Wine). Changes
+  // to the columns repaint it themselves (RepaintAll).
+  hwnd_ = CreateWindowExW(
+      WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
+      WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_CLIPCHILDREN | LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS, 0, 0, 0, 0,
+      parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
   if (!hwnd_) return false;
   ListView_SetExtendedListViewStyle(
       hwnd_, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER | LVS_EX_HEADERDRAGDROP | LVS_EX_INFOTIP | LVS_EX_LABELTIP);
@@ -154,7 +157,13 @@ void ResultList::RebuildColumns(const std::vector<int>& widths) {
   }
   SendMessageW(hwnd_, WM_SETREDRAW, TRUE, 0);
   UpdateHeaderArrows();
-  InvalidateRect(hwnd_, nullptr, TRUE);
+  RepaintAll(true);
+}
+
+void ResultList::RepaintAll(bool erase) {
+  // The header's own changes were made while the list did not draw: it is painted again
+  // with the rows (the list clips its children, so invalidating the list alone would not).
+  RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | (erase ? RDW_ERASE : 0));
 }
 
 int ResultList::DefaultWidth(int id) const {
@@ -243,7 +252,7 @@ void ResultList::StretchColumns() {
   for (size_t i = 0; i < order.size() && i < stretched.size(); ++i)
     ListView_SetColumnWidth(hwnd_, order[i], stretched[i]);
   SendMessageW(hwnd_, WM_SETREDRAW, TRUE, 0);
-  InvalidateRect(hwnd_, nullptr, FALSE);
+  RepaintAll(false);
 }
 
 void ResultList::SetView(SearchView* view, const CellOptions& options) {

@@ -124,6 +124,7 @@ class ResultList {
  private:
   static LRESULT CALLBACK SubclassProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
   void RebuildColumns(const std::vector<int>& widths);
+  void RepaintAll(bool erase);  // the rows and the column header
   void ApplyFont();
   void RequestVisibleDetails();
   int DefaultWidth(int id) const;  // a new column's width at the current zoom

@@ -517,5 +517,73 @@ TEST_F(WindowTest, EnglishWindowWithResults) {
   EXPECT_TRUE(d.Screenshot("window_en"));
 }
 
+// The pixels of a window as it shows now, its children (the list's header) included.
+std::vector<uint32_t> Shown(HWND hwnd) {
+  RECT rc;
+  GetWindowRect(hwnd, &rc);
+  const int w = rc.right - rc.left, h = rc.bottom - rc.top;
+  BITMAPINFO bi = {};
+  bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+  bi.bmiHeader.biWidth = w;
+  bi.bmiHeader.biHeight = -h;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HDC window_dc = GetWindowDC(hwnd);
+  HDC mem = CreateCompatibleDC(window_dc);
+  HBITMAP dib = CreateDIBSection(window_dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(mem, dib);
+  BitBlt(mem, 0, 0, w, h, window_dc, 0, 0, SRCCOPY);
+  GdiFlush();
+  std::vector<uint32_t> pixels(static_cast<const uint32_t*>(bits), static_cast<const uint32_t*>(bits) + w * h);
+  SelectObject(mem, old);
+  DeleteObject(dib);
+  DeleteDC(mem);
+  ReleaseDC(hwnd, window_dc);
+  return pixels;
+}
+
+// What the list shows after each change equals a full repaint of it (rows, header and
+// scroll bars drawn afresh): a change that leaves part of it unpainted shows stale pixels.
+TEST(WindowPaintTest, TheListShowsWhatAFullRepaintDrawsAfterEachChange) {
+  TestIndex index;
+  for (const char16_t* name : {u"alpha one.txt", u"alpha two.txt", u"beta one.txt", u"beta two.txt"})
+    index.File(std::u16string(u"C:\\paint\\") + name, 1000);
+  for (int i = 0; i < 200; ++i) index.File(u"C:\\paint\\many\\gamma " + FromUtf8(std::to_string(i)) + u".txt");
+  index.Build();
+  WindowDriver d(&index, "[Options]\r\nShowAllItemsForEmptySearch=0\r\n");
+  ASSERT_TRUE(d.Open());
+  const HWND list = d.list().hwnd();
+  auto matches_full_repaint = [&](const char* step) {
+    d.Pump(20);
+    const std::vector<uint32_t> shown = Shown(list);
+    RedrawWindow(list, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    EXPECT_TRUE(shown == Shown(list)) << "stale pixels after " << step;
+    return shown;
+  };
+
+  d.Type(u"alpha");
+  ASSERT_EQ(d.list().count(), 2u);
+  const std::vector<uint32_t> alpha = matches_full_repaint("the first result");
+  // As many rows as before, other names: the rows are drawn again though the count stays.
+  d.SetText(u"beta");
+  ASSERT_EQ(d.list().count(), 2u);
+  EXPECT_EQ(d.Cell(0, 0).substr(0, 4), u"beta");
+  EXPECT_FALSE(matches_full_repaint("a result of the same count") == alpha);
+  // More rows than a page: the scroll bar appears with the rows.
+  d.SetText(u"gamma");
+  ASSERT_EQ(d.list().count(), 200u);
+  matches_full_repaint("a result of more rows than a page");
+  d.SetText(u"alpha");
+  EXPECT_TRUE(matches_full_repaint("a result of fewer rows") == alpha);
+  // Column changes redraw the header with the rows.
+  d.list().OnCommand(IDM_COLUMN_FIRST + 7);  // Extension
+  matches_full_repaint("a column added");
+  d.list().StretchColumns();
+  matches_full_repaint("stretched columns");
+  d.list().SetZoom(150);
+  matches_full_repaint("zoom");
+}
+
 }  // namespace
 }  // namespace nusk::testing
