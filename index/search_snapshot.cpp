@@ -388,6 +388,18 @@ bool CheckBlocks(SnapshotState& s, int t, uint64_t first, uint64_t last) {
   return true;
 }
 
+// Blocks [first, last) of table t (the last one up to the table's end) read from the file
+// into dst and checked block by block. Reads only: any thread.
+bool ReadCheckedBlocks(const SnapshotState& s, int t, uint64_t first, uint64_t last, char* dst) {
+  const uint64_t extent = s.off[t + 1] - s.off[t];
+  const uint64_t from = first * kBlock, to = std::min(extent, last * kBlock);
+  if (!s.view->ReadAt(s.off[t] + from, dst, to - from)) return false;
+  for (uint64_t b = first; b < last; ++b)
+    if (XXH3_64bits(dst + (b - first) * kBlock, BlockBytes(extent, b)) != s.block_hash[s.first_block[t] + b])
+      return false;
+  return true;
+}
+
 enum class Cached { kOk, kFull, kFailed };
 
 // Blocks [first, last) of table t side by side in the block ring: where they are held, or
@@ -414,13 +426,10 @@ Cached RingBlocks(SnapshotState& s, int t, uint64_t first, uint64_t last, const 
   const uint64_t want = in_order ? std::max(count, ahead) : count;
   if (r.next + want > r.count) r.next = 0;
   char* dst = r.places + r.next * kBlock;
-  const uint64_t extent = s.off[t + 1] - s.off[t];
-  const uint64_t from = first * kBlock, to = std::min(extent, (first + want) * kBlock);
   // The places are marked empty first: a failed read leaves none of them claimed.
   for (uint64_t i = 0; i < want; ++i) r.owner[r.next + i] = 0;
-  if (!s.view->ReadAt(s.off[t] + from, dst, to - from)) return Cached::kFailed;
+  if (!ReadCheckedBlocks(s, t, first, first + want, dst)) return Cached::kFailed;
   for (uint64_t i = 0; i < want; ++i) {
-    if (XXH3_64bits(dst + i * kBlock, BlockBytes(extent, first + i)) != s.block_hash[k0 + i]) return Cached::kFailed;
     r.owner[r.next + i] = k0 + i + 1;
     r.slot[k0 + i] = static_cast<uint32_t>(r.next + i + 1);
   }
@@ -501,18 +510,6 @@ const char* SearchSnapshot::CheckBytes(NuskDb* db, uint32_t table, uint64_t at, 
 }
 
 namespace {
-
-// Bytes [from, to) of table t (whole blocks, or the table's end) read into dst and
-// checked block by block. Reads only: any thread.
-bool ReadCheckedBlocks(const SnapshotState& s, int t, uint64_t first, uint64_t last, char* dst) {
-  const uint64_t extent = s.off[t + 1] - s.off[t];
-  const uint64_t from = first * kBlock, to = std::min(extent, last * kBlock);
-  if (!s.view->ReadAt(s.off[t] + from, dst, to - from)) return false;
-  for (uint64_t b = first; b < last; ++b)
-    if (XXH3_64bits(dst + (b - first) * kBlock, BlockBytes(extent, b)) != s.block_hash[s.first_block[t] + b])
-      return false;
-  return true;
-}
 
 // Blocks of name rows per run: 1,024 rows and their texts, a buffer that stays in the
 // processor's cache between runs.
